@@ -1,0 +1,172 @@
+#include "host/platform.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <vector>
+
+namespace {
+
+struct stack_probe {
+  size_t stack_size = 0;
+  port_event* done = nullptr;
+};
+
+void probe_stack(void* p) {
+  auto* probe = static_cast<stack_probe*>(p);
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+    pthread_attr_getstacksize(&attr, &probe->stack_size);
+    pthread_attr_destroy(&attr);
+  }
+  port_event_signal(probe->done);
+}
+
+TEST(PlatformThreads, JoinableThreadRunsWithTheRequestedStack) {
+  stack_probe probe;
+  port_thread* t = nullptr;
+  ASSERT_EQ(port_thread_start_stack(probe_stack, &probe, &t, 64u << 20), 1);
+  ASSERT_NE(t, nullptr);
+  port_thread_join(t);
+  EXPECT_GE(probe.stack_size, size_t{64} << 20);
+}
+
+TEST(PlatformThreads, DetachedThreadRunsWithoutAHandle) {
+  stack_probe probe;
+  probe.done = port_event_new();
+  ASSERT_EQ(port_thread_start(probe_stack, &probe, nullptr), 1);
+  EXPECT_EQ(port_event_wait(probe.done, 10000), 1);
+  port_event_free(probe.done);
+}
+
+TEST(PlatformThreads, RefusedStackSizeFailsTheStart) {
+  int ran = 0;
+  port_thread* t = nullptr;
+  EXPECT_EQ(port_thread_start_stack([](void* p) { *static_cast<int*>(p) = 1; }, &ran, &t, 1), 0);
+  EXPECT_EQ(t, nullptr);
+  EXPECT_EQ(port_thread_start(nullptr, nullptr, &t), 0);
+  EXPECT_EQ(ran, 0);
+}
+
+struct counter {
+  port_mutex* m;
+  long value;
+};
+
+TEST(PlatformThreads, MutexKeepsIncrementsWhole) {
+  counter c{port_mutex_new(), 0};
+  ASSERT_NE(c.m, nullptr);
+  auto work = [](void* p) {
+    auto* c = static_cast<counter*>(p);
+    for (int i = 0; i < 100000; i++) {
+      port_mutex_lock(c->m);
+      long v = c->value;
+      c->value = v + 1;
+      port_mutex_unlock(c->m);
+    }
+  };
+  std::vector<port_thread*> threads(4);
+  for (auto& t : threads) ASSERT_EQ(port_thread_start(work, &c, &t), 1);
+  for (auto* t : threads) port_thread_join(t);
+  EXPECT_EQ(c.value, 400000);
+  port_mutex_free(c.m);
+}
+
+TEST(PlatformThreads, NullHandlesAreHarmless) {
+  port_thread_join(nullptr);
+  port_mutex_free(nullptr);
+  port_mutex_lock(nullptr);
+  port_mutex_unlock(nullptr);
+  port_event_free(nullptr);
+  port_event_signal(nullptr);
+  EXPECT_EQ(port_event_wait(nullptr, 10), 0);
+  EXPECT_GE(port_cpu_count(), 1);
+}
+
+TEST(PlatformEvents, ZeroWaitTestsAndClears) {
+  port_event* e = port_event_new();
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(port_event_wait(e, 0), 0);
+  port_event_signal(e);
+  port_event_signal(e);  // an event counts no signals: still one wake
+  EXPECT_EQ(port_event_wait(e, 0), 1);
+  EXPECT_EQ(port_event_wait(e, 0), 0);
+  port_event_free(e);
+}
+
+TEST(PlatformEvents, SignalBeforeTheWaitIsNotLost) {
+  port_event* e = port_event_new();
+  port_event_signal(e);
+  double t0 = now_s();
+  EXPECT_EQ(port_event_wait(e, 60000), 1);
+  EXPECT_LT(now_s() - t0, 30.0);  // returned at once, not at the deadline
+  EXPECT_EQ(port_event_wait(e, 0), 0);
+  port_event_free(e);
+}
+
+TEST(PlatformEvents, TimedOutWaitWaitsItsTimeAndReturnsZero) {
+  port_event* e = port_event_new();
+  double t0 = now_s();
+  EXPECT_EQ(port_event_wait(e, 50), 0);
+  EXPECT_GE(now_s() - t0, 0.049);
+  port_event_free(e);
+}
+
+struct waker {
+  port_event* e;
+  double delay_ms;
+};
+
+TEST(PlatformEvents, SignalFromAnotherThreadWakesTheWaiter) {
+  waker w{port_event_new(), 20};
+  port_thread* t = nullptr;
+  ASSERT_EQ(port_thread_start(
+                [](void* p) {
+                  auto* w = static_cast<waker*>(p);
+                  sleep_ms(w->delay_ms);
+                  port_event_signal(w->e);
+                },
+                &w, &t),
+            1);
+  double t0 = now_s();
+  EXPECT_EQ(port_event_wait(w.e, 60000), 1);
+  EXPECT_LT(now_s() - t0, 30.0);
+  EXPECT_EQ(port_event_wait(w.e, 0), 0);  // the wake cleared it
+  port_thread_join(t);
+  port_event_free(w.e);
+}
+
+struct two_waiters {
+  port_event* e;
+  std::atomic<int> woken{0};
+};
+
+TEST(PlatformEvents, OneSignalWakesOneWaiter) {
+  two_waiters s;
+  s.e = port_event_new();
+  auto wait = [](void* p) {
+    auto* s = static_cast<two_waiters*>(p);
+    s->woken += port_event_wait(s->e, 300);
+  };
+  port_thread* a = nullptr;
+  port_thread* b = nullptr;
+  ASSERT_EQ(port_thread_start(wait, &s, &a), 1);
+  ASSERT_EQ(port_thread_start(wait, &s, &b), 1);
+  sleep_ms(30);
+  port_event_signal(s.e);
+  port_thread_join(a);
+  port_thread_join(b);
+  EXPECT_EQ(s.woken.load(), 1);
+  port_event_free(s.e);
+}
+
+TEST(PlatformTime, ClockAdvancesAcrossASleep) {
+  double t0 = now_s();
+  EXPECT_GT(t0, 0.0);
+  sleep_ms(0);
+  sleep_ms(-5);
+  sleep_ms(20);
+  EXPECT_GE(now_s() - t0, 0.019);
+}
+
+}  // namespace
