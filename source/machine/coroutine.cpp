@@ -1,0 +1,117 @@
+#include "machine/coroutine.h"
+
+#include <ucontext.h>
+
+#include <cstdlib>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define BKM_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BKM_ASAN 1
+#endif
+#endif
+#ifdef BKM_ASAN
+#include <sanitizer/common_interface_defs.h>
+#endif
+
+#include "machine/dispatch.h"
+#include "machine/runner.h"
+
+u32 ret_addr;
+u32 resume_pc;
+int in_game;
+
+namespace {
+
+void* game_stack;
+ucontext_t game_context;
+ucontext_t host_context;
+int game_context_ready;
+
+// AddressSanitizer must be told about every switch between the two stacks.
+#ifdef BKM_ASAN
+void* host_fake_stack;
+const void* host_stack_bottom;
+size_t host_stack_size;
+void to_game() { __sanitizer_start_switch_fiber(&host_fake_stack, game_stack, game_stack_size); }
+void back_in_host() { __sanitizer_finish_switch_fiber(host_fake_stack, nullptr, nullptr); }
+void to_host() { __sanitizer_start_switch_fiber(nullptr, host_stack_bottom, host_stack_size); }
+void back_in_game() { __sanitizer_finish_switch_fiber(nullptr, &host_stack_bottom, &host_stack_size); }
+#else
+void to_game() {}
+void back_in_host() {}
+void to_host() {}
+void back_in_game() {}
+#endif
+
+// The coroutine's body: runs the game at pc and, whenever the routines
+// unwind to here (a return or jump past the routines on the host stack),
+// continues at the address they left in ret_addr.
+void game_entry() {
+  back_in_game();
+  u32 a = g_cpu.pc & 0xFFFFFF;
+  for (;;) {
+    resume_pc = 0;
+    game_resume(a);
+    a = ret_addr & 0xFFFFFF;
+  }
+}
+
+void free_stack() {
+  std::free(game_stack);
+  game_stack = nullptr;
+  game_context_ready = 0;
+}
+
+bool make_context() {
+  game_stack = std::malloc(game_stack_size);
+  if (!game_stack) return false;
+  if (getcontext(&game_context) != 0) {
+    free_stack();
+    return false;
+  }
+  game_context.uc_stack.ss_sp = game_stack;
+  game_context.uc_stack.ss_size = game_stack_size;
+  game_context.uc_link = &host_context;
+  makecontext(&game_context, game_entry, 0);
+  game_context_ready = 1;
+  return true;
+}
+
+} // namespace
+
+int core_run(cpu_state*, i32 budget) {
+  g_cpu.budget = budget;
+  g_cpu.yield_reason = YIELD_WAIT;
+  if (!game_context_ready && !make_context()) return YIELD_BAD_JUMP;
+  load_regs();
+  in_game = 1;
+  to_game();
+  int rc = swapcontext(&host_context, &game_context);
+  back_in_host();
+  in_game = 0;
+  if (rc != 0) return YIELD_BAD_JUMP;
+  return static_cast<int>(g_cpu.yield_reason);
+}
+
+int yield_to_host(u32 reason) {
+  if (!in_game) return runner_cannot_yield(reason);
+  g_cpu.yield_reason = reason;
+  store_regs();
+  to_host();
+  swapcontext(&game_context, &host_context);
+  back_in_game();
+  load_regs();
+  return 0;
+}
+
+void core_reset() {
+  if (!in_game) free_stack();
+  in_game = 0;
+  resume_pc = 0;
+}
+
+void core_forget_host() {}
+
+bool core_active() { return game_context_ready != 0; }

@@ -1,0 +1,65 @@
+#include "machine/dispatch.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "machine/coroutine.h"
+
+u64 dyn_hist[dyn_hist_size];
+u32 dyn_n;
+
+namespace {
+
+struct added_row {
+  u32 address;
+  routine_fn routine;
+  bool label;
+};
+
+std::vector<added_row> added;
+
+const added_row* find_added(u32 address) {
+  for (const added_row& r : added)
+    if (r.address == address) return &r;
+  return nullptr;
+}
+
+void add_row(u32 address, routine_fn routine, bool label) {
+  address &= 0xFFFFFF;
+  auto it = std::find_if(added.begin(), added.end(), [&](const added_row& r) { return r.address == address; });
+  if (it != added.end())
+    *it = {address, routine, label};
+  else
+    added.push_back({address, routine, label});
+}
+
+} // namespace
+
+int game_try(u32 address) {
+  address &= 0xFFFFFF;
+  if (game_table_try(address)) return 1;
+  const added_row* r = find_added(address);
+  if (!r) return 0;
+  resume_pc = r->label ? address : 0;
+  r->routine();
+  return 1;
+}
+
+void game_dispatch(u32 address) {
+  address &= 0xFFFFFF;
+  if (game_try(address)) return;
+  g_cpu.fault_pc = g_cpu.pc = address;
+  yield_to_host(YIELD_BAD_JUMP);
+}
+
+void game_resume(u32 address) { game_dispatch(address); }
+
+void call_dynamic(u32 target) {
+  dyn_hist[dyn_n & (dyn_hist_size - 1)] = static_cast<u64>(a7) << 32 | (target & 0xFFFFFF);
+  ++dyn_n;
+  game_dispatch(target & 0xFFFFFF);
+}
+
+void dispatch_register(u32 address, routine_fn routine) { add_row(address, routine, false); }
+void dispatch_register_label(u32 address, routine_fn owner) { add_row(address, owner, true); }
+void dispatch_clear_registered() { added.clear(); }

@@ -1,0 +1,47 @@
+// The dispatcher: turns a 68k address into a recompiled routine to run and
+// a point in it to continue from. The table of routine entries and resume
+// labels is generated from the routine sources at build time; tests may add
+// routines of their own at run time.
+#pragma once
+#include "machine/types.h"
+
+using routine_fn = void (*)();
+
+enum dispatch_kind : u8 { routine_entry = 0, resume_label = 1 };
+
+struct dispatch_row {
+  u32 address;
+  dispatch_kind kind;
+  routine_fn owner;
+  const char* owner_name;
+};
+
+// A JSR/BSR of the recompiled sources: the caller and the return address.
+struct dispatch_call {
+  u32 return_address;
+  const char* caller_name;
+  bool return_is_label; // false: the return address is another routine's entry
+};
+
+// Generated with the routines.
+extern const dispatch_row game_dispatch_rows[];
+extern const int game_dispatch_row_count;
+extern const dispatch_call game_dispatch_calls[];
+extern const int game_dispatch_call_count;
+int game_table_try(u32 address);
+
+int game_try(u32 address);       // 1 known, 0 unknown
+void game_dispatch(u32 address); // unknown: YIELD_BAD_JUMP at that address
+void game_resume(u32 address);
+void call_dynamic(u32 target);   // computed JSR/JMP: recorded in dyn_hist
+
+// The last 32 computed jumps, each (a7 << 32) | target.
+constexpr int dyn_hist_size = 32;
+extern u64 dyn_hist[dyn_hist_size];
+extern u32 dyn_n;
+
+// Run-time additions (test-only routines, or routines the tests stand in
+// for); looked up after the generated table.
+void dispatch_register(u32 address, routine_fn routine);
+void dispatch_register_label(u32 address, routine_fn owner);
+void dispatch_clear_registered();

@@ -1,0 +1,109 @@
+#include "machine/hooks.h"
+
+#include "support/machine_fixture.h"
+
+namespace {
+
+class Hooks : public MachineTest {};
+
+int calls;
+u32 seen_address, seen_d0;
+
+void handler_a(u32 address) {
+  ++calls;
+  seen_address = address;
+  seen_d0 = g_cpu.d[0];
+  g_cpu.d[1] = 0xCAFE; // takes effect when the game goes on
+}
+void handler_b(u32) { calls += 100; }
+
+ROUTINE(toy_hooked, 0xC20000)
+  d0 = 0x1234;
+  HOOK(0x009306)
+  wr32(0x9000, d1);
+LABEL(0xC20010)
+  if (kit_wait(0xC20010)) return;
+  GOTO(0xC20010);
+END_ROUTINE
+
+TEST_F(Hooks, SlotLookups) {
+  EXPECT_EQ(hook_count(), 57);
+  EXPECT_EQ(game_hook_slot(0x474A), 0);
+  EXPECT_EQ(game_hook_slot(0x41F32), 56);
+  EXPECT_EQ(game_hook_slot(0x474B), -1);
+  EXPECT_EQ(game_hook_slot(0x9306), 32);
+  EXPECT_EQ(game_hook_addr(57), 0u);
+  EXPECT_EQ(game_hook_addr(-1), 0u);
+  for (int s = 0; s < hook_count(); ++s) EXPECT_EQ(hook_slot(game_hook_addr(s)), s);
+}
+
+TEST_F(Hooks, HandlerRunsWithRegistersSynchronisedAndCanChangeThem) {
+  register_routine(0xC20000, toy_hooked, {0xC20010});
+  calls = 0;
+  ASSERT_EQ(hook_register(0x9306, handler_a), 1);
+  g_cpu.pc = 0xC20000;
+  ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(seen_address, 0x9306u);
+  EXPECT_EQ(seen_d0, 0x1234u);
+  EXPECT_EQ(g_cpu.hook_pc, 0x9306u);
+  EXPECT_EQ(rd32(0x9000), 0xCAFEu);
+}
+
+TEST_F(Hooks, DisabledPointsCallNothingAndReenableWorks) {
+  register_routine(0xC20000, toy_hooked, {0xC20010});
+  calls = 0;
+  hook_register(0x9306, handler_a);
+  hooks_enable(0x9306, 0);
+  g_cpu.pc = 0xC20000;
+  core_run(&g_cpu, 100);
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(hook_registered(0x9306));
+  hooks_enable(0x9306, 1);
+  core_reset();
+  g_cpu.pc = 0xC20000;
+  core_run(&g_cpu, 100);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Hooks, SecondRegistrationReplacesTheHandler) {
+  calls = 0;
+  hook_register(0x474A, handler_a);
+  hook_register(0x474A, handler_b);
+  host_hook(0x474A);
+  EXPECT_EQ(calls, 100);
+  EXPECT_EQ(g_cpu.hook_on[0], 1);
+}
+
+TEST_F(Hooks, UnknownAddressIsStoredButSwitchesNothingOn) {
+  calls = 0;
+  EXPECT_EQ(hook_register(0x123456, handler_a), 1);
+  EXPECT_TRUE(hook_registered(0x123456));
+  for (int s = 0; s < hook_count(); ++s) EXPECT_EQ(g_cpu.hook_on[s], 0);
+  host_hook(0x123456);
+  EXPECT_EQ(calls, 1);
+  host_hook(0x654321);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Hooks, CollidingAddressesAreBothFoundAndAFullTableRefuses) {
+  // Find two addresses with the same hash.
+  auto hash = [](u32 a) { return ((a * 0x9E3779B1u) >> 12) & 0x1FF; };
+  u32 first = 0x100000, second = first + 1;
+  while (hash(second) != hash(first)) ++second;
+  calls = 0;
+  hook_register(first, handler_a);
+  hook_register(second, handler_b);
+  host_hook(first);
+  host_hook(second);
+  EXPECT_EQ(calls, 101);
+
+  hooks_clear();
+  int stored = 0;
+  for (u32 a = 1; a <= 512; ++a) stored += hook_register(0x200000 + a, handler_a);
+  EXPECT_EQ(stored, 512);
+  EXPECT_EQ(hook_register(0x300000, handler_a), 0) << "refused, not an endless probe";
+  EXPECT_EQ(hook_register(0x200001, handler_b), 1) << "an address already there can still be replaced";
+}
+
+} // namespace

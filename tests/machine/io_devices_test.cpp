@@ -1,0 +1,134 @@
+#include "machine/io_devices.h"
+
+#include <vector>
+
+#include "machine/memory.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class IoDevices : public MachineTest {};
+
+std::vector<ym_event> take_all() {
+  std::vector<ym_event> ev(ym_log_capacity);
+  ev.resize(ym_take(ev.data(), ym_log_capacity));
+  return ev;
+}
+
+TEST_F(IoDevices, KeyboardAciaStatusAndData) {
+  EXPECT_EQ(rd8(0xFFFC00), 0x02u);
+  EXPECT_EQ(rd8(0xFFFC02), 0u) << "empty queue reads 0";
+  acia_push(0x39);
+  acia_push(0xB9);
+  EXPECT_EQ(rd8(0xFFFC00), 0x83u);
+  EXPECT_EQ(rd8(0xFFFC00), 0x83u) << "status does not consume";
+  EXPECT_EQ(acia_len(), 2);
+  EXPECT_EQ(rd8(0xFFFC02), 0x39u);
+  EXPECT_EQ(acia_len(), 1);
+  EXPECT_EQ(acia_peek(0), 0xB9);
+  EXPECT_EQ(acia_peek(1), -1);
+  EXPECT_EQ(rd8(0xFFFC02), 0xB9u);
+  EXPECT_EQ(rd8(0xFFFC00), 0x02u);
+  EXPECT_EQ(rd8(0xFFFC04), 0x02u) << "MIDI ACIA status";
+}
+
+TEST_F(IoDevices, ReceiveQueueWrapsAndDropsWhenFull) {
+  for (int i = 0; i < rx_capacity + 10; ++i) acia_push(static_cast<u8>(i));
+  EXPECT_EQ(acia_len(), rx_capacity);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(rd8(0xFFFC02), static_cast<u32>(i & 0xFF));
+  for (int i = 0; i < 100; ++i) acia_push(0xEE); // wraps around the ring
+  EXPECT_EQ(acia_len(), rx_capacity);
+  EXPECT_EQ(acia_peek(rx_capacity - 1), 0xEE);
+  EXPECT_EQ(acia_peek(0), 100);
+  acia_clear();
+  EXPECT_EQ(acia_len(), 0);
+}
+
+TEST_F(IoDevices, CommandBytesToTheKeyboardProcessor) {
+  for (int i = 0; i < 300; ++i) wr8(0xFFFC02, static_cast<u32>(i));
+  u8 got[256];
+  EXPECT_EQ(ikbd_take(got, 4), 4);
+  EXPECT_EQ(got[3], 3);
+  EXPECT_EQ(ikbd_take(got, 256), 0) << "a short take still empties the queue";
+  wr16(0xFFFC02, 0x1280);
+  EXPECT_EQ(ikbd_take(got, 256), 1);
+  EXPECT_EQ(got[0], 0x80) << "the value's low byte is sent";
+}
+
+TEST_F(IoDevices, YmSelectTakesTheRightByte) {
+  wr16(0xFF8800, 0x0700);
+  EXPECT_EQ(get_ym_sel(), 7);
+  wr8(0xFF8800, 0xFF);
+  EXPECT_EQ(get_ym_sel(), 15) << "selection limited to 15";
+  wr32(0xFF8800, 0x0300BEEF);
+  EXPECT_EQ(get_ym_sel(), 15) << "a long write takes bits 8-15";
+  wr32(0xFF8800, 0x00000300);
+  EXPECT_EQ(get_ym_sel(), 3);
+}
+
+TEST_F(IoDevices, YmDataWritesAreLoggedWithTime) {
+  g_cpu.sub_vbl_time = 0.25;
+  wr8(0xFF8800, 8);
+  wr8(0xFF8802, 0x0F);
+  EXPECT_EQ(rd8(0xFF8800), 0x0Fu) << "register read back through the select address";
+  wr8(0xFF8800, 14);
+  wr8(0xFF8802, 0x40); // the chip's I/O port: kept, not logged
+  EXPECT_EQ(get_ym_regs()[14], 0x40);
+  g_ym_tag = 1;
+  wr8(0xFF8800, 8);
+  wr16(0xFF8802, 0x0A00);
+  wr8(0xFF8802, 0x0B);
+  g_ym_tag = 1;
+  wr8(0xFF8800, 2);
+  wr8(0xFF8802, 0x55); // tagged, but not a sample register: plain
+
+  const auto ev = take_all();
+  ASSERT_EQ(ev.size(), 4u);
+  EXPECT_EQ(ev[0].reg, 8);
+  EXPECT_DOUBLE_EQ(ev[0].time, 0.25);
+  EXPECT_EQ(ev[1].reg, 24) << "tagged write to register 8";
+  EXPECT_EQ(ev[1].value, 0x0A);
+  EXPECT_EQ(ev[2].reg, 8) << "the tag lasts one write";
+  EXPECT_EQ(ev[3].reg, 2);
+  EXPECT_EQ(g_ym_tag, 0u);
+}
+
+TEST_F(IoDevices, YmTakeMovesTheOldestAndKeepsTheRest) {
+  for (int i = 0; i < 5; ++i) {
+    wr8(0xFF8800, static_cast<u32>(i));
+    wr8(0xFF8802, static_cast<u32>(i * 3));
+  }
+  ym_event two[2];
+  EXPECT_EQ(ym_take(two, 2), 2);
+  EXPECT_EQ(two[1].reg, 1);
+  const auto rest = take_all();
+  ASSERT_EQ(rest.size(), 3u);
+  EXPECT_EQ(rest[0].reg, 2);
+  EXPECT_EQ(rest[2].value, 12);
+}
+
+TEST_F(IoDevices, YmLogDropsBeyondCapacity) {
+  wr8(0xFF8800, 1);
+  for (int i = 0; i < ym_log_capacity + 5; ++i) wr8(0xFF8802, static_cast<u32>(i));
+  EXPECT_EQ(ym_pending(), ym_log_capacity);
+  EXPECT_EQ(get_ym_regs()[1], static_cast<u8>(ym_log_capacity + 4)) << "the register still changes";
+  ym_clear();
+  EXPECT_EQ(ym_pending(), 0);
+}
+
+TEST_F(IoDevices, ResetClearsDevicesAndImage) {
+  wr8(0xFF8800, 5);
+  wr8(0xFF8802, 9);
+  wr8(0xFFFC02, 0x80);
+  acia_push(1);
+  cpu_reset_io();
+  EXPECT_EQ(get_ym_sel(), 0);
+  EXPECT_EQ(get_ym_regs()[5], 0);
+  EXPECT_EQ(ym_pending(), 0);
+  EXPECT_EQ(acia_len(), 0);
+  u8 b[4];
+  EXPECT_EQ(ikbd_take(b, 4), 0);
+  EXPECT_EQ(io[0x7C02], 0);
+}
+
+} // namespace

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds the program and runs it. The game data
+# ("BKM" or a ".st" image) goes into the folder "original" beside the
+# program, or wherever BKM_ORIGINAL_DIR points.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBKM_TESTS=OFF -DBKM_BENCH=OFF
+cmake --build build
+if [ -x build/source/brakmoor ]; then
+  exec build/source/brakmoor "$@"
+fi
+echo "Built the libraries; the program's window and main loop are not written yet."
