@@ -9,18 +9,6 @@
 
 namespace {
 
-struct named {
-  u32 address;
-  dispatch_kind kind;
-  const char* owner;
-};
-
-// Addresses that the game's own code names (entries, labels, return points),
-// with the routine that must own them; grows with every routine written.
-const named named_rows[] = {
-    {0, routine_entry, nullptr},
-};
-
 TEST(DispatchTable, AddressesAreUniqueAndSorted) {
   for (int i = 1; i < game_dispatch_row_count; ++i)
     EXPECT_LT(game_dispatch_rows[i - 1].address, game_dispatch_rows[i].address)
@@ -51,18 +39,6 @@ TEST(DispatchTable, EveryReturnPointIsALabelOfTheCallerOrAnEntry) {
     } else {
       EXPECT_EQ(it->second->kind, routine_entry) << std::hex << c.return_address;
     }
-  }
-}
-
-TEST(DispatchTable, NamedAddressesHaveTheirOwners) {
-  std::map<u32, const dispatch_row*> by_address;
-  for (int i = 0; i < game_dispatch_row_count; ++i) by_address[game_dispatch_rows[i].address] = &game_dispatch_rows[i];
-  for (const named& n : named_rows) {
-    if (!n.owner) continue;
-    auto it = by_address.find(n.address);
-    ASSERT_NE(it, by_address.end()) << std::hex << n.address;
-    EXPECT_EQ(it->second->kind, n.kind) << std::hex << n.address;
-    EXPECT_STREQ(it->second->owner_name, n.owner) << std::hex << n.address;
   }
 }
 
