@@ -94,10 +94,19 @@ TEST(PlatformFiles, WriteFileFailsWhenTheRenameFails) {
 }
 
 TEST(PlatformFiles, WriteFileRefusesAPathTooLongForItsTmpName) {
+  // Existing folders, so that only the length of the ".tmp" name is wrong.
   temp_dir dir;
-  std::string path = dir.path + "/" + std::string(690 - dir.path.size(), 'a');
-  EXPECT_EQ(write_file(path.c_str(), "x", 1), 0);
-  EXPECT_FALSE(file_exists(path.c_str()));
+  std::string folder = dir.path;
+  for (char c : {'a', 'b', 'c'}) {
+    folder += "/" + std::string(200, c);
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  }
+  std::string fits = folder + "/" + std::string(695 - folder.size() - 1, 'f');
+  ASSERT_EQ(fits.size() + 4, 699u);
+  EXPECT_EQ(write_file(fits.c_str(), "x", 1), 1);
+  std::string too_long = fits + "g";
+  EXPECT_EQ(write_file(too_long.c_str(), "x", 1), 0);
+  EXPECT_FALSE(file_exists(too_long.c_str()));
 }
 
 TEST(PlatformFiles, ReadFileReturnsBytesWithATrailingZero) {
