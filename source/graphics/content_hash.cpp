@@ -34,18 +34,33 @@ inline uint64_t load64(const uint8_t* p) {
     uint64_t v = 0;
     for (int i = 7; i >= 0; i--)
         v = v << 8 | p[i];
-    return v;
+    return v;  // compilers turn this into one load on little-endian machines
 }
 
-inline void mix(uint64_t* v, int a, int b, int c, int d, uint64_t x, uint64_t y) {
-    v[a] = v[a] + v[b] + x;
-    v[d] = rotr(v[d] ^ v[a], 32);
-    v[c] = v[c] + v[d];
-    v[b] = rotr(v[b] ^ v[c], 24);
-    v[a] = v[a] + v[b] + y;
-    v[d] = rotr(v[d] ^ v[a], 16);
-    v[c] = v[c] + v[d];
-    v[b] = rotr(v[b] ^ v[c], 63);
+[[gnu::always_inline]] inline void mix(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d, uint64_t x, uint64_t y) {
+    a = a + b + x;
+    d = rotr(d ^ a, 32);
+    c = c + d;
+    b = rotr(b ^ c, 24);
+    a = a + b + y;
+    d = rotr(d ^ a, 16);
+    c = c + d;
+    b = rotr(b ^ c, 63);
+}
+
+// One round with its message schedule known at compile time, so that the
+// whole compression stays in registers.
+template <int R>
+[[gnu::always_inline]] inline void round(uint64_t* v, const uint64_t* m) {
+    constexpr const uint8_t* sg = SIGMA[R];
+    mix(v[0], v[4], v[8], v[12], m[sg[0]], m[sg[1]]);
+    mix(v[1], v[5], v[9], v[13], m[sg[2]], m[sg[3]]);
+    mix(v[2], v[6], v[10], v[14], m[sg[4]], m[sg[5]]);
+    mix(v[3], v[7], v[11], v[15], m[sg[6]], m[sg[7]]);
+    mix(v[0], v[5], v[10], v[15], m[sg[8]], m[sg[9]]);
+    mix(v[1], v[6], v[11], v[12], m[sg[10]], m[sg[11]]);
+    mix(v[2], v[7], v[8], v[13], m[sg[12]], m[sg[13]]);
+    mix(v[3], v[4], v[9], v[14], m[sg[14]], m[sg[15]]);
 }
 
 void add_count(b2_state* s, uint64_t n) {
@@ -90,16 +105,18 @@ void b2_compress(b2_state* s, const uint8_t* block, int last) {
     v[13] ^= s->t[1];
     if (last)
         v[14] = ~v[14];
-    for (const auto& sg : SIGMA) {
-        mix(v, 0, 4, 8, 12, m[sg[0]], m[sg[1]]);
-        mix(v, 1, 5, 9, 13, m[sg[2]], m[sg[3]]);
-        mix(v, 2, 6, 10, 14, m[sg[4]], m[sg[5]]);
-        mix(v, 3, 7, 11, 15, m[sg[6]], m[sg[7]]);
-        mix(v, 0, 5, 10, 15, m[sg[8]], m[sg[9]]);
-        mix(v, 1, 6, 11, 12, m[sg[10]], m[sg[11]]);
-        mix(v, 2, 7, 8, 13, m[sg[12]], m[sg[13]]);
-        mix(v, 3, 4, 9, 14, m[sg[14]], m[sg[15]]);
-    }
+    round<0>(v, m);
+    round<1>(v, m);
+    round<2>(v, m);
+    round<3>(v, m);
+    round<4>(v, m);
+    round<5>(v, m);
+    round<6>(v, m);
+    round<7>(v, m);
+    round<8>(v, m);
+    round<9>(v, m);
+    round<10>(v, m);
+    round<11>(v, m);
     for (int i = 0; i < 8; i++)
         s->h[i] ^= v[i] ^ v[i + 8];
 }
