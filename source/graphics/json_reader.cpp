@@ -163,6 +163,8 @@ int hex_digit(char c) {
 }  // namespace
 
 char* jstr(const char** cursor) {
+    if (cursor == nullptr || *cursor == nullptr)
+        return static_cast<char*>(std::calloc(1, 1));
     const char* s = *cursor;
     if (*s == '"')
         s++;
@@ -215,6 +217,8 @@ char* jstr(const char** cursor) {
 }
 
 json_value* jparse(const char** cursor) {
+    if (cursor == nullptr || *cursor == nullptr)
+        return new_node(JSON_NULL);
     parser p;
     return parse_value(cursor, p);
 }

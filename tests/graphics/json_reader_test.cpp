@@ -176,6 +176,10 @@ TEST(JsonReader, JgetFindsTheFirstMember) {
     tree arr = parse("[\"a\"]");
     EXPECT_EQ(jget(arr.get(), "a"), nullptr);
     jfree(nullptr);
+    // No text at all still gives a tree.
+    const char* none = nullptr;
+    tree empty(jparse(&none));
+    EXPECT_EQ(show(empty.get()), "null");
 }
 
 TEST(JsonReader, JstrReadsOneString) {
