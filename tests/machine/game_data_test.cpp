@@ -1,0 +1,206 @@
+// Game data selection ("BKM" or a Vellicor disk image), identification by
+// CRC-32, and reads of the logical file through the image's extents.
+#include "machine/game_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/log_capture.h"
+#include "support/synthetic_game_data.h"
+
+namespace {
+
+const std::string no_data_error =
+    "No supported game data found. Expected original/BKM or a Vellicor .st image (CRC32 F6E84D7A) in original/.";
+
+std::string hex8(u32 v) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%08X", v);
+  return b;
+}
+
+std::vector<u8> read_logical(u64 offset, u64 length) {
+  std::vector<u8> out(length, 0xAA);
+  out.resize(game_data_read(offset, out.data(), length));
+  return out;
+}
+
+class GameData : public ::testing::Test {
+ protected:
+  void TearDown() override { game_data_release(); }
+  temp_dir folder;
+  log_capture log;
+  synth_game_data data = synth_standard();
+};
+
+TEST(GameDataChecksum, Crc32MatchesTheUsualCheckValue) {
+  EXPECT_EQ(game_data_crc32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(game_data_crc32("", 0), 0u);
+}
+
+TEST(GameDataExtents, TableHasTheImagesShape) {
+  const auto ext = vellicor_extents();
+  ASSERT_EQ(ext.size(), 103u);
+  u64 mapped = 0;
+  for (size_t i = 0; i < ext.size(); ++i) {
+    mapped += ext[i].length;
+    EXPECT_LE(u64{ext[i].image_offset} + ext[i].length, vellicor_image_size) << i;
+    if (i > 0) {
+      EXPECT_GE(ext[i].logical, ext[i - 1].logical + ext[i - 1].length) << "ascending, apart: " << i;
+    }
+  }
+  EXPECT_EQ(mapped, 486912u);
+  struct row {
+    int index;
+    u32 logical, image, length;
+  };
+  const row rows[] = {
+      {0, 0x400, 0x3FE, 0xE00},       {2, 0x1400, 0x2800, 0x1400},    {46, 0x38400, 0x70800, 0x1400},
+      {47, 0x39800, 0x70A00, 0xC00},  {62, 0x4B000, 0x96000, 0x1400}, {66, 0x4EC00, 0x9D800, 0x1400},
+      {69, 0x51400, 0xA2800, 0x1400}, {80, 0x5F000, 0xBE000, 0x1400}, {86, 0x63800, 0x1400, 0x600},
+      {101, 0x76C00, 0x26C00, 0x1400}, {102, 0xC7600, 0x3FE, 0xA00},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(ext[r.index].logical, r.logical) << r.index;
+    EXPECT_EQ(ext[r.index].image_offset, r.image) << r.index;
+    EXPECT_EQ(ext[r.index].length, r.length) << r.index;
+  }
+}
+
+TEST_F(GameData, BkmIsAcceptedFromTheMinimalSizeOn) {
+  struct size_case {
+    size_t size;
+    int found;
+  };
+  for (const size_case c : {size_case{synth_minimal_size - 1, 0}, size_case{synth_minimal_size, 1}}) {
+    const std::vector<u8> bkm = synth_bkm(data, c.size);
+    ASSERT_EQ(bkm.size(), c.size);
+    ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+    EXPECT_EQ(game_data_init(folder.path.c_str()), c.found) << c.size;
+    if (c.found) {
+      const std::string crc = hex8(game_data_crc32(bkm.data(), bkm.size()));
+      EXPECT_EQ(game_data_description(), "BKM  (CRC32 " + crc + ", not the usual one)");
+      EXPECT_TRUE(log.has("Game data: original/BKM (CRC32 " + crc + "; keeping legacy size-based compatibility)"));
+      EXPECT_EQ(game_data_size(), c.size);
+    } else {
+      EXPECT_TRUE(log.has("Game data: original/BKM is too short (392827 bytes)"));
+      EXPECT_EQ(game_data_error(), no_data_error);
+      EXPECT_EQ(game_data_size(), 0u);
+      EXPECT_STREQ(game_data_description(), "");
+    }
+  }
+}
+
+TEST_F(GameData, UsualBkmHasNoNote) {
+  std::vector<u8> bkm = synth_bkm(data);
+  synth_force_crc(bkm, bkm_usual_crc);
+  ASSERT_EQ(game_data_crc32(bkm.data(), bkm.size()), bkm_usual_crc);
+  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_STREQ(game_data_description(), "BKM  (CRC32 6703B50F)");
+  EXPECT_TRUE(log.has("Game data: original/BKM (CRC32 6703B50F)"));
+  EXPECT_EQ(read_logical(0, bkm.size()), bkm);
+}
+
+TEST_F(GameData, BkmReadsAreClippedAtItsEnd) {
+  const std::vector<u8> bkm = synth_bkm(data, synth_minimal_size);
+  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_EQ(read_logical(synth_minimal_size - 4, 100), std::vector<u8>(bkm.end() - 4, bkm.end()));
+  EXPECT_TRUE(read_logical(synth_minimal_size, 10).empty());
+  EXPECT_TRUE(read_logical(~u64{0} - 2, 10).empty()) << "no overflow of offset + length";
+  EXPECT_EQ(game_data_read(0, nullptr, 10), 0u);
+}
+
+TEST_F(GameData, ImageIsFoundWhateverTheCaseOfItsSuffix) {
+  const std::vector<u8> image = synth_image(data);
+  ASSERT_EQ(image.size(), vellicor_image_size) << data.error;
+  ASSERT_EQ(game_data_crc32(image.data(), image.size()), vellicor_image_crc);
+  for (const char* name : {"Brakmoor.ST", "disk.st"}) {
+    SCOPED_TRACE(name);
+    temp_dir dir;
+    ASSERT_TRUE(synth_write(dir / name, image));
+    ASSERT_EQ(game_data_init(dir.path.c_str()), 1);
+    EXPECT_EQ(game_data_description(), std::string(name) + "  (CRC32 F6E84D7A)");
+    EXPECT_TRUE(log.has("Game data: direct Vellicor image " + (dir / name) +
+                        " (CRC32 F6E84D7A; 486912/819200 logical bytes mapped)"));
+    EXPECT_EQ(game_data_size(), 819200u);
+  }
+}
+
+TEST_F(GameData, ImageIsReadThroughItsExtents) {
+  const std::vector<u8> image = synth_image(data);
+  ASSERT_TRUE(synth_write(folder / "game.st", image));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+
+  std::vector<u8> expected(8, 0);
+  expected.insert(expected.end(), image.begin() + 0x3FE, image.begin() + 0x3FE + 8);
+  EXPECT_EQ(read_logical(0x3F8, 16), expected) << "8 unmapped zeros, then the image from $3FE";
+
+  EXPECT_EQ(read_logical(819199, 10).size(), 1u);
+  EXPECT_EQ(read_logical(819199, 10)[0], image[0x3FE + 0x9FF]) << "the last byte of extent 102";
+  EXPECT_TRUE(read_logical(819200, 10).empty());
+
+  // The whole logical file equals what the builder meant, and its program
+  // block is where the boot state reads it.
+  const std::vector<u8> logical = synth_logical_file(data);
+  EXPECT_EQ(read_logical(0, 819200), logical);
+  const synth_region* head = synth_find(data, "program_head");
+  ASSERT_NE(head, nullptr);
+  EXPECT_EQ(read_logical(0x5141C, head->bytes.size()), head->bytes);
+}
+
+TEST_F(GameData, BkmWinsOverAnImage) {
+  ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
+  const std::vector<u8> bkm = synth_bkm(data, synth_minimal_size);
+  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_EQ(std::string(game_data_description()).rfind("BKM  (CRC32 ", 0), 0u);
+  EXPECT_EQ(game_data_size(), synth_minimal_size);
+}
+
+TEST_F(GameData, ShortBkmFallsBackToTheImage) {
+  ASSERT_TRUE(synth_write(folder / "BKM", std::vector<u8>(1000, 1)));
+  ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_TRUE(log.has("Game data: original/BKM is too short (1000 bytes)"));
+  EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+}
+
+TEST_F(GameData, WrongImagesAreRefusedWithTheExpectedText) {
+  const std::vector<u8> image = synth_image(data);
+  std::vector<u8> longer = image;
+  longer.push_back(0);
+  std::vector<u8> wrong_crc = image;
+  wrong_crc[0x50000] ^= 1;
+  struct bad_case {
+    const char* what;
+    std::vector<u8> bytes;
+  };
+  for (const bad_case& c : {bad_case{"one byte too long", longer}, bad_case{"wrong CRC", wrong_crc},
+                             bad_case{"empty", {}}}) {
+    SCOPED_TRACE(c.what);
+    temp_dir dir;
+    ASSERT_TRUE(synth_write(dir / "game.st", c.bytes));
+    EXPECT_EQ(game_data_init(dir.path.c_str()), 0);
+    EXPECT_EQ(game_data_error(), no_data_error);
+    EXPECT_EQ(game_data_size(), 0u);
+    EXPECT_TRUE(read_logical(0, 16).empty());
+  }
+}
+
+TEST_F(GameData, ASecondSelectionDropsTheFirst) {
+  ASSERT_TRUE(synth_write(folder / "BKM", synth_bkm(data)));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  temp_dir empty;
+  EXPECT_EQ(game_data_init(empty.path.c_str()), 0);
+  EXPECT_EQ(game_data_size(), 0u);
+  EXPECT_STREQ(game_data_description(), "");
+  EXPECT_EQ(game_data_init((folder / "missing").c_str()), 0);
+  EXPECT_EQ(game_data_error(), no_data_error);
+}
+
+} // namespace
