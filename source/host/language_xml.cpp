@@ -48,7 +48,7 @@ void read_language_tag(std::string_view tag, lang_table* table, lang_xml_report*
   } else {
     report->bad_utf8++;
     if (report->first_bad_id.empty()) report->first_bad_id = "(language name)";
-    table->name.assign(code);
+    table->name.assign(lang_utf8_valid(code) ? code : std::string_view());
   }
 }
 

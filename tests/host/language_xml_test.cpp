@@ -70,6 +70,10 @@ TEST(LanguageXml, ReaderOnWellFormedAndDamagedFiles) {
        head + "<string id=\"bad\">a\xC3(b</string><string id=\"good\">\xC3\xA9t\xC3\xA9</string>"
               "<string id=\"surrogate\">\xED\xA0\x80</string><string id=\"overlong\">\xC0\xAF</string>",
        "English", "en", "good=\xC3\xA9t\xC3\xA9\n", true, 3},
+      {"invalid name shows the code", "<language name=\"\xC3(\" code=\"xx\">", "xx", "xx", "",
+       true, 1},
+      {"invalid name and code", "<language name=\"\xC3(\" code=\"\xFF\">", "", "\xFF", "", true,
+       1},
       {"binary rubbish", std::string("\0<\0<string \0>\xFF</string>\0", 24), "", "", "", true, 0},
       {"empty file", "", "", "", "", true, 0},
   };
