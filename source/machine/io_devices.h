@@ -25,6 +25,8 @@ void ym_clear();
 const u8* get_ym_regs();
 int get_ym_sel();
 void set_ym_sel(int sel);
+// Puts back the 16 register values (a machine state being loaded).
+void set_ym_regs(const u8* regs);
 
 void acia_push(u8 byte);
 int acia_len();

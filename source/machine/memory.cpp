@@ -119,6 +119,7 @@ void ym_clear() { ym_n = 0; }
 const u8* get_ym_regs() { return ym_regs; }
 int get_ym_sel() { return ym_sel; }
 void set_ym_sel(int sel) { ym_sel = sel & 15; }
+void set_ym_regs(const u8* regs) { std::memcpy(ym_regs, regs, sizeof ym_regs); }
 
 void acia_push(u8 byte) {
   if (rx_n >= rx_capacity) return;
