@@ -7,7 +7,6 @@
 
 #include "machine/coroutine.h"
 #include "machine/cpu.h"
-#include "machine/ikbd.h"
 #include "machine/io_devices.h"
 
 namespace {
@@ -141,8 +140,7 @@ void tos_load_state(const machine_state* s) {
 
   g_cpu.vbl_wait_armed = 0;
   g_cpu.vbl_flag = 0;
-  ikbd_reset();
-  stop_flag = 0;
+  tos_reset_pending();
 
   for (const code_word& w : restored_code_words)
     if (ram_rd16(w.address) == w.patched) ram_wr16(w.address, w.original);
