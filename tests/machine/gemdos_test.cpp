@@ -255,6 +255,8 @@ TEST_F(Gemdos, MemoryAllocationIsABumpAllocator) {
   EXPECT_EQ(call(72, {{4, 10}}), 0x100010);
   EXPECT_EQ(call(68, {{4, 0x20}, {2, 3}}), 0x100020) << "Mxalloc, mode ignored";
   EXPECT_EQ(tos.mem_top, 0x100040u);
+  EXPECT_EQ(call(73, {{4, 0x100010}}), 0) << "Mfree frees nothing";
+  EXPECT_EQ(tos.mem_top, 0x100040u);
 }
 
 TEST_F(Gemdos, SuperSwitchesModesOnTheSuspendedCpu) {
