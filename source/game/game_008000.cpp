@@ -1,0 +1,334 @@
+// Page $8000: the shared drawing and screen services of the front end and
+// the status panel: the 8 x 8 text printers with their cursor, the score
+// printer with its extra life, the life icons, the YM2149 silence, the
+// unpacker of run-packed screen pictures, the fade to black, the colour
+// cycling of the VBL handler and the players' status-panel value.
+#include "game/game_ram.h"
+#include "game/routine_kit.h"
+
+namespace {
+
+constexpr u32 line_bytes = 160;       // one pixel line of a screen
+constexpr u32 text_line_bytes = 1440; // one text line: 9 pixel lines
+constexpr u32 screen_bytes = 32000;
+constexpr u32 screen_words = 16000;
+constexpr u32 life_icon = 0x010228;   // 16 lines of four plane bytes
+constexpr u32 palette = 0xFF8240;
+constexpr u32 ym_select = 0xFF8800;
+constexpr u32 ym_data = 0xFF8802;
+
+// The byte of an 8-pixel cell at the text cursor: cell c of a line starts
+// at (c / 2) x 8 + (c & 1), its plane n byte at +2n.
+inline u32 text_cell_address() {
+  const u32 column = rd16(text_column);
+  return rd32(draw_screen) + rd16(text_line) + (column >> 1) * 8 + (column & 1);
+}
+
+inline u32 glyph_address(u32 code) { return font8x8 + ((code & 0xFF) - 32) * 8; }
+
+// One word of a packed picture stored: the pictures run down the word
+// columns, so the address moves a line on and, past the bottom, back to the
+// top of the next column. It never leaves the screen (a0..a3).
+inline void picture_word_stored() {
+  put<W>(d7, d7 - 1);
+  a0 += line_bytes;
+  if (a0 >= a3) a0 -= screen_bytes - 2;
+}
+
+} // namespace
+
+// $8038: score printer for the player record at a4; the first score of
+// 10,000 or more gives the record one extra life, once per game.
+ROUTINE(sub_008038, 0x008038)
+  d0 = move<L>(rd32(a4 + player_record::score));
+  tst<B>(rd8(a4 + player_record::extra_life));
+  if (cc_ne()) GOTO(0x804C);
+  cmp<L>(9999, d0);
+  if (cc_ls()) GOTO(0x804C);
+  wr16(a4 + player_record::lives, rd16(a4 + player_record::lives) + 1);
+  wr8(a4 + player_record::extra_life, 0xFF);
+HERE(0x804C)
+  JSR(0x007D3E, 0x8052)
+  a0 = digit_buffer + 1; // six places: the millions are left out
+  JMP(0x008058);
+END_ROUTINE
+
+// $8058: quick printer for digit strings: glyphs into bitplane 0 only, no
+// control bytes. Leaves a0 past the zero; d0.b = 0.
+ROUTINE(sub_008058, 0x008058)
+  save_regs(dregs(1, 1) | aregs(1, 2));
+LOOP(0x805C)
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_eq()) GOTO(0x80A2);
+  a2 = glyph_address(d0);
+  a1 = text_cell_address();
+  d1 = 7;
+LOOP(0x8084)
+  wr8(a1, rd8(a2));
+  a2 += 1;
+  a1 += line_bytes;
+  if (dbf(d1)) GOTO(0x8084);
+  wr16(text_column, rd16(text_column) + 1);
+  GOTO(0x805C);
+HERE(0x80A2)
+  restore_regs(dregs(1, 1) | aregs(1, 2));
+  RTS();
+END_ROUTINE
+
+// $80AA: life-icon row of the status panel for the record at a4, drawn
+// from the odd screen address a0: the strip is cleared, then one icon per
+// life, five at most. No lives: the strip is left as it was.
+ROUTINE(sub_0080AA, 0x0080AA)
+  tst<W>(rd16(a4 + player_record::lives));
+  if (cc_eq()) GOTO(0x80FE);
+  save_regs(dregs(0, 1) | aregs(1, 1));
+  a1 = a0 - 1;
+  d1 = 15;
+LOOP(0x80BA)
+  for (u32 i = 0; i < 24; i += 4) wr32(a1 + i, 0);
+  a1 += line_bytes;
+  if (dbf(d1)) GOTO(0x80BA);
+  d0 = rd16(a4 + player_record::lives);
+  cmp<W>(5, d0);
+  if (cc_ls()) GOTO(0x80DA);
+  d0 = 5;
+HERE(0x80DA)
+  d0 -= 1;
+LOOP(0x80DC)
+  JSR(0x008106, 0x80E0)
+  if (dbf(d0)) GOTO(0x80DC);
+  restore_regs(dregs(0, 1) | aregs(1, 1));
+HERE(0x80FE)
+  RTS();
+END_ROUTINE
+
+// $8106: one life icon into the 8-pixel cell at a0; a0 moves to the next
+// cell (+1 from an even address, +7 from an odd one).
+ROUTINE(sub_008106, 0x008106)
+  save_regs(dregs(1, 1) | aregs(1, 2));
+  a1 = a0;
+  a2 = life_icon;
+  d1 = 15;
+LOOP(0x8112)
+  for (u32 plane = 0; plane < 4; ++plane) wr8(a1 + 2 * plane, rd8(a2 + plane));
+  a2 += 4;
+  a1 += line_bytes;
+  if (dbf(d1)) GOTO(0x8112);
+  a0 += (a0 & 1) ? 7 : 1;
+  restore_regs(dregs(1, 1) | aregs(1, 2));
+  RTS();
+END_ROUTINE
+
+// $823C: a bare return that other routines branch to.
+ROUTINE(sub_00823C, 0x00823C)
+  RTS();
+END_ROUTINE
+
+// $83B2: silences the YM2149: every tone, noise and volume register 0, the
+// mixer ($FF) with every channel off.
+ROUTINE(sub_0083B2, 0x0083B2)
+  for (u32 reg = 0; reg < 14; ++reg) {
+    wr8(ym_select, reg);
+    wr8(ym_data, reg == 7 ? 0xFF : 0x00);
+  }
+  RTS();
+END_ROUTINE
+
+// $8494: unpacks the packed picture at a3 into the screen at a4, keeping
+// every register.
+ROUTINE(sub_008494, 0x008494)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a0 = a4;
+  a1 = a3;
+  JSR(0x0084A4, 0x849E)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $84A4: unpacks the packed picture at a1 into the 32,000-byte screen at a0,
+// run by run, down the word columns. The picture ends when no word is left
+// after a run; one whose runs do not add up to 16,000 words keeps the game
+// here (within the screen), as on the machine.
+// a1 control bytes, a2 data words, a3 screen end, d7.w words left.
+ROUTINE(sub_0084A4, 0x0084A4)
+  put<W>(d0, rd16(a1));
+  a1 += 2;
+  a2 = a1 + (d0 & 0xFFFF);
+  a3 = a0 + screen_bytes;
+  put<W>(d7, screen_words);
+LOOP(0x84B4)
+  d0 = rd8(a1);
+  a1 += 1;
+  cmp<B>(2, d0);
+  if (cc_cc()) GOTO(0x84CA);
+  // 0 and 1: a 16-bit count follows in the control bytes.
+  put<W>(d1, rd16(a1));
+  a1 += 2;
+  tst<B>(d0);
+  if (cc_eq()) GOTO(0x84D4);
+  GOTO(0x84EC);
+HERE(0x84CA)
+  put<W>(d1, d0);
+  tst<B>(d0);
+  if (cc_pl()) GOTO(0x84D4);
+  put<W>(d1, 256 - d0);
+  GOTO(0x84EC);
+HERE(0x84D4)
+  put<W>(d2, rd16(a2));
+  a2 += 2;
+LOOP(0x84D8)
+  wr16(a0, d2);
+  picture_word_stored();
+  put<W>(d1, sub<W>(1, d1));
+  if (cc_ne()) GOTO(0x84D8);
+  GOTO(0x8510);
+HERE(0x84EC)
+LOOP(0x84F0)
+  wr16(a0, rd16(a2));
+  a2 += 2;
+  picture_word_stored();
+  put<W>(d1, sub<W>(1, d1));
+  if (cc_ne()) GOTO(0x84F0);
+HERE(0x8510)
+  tst<W>(d7);
+  if (cc_ne()) GOTO(0x84B4);
+  RTS();
+END_ROUTINE
+
+// $8528: fade to black in eight steps of five VBLs. d7 changed.
+ROUTINE(sub_008528, 0x008528)
+  wr16(fade_wait, 4);
+  d7 = 7;
+LOOP(0x8530)
+  JSR(0x008538, 0x8532)
+  if (dbf(d7)) GOTO(0x8530);
+  RTS();
+END_ROUTINE
+
+// $8538: one fade step: waits word $208 + 1 VBLs, sets it back to 4, then
+// takes one level off every non-zero colour component of the 16 colour
+// registers. a0, d0, d1 changed.
+ROUTINE(sub_008538, 0x008538)
+HERE(0x8538)
+  if (kit_budget(0x008538)) return; // the wait loops back to the entry
+  JSR(0x0079DC, 0x853C)             // wait_vbl
+  tst<W>(rd16(fade_wait));
+  if (cc_eq()) GOTO(0x854A);
+  wr16(fade_wait, rd16(fade_wait) - 1);
+  GOTO(0x8538);
+HERE(0x854A)
+  wr16(fade_wait, 4);
+  a0 = palette;
+  d0 = 15;
+LOOP(0x8556)
+  put<W>(d1, rd16(a0));
+  if (d1 & 0x700) put<W>(d1, d1 - 0x100);
+  if (d1 & 0x070) put<W>(d1, d1 - 0x010);
+  if (d1 & 0x007) put<W>(d1, d1 - 0x001);
+  wr16(a0, d1);
+  a0 += 2;
+  if (dbf(d0)) GOTO(0x8556);
+  RTS();
+END_ROUTINE
+
+// $8584: prints the zero-terminated text at a0 with the character printer;
+// returns with a0 past the zero.
+ROUTINE(sub_008584, 0x008584)
+HERE(0x8584)
+  if (kit_budget(0x008584)) return; // the text loop starts at the entry
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_eq()) GOTO(0x858C);
+  JSR(0x00858E, 0x858A)
+  GOTO(0x8584);
+HERE(0x858C)
+  RTS();
+END_ROUTINE
+
+// $858E: prints the text byte d0.b at the text cursor into draw_screen:
+// bit 7 set: colour := the low 7 bits; 13: carriage return to the margin;
+// 1-31: skip that many columns; else a glyph, replacing the whole cell
+// (set pixels in the cursor's colour, clear ones colour 0). Keeps every
+// register.
+ROUTINE(sub_00858E, 0x00858E)
+  save_regs(dregs(1, 3) | aregs(1, 2));
+  tst<B>(d0);
+  if (cc_pl()) GOTO(0x8596);
+  wr16(text_colour, d0 & 0x7F);
+  GOTO(0x85AE);
+HERE(0x8596)
+  cmp<B>(13, d0);
+  if (cc_ne()) GOTO(0x859A);
+  wr16(text_column, rd16(text_margin));
+  wr16(text_line, rd16(text_line) + text_line_bytes);
+  GOTO(0x85AE);
+HERE(0x859A)
+  cmp<B>(32, d0);
+  if (cc_cc()) GOTO(0x859E);
+  wr16(text_column, rd16(text_column) + (d0 & 0xFF));
+  GOTO(0x85AE);
+HERE(0x859E)
+  a2 = glyph_address(d0);
+  a1 = text_cell_address();
+  d3 = rd16(text_colour);
+  d1 = 7;
+LOOP(0x85A2)
+  put<B>(d2, rd8(a2));
+  a2 += 1;
+  for (u32 plane = 0; plane < 4; ++plane) wr8(a1 + 2 * plane, (d3 >> plane) & 1 ? d2 : 0);
+  a1 += line_bytes;
+  if (dbf(d1)) GOTO(0x85A2);
+  wr16(text_column, rd16(text_column) + 1);
+HERE(0x85AE)
+  restore_regs(dregs(1, 3) | aregs(1, 2));
+  RTS();
+END_ROUTINE
+
+// $85B0: a bare return that other routines branch to.
+ROUTINE(sub_0085B0, 0x0085B0)
+  RTS();
+END_ROUTINE
+
+// $8648: colour cycling, from the VBL handler: while word $232 is set, one
+// palette register takes the next colour of the cycling table every third
+// VBL; the table's end mark starts it again at $35EE. d0, d1, a0 changed.
+ROUTINE(sub_008648, 0x008648)
+  tst<W>(rd16(cycle_on));
+  if (cc_eq()) GOTO(0x8688);
+  cmp<W>(2, rd16(cycle_vbls));
+  if (cc_cc()) GOTO(0x865E);
+  wr16(cycle_vbls, rd16(cycle_vbls) + 1);
+  GOTO(0x8688);
+HERE(0x865E)
+  wr16(cycle_vbls, 0);
+  a0 = rd32(cycle_position);
+  put<W>(d0, move<W>(rd16(a0)));
+  a0 += 2;
+  if (cc_pl()) GOTO(0x8676);
+  a0 = cycle_table;
+  put<W>(d0, rd16(a0));
+  a0 += 2;
+HERE(0x8676)
+  put<W>(d1, rd16(cycle_register) * 2);
+  wr16(palette + sext16(d1), d0);
+  wr32(cycle_position, a0);
+HERE(0x8688)
+  RTS();
+END_ROUTINE
+
+// $868A: the status-panel value of both player records.
+ROUTINE(sub_00868A, 0x00868A)
+  a4 = player1;
+  JSR(0x008696, 0x8690)
+  a4 = player2;
+  JMP(0x008696);
+END_ROUTINE
+
+// $8696: the status-panel value of the record at a4: the per-weapon table
+// byte of its current weapon and level, from sub_00AAF8.
+ROUTINE(sub_008696, 0x008696)
+  JSR(0x00AAF8, 0x869A)
+  wr16(a4 + player_record::panel_value, d0);
+  RTS();
+END_ROUTINE
