@@ -210,8 +210,7 @@ END_ROUTINE
 // takes one level off every non-zero colour component of the 16 colour
 // registers. a0, d0, d1 changed.
 ROUTINE(sub_008538, 0x008538)
-HERE(0x8538)
-  if (kit_budget(0x008538)) return; // the wait loops back to the entry
+LOOP(0x8538) // the wait loops back to the entry
   JSR(0x0079DC, 0x853C)             // wait_vbl
   tst<W>(rd16(fade_wait));
   if (cc_eq()) GOTO(0x854A);
@@ -235,8 +234,7 @@ END_ROUTINE
 // $8584: prints the zero-terminated text at a0 with the character printer;
 // returns with a0 past the zero.
 ROUTINE(sub_008584, 0x008584)
-HERE(0x8584)
-  if (kit_budget(0x008584)) return; // the text loop starts at the entry
+LOOP(0x8584) // the text loop starts at the entry
   put<B>(d0, move<B>(rd8(a0)));
   a0 += 1;
   if (cc_eq()) GOTO(0x858C);
