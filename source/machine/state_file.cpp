@@ -55,9 +55,12 @@ void write_header(const machine_state* s, u8* f) {
   for (int i = 0; i < 8; ++i) put32(f + off_d + 4 * i, s->d[i]);
   for (int i = 0; i < 7; ++i) put32(f + off_a + 4 * i, s->a[i]);
   put32(f + off_song, static_cast<u32>(s->song));
-  put32(f + off_acia_count, static_cast<u32>(s->acia_count));
+  // Counts are kept inside their arrays, so that every written file loads.
+  const i32 keys = s->acia_count < 0 ? 0 : s->acia_count > state_acia_capacity ? state_acia_capacity : s->acia_count;
+  const i32 zones = s->zone_count < 0 ? 0 : s->zone_count > max_palette_zones ? max_palette_zones : s->zone_count;
+  put32(f + off_acia_count, static_cast<u32>(keys));
   std::memcpy(f + off_acia, s->acia, state_acia_capacity);
-  put32(f + off_zone_count, static_cast<u32>(s->zone_count));
+  put32(f + off_zone_count, static_cast<u32>(zones));
   for (int z = 0; z < max_palette_zones; ++z) {
     u8* rec = f + off_zones + z * zone_record_size;
     put32(rec, s->zones[z].line);

@@ -300,6 +300,23 @@ TEST_F(MachineState, TolerableFilesLoad) {
   EXPECT_EQ(std::memcmp(read->ram, base->ram, ram_size), 0);
 }
 
+TEST_F(MachineState, RecordsWithCountsOutOfRangeStillWriteLoadableFiles) {
+  std::memset(g_ram, 0, ram_size);
+  state_ptr s(state_new());
+  tos_save_state(s.get());
+  s->acia_count = 300;
+  s->zone_count = -2;
+  const std::string path = dir / "odd.bkms";
+  ASSERT_EQ(state_write_file(s.get(), path.c_str()), 1);
+  state_ptr back(state_new());
+  ASSERT_EQ(state_read_file(back.get(), path.c_str()), 1);
+  EXPECT_EQ(back->acia_count, 256);
+  EXPECT_EQ(back->zone_count, 0);
+  tos_load_state(s.get());
+  EXPECT_EQ(acia_len(), 256) << "loading a record keeps to its arrays too";
+  EXPECT_EQ(tos.zone_count, 0);
+}
+
 TEST_F(MachineState, WriteFailuresAreReportedAndKeepTheOldFile) {
   state_ptr s(state_new());
   std::memset(g_ram, 0, ram_size);
