@@ -53,6 +53,9 @@ extern int stop_flag;
 // Counts one console status poll (BIOS Bconstat, GEMDOS Cconis and Crawio
 // input share the count); every fourth poll sets stop_flag.
 void tos_console_poll();
+// Forgets the keyboard command bytes being collected and the slice's stop
+// request; called when a machine state is loaded.
+void tos_reset_pending();
 
 // GEMDOS (TRAP #1) served by the host: function number, the stack pointer
 // at the trap (arguments follow at sp + 2); the result goes to d0.

@@ -1,5 +1,6 @@
 #include "machine/hooks.h"
 
+#include "machine/machine_state.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -64,6 +65,27 @@ TEST_F(Hooks, DisabledPointsCallNothingAndReenableWorks) {
   g_cpu.pc = 0xC20000;
   core_run(&g_cpu, 100);
   EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Hooks, EnablesSurviveAStateLoad) {
+  register_routine(0xC20000, toy_hooked, {0xC20010});
+  calls = 0;
+  hook_register(0x9306, handler_a);
+  hook_register(0x474A, handler_b);
+  hooks_enable(0x474A, 0);
+  g_cpu.pc = 0xC20000;
+  state_ptr saved(state_new());
+  ASSERT_TRUE(saved);
+  tos_save_state(saved.get());
+  hooks_enable(0x9306, 0);
+  hooks_enable(0x474A, 1);
+  tos_load_state(saved.get());
+  EXPECT_EQ(g_cpu.hook_on[game_hook_slot(0x9306)], 0) << "the host's settings, not the state's";
+  EXPECT_EQ(g_cpu.hook_on[game_hook_slot(0x474A)], 1);
+  hooks_enable(0x9306, 1);
+  tos_load_state(saved.get());
+  ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);
+  EXPECT_EQ(calls, 1) << "the loaded game calls the host at its points";
 }
 
 TEST_F(Hooks, SecondRegistrationReplacesTheHandler) {
