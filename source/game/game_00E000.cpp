@@ -1,0 +1,301 @@
+// Page $E000: the game's disk layer. Every load goes through the cached
+// sector loader, which copies its bytes out of a RAM copy of the whole disk
+// that the resident file service fills on the first miss. Beside it stand
+// the game's own floppy-controller routines, used only by the high-score
+// write; the controller and its DMA chip are not emulated, so their
+// register writes are stored in the I/O image and reach no disk.
+#include "game/game_ram.h"
+#include "game/routine_kit.h"
+
+namespace {
+
+constexpr u32 dma_mode = 0xFF8606;         // word: selects the controller register
+constexpr u32 dma_address_high = 0xFF8609; // byte registers of the DMA address
+constexpr u32 dma_address_mid = 0xFF860B;
+constexpr u32 dma_address_low = 0xFF860D;
+constexpr u32 ym_register_select = 0xFF8800;
+constexpr u32 ym_register_data = 0xFF8802;
+constexpr u32 ym_port_a = 14; // low three bits: side, drive A, drive B (active low)
+
+// Mode words of $FF8606.
+constexpr u32 select_status = 0x80;
+constexpr u32 select_sector = 0x84;
+constexpr u32 select_data = 0x86;
+constexpr u32 select_command_write = 0x180;
+constexpr u32 dma_reset_high = 0x190;
+constexpr u32 dma_reset_low = 0x090;
+
+constexpr u32 command_seek = 0x13;
+constexpr u32 command_write_sector = 0xA0;
+constexpr u32 status_write_protect = 6; // bit
+constexpr u32 status_errors = 0x5C;     // record not found, CRC, lost data
+
+constexpr u32 sector_bytes = 512;
+constexpr u32 track_bytes = 5120;             // 10 sectors
+constexpr u32 second_side_offset = 409600;    // 80 tracks of the first side
+constexpr u32 motor_off_delay = 350;          // VBLs
+constexpr u32 service_entry_offset = 8;       // word of the resident table: the file service
+constexpr u32 request_name = loader_request + 14;
+
+inline bool signed_less(u32 a, u32 b) { return static_cast<i32>(a) < static_cast<i32>(b); }
+
+} // namespace
+
+// $E8B2: multi-sector transfer to the disk (writes), from long $16C, word
+// $276 sectors from track $168, sector $16A on. Each sector gets two
+// attempts; a time-out or the write-protect bit gives it up. With the
+// controller not emulated the status tested is the last command value
+// ($A0), so every sector goes at once. The transfer moves to the next track
+// after sector 9; its only caller writes one sector.
+ROUTINE(sub_00E8B2, 0x00E8B2)
+  JSR(0x00EA5C, 0xE8B6)
+  if (kit_budget(0xE8B6)) return; // the seek is also the next track's loop head
+  JSR(0x00EA4A, 0xE8BA)
+  JSR(0x00EA76, 0xE8BE)
+  cmp<W>(0xFFFF, d0);
+  if (cc_eq()) GOTO(0xE8FA);
+LOOP(0xE8C4)
+  wr16(motor_off_vbls, motor_off_delay);
+  wr16(sector_attempts, 2);
+  wr16(dma_mode, select_sector);
+  put<W>(d0, rd16(disk_sector));
+  JSR(0x00EA06, 0xE8DA)
+  if (kit_budget(0xE8DA)) return; // the attempts loop back to here
+  JSR(0x00E9EA, 0xE8DE)
+  JSR(0x00EA5C, 0xE8E2)
+  JSR(0x00E9AE, 0xE8E6)
+  JSR(0x00EA76, 0xE8EA)
+  btst<L>(status_write_protect, d0);
+  if (cc_ne()) GOTO(0xE8FA);
+  if ((d0 & status_errors) == 0) GOTO(0xE8FA);
+  wr16(sector_attempts, rd16(sector_attempts) - 1);
+  if (rd16(sector_attempts) != 0) GOTO(0xE8DA);
+HERE(0xE8FA)
+  wr16(disk_count, rd16(disk_count) - 1);
+  if (rd16(disk_count) == 0) GOTO(0xE928);
+  wr32(disk_buffer, rd32(disk_buffer) + sector_bytes);
+  wr16(disk_sector, rd16(disk_sector) + 1);
+  cmp<W>(9, rd16(disk_sector));
+  if (cc_ls()) GOTO(0xE8C4);
+  wr16(disk_sector, 1);
+  wr16(disk_track, rd16(disk_track) + 1);
+  GOTO(0xE8B6);
+HERE(0xE928)
+  RTS();
+END_ROUTINE
+
+// $E92A: the cached sector loader; its code lies at $2000, below the cache
+// control block. It turns the request words into a byte range of the
+// 819,200-byte disk (track x 5,120 + (sector - 1) x 512, plus 409,600 on
+// the second side; count x 512 bytes) and copies it to long $16C from the
+// RAM copy of the disk. A miss first has the resident file service fill
+// the copy (the whole disk, or a window), sets the cached range before the
+// service runs and never checks its result. d0 = 0; every other register
+// is kept.
+ROUTINE(sub_00E92A, 0x00E92A)
+LABEL(0x2000)
+  save_regs(dregs(1, 4) | aregs(0, 4));
+  a4 = rd32(disk_buffer);
+  d4 = mulu(track_bytes, rd16(disk_track));
+  d0 = ((rd16(disk_sector) - 1) & 0xFFF) << 9;
+  d4 += d0;
+  if (rd16(disk_side) == 0) GOTO(0x201A);
+  d4 += second_side_offset;
+HERE(0x201A)
+  d3 = (rd16(disk_count) & 0xFFF) << 9;
+  d3 += d4;
+  // One cached range, compared signed.
+  a2 = cache_first;
+  if (signed_less(rd32(a2), 0)) GOTO(0x2030);
+  if (signed_less(d4, rd32(a2))) GOTO(0x2030);
+  if (!signed_less(d4, rd32(cache_end))) GOTO(0x2030);
+  if (signed_less(rd32(cache_end), d3)) GOTO(0x2030);
+  a0 = rd32(cache_buffer) + (d4 - rd32(a2));
+  d3 -= d4;
+  GOTO(0x2050);
+
+HERE(0x2030)
+  d3 -= d4;
+  wr32(request_name, rd32(cache_file_name));
+  a0 = loader_request;
+  if (rd8(cache_whole_disk) == 0) GOTO(0x2036);
+  wr32(cache_first, 0);
+  wr32(cache_end, rd32(cache_disk_size));
+  wr32(a0, rd32(cache_buffer));
+  wr32(a0 + 4, 0);
+  wr32(a0 + 8, rd32(cache_disk_size));
+  GOTO(0x2040);
+HERE(0x2036)
+  // A window that would pass the end of the disk is moved down to end there.
+  wr32(a0 + 4, d4);
+  wr32(cache_first, d4);
+  wr32(a0 + 8, rd32(cache_window));
+  d1 = d4 + rd32(cache_window);
+  if (!signed_less(rd32(cache_disk_size), d1)) GOTO(0x203C);
+  d1 = rd32(cache_disk_size);
+  d2 = rd32(cache_disk_size) - rd32(cache_window);
+  wr32(a0 + 4, d2);
+  wr32(cache_first, d2);
+  d4 -= d2;
+  GOTO(0x203E);
+HERE(0x203C)
+  d4 = 0;
+HERE(0x203E)
+  wr32(cache_end, d1);
+  wr32(a0, rd32(cache_buffer));
+HERE(0x2040)
+  a1 = rd32(resident_table);
+  put<W>(d1, rd16(a1 + service_entry_offset));
+  JSR_DYN(a1 + sext16(d1), 0x2048)
+  a0 = rd32(cache_buffer) + d4;
+
+LOOP(0x2050)
+  if (d3 == 0) GOTO(0x2060);
+  wr8(a4, rd8(a0));
+  a0 += 1;
+  a4 += 1;
+  d3 -= 1;
+  GOTO(0x2050);
+HERE(0x2060)
+  restore_regs(dregs(1, 4) | aregs(0, 4));
+  d0 = clr<L>();
+  RTS();
+END_ROUTINE
+
+// $E9AE: DMA reset and sector count 1, then the write-sector command.
+// d0 = $A0.
+ROUTINE(sub_00E9AE, 0x00E9AE)
+  wr16(dma_mode, dma_reset_high);
+  wr16(dma_mode, dma_reset_low);
+  wr16(dma_mode, dma_reset_high);
+  d0 = 1;
+  JSR(0x00EA06, 0xE9C6)
+  wr16(dma_mode, select_command_write);
+  put<W>(d0, command_write_sector);
+  JSR(0x00EA06, 0xE9D6)
+  RTS();
+END_ROUTINE
+
+// $E9EA: the DMA address registers from long $16C (low, middle, high
+// byte); d0 = the address shifted right by 16.
+ROUTINE(sub_00E9EA, 0x00E9EA)
+  d0 = rd32(disk_buffer);
+  wr8(dma_address_low, d0);
+  d0 = lsr<L>(d0, 8);
+  wr8(dma_address_mid, d0);
+  d0 = lsr<L>(d0, 8);
+  wr8(dma_address_high, d0);
+  RTS();
+END_ROUTINE
+
+// $EA06: the controller's data-register step; a bare return, so whatever
+// was prepared in d0 goes nowhere.
+ROUTINE(sub_00EA06, 0x00EA06)
+  RTS();
+END_ROUTINE
+
+// $EA10: settle delay.
+ROUTINE(sub_00EA10, 0x00EA10)
+  JSR(0x00EA18, 0xEA14)
+  RTS();
+END_ROUTINE
+
+// $EA18: settle delay of 33 counted passes. SR and the low word of d7 are
+// kept, the high word of d7 ends 0.
+ROUTINE(sub_00EA18, 0x00EA18)
+  push16(get_sr());
+  push16(d7);
+  d7 = 32;
+LOOP(0xEA20)
+  if (dbf(d7)) GOTO(0xEA20);
+  put<W>(d7, pop16());
+  set_sr(pop16());
+  RTS();
+END_ROUTINE
+
+// $EA28: a bare return.
+ROUTINE(sub_00EA28, 0x00EA28)
+  RTS();
+END_ROUTINE
+
+// $EA4A: seek to track $168 prepared; d0 = $13.
+ROUTINE(sub_00EA4A, 0x00EA4A)
+  wr16(dma_mode, select_data);
+  put<W>(d0, rd16(disk_track));
+  JSR(0x00EA06, 0xEA56)
+  wr16(dma_mode, select_status);
+  d0 = command_seek;
+  JSR(0x00EA06, 0xEA5A)
+  RTS();
+END_ROUTINE
+
+// $EA5C: status register selected, settle delay, then the time-out count
+// d7: $40000 when bit 7 of d0 (motor on) is set, else $60000.
+ROUTINE(sub_00EA5C, 0x00EA5C)
+  wr16(dma_mode, select_status);
+  JSR(0x00EA18, 0xEA64)
+  d7 = (d0 & 0x80) ? 0x40000 : 0x60000;
+  RTS();
+END_ROUTINE
+
+// $EA76: one step of the wait for the controller: d7 - 1; not yet 0: a
+// settle delay with d0 unchanged; 0: time-out, d0 = -1.
+ROUTINE(sub_00EA76, 0x00EA76)
+  d7 = sub<L>(1, d7);
+  if (cc_eq()) GOTO(0xEA86);
+  JSR(0x00EA18, 0xEA84)
+  RTS();
+HERE(0xEA86)
+  d0 = 0xFFFFFFFF;
+  RTS();
+END_ROUTINE
+
+// $EA8C: drive select: the low three bits of YM port A := d0 bits 0-2,
+// with interrupts masked so no interrupt splits the update. d0.b = the
+// port as it was, d1.b = that & $F8, d2.b = that.
+ROUTINE(sub_00EA8C, 0x00EA8C)
+  push16(get_sr());
+  set_sr(get_sr() | 0x0700);
+  put<B>(d0, d0 & 7);
+  wr8(ym_register_select, ym_port_a);
+  put<B>(d1, rd8(ym_register_select));
+  put<B>(d2, d1);
+  put<B>(d1, d1 & 0xF8);
+  put<B>(d0, d0 | d1);
+  wr8(ym_register_data, d0);
+  put<B>(d0, d2);
+  set_sr(pop16());
+  RTS();
+END_ROUTINE
+
+// $EAD8: motor-off countdown, from the VBL handler. When word $1BA runs
+// out, the drives are deselected, unless bit 7 of d0 (the value the
+// interrupted code left there, since no status is read) tells that the
+// motor still runs: then the test repeats at the next VBL.
+ROUTINE(sub_00EAD8, 0x00EAD8)
+  if (rd16(motor_off_vbls) == 0) GOTO(0xEB24);
+  wr16(motor_off_vbls, rd16(motor_off_vbls) - 1);
+  if (rd16(motor_off_vbls) != 0) GOTO(0xEB24);
+  a6 = dma_mode;
+  push16(get_sr());
+  set_sr(get_sr() | 0x0700);
+  wr16(a6, select_status);
+  JSR(0x00EA18, 0xEAFC)
+  btst<L>(7, d0);
+  if (cc_eq()) GOTO(0xEB0A);
+  wr16(motor_off_vbls, 1);
+  GOTO(0xEB14);
+HERE(0xEB0A)
+  d0 = 7;
+  JSR(0x00EA8C, 0xEB10)
+HERE(0xEB14)
+  set_sr(pop16());
+  JSR(0x0077F6, 0xEB1A)
+HERE(0xEB24)
+  RTS();
+END_ROUTINE
+
+// $EB26: a bare return that every loader calls before the sector loader.
+ROUTINE(sub_00EB26, 0x00EB26)
+  RTS();
+END_ROUTINE

@@ -1,0 +1,50 @@
+// A scripted stand-in for GEMDOS, for tests of the game's resident
+// services without the emulated ST: it serves the TRAP #1 yields of the
+// game coroutine from one file held in memory, records every call with the
+// registers and memory of that moment, and checks that each trap site holds
+// the TRAP #1 opcode in RAM, as the host's slice runner needs.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "machine/types.h"
+
+struct gemdos_call {
+  u32 function = 0;
+  u32 at = 0;        // address of the TRAP
+  std::string name;  // Fopen, Fcreate, Fsfirst: the name argument
+  u32 handle = 0;    // Fseek, Fread, Fwrite, Fclose
+  i32 offset = 0;    // Fseek
+  u32 count = 0;     // Fread, Fwrite
+  u32 buffer = 0;    // Fread, Fwrite
+  i32 result = 0;
+};
+
+struct gemdos_double {
+  std::vector<u8> file;    // the bytes of the one file
+  i32 open_result = 6;     // the handle Fopen gives, or an error
+  u32 read_limit = ~0u;    // no single Fread delivers more
+  u32 dta = 0x3FA000;      // Fgetdta
+  i32 search_first = -33;  // Fsfirst
+  int search_matches = 0;  // entries found by Fsfirst and the Fsnext calls after it
+  std::vector<gemdos_call> calls;
+  std::vector<u8> written;  // what Fwrite delivered
+  // Runs at every call (a read or write before its bytes move), to look at
+  // the machine at that moment.
+  std::function<void(const gemdos_call&)> on_call;
+  bool bad_opcode = false;  // a trap site without $4E41 in RAM was met
+
+  u32 position = 0;
+  int search_index = 0;
+
+  int count_of(u32 function) const;
+  const gemdos_call* first(u32 function) const;
+};
+
+// Runs the game coroutine from its current pc, slice after slice, until the
+// test driver (support/machine_fixture.h) has finished: every TRAP #1 is
+// served by the double (d0 := result, on after the trap), every other yield
+// is resumed. -1 when a slice jumped nowhere, a trap is not a TRAP #1, or
+// the driver had not finished after max_slices; else the slices run.
+int run_with_gemdos(gemdos_double& dos, int max_slices);
