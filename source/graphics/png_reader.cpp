@@ -35,6 +35,8 @@ uint32_t be32(const uint8_t* p) {
 }
 
 bool append_idat(png_chunks& c, const uint8_t* data, size_t length) {
+    if (length == 0)
+        return true;  // an empty IDAT adds nothing (and memcpy may not see a null buffer)
     if (length > c.idat_capacity - c.idat_size) {
         size_t capacity = c.idat_capacity ? c.idat_capacity : 4096;
         while (capacity - c.idat_size < length)
