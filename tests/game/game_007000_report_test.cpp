@@ -105,6 +105,12 @@ class ExceptionReport : public Digits {
   }
 };
 
+// Slices with VBLs between them until the report idles at $7D04 (the
+// interrupt set-up it calls waits for the keyboard processor, where written).
+void run_to_the_report() {
+  for (int i = 0; i < 300 && g_cpu.pc != 0x007D04; ++i) driver_run(1, 2000000, simple_vbl);
+}
+
 // A routine that sets its registers and takes exception `d0.w`.
 ROUTINE(toy_faulting_routine, 0xC32000)
   {
@@ -125,11 +131,15 @@ TEST_F(ExceptionReport, FrameRegistersAndStackAreSavedAndShown) {
   g_cpu.d[0] = 4;
   g_cpu.sr_sys = 0x2300;
   driver_start(0xC32000);
-  driver_run(4, 2000000, simple_vbl);
+  run_to_the_report();
   EXPECT_FALSE(driver_finished()) << "the report never returns";
   EXPECT_EQ(g_cpu.pc, 0x007D04u) << "it idles at $7D04";
   EXPECT_EQ(g_cpu.sr_sys, 0x2300) << "with interrupts running";
-  EXPECT_EQ(stub_call_count(0x00765A), 1) << "after the interrupt set-up";
+  driver_run(2, 2000000, simple_vbl);
+  EXPECT_EQ(g_cpu.pc, 0x007D04u) << "for ever";
+  if (stubbed(0x00765A)) {
+    EXPECT_EQ(stub_call_count(0x00765A), 1) << "after the interrupt set-up";
+  }
 
   // The record in low memory.
   EXPECT_EQ(rd32(0x380), 0x4F524E2Eu); // "ORN."
@@ -178,7 +188,7 @@ TEST_F(ExceptionReport, EachStubNamesItsVector) {
     register_routine(0xC32000, toy_faulting_routine);
     g_cpu.d[0] = vector;
     driver_start(0xC32000);
-    driver_run(2);
+    run_to_the_report();
     EXPECT_EQ(rd16(0x3C4), vector);
     EXPECT_EQ(g_cpu.pc, 0x007D04u);
   }

@@ -160,7 +160,7 @@ TEST_F(GameOnSt, IllegalInstructionEndsInTheExceptionReport) {
   g_cpu.a[7] = 0x9000;
   load_regs();
   driver_start(toy_at);
-  for (int i = 0; i < 5; ++i) host_vbl();
+  for (int i = 0; i < 300 && g_cpu.pc != 0x007D04; ++i) host_vbl();
   EXPECT_EQ(g_cpu.pc, 0x007D04u) << "the report idles";
   EXPECT_EQ(g_cpu.sr_sys & 0x0700, 0x0300) << "with interrupts running";
   EXPECT_EQ(rd32(0x380), 0x4F524E2Eu);

@@ -22,12 +22,33 @@ template <int... N> constexpr std::array<routine_fn, sizeof...(N)> recorders(std
 }
 constexpr auto recorder_fns = recorders(std::make_integer_sequence<int, recorder_slots>());
 
+ROUTINE(stand_in_song_start, 0x041BCC)
+  hook_point(game_hook_slot(0x041BCC), 0x041BCC);
+  RTS();
+END_ROUTINE
+
+ROUTINE(stand_in_song_stop, 0x041BE8)
+  hook_point(game_hook_slot(0x041BE8), 0x041BE8);
+  RTS();
+END_ROUTINE
+
 } // namespace
+
+void stub_driver_song_calls() {
+  register_routine(0x041BCC, stand_in_song_start);
+  register_routine(0x041BE8, stand_in_song_stop);
+}
 
 int run_routine(u32 entry, int max_slices, void (*between)()) {
   driver_start(entry);
   const int n = driver_run(max_slices, 2000000, between);
   return driver_finished() ? n : -1;
+}
+
+bool routine_written(u32 entry) {
+  for (int i = 0; i < game_dispatch_row_count; ++i)
+    if (game_dispatch_rows[i].address == entry) return game_dispatch_rows[i].kind == routine_entry;
+  return false;
 }
 
 void stub_returns(std::initializer_list<u32> addresses) {

@@ -14,6 +14,16 @@
 // returned after max_slices.
 int run_routine(u32 entry, int max_slices = 4, void (*between)() = nullptr);
 
+// Whether the product has a routine at this entry (a stub registered there
+// is then never reached), and the contrary.
+bool routine_written(u32 entry);
+inline bool stubbed(u32 entry) { return !routine_written(entry); }
+
+// The YM driver's song start ($41BCC) and stop ($41BE8) are hook points:
+// stand-ins there run the hook and return, so a handler registered with
+// hook_register sees every call whether or not the driver is written.
+void stub_driver_song_calls();
+
 // Routines that only return, at the addresses of routines written elsewhere.
 void stub_returns(std::initializer_list<u32> addresses);
 
