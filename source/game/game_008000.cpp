@@ -330,3 +330,297 @@ ROUTINE(sub_008696, 0x008696)
   wr16(a4 + player_record::panel_value, d0);
   RTS();
 END_ROUTINE
+
+// ---- Jump slots of the disk road and the pre-shifted frames -------------------
+// Slots whose target is reached only through the slot carry the target's
+// code here, with the labels of its addresses.
+
+namespace {
+
+constexpr u32 node_table = 0x014000;
+constexpr u32 probe_buffer = 0x05647E;   // the second side's probe, then the run-packed block
+constexpr u32 resident_record = 0x00FF14; // load record of the packed resident graphics
+constexpr u32 resident_packed = 0x03561F; // after its 29-byte header
+constexpr u32 resident_packed_end = 0x04754C;
+constexpr u32 resident_graphics = 0x02E000;
+constexpr u32 reordered_a = 0x02F91C;     // 2,300 groups of 8 words
+constexpr u32 reordered_b = 0x045736;     // 192 groups
+constexpr u32 effect_frames_from = 0x046F68;
+constexpr u32 effect_frames = 0x049A3A;   // 1,536 bytes of effect frames
+constexpr u32 run_packed_output = 0x05063A;
+constexpr u32 run_packed_end = 0x056482;
+constexpr u32 hiscore_buffer = 0x028000;  // the high-score sector
+constexpr u32 hiscore_name_bytes = 222;
+constexpr u32 hiscore_check_bytes = 160;
+constexpr u32 hiscore_highest_letter = 0x6E; // 'n'
+constexpr u32 dma_mode_register = 0xFF8606;
+
+constexpr u32 mission_load_table = 0x010748; // 8 bytes per mission: three entries and a colour
+constexpr u32 mission_words = 0x010730;
+constexpr u32 mission_palette = 0x008C24;
+constexpr u32 mission_colour14 = 0x008C40;
+
+// One pre-shifted copy per 2 pixels of shift (1-7) of frames whose lines
+// are `planes` words (one 16-pixel group); each copy's lines take two
+// groups, the frame moved right with the pixels leaving the left group
+// entering the right one. Rotating each plane's long right by 2 per copy
+// moves the low half's right edge into the high half's left edge.
+inline void preshift_line(u32 planes, u32 copy_size) {
+  u32* plane[4] = {&d0, &d1, &d2, &d3};
+  for (u32 p = 0; p < planes; ++p) {
+    *plane[p] = rd16(a0);
+    a0 += 2;
+  }
+  a2 = a1;
+  for (u32 k = 1; k <= 7; ++k) {
+    for (u32 p = 0; p < planes; ++p) *plane[p] = ror<L>(*plane[p], 2);
+    for (u32 p = 0; p < planes; ++p) wr16(a2 + 2 * p, *plane[p]);
+    for (u32 p = 0; p < planes; ++p) wr16(a2 + 2 * (planes + p), *plane[p] >> 16);
+    a2 += copy_size;
+  }
+  a1 += 4 * planes;
+}
+
+} // namespace
+
+// $86B0: the disk sector loader with cache.
+ROUTINE(sub_0086B0, 0x0086B0)
+  JMP(0x00E92A);
+END_ROUTINE
+
+// $86B4: the bare return every load calls first.
+ROUTINE(sub_0086B4, 0x0086B4)
+  JMP(0x00EB26);
+END_ROUTINE
+
+// $86B8: the cold-start data load (code at $FE32-$FF0E, and the run-length
+// unpacker at $FD84 that ends it, reached through slot $8930). Probes the
+// disk's second side, which also fills the disk cache; reads the packed
+// resident graphics by the load record at $FF14 and unpacks them to
+// $2E000; re-orders two of their areas and copies the effect frames; loads
+// the high scores; then reads 38 sectors from track 20, sector 3 and
+// expands them from $5647E into $5063A.
+ROUTINE(sub_0086B8, 0x0086B8)
+  GOTO(0xFE32);
+
+  // $FD84: expands escaped runs from a0 into a1 while a1 is below a2, with
+  // the escape byte d4.b: a byte other than the escape is copied; escape,
+  // escape is one escape byte; escape, n, v is v written n + 1 times. A
+  // run is written whole even where it passes a2.
+LABEL(0xFD84)
+LOOP(0xFD86)
+  put<B>(d0, rd8(a0));
+  a0 += 1;
+  if (a1 >= a2) GOTO(0xFDBA);
+  cmp<B>(d4, d0);
+  if (cc_ne()) GOTO(0xFDB4);
+  put<B>(d1, rd8(a0));
+  a0 += 1;
+  cmp<B>(d4, d1);
+  if (cc_ne()) GOTO(0xFDA2);
+  wr8(a1, d4);
+  a1 += 1;
+  GOTO(0xFD86);
+HERE(0xFDA2)
+  put<B>(d2, rd8(a0));
+  a0 += 1;
+  put<W>(d1, d1 & 0xFF);
+LOOP(0xFDAA)
+  wr8(a1, d2);
+  a1 += 1;
+  if (dbf(d1)) GOTO(0xFDAA);
+  GOTO(0xFD86);
+HERE(0xFDB4)
+  wr8(a1, d0);
+  a1 += 1;
+  GOTO(0xFD86);
+HERE(0xFDBA)
+  RTS();
+
+LABEL(0xFE32)
+  wr16(second_side_ok, 0);
+  wr16(disk_side, 1);
+  wr16(disk_track, 1);
+  wr16(disk_sector, 1);
+  wr16(disk_count, 1);
+  wr32(disk_buffer, probe_buffer);
+  JSR(0x0086B4, 0xFE5E)
+  JSR(0x0086B0, 0xFE64)
+  tst<L>(d0);
+  if (cc_ne()) GOTO(0xFE6E);
+  wr16(second_side_ok, 0xFFFF);
+HERE(0xFE6E)
+  JSR(0x008904, 0xFE72)
+  wr32(disk_request, 0);
+  JSR(0x0086B4, 0xFE7C)
+  a0 = resident_record;
+  JSR(0x00FF3C, 0xFE86)
+  a4 = resident_packed;
+  a1 = resident_packed_end;
+  a3 = node_table;
+  a6 = resident_graphics;
+  JSR(0x00FC88, 0xFEA0)
+  a1 = reordered_a;
+  wr16(disk_count, 2300);
+  JSR(0x00FF62, 0xFEAE)
+  a1 = reordered_b;
+  wr16(disk_count, 192);
+  JSR(0x00FF62, 0xFEBC)
+  a0 = effect_frames_from;
+  a1 = effect_frames;
+  d0 = 383;
+LOOP(0xFEC8)
+  wr32(a1, rd32(a0));
+  a0 += 4;
+  a1 += 4;
+  if (dbf(d0)) GOTO(0xFEC8);
+  JSR(0x008900, 0xFED2)
+  wr16(disk_side, 0);
+  wr16(disk_track, 20);
+  wr16(disk_sector, 3);
+  wr16(disk_count, 38);
+  wr32(disk_buffer, probe_buffer);
+  JSR(0x0086B4, 0xFEF6)
+  JSR(0x0086B0, 0xFEFC)
+  a0 = probe_buffer;
+  a1 = run_packed_output;
+  a2 = run_packed_end;
+  d4 = 0xFFFFFFFF;
+  JMP(0x008930);
+END_ROUTINE
+
+// $8900: the high-score table load (code at $2CE0-$2D78): the default
+// scores, then the saved table from track 0, sector 2, unless a byte of its
+// first 160 (the names) is above $6E; then the defaults and the names of
+// the game image stay.
+ROUTINE(sub_008900, 0x008900)
+LABEL(0x2CE0)
+  a0 = hiscore_scores;
+  d0 = 20000;
+  d1 = 8;
+LOOP(0x2CEA)
+  wr32(a0, d0);
+  a0 += 4;
+  d0 -= 2000;
+  if (dbf(d1)) GOTO(0x2CEA);
+  wr32(disk_request, 0);
+  wr16(disk_track, 0);
+  wr16(disk_sector, 2);
+  wr16(disk_count, 1);
+  wr32(disk_buffer, hiscore_buffer);
+  JSR(0x0086B4, 0x2D12)
+  JSR(0x0086B0, 0x2D18)
+  a0 = hiscore_buffer;
+  d0 = hiscore_check_bytes - 1;
+LOOP(0x2D22)
+  cmp<B>(hiscore_highest_letter, rd8(a0));
+  a0 += 1;
+  if (cc_hi()) GOTO(0x2D76);
+  if (dbf(d0)) GOTO(0x2D22);
+  a0 = hiscore_buffer;
+  a1 = hiscore_names;
+  d0 = hiscore_name_bytes - 1;
+LOOP(0x2D3A)
+  wr8(a1, rd8(a0));
+  a0 += 1;
+  a1 += 1;
+  if (dbf(d0)) GOTO(0x2D3A);
+  a1 = hiscore_scores;
+  d0 = 7;
+LOOP(0x2D4C)
+  wr32(a1, rd32(a0));
+  a0 += 4;
+  a1 += 4;
+  if (dbf(d0)) GOTO(0x2D4C);
+HERE(0x2D76)
+  RTS();
+END_ROUTINE
+
+// $8904: the end of disk access (code at $EAB8-$EAD6): the controller's
+// status register selected, then the drives deselected. The settle delay
+// repeats while bit 7 of d0 is set, and d0 is not read again: callers enter
+// with it clear.
+ROUTINE(sub_008904, 0x008904)
+LABEL(0xEAB8)
+  push16(get_sr());
+  set_sr(get_sr() | 0x0700);
+  wr16(dma_mode_register, 0x80);
+LOOP(0xEAC4)
+  JSR(0x00EA10, 0xEAC8)
+  btst<L>(7, d0);
+  if (cc_ne()) GOTO(0xEAC4);
+  d0 = 7;
+  JSR(0x00EA8C, 0xEAD0)
+  set_sr(pop16());
+  JSR(0x0077F6, 0xEAD6)
+  RTS();
+END_ROUTINE
+
+// $8910: the mission data load (code at $106EC-$1071C): the three loaders
+// by the entries of the chosen mission, its colour 14 into the mission
+// palette, which $AF9A takes on, and the mission's word into $24C.
+ROUTINE(sub_008910, 0x008910)
+LABEL(0x106EC)
+  put<W>(d0, rd16(chosen_mission) << 3);
+  a0 = mission_load_table + sext16(d0);
+  put<W>(d0, rd16(a0));
+  a0 += 2;
+  JSR(0x0107A8, 0x106FE)
+  put<W>(d0, rd16(a0));
+  a0 += 2;
+  JSR(0x010826, 0x10704)
+  put<W>(d0, rd16(a0));
+  a0 += 2;
+  JSR(0x0108AE, 0x1070A)
+  wr16(mission_colour14, rd16(a0));
+  a0 = mission_palette;
+  JSR(0x00AF9A, 0x10716)
+  put<W>(d0, rd16(chosen_mission) << 1);
+  wr16(mission_word, rd16(mission_words + sext16(d0)));
+  RTS();
+END_ROUTINE
+
+// $891C: the enemy frames' pre-shifted copies (code at $5DCC-$5E30): 39
+// frames of 22 lines of three planes at $5E60A; copy k (1-7), shifted 2k
+// pixels, at $5E60A + 10,296 x k.
+ROUTINE(sub_00891C, 0x00891C)
+LABEL(0x5DCC)
+  a0 = 0x05E60A;
+  a1 = 0x05E60A + 10296;
+  d7 = 39 * 22 - 1;
+LOOP(0x5DDC)
+  preshift_line(3, 10296);
+  if (dbf(d7)) GOTO(0x5DDC);
+  RTS();
+END_ROUTINE
+
+// $8928: string output (code at $34F0-$34F8): each byte of the text at a0
+// through the masked character output at $34FA until the zero; a0 ends
+// past it.
+ROUTINE(sub_008928, 0x008928)
+LOOP(0x34F0)
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_eq()) JMP(0x00351C);
+  JSR(0x0034FA, 0x34F8)
+  GOTO(0x34F0);
+END_ROUTINE
+
+// $8930: the run-length unpacker that ends the cold-start load.
+ROUTINE(sub_008930, 0x008930)
+  JMP(0x00FD84);
+END_ROUTINE
+
+// $8938: the effect frames' pre-shifted copies (code at $BABA-$BB32): 12
+// frames of 16 lines of four planes at $49A3A; copy k (1-7), shifted 2k
+// pixels, at $49A3A + 3,072 x k.
+ROUTINE(sub_008938, 0x008938)
+LABEL(0xBABA)
+  a0 = 0x049A3A;
+  a1 = 0x049A3A + 3072;
+  d7 = 12 * 16 - 1;
+LOOP(0xBACA)
+  preshift_line(4, 3072);
+  if (dbf(d7)) GOTO(0xBACA);
+  RTS();
+END_ROUTINE

@@ -121,3 +121,35 @@ HERE(0xFD7C)
   a4 += 1;
   RTS();
 END_ROUTINE
+
+// $FF3C: takes the load record at a0 (track, first sector, sector count,
+// buffer; a0 += 10) into the disk request and goes on into the sector
+// loader, which returns to the caller.
+ROUTINE(sub_00FF3C, 0x00FF3C)
+  wr16(disk_track, rd16(a0));
+  wr16(disk_sector, rd16(a0 + 2));
+  wr16(disk_count, rd16(a0 + 4));
+  wr32(disk_buffer, rd32(a0 + 6));
+  a0 += 10;
+  JMP(0x0086B0);
+END_ROUTINE
+
+// $FF62: re-orders word $276 groups of 8 words at a1 in place, the two
+// halves interleaved word by word (w0 w4 w1 w5 w2 w6 w3 w7); a1 ends past
+// the last group, word $276 at 0; d0-d7 changed.
+ROUTINE(sub_00FF62, 0x00FF62)
+LOOP(0xFF62)
+  movem_load<W>(dregs(0, 7), a1);
+  wr16(a1, d0);
+  wr16(a1 + 2, d4);
+  wr16(a1 + 4, d1);
+  wr16(a1 + 6, d5);
+  wr16(a1 + 8, d2);
+  wr16(a1 + 10, d6);
+  wr16(a1 + 12, d3);
+  wr16(a1 + 14, d7);
+  a1 += 16;
+  wr16(disk_count, rd16(disk_count) - 1);
+  if (rd16(disk_count) != 0) GOTO(0xFF62);
+  RTS();
+END_ROUTINE

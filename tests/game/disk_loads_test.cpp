@@ -1,0 +1,320 @@
+// What the loaders read and where it goes: the cold-start load, the
+// high-score load, the mission data load with its three loaders, the
+// run-length unpacker, the re-order, the record reader, the pre-shifted
+// frames and the string output. The disk is the synthetic one, already in
+// the loader's cache, so no file service runs here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "machine/boot_state.h"
+#include "support/dispatch_check.h"
+#include "support/gemdos_double.h"
+#include "support/machine_fixture.h"
+#include "support/synthetic_disk.h"
+
+namespace {
+
+constexpr u32 cache = 0x81000;
+constexpr u32 disk_size = 819200;
+
+ROUTINE(test_returns, 0xC00400)
+  RTS();
+END_ROUTINE
+
+// The mission palette routine after the loads: notes a0 and colour 14.
+u32 palette_a0, palette_colour14;
+int palette_calls;
+ROUTINE(test_mission_palette, 0xC00500)
+  palette_a0 = a0;
+  palette_colour14 = rd16(0x8C40);
+  ++palette_calls;
+  RTS();
+END_ROUTINE
+
+// The masked character output: notes every character.
+std::vector<u8> characters;
+ROUTINE(test_character, 0xC00600)
+  characters.push_back(static_cast<u8>(d0));
+  RTS();
+END_ROUTINE
+
+std::vector<u8> synthetic_logical_file() {
+  synth_game_data g = synth_standard();
+  EXPECT_TRUE(synth_place_disk_road(g)) << g.error;
+  std::vector<u8> file = synth_bkm(g);
+  synth_put_high_scores(file);
+  return file;
+}
+
+class DiskLoads : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    // Routines of other pages that these paths pass through; where the
+    // game's own exist, they run instead.
+    register_routine(0x0077F6, test_returns); // keyboard ACIA reset
+    register_routine(0x00AF9A, test_mission_palette);
+    palette_calls = 0;
+    characters.clear();
+  }
+
+  // The disk in the cache as the first load leaves it, and the program
+  // image at $2C00 as the boot state leaves it.
+  void disk_in_cache() {
+    static const std::vector<u8> file = synthetic_logical_file();
+    ASSERT_EQ(file.size(), disk_size);
+    std::copy(file.begin(), file.end(), ram + cache);
+    std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
+              ram + boot_program_address);
+    const u8 name[4] = {'B', 'K', 'M', 0};
+    std::copy(name, name + 4, ram + cache_file_name);
+    wr32(cache_first, 0);
+    wr32(cache_end, disk_size);
+    wr32(cache_disk_size, disk_size);
+    wr32(cache_buffer, cache);
+    wr32(cache_window, disk_size);
+    wr8(cache_whole_disk, 0xFF);
+    wr32(resident_table, 0xC00000); // a miss would jump nowhere
+  }
+
+  void run(u32 entry, int max_slices = 20) {
+    driver_start(entry);
+    gemdos_double none;
+    ASSERT_GT(run_with_gemdos(none, max_slices), 0) << std::hex << "stopped at " << g_cpu.fault_pc;
+  }
+
+  static bool ram_equals(u32 at, const std::vector<u8>& bytes, size_t from = 0, size_t count = SIZE_MAX) {
+    count = std::min(count, bytes.size() - from);
+    for (size_t i = 0; i < count; ++i)
+      if (ram[at + i] != bytes[from + i]) {
+        ADD_FAILURE() << std::hex << "byte $" << at + i << " is $" << +ram[at + i] << ", not $" << +bytes[from + i];
+        return false;
+      }
+    return true;
+  }
+};
+
+TEST_F(DiskLoads, TheColdStartLoadUnpacksAndPlacesEverything) {
+  disk_in_cache();
+  run(0x0086B8, 60);
+  const synth_disk& d = synth_disk_content();
+
+  EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
+  EXPECT_TRUE(ram_equals(0x02E000, synth_resident_graphics_reordered()));
+  EXPECT_TRUE(ram_equals(0x049A3A, d.resident_graphics, 0x046F68 - 0x02E000, 1536));
+  EXPECT_TRUE(ram_equals(hiscore_names, d.high_scores, 0, 222));
+  EXPECT_TRUE(ram_equals(hiscore_scores, d.high_scores, 222, 32));
+  EXPECT_EQ(rd32(0x190), 4000u);
+  EXPECT_TRUE(ram_equals(0x05063A, d.run_block));
+  // The block's packed sectors lie from $5647E; the expansion's last four
+  // bytes went over their first four, long read by then.
+  EXPECT_TRUE(ram_equals(0x05647E + 4, d.run_block_file, 4, 64));
+}
+
+TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {
+  struct row {
+    u32 at;
+    u8 value;
+    bool taken;
+  };
+  const row rows[] = {
+      {0, 'A', true},  // a table like the builder's
+      {159, 0x6E, true},
+      {159, 0x6F, false},
+      {0, 0x90, false},
+      {160, 0xFF, true}, // past the checked names
+      {230, 0xFF, true}, // inside the scores
+  };
+  const synth_disk& d = synth_disk_content();
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "byte " << r.at << " = " << +r.value);
+    machine_clear();
+    register_routine(0x0077F6, test_returns);
+    disk_in_cache();
+    std::vector<u8> sector = d.high_scores;
+    sector[r.at] = r.value;
+    std::copy(sector.begin(), sector.end(), ram + cache + 512);
+    for (u32 i = 0; i < 222; ++i) wr8(hiscore_names + i, 0x2E); // the names of the game image
+    run(0x008900);
+    EXPECT_EQ(rd32(0x190), 4000u);
+    if (r.taken) {
+      EXPECT_TRUE(ram_equals(hiscore_names, sector, 0, 222));
+      EXPECT_TRUE(ram_equals(hiscore_scores, sector, 222, 32));
+    } else {
+      for (u32 i = 0; i < 222; ++i) ASSERT_EQ(rd8(hiscore_names + i), 0x2Eu);
+      for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * i);
+    }
+  }
+}
+
+// The reference of a pre-shifted copy: the group's word shifted right by
+// 2k pixels into two groups.
+u32 shifted_left(u32 w, u32 k) { return w >> (2 * k); }
+u32 shifted_right(u32 w, u32 k) { return (w << (16 - 2 * k)) & 0xFFFF; }
+
+TEST_F(DiskLoads, TheMissionLoadReadsTheChosenMissionsFiles) {
+  disk_in_cache();
+  for (u32 i = 0; i < 660; ++i) wr8(0x0466B6 + i, 0xC0 ^ i); // resident words for the enemy frames
+  const synth_disk& d = synth_disk_content();
+  wr16(chosen_mission, 3);
+  const synth_disk_mission& m = d.missions[d.mission_set[3]];
+  run(0x008910, 40);
+
+  EXPECT_TRUE(ram_equals(0x05647E, m.graphics));
+  std::vector<u8> frames(m.enemy_file.begin() + 28, m.enemy_file.end());
+  for (u32 i = 0; i < 660; ++i) frames[0x05F792 - 0x05E60A + i] = static_cast<u8>(0xC0 ^ i);
+  EXPECT_TRUE(ram_equals(0x05E60A, frames));
+  EXPECT_TRUE(ram_equals(0x05E5EE, m.enemy_file, 0, 28));
+  EXPECT_TRUE(ram_equals(0x073B92, m.level));
+  EXPECT_EQ(rd16(mission_word), d.mission_words[3]);
+  ASSERT_EQ(palette_calls, 1);
+  EXPECT_EQ(palette_a0, 0x008C24u);
+  EXPECT_EQ(palette_colour14, d.mission_colours[3]);
+
+  // Copy 3 of frame 5, line 7: the three planes of the source line shifted
+  // 6 pixels into two groups.
+  const u32 line = 5 * 22 + 7;
+  for (u32 p = 0; p < 3; ++p) {
+    const u32 w = static_cast<u32>(frames[line * 6 + 2 * p] << 8 | frames[line * 6 + 2 * p + 1]);
+    const u32 at = 0x05E60A + 3 * 10296 + line * 12;
+    EXPECT_EQ(rd16(at + 2 * p), shifted_left(w, 3));
+    EXPECT_EQ(rd16(at + 6 + 2 * p), shifted_right(w, 3));
+  }
+}
+
+TEST_F(DiskLoads, EachLoaderKeepsA0) {
+  disk_in_cache();
+  const synth_disk& d = synth_disk_content();
+  for (u32 entry : {0x0107A8u, 0x010826u, 0x0108AEu}) {
+    SCOPED_TRACE(testing::Message() << std::hex << entry);
+    g_cpu.a[0] = 0x00123456;
+    g_cpu.d[0] = entry == 0x0108AE ? 2 : 1;
+    run(entry, 40);
+    EXPECT_EQ(g_cpu.a[0], 0x00123456u);
+  }
+  EXPECT_TRUE(ram_equals(0x05647E, d.missions[1].graphics));
+  EXPECT_TRUE(ram_equals(0x073B92, d.missions[1].level));
+}
+
+TEST_F(DiskLoads, TheEffectFramesArePreShiftedByTwoPixelsACopy) {
+  for (u32 i = 0; i < 1536; ++i) wr8(0x049A3A + i, (i * 97 + 13) >> 2);
+  wr16(0x049A3A + 8, 0x0001); // frame 0, line 1, plane 0: the rightmost pixel
+  wr32(0x049A3A + 16, 0);     // line 2 empty
+  wr32(0x049A3A + 20, 0);
+  run(0x008938);
+  for (u32 line = 0; line < 12 * 16; ++line)
+    for (u32 k = 1; k <= 7; ++k)
+      for (u32 p = 0; p < 4; ++p) {
+        const u32 w = rd16(0x049A3A + line * 8 + 2 * p);
+        const u32 at = 0x049A3A + 3072 * k + line * 16;
+        ASSERT_EQ(rd16(at + 2 * p), shifted_left(w, k)) << "line " << line << " copy " << k;
+        ASSERT_EQ(rd16(at + 8 + 2 * p), shifted_right(w, k)) << "line " << line << " copy " << k;
+      }
+  EXPECT_EQ(rd16(0x049A3A + 3072 * 7 + 16 + 8), 0x0004u); // pixel 13 of the right group
+  for (u32 k = 1; k <= 7; ++k)
+    for (u32 i = 0; i < 16; i += 4) EXPECT_EQ(rd32(0x049A3A + 3072 * k + 32 + i), 0u);
+}
+
+TEST_F(DiskLoads, EscapedRunsExpandUpToTheEnd) {
+  struct row {
+    std::vector<u8> packed;
+    u32 limit; // bytes of output allowed
+    std::vector<u8> out;
+  };
+  const row rows[] = {
+      {{0x41, 0xFF, 0xFF, 0xFF, 0x03, 0x42, 0x43, 0x00}, 7, {0x41, 0xFF, 0x42, 0x42, 0x42, 0x42, 0x43}},
+      {{0x41, 0x42, 0x43, 0x44}, 2, {0x41, 0x42}},
+      {{0x41, 0xFF, 0x09, 0x55, 0x44}, 4, {0x41, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}},
+  };
+  for (const row& r : rows) {
+    machine_clear();
+    for (u32 i = 0; i < r.packed.size(); ++i) wr8(0x30000 + i, r.packed[i]);
+    g_cpu.a[0] = 0x30000;
+    g_cpu.a[1] = 0x31000;
+    g_cpu.a[2] = 0x31000 + r.limit;
+    g_cpu.d[4] = 0xFFFFFFFF;
+    run(0x008930);
+    EXPECT_TRUE(ram_equals(0x31000, r.out));
+    EXPECT_EQ(rd8(0x31000 + r.out.size()), 0u);
+    EXPECT_EQ(g_cpu.a[1], 0x31000 + r.out.size());
+  }
+}
+
+TEST_F(DiskLoads, ReorderInterleavesTheHalvesOfEachGroup) {
+  for (u32 i = 0; i < 16; ++i) wr16(0x30000 + 2 * i, 0x1000 + i);
+  wr16(disk_count, 2);
+  g_cpu.a[1] = 0x30000;
+  run(0x00FF62);
+  const u32 expect[16] = {0x1000, 0x1004, 0x1001, 0x1005, 0x1002, 0x1006, 0x1003, 0x1007,
+                          0x1008, 0x100C, 0x1009, 0x100D, 0x100A, 0x100E, 0x100B, 0x100F};
+  for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(0x30000 + 2 * i), expect[i]) << i;
+  EXPECT_EQ(g_cpu.a[1], 0x30020u);
+  EXPECT_EQ(rd16(disk_count), 0u);
+}
+
+TEST_F(DiskLoads, TheRecordReaderLoadsItsRecord) {
+  disk_in_cache();
+  const u32 record = 0x30000;
+  wr16(record, 20);
+  wr16(record + 2, 3);
+  wr16(record + 4, 2);
+  wr32(record + 6, 0x40000);
+  g_cpu.a[0] = record;
+  run(0x00FF3C);
+  EXPECT_EQ(g_cpu.a[0], record + 10);
+  EXPECT_EQ(g_cpu.d[0], 0u);
+  EXPECT_TRUE(ram_equals(0x40000, synth_disk_content().run_block_file, 0, 1024));
+}
+
+TEST_F(DiskLoads, TheStringOutputDrawsEachByteUntilTheZero) {
+  register_routine(0x0034FA, test_character);
+  register_routine(0x00351C, test_returns);
+  const u8 text[] = {'H', 0x81, 'I', 13, 0, 'X'};
+  for (u32 i = 0; i < sizeof text; ++i) wr8(0x30000 + i, text[i]);
+  g_cpu.a[0] = 0x30000;
+  run(0x008928);
+  EXPECT_EQ(characters, (std::vector<u8>{'H', 0x81, 'I', 13}));
+  EXPECT_EQ(g_cpu.a[0], 0x30005u);
+
+  characters.clear();
+  g_cpu.a[0] = 0x30004;
+  run(0x008928);
+  EXPECT_TRUE(characters.empty());
+  EXPECT_EQ(g_cpu.a[0], 0x30005u);
+}
+
+TEST(DiskLoadSlots, NamedAddresses) {
+  expect_named_rows({
+      {0x0086B0, routine_entry, "sub_0086B0"},
+      {0x0086B4, routine_entry, "sub_0086B4"},
+      {0x0086B8, routine_entry, "sub_0086B8"},
+      {0x00FD84, resume_label, "sub_0086B8"},
+      {0x00FE32, resume_label, "sub_0086B8"},
+      {0x008900, routine_entry, "sub_008900"},
+      {0x002CE0, resume_label, "sub_008900"},
+      {0x008904, routine_entry, "sub_008904"},
+      {0x00EAB8, resume_label, "sub_008904"},
+      {0x008910, routine_entry, "sub_008910"},
+      {0x0106EC, resume_label, "sub_008910"},
+      {0x00891C, routine_entry, "sub_00891C"},
+      {0x005DCC, resume_label, "sub_00891C"},
+      {0x008928, routine_entry, "sub_008928"},
+      {0x0034F0, resume_label, "sub_008928"},
+      {0x008930, routine_entry, "sub_008930"},
+      {0x008938, routine_entry, "sub_008938"},
+      {0x00BABA, resume_label, "sub_008938"},
+      {0x00FF3C, routine_entry, "sub_00FF3C"},
+      {0x00FF62, routine_entry, "sub_00FF62"},
+      {0x0107A8, routine_entry, "sub_0107A8"},
+      {0x010826, routine_entry, "sub_010826"},
+      {0x01088E, routine_entry, "sub_01088E"},
+      {0x002C10, resume_label, "sub_01088E"},
+      {0x0108AE, routine_entry, "sub_0108AE"},
+      {0x002C00, routine_entry, "sub_002C00"},
+  });
+}
+
+} // namespace

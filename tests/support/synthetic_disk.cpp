@@ -1,0 +1,249 @@
+#include "support/synthetic_disk.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/disk_codecs.h"
+
+namespace {
+
+constexpr u32 sector_bytes = 512;
+constexpr u32 track_bytes = 5120;
+
+constexpr u32 resident_record = 0x00FF14;
+constexpr u32 resident_input = synth_resident_buffer + 29;
+constexpr u32 resident_size = 104000; // from $2E000 past the effect frames at $46F68 + 1,536
+constexpr u32 run_block_sectors = 38;
+constexpr u32 mission_table = 0x010748;
+constexpr u32 mission_words = 0x010730;
+constexpr u32 loader1_records = 0x010808;
+constexpr u32 loader2_records = 0x01087C;
+constexpr u32 loader3_records = 0x0108EC;
+constexpr u32 mission_graphics_input = 0x05E652 + 29;
+constexpr u32 mission_graphics_output = 0x05647E;
+constexpr u32 startup_text_address = 0x0037C6;
+constexpr u32 startup_palette_address = 0x008C24;
+constexpr u32 enemy_header = 28;
+constexpr u32 enemy_frame_bytes = 39 * 22 * 6;
+constexpr u32 first_mission_offset = 30 * track_bytes;
+constexpr u32 high_score_offset = sector_bytes; // track 0, sector 2
+
+struct random_bytes {
+  u32 state;
+  u32 next() {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  }
+};
+
+void put16(std::vector<u8>& b, u32 v) {
+  b.push_back(static_cast<u8>(v >> 8));
+  b.push_back(static_cast<u8>(v));
+}
+void put32(std::vector<u8>& b, u32 v) {
+  put16(b, v >> 16);
+  put16(b, v);
+}
+
+u32 sectors_of(size_t bytes) { return static_cast<u32>((bytes + sector_bytes - 1) / sector_bytes); }
+
+[[noreturn]] void refuse(const std::string& why) {
+  std::fprintf(stderr, "synthetic disk: %s\n", why.c_str());
+  std::abort();
+}
+
+// Graphics-like bytes: 64 values evenly spread, so the squeezed file takes
+// about six bits a byte and its output trails its input by ~26 KB at the
+// end, inside the ~30 KB the cold start leaves.
+std::vector<u8> resident_content() {
+  random_bytes r{0x2E000};
+  std::vector<u8> b(resident_size);
+  for (u8& x : b) x = static_cast<u8>((r.next() >> 7 & 63) << 2 | 1);
+  return b;
+}
+
+// Runs of 20-255 bytes (escape bytes among them) between short stretches
+// of arbitrary bytes.
+std::vector<u8> run_block_content() {
+  random_bytes r{0x5063A};
+  std::vector<u8> b;
+  while (b.size() < synth_run_block_size) {
+    if (r.next() & 1) {
+      const u32 length = 20 + r.next() % 236;
+      const u8 v = (r.next() & 7) == 0 ? escape_byte : static_cast<u8>(r.next());
+      b.insert(b.end(), length, v);
+    } else {
+      const u32 length = 1 + r.next() % 40;
+      for (u32 i = 0; i < length; ++i) b.push_back(static_cast<u8>(r.next() >> 3));
+    }
+  }
+  b.resize(synth_run_block_size);
+  return b;
+}
+
+std::vector<u8> high_score_content() {
+  random_bytes r{0x28000};
+  std::vector<u8> b;
+  for (u32 i = 0; i < 222; ++i) {
+    const u32 k = r.next() % 27;
+    b.push_back(static_cast<u8>(k == 26 ? ' ' : 'A' + k));
+  }
+  for (u32 i = 0; i < 8; ++i) put32(b, 90000 - 7000 * i); // bytes above $6E, past the checked names
+  b.resize(sector_bytes, 0);
+  return b;
+}
+
+synth_disk_mission mission_content(u32 seed) {
+  random_bytes r{seed};
+  synth_disk_mission m{};
+  m.graphics.resize(20000 + 1000 * (seed & 1));
+  for (u8& x : m.graphics) x = static_cast<u8>((r.next() >> 9) & 15) * 17;
+  m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
+  if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("mission graphics do not unpack in place");
+  m.enemy_file.resize(enemy_header + enemy_frame_bytes);
+  for (u8& x : m.enemy_file) x = static_cast<u8>(r.next() >> 11);
+  m.level.resize(3000 + 100 * (seed & 1));
+  for (u8& x : m.level) x = static_cast<u8>(r.next() >> 5);
+  return m;
+}
+
+synth_disk make_content() {
+  synth_disk d;
+  d.resident_graphics = resident_content();
+  d.resident_file = squeeze_for_place(d.resident_graphics, resident_input, synth_resident_output);
+  if (d.resident_file.empty()) refuse("the resident graphics do not unpack in place");
+  d.run_block = run_block_content();
+  d.run_block_file = escape_runs(d.run_block);
+  if (d.run_block_file.size() > run_block_sectors * sector_bytes) refuse("the run-packed block is too long");
+  d.high_scores = high_score_content();
+  d.missions[0] = mission_content(0x5647E);
+  d.missions[1] = mission_content(0x73B93);
+
+  // Files of the two missions, one after the other from track 30 on.
+  u32 offset = first_mission_offset;
+  for (synth_disk_mission& m : d.missions) {
+    const std::vector<u8>* files[3] = {&m.graphics_file, &m.enemy_file, &m.level};
+    for (int f = 0; f < 3; ++f) {
+      m.side_track_sector[f][0] = 0;
+      m.side_track_sector[f][1] = static_cast<int>(offset / track_bytes);
+      m.side_track_sector[f][2] = static_cast<int>(offset % track_bytes / sector_bytes + 1);
+      offset += sectors_of(files[f]->size()) * sector_bytes;
+    }
+  }
+  for (int i = 0; i < 12; ++i) {
+    d.mission_set[i] = i & 1;
+    d.mission_colours[i] = static_cast<u16>(0x0100 + 0x11 * i);
+    d.mission_words[i] = static_cast<u16>(0x0A00 + i);
+  }
+  const std::string text = "SYNTHETIC BRAKMOOR LOADS";
+  d.startup_text.assign(text.begin(), text.end());
+  d.startup_text.push_back(0);
+  for (int i = 0; i < 16; ++i) d.startup_palette[i] = static_cast<u16>(0x0111 * (i & 7));
+  return d;
+}
+
+std::vector<u8> sector_record(const int where[3], u32 bytes) {
+  std::vector<u8> b;
+  put16(b, static_cast<u32>(where[1]));
+  put16(b, static_cast<u32>(where[2]));
+  put16(b, sectors_of(bytes));
+  return b;
+}
+
+bool place_program(synth_game_data& g, const char* name, const char* holds, u32 at, const std::vector<u8>& b) {
+  return synth_place_at_program(g, name, holds, at, b);
+}
+
+} // namespace
+
+const synth_disk& synth_disk_content() {
+  static const synth_disk d = make_content();
+  return d;
+}
+
+bool synth_place_disk_road(synth_game_data& g) {
+  const synth_disk& d = synth_disk_content();
+
+  std::vector<u8> record;
+  put16(record, 2);
+  put16(record, 1);
+  put16(record, sectors_of(d.resident_file.size()));
+  put32(record, synth_resident_buffer);
+  if (!place_program(g, "resident_record", "load record of the packed resident graphics", resident_record, record))
+    return false;
+  if (!synth_place_at_sector(g, "resident_graphics", "the squeezed resident graphics", 0, 2, 1, d.resident_file))
+    return false;
+  if (!synth_place_at_sector(g, "run_block", "the escaped runs of $5063A-$56481", 0, 20, 3, d.run_block_file))
+    return false;
+
+  std::vector<u8> table, words, loader1, loader2, loader3;
+  for (int i = 0; i < 12; ++i) {
+    const u32 set = static_cast<u32>(d.mission_set[i]);
+    put16(table, set);
+    put16(table, set);
+    put16(table, set + 1);
+    put16(table, d.mission_colours[i]);
+    put16(words, d.mission_words[i]);
+  }
+  for (int e = 0; e < 3; ++e) {
+    const synth_disk_mission& m = d.missions[e & 1 ? 1 : 0];
+    std::vector<u8> r1 = sector_record(m.side_track_sector[0], m.graphics_file.size());
+    put32(r1, static_cast<u32>(m.graphics_file.size()));
+    loader1.insert(loader1.end(), r1.begin(), r1.end());
+    const std::vector<u8> r2 = sector_record(m.side_track_sector[1], m.enemy_file.size());
+    loader2.insert(loader2.end(), r2.begin(), r2.end());
+    const std::vector<u8> r3 = sector_record(m.side_track_sector[2], m.level.size());
+    loader3.insert(loader3.end(), r3.begin(), r3.end());
+  }
+  if (!place_program(g, "mission_table", "per mission: the three loaders' entries and colour 14", mission_table,
+                     table) ||
+      !place_program(g, "mission_words", "per mission: the word for $24C", mission_words, words) ||
+      !place_program(g, "loader1_records", "load records of the mission graphics", loader1_records, loader1) ||
+      !place_program(g, "loader2_records", "sector records of the enemy frames", loader2_records, loader2) ||
+      !place_program(g, "loader3_records", "sector records of the level data", loader3_records, loader3))
+    return false;
+
+  for (int s = 0; s < 2; ++s) {
+    const synth_disk_mission& m = d.missions[s];
+    const std::string n = "mission" + std::to_string(s);
+    const std::vector<u8>* files[3] = {&m.graphics_file, &m.enemy_file, &m.level};
+    const char* what[3] = {"_graphics", "_enemies", "_level"};
+    for (int f = 0; f < 3; ++f)
+      if (!synth_place_at_sector(g, n + what[f], "a mission file", m.side_track_sector[f][0],
+                                 m.side_track_sector[f][1], m.side_track_sector[f][2], *files[f]))
+        return false;
+  }
+
+  std::vector<u8> palette;
+  for (u16 c : d.startup_palette) put16(palette, c);
+  return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
+                       d.startup_text) &&
+         place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette);
+}
+
+void synth_put_high_scores(std::vector<u8>& bkm) {
+  const synth_disk& d = synth_disk_content();
+  if (bkm.size() < high_score_offset + d.high_scores.size()) return;
+  std::copy(d.high_scores.begin(), d.high_scores.end(), bkm.begin() + high_score_offset);
+}
+
+std::vector<u8> synth_resident_graphics_reordered() {
+  std::vector<u8> b = synth_disk_content().resident_graphics;
+  auto reorder = [&b](u32 at, u32 groups) {
+    for (u32 g = 0; g < groups; ++g, at += 16) {
+      u8 w[16];
+      std::copy(b.begin() + at, b.begin() + at + 16, w);
+      const int order[8] = {0, 4, 1, 5, 2, 6, 3, 7};
+      for (int k = 0; k < 8; ++k) {
+        b[at + 2 * k] = w[2 * order[k]];
+        b[at + 2 * k + 1] = w[2 * order[k] + 1];
+      }
+    }
+  };
+  reorder(0x02F91C - synth_resident_output, 2300);
+  reorder(0x045736 - synth_resident_output, 192);
+  return b;
+}
