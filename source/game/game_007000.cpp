@@ -281,6 +281,69 @@ LOOP(0x7646)
   RTS();
 END_ROUTINE
 
+namespace {
+
+// The game's handlers for exception vectors 2-11 (the report's stubs).
+constexpr u32 exception_stubs[10] = {0x007B3C, 0x007B46, 0x007B50, 0x007B5A, 0x007B64,
+                                     0x007B6E, 0x007B78, 0x007B82, 0x007B8C, 0x007B96};
+constexpr u32 first_exception_vector = 0x000008;
+constexpr u32 vector_vbl = 0x000070;
+constexpr u32 vector_level6 = 0x000078;
+constexpr u32 vector_timer_c = 0x000114;
+constexpr u32 vector_acia = 0x000118;
+constexpr u32 vector_timer_a = 0x000134;
+constexpr u32 sample_idle_handler = 0x00E660;
+constexpr u32 ikbd_reset_wait = 500000; // counts of $75A4, about 81 VBLs
+
+} // namespace
+
+// $765A: the interrupt set-up: the game's exception and interrupt vectors
+// and the MFP as every later routine assumes them (Timer B counting 54
+// display lines, Timer C at 2,457,600 / 200 / 253 = 48.57 Hz, the keyboard
+// ACIA; Timer A stopped), written with interrupts masked; then the keyboard
+// processor reset and set to report every joystick change. Returns with SR
+// $2500; d0, d1, d7 changed.
+ROUTINE(sub_00765A, 0x00765A)
+  set_sr(0x2700);
+  for (u32 i = 0; i < 10; ++i) wr32(first_exception_vector + 4 * i, exception_stubs[i]);
+  wr32(vector_acia, 0x0079EC);
+  wr32(vector_level6, 0x0079EC);
+  wr8(mfp_imra, 0);
+  wr8(mfp_iera, 0);
+  wr8(mfp_ipra, 0);
+  wr8(mfp_isra, 0);
+  wr8(mfp_imrb, 0x40);
+  wr8(mfp_ierb, 0x40);
+  wr32(vector_vbl, 0x0078A8);
+  wr8(mfp_tacr, 0);
+  wr8(mfp_tadr, 34);
+  wr32(vector_timer_a, sample_idle_handler);
+  JSR(0x007866, 0x76D0)
+  wr32(vector_timer_b, 0x007932);
+  wr8(mfp_tbcr, 0);
+  wr8(mfp_tbdr, 54);
+  wr8(mfp_tbcr, 8);
+  wr32(vector_timer_c, 0x007896);
+  wr8(mfp_tcdr, 253);
+  wr8(mfp_tcdcr, (rd8(mfp_tcdcr) & 0x8F) | 0x70);
+  for (u32 r : {mfp_iera, mfp_ierb, mfp_imra, mfp_imrb, mfp_ipra, mfp_iprb, mfp_isra, mfp_isrb}) wr8(r, 0);
+  wr8(mfp_imrb, 0x60);
+  wr8(mfp_ierb, 0x60);
+  wr8(mfp_imra, 0x01);
+  wr8(mfp_iera, 0x01);
+  wr8(mfp_ddr, bclr<B>(0, rd8(mfp_ddr)));
+  set_sr(0x2500);
+  d0 = 0x80;
+  JSR(0x007818, 0x77C4)
+  d0 = 0x01;
+  JSR(0x007818, 0x77CC)
+  d7 = ikbd_reset_wait;
+  JSR(0x0075A4, 0x77D8)
+  d0 = 0x14;
+  JSR(0x007818, 0x77E6)
+  JMP(0x0077F6);
+END_ROUTINE
+
 // $77F6: keyboard ACIA reset: one read of each ACIA register.
 ROUTINE(sub_0077F6, 0x0077F6)
   put<B>(d0, rd8(acia_kbd_status));
