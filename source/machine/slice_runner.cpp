@@ -5,6 +5,7 @@
 #include "machine/slice_runner.h"
 
 #include <climits>
+#include <cstring>
 
 #include "host/platform.h"
 #include "machine/coroutine.h"
@@ -90,18 +91,32 @@ int tos_run_slice(u32 budget) {
 }
 
 int tos_call_sub3(u32 address, u32 d0_value, u32 d1_value, u32 d2_value) {
-  const cpu_state saved = g_cpu;
+  // The register file and SR part of the record, not its hook enables.
+  struct {
+    u32 d[8], a[8], other_sp, pc;
+    i32 fx, fn, fz, fv, fc, sr_sys;
+  } saved;
+  std::memcpy(saved.d, g_cpu.d, sizeof saved.d);
+  std::memcpy(saved.a, g_cpu.a, sizeof saved.a);
+  saved.other_sp = g_cpu.other_sp;
+  saved.pc = g_cpu.pc;
+  saved.fx = g_cpu.fx;
+  saved.fn = g_cpu.fn;
+  saved.fz = g_cpu.fz;
+  saved.fv = g_cpu.fv;
+  saved.fc = g_cpu.fc;
+  saved.sr_sys = g_cpu.sr_sys;
   const u32 saved_ret = ret_addr, saved_resume = resume_pc;
   const u8 saved_unwinding = jump_unwinding;
+
   g_cpu.d[0] = d0_value;
   g_cpu.d[1] = d1_value;
   g_cpu.d[2] = d2_value;
   const int result = cpu_run_batch(&g_cpu, address, 1, nullptr);
   drain_ikbd();
-  for (int i = 0; i < 8; ++i) {
-    g_cpu.d[i] = saved.d[i];
-    g_cpu.a[i] = saved.a[i];
-  }
+
+  std::memcpy(g_cpu.d, saved.d, sizeof saved.d);
+  std::memcpy(g_cpu.a, saved.a, sizeof saved.a);
   g_cpu.other_sp = saved.other_sp;
   g_cpu.pc = saved.pc;
   g_cpu.fx = saved.fx;
