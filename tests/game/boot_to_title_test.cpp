@@ -1,0 +1,165 @@
+// The game boots headless from the synthetic game data file, as the host
+// runs it: game data selected, the boot state made and loaded, then per VBL
+// one slice and the VBL delivery. The cold start, the first disk load
+// through the resident file service, the cold-start load and the interrupt
+// set-up all run on the real routines, up to the game start, where the
+// routines written so far end.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "machine/boot_state.h"
+#include "machine/game_data.h"
+#include "machine/gemdos.h"
+#include "machine/loader_hold.h"
+#include "machine/machine_state.h"
+#include "machine/slice_runner.h"
+#include "machine/vbl_delivery.h"
+#include "support/log_capture.h"
+#include "support/machine_fixture.h"
+#include "support/synthetic_disk.h"
+
+namespace {
+
+// Stand-ins for the routines of later work that this road passes through;
+// the game's own run instead where they exist.
+std::vector<u8> keys_seen;
+ROUTINE(test_typed_keys, 0xC00700) // $2110: the key path's last stage
+  keys_seen.push_back(static_cast<u8>(d0));
+  RTS();
+END_ROUTINE
+ROUTINE(test_sample_check, 0xC00800) // $E7C0: the sample player's VBL check
+  RTS();
+END_ROUTINE
+ROUTINE(test_text_slot, 0xC00900) // $8934: the jump slot of the text printer
+  JMP(0x008584);
+END_ROUTINE
+
+int count_lines(const std::string& log, const std::string& start) {
+  std::istringstream in(log);
+  int n = 0;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(start, 0) == 0) ++n;
+  return n;
+}
+
+bool ram_equals(u32 at, const std::vector<u8>& bytes, size_t from = 0, size_t count = SIZE_MAX) {
+  count = std::min(count, bytes.size() - from);
+  return std::equal(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(from + count),
+                    ram + at);
+}
+
+class BootToTitle : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    keys_seen.clear();
+    g_load_seconds = 0;
+    setenv("BKM_FOPEN", "1", 1);
+  }
+  void TearDown() override {
+    unsetenv("BKM_FOPEN");
+    gemdos_close_all();
+    game_data_release();
+    MachineTest::TearDown();
+  }
+};
+
+TEST_F(BootToTitle, TheColdStartLoadsFromTheDataFileAndReachesTheGameStart) {
+  log_capture log;
+  temp_dir folder;
+  synth_game_data g = synth_standard();
+  ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
+  std::vector<u8> bkm = synth_bkm(g);
+  ASSERT_EQ(bkm.size(), 819200u) << g.error;
+  synth_put_high_scores(bkm);
+  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+
+  state_ptr boot(boot_state_make(folder.path.c_str()));
+  ASSERT_NE(boot, nullptr);
+  tos_load_state(boot.get());
+  register_routine(0x002110, test_typed_keys);
+  register_routine(0x00E7C0, test_sample_check);
+  register_routine(0x008934, test_text_slot);
+
+  // The host's steps, until the game leaves the routines written so far.
+  int result = 1, vbls = 0;
+  bool setup_seen = false;
+  u32 tbcr_after_setup = 0;
+  while (vbls < 1000) {
+    result = tos_run_slice(2000000);
+    if (result != 1) break;
+    if (!setup_seen && rd32(0x70) == 0x0078A8) {
+      setup_seen = true;
+      tbcr_after_setup = rd8(0xFFFA1B);
+    }
+    tos_vbl();
+    ++vbls;
+  }
+  ASSERT_EQ(result, -1) << "after " << vbls << " VBLs the game still runs at " << std::hex << g_cpu.pc;
+  const u32 end = g_cpu.fault_pc;
+  std::printf("[ boot     ] %d VBLs, then a jump to $%06X: %s\n", vbls, end,
+              end == 0x373A   ? "the game start, written later"
+              : end == 0xEC40 ? "the title, written later"
+                              : "a routine of later work");
+  EXPECT_TRUE(end == 0x373A || end == 0x5FFE || end == 0xEC40) << std::hex << end;
+  const std::string text = log.text();
+  char report[80];
+  std::snprintf(report, sizeof report, "the game jumped to an invalid address %06X", end);
+  EXPECT_NE(text.find(report), std::string::npos) << text;
+
+  // The cold start and the interrupt set-up.
+  EXPECT_EQ(rd32(random_seed), 0x12345678u);
+  EXPECT_EQ(rd32(0x42E), 0u) << "TOS's variables are cleared";
+  EXPECT_EQ(rd32(0x70), 0x0078A8u);
+  EXPECT_EQ(rd32(0x78), 0x0079ECu);
+  EXPECT_EQ(rd32(0x114), 0x007896u);
+  EXPECT_EQ(rd32(0x118), 0x0079ECu);
+  EXPECT_EQ(rd32(0x120), 0x007932u);
+  EXPECT_EQ(rd32(0x134), 0x00E660u);
+  EXPECT_EQ(rd8(0xFFFA07), 0x01u);
+  EXPECT_EQ(rd8(0xFFFA13), 0x01u);
+  EXPECT_EQ(rd8(0xFFFA09), 0x60u);
+  EXPECT_EQ(rd8(0xFFFA15), 0x60u);
+  EXPECT_EQ(rd8(0xFFFA21), 54u);
+  EXPECT_EQ(rd8(0xFFFA23), 253u);
+  EXPECT_TRUE(setup_seen);
+  EXPECT_EQ(tbcr_after_setup, 8u);
+  for (u32 i = 0; i < 32000; i += 4) ASSERT_EQ(rd32(0x018000 + i), 0u) << "screen $18000 is cleared";
+  // The keyboard processor was reset: its answer $F1 reached the key path.
+  // (The exact command bytes, $80 $01 $14, are checked with the interrupt
+  // set-up itself.)
+  EXPECT_EQ(keys_seen, std::vector<u8>{0xF1});
+
+  // The one disk miss read the whole data file through GEMDOS.
+  EXPECT_EQ(count_lines(text, "Fopen BKM -> h"), 1) << text;
+  EXPECT_EQ(count_lines(text, "Fopen"), 1);
+  EXPECT_EQ(count_lines(text, "Fread h"), 1);
+  EXPECT_EQ(count_lines(text, "Fread h6 n=819200 -> $81000 got=819200"), 1) << text;
+  EXPECT_EQ(count_lines(text, "Fclose h6"), 1);
+  EXPECT_EQ(static_cast<i32>(rd32(0x3F914E)), 819200);
+  EXPECT_TRUE(ram_equals(0x081000, bkm));
+  EXPECT_EQ(rd32(cache_first), 0u);
+  EXPECT_EQ(rd32(cache_end), 819200u);
+  // Low memory went out and came back: the system's copy holds its own VBL
+  // vector (a ROM stub) again, the game's memory its own.
+  EXPECT_EQ(rd32(0x3E20B4 + 0x70 - 8), 0x00E00870u);
+  EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
+
+  // The cold-start load.
+  const synth_disk& d = synth_disk_content();
+  EXPECT_TRUE(ram_equals(0x02E000, synth_resident_graphics_reordered()));
+  EXPECT_TRUE(ram_equals(0x049A3A, d.resident_graphics, 0x046F68 - 0x02E000, 1536));
+  EXPECT_TRUE(ram_equals(hiscore_names, d.high_scores, 0, 222));
+  EXPECT_TRUE(ram_equals(hiscore_scores, d.high_scores, 222, 32));
+  EXPECT_EQ(rd32(0x190), 4000u);
+  EXPECT_TRUE(ram_equals(0x05063A, d.run_block));
+}
+
+} // namespace
