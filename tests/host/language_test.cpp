@@ -1,6 +1,6 @@
 #include "host/language.h"
 #include "host/platform.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

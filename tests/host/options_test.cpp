@@ -1,6 +1,6 @@
 #include "host/options.h"
 #include "host/platform.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <cmath>
 #include <csignal>

@@ -1,5 +1,5 @@
 #include "host/platform.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/temp_dir.h"
+#include "support/temp_dir.h"
 #include "support/st_machine.h"
 
 namespace {

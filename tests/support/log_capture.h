@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/platform.h"
-#include "host/temp_dir.h"
+#include "support/temp_dir.h"
 
 struct log_capture {
   temp_dir dir;
