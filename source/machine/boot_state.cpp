@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "game/resident_ram.h"
 #include "host/platform.h"
 #include "machine/cpu.h"
 #include "machine/game_data.h"
@@ -39,10 +40,6 @@ constexpr loader_patch loader_data[] = {
     // Resident loader data; $3E20B4 is the copy of low memory made below.
     {0x3F8094, 16, {0x00, 0x3E, 0x20, 0xB4, 0x07, 0x4C, 0xFF, 0x00, 0x00, 0x3C, 0xC1, 0x68, 0x00, 0x3F, 0x7F, 0x24}},
     {0x3F80AF, 1, {0x00}},
-    // TRAP #1: GEMDOS calls of the resident loader code.
-    {0x3F902A, 2, {0x4E, 0x41}},
-    {0x3F9116, 2, {0x4E, 0x41}},
-    {0x3F9128, 2, {0x4E, 0x41}},
 };
 
 struct io_byte {
@@ -106,6 +103,10 @@ machine_state* boot_state_make(const char* game_dir) {
   std::memcpy(g_ram + boot_program_address, block.get(), boot_block_size);
 
   for (const loader_patch& p : loader_data) std::memcpy(g_ram + p.address, p.bytes, p.length);
+  // The host reads a trap's opcode from RAM: every GEMDOS call site of the
+  // resident code holds its TRAP #1 (the loader leaves only three of them,
+  // and a seek, a split transfer or a directory search would fail).
+  for (u32 site : resident::gemdos_trap_sites) ram_wr16(site, resident::trap1_opcode);
 
   for (const io_byte& b : boot_io) io_poke(b.address, b.value);
   for (u32 i = 0; i < 16; ++i) {

@@ -73,7 +73,8 @@ TEST_F(BootState, HoldsTheProgramBlockAndTheLoadersPatches) {
   EXPECT_EQ(state_rd16(*s, 0x3F8008), 0x0FCEu);
   EXPECT_EQ(s->ram[0x3F8083], 0x03);
   EXPECT_EQ(s->ram[0x3F80AF], 0x00);
-  for (u32 trap : {0x3F902Au, 0x3F9116u, 0x3F9128u}) EXPECT_EQ(state_rd16(*s, trap), 0x4E41u) << std::hex << trap;
+  for (u32 trap : {0x3F902Au, 0x3F904Eu, 0x3F90B4u, 0x3F90DEu, 0x3F9116u, 0x3F9128u, 0x3F96DAu, 0x3F96EEu, 0x3F973Au})
+    EXPECT_EQ(state_rd16(*s, trap), 0x4E41u) << "every GEMDOS call site holds its trap: " << std::hex << trap;
   EXPECT_EQ(std::memcmp(s->ram + 0x3E20B4, s->ram + 8, 20472), 0) << "the copy of low memory";
   EXPECT_EQ(state_rd32(*s, 0x3E20B4 + 0x70 - 8), 0x00E00870u) << "taken after the vectors were laid";
 }
