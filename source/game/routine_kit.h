@@ -160,6 +160,17 @@ template <int slot> inline void kit_hook(u32 address) {
   hook_point(slot, address);
 }
 
+// DIVU/DIVS: true when the divisor was zero and the routine must return
+// (the exception handler runs next); the source is evaluated once.
+inline bool kit_divide(u32& reg, u32 src, u32 next, u32 (*op)(u32, u32)) {
+  if ((src & 0xFFFF) == 0) {
+    kit_zero_divide(next);
+    return true;
+  }
+  reg = op(src, reg);
+  return false;
+}
+
 #define KIT_CAT_(a, b) a##b
 #define KIT_CLABEL_(addr) KIT_CAT_(L_, addr)
 
@@ -237,17 +248,9 @@ template <int slot> inline void kit_hook(u32 address) {
   LABEL(addr)      \
   kit_hook<game_hook_slot(addr)>(addr);
 
-#define DIVU(reg, src, next)                              \
-  if (((src) & 0xFFFF) == 0) {                            \
-    kit_zero_divide(next);                                \
-    return;                                               \
-  }                                                       \
-  reg = divu(src, reg);                                   \
+#define DIVU(reg, src, next)                   \
+  if (kit_divide(reg, src, next, divu)) return; \
   LABEL(next)
-#define DIVS(reg, src, next)                              \
-  if (((src) & 0xFFFF) == 0) {                            \
-    kit_zero_divide(next);                                \
-    return;                                               \
-  }                                                       \
-  reg = divs(src, reg);                                   \
+#define DIVS(reg, src, next)                   \
+  if (kit_divide(reg, src, next, divs)) return; \
   LABEL(next)
