@@ -138,7 +138,7 @@ TEST_F(BootToTitle, TheColdStartLoadsFromTheDataFileAndReachesTheGameStart) {
   EXPECT_EQ(keys_seen, std::vector<u8>{0xF1});
 
   // The one disk miss read the whole data file through GEMDOS.
-  EXPECT_EQ(count_lines(text, "Fopen BKM -> h"), 1) << text;
+  EXPECT_EQ(count_lines(text, "Fopen BKM -> h6 (selected original data"), 1) << text;
   EXPECT_EQ(count_lines(text, "Fopen"), 1);
   EXPECT_EQ(count_lines(text, "Fread h"), 1);
   EXPECT_EQ(count_lines(text, "Fread h6 n=819200 -> $81000 got=819200"), 1) << text;
@@ -147,8 +147,14 @@ TEST_F(BootToTitle, TheColdStartLoadsFromTheDataFileAndReachesTheGameStart) {
   EXPECT_TRUE(ram_equals(0x081000, bkm));
   EXPECT_EQ(rd32(cache_first), 0u);
   EXPECT_EQ(rd32(cache_end), 819200u);
-  // Low memory went out and came back: the system's copy holds its own VBL
-  // vector (a ROM stub) again, the game's memory its own.
+  // Low memory went out and came back: the save area holds the game's low
+  // memory as the swap found it (its vectors and seed already set), the
+  // system's copy holds its own VBL vector (a ROM stub) again, and the
+  // game's memory its own (checked above).
+  constexpr u32 game_low_save = 0x3CC168; // the save area, less 8: address X lies at it + X
+  EXPECT_EQ(rd32(game_low_save + 0x70), 0x0078A8u);
+  EXPECT_EQ(rd32(game_low_save + 0x118), 0x0079ECu);
+  EXPECT_EQ(rd32(game_low_save + random_seed), 0x12345678u);
   EXPECT_EQ(rd32(0x3E20B4 + 0x70 - 8), 0x00E00870u);
   EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
 
