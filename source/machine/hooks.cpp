@@ -31,6 +31,12 @@ int probe(u32 address) {
 } // namespace
 
 int hook_register(u32 address, host_hook_fn handler) {
+  // Address 0 marks a free entry of the table: it can be neither stored nor
+  // found, and no hook point lies there.
+  if (address == 0) {
+    host_log("WARNING: address %06X has no hook in the generated code", address);
+    return 0;
+  }
   const int slot = probe(address);
   if (slot < 0) {
     host_log("hook table full: handler for %06X refused", address & 0xFFFFFF);
@@ -56,6 +62,7 @@ void host_hook(u32 address) {
 }
 
 int hook_registered(u32 address) {
+  if (address == 0) return 0;
   const int slot = probe(address);
   return slot >= 0 && htab[slot].address == address;
 }

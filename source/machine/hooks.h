@@ -44,8 +44,8 @@ constexpr u32 game_hook_addr(int slot) {
 constexpr int hook_count() { return hook_point_count; }
 
 // Stores the handler (a second registration replaces the first) and
-// switches the point on. 0 when the table is full (the registration is
-// refused and logged), else 1.
+// switches the point on. 0 when the table is full or the address is 0 (the
+// registration is refused and logged), else 1.
 int hook_register(u32 address, host_hook_fn handler);
 void hooks_enable(u32 address, int flag);
 void host_hook(u32 address);

@@ -108,6 +108,19 @@ TEST_F(Hooks, UnknownAddressIsStoredButSwitchesNothingOn) {
   EXPECT_EQ(calls, 1);
 }
 
+TEST_F(Hooks, AddressZeroIsNeverRegistered) {
+  calls = 0;
+  EXPECT_FALSE(hook_registered(0)) << "an empty table holds nothing";
+  EXPECT_EQ(hook_register(0, handler_a), 0);
+  EXPECT_FALSE(hook_registered(0));
+  host_hook(0);
+  EXPECT_EQ(calls, 0);
+  // The entry a stored zero would have taken is still free for others.
+  EXPECT_EQ(hook_register(0x474A, handler_b), 1);
+  host_hook(0x474A);
+  EXPECT_EQ(calls, 100);
+}
+
 TEST_F(Hooks, CollidingAddressesAreBothFoundAndAFullTableRefuses) {
   // Find two addresses with the same hash.
   auto hash = [](u32 a) { return ((a * 0x9E3779B1u) >> 12) & 0x1FF; };
