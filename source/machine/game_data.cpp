@@ -3,6 +3,9 @@
 // game data file through the image's table of extents.
 #include "machine/game_data.h"
 
+#include <sys/stat.h>
+
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +110,11 @@ int inspect_vellicor_image(const char* name, void* user) {
   auto* search = static_cast<image_search*>(user);
   char path[path_size];
   if (!path_join(path, sizeof path, search->directory, name)) return 1;
+  // The size decides before anything is read: a large file in the folder is
+  // passed over without being loaded into memory.
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<u64>(info.st_size) != vellicor_image_size)
+    return 1;
   size_t size = 0;
   file_bytes bytes(read_file(path, &size));
   if (!bytes || size != vellicor_image_size) return 1;
