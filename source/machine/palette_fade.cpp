@@ -48,10 +48,14 @@ int find_level(const u8* p) {
   return 0;
 }
 
-// Every colour register black (the STE's extra bit included).
-bool all_black(const u8* p) {
-  for (int k = 0; k < entries; ++k)
-    if (entry(p, k) & 0x0FFF) return false;
+// Every entry that follows the fade is black in the game's palette (the
+// STE's extra bit included): the picture has faded out, whatever colours
+// the game keeps lit beside it (at most two, such as a text colour).
+bool faded_entries_black(const u8* p, int level) {
+  for (int k = 0; k < entries; ++k) {
+    const u32 w = entry(p, k);
+    if (matches_at(w, entry(fade_ref, k), level) && (w & 0x0FFF)) return false;
+  }
   return true;
 }
 
@@ -119,9 +123,10 @@ void fade_smooth(u8* p, u32 vbl) {
     fade_level = level;
     brightness = FADE_BRIGHTNESS[level];
   }
-  // The game's screen is black: show it black, not as a dim copy of the
-  // reference (a black palette matches at the level of its brightest gun).
-  if (all_black(p)) {
+  // The faded picture is black on the game's screen: show it black, not as
+  // a dim copy of the reference (a black palette matches at the level of
+  // its brightest gun).
+  if (faded_entries_black(p, fade_level)) {
     fade_from = fade_to = 0;
     brightness = 0;
   }

@@ -99,6 +99,26 @@ TEST_F(PaletteFade, ABlackScreenIsShownBlack) {
   EXPECT_LT(fade_brightness_of(shown), bits(0.26));
 }
 
+TEST_F(PaletteFade, AFadeToBlackThatKeepsTwoColoursLitEndsBlack) {
+  const st_palette pic = test_picture();
+  frame(pic, 1);
+  st_palette game{};
+  game[1] = 0x0777; // text the game keeps lit while the picture goes
+  game[15] = 0x0700;
+  const st_palette shown = frame(game, 2);
+  EXPECT_EQ(fade_brightness_of(shown), 0) << "not the old picture at 12 %";
+  EXPECT_TRUE(shown[4] & 0x8000) << "the faded entries are drawn at brightness 0";
+  EXPECT_EQ(shown[1] & 0x0FFF, 0x0777u) << "the lit entries stay as the game set them";
+  EXPECT_EQ(shown[15] & 0x0FFF, 0x0700u);
+
+  // A partial fade with the same two colours lit still glides as before.
+  fade_smooth_clear();
+  frame(pic, 1);
+  st_palette half = stepped(pic, 3);
+  half[1] = 0x0777;
+  EXPECT_EQ(fade_brightness_of(frame(half, 2)), bits(0.68));
+}
+
 TEST_F(PaletteFade, AJumpOfSeveralLevelsHasNoGlide) {
   const st_palette pic = test_picture();
   frame(pic, 1);
