@@ -287,11 +287,6 @@ namespace {
 constexpr u32 exception_stubs[10] = {0x007B3C, 0x007B46, 0x007B50, 0x007B5A, 0x007B64,
                                      0x007B6E, 0x007B78, 0x007B82, 0x007B8C, 0x007B96};
 constexpr u32 first_exception_vector = 0x000008;
-constexpr u32 vector_vbl = 0x000070;
-constexpr u32 vector_level6 = 0x000078;
-constexpr u32 vector_timer_c = 0x000114;
-constexpr u32 vector_acia = 0x000118;
-constexpr u32 vector_timer_a = 0x000134;
 constexpr u32 sample_idle_handler = 0x00E660;
 constexpr u32 ikbd_reset_wait = 500000; // counts of $75A4, about 81 VBLs
 

@@ -3,8 +3,11 @@
 // printer with its extra life, the life icons, the YM2149 silence, the
 // unpacker of run-packed screen pictures, the fade to black, the colour
 // cycling of the VBL handler and the players' status-panel value.
+#include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/routine_kit.h"
+
+using namespace st_io;
 
 namespace {
 
@@ -13,9 +16,6 @@ constexpr u32 text_line_bytes = 1440; // one text line: 9 pixel lines
 constexpr u32 screen_bytes = 32000;
 constexpr u32 screen_words = 16000;
 constexpr u32 life_icon = 0x010228;   // 16 lines of four plane bytes
-constexpr u32 palette = 0xFF8240;
-constexpr u32 ym_select = 0xFF8800;
-constexpr u32 ym_data = 0xFF8802;
 
 // The byte of an 8-pixel cell at the text cursor: cell c of a line starts
 // at (c / 2) x 8 + (c & 1), its plane n byte at +2n.
@@ -218,7 +218,7 @@ LOOP(0x8538) // the wait loops back to the entry
   GOTO(0x8538);
 HERE(0x854A)
   wr16(fade_wait, 4);
-  a0 = palette;
+  a0 = palette_regs;
   d0 = 15;
 LOOP(0x8556)
   put<W>(d1, rd16(a0));
@@ -309,7 +309,7 @@ HERE(0x865E)
   a0 += 2;
 HERE(0x8676)
   put<W>(d1, rd16(cycle_register) * 2);
-  wr16(palette + sext16(d1), d0);
+  wr16(palette_regs + sext16(d1), d0);
   wr32(cycle_position, a0);
 HERE(0x8688)
   RTS();

@@ -2,6 +2,7 @@
 // service, which turns one loader request into GEMDOS calls on a data file
 // (open or create, seek, read or write, close) while the game's interrupts
 // are off and the system's low memory is swapped in.
+#include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/resident_ram.h"
 #include "game/routine_kit.h"
@@ -10,6 +11,7 @@
 namespace {
 
 using namespace resident;
+using namespace st_io;
 
 // The request as the service copied it: buffer, file offset, byte count,
 // mode word, name.
@@ -30,10 +32,6 @@ constexpr u32 fn_fread = 0x3F;
 constexpr u32 fn_fwrite = 0x40;
 constexpr u32 fn_fseek = 0x42;
 
-constexpr u32 mfp_iera = 0xFFFA07;
-constexpr u32 mfp_ierb = 0xFFFA09;
-constexpr u32 mfp_imra = 0xFFFA13;
-constexpr u32 mfp_imrb = 0xFFFA15;
 
 // What the monitor keys hand the monitor: their way back in a2, the key
 // handler's SR in word $2224, its registers d0-d7/a0-a6 under the call's

@@ -4,28 +4,17 @@
 // memory swapped in (and the game's out), and every step reversed on the
 // way back; with them the directory-search service. GEMDOS calls are TRAP
 // #1 instructions that the host serves.
+#include "game/game_io.h"
 #include "game/resident_ram.h"
 #include "game/routine_kit.h"
 
 namespace {
 
 using namespace resident;
+using namespace st_io;
 
-constexpr u32 vbl_vector = 0x000070;
-constexpr u32 palette = 0xFF8240;
 constexpr u32 palette_colours = 16;
 constexpr u32 max_fade_steps = 7;
-constexpr u32 acia_kbd_status = 0xFFFC00;
-constexpr u32 acia_kbd_data = 0xFFFC02;
-
-constexpr u32 mfp_iera = 0xFFFA07;
-constexpr u32 mfp_ierb = 0xFFFA09;
-constexpr u32 mfp_ipra = 0xFFFA0B;
-constexpr u32 mfp_iprb = 0xFFFA0D;
-constexpr u32 mfp_isra = 0xFFFA0F;
-constexpr u32 mfp_isrb = 0xFFFA11;
-constexpr u32 mfp_imra = 0xFFFA13;
-constexpr u32 mfp_imrb = 0xFFFA15;
 
 // Directory-search request: last entry index, result list, attributes,
 // name pattern.
@@ -103,7 +92,7 @@ END_ROUTINE
 ROUTINE(sub_3F9170, 0x3F9170)
   save_regs(fade_list);
   d1 = d2 = d3 = 0;
-  a0 = palette;
+  a0 = palette_regs;
   d0 = palette_colours - 1;
 LOOP(0x3F917E)
   d4 = rd16(a0);
@@ -120,8 +109,8 @@ LOOP(0x3F917E)
   d7 = d0;
   wr16(grey_target, d7 * 0x111);
 
-  wr32(saved_vbl_vector, rd32(vbl_vector));
-  wr32(vbl_vector, 0x3F92AC);
+  wr32(saved_vbl_vector, rd32(vector_vbl));
+  wr32(vector_vbl, 0x3F92AC);
   set_sr(0x2300);
   a1 = fade_records;
   d6 = 0;
@@ -129,7 +118,7 @@ LOOP(0x3F91C0)
   STOP(0x2300, 0x3F91C4)
   STOP(0x2300, 0x3F91C8)
   wr16(colours_done, 0);
-  a0 = palette;
+  a0 = palette_regs;
   d0 = palette_colours - 1;
 LOOP(0x3F91D6)
   d4 = rd16(a0);
@@ -144,7 +133,7 @@ LOOP(0x3F91D6)
   if (rd16(colours_done) != palette_colours && d6 < max_fade_steps) GOTO(0x3F91C0);
   wr16(fade_steps, d6 - 1);
   set_sr(0x2700);
-  wr32(vbl_vector, rd32(saved_vbl_vector));
+  wr32(vector_vbl, rd32(saved_vbl_vector));
 
   if (!kind_call_record(true)) GOTO(0x3F92E0);
   TRAP(0x3F92DC, 0x3F92DE)
@@ -237,15 +226,15 @@ LOOP(0x3F941A)
   if (dbf(d0)) GOTO(0x3F941A);
 
 HERE(0x3F9428)
-  wr32(saved_vbl_vector, rd32(vbl_vector));
-  wr32(vbl_vector, 0x3F92AC);
+  wr32(saved_vbl_vector, rd32(vector_vbl));
+  wr32(vector_vbl, 0x3F92AC);
   set_sr(0x2300);
   d6 = rd16(fade_steps);
   a1 = fade_records + (d6 + 1) * 2 * palette_colours;
 LOOP(0x3F9446)
   STOP(0x2300, 0x3F944A)
   STOP(0x2300, 0x3F944E)
-  a0 = palette + 2 * palette_colours;
+  a0 = palette_regs + 2 * palette_colours;
   d0 = palette_colours - 1;
 LOOP(0x3F9458)
   a1 -= 2;
@@ -254,7 +243,7 @@ LOOP(0x3F9458)
   if (dbf(d0)) GOTO(0x3F9458);
   if (dbf(d6)) GOTO(0x3F9446);
   set_sr(0x2700);
-  wr32(vbl_vector, rd32(saved_vbl_vector));
+  wr32(vector_vbl, rd32(saved_vbl_vector));
   restore_regs(fade_list);
   RTS();
 END_ROUTINE

@@ -46,6 +46,11 @@ constexpr u32 acia_midi_data = 0xFFFC06;
 
 // --- exception and interrupt vectors --------------------------------------------
 
+constexpr u32 vector_vbl = 0x000070;
+constexpr u32 vector_level6 = 0x000078;
+constexpr u32 vector_timer_c = 0x000114;
+constexpr u32 vector_acia = 0x000118;
 constexpr u32 vector_timer_b = 0x000120;
+constexpr u32 vector_timer_a = 0x000134;
 
 } // namespace st_io
