@@ -62,6 +62,25 @@ inline bool kind_call_record(bool before_swap) {
   return false;
 }
 
+// One 48-byte block of the low-memory swap, copied from a0 to a1 or
+// exchanged between them; both move on by a block (the exchange leaves d1
+// with the last long it moved).
+inline void copy_low_block() {
+  for (u32 i = 0; i < low_block_bytes; i += 4) wr32(a1 + i, rd32(a0 + i));
+  a0 += low_block_bytes;
+  a1 += low_block_bytes;
+}
+
+inline void swap_low_block() {
+  for (u32 i = 0; i < low_block_bytes; i += 4) {
+    d1 = rd32(a0 + i);
+    wr32(a0 + i, rd32(a1 + i));
+    wr32(a1 + i, d1);
+  }
+  a0 += low_block_bytes;
+  a1 += low_block_bytes;
+}
+
 } // namespace
 
 // $3F914E: an entry of the resident table into the file service's return.
@@ -148,17 +167,13 @@ HERE(0x3F92E0)
   a1 = rd32(game_low_save) + 8;
   d0 = d5;
 LOOP(0x3F92F2)
-  for (u32 i = 0; i < low_block_bytes; i += 4) wr32(a1 + i, rd32(a0 + i));
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  copy_low_block();
   if (dbf(d0)) GOTO(0x3F92F2);
   a0 = rd32(system_low_copy);
   a1 = low_memory;
   d0 = d5;
 LOOP(0x3F9304)
-  for (u32 i = 0; i < low_block_bytes; i += 4) wr32(a1 + i, rd32(a0 + i));
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  copy_low_block();
   if (dbf(d0)) GOTO(0x3F9304);
   GOTO(0x3F9328);
 HERE(0x3F9310)
@@ -166,13 +181,7 @@ HERE(0x3F9310)
   a1 = rd32(system_low_copy);
   d0 = d5;
 LOOP(0x3F931A)
-  for (u32 i = 0; i < low_block_bytes; i += 4) {
-    d1 = rd32(a0 + i);
-    wr32(a0 + i, rd32(a1 + i));
-    wr32(a1 + i, d1);
-  }
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  swap_low_block();
   if (dbf(d0)) GOTO(0x3F931A);
 HERE(0x3F9328)
   restore_regs(fade_list);
@@ -198,17 +207,13 @@ HERE(0x3F93D8)
   a1 = rd32(system_low_copy);
   d0 = d5;
 LOOP(0x3F93EA)
-  for (u32 i = 0; i < low_block_bytes; i += 4) wr32(a1 + i, rd32(a0 + i));
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  copy_low_block();
   if (dbf(d0)) GOTO(0x3F93EA);
   a0 = rd32(game_low_save) + 8;
   a1 = low_memory;
   d0 = d5;
 LOOP(0x3F93FC)
-  for (u32 i = 0; i < low_block_bytes; i += 4) wr32(a1 + i, rd32(a0 + i));
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  copy_low_block();
   if (dbf(d0)) GOTO(0x3F93FC);
   GOTO(0x3F9428);
 HERE(0x3F9410)
@@ -216,13 +221,7 @@ HERE(0x3F9410)
   a1 = rd32(system_low_copy);
   d0 = d5;
 LOOP(0x3F941A)
-  for (u32 i = 0; i < low_block_bytes; i += 4) {
-    d1 = rd32(a0 + i);
-    wr32(a0 + i, rd32(a1 + i));
-    wr32(a1 + i, d1);
-  }
-  a0 += low_block_bytes;
-  a1 += low_block_bytes;
+  swap_low_block();
   if (dbf(d0)) GOTO(0x3F941A);
 
 HERE(0x3F9428)
