@@ -5,7 +5,6 @@
 #include "machine/slice_runner.h"
 
 #include <climits>
-#include <cstring>
 
 #include "host/platform.h"
 #include "machine/coroutine.h"
@@ -91,21 +90,11 @@ int tos_run_slice(u32 budget) {
 }
 
 int tos_call_sub3(u32 address, u32 d0_value, u32 d1_value, u32 d2_value) {
-  // The register file and SR part of the record, not its hook enables.
-  struct {
-    u32 d[8], a[8], other_sp, pc;
-    i32 fx, fn, fz, fv, fc, sr_sys;
-  } saved;
-  std::memcpy(saved.d, g_cpu.d, sizeof saved.d);
-  std::memcpy(saved.a, g_cpu.a, sizeof saved.a);
-  saved.other_sp = g_cpu.other_sp;
-  saved.pc = g_cpu.pc;
-  saved.fx = g_cpu.fx;
-  saved.fn = g_cpu.fn;
-  saved.fz = g_cpu.fz;
-  saved.fv = g_cpu.fv;
-  saved.fc = g_cpu.fc;
-  saved.sr_sys = g_cpu.sr_sys;
+  // The suspended game's register file, SR and pc come back after the call;
+  // memory and I/O written by the routine stay.
+  load_regs();
+  const register_file saved = register_file_save();
+  const u32 saved_pc = g_cpu.pc;
   const u32 saved_ret = ret_addr, saved_resume = resume_pc;
   const u8 saved_unwinding = jump_unwinding;
 
@@ -115,17 +104,9 @@ int tos_call_sub3(u32 address, u32 d0_value, u32 d1_value, u32 d2_value) {
   const int result = cpu_run_batch(&g_cpu, address, 1, nullptr);
   drain_ikbd();
 
-  std::memcpy(g_cpu.d, saved.d, sizeof saved.d);
-  std::memcpy(g_cpu.a, saved.a, sizeof saved.a);
-  g_cpu.other_sp = saved.other_sp;
-  g_cpu.pc = saved.pc;
-  g_cpu.fx = saved.fx;
-  g_cpu.fn = saved.fn;
-  g_cpu.fz = saved.fz;
-  g_cpu.fv = saved.fv;
-  g_cpu.fc = saved.fc;
-  g_cpu.sr_sys = saved.sr_sys;
-  load_regs();
+  register_file_restore(saved);
+  store_regs();
+  g_cpu.pc = saved_pc;
   ret_addr = saved_ret;
   resume_pc = saved_resume;
   jump_unwinding = saved_unwinding;
