@@ -1,12 +1,10 @@
 // PNG reader for the 8-bit subset: grey, grey + alpha, RGB, RGBA and
 // palette pictures, not interlaced. CRCs and the Adler-32 are not checked.
 #include "graphics/png_codec.h"
+#include "host/platform.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -220,26 +218,6 @@ uint8_t* to_rgba(const png_chunks& c, uint8_t* rows, int channels) {
     return rgba;
 }
 
-uint8_t* read_whole_file(const char* path, size_t* size) {
-    if (path == nullptr)
-        return nullptr;
-    FILE* f = std::fopen(path, "rb");
-    if (f == nullptr)
-        return nullptr;
-    // Only regular files: a folder opens too, with a nonsense size.
-    struct stat st;
-    uint8_t* data = nullptr;
-    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
-        size_t length = size_t(st.st_size);
-        data = static_cast<uint8_t*>(std::malloc(length + 1));
-        if (data != nullptr) {
-            *size = std::fread(data, 1, length, f);
-            data[*size] = 0;
-        }
-    }
-    std::fclose(f);
-    return data;
-}
 
 }  // namespace
 
@@ -281,7 +259,7 @@ uint8_t* png_decode_indexed(const uint8_t* file, size_t size, int* width, int* h
 
 uint8_t* png_read_rgba(const char* path, int* width, int* height) {
     size_t size = 0;
-    uint8_t* file = read_whole_file(path, &size);
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size)) : nullptr;
     if (file == nullptr)
         return nullptr;
     uint8_t* pixels = png_decode_rgba(file, size, width, height);
@@ -291,7 +269,7 @@ uint8_t* png_read_rgba(const char* path, int* width, int* height) {
 
 uint8_t* png_read_indexed(const char* path, int* width, int* height) {
     size_t size = 0;
-    uint8_t* file = read_whole_file(path, &size);
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size)) : nullptr;
     if (file == nullptr)
         return nullptr;
     uint8_t* pixels = png_decode_indexed(file, size, width, height);

@@ -1,14 +1,14 @@
 // PNG writer: filter 0 on every row and one fixed-Huffman DEFLATE block with
-// a short LZ77 search, which favours speed over size. Files are written to
-// "<path>.tmp" and renamed over the target only when every byte got there.
+// a short LZ77 search, which favours speed over size. The file is built in
+// memory and written with write_file (through "<path>.tmp" and rename).
 #include "graphics/png_codec.h"
 #include "graphics/png_deflate_tables.h"
+#include "host/platform.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <vector>
 
 namespace {
 
@@ -210,7 +210,7 @@ void put_be32(uint8_t* p, uint32_t v) {
 }
 
 // A chunk: length, type, data and the CRC-32 of type and data.
-bool chunk(FILE* f, const char* type, const uint8_t* data, size_t length) {
+void chunk(std::vector<uint8_t>& file, const char* type, const uint8_t* data, size_t length) {
     uint8_t head[8];
     put_be32(head, uint32_t(length));
     std::memcpy(head + 4, type, 4);
@@ -218,8 +218,10 @@ bool chunk(FILE* f, const char* type, const uint8_t* data, size_t length) {
     crc = crc32_update(crc, data, length);
     uint8_t tail[4];
     put_be32(tail, crc);
-    return std::fwrite(head, 1, 8, f) == 8 && (length == 0 || std::fwrite(data, 1, length, f) == length) &&
-           std::fwrite(tail, 1, 4, f) == 4;
+    file.insert(file.end(), head, head + 8);
+    if (length != 0)
+        file.insert(file.end(), data, data + length);
+    file.insert(file.end(), tail, tail + 4);
 }
 
 int png_write_ct(const char* path, const uint8_t* pixels, int width, int height, int colour_type,
@@ -263,19 +265,16 @@ int png_write_ct(const char* path, const uint8_t* pixels, int width, int height,
     ihdr[9] = uint8_t(colour_type);
     ihdr[10] = ihdr[11] = ihdr[12] = 0;
 
-    std::string tmp = std::string(path) + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr)
-        return 0;
-    bool ok = std::fwrite(PNG_SIGNATURE, 1, 8, f) == 8 && chunk(f, "IHDR", ihdr, 13) &&
-              (colour_type != 3 || chunk(f, "PLTE", palette, 768)) && chunk(f, "IDAT", z.get(), out.pos) &&
-              chunk(f, "IEND", nullptr, 0);
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(tmp.c_str(), path) == 0)
-        return 1;
-    std::remove(tmp.c_str());
-    return 0;
+    std::vector<uint8_t> file;
+    file.reserve(8 + 25 + (colour_type == 3 ? 780 : 0) + out.pos + 12 + 12);
+    file.insert(file.end(), PNG_SIGNATURE, PNG_SIGNATURE + 8);
+    chunk(file, "IHDR", ihdr, 13);
+    if (colour_type == 3)
+        chunk(file, "PLTE", palette, 768);
+    chunk(file, "IDAT", z.get(), out.pos);
+    chunk(file, "IEND", nullptr, 0);
+    // Written through "<path>.tmp" and renamed only when every byte got there.
+    return write_file(path, file.data(), file.size());
 }
 
 }  // namespace
