@@ -32,13 +32,11 @@ constexpr u32 fn_fread = 0x3F;
 constexpr u32 fn_fwrite = 0x40;
 constexpr u32 fn_fseek = 0x42;
 
-
 // What the monitor keys hand the monitor: their way back in a2, the key
 // handler's SR in word $2224, its registers d0-d7/a0-a6 under the call's
 // return address.
 constexpr u32 monitor_way_back = 0x002120;
 constexpr u32 monitor_saved_sr = 0x002224;
-constexpr u16 task_list = dregs(2, 7) | aregs(2, 7);
 
 inline bool signed_less(u32 a, u32 b) { return static_cast<i32>(a) < static_cast<i32>(b); }
 

@@ -32,7 +32,6 @@ constexpr u32 fn_fsnext = 0x4F;
 constexpr u32 fn_dsetdrv = 0x0E;
 constexpr u32 fn_dsetpath = 0x3B;
 
-constexpr u16 task_list = dregs(2, 7) | aregs(2, 7);
 constexpr u16 fade_list = dregs(0, 7) | aregs(0, 2);
 
 // One colour component moved one step toward the grey level g.

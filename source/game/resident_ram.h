@@ -6,7 +6,7 @@
 #pragma once
 #include <array>
 
-#include "machine/types.h"
+#include "machine/cpu.h"
 
 namespace resident {
 
@@ -46,6 +46,8 @@ constexpr u32 file_request = 0x3FB35E;     // 28 bytes
 // The caller's context while a service runs.
 constexpr u32 task_usp = 0x3FB37A;         // long
 constexpr u32 task_registers = 0x3FB37E;   // d2-d7 then a2-a7, longs
+// The registers the service keeps there: d2-d7/a2-a7.
+constexpr u16 task_list = dregs(2, 7) | aregs(2, 7);
 constexpr u32 task_sr = 0x3FB3AE;          // word
 constexpr u32 saved_mfp = 0x3FB3C2;        // 4 bytes: IERA & $A1, IERB & $78, IMRA & $A1, IMRB & $78
 constexpr u32 service_usp = 0x3FB7A2;

@@ -56,18 +56,6 @@ inline u32 pop32() { const u32 v = rd32(a7); a7 += 4; return v; }
 inline u32 pop16() { const u32 v = rd16(a7); a7 += 2; return v; }
 #define POP32() pop32()
 
-// Register lists of MOVEM: bit i = d(i) for i < 8, a(i - 8) above.
-constexpr u16 dregs(int first, int last) {
-  u16 m = 0;
-  for (int i = first; i <= last; ++i) m |= static_cast<u16>(1u << i);
-  return m;
-}
-constexpr u16 aregs(int first, int last) {
-  u16 m = 0;
-  for (int i = first; i <= last; ++i) m |= static_cast<u16>(1u << (8 + i));
-  return m;
-}
-
 // MOVEM.L/W list,-(An) and MOVEM.L/W (An)+,list on any address register,
 // and the forms with a plain address. Memory order is always d0..d7, a0..a7.
 template <int S = L> inline void movem_push(u16 list, u32& an) {

@@ -15,6 +15,18 @@ extern u32 other_sp; // USP while in supervisor mode, SSP while in user mode
 // The registers indexed as the 68000 numbers them: d0..d7, then a0..a7.
 extern u32* const cpu_reg[16];
 
+// Register lists of MOVEM: bit i = d(i) for i < 8, a(i - 8) above.
+constexpr u16 dregs(int first, int last) {
+  u16 m = 0;
+  for (int i = first; i <= last; ++i) m |= static_cast<u16>(1u << i);
+  return m;
+}
+constexpr u16 aregs(int first, int last) {
+  u16 m = 0;
+  for (int i = first; i <= last; ++i) m |= static_cast<u16>(1u << (8 + i));
+  return m;
+}
+
 enum yield_reason : u32 {
   YIELD_WAIT = 0,     // the game waits for the VBL or for input
   YIELD_TRAP = 1,     // an instruction left to the host, at fault_pc
