@@ -5,8 +5,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/log_capture.h"
@@ -162,6 +169,73 @@ TEST_F(GameData, OnlyRegularFilesOfTheImageSizeAreRead) {
   ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
   ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
   EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+}
+
+// Opens a named pipe for writing after a while unless released first, so a
+// reader that blocks on it gets an end of file and the test fails instead
+// of hanging.
+class pipe_unblocker {
+ public:
+  explicit pipe_unblocker(std::string path) : path_(std::move(path)), thread_([this] { run(); }) {}
+  ~pipe_unblocker() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(m_);
+    if (cv_.wait_for(lock, std::chrono::seconds(3), [this] { return done_; })) return;
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  }
+  std::string path_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+TEST_F(GameData, BkmThatIsNotARegularFileIsPassedOver) {
+  struct odd_case {
+    const char* what;
+    int (*make)(const char* path);
+  };
+  const odd_case cases[] = {
+      {"named pipe", [](const char* p) { return ::mkfifo(p, 0600); }},
+      {"folder", [](const char* p) { return ::mkdir(p, 0700); }},
+  };
+  const std::vector<u8> image = synth_image(data);
+  for (const odd_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir dir;
+    ASSERT_EQ(c.make((dir / "BKM").c_str()), 0);
+    ASSERT_TRUE(synth_write(dir / "game.st", image));
+    pipe_unblocker unblock(dir / "BKM");
+    EXPECT_EQ(game_data_init(dir.path.c_str()), 1);
+    EXPECT_TRUE(log.has("Game data: original/BKM is not a regular file"));
+    EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+  }
+}
+
+TEST_F(GameData, ImagesAreTakenInNameOrder) {
+  // Created out of order; the first by name has the right size but not the
+  // right CRC, so the second by name is chosen, whatever order the folder
+  // lists them in. Upper case sorts before lower case.
+  const std::vector<u8> image = synth_image(data);
+  std::vector<u8> wrong_crc = image;
+  wrong_crc[0x50000] ^= 1;
+  ASSERT_TRUE(synth_write(folder / "disk3.st", image));
+  ASSERT_TRUE(synth_write(folder / "disk2.st", image));
+  ASSERT_TRUE(synth_write(folder / "Disk1.ST", image));
+  ASSERT_TRUE(synth_write(folder / "Disk0.st", wrong_crc));
+  ASSERT_TRUE(synth_write(folder / "disk1.st", image));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_EQ(std::string(game_data_description()), "Disk1.ST  (CRC32 F6E84D7A)");
 }
 
 TEST_F(GameData, BkmWinsOverAnImage) {
