@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "machine/machine_state.h"
+#include "support/log_capture.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -182,6 +183,9 @@ TEST_F(Hooks, SecondRegistrationReplacesTheHandler) {
 
 TEST_F(Hooks, UnknownAddressIsStoredButSwitchesNothingOn) {
   calls = 0;
+  log_capture log;
+  EXPECT_EQ(hook_register(0x123457, handler_a), 1);
+  EXPECT_TRUE(log.has("WARNING: address 123457 has no hook in the generated code")) << log.text();
   EXPECT_EQ(hook_register(0x123456, handler_a), 1);
   EXPECT_TRUE(hook_registered(0x123456));
   for (int s = 0; s < hook_count(); ++s) EXPECT_EQ(g_cpu.hook_on[s], 0);
