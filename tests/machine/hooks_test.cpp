@@ -224,7 +224,9 @@ TEST_F(Hooks, CollidingAddressesAreBothFoundAndAFullTableRefuses) {
   int stored = 0;
   for (u32 a = 1; a <= 512; ++a) stored += hook_register(0x200000 + a, handler_a);
   EXPECT_EQ(stored, 512);
-  EXPECT_EQ(hook_register(0x300000, handler_a), 0) << "refused, not an endless probe";
+  log_capture log;
+  EXPECT_EQ(hook_register(0x300001, handler_a), 0) << "refused, not an endless probe";
+  EXPECT_TRUE(log.has("hook table full: handler for 300001 refused")) << log.text();
   EXPECT_EQ(hook_register(0x200001, handler_b), 1) << "an address already there can still be replaced";
 }
 
