@@ -123,3 +123,4 @@ int present_history_count(const present_state* state);
 scene_frame* present_history_frame(const present_state* state, int index);
 double present_shown(const present_state* state);
 const motion_filter* present_filters(const present_state* state);
+void present_last_pair(const present_state* state, const scene_frame** a, const scene_frame** b, double* t);

@@ -40,6 +40,10 @@ struct present_state {
     std::vector<uint8_t> game_rgb, fixed_rgb;
     uint32_t fixed_picture_vbl;
     bool fixed_picture_valid;
+    // The pair and fraction last drawn.
+    const scene_frame* last_a;
+    const scene_frame* last_b;
+    double last_t;
     // Fixed-screen rebuild timing for BKM_PROFLAYERS.
     int32_t static_rebuilds;
     double static_ms_total, layers_ms_total, static_ms_max;

@@ -156,6 +156,11 @@ const uint8_t* fixed_screen(present_state* st, int* is_fixed) {
     return st->fixed_rgb.data();
 }
 
+void draw(present_state* st, scene_frame* a, scene_frame* b, const render_params& p, double t) {
+    st->last_a = a, st->last_b = b, st->last_t = t;
+    render(a, b, &p, st->game_rgb.data(), t);
+}
+
 render_params params_of(present_state* st, int interpolate) {
     render_params p{};
     p.scale = st->scale;
@@ -172,7 +177,7 @@ const uint8_t* single_frame(present_state* st, scene_frame* frame) {
     const render_params p = params_of(st, 0);
     st->hs_running = false;
     st->shown = frame->vbl;
-    render(frame, frame, &p, st->game_rgb.data(), 0);
+    draw(st, frame, frame, p, 0);
     return st->game_rgb.data();
 }
 
@@ -248,7 +253,7 @@ const uint8_t* present_frame(present_state* st, int* is_fixed, double deadline) 
     if (n == 1) {
         if (!interpolation) return single_frame(st, newest);
         const render_params p = params_of(st, 0);
-        render(newest, newest, &p, st->game_rgb.data(), 0);
+        draw(st, newest, newest, p, 0);
         return st->game_rgb.data();
     }
     int i = n - 1;
@@ -275,7 +280,7 @@ const uint8_t* present_frame(present_state* st, int* is_fixed, double deadline) 
             st->hs_smoothed = w;
             st->hs_direction = 0;
             st->hs_running = true;
-            render(a, b, &p, st->game_rgb.data(), t);
+            draw(st, a, b, p, t);
             return st->game_rgb.data();
         }
         const double step = w - st->hs_smoothed;
@@ -285,12 +290,12 @@ const uint8_t* present_frame(present_state* st, int* is_fixed, double deadline) 
             st->hs_smoothed += moved;
             if (std::fabs(moved) > 1e-6) st->hs_direction = moved > 0 ? 1 : -1;
         }
-        render(a, b, &p, st->game_rgb.data(), t);
+        draw(st, a, b, p, t);
         shift_band(st->game_rgb.data(), st->scale, static_cast<int>(std::lrint((st->hs_smoothed - w) * st->scale)));
         return st->game_rgb.data();
     }
     if (ha != hb) st->hs_running = false;
-    render(a, b, &p, st->game_rgb.data(), t);
+    draw(st, a, b, p, t);
     return st->game_rgb.data();
 }
 
@@ -351,3 +356,6 @@ scene_frame* present_history_frame(const present_state* st, int index) {
 }
 double present_shown(const present_state* st) { return st->shown; }
 const motion_filter* present_filters(const present_state* st) { return st->filters; }
+void present_last_pair(const present_state* st, const scene_frame** a, const scene_frame** b, double* t) {
+    *a = st->last_a, *b = st->last_b, *t = st->last_t;
+}
