@@ -118,6 +118,53 @@ struct picture_source {
     }
 };
 
+// The picture at a fractional position: each output pixel of its box,
+// widened by one pixel right and down, mixes the four source pixels around
+// it (premultiplied), with the source padded by a transparent border.
+void bilinear(const picture_source& src, double fx, double fy, int ox, int oy, int s, uint8_t* output) {
+    struct px4 {
+        float c[3], a;
+    };
+    // Source pixels and how many output pixels each spans.
+    const int k = src.rgba ? 1 : s;
+    const int sw = src.w / k, sh = src.h / k, pw = sw + 2;
+    std::vector<px4> pad(static_cast<size_t>(pw) * (sh + 2), px4{{0, 0, 0}, 0});
+    for (int j = 0; j < sh; ++j)
+        for (int i = 0; i < sw; ++i) {
+            px4& p = pad[static_cast<size_t>(j + 1) * pw + i + 1];
+            src.at(i * k, j * k, p.c, p.a);
+        }
+    std::vector<int> cur(static_cast<size_t>(src.w) + 1), prev(cur.size());
+    for (int i = 0; i <= src.w; ++i) {
+        cur[static_cast<size_t>(i)] = i / k + 1;
+        prev[static_cast<size_t>(i)] = i == 0 ? 0 : (i - 1) / k + 1;
+    }
+    const float w00 = static_cast<float>((1 - fx) * (1 - fy)), w10 = static_cast<float>(fx * (1 - fy));
+    const float w01 = static_cast<float>((1 - fx) * fy), w11 = static_cast<float>(fx * fy);
+    const int clip_l = playfield_left * s, clip_r = playfield_right * s, clip_b = scene_height * s;
+    const size_t stride = stride_of(s);
+    const int i0 = std::max(0, clip_l - ox), i1 = std::min(src.w, clip_r - 1 - ox);
+    for (int j = std::max(0, -oy); j <= src.h && oy + j < clip_b; ++j) {
+        const px4* row = pad.data() + static_cast<size_t>(j / k + 1) * pw;
+        const px4* above = pad.data() + static_cast<size_t>(j == 0 ? 0 : (j - 1) / k + 1) * pw;
+        uint8_t* o = output + (oy + j) * stride + 3 * static_cast<size_t>(ox);
+        for (int i = i0; i <= i1; ++i) {
+            const px4& p00 = row[cur[i]];
+            const px4& p10 = row[prev[i]];
+            const px4& p01 = above[cur[i]];
+            const px4& p11 = above[prev[i]];
+            const float a = w00 * p00.a + w10 * p10.a + w01 * p01.a + w11 * p11.a;
+            if (a <= 0) continue;
+            const float keep = 1 - a / 255.0f;
+            uint8_t* q = o + 3 * i;
+            for (int c = 0; c < 3; ++c) {
+                const float v = q[c] * keep + w00 * p00.c[c] + w10 * p10.c[c] + w01 * p01.c[c] + w11 * p11.c[c];
+                q[c] = static_cast<uint8_t>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    }
+}
+
 void draw_item_picture(const draw_item& item, const frame_pair& fp, const render_params* params, uint8_t* output) {
     const int s = fp.scale;
     const sprite* spr = item.unit->spr;
@@ -166,29 +213,7 @@ void draw_item_picture(const draw_item& item, const frame_pair& fp, const render
         }
         return;
     }
-    const float w00 = static_cast<float>((1 - fx) * (1 - fy)), w10 = static_cast<float>(fx * (1 - fy));
-    const float w01 = static_cast<float>((1 - fx) * fy), w11 = static_cast<float>(fx * fy);
-    for (int j = 0; j <= src.h; ++j) {
-        const int y = oy + j;
-        if (y < 0 || y >= clip_b) continue;
-        for (int i = 0; i <= src.w; ++i) {
-            const int x = ox + i;
-            if (x < clip_l || x >= clip_r) continue;
-            float c00[3], c10[3], c01[3], c11[3], a00, a10, a01, a11;
-            src.at(i, j, c00, a00);
-            src.at(i - 1, j, c10, a10);
-            src.at(i, j - 1, c01, a01);
-            src.at(i - 1, j - 1, c11, a11);
-            const float a = w00 * a00 + w10 * a10 + w01 * a01 + w11 * a11;
-            if (a <= 0) continue;
-            const float keep = 1 - a / 255.0f;
-            uint8_t* o = output + y * stride + 3 * x;
-            for (int k = 0; k < 3; ++k) {
-                const float c = w00 * c00[k] + w10 * c10[k] + w01 * c01[k] + w11 * c11[k];
-                o[k] = static_cast<uint8_t>(std::clamp(std::lrint(o[k] * keep + c), 0L, 255L));
-            }
-        }
-    }
+    bilinear(src, fx, fy, ox, oy, s, output);
 }
 
 bool apart(const scene_unit& a, const scene_unit& b) {
