@@ -244,6 +244,42 @@ TEST_F(Presenter, AFixedScreenReplacesTheGamePictureOnlyWhenNewer) {
     }
 }
 
+int g_layer_calls = 0;
+void count_layers(const u8*, const palette_zone*, int, int, u8* rgb) {
+    ++g_layer_calls;
+    rgb[0] = 77;
+}
+
+TEST_F(Presenter, AFixedScreenIsDrawnOncePerChangeWithThePacksLayers) {
+    present_static_cb = count_layers;
+    g_layer_calls = 0;
+    push_clock(0, 0);
+    present_msg* m = msg_new(MSG_SCREEN);
+    m->screen_vbl = 50;
+    m->zone_count = 1;
+    test_palette(m->zones[0].palette);
+    m->payload = static_cast<u8*>(std::malloc(64000));
+    std::memset(m->payload, 9, 64000);
+    msgq_push(m);
+    int fixed = 0;
+    const u8* out = present_frame(st, &fixed, 1);
+    EXPECT_EQ(fixed, 1);
+    EXPECT_EQ(g_layer_calls, 1);
+    EXPECT_EQ(out[0], 77);
+    u8 want[3];
+    test_rgb(9, want);
+    EXPECT_EQ(std::memcmp(out + 3 * 1000, want, 3), 0);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 1);  // unchanged screen: not redrawn
+    present_pack_changed(st);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 2);
+    push_screen(51);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 3);
+    present_static_cb = nullptr;
+}
+
 TEST_F(Presenter, WithoutAClockOrAnythingToShowThePictureIsBlack) {
     int fixed = -1;
     const u8* out = present_frame(st, &fixed, 1);

@@ -457,6 +457,27 @@ TEST_F(SceneCapture, TheAtlasDumpPrintsOneLinePerHeldPicture) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATLAS enemy:2:0 6 5 -34 -99 0000000000c0f1b4\n");
 }
 
+int g_other_calls = 0;
+void other_handler(u32) { ++g_other_calls; }
+
+TEST_F(SceneCapture, HooksAreInstalledOnlyWhereNoHandlerIsYet) {
+    hooks_clear();
+    hook_register(0x9306, other_handler);
+    hook_register(0x8EEA, other_handler);
+    scene_install_hooks();
+    for (int slot = 0; slot < hook_count(); ++slot) EXPECT_TRUE(hook_registered(game_hook_addr(slot))) << slot;
+    g_other_calls = 0;
+    host_hook(0x8EEA);  // the earlier handler keeps its point
+    EXPECT_EQ(g_other_calls, 1);
+    EXPECT_EQ(cur_frame, nullptr);
+    host_hook(0x4752);  // the capture's
+    EXPECT_NE(cur_frame, nullptr);
+    // Addresses that mean nothing to the capture change nothing.
+    scene_hook(0x9306);
+    scene_hook(0x41BCC);
+    EXPECT_TRUE(g_frames.empty());
+}
+
 TEST_F(SceneCapture, ClearingFramesDropsTheOpenFrameAndUnits) {
     script_frame_start(100);
     g_cpu.a[6] = script_records;
