@@ -171,9 +171,12 @@ void mixer_render(int count, float* out) {
     }
 }
 
+// The filter starts at rest too: a level left from before the mixer was
+// switched off would come back as a thump when it is switched on again.
 void mixer_reset() {
   nv = 0;
   ns = 0;
+  hp[0] = hp[1] = {};
 }
 
 // Voices and queued starts point into the cache, so they go with it.
