@@ -3,6 +3,7 @@
 // sample ends or a fade-out has run.
 #include "sound/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -104,21 +105,29 @@ void render_voice(mixer_voice& v, int count, float* out) {
   const float* dac = ym_dac16();
   const int n = count - v.start_offset;
   const int c = v.fade;
-  const double fade_length = c > mixer_fade_cut ? mixer_fade_copy : mixer_fade_cut;
-  int j = 0;
-  for (; j < n; ++j) {
-    const double x = v.position + j * mixer_step;
-    if (x >= v.length) break;
-    double level = dac[v.levels[static_cast<int>(x)]];
-    if (c >= 0) {
-      const double h = (c - j) / fade_length;
-      level = h < 0 ? 0 : level * h;
+  // Frames before the sample's end: the source index of frame j is
+  // position + j * step, which must stay below the length.
+  int playable = std::clamp(static_cast<int>((v.length - v.position) / mixer_step), 0, n);
+  while (playable > 0 && v.position + (playable - 1) * mixer_step >= v.length) --playable;
+  while (playable < n && v.position + playable * mixer_step < v.length) ++playable;
+  const float left = 1 - v.pan, right = v.pan;
+  float* frame = out + 2 * v.start_offset;
+  if (c < 0) {
+    for (int j = 0; j < playable; ++j) {
+      const float level = dac[v.levels[static_cast<int>(v.position + j * mixer_step)]];
+      frame[2 * j] += left * level;
+      frame[2 * j + 1] += right * level;
     }
-    float* frame = out + 2 * (v.start_offset + j);
-    frame[0] += static_cast<float>((1 - v.pan) * level);
-    frame[1] += static_cast<float>(v.pan * level);
+  } else {
+    const double per_frame = 1.0 / (c > mixer_fade_cut ? mixer_fade_copy : mixer_fade_cut);
+    const int audible = std::min(playable, c);
+    for (int j = 0; j < audible; ++j) {
+      const double level = dac[v.levels[static_cast<int>(v.position + j * mixer_step)]] * ((c - j) * per_frame);
+      frame[2 * j] += static_cast<float>((1 - v.pan) * level);
+      frame[2 * j + 1] += static_cast<float>(v.pan * level);
+    }
+    v.fade = c > playable ? c - playable : 0;
   }
-  if (c >= 0) v.fade = c > j ? c - j : 0;
   v.start_offset = 0;
   v.position += n * mixer_step;
 }

@@ -95,6 +95,8 @@ void fill_values(u8* out, int count, u8 start, const event_list& l) {
   std::memset(out + at, value, static_cast<size_t>(count - at));
 }
 
+// Register values change a few times a chunk at most, so each pass keeps
+// the step of the last period it saw instead of dividing every sample.
 void render_tones(ym_state* s, int count) {
   const double rate = s->rate;
   for (int k = 0; k < 3; ++k) {
@@ -102,13 +104,21 @@ void render_tones(ym_state* s, int count) {
     const u8* coarse = reg_values[2 * k + 1];
     double phase = s->tone_phase[k];
     float* out = tone_out[k];
+    int last_period = -1;
+    double step = 0;
+    bool too_high = false;
     for (int i = 0; i < count; ++i) {
       int period = (coarse[i] & 15) * 256 + fine[i];
       if (period == 0) period = 1;
-      const double f = chip_clock / (16.0 * period);
-      phase += f / rate;
-      phase -= std::floor(phase);
-      out[i] = f > highest_tone * rate ? 0.5f : static_cast<float>(static_cast<int>(2 * phase) & 1);
+      if (period != last_period) {
+        last_period = period;
+        const double f = chip_clock / (16.0 * period);
+        step = f / rate;
+        too_high = f > highest_tone * rate;
+      }
+      phase += step;
+      if (phase >= 1) phase -= std::floor(phase);
+      out[i] = too_high ? 0.5f : phase >= 0.5 ? 1.0f : 0.0f;
     }
     s->tone_phase[k] = phase;
   }
@@ -119,13 +129,21 @@ void render_noise(ym_state* s, int count) {
   const u8* period_reg = reg_values[6];
   double phase = s->noise_phase;
   i64 position = s->noise_position;
+  int last_period = -1;
+  double step = 0;
   for (int i = 0; i < count; ++i) {
     const int n = period_reg[i] & 31;
-    const double f = n == 0 ? chip_clock / 16.0 : chip_clock / (16.0 * n);
-    phase += f / rate;
-    const double whole = std::floor(phase);
-    phase -= whole;
-    position = (position + static_cast<i64>(whole)) % ym_noise_period;
+    if (n != last_period) {
+      last_period = n;
+      step = (n == 0 ? chip_clock / 16.0 : chip_clock / (16.0 * n)) / rate;
+    }
+    phase += step;
+    if (phase >= 1) {
+      const double whole = std::floor(phase);
+      phase -= whole;
+      position += static_cast<i64>(whole);
+      if (position >= ym_noise_period) position -= ym_noise_period;
+    }
     noise_out[i] = noise_table[position];
   }
   s->noise_phase = phase;
@@ -163,18 +181,26 @@ void render_envelope(ym_state* s, int count) {
   const u8* coarse = reg_values[12];
   double fraction = s->envelope_fraction;
   i64 position = s->envelope_position;
+  int last_period = -1;
+  double step = 0;
   for (int i = 0; i < count; ++i) {
     int period = coarse[i] * 256 + fine[i];
     if (period == 0) period = 1;
-    fraction += steps_per_tick / period;
-    const double whole = std::floor(fraction);
-    fraction -= whole;
-    position += static_cast<i64>(whole);
-    // Only the step matters, so the position is folded as it goes.
-    if (s->envelope_hold) {
-      if (position > 64) position = 64;
-    } else {
-      position %= 64;
+    if (period != last_period) {
+      last_period = period;
+      step = steps_per_tick / period;
+    }
+    fraction += step;
+    if (fraction >= 1) {
+      const double whole = std::floor(fraction);
+      fraction -= whole;
+      position += static_cast<i64>(whole);
+      // Only the step matters, so the position is folded as it goes.
+      if (s->envelope_hold) {
+        if (position > 64) position = 64;
+      } else {
+        position %= 64;
+      }
     }
     // Past step 31 a holding envelope stays on its last step.
     envelope_out[i] = volume_32[s->envelope_steps[position < 63 ? position : 63]];
