@@ -61,6 +61,16 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
   EXPECT_EQ(std::vector<ym_write>(w.end() - 4, w.end()), silence);
 }
 
+TEST_F(YmDriverTest, TheTuneByteIsSignExtendedAndMultipliedUnsigned) {
+  // Tune $FF: the word $FFFF times 8, far past the table.
+  wr8(song_table + 1 + 0x7FFF8, 77);
+  const u32 order = song_table + 0x7FFF8 + 2;
+  for (u32 v = 0; v < 3; ++v) wr16(order + 2 * v, 0x2000);
+  start_tune(0xFF);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::tempo), 77u);
+  EXPECT_EQ(rd16(ym_voice_a + ym_voice::order_list), 0x2000u);
+}
+
 TEST_F(YmDriverTest, TheFirstTickStepsAndWritesEveryRegisterInItsOrder) {
   start_tune(1);
   tick();
@@ -316,6 +326,52 @@ TEST_F(YmDriverTest, TheOctaveScalingFollowsTheNote) {
     const std::vector<ym_write> w = take_writes();
     EXPECT_EQ((w[2].value << 8 | w[1].value) - static_cast<int>(period(c.note)), c.offset) << int(c.note);
   }
+}
+
+TEST_F(YmDriverTest, ArpeggioSelectsIncludingTheCodesBelowC0) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  const u32 arpeggio_at = synth_test_streams + 0x700;
+  wr8(arpeggio_at, 0);
+  wr8(arpeggio_at + 1, 12);
+  wr8(arpeggio_at + 2, 0x80 | 24);
+  wr16(0x042698 + 2 * 3, arpeggio_at - ym_driver_vars); // where code $BB reads its word
+  wr16(ym_arpeggio_table + 2 * 2, arpeggio_at - ym_driver_vars);
+  for (u8 code : {u8{0xBB}, u8{0xC2}}) {
+    write_tune(8, {255, {{{{code, d8, 10, next_pattern}}, rests, rests}}});
+    start_tune(8);
+    std::vector<ym_write> periods;
+    for (int i = 0; i < 4; ++i) {
+      tick();
+      periods.push_back(take_writes()[1]);
+    }
+    EXPECT_EQ(periods, (std::vector<ym_write>{lo(0, 10), lo(0, 22), lo(0, 34), lo(0, 10)})) << std::hex << int(code);
+    EXPECT_EQ(rd32(ym_voice_a + ym_voice::arpeggio_start), arpeggio_at);
+  }
+}
+
+TEST_F(YmDriverTest, TransposesAddToTheNote) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  write_tune(8, {255, {{{{transpose, 3, voice_transpose, 4, d8, 10, next_pattern}},
+                        {{d8, 20, next_pattern}},
+                        rests}}});
+  start_tune(8);
+  tick();
+  const std::vector<ym_write> w = take_writes();
+  EXPECT_EQ(w[1], lo(0, 17)) << "10 + 3 + 4";
+  EXPECT_EQ(w[4], lo(2, 23)) << "20 + 3";
+}
+
+TEST_F(YmDriverTest, APitchSweepMovesThePeriodEveryTickAfterItsDelay) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  write_tune(8, {255, {{{{sweep, 0xFD, 3, d8, 10, next_pattern}}, rests, rests}}});
+  start_tune(8);
+  std::vector<int> offsets;
+  for (int i = 0; i < 5; ++i) {
+    tick();
+    const std::vector<ym_write> w = take_writes();
+    offsets.push_back((w[2].value << 8 | w[1].value) - static_cast<int>(period(10)));
+  }
+  EXPECT_EQ(offsets, (std::vector<int>{0, 0, -3, -6, -9}));
 }
 
 TEST_F(YmDriverTest, AlternateTickNoiseAndTheClick) {
