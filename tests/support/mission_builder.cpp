@@ -252,6 +252,36 @@ u32 mission_builder::stream_address(int t) const {
   return level_table + static_cast<u32>(static_cast<i16>(rd16(level_table + 8 + 2 * static_cast<u32>(t))));
 }
 
+namespace {
+
+mission_builder make_default_mission() {
+  mission_builder m;
+  std::vector<map_row> rows = {{{0}, {1}, {2}}};
+  for (u8 r = 0; r < 40; ++r) {
+    const u8 b = r % 6;
+    rows.push_back({{b, {stamp(static_cast<u8>(1 + r), r % 8)}},
+                    {static_cast<u8>((b + 1) % 6), {stamp(static_cast<u8>(126 + r % 3), (r + 3) % 8),
+                                                    installation(static_cast<u8>(0xF1 + r % 4), r, 40)}},
+                    {static_cast<u8>((b + 2) % 6)}});
+  }
+  rows.push_back({{3}, {4}, {5}});
+  m.map(rows);
+  m.stream({});
+  return m;
+}
+
+} // namespace
+
+const mission_builder& default_mission() {
+  static const mission_builder m = make_default_mission();
+  return m;
+}
+
+bool synth_place_mission_tables(synth_game_data& g, const mission_builder& m) {
+  return synth_place_at_program(g, "spawn_table", "the stamp positions of the level maps", spawn_table,
+                                m.spawn_bytes());
+}
+
 u32 block_pixel(u32 block, u32 line, u32 x) {
   std::vector<u8> group(8);
   for (u32 i = 0; i < 8; ++i) group[i] = block_byte(block, line * 32 + (x / 16) * 8 + i);

@@ -105,6 +105,16 @@ class mission_builder {
   static std::vector<std::vector<u8>> default_stamps();
 };
 
+// The mission of the synthetic game data: mission set 0 of the synthetic
+// disk carries its level file and graphics (loaders 3 and 1 read them), and
+// every synthetic game data file carries its spawn_table entries in the
+// program image. One map for every section: three plain blocks, then 40
+// rows with stamps of each kind and an installation of each type, ending
+// in a plain row; one stream without events.
+const mission_builder& default_mission();
+// Places the program-image tables (spawn_table) as program-block regions.
+bool synth_place_mission_tables(synth_game_data& g, const mission_builder& m = default_mission());
+
 // Colours of the default contents, for comparing pixels.
 u32 block_pixel(u32 block, u32 line, u32 x);  // x 0-63, line 0-31
 u32 stamp_pixel(u32 stamp, u32 line, u32 x);  // x 0-15, line 0-15; 0 = transparent
