@@ -662,7 +662,7 @@ inline void timing_colour(u32 colour) {
 // field of the screen being drawn; the ring's top row is 255 minus the low
 // byte of scroll_pos, and the rows wrap from 255 to 0.
 ROUTINE(vertical_background, 0x00893C)
-  HOOK(0x00893C)
+  HOOK_AT(0x00893C)
   d0 = rd8(scroll_low);
   a1 = bg_ring + ring_row_bytes * (255 - d0);
   a0 = rd32(draw_screen) + playfield_offset;
@@ -988,7 +988,7 @@ HERE(0x8ED8)
   HOOK(0x8EE2)
   JSR(0x0091E0, 0x8EE6)
   JSR(0x007E06, 0x8EEA)
-  kit_hook<game_hook_slot(0x008EEA)>(0x008EEA);
+  HOOK_AT(0x008EEA)
 
   JSR(0x00A2C2, 0x8EEE)
   JSR(0x0071E8, 0x8EF2)
@@ -1031,7 +1031,7 @@ HERE(0x8F74)
   JSR(0x0066F4, 0x8FBE)
   JSR(0x005B32, 0x8FC2)
   JSR(0x005946, 0x8FC6)
-  kit_hook<game_hook_slot(0x008FC6)>(0x008FC6);
+  HOOK_AT(0x008FC6)
   timing_colour(0x400);
   JSR(0x005E32, 0x8FD8)
   JSR(0x00660C, 0x8FDC)
