@@ -198,6 +198,15 @@ TEST_F(YmDriverTest, ALockedChannelIsLeftAloneUnlessTheHostForcesZ) {
   ASSERT_EQ(w.size(), 7u) << "no register 6 (the long test), A and B, no C";
   EXPECT_EQ(w[0], lo(0, 40));
   EXPECT_EQ(w[3], lo(2, 50));
+
+  // Channel C's own lock alone.
+  hooks_clear();
+  wr8(ym_lock_b, 0);
+  tick();
+  w = take_writes();
+  ASSERT_EQ(w.size(), 7u) << "A and B, no register 6, no C";
+  EXPECT_EQ(w[3], lo(2, 50));
+  EXPECT_EQ(w[5], (ym_write{9, 9}));
 }
 
 TEST_F(YmDriverTest, AnEffectMaskOfF6OnChannelBSwitchesOnlyItsToneAndNoiseOn) {
@@ -265,16 +274,16 @@ TEST_F(YmDriverTest, InstrumentDurationAndNoteInOneStep) {
 
 TEST_F(YmDriverTest, ARestSilencesAtOnceAndATieKeepsTheNoteSounding) {
   const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
-  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, rest, next_pattern}}, rests, rests}}});
+  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, rest, rest, next_pattern}}, rests, rests}}});
   start_tune(8);
   std::vector<int> volumes, notes;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 5; ++i) {
     tick();
     volumes.push_back(take_writes()[3].value);
     notes.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::note)));
   }
-  EXPECT_EQ(volumes, (std::vector<int>{13, 11, 9, 0})) << "the sequence ran on through the ties";
-  EXPECT_EQ(notes, (std::vector<int>{30, 30, 30, 30})) << "a rest keeps the note";
+  EXPECT_EQ(volumes, (std::vector<int>{13, 11, 9, 0, 0})) << "the sequence ran on through the ties";
+  EXPECT_EQ(notes, (std::vector<int>{30, 30, 30, 30, 30})) << "a rest keeps the note";
 }
 
 TEST_F(YmDriverTest, AnOrderListRepeatsFromItsFirstPattern) {
@@ -311,6 +320,20 @@ TEST_F(YmDriverTest, ModulationRunsItsTriangleScaledForLowNotes) {
   }
   EXPECT_EQ(values, (std::vector<int>{2, 0, 0, 2, 4, 6, 8, 6}));
   EXPECT_EQ(offsets, (std::vector<int>{-32, -64, -64, -32, 0, 32, 64, 32})) << "value - 4, doubled four times";
+}
+
+TEST_F(YmDriverTest, HalfSpeedModulationMovesOnEverySecondTick) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  write_tune(8, {255, {{{{modulation_on, 2, 4, instrument, 0xFF, 5, next_pattern}}, rests, rests}}});
+  start_tune(8);
+  tick();
+  wr8(ym_voice_a + ym_voice::modulation, rd8(ym_voice_a + ym_voice::modulation) | 0x80);
+  std::vector<int> values = {static_cast<int>(rd8(ym_voice_a + ym_voice::modulation_value))};
+  for (int i = 0; i < 6; ++i) {
+    tick();
+    values.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::modulation_value)));
+  }
+  EXPECT_EQ(values, (std::vector<int>{2, 2, 0, 0, 0, 0, 2}));
 }
 
 TEST_F(YmDriverTest, TheOctaveScalingFollowsTheNote) {
@@ -467,10 +490,14 @@ TEST_F(YmDriverTest, AnEndOfSongMidTickWritesOnlyTheSilenceAndTheHandlerReturns)
 
 TEST_F(YmDriverTest, AStreamWithoutAnEventByteEndsTheStepAsARest) {
   log_capture log;
-  // Voice A's pattern only jumps to the next pattern, which is itself.
-  write_tune(8, {255, {{{{tempo, 255, next_pattern}}, {{d8, rest, next_pattern}}, {{d8, 40, next_pattern}}}}});
+  // Voice A's pattern only jumps to the next pattern, which is itself:
+  // three bytes a pass, so the 4,096th is the first of a pass.
+  write_tune(8, {255, {{{{tempo, 255, tempo, 255, next_pattern}},
+                        {{d8, rest, next_pattern}},
+                        {{d8, 40, next_pattern}}}}});
   start_tune(8);
   tick();
+  EXPECT_EQ(rd32(ym_voice_a + ym_voice::stream), synth_test_streams + 2) << "at the byte reached";
   const std::vector<ym_write> w = take_writes();
   ASSERT_EQ(w.size(), 11u) << "the tick ran whole";
   EXPECT_EQ(w[3], (ym_write{8, 0}));
