@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/disk_codecs.h"
+#include "support/mission_builder.h"
 
 namespace {
 
@@ -129,6 +130,15 @@ bool place_sound_program(synth_game_data& g, const synth_sound& sound) {
   return true;
 }
 
+// A mission set that plays: the level file and graphics of a mission
+// builder instead of invented bytes.
+void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
+  m.level = b.level_file();
+  m.graphics = b.graphics();
+  m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
+  if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the builder's graphics do not unpack in place");
+}
+
 synth_disk make_content() {
   synth_disk d;
   d.sound = synth_sound_content();
@@ -141,6 +151,7 @@ synth_disk make_content() {
   if (d.run_block_file.size() > run_block_sectors * sector_bytes) refuse("the run-packed block is too long");
   d.high_scores = high_score_content();
   d.missions[0] = mission_content(0x5647E);
+  use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
 
   // Files of the two missions, one after the other from track 30 on.
@@ -244,7 +255,8 @@ bool synth_place_disk_road(synth_game_data& g) {
   for (u16 c : d.startup_palette) put16(palette, c);
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
-         place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette);
+         place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
+         synth_place_mission_tables(g);
 }
 
 void synth_put_high_scores(std::vector<u8>& bkm) {
