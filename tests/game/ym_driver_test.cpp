@@ -5,6 +5,7 @@
 
 #include "machine/hooks.h"
 #include "support/log_capture.h"
+#include "support/resumption_check.h"
 
 namespace {
 
@@ -507,6 +508,24 @@ TEST_F(YmDriverTest, AStreamWithoutAnEventByteEndsTheStepAsARest) {
   EXPECT_EQ(take_writes().size(), 11u);
   EXPECT_NE(log.text().find("without a note"), std::string::npos);
   EXPECT_EQ(log.text().find("without a note"), log.text().rfind("without a note")) << "logged once";
+}
+
+// --- resumption ------------------------------------------------------------------
+
+void prepare_song_start() {
+  machine_clear();
+  synth_sound_load();
+  g_cpu.d[0] = 5;
+}
+
+TEST(YmDriverResumption, TheSongStartResumesInItsVoiceLoop) {
+  for (int save_at : {1, 2, 3}) {
+    const resumption_result r = check_resumption(prepare_song_start, 0x0074F4, 0, save_at);
+    EXPECT_EQ(r.yields, 3) << "one budget check per voice";
+    EXPECT_EQ(r.saved_pc, 0x041C4Cu);
+    EXPECT_TRUE(r.sliced_same) << r.first_difference;
+    EXPECT_TRUE(r.resumed_same) << "saved at yield " << save_at << ": " << r.first_difference;
+  }
 }
 
 } // namespace
