@@ -34,6 +34,12 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
   wr32(ym_lock_a, 0xFFFF0000);  // both sample locks
   start_effect(9, 1);
   wr8(ym_driver_vars + ym_var::transpose, 7);
+  for (u32 v = 0; v < 3; ++v) {
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::modulation, 0x40);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::click, 0xFF);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::voice_transpose, 5);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::flags, 0x2F);
+  }
   start_tune(0, true);
   EXPECT_EQ(stop_hook_returns, std::vector<u32>{0x041C28}) << "the song start's own stop";
   EXPECT_EQ(rd32(ym_driver_vars + ym_var::effect_on), 0u) << "the effect ended";
@@ -53,6 +59,10 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
     EXPECT_EQ(rd32(voice + ym_voice::stream), ym_driver_vars + rd16(order));
     EXPECT_EQ(rd32(voice + ym_voice::arpeggio), ym_default_arpeggio);
     EXPECT_EQ(rd32(voice + ym_voice::arpeggio_start), ym_default_arpeggio);
+    EXPECT_EQ(rd8(voice + ym_voice::modulation), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::click), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::voice_transpose), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::flags), 0u);
   }
   EXPECT_EQ(rd32(ym_voice_a + ym_voice::stream), ym_driver_vars + rd16(order_a));
   // The stop silenced the chip: mixer all off, the volumes 0.
@@ -306,6 +316,28 @@ TEST_F(YmDriverTest, AnOrderListRepeatsFromItsFirstPattern) {
     notes.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::note)));
   }
   EXPECT_EQ(notes, (std::vector<int>{7, 8, 7, 8, 7}));
+}
+
+TEST_F(YmDriverTest, ANewOrderListTakesOverAtTheEndOfThePattern) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  const u32 list = synth_test_streams + 0x600, pattern = list + 4;
+  wr16(list, pattern - ym_driver_vars);
+  wr16(list + 2, 0);
+  wr8(pattern, d1);
+  wr8(pattern + 1, 9);
+  wr8(pattern + 2, next_pattern);
+  const u32 offset = list - ym_driver_vars;
+  write_tune(8, {255, {{{{d1, 5, order_list, static_cast<u8>(offset >> 8), static_cast<u8>(offset), 6, next_pattern}},
+                        rests,
+                        rests}}});
+  start_tune(8);
+  std::vector<int> notes;
+  for (int i = 0; i < 5; ++i) {
+    tick();
+    notes.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::note)));
+  }
+  EXPECT_EQ(notes, (std::vector<int>{5, 6, 9, 9, 9})) << "the pattern goes on, then entry 0 of the new list";
+  EXPECT_EQ(rd16(ym_voice_a + ym_voice::order_list), offset);
 }
 
 TEST_F(YmDriverTest, ModulationRunsItsTriangleScaledForLowNotes) {
