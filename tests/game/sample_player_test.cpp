@@ -41,6 +41,7 @@ TEST_F(SamplePlayer, TheHandlerFollowsWhatPlaysAfterStartsAndChecks) {
   EXPECT_EQ(rd32(last_b), sample_at(4) + 199);
 
   wr16(0xFF8240, 0x777);
+  wr32(vector_a, idle);
   vbl_check();
   EXPECT_EQ(rd32(vector_a), both) << "both still within their bytes";
   EXPECT_EQ(rd16(0xFF8240), 0u) << "colour 0 while something plays";

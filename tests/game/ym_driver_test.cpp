@@ -34,6 +34,8 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
   wr32(ym_lock_a, 0xFFFF0000);  // both sample locks
   start_effect(9, 1);
   wr8(ym_driver_vars + ym_var::transpose, 7);
+  wr8(ym_driver_vars + ym_var::fade_speed, 3);
+  for (u32 r = 8; r <= 10; ++r) wr8(ym_driver_vars + ym_var::images + r, 9);
   for (u32 v = 0; v < 3; ++v) {
     wr8(ym_voice_a + ym_voice_size * v + ym_voice::modulation, 0x40);
     wr8(ym_voice_a + ym_voice_size * v + ym_voice::click, 0xFF);
@@ -45,6 +47,9 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
   EXPECT_EQ(rd32(ym_driver_vars + ym_var::effect_on), 0u) << "the effect ended";
   EXPECT_EQ(rd32(ym_driver_vars + ym_var::locks), 0u);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::transpose), 0u);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::fade_speed), 0u);
+  for (u32 r = 8; r <= 10; ++r) EXPECT_EQ(rd8(ym_driver_vars + ym_var::images + r), 0u) << "volume image " << r;
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::mixer_image), 0x3Fu);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::tempo), 64u);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::tempo_accumulator), 0xFFu);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::level), 15u);
@@ -152,6 +157,25 @@ TEST_F(YmDriverTest, AFadeOfSpeedOneEndsTheSongOnTheFifteenthTickThroughTheTicks
   const std::vector<ym_write> w = take_writes();
   ASSERT_EQ(w.size(), 4u);
   EXPECT_EQ(w[1], (ym_write{8, 0}));
+}
+
+TEST_F(YmDriverTest, WithoutAFadeSpeedALeftCountDoesNothing) {
+  start_tune(1);
+  wr8(ym_driver_vars + ym_var::fade_counter, 1);
+  tick(20);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::level), 15u);
+}
+
+TEST_F(YmDriverTest, TheTickAsANestedCallKeepsEveryRegister) {
+  start_tune(1);
+  start_effect(9, 1);
+  for (int i = 0; i < 8; ++i) g_cpu.d[i] = 0x10101010u * static_cast<u32>(i + 1);
+  for (int i = 0; i < 7; ++i) g_cpu.a[i] = 0x200000u + 0x100u * static_cast<u32>(i);
+  const cpu_state before = g_cpu;
+  ASSERT_EQ(run_routine(0x041BDA), 1);
+  EXPECT_FALSE(take_writes().empty());
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(g_cpu.d[i], before.d[i]) << "d" << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(g_cpu.a[i], before.a[i]) << "a" << i;
 }
 
 TEST_F(YmDriverTest, TheVolumeIsScaledDownByTheLevel) {
@@ -285,7 +309,7 @@ TEST_F(YmDriverTest, InstrumentDurationAndNoteInOneStep) {
 
 TEST_F(YmDriverTest, ARestSilencesAtOnceAndATieKeepsTheNoteSounding) {
   const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
-  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, rest, rest, next_pattern}}, rests, rests}}});
+  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, duration + 2, rest, next_pattern}}, rests, rests}}});
   start_tune(8);
   std::vector<int> volumes, notes;
   for (int i = 0; i < 5; ++i) {
