@@ -355,4 +355,18 @@ TEST_F(FrameVertical, TheSwitchPointRunsTheHorizontalSection) {
   EXPECT_EQ(stub_call_count(frame_horizontal), 3);
 }
 
+TEST_F(FrameVertical, ABudgetStopBetweenPassesResumesAtTheLoopEntry) {
+  stop_after_three_passes();
+  driver_start(frame_vertical);
+  std::vector<u32> passes_at_stops;
+  for (int n = 0; n < 100000 && !driver_finished(); ++n) {
+    const int why = core_run(&g_cpu, 0); // every budget check stops
+    if (why == YIELD_BUDGET && g_cpu.pc == frame_vertical) passes_at_stops.push_back(rd16(fx_bank));
+    if (why == YIELD_WAIT) mission_vbl();
+  }
+  ASSERT_TRUE(driver_finished());
+  EXPECT_EQ(rd16(fx_bank), 3u);
+  EXPECT_EQ(passes_at_stops, (std::vector<u32>{1, 2})) << "one stop before each pass but the first";
+}
+
 } // namespace

@@ -112,6 +112,8 @@ TEST_F(LevelMap, PlayersLowOnTheScreenHoldTheScroll) {
     wr16(player1 + player_record::y, c.y1);
     wr16(player2 + player_record::lives, c.lives2);
     wr16(player2 + player_record::y, c.y2);
+    wr16(player1 + 2, 0xFFFF); // the words after the lives count for nothing
+    wr16(player2 + 2, 0xFFFF);
     wr16(scroll_pos, 300);
     const std::vector<u8> before = ram_copy();
     ASSERT_EQ(run_routine(read_row, 1), 1);
