@@ -324,6 +324,23 @@ TEST_F(FrameVertical, DeveloperTimingColoursAndTheirRegisterTrace) {
   }
 }
 
+TEST_F(FrameVertical, TheHostSeesTheTimingColourOfThePhaseItStopsIn) {
+  wr16(dev_timing, 1);
+  wr16(exit_request, 0xFFFF);
+  wr16(player1 + player_record::y, 100); // the scroll goes on
+  driver_start(frame_vertical);
+  u32 in_scroll_step = 0, in_background = 0;
+  for (int n = 0; n < 100000 && !driver_finished(); ++n) {
+    const int why = core_run(&g_cpu, 0);
+    if (why == YIELD_BUDGET && g_cpu.pc == 0x89D0 && !in_scroll_step) in_scroll_step = rd16(0xFF8240);
+    if (why == YIELD_BUDGET && g_cpu.pc == 0x897C && !in_background) in_background = rd16(0xFF8240);
+    if (why == YIELD_WAIT) mission_vbl();
+  }
+  ASSERT_TRUE(driver_finished());
+  EXPECT_EQ(in_scroll_step, 0x444u) << "after the second enemy step";
+  EXPECT_EQ(in_background, 0x050u) << "after the scroll step";
+}
+
 void horizontal_loses_every_life() {
   wr16(player1 + player_record::lives, 0);
   wr16(player2 + player_record::lives, 0);
