@@ -111,6 +111,25 @@ synth_disk_mission mission_content(u32 seed) {
   return m;
 }
 
+// The sound driver's tables, tunes and variables lie inside the resident
+// graphics, where the cold start unpacks them.
+void put_sound_driver(std::vector<u8>& graphics, const synth_sound& sound) {
+  for (const synth_block& b : sound.driver) {
+    if (b.first < synth_resident_output || b.first + b.second.size() > synth_resident_output + graphics.size())
+      refuse("sound driver data outside the resident graphics");
+    std::copy(b.second.begin(), b.second.end(), graphics.begin() + (b.first - synth_resident_output));
+  }
+}
+
+bool place_sound_program(synth_game_data& g, const synth_sound& sound) {
+  int n = 0;
+  for (const synth_block& b : sound.program)
+    if (!synth_place_at_program(g, "sound" + std::to_string(n++), "a sample, the sample table or the idle Timer A handler",
+                                b.first, b.second))
+      return false;
+  return true;
+}
+
 // A mission set that plays: the level file and graphics of a mission
 // builder instead of invented bytes.
 void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
@@ -122,7 +141,9 @@ void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
 
 synth_disk make_content() {
   synth_disk d;
+  d.sound = synth_sound_content();
   d.resident_graphics = resident_content();
+  put_sound_driver(d.resident_graphics, d.sound);
   d.resident_file = squeeze_for_place(d.resident_graphics, resident_input, synth_resident_output);
   if (d.resident_file.empty()) refuse("the resident graphics do not unpack in place");
   d.run_block = run_block_content();
@@ -227,6 +248,8 @@ bool synth_place_disk_road(synth_game_data& g) {
                                  m.side_track_sector[f][1], m.side_track_sector[f][2], *files[f]))
         return false;
   }
+
+  if (!place_sound_program(g, d.sound)) return false;
 
   std::vector<u8> palette;
   for (u16 c : d.startup_palette) put16(palette, c);
