@@ -287,6 +287,24 @@ TEST_F(LevelMap, AMapThatEndsEarlyRepeatsTheByteBeforeItsEnd) {
   expect_block(band_top(0x129), 0, 2);
 }
 
+TEST_F(LevelMap, BadMapDataReadsWhatLiesThereAndStaysInTheMachine) {
+  // Block 6 is the first kilobyte of the stamps; position 63 reads the
+  // game code after spawn_table, here offsets that reach far out.
+  mission_builder m;
+  m.unchecked = true;
+  m.map({{{0}, {0}, {0}}, {{6, {stamp(3, 63)}}, {0x7F}, {0}}, {{1}, {1}, {1}}});
+  start(m, 3);
+  wr16(spawn_table + 63 * 4, 0x7FFF);
+  wr16(spawn_table + 63 * 4 + 2, 0x8000);
+  step_from(232);
+  const u32 row = band_top(233);
+  for (u32 b = 0; b < 32; ++b)
+    EXPECT_EQ(rd8(bg_ring + (row + 5) * ring_row_bytes + b), rd8(map_stamps + 5 * 32 + b)) << b;
+  EXPECT_EQ(rd8(cells_of(233, 0) - 0x8000), 0xFFu) << "the cell written wherever the offset points";
+  step_from(242);
+  EXPECT_EQ(rd8(bg_ring + band_top(243) * ring_row_bytes + 32), rd8(ground_blocks + 0x7F * 1024));
+}
+
 TEST_F(LevelMap, PrefillFillsTheRingWithTheFirstBlock) {
   mission_builder m;
   m.map({{{4}, {1}, {2}}, {{3}, {3}, {3}}});
