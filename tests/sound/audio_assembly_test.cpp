@@ -404,7 +404,10 @@ TEST_F(Assembly, PanFromTheSitesTable) {
       {"address beyond RAM", 0x72EE, 0x3FFFFE, 0, 0, 0, 0, 0.0f},
       {"word ending beyond RAM", 0x72EE, 0x3FFFFD, 0, 0, 0, 0, 0.0f},
   };
+  ram[0x3FFFFF] = 0x01; // a word read across the end of RAM would see it
   for (const row& r : rows) {
+    // Registers that no row names point at zeroed memory: x 0, pan 0.
+    g_cpu.a[0] = g_cpu.a[1] = g_cpu.a[2] = g_cpu.a[3] = g_cpu.a[5] = 0x30000;
     g_cpu.a[4] = r.a4, g_cpu.a[6] = r.a6, g_cpu.d[3] = r.d3;
     if (r.word_at) wr16(r.word_at, r.x);
     g_cpu.a[7] = 0x10000;
