@@ -1,7 +1,8 @@
 // The game heard end to end: the synthetic game data boots, the game's own
 // driver plays a tune and its sample player starts a sample, and the audio
 // assembly turns each VBL into frames. The audio dump must show the tune's
-// notes, and the sample where its source stands on screen.
+// notes, and the sample where its source stands on screen (or, with the
+// mixer off, in the chip's own mono output).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -129,10 +130,16 @@ TEST_F(SoundEndToEnd, TuneNotesAndAPannedSampleReachTheOutput) {
   audio_set_sfx_pan(1);
   tos_call_sub(0xC00B00, 3);
   vbls(10);
+  // With the mixer off the chip plays the sample from the player's own,
+  // tagged writes: the same on both sides.
+  audio_set_sfx_multi(0);
+  audio_set_sfx_pan(0);
+  tos_call_sub(0x00E756, 3);
+  vbls(10);
   audio_shutdown();
 
   const std::string raw = slurp(folder / "dump.raw");
-  ASSERT_EQ(raw.size(), 4u * chunk * 210);
+  ASSERT_EQ(raw.size(), 4u * chunk * 220);
   // The tune: after the first half second, both notes stand far above the
   // spectrum between them.
   const std::vector<float> tune = side(raw, 25 * chunk, 125 * chunk, 0);
@@ -146,6 +153,9 @@ TEST_F(SoundEndToEnd, TuneNotesAndAPannedSampleReachTheOutput) {
   const std::vector<float> right = side(raw, 200 * chunk, 4 * chunk, 1);
   EXPECT_GT(rms(right), 0.01);
   EXPECT_LT(rms(left), rms(right) / 100);
+  const std::vector<float> chip_left = side(raw, 210 * chunk, 4 * chunk, 0);
+  EXPECT_EQ(chip_left, side(raw, 210 * chunk, 4 * chunk, 1));
+  EXPECT_GT(rms(chip_left), 0.01);
 }
 
 } // namespace
