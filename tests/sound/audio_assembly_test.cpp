@@ -194,6 +194,7 @@ TEST_F(Assembly, OnceOnlySongMakesStartsAndStopsWait) {
   EXPECT_EQ(aud.pb_song, 7);
   for (int i = 0; i < 3; ++i) audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.pb_song, 7);
+  EXPECT_EQ(pb_hold_value(), 0xFF);
   audio_chunk(0, 0, 0); // 3,528 frames: the song has ended
   EXPECT_EQ(aud.pb_song, -1);
   EXPECT_EQ(aud.pend_song, -2);
@@ -207,16 +208,22 @@ TEST_F(Assembly, OnceOnlyOnlyWhileReplacementMusicPlaysIt) {
   EXPECT_EQ(pb_once(), 1); // still loading counts
   music_double::loading.clear();
   EXPECT_EQ(pb_once(), 0); // no file: the chip plays it
+  EXPECT_EQ(pb_hold_value(), -1);
   music_double::songs[3] = constant_song(100, 1);
   EXPECT_EQ(pb_once(), 1);
+  EXPECT_EQ(pb_hold_value(), 0xFF);
   audio_set_on(0);
   EXPECT_EQ(pb_once(), 0);
   audio_set_on(1);
   audio_set_mp3(0);
   EXPECT_EQ(pb_once(), 0);
   audio_set_mp3(1);
-  audio_song_switch(1); // repeats
+  audio_chunk(0, 0, 0); // 100 frames: over
   EXPECT_EQ(pb_once(), 0);
+  EXPECT_EQ(pb_hold_value(), 0); // the game may go on
+  audio_song_switch(1);          // repeats
+  EXPECT_EQ(pb_once(), 0);
+  EXPECT_EQ(pb_hold_value(), -1);
 }
 
 TEST_F(Assembly, PressSkipsAOnceOnlySongWithAFade) {
