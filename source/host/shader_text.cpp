@@ -7,6 +7,8 @@
 #include <cstring>
 
 std::string shader_prepare_text(std::string_view file) {
+  // GL reads the source as a C string: nothing after a 0 byte counts.
+  file = file.substr(0, file.find('\0'));
   std::string text;
   text.reserve(file.size());
   for (char c : file)

@@ -18,8 +18,9 @@ struct shader_param {
   float value;
 };
 
-// The file's text without carriage returns and without a first line that
-// begins "#version" (the program chooses its own version).
+// The file's text up to its first 0 byte, without carriage returns and
+// without a first line that begins "#version" (the program chooses its own
+// version).
 std::string shader_prepare_text(std::string_view file);
 
 // The stage source: the version line, the stage macro and
