@@ -70,6 +70,23 @@ TEST(ui2d_canvas, ColoursGoInRgbOrderAndBlendOverWhatIsThere) {
   EXPECT_EQ(c.at(1, 1)[1], (0x20 * 127 + 127) / 255);
 }
 
+TEST(ui2d_canvas, CompositingMatchesTheRuleForEveryByte) {
+  int wrong = 0;
+  for (int a = 0; a < 256; ++a)
+    for (int s = 0; s < 256; ++s) {
+      const ui2d_ink ink(s << 16 | (255 - s) << 8 | s, a);
+      for (int d = 0; d < 256; ++d) {
+        uint8_t p[4] = {uint8_t(d), uint8_t(d), uint8_t(255 - d), uint8_t(d)};
+        ink.apply(p);
+        auto rule = [&](int src, int dst) { return (src * a + dst * (255 - a) + 127) / 255; };
+        if (p[0] != rule(s, d) || p[1] != rule(255 - s, d) || p[2] != rule(s, 255 - d) ||
+            p[3] != rule(255, d))
+          ++wrong;
+      }
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(ui2d_canvas, RectangleFillTakesOnlyWholePixels) {
   canvas_ptr c(5, 5);
   ui2d_rect_fill(c, 0xFFFFFF, 255, 0.5, 0.5, 2, 2);

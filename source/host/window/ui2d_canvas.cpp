@@ -49,28 +49,43 @@ void gradient_colour(const style& s, double ys, float out[3]) {
   }
 }
 
-// Adds one span of a sub-scanline to the row's accumulators.
+void add_cover(ui2d_canvas* c, int i, int u, const float* colour) {
+  c->cover[i] = uint16_t(c->cover[i] + u);
+  if (colour) {
+    c->sum_r[i] += u * colour[0];
+    c->sum_g[i] += u * colour[1];
+    c->sum_b[i] += u * colour[2];
+    c->weight[i] += float(u);
+  }
+}
+
+// Adds one span of a sub-scanline to the row's accumulators: its covered
+// length in each column, times 255.
 void add_span(ui2d_canvas* c, span s, const float* colour, int* lo, int* hi) {
   double a = std::max(s.a, 0.0), b = std::min(s.b, double(c->w));
   if (!(b > a)) return;
   int first = int(std::floor(a)), last = std::min(int(std::ceil(b)) - 1, c->w - 1);
   *lo = std::min(*lo, first);
   *hi = std::max(*hi, last);
-  for (int i = first; i <= last; ++i) {
-    double length = std::min(b, i + 1.0) - std::max(a, double(i));
-    int u = int(length * 255 + 0.5);
-    c->cover[i] = uint16_t(c->cover[i] + u);
-    if (colour) {
-      c->sum_r[i] += u * colour[0];
-      c->sum_g[i] += u * colour[1];
-      c->sum_b[i] += u * colour[2];
-      c->weight[i] += float(u);
-    }
+  if (first == last) {
+    add_cover(c, first, int((b - a) * 255 + 0.5), colour);
+    return;
+  }
+  add_cover(c, first, int((first + 1 - a) * 255 + 0.5), colour);
+  add_cover(c, last, int((b - last) * 255 + 0.5), colour);
+  if (colour) {
+    for (int i = first + 1; i < last; ++i) add_cover(c, i, 255, colour);
+  } else {
+    uint16_t* cover = c->cover.data();
+    for (int i = first + 1; i < last; ++i) cover[i] = uint16_t(cover[i] + 255);
   }
 }
 
 void commit_row(ui2d_canvas* c, int row, const style& s, int lo, int hi) {
   uint8_t* line = c->pixels + size_t(row) * c->w * 4;
+  // Most columns of a row share one opacity: its ink is made once.
+  int ink_a = -1;
+  ui2d_ink ink(s.colour, 0);
   for (int i = lo; i <= hi; ++i) {
     int cover = std::min<int>(c->cover[i], FULL_COVER);
     c->cover[i] = 0;
@@ -85,7 +100,13 @@ void commit_row(ui2d_canvas* c, int row, const style& s, int lo, int hi) {
     }
     if (cover <= 0) continue;
     int a = (s.alpha * cover + 637) / FULL_COVER;
-    if (a > 0) ui2d_blend(line + size_t(i) * 4, colour, a);
+    if (a <= 0) continue;
+    if (s.gradient) {
+      ui2d_blend(line + size_t(i) * 4, colour, a);
+      continue;
+    }
+    if (a != ink_a) ink = ui2d_ink(s.colour, ink_a = a);
+    ink.apply(line + size_t(i) * 4);
   }
 }
 
@@ -305,11 +326,11 @@ void ui2d_free(ui2d_canvas* canvas) {
 void ui2d_rect_fill(ui2d_canvas* c, int colour, int alpha, double x, double y, double w,
                     double h) {
   if (!c || colour == UI2D_NONE) return;
-  int a = std::clamp(alpha, 0, 255);
+  const ui2d_ink ink(colour, std::clamp(alpha, 0, 255));
   int x0 = row_ceil(x, c->w), x1 = row_floor(x + w, c->w);
   int y0 = row_ceil(y, c->h), y1 = row_floor(y + h, c->h);
-  for (int row = y0; row < y1; ++row)
-    for (int col = x0; col < x1; ++col) ui2d_blend(c->pixels + (size_t(row) * c->w + col) * 4, colour, a);
+  if (x1 <= x0) return;
+  for (int row = y0; row < y1; ++row) ink.apply_run(c->pixels + (size_t(row) * c->w + x0) * 4, x1 - x0);
 }
 
 void ui2d_polygon(ui2d_canvas* c, const ui2d_point* p, int n, int fill, int outline,

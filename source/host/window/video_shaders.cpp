@@ -75,7 +75,10 @@ void main() {
 )";
 
 constexpr const char* crt_body = R"(
-float cover(float a, float k) { float f = floor(a / 3.0); return f + clamp(a - 3.0 * f - k, 0.0, 1.0); }
+vec3 cover(float a) {
+  float f = floor(a / 3.0);
+  return f + clamp(vec3(a - 3.0 * f) - vec3(0.0, 1.0, 2.0), 0.0, 1.0);
+}
 void main() {
   vec2 q = curve(uv, 2.0 * p_curv);
   if (q.x < 0.0 || q.x > 1.0 || q.y < 0.0 || q.y > 1.0) { frag = vec4(0.0, 0.0, 0.0, 1.0); return; }
@@ -92,8 +95,7 @@ void main() {
   float sl = 1.0 - p_scan * e * e * (1.6 - beam);
   float z = max(1.0, outSize.y / 1080.0);
   float a = (gl_FragCoord.x - 0.5) / z, b = (gl_FragCoord.x + 0.5) / z;
-  vec3 mask;
-  for (int k = 0; k < 3; ++k) mask[k] = mix(0.35, 1.0, (cover(b, float(k)) - cover(a, float(k))) * z);
+  vec3 mask = mix(vec3(0.35), vec3(1.0), (cover(b) - cover(a)) * z);
   vec3 m = mix(vec3(1.0), 1.35 * mask, p_mask);
   c = c * sl * m * p_bright;
   vec2 v = 2.0 * q - 1.0;
