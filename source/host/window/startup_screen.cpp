@@ -2,8 +2,10 @@
 // picture is drawn only when its signature (everything it shows) changes.
 #include "host/window/startup_screen.h"
 
+#include "host/input_bindings.h"
 #include "host/language.h"
 #include "host/options.h"
+#include "host/pads.h"
 #include "host/platform.h"
 #include "host/window/startup_layout.h"
 #include "host/window/video_state.h"
@@ -23,6 +25,7 @@ namespace {
 constexpr double COUNTDOWN_S = 2.0;
 constexpr int FINISH_STEP_MS = 16;
 constexpr int MISSING_STEP_MS = 30;
+constexpr int FIRE_RELEASE_STEPS = 60;
 
 struct startup_state {
   startup_row rows[STARTUP_ROWS];
@@ -36,14 +39,31 @@ struct startup_state {
   std::string shown_signature;
   int shot_counter = 0;
   double last_shot = -1e9;
+  bool pad_fire[2] = {};  // at the last read, for press edges
 } st;
 
 struct input {
   bool quit = false, escape = false, confirm = false;
 };
 
-// Reads every pending window event. The players' fire keys and the
-// controllers' fire buttons are read here once the bindings exist.
+// The fire keys are stored with Ctrl as 17; events name the side (162, 163).
+bool is_fire_key(int key) {
+  int code = kbd_norm_vk(key);
+  return code == key_bind[KEY_FIRE].load(std::memory_order_relaxed) ||
+         code == key_bind[KEY_FIRE2].load(std::memory_order_relaxed);
+}
+
+// Fire on the first controller, or on either when two are attached.
+int read_pad_fire(bool fire[2]) {
+  fire[0] = fire[1] = false;
+  if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER)) return 0;
+  pad_state pads[2] = {};
+  int count = pads_read(pads);
+  for (int i = 0; i < count && i < 2; ++i) fire[i] = (pads[i].joy & JOY_FIRE) != 0;
+  return count;
+}
+
+// Reads every pending window event, then the controllers for a fire press.
 input read_events() {
   input in;
   video_event e;
@@ -51,7 +71,14 @@ input read_events() {
     if (e.kind == VIDEO_EV_QUIT) in.quit = true;
     if (e.kind != VIDEO_EV_KEY || !e.down || e.repeat) continue;
     if (e.key == 27) in.escape = true;
-    if (e.key == 13 || e.key == VK_KEYPAD_ENTER || e.key == 32) in.confirm = true;
+    if (e.key == 13 || e.key == VK_KEYPAD_ENTER || e.key == 32 || is_fire_key(e.key))
+      in.confirm = true;
+  }
+  bool fire[2];
+  read_pad_fire(fire);
+  for (int i = 0; i < 2; ++i) {
+    if (fire[i] && !st.pad_fire[i]) in.confirm = true;
+    st.pad_fire[i] = fire[i];
   }
   if (in.quit) st.quit_asked = true;
   return in;
@@ -174,6 +201,10 @@ int startup_finish() {
     present_loading();
     sleep_ms(FINISH_STEP_MS);
   }
+  // A fire button still held would reach the game as its first press.
+  bool fire[2];
+  for (int i = 0; i < FIRE_RELEASE_STEPS && read_pad_fire(fire) && (fire[0] || fire[1]); ++i)
+    sleep_ms(FINISH_STEP_MS);
   return st.quit_asked ? 0 : 1;
 }
 

@@ -15,8 +15,10 @@ void startup_line(int index, const char* label, const char* value, int busy);
 // window's events and presents the screen. Returns 0 once the user closed
 // the window, else 1.
 int startup_progress(const char* detail, double fraction);
-// Full bar, "ready", and a countdown of up to 2 s that a confirm key,
-// Escape or closing the window cuts short. Returns 0 when the user quit.
+// Full bar, "ready", and a countdown of up to 2 s that a confirm key
+// (Return, keypad Enter, Space, the fire keys), a controller's fire press,
+// Escape or closing the window cuts short; then waits (up to about 1 s) for
+// a controller's fire button to be let go. Returns 0 when the user quit.
 int startup_finish();
 // Removes the overlay; the screen becomes inactive.
 void startup_end();
