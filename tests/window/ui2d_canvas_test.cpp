@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <memory>
 
 namespace {
@@ -20,7 +21,11 @@ struct canvas_ptr {
 
 TEST(ui2d_canvas, SizesOutsideTheLimitsGiveNoCanvas) {
   EXPECT_EQ(ui2d_new(0, 5), nullptr);
+  EXPECT_EQ(ui2d_new(5, 0), nullptr);
   EXPECT_EQ(ui2d_new(5, -1), nullptr);
+  ui2d_canvas* one = ui2d_new(1, 1);
+  EXPECT_NE(one, nullptr);
+  ui2d_free(one);
   EXPECT_EQ(ui2d_new(UI2D_MAX_SIDE + 1, 1), nullptr);
   ui2d_canvas* c = ui2d_new(UI2D_MAX_SIDE, 1);
   ASSERT_NE(c, nullptr);
@@ -119,11 +124,9 @@ TEST(ui2d_canvas, GradientRunsFromTopColourToBottomColour) {
   const uint8_t* top = c.at(5, 0);
   const uint8_t* bottom = c.at(5, 99);
   const uint8_t* middle = c.at(5, 50);
-  EXPECT_NEAR(top[0], 255, 2);
-  EXPECT_NEAR(top[2], 0, 2);
-  EXPECT_NEAR(bottom[0], 0, 2);
-  EXPECT_NEAR(bottom[2], 255, 2);
-  EXPECT_EQ(top[1], 0);
+  // Row 0's sub-scanlines lie at t = 0.001 .. 0.009: red 255 x 0.995, rounded.
+  EXPECT_EQ(std::make_tuple(top[0], top[1], top[2]), std::make_tuple(254, 0, 1));
+  EXPECT_EQ(std::make_tuple(bottom[0], bottom[1], bottom[2]), std::make_tuple(1, 0, 254));
   EXPECT_NEAR(middle[0], 127, 2);
   EXPECT_EQ(c.alpha(5, 50), 255);
   // No height: the bottom colour.
@@ -182,6 +185,31 @@ TEST(ui2d_canvas, DiagonalAndVerticalStrokes) {
   EXPECT_GT(v.alpha(9, 3), 0);
   ui2d_polyline(v, vertical, 2, UI2D_NONE, 4);
   ui2d_polyline(v, vertical, 1, 0xFFFFFF, 4);
+}
+
+TEST(ui2d_canvas, TwoPointPolygonStrokesItsSegment) {
+  canvas_ptr c(20, 20);
+  const ui2d_point two[] = {{3, 10}, {16, 10}};
+  ui2d_polygon(c, two, 2, 0xFF0000, 0xFFFFFF, 2);
+  EXPECT_EQ(c.at(10, 9)[1], 255);
+  EXPECT_EQ(c.at(10, 10)[1], 255);
+  EXPECT_EQ(c.alpha(10, 12), 0);
+  ui2d_polygon(c, two, 1, 0xFF0000, 0xFFFFFF, 2);  // one point: nothing
+}
+
+TEST(ui2d_canvas, OversizedCornerRadiusMakesAStadium) {
+  canvas_ptr c(60, 50);
+  ui2d_rrect(c, 0xFFFFFF, UI2D_NONE, 10, 10, 40, 30, 1000, 1);
+  // The radius is capped at min(w, h) / 2 - 1 = 14.
+  EXPECT_EQ(c.alpha(30, 25), 255);
+  EXPECT_EQ(c.alpha(10, 25), 255);
+  EXPECT_EQ(c.alpha(48, 25), 255);
+  EXPECT_EQ(c.alpha(30, 10), 255);
+  EXPECT_EQ(c.alpha(10, 10), 0);
+  EXPECT_EQ(c.alpha(49, 39), 0);
+  canvas_ptr d(20, 20);
+  ui2d_rrect_fill_alpha(d, 0xFFFFFF, 999, 0, 0, 20, 20, 3);  // alpha clamped
+  EXPECT_EQ(d.alpha(10, 10), 255);
 }
 
 TEST(ui2d_canvas, RoundedRectangleAndCircle) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -61,6 +63,30 @@ TEST(ui2d_text, BytesThatAreNotUtf8ReadAsWindows1252) {
   for (const decode_case& c : cases)
     EXPECT_DOUBLE_EQ(ui2d_text_w(face, c.bytes), ui2d_text_w(face, c.same_as)) << c.bytes;
   EXPECT_GT(ui2d_text_w(face, "A\x80" "B"), ui2d_text_w(face, "AB") + 5);
+  // Lead bytes up to 0xEF start three-byte sequences, up to 0xF4 four-byte ones.
+  EXPECT_NE(ui2d_text_w(face, "\xEF\xBC\xA1"), ui2d_text_w(face, "\xC3\xAF\xC2\xBC\xC2\xA1"));
+  EXPECT_NE(ui2d_text_w(face, "\xF4\x80\x80\x80"),
+            ui2d_text_w(face, "\xC3\xB4\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"));
+}
+
+// The picture a text draws, for comparing two spellings of the same text.
+std::vector<uint8_t> drawn(const char* text) {
+  ui2d_canvas* c = ui2d_new(80, 40);
+  ui2d_text_top(c, ui2d_font_px(0, 30), text, 0xFFFFFF, 5, 2);
+  std::vector<uint8_t> pixels(c->pixels, c->pixels + 80 * 40 * 4);
+  ui2d_free(c);
+  return pixels;
+}
+
+TEST(ui2d_text, Windows1252QuotesDrawAsTheirOwnCharacters) {
+  // Mirrored pairs measure alike: only the drawing tells them apart.
+  const std::pair<const char*, const char*> cases[] = {
+      {"\x91", "\xE2\x80\x98"}, {"\x92", "\xE2\x80\x99"}, {"\x93", "\xE2\x80\x9C"},
+      {"\x94", "\xE2\x80\x9D"}, {"\x8B", "\xE2\x80\xB9"}, {"\x9B", "\xE2\x80\xBA"},
+      {"\x81", "\xC2\x81"},       {"\x9F", "\xC5\xB8"},
+  };
+  for (auto [cp1252, utf8] : cases) EXPECT_EQ(drawn(cp1252), drawn(utf8)) << utf8;
+  EXPECT_NE(drawn("\x93"), drawn("\x94"));
 }
 
 struct ink {
