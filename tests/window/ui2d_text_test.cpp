@@ -78,15 +78,71 @@ std::vector<uint8_t> drawn(const char* text) {
   return pixels;
 }
 
-TEST(ui2d_text, Windows1252QuotesDrawAsTheirOwnCharacters) {
-  // Mirrored pairs measure alike: only the drawing tells them apart.
-  const std::pair<const char*, const char*> cases[] = {
-      {"\x91", "\xE2\x80\x98"}, {"\x92", "\xE2\x80\x99"}, {"\x93", "\xE2\x80\x9C"},
-      {"\x94", "\xE2\x80\x9D"}, {"\x8B", "\xE2\x80\xB9"}, {"\x9B", "\xE2\x80\xBA"},
-      {"\x81", "\xC2\x81"},       {"\x9F", "\xC5\xB8"},
+TEST(ui2d_text, Windows1252BytesDrawAsTheirOwnCharacters) {
+  // Windows-1252's 0x80..0x9F; its five unused bytes stand for themselves.
+  constexpr int table[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178,
   };
-  for (auto [cp1252, utf8] : cases) EXPECT_EQ(drawn(cp1252), drawn(utf8)) << utf8;
+  for (int b = 0x80; b < 0xA0; ++b) {
+    int cp = table[b - 0x80];
+    char single[2] = {char(b), 0};
+    char utf8[4] = {};
+    if (cp < 0x800) {
+      utf8[0] = char(0xC0 | cp >> 6), utf8[1] = char(0x80 | (cp & 63));
+    } else {
+      utf8[0] = char(0xE0 | cp >> 12), utf8[1] = char(0x80 | ((cp >> 6) & 63));
+      utf8[2] = char(0x80 | (cp & 63));
+    }
+    EXPECT_EQ(drawn(single), drawn(utf8)) << std::hex << b;
+  }
+  // Mirrored pairs measure alike: only the drawing tells them apart.
   EXPECT_NE(drawn("\x93"), drawn("\x94"));
+}
+
+TEST(ui2d_text, SequenceLengthsFollowTheLeadByte) {
+  ui2d_face* face = ui2d_font_px(0, 30);
+  // Code points the font has no glyph for all draw its one missing-glyph box.
+  const double box = ui2d_text_w(face, "\xEE\x80\x80");
+  for (const char* text : {"\xDF\xBF", "\xE0\xA0\x80", "\xEF\xBF\xBF", "\xF0\x9F\x98\x80",
+                           "\xF4\x8F\xBF\xBF"})
+    EXPECT_DOUBLE_EQ(ui2d_text_w(face, text), box) << text;
+}
+
+TEST(ui2d_text, GlyphsSharingACacheBucketStayApart) {
+  // 'A' (65) and Cyrillic es (1089) fall into the same bucket.
+  ui2d_faces_reset();
+  std::vector<uint8_t> fresh = drawn("\xD1\x81");
+  ui2d_faces_reset();
+  drawn("A");
+  EXPECT_EQ(drawn("\xD1\x81"), fresh);
+  EXPECT_NE(drawn("A"), fresh);
+}
+
+// The alpha of a text drawn white on a transparent canvas is its coverage.
+std::vector<int> coverage(int weight) {
+  ui2d_canvas* c = ui2d_new(60, 50);
+  ui2d_text_top(c, ui2d_font_px(weight, 30), "Ig", 0xFFFFFF, 10, 5);
+  std::vector<int> alpha(60 * 50);
+  for (int i = 0; i < 60 * 50; ++i) alpha[size_t(i)] = c->pixels[i * 4 + 3];
+  ui2d_free(c);
+  return alpha;
+}
+
+TEST(ui2d_text, ThickenedBoldIsBoldWidenedByAPixelEachWay) {
+  auto bold = coverage(1), thick = coverage(2);
+  int wrong = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 60; ++x) {
+      int best = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          if (x + dx >= 0 && x + dx < 60 && y + dy >= 0 && y + dy < 50)
+            best = std::max(best, bold[size_t((y + dy) * 60 + x + dx)]);
+      wrong += thick[size_t(y * 60 + x)] != best;
+    }
+  EXPECT_EQ(wrong, 0);
 }
 
 struct ink {

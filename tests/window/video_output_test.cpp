@@ -84,6 +84,15 @@ TEST_F(window_test, ScreenshotHoldsTheWholeDrawableWithBlackBorders) {
   }
 }
 
+TEST_F(window_test, ScreenshotThatCannotBeWrittenIsLoggedAndCleared) {
+  open(320, 200);
+  std::string path = dir / "missing-folder/shot.png";
+  video_screenshot(path.c_str());
+  EXPECT_EQ(video_draw(), 1);
+  EXPECT_TRUE(log.has("Screenshot could not be written: " + path));
+  EXPECT_EQ(g_video.shot_path[0], 0);
+}
+
 TEST_F(window_test, OverlayIsBlendedByItsAlpha) {
   open(960, 600);
   video_set_preset("None");
