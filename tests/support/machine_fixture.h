@@ -24,6 +24,9 @@ void register_routine(u32 entry, routine_fn routine, std::initializer_list<u32> 
 constexpr u32 driver_entry = 0xC0FF00;
 void driver_start(u32 target);
 bool driver_finished();
+// After a machine state taken while the driver's call was running has been
+// loaded: the call is pending again (the run goes on at the state's pc).
+void driver_continue();
 // Runs slices of `budget` until the driver has finished or max_slices ran;
 // calls between() after every slice (e.g. to deliver the VBL). Returns the
 // number of slices.
