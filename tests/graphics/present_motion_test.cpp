@@ -3,6 +3,7 @@
 // prediction, and the filter table's limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "graphics/present.h"
@@ -55,6 +56,65 @@ TEST_F(Motion, ASlowingEnemyIsKickedAheadUnlessPredictionIsOff) {
         EXPECT_FLOAT_EQ(u.draw_x, u.pred_x);
         EXPECT_FLOAT_EQ(u.raw_x, 111);
         EXPECT_EQ(present_filters(st)[0].kick_hold, prediction ? 2 : 0);
+    }
+}
+
+TEST_F(Motion, TheKickTakesTheEarlierMotionLessTheRecent) {
+    struct {
+        const char* what;
+        double xs[6];
+        double pred;
+    } cases[] = {
+        {"slowing: 6 - 3 = 3", {100, 103, 106, 109, 111, 112}, 115},
+        {"last step small, the one before large: 12 - 7, clamped", {100, 106, 112, 118, 125, 125}, 129},
+        {"last step too large: no kick", {100, 106, 112, 118, 118, 125}, 125},
+        {"steady: no kick", {100, 103, 106, 109, 112, 115}, 115},
+    };
+    for (const auto& c : cases) {
+        present_free(st);
+        st = present_new(1);
+        scene_frame* f = nullptr;
+        for (int k = 0; k < 6; ++k) f = feed(100 + 2 * static_cast<u32>(k), {c.xs[k]});
+        EXPECT_FLOAT_EQ(f->units[0].pred_x, c.pred) << c.what;
+    }
+    // The kick hold runs down one per frame.
+    const int held = present_filters(st)[0].kick_hold;
+    feed(112, {118});
+    EXPECT_EQ(present_filters(st)[0].kick_hold, std::max(held - 1, 0));
+}
+
+TEST_F(Motion, ALargeStepIsKeptWithinFivePixelsOfTheFilteredPath) {
+    pflags[PF_PREDICTION] = 0;
+    scene_frame* f = nullptr;
+    for (int k = 0; k < 6; ++k) f = feed(100 + 2 * static_cast<u32>(k), {100});
+    // 24 away: not a restart. H = (124 + 100) / 2 = 112; the smoothed
+    // value follows the long slope 2 to 102.5 and is pulled to 112 - 5.
+    f = feed(112, {124});
+    EXPECT_EQ(present_filters(st)[0].hcount, 7);
+    EXPECT_FLOAT_EQ(f->units[0].filt_x, 107);
+}
+
+TEST_F(Motion, AJumpOnTheSecondFrameRestartsTheFilter) {
+    feed(100, {100});
+    feed(102, {130});
+    EXPECT_EQ(present_filters(st)[0].rcount, 1);
+    EXPECT_EQ(present_filters(st)[0].hcount, 1);
+}
+
+TEST_F(Motion, TheDrawnPositionIsTheFilteredOneOrTheRawOne) {
+    present_msg* clock = msg_new(MSG_CLOCK);
+    clock->wall = 0, clock->vbl = 0, clock->rate = 50;
+    msgq_push(clock);
+    const double xs[] = {100, 103, 106, 109, 111, 112};
+    scene_frame* f = nullptr;
+    for (int k = 0; k < 6; ++k) f = feed(100 + 2 * static_cast<u32>(k), {xs[k]});
+    for (int filter_x : {1, 0}) {
+        pflags[PF_FILTER_X] = filter_x;
+        int fixed = 0;
+        present_frame(st, &fixed, 111.0 / 50);
+        const scene_unit& u = f->units[0];
+        EXPECT_FLOAT_EQ(u.draw_x, filter_x ? u.filt_x : u.raw_x);
+        EXPECT_NE(u.filt_x, u.raw_x);
     }
 }
 

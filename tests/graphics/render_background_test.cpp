@@ -94,7 +94,9 @@ TEST(RenderBackground, EachZoneShowsTheRingInItsOwnColours) {
     frame_unref(f);
 }
 
-// A pack's level picture: line k of the picture has the grey value k.
+// A pack's level picture: line k of the picture is grey, its value far
+// from its neighbours' so a line off by one shows.
+int level_value_of(int k) { return (k * 37) % 256; }
 std::vector<u8> g_level;
 int g_level_calls = 0;
 int level_picture(int32_t level, const uint8_t*, int scale, const uint8_t** rgb, int* height, int* level_value) {
@@ -102,7 +104,7 @@ int level_picture(int32_t level, const uint8_t*, int scale, const uint8_t** rgb,
     if (level != 77) return 0;
     const int h = 240;
     g_level.assign(static_cast<size_t>(h) * 192 * scale * 3, 0);
-    for (int k = 0; k < h; ++k) std::memset(&g_level[static_cast<size_t>(k) * 192 * scale * 3], k, 192 * scale * 3);
+    for (int k = 0; k < h; ++k) std::memset(&g_level[static_cast<size_t>(k) * 192 * scale * 3], level_value_of(k), 192 * scale * 3);
     *rgb = g_level.data();
     *height = h;
     *level_value = 300;
@@ -146,19 +148,42 @@ TEST(RenderBackground, APacksLevelPictureFollowsTheScrollWordAndClampsAtItsEnds)
                 continue;
             }
             const double pos = m + s * v;
-            double want;
+            int line, next;
             if (pos < 0)
-                want = 0;
-            else if (pos + 1 >= 240)
-                want = 238 + (pos - std::floor(pos) < 0.004 ? 0 : std::lrint(256 * (pos - std::floor(pos))) / 256.0);
+                line = next = 0;
+            else if (std::floor(pos) + 1 >= 240)
+                line = 238, next = 239;
             else
-                want = pos;
+                line = static_cast<int>(std::floor(pos)), next = line + 1;
+            const double frac = pos - std::floor(pos);
+            const double w = frac < 0.004 ? 0 : frac;
+            const double want = level_value_of(line) * (1 - w) + level_value_of(next) * w;
             EXPECT_NEAR(got, want, 1.0) << "scroll " << c.scroll_word << " line " << m;
         }
         frame_unref(a);
         frame_unref(b);
     }
     pack_level_cb = nullptr;
+}
+
+TEST(RenderBackground, AnOutputLineStraddlingTwoRingRowsBlendsThem) {
+    scene_frame* a = test_frame(100, BG_VERTICAL, 255, 2);
+    scene_frame* b = test_frame(102, BG_VERTICAL, 254, 2);
+    for (scene_frame* f : {a, b}) {
+        f->ring = static_cast<u8*>(std::malloc(256 * 192));
+        for (int r = 0; r < 256; ++r) std::memset(f->ring + r * 192, r % 2 ? 15 : 0, 192);
+    }
+    // V = 0 + 1 x 0.25: at scale 2 line 2 lies in row 1 (a quarter in);
+    // line 3 starts three quarters into row 1 and ends half into row 2.
+    const std::vector<u8> out = draw(a, b, 2, 0.25);
+    u8 odd[3], even[3];
+    test_rgb(15, odd);
+    test_rgb(0, even);
+    EXPECT_EQ(pixel(out, 2, 150, 2)[0], odd[0]);
+    EXPECT_NEAR(pixel(out, 2, 150, 3)[0], (odd[0] + even[0]) / 2.0, 1.0);
+    EXPECT_NEAR(pixel(out, 2, 150, 3)[1], (odd[1] + even[1]) / 2.0, 1.0);
+    frame_unref(a);
+    frame_unref(b);
 }
 
 } // namespace

@@ -419,7 +419,7 @@ TEST_F(SceneCapture, ALongLeftScrollGoesNegativeAndTheBandIsStillExplained) {
 }
 
 TEST_F(SceneCapture, AScreenBaseNearTheTopOfTheAddressSpaceGivesAZeroScreenAndNoUnit) {
-    for (u32 base : {0xFFFFFF00u, 0x3F8400u, 0x400000u}) {
+    for (u32 base : {0xFFFFFF00u, 0x3F8400u, 0x400000u, 0x3F8301u}) {
         start();
         fill_screen(5);
         wr32(0x28E, base);
@@ -431,6 +431,13 @@ TEST_F(SceneCapture, AScreenBaseNearTheTopOfTheAddressSpaceGivesAZeroScreenAndNo
         EXPECT_EQ(last().unit_count, 0);
         for (int i = 0; i < 64000; ++i) ASSERT_EQ(last().screen[i], 0) << std::hex << base;
     }
+}
+
+TEST_F(SceneCapture, AScreenEndingExactlyAtTheEndOfMemoryIsRead) {
+    wr32(0x28E, 0x3F8300);
+    st_set_pixel(ram + 0x3F8300, 319, 199, 9);
+    frame(100, [] {});
+    EXPECT_EQ(last().screen[64000 - 1], 9);
 }
 
 TEST_F(SceneCapture, FrameCloseTakesTheMachinesPaletteZonesOrTheLiveColours) {
@@ -518,6 +525,7 @@ TEST_F(SceneCapture, AUnitCutFromTheScreenKeepsTheTopLine) {
     ASSERT_EQ(last().unit_count, 1);
     EXPECT_EQ(last().units[0].spr->height, 3);
     EXPECT_EQ(150 + last().units[0].spr->hot_y, 0);
+    EXPECT_EQ(last().residual_count, 0);
 }
 
 TEST_F(SceneCapture, ObjectRecordsNearTheEndOfMemoryReadAsZero) {

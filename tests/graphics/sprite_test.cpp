@@ -199,6 +199,7 @@ TEST(SpriteDots, BulletsAreTwoByTwoDotsAndIdSevenIsOneWide) {
         sprite_unref(s);
     }
     EXPECT_EQ(rom_sprite(2, 8, 0), nullptr);
+    EXPECT_EQ(rom_sprite(3, 8, 0), nullptr);
     EXPECT_EQ(rom_sprite(3, -1, 0), nullptr);
 }
 
