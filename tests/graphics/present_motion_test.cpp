@@ -27,10 +27,11 @@ class Motion : public ::testing::Test {
     }
     // One vertical frame with an enemy at each x (object 0x4000 + 32 i);
     // returns the arrived frame (held by the history).
-    scene_frame* feed(u32 vbl, const std::vector<double>& xs, int ring_row = 0, int bg = BG_VERTICAL, int sub = 0) {
+    scene_frame* feed(u32 vbl, const std::vector<double>& xs, int ring_row = 0, int bg = BG_VERTICAL, int sub = 0,
+                      double y = 150) {
         scene_frame* f = test_frame(vbl, bg, ring_row);
         for (size_t i = 0; i < xs.size(); ++i) {
-            scene_unit& u = add_unit(f, 0, 0x4000 + 32 * static_cast<u32>(i), xs[i], 150, nullptr);
+            scene_unit& u = add_unit(f, 0, 0x4000 + 32 * static_cast<u32>(i), xs[i], y, nullptr);
             u.sub = sub;
         }
         present_msg* m = msg_new(MSG_FRAME);
@@ -66,21 +67,30 @@ TEST_F(Motion, TheKickTakesTheEarlierMotionLessTheRecent) {
         double pred;
     } cases[] = {
         {"slowing: 6 - 3 = 3", {100, 103, 106, 109, 111, 112}, 115},
+        {"uneven earlier steps: (2 + 3 + 4) x 2/3 - 3 = 3", {100, 102, 105, 109, 111, 112}, 115},
         {"last step small, the one before large: 12 - 7, clamped", {100, 106, 112, 118, 125, 125}, 129},
         {"last step too large: no kick", {100, 106, 112, 118, 118, 125}, 125},
         {"steady: no kick", {100, 103, 106, 109, 112, 115}, 115},
     };
-    for (const auto& c : cases) {
-        present_free(st);
-        st = present_new(1);
-        scene_frame* f = nullptr;
-        for (int k = 0; k < 6; ++k) f = feed(100 + 2 * static_cast<u32>(k), {c.xs[k]});
-        EXPECT_FLOAT_EQ(f->units[0].pred_x, c.pred) << c.what;
-    }
-    // The kick hold runs down one per frame.
-    const int held = present_filters(st)[0].kick_hold;
-    feed(112, {118});
-    EXPECT_EQ(present_filters(st)[0].kick_hold, std::max(held - 1, 0));
+    for (const auto& c : cases)
+        for (bool vertical : {false, true}) {
+            present_free(st);
+            st = present_new(1);
+            scene_frame* f = nullptr;
+            for (int k = 0; k < 6; ++k)
+                f = vertical ? feed(100 + 2 * static_cast<u32>(k), {150}, 0, BG_VERTICAL, 0, c.xs[k])
+                             : feed(100 + 2 * static_cast<u32>(k), {c.xs[k]});
+            EXPECT_FLOAT_EQ(vertical ? f->units[0].pred_y : f->units[0].pred_x, c.pred) << c.what;
+            EXPECT_FLOAT_EQ(vertical ? f->units[0].pred_x : f->units[0].pred_y, 150) << c.what;
+        }
+    // After a kick the hold runs down one per frame.
+    present_free(st);
+    st = present_new(1);
+    const double xs[] = {100, 103, 106, 109, 111, 112};
+    for (int k = 0; k < 6; ++k) feed(100 + 2 * static_cast<u32>(k), {xs[k]});
+    EXPECT_EQ(present_filters(st)[0].kick_hold, 2);
+    feed(112, {113});
+    EXPECT_EQ(present_filters(st)[0].kick_hold, 1);
 }
 
 TEST_F(Motion, ALargeStepIsKeptWithinFivePixelsOfTheFilteredPath) {

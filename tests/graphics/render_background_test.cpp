@@ -159,6 +159,13 @@ TEST(RenderBackground, APacksLevelPictureFollowsTheScrollWordAndClampsAtItsEnds)
             const double w = frac < 0.004 ? 0 : frac;
             const double want = level_value_of(line) * (1 - w) + level_value_of(next) * w;
             EXPECT_NEAR(got, want, 1.0) << "scroll " << c.scroll_word << " line " << m;
+            // The whole band and nothing beside it.
+            EXPECT_EQ(pixel(out, s, 64 * s, m)[0], got) << m;
+            EXPECT_EQ(pixel(out, s, 255 * s, m)[0], got) << m;
+            u8 panel[3];
+            test_rgb(2, panel);
+            EXPECT_EQ(pixel(out, s, 63 * s, m)[1], panel[1]) << m;
+            EXPECT_EQ(pixel(out, s, 256 * s, m)[1], panel[1]) << m;
         }
         frame_unref(a);
         frame_unref(b);
