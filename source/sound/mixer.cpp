@@ -150,10 +150,7 @@ void mixer_start(int sample, int voice, double time, float pan) {
 }
 
 void mixer_render(int count, float* out) {
-  if (count <= 0) {
-    ns = 0;
-    return;
-  }
+  if (count < 0) count = 0; // an empty chunk still turns its starts into voices
   sort_starts();
   for (int i = 0; i < ns; ++i) add_voice(starts[i], count);
   ns = 0;
