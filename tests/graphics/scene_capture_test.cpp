@@ -84,18 +84,18 @@ struct kind_case {
 // Record words per kind (active word set) and what the capture reads from
 // them; byte $273 (effects bank) is 1.
 const kind_case kind_cases[] = {
-    {0, {151, 150, 1, 0, 2}, 150, 150, 0, 2, 0},
+    {0, {151, 160, 1, 0, 2}, 150, 160, 0, 2, 0},
     {1, {1, 120, 60, 5}, 120, 60, 0, 5, 0},
-    {2, {150, 150, 0, 0, 1}, 150, 150, 0, 2, 0},
-    {3, {151, 150, 0, 0, 1}, 151, 150, 0, 3, 0},
-    {4, {150, 150, 1, 0, 0, 4}, 150, 150, 0, 4, 0},
-    {5, {1, 150, 150, 4}, 150, 150, 0, 4, 0},
-    {6, {150, 150, 0, 0, 1, 0, 0, 3}, 150, 150, 0, 4, 0},
-    {7, {1, 150, 150, 0, 1}, 150, 150, 0, 1, 0},
-    {8, {1, 150, 150, 0, 0}, 150, 150, 0, 0, 0},
+    {2, {150, 160, 0, 0, 1}, 150, 160, 0, 2, 0},
+    {3, {151, 160, 0, 0, 1}, 151, 160, 0, 3, 0},
+    {4, {150, 160, 1, 0, 0, 4}, 150, 160, 0, 4, 0},
+    {5, {1, 150, 160, 4}, 150, 160, 0, 4, 0},
+    {6, {150, 160, 0, 0, 1, 0, 0, 3}, 150, 160, 0, 4, 0},
+    {7, {1, 150, 160, 0, 1}, 150, 160, 0, 1, 0},
+    {8, {1, 150, 160, 0, 0}, 150, 160, 0, 0, 0},
     {9, {1, 150, 120, 0, 1, 0, 0, 0, 2}, 150, 120, 0, 1, 1},
     {10, {0x93, 40, 1, 0, 0, 242}, 0x90, 40, 3, 242, 0},
-    {11, {171, 150, 1, 5}, 164, 150, 7, 5, 0},
+    {11, {171, 160, 1, 5}, 164, 160, 7, 5, 0},
 };
 
 TEST_F(SceneCapture, EveryKindIsRecordedWithItsKeyPositionAndTablePicture) {
@@ -455,6 +455,86 @@ TEST_F(SceneCapture, TheAtlasDumpPrintsOneLinePerHeldPicture) {
     testing::internal::CaptureStdout();
     scene_dump_atlas();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATLAS enemy:2:0 6 5 -34 -99 0000000000c0f1b4\n");
+}
+
+TEST_F(SceneCapture, APictureTheGameClipsIsCutToTheChangedGroupsOfItsTablePicture) {
+    // An explosion 32 pixels wide whose left half lies in the side panel: the
+    // game draws columns 64..79 only. Its middle row has the colour already
+    // on screen there, which a difference image could not tell.
+    idx_picture table(32, 22);
+    table.fill_rect(0, 1, 32, 5, 5);
+    table.fill_rect(0, 3, 32, 1, 6);
+    st_put_groups(ram + 0x388DC + 3 * 0x108, table, 3, 12);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) st_set_pixel(script_screen_bytes(), x, y, 6);
+    frame(100, [&] {
+        script_unit(11, script_records, {84, 150, 1, 3}, [&](u8* s) {
+            for (int j = 0; j < 5; ++j)
+                for (int x = 64; x < 80; ++x) st_set_pixel(s, x, 51 + j, j == 2 ? 6 : 5);
+        });
+    });
+    ASSERT_EQ(last().unit_count, 1);
+    const scene_unit& u = last().units[0];
+    EXPECT_EQ(u.x, 84);
+    const sprite* cut = u.spr;
+    EXPECT_EQ(cut->from_screen, 1);
+    EXPECT_EQ(cut->width, 16);
+    EXPECT_EQ(cut->height, 5);
+    EXPECT_EQ(84 + cut->hot_x, 64);
+    EXPECT_EQ(150 + cut->hot_y, 51);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(cut->mask[2 * 16 + x], 1) << x;
+    EXPECT_EQ(atlas_get(g_atlas, u.key), nullptr);
+}
+
+TEST_F(SceneCapture, AUnitCutFromTheScreenKeepsTheTopLine) {
+    frame(100, [] {
+        script_unit(4, script_records, {150, 150, 1}, [](u8* s) {
+            for (int j = 0; j < 3; ++j) st_set_pixel(s, 100, j, 9);
+        });
+    });
+    ASSERT_EQ(last().unit_count, 1);
+    EXPECT_EQ(last().units[0].spr->height, 3);
+    EXPECT_EQ(150 + last().units[0].spr->hot_y, 0);
+}
+
+TEST_F(SceneCapture, ObjectRecordsNearTheEndOfMemoryReadAsZero) {
+    struct {
+        u32 record;
+        int units;
+    } cases[] = {{0x3FFFDE, 1}, {0x3FFFE0, 0}};
+    u32 vbl = 100;
+    for (const auto& c : cases) {
+        wr16(c.record, 150), wr16(c.record + 2, 150), wr16(c.record + 4, 1);
+        frame(vbl += 2, [&] {
+            g_cpu.a[6] = c.record;
+            host_hook(0x5E3A);
+            st_set_pixel(script_screen_bytes(), 100 + static_cast<int>(vbl % 50), 20, 9);
+            host_hook(0x5F10);
+        });
+        EXPECT_EQ(last().unit_count, c.units) << std::hex << c.record;
+    }
+}
+
+TEST(SceneDifference, TheBoxOfChangedPixelsWithItsHotSpot) {
+    // 4 rows x 32 columns starting at screen row 10, window from column 48.
+    std::vector<u8> before(4 * 32, 1), after = before;
+    after[0] = 7;           // row 0, column 0
+    after[2 * 32 + 3] = 1;  // unchanged value: not part of the picture
+    after[3 * 32 + 2] = 4;
+    sprite* d = from_diff(before.data(), after.data(), 4, 32, 10, 60, 70, 48);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->width, 3);
+    EXPECT_EQ(d->height, 4);
+    EXPECT_EQ(d->hot_x, 48 - 60);
+    EXPECT_EQ(d->hot_y, 10 - 70);
+    EXPECT_EQ(d->from_screen, 1);
+    EXPECT_EQ(d->pixels[0], 7);
+    EXPECT_EQ(d->mask[0], 1);
+    EXPECT_EQ(d->mask[1], 0);
+    EXPECT_EQ(d->pixels[3 * 3 + 2], 4);
+    EXPECT_EQ(d->mask[3 * 3 + 2], 1);
+    sprite_unref(d);
+    EXPECT_EQ(from_diff(before.data(), before.data(), 4, 32, 10, 60, 70, 48), nullptr);
 }
 
 int g_other_calls = 0;
