@@ -13,6 +13,7 @@
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "support/machine_fixture.h"
+#include "support/resume_check.h"
 #include "support/synthetic_disk.h"
 
 namespace {
@@ -284,6 +285,15 @@ TEST_F(DiskLoads, TheStringOutputDrawsEachByteUntilTheZero) {
   run(0x008928);
   EXPECT_TRUE(characters.empty());
   EXPECT_EQ(g_cpu.a[0], 0x30005u);
+}
+
+TEST_F(DiskLoads, TheLoadsResumeAtEveryLabel) {
+  disk_in_cache();
+  wr16(chosen_mission, 3);
+  gemdos_double none;
+  EXPECT_TRUE(resumes_alike({.entry = 0x0086B8, .dos = &none}));
+  EXPECT_TRUE(resumes_alike({.entry = 0x008900, .dos = &none}));
+  EXPECT_TRUE(resumes_alike({.entry = 0x008910, .dos = &none}));
 }
 
 TEST(DiskLoadSlots, NamedAddresses) {

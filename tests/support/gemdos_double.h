@@ -42,6 +42,11 @@ struct gemdos_double {
   const gemdos_call* first(u32 function) const;
 };
 
+// Serves the TRAP #1 the coroutine yielded at (g_cpu.fault_pc): d0 :=
+// result, pc on after the trap. False (and bad_opcode set) when the
+// instruction there is no TRAP #1.
+bool gemdos_serve(gemdos_double& dos);
+
 // Runs the game coroutine from its current pc, slice after slice, until the
 // test driver (support/machine_fixture.h) has finished: every TRAP #1 is
 // served by the double (d0 := result, on after the trap), every other yield
