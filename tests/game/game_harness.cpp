@@ -32,7 +32,14 @@ ROUTINE(stand_in_song_stop, 0x041BE8)
   RTS();
 END_ROUTINE
 
+ROUTINE(stand_in_tick, 0x041BDA)
+  hook_point(game_hook_slot(0x041DD8), 0x041DD8);
+  RTS();
+END_ROUTINE
+
 } // namespace
+
+void stub_driver_tick() { register_routine(0x041BDA, stand_in_tick); }
 
 void stub_driver_song_calls() {
   register_routine(0x041BCC, stand_in_song_start);

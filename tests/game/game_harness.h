@@ -23,6 +23,10 @@ inline bool stubbed(u32 entry) { return !routine_written(entry); }
 // stand-ins there run the hook and return, so a handler registered with
 // hook_register sees every call whether or not the driver is written.
 void stub_driver_song_calls();
+// The same for the driver's tick ($41BDA): its stand-in passes the hook
+// point of the tick's first volume write ($41DD8), where a test handler
+// sees the machine as inside the tick.
+void stub_driver_tick();
 
 // Routines that only return, at the addresses of routines written elsewhere.
 void stub_returns(std::initializer_list<u32> addresses);
