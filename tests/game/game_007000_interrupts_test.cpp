@@ -311,7 +311,7 @@ TEST_F(Downloads, DataDownloadGoesTo073B92AndStartsANewGameOnP) {
 
 // --- VBL, raster and timers -------------------------------------------------------------
 
-void vbl_interrupt() { ASSERT_EQ(cpu_run_isr(&g_cpu, 0x0078A8, 4, 0, 1, nullptr), 0); }
+void vbl_interrupt() { ASSERT_TRUE(interrupt_returns(0x0078A8, 4)); }
 
 TEST_F(Interrupts, VblCountsAndTheFrameCountdownStopsNegative) {
   struct {
@@ -329,15 +329,9 @@ TEST_F(Interrupts, VblCountsAndTheFrameCountdownStopsNegative) {
 }
 
 TEST_F(Interrupts, VblKeepsRegistersAndRunsItsServices) {
-  for (int i = 0; i < 8; ++i) g_cpu.d[i] = 0xD0000000 + i;
-  for (int i = 0; i < 7; ++i) g_cpu.a[i] = 0xA0000000 + i;
   wr16(split_title, 1);
-  vbl_interrupt();
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(g_cpu.d[i], 0xD0000000u + i);
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(g_cpu.a[i], 0xA0000000u + i);
+  vbl_interrupt(); // every register, a7, SR and the pc as they were
   EXPECT_EQ(g_cpu.a[7], 0x10000u);
-  EXPECT_EQ(g_cpu.pc, 0x004000u);
-  EXPECT_EQ(g_cpu.sr_sys, 0x2300);
 }
 
 TEST_F(Interrupts, VblCallsTheFloppySamplesAndColourCycling) {
@@ -407,7 +401,7 @@ TEST_F(Interrupts, NoRasterModeLeavesPaletteAndTimerBAlone) {
   EXPECT_EQ(rd8(0xFFFA21), 54u);
 }
 
-void timer_b_interrupt() { ASSERT_EQ(cpu_run_isr(&g_cpu, rd32(0x120), 6, 0, 1, nullptr), 0); }
+void timer_b_interrupt() { ASSERT_TRUE(interrupt_returns(rd32(0x120), 6)); }
 
 TEST_F(Interrupts, TimerBGivesEachModeItsLowerPalette) {
   struct {
@@ -457,8 +451,7 @@ TEST_F(Interrupts, TimerBWithoutAModeOnlyStops) {
   EXPECT_EQ(rd16(0xFF8240), 0x0777u);
   EXPECT_EQ(rd8(0xFFFA1B), 0u);
 
-  ASSERT_EQ(cpu_run_isr(&g_cpu, 0x0079A0, 6, 0, 1, nullptr), 0) << "the lone RTE";
-  EXPECT_EQ(g_cpu.pc, 0x004000u);
+  EXPECT_TRUE(interrupt_returns(0x0079A0, 6)) << "the lone RTE";
 }
 
 std::vector<i32> tick_srs;
@@ -483,6 +476,7 @@ TEST_F(Interrupts, TimerCTicksTheMusicWithTheMfpOpen) {
 TEST_F(Interrupts, WaitVblReturnsAfterOneVblWithD0Kept) {
   g_cpu.d[0] = 0x12345678;
   EXPECT_EQ(run_routine(0x0079DC, 5, simple_vbl), 2);
+  EXPECT_EQ(driver_slice_ends(), waits_then_return(0x79E2, 1));
   EXPECT_EQ(g_cpu.d[0], 0x12345678u);
   EXPECT_EQ(g_cpu.vbl_wait_armed, 0u);
 }
