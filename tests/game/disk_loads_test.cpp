@@ -10,6 +10,7 @@
 
 #include "game/game_ram.h"
 #include "machine/boot_state.h"
+#include "machine/io_devices.h"
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "support/machine_fixture.h"
@@ -123,7 +124,10 @@ class DiskLoads : public MachineTest {
 
 TEST_F(DiskLoads, TheColdStartLoadUnpacksAndPlacesEverything) {
   disk_in_cache();
+  io_write(0xFF8800, 1, 14);
+  io_write(0xFF8802, 1, 0xF0); // a drive selected
   run(0x0086B8, 60);
+  EXPECT_EQ(get_ym_regs()[14], 0xF7u) << "the drives deselected at the end of the disk access";
   const synth_disk& d = synth_disk_content();
 
   EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);

@@ -149,6 +149,7 @@ TEST_F(Interrupts, DeveloperKeysNeedDeveloperMode) {
 // --- the monitor keys ---------------------------------------------------------------
 
 constexpr u32 monitor_table = 0x3F0000; // RAM without code
+cpu_state saved_game_registers;
 constexpr u32 monitor_entry = 0x3F0100;
 
 class MonitorKeys : public Interrupts {
@@ -160,20 +161,24 @@ class MonitorKeys : public Interrupts {
     wr16(monitor_table + 12, monitor_entry - monitor_table);
     wr32(0x20FA, 0x30000);
     wr32(0x20EE, 0xDEADBEEF);
-    for (int i = 0; i < 8; ++i) g_cpu.d[i] = 0xD0 + i;
   }
 };
 
 TEST_F(MonitorKeys, KeypadSlashReleasedEntersTheMonitorWithTheCacheRecord) {
-  keyboard_bytes({0xE5});
+  saved_game_registers = g_cpu;
+  keyboard_bytes({0xE5}); // the monitor stand-in returns: so does the interrupt
   ASSERT_EQ(stub_call_count(monitor_entry), 1);
   const stub_call& c = stub_calls()[0];
   EXPECT_EQ(c.d0, 0u);
   EXPECT_EQ(c.a0, 0x0021D4u);
   EXPECT_EQ(c.a2, 0x002120u) << "the monitor's way back";
   EXPECT_EQ(c.sr & 0xFF00, 0x2700u);
-  EXPECT_EQ(rd32(c.a7 + 4), 0xE5u) << "d0 saved first, with the key";
-  EXPECT_EQ(rd32(c.a7 + 4 + 7 * 4), 0xD7u) << "then d1-d7, a0-a6";
+  // All fifteen registers saved below the monitor's return address: d0
+  // with the key, the others as the game had them.
+  const cpu_state game = saved_game_registers;
+  EXPECT_EQ(rd32(c.a7 + 4), (game.d[0] & 0xFFFFFF00) | 0xE5) << "d0 saved first, with the key";
+  for (u32 i = 1; i < 8; ++i) EXPECT_EQ(rd32(c.a7 + 4 + 4 * i), game.d[i]) << "d" << i;
+  for (u32 i = 0; i < 7; ++i) EXPECT_EQ(rd32(c.a7 + 36 + 4 * i), game.a[i]) << "a" << i;
   EXPECT_EQ(rd32(0x30000 - 8), 0x6356616Cu); // "cVal"
   EXPECT_EQ(rd32(0x30000 - 4), 0xDEADBEEFu);
   EXPECT_EQ(rd32(0x20EE), 0xFFFFFFFFu);

@@ -14,6 +14,7 @@
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "support/machine_fixture.h"
+#include "support/resume_check.h"
 
 namespace {
 
@@ -401,6 +402,53 @@ TEST_F(ResidentService, TheDirectorySearchListsItsEntries) {
     expect_caller_registers();
     EXPECT_TRUE(low_memory_is(game_pattern, low_memory));
   }
+}
+
+TEST_F(ResidentService, TheServicesResumeAtEveryLabel) {
+  dos.file = file_bytes(819200);
+  put_request(0x81000, 0, 819200, 0);
+  g_cpu.a[0] = request;
+  EXPECT_TRUE(resumes_alike({.entry = 0x3F8FCE, .dos = &dos}));
+
+  constexpr u32 search = 0x30000;
+  dos.search_first = 0;
+  dos.search_matches = 3;
+  wr16(search, 5);
+  wr32(search + 2, 0x31000);
+  g_cpu.a[0] = search;
+  EXPECT_TRUE(resumes_alike({.entry = 0x3F967E, .dos = &dos}));
+}
+
+// The drive and folder set before a search: Dsetdrv with the drive word at
+// a6 - 204, then Dsetpath with the text at a6 - 160, each through the
+// caller of GEMDOS whose address is at a6 + 20; the stack as it was after.
+struct gemdos_frame {
+  u32 function, argument_word, argument_long, a7;
+};
+std::vector<gemdos_frame> frames_seen;
+ROUTINE(test_gemdos_caller, 0xC00300)
+  frames_seen.push_back({rd16(a7 + 4), rd16(a7 + 6), rd32(a7 + 6), a7});
+  RTS();
+END_ROUTINE
+
+TEST_F(ResidentService, TheDriveAndFolderAreSetThroughTheServicesCaller) {
+  frames_seen.clear();
+  register_routine(0xC00300, test_gemdos_caller);
+  constexpr u32 block = 0x30100;
+  wr16(block - 204, 3);
+  wr32(block + 20, 0xC00300);
+  g_cpu.a[6] = block;
+  driver_start(0x3F95A2);
+  ASSERT_GT(run_with_gemdos(dos, 4), 0);
+  ASSERT_EQ(frames_seen.size(), 2u);
+  EXPECT_EQ(frames_seen[0].function, 0x0Eu);
+  EXPECT_EQ(frames_seen[0].argument_word, 3u);
+  EXPECT_EQ(frames_seen[1].function, 0x3Bu);
+  EXPECT_EQ(frames_seen[1].argument_long, block - 160);
+  EXPECT_EQ(frames_seen[0].a7 + 4, game_stack - 4 - 4) << "below the driver's return and the caller's own";
+  EXPECT_EQ(frames_seen[1].a7 + 6, game_stack - 4 - 4);
+  EXPECT_EQ(g_cpu.a[7], game_stack);
+  EXPECT_EQ(g_cpu.a[0], 0xC00300u);
 }
 
 // The monitor keys call the entry at +12 of the resident table, which no
