@@ -249,6 +249,9 @@ TEST_F(ResidentService, TheFadeRecordsEveryStepAndEndsOnTheStartPalette) {
   put_request(0x30000, 0, 16, 0);
   ASSERT_GT(run_file_service(), 0);
   EXPECT_EQ(seen, std::vector<u16>{0x0333});
+  EXPECT_EQ(rd16(red_sum), 112u);
+  EXPECT_EQ(rd16(green_sum), 112u);
+  EXPECT_EQ(rd16(blue_sum), 112u);
   EXPECT_EQ(rd16(grey_target), 0x0333u);
   EXPECT_EQ(rd16(fade_steps), 3u);
   EXPECT_EQ(rd16(fade_records), 0x0777u);
@@ -278,6 +281,8 @@ TEST_F(ResidentService, TheFadeTakesUpToSevenSteps) {
   put_request(0x30000, 0, 16, 0);
   ASSERT_GT(run_file_service(), 0);
   EXPECT_EQ(red_during_read, 0u);
+  EXPECT_EQ(rd16(red_sum), 7u);
+  EXPECT_EQ(rd16(green_sum), 0u);
   EXPECT_EQ(rd16(fade_steps), 6u);
   EXPECT_EQ(rd16(fade_records + 6 * 32 + 4), 0x0100u) << "the palette before the last step";
   EXPECT_EQ(rd16(palette + 4), 0x0700u);
