@@ -289,6 +289,7 @@ TEST_F(SectorLoader, TheEndOfDiskAccessDeselectsTheDrives) {
   acia_push(0x39);
   g_cpu.sr_sys = 0x2300;
   g_cpu.d[0] = 0x12345600;
+  g_cpu.d[7] = 0xFFFF1234;
   driver_start(0x008904);
   gemdos_double none;
   ASSERT_GT(run_with_gemdos(none, 4), 0);
@@ -297,6 +298,7 @@ TEST_F(SectorLoader, TheEndOfDiskAccessDeselectsTheDrives) {
   EXPECT_EQ(rd16(0xFF8606), 0x80u);
   EXPECT_EQ(acia_len(), 0);
   EXPECT_EQ(g_cpu.sr_sys, 0x2300);
+  EXPECT_EQ(g_cpu.d[7], 0x00001234u) << "the settle delay ran";
 
   machine_clear();
   g_cpu.d[0] = 0x80;
