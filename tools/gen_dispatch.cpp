@@ -1,9 +1,10 @@
 // Generates the dispatcher's table from the recompiled routine sources.
 //
 // It reads the kit's macros: ROUTINE(name, addr) opens a routine and
-// END_ROUTINE closes it; LABEL, LOOP, WAIT_VBL_FLAG, HOOK (first argument),
-// JSR, JSR_DYN, STOP, DIVU, DIVS (last argument) and TRAP (both) declare
-// resume labels of the open routine; JSR_INTO_NEXT records a call whose
+// END_ROUTINE closes it; LABEL, LOOP, LOOP_HOOK, WAIT_VBL_FLAG, HOOK (first
+// argument), JSR, JSR_DYN, STOP, DIVU, DIVS (last argument) and TRAP (both)
+// declare resume labels of the open routine; HOOK_AT declares none but must
+// stand inside a routine; JSR_INTO_NEXT records a call whose
 // return address is another routine's entry. It writes one switch over all
 // addresses plus the rows and calls that the tests check, and fails the
 // build on a duplicate address, a label outside a routine or a routine
@@ -191,8 +192,15 @@ void scan(const std::string& path) {
         }
         rows.push_back({addr, false, owner, where});
       }
-    } else if (name == "LABEL" || name == "LOOP" || name == "WAIT_VBL_FLAG" || name == "HOOK") {
+    } else if (name == "LABEL" || name == "LOOP" || name == "LOOP_HOOK" || name == "WAIT_VBL_FLAG" ||
+               name == "HOOK") {
       label_at(args[0]);
+    } else if (name == "HOOK_AT") {
+      unsigned addr;
+      if (!parse_address(args[0], addr))
+        fail(where, "HOOK_AT: address is not a hexadecimal literal: " + args[0]);
+      else if (owner.empty())
+        fail(where, "HOOK_AT outside a routine");
     } else if (name == "JSR" || name == "JSR_DYN" || name == "STOP" || name == "DIVU" || name == "DIVS") {
       label_at(args.back());
       if (name == "JSR" || name == "JSR_DYN") {

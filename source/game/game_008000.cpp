@@ -2,9 +2,12 @@
 // the status panel: the 8 x 8 text printers with their cursor, the score
 // printer with its extra life, the life icons, the YM2149 silence, the
 // unpacker of run-packed screen pictures, the fade to black, the colour
-// cycling of the VBL handler and the players' status-panel value.
+// cycling of the VBL handler and the players' status-panel value; then the
+// vertical mission engine: the background ring copy, the level-map reader
+// that is also the vertical scroll step, and the vertical frame loop.
 #include "game/game_io.h"
 #include "game/game_ram.h"
+#include "game/mission_ram.h"
 #include "game/routine_kit.h"
 
 using namespace st_io;
@@ -623,4 +626,438 @@ LOOP(0xBACA)
   preshift_line(4, 3072);
   if (dbf(d7)) GOTO(0xBACA);
   RTS();
+END_ROUTINE
+
+// ---- The vertical mission engine ----------------------------------------------
+
+namespace {
+
+constexpr u32 screen_line_bytes = 160;
+constexpr u32 playfield_offset = 32; // the play field starts 64 pixels into a line
+constexpr u32 visible_lines = 200;
+constexpr u32 block_lines = 32;
+constexpr u32 stamp_lines = 16;
+constexpr u32 hold_line = 162;      // a player below this line holds the scroll
+constexpr u32 hold_sum = 244;       // and so do two players whose lines add up past this
+constexpr u32 out_of_play_line = 120; // the line a player out of play counts as
+
+// One scrolled line: +1 on the y word of the record at a0, then the next.
+inline void record_down(u32 size) {
+  wr16(a0, rd16(a0) + 1);
+  a0 += size;
+}
+
+// The developer's timing colour at a phase of the frame; with timing off
+// the game's code leaves d1.w |= d0.w there instead.
+inline void timing_colour(u32 colour) {
+  if (rd16(dev_timing) != 0)
+    wr16(palette_regs, colour);
+  else
+    put<W>(d1, d1 | d0);
+}
+
+} // namespace
+
+// $893C: the 200 ring rows visible at the scroll position into the play
+// field of the screen being drawn; the ring's top row is 255 minus the low
+// byte of scroll_pos, and the rows wrap from 255 to 0.
+ROUTINE(vertical_background, 0x00893C)
+  HOOK_AT(0x00893C)
+  d0 = rd8(scroll_low);
+  a1 = bg_ring + ring_row_bytes * (255 - d0);
+  a0 = rd32(draw_screen) + playfield_offset;
+  cmp<B>(198, d0);
+  if (cc_ls()) GOTO(0x895C);
+  d7 = visible_lines - 1;
+  JMP(0x008978);
+HERE(0x895C)
+  push16(d0);
+  put<W>(d7, d0);
+  JSR(0x008978, 0x896C)
+  d0 = pop16();
+  a1 = bg_ring;
+  put<W>(d7, 198 - d0);
+  JMP(0x008978);
+END_ROUTINE
+
+// $8978: copies d7.w + 1 ring rows from a1 to the play field at a0, one
+// screen line each; a0 and a1 end past them.
+ROUTINE(sub_008978, 0x008978)
+  wr16(copy_lines, d7);
+LOOP(0x897C)
+  for (u32 i = 0; i < ring_row_bytes; i += 4) wr32(a0 + i, rd32(a1 + i));
+  a1 += ring_row_bytes;
+  a0 += screen_line_bytes;
+  wr16(copy_lines, sub<W>(1, rd16(copy_lines)));
+  if (cc_pl()) GOTO(0x897C);
+  RTS();
+END_ROUTINE
+
+// $8998: the return the copy loop ends in.
+ROUTINE(sub_008998, 0x008998)
+  RTS();
+END_ROUTINE
+
+// $899A: the vertical scroll step, at most one line a frame, held while a
+// player is low on the screen. A scrolled line moves the players and every
+// record of the moving tables one line down, and at phases 9, 19 and 29 of
+// each 32 lines reads the next block of the map (left, middle, right) into
+// the ring band that comes into view next, with its stamps, installations
+// and solid cells.
+ROUTINE(level_map_read_row, 0x00899A)
+  d0 = out_of_play_line;
+  if (rd16(player1 + player_record::lives) != 0) d0 = rd16(player1 + player_record::y);
+  d1 = out_of_play_line;
+  if (rd16(player2 + player_record::lives) != 0) d1 = rd16(player2 + player_record::y);
+  cmp<W>(hold_line, d0);
+  if (cc_hi()) RTS();
+  cmp<W>(hold_line, d1);
+  if (cc_hi()) RTS();
+  put<W>(d0, add<W>(d1, d0));
+  cmp<W>(hold_sum, d0);
+  if (cc_hi()) RTS();
+
+  wr16(scroll_pos, rd16(scroll_pos) + 1);
+  wr8(event_clock, rd8(event_clock) + 1);
+  wr16(player1 + player_record::y, rd16(player1 + player_record::y) + 1);
+  wr16(player2 + player_record::y, rd16(player2 + player_record::y) + 1);
+
+  // Every record, free or live, of the moving tables.
+  a0 = enemy_table.address + 2;
+  d7 = enemy_table.records - 1;
+LOOP(0x89D0)
+  record_down(enemy_table.size);
+  if (dbf(d7)) GOTO(0x89D0);
+  a0 = grenade_table.address + 2;
+  d7 = grenade_table.records - 1;
+LOOP(0x89E0)
+  record_down(grenade_table.size);
+  if (dbf(d7)) GOTO(0x89E0);
+  a0 = explosion_table.address + 2;
+  d7 = explosion_table.records - 1;
+LOOP(0x89F0)
+  record_down(explosion_table.size);
+  if (dbf(d7)) GOTO(0x89F0);
+  a0 = installation_table.address + 2;
+  d7 = installation_table.records - 1;
+LOOP(0x8A00)
+  record_down(installation_table.size);
+  if (dbf(d7)) GOTO(0x8A00);
+  a0 = bullet_table.address + 2;
+  d7 = bullet_table.records - 1;
+LOOP(0x8A10)
+  record_down(bullet_table.size);
+  if (dbf(d7)) GOTO(0x8A10);
+  a0 = homing_unit_table.address + 6;
+  d7 = homing_unit_table.records - 1;
+LOOP(0x8A20)
+  record_down(homing_unit_table.size);
+  if (dbf(d7)) GOTO(0x8A20);
+  a0 = vehicle_table.address + 4;
+  d7 = vehicle_table.records - 1;
+LOOP(0x8A30)
+  record_down(vehicle_table.size);
+  if (dbf(d7)) GOTO(0x8A30);
+  a0 = projectile_table.address + 4;
+  d7 = projectile_table.records - 1;
+LOOP(0x8A40)
+  record_down(projectile_table.size);
+  if (dbf(d7)) GOTO(0x8A40);
+  a0 = debris_table.address + 4;
+  d7 = debris_table.records - 1;
+LOOP(0x8A50)
+  record_down(debris_table.size);
+  if (dbf(d7)) GOTO(0x8A50);
+  a0 = effect_table.address + 2;
+  d7 = effect_table.records - 1;
+LOOP(0x8A60)
+  record_down(effect_table.size);
+  if (dbf(d7)) GOTO(0x8A60);
+  a0 = goal_record.address + 4;
+  d7 = goal_record.records - 1;
+LOOP(0x8A70)
+  record_down(goal_record.size);
+  if (dbf(d7)) GOTO(0x8A70);
+  // The game moves the dot bullets by their word +0, which is their x: a
+  // slip of the game's own, kept as it plays.
+  a0 = dot_bullet_table.address + 0;
+  d7 = dot_bullet_table.records - 1;
+LOOP(0x8A80)
+  record_down(dot_bullet_table.size);
+  if (dbf(d7)) GOTO(0x8A80);
+
+  // Row phase: column 0, 1 or 2 at lines 9, 19 and 29 of each 32.
+  put<W>(d0, rd16(scroll_pos) & 0x1F);
+  d1 = 0;
+  cmp<W>(9, d0);
+  if (cc_eq()) GOTO(0x8AB0);
+  d1 = 1;
+  cmp<W>(19, d0);
+  if (cc_eq()) GOTO(0x8AB0);
+  d1 = 2;
+  cmp<W>(29, d0);
+  if (cc_eq()) GOTO(0x8AB0);
+  RTS();
+HERE(0x8AB0)
+  put<W>(d0, rd16(scroll_pos));
+  a3 = bg_ring + ring_row_bytes * ((0xC0 - (d0 & 0xE0)) & 0xFF) + 32 * d1;
+  a4 = collision_map + ((d0 + 32) & 0x3E0) + 4 * d1;
+  wr32(a4, 0);
+  wr32(a4 + collision_row_bytes, 0);
+  a2 = rd32(level_map_pointer);
+  d0 = rd8(a2);
+  a2 += 1;
+  wr16(last_block, d0);
+  cmp<B>(0xFF, d0);
+  if (cc_ne()) GOTO(0x8B10);
+
+  // The map's end: back onto the byte before the marker, which stands in
+  // for every later block; the colour burst leaves colour 0 black.
+  a2 -= 2;
+  wr32(level_map_pointer, a2);
+  d1 = 0xFFFE;
+LOOP(0x8B00)
+  wr16(palette_regs, d1);
+  if (dbf(d1)) GOTO(0x8B00);
+  d0 = rd8(a2);
+  a2 += 1;
+HERE(0x8B10)
+  wr32(level_map_pointer, a2);
+  a0 = a3;
+  btst<B>(7, d0);
+  if (cc_eq()) JMP(0x008D4C);
+  JSR(0x008D4C, 0x8B40)
+
+  // The block's object list, each entry placed from the block's corner.
+LOOP(0x8B44)
+  d0 = rd8(a2);
+  a2 += 1;
+  if (d0 == 0) GOTO(0x8BD6);
+  cmp<B>(0xF1, d0);
+  if (cc_ne()) GOTO(0x8B64);
+  JSR(0x006F2A, 0x8B60)
+  GOTO(0x8B44);
+HERE(0x8B64)
+  cmp<B>(0xF2, d0);
+  if (cc_ne()) GOTO(0x8B6C);
+  JSR(0x006F22, 0x8B68)
+  GOTO(0x8B44);
+HERE(0x8B6C)
+  cmp<B>(0xF3, d0);
+  if (cc_ne()) GOTO(0x8B74);
+  JSR(0x006F3A, 0x8B70)
+  GOTO(0x8B44);
+HERE(0x8B74)
+  cmp<B>(0xF4, d0);
+  if (cc_ne()) GOTO(0x8B80);
+  JSR(0x006F32, 0x8B78)
+  GOTO(0x8B44);
+
+  // A stamp: code c, position byte q (entry q mod 64 of spawn_table);
+  // codes 1-125 mark their cell solid; 126 and up show stamp c - 1.
+HERE(0x8B80)
+  d2 = (rd8(a2) * 4) & 0xFF;
+  a2 += 1;
+  a0 = a3 + sext16(rd16(spawn_table + d2));
+  cmp<B>(125, d0);
+  if (cc_hi()) GOTO(0x8BA8);
+  wr8(a4 + sext16(rd16(spawn_table + d2 + 2)), 0xFF);
+  GOTO(0x8BAA);
+HERE(0x8BA8)
+  d0 -= 1;
+HERE(0x8BAA)
+  JSR(0x008BDE, 0x8BC0)
+  GOTO(0x8B44);
+HERE(0x8BD6)
+  wr32(level_map_pointer, a2);
+  RTS();
+END_ROUTINE
+
+// $8BDE: stamp d0.b over the ring at a0, colour 0 transparent; a0 ends 16
+// rows down. d0-d5 kept.
+ROUTINE(level_map_read_objects, 0x008BDE)
+  save_regs(dregs(0, 5));
+  a1 = map_stamps + (((d0 & 0xFF) * map_stamp_bytes) & 0xFFFF);
+  d1 = stamp_lines - 1;
+LOOP(0x8BF0)
+  d2 = rd16(a1);
+  d3 = rd16(a1 + 2);
+  d4 = rd16(a1 + 4);
+  d5 = rd16(a1 + 6);
+  a1 += 8;
+  d0 = ~(d2 | d3 | d4 | d5) & 0xFFFF;
+  wr16(a0, (rd16(a0) & d0) | d2);
+  wr16(a0 + 2, (rd16(a0 + 2) & d0) | d3);
+  wr16(a0 + 4, (rd16(a0 + 4) & d0) | d4);
+  wr16(a0 + 6, (rd16(a0 + 6) & d0) | d5);
+  a0 += ring_row_bytes;
+  if (dbf(d1)) GOTO(0x8BF0);
+  restore_regs(dregs(0, 5));
+  RTS();
+END_ROUTINE
+
+// $8D1E: fills the whole ring with the block of the map's first byte, the
+// section's filler; the map pointer stays where it is.
+ROUTINE(level_map_prefill, 0x008D1E)
+  a0 = rd32(level_map_pointer);
+  d0 = rd8(a0);
+  wr16(last_block, d0);
+  d2 = d0;
+  a0 = bg_ring;
+  d3 = ring_rows / block_lines - 1;
+LOOP(0x8D2E)
+  d4 = 2;
+LOOP(0x8D32)
+  d0 = d2;
+  JSR(0x008D4C, 0x8D3A)
+  a0 += ring_row_bytes / 3;
+  if (dbf(d4)) GOTO(0x8D32);
+  a0 += ring_row_bytes * block_lines - ring_row_bytes;
+  if (dbf(d3)) GOTO(0x8D2E);
+  RTS();
+END_ROUTINE
+
+// $8D4C: ground block d0 AND $7F into the ring at a0 (32 rows of 64
+// pixels); d0 ends as the block's offset, a0 where it was.
+ROUTINE(level_map_advance, 0x008D4C)
+  d0 = (d0 & 0x7F) * ground_block_bytes;
+  a1 = ground_blocks + d0;
+  d1 = block_lines - 1;
+LOOP(0x8D5C)
+  for (u32 i = 0; i < 32; i += 4) wr32(a0 + i, rd32(a1 + i));
+  a1 += 32;
+  a0 += ring_row_bytes;
+  if (dbf(d1)) GOTO(0x8D5C);
+  a0 -= ring_row_bytes * block_lines;
+  RTS();
+END_ROUTINE
+
+// $8E82: player 1's out-of-play plate, once, at the end of the first frame
+// without lives.
+ROUTINE(sub_008E82, 0x008E82)
+  tst<W>(rd16(player1 + player_record::lives));
+  if (cc_ne()) GOTO(0x8E94);
+  tst<W>(rd16(player1 + player_record::plate_latch));
+  if (cc_ne()) GOTO(0x8E94);
+  JSR(0x008E24, 0x8E90)
+  wr8(player1 + player_record::plate_latch, 0xFF);
+HERE(0x8E94)
+  RTS();
+END_ROUTINE
+
+// $8E96: the same for player 2.
+ROUTINE(sub_008E96, 0x008E96)
+  tst<W>(rd16(player2 + player_record::lives));
+  if (cc_ne()) GOTO(0x8EAA);
+  tst<W>(rd16(player2 + player_record::plate_latch));
+  if (cc_ne()) GOTO(0x8EAA);
+  JSR(0x008DC6, 0x8EA6)
+  wr8(player2 + player_record::plate_latch, 0xFF);
+HERE(0x8EAA)
+  RTS();
+END_ROUTINE
+
+// $8EAC: the game loop of a mission, one game frame a pass: developer keys,
+// the frame pacing and the panel, every update, the scroll step, the
+// drawing, the plates; the horizontal section at its switch point; then
+// the end tests. Returns when the mission is over: exit_request set
+// (completed) or no player left (failed).
+ROUTINE(frame_vertical, 0x008EAC)
+HERE(0x8EAC)
+  tst<W>(rd16(dev_mode));
+  if (cc_eq()) GOTO(0x8EE2);
+  d0 = rd8(last_key);
+  cmp<B>(1, d0);
+  if (cc_cs()) GOTO(0x8ECC);
+  cmp<B>(9, d0);
+  if (cc_hi()) GOTO(0x8ECC);
+  put<W>(d0, d0 - 1); // Esc and 1-8 play samples 0-8
+  JSR(0x00E756, 0x8EC6)
+  d0 = rd8(last_key);
+HERE(0x8ECC)
+  cmp<B>(25, d0); // P: the mission counts as completed
+  if (cc_ne()) GOTO(0x8ED8);
+  wr8(exit_request, 0xFF);
+  RTS();
+HERE(0x8ED8)
+  tst<W>(rd16(dev_freerun));
+  if (cc_eq()) GOTO(0x8EE2);
+  cmp<B>(57, d0); // space: no wait, no panel
+  if (cc_eq()) GOTO(0x8EEA);
+
+  HOOK(0x8EE2)
+  JSR(0x0091E0, 0x8EE6)
+  JSR(0x007E06, 0x8EEA)
+  HOOK_AT(0x008EEA)
+
+  JSR(0x00A2C2, 0x8EEE)
+  JSR(0x0071E8, 0x8EF2)
+  JSR(0x00A544, 0x8EF6)
+  JSR(0x00A5FC, 0x8EFA)
+  JSR(0x00AE1A, 0x8EFE)
+  JSR(0x006C28, 0x8F02)
+  JSR(0x006CFA, 0x8F06)
+  JSR(0x006FB0, 0x8F0A)
+  JSR(0x006950, 0x8F0E)
+  JSR(0x009FA4, 0x8F12)
+  JSR(0x00A526, 0x8F16)
+  JSR(0x00B46E, 0x8F1A)
+  JSR(0x00B944, 0x8F1E)
+  JSR(0x00AC5E, 0x8F22)
+  JSR(0x00A3FE, 0x8F26)
+  JSR(0x00AE7A, 0x8F2A)
+  JSR(0x00922E, 0x8F2E)
+  timing_colour(0x417);
+  JSR(0x00B09A, 0x8F40)
+  JSR(0x00AFA2, 0x8F44)
+  JSR(0x00B386, 0x8F48)
+  timing_colour(0x444);
+  JSR(0x00899A, 0x8F5A)
+  timing_colour(0x050);
+  tst<W>(rd16(dev_freerun));
+  if (cc_eq()) GOTO(0x8F74);
+  cmp<B>(57, rd8(last_key));
+  if (cc_eq()) GOTO(0x900C);
+HERE(0x8F74)
+  JSR(0x00893C, 0x8F7C)
+  timing_colour(0x222);
+  timing_colour(0x000);
+  JSR(0x006E4C, 0x8F9C)
+  timing_colour(0x741);
+  JSR(0x0060AA, 0x8FAE)
+  JSR(0x006D12, 0x8FB2)
+  JSR(0x0063DE, 0x8FB6)
+  JSR(0x00652E, 0x8FBA)
+  JSR(0x0066F4, 0x8FBE)
+  JSR(0x005B32, 0x8FC2)
+  JSR(0x005946, 0x8FC6)
+  HOOK_AT(0x008FC6)
+  timing_colour(0x400);
+  JSR(0x005E32, 0x8FD8)
+  JSR(0x00660C, 0x8FDC)
+  JSR(0x006812, 0x8FE0)
+  JSR(0x005F1A, 0x8FE4)
+  timing_colour(0x444);
+  timing_colour(0x000);
+  JSR(0x00B6EA, 0x9004)
+  JSR(0x008E82, 0x9008)
+  JSR(0x008E96, 0x900C)
+  wr16(fx_bank, rd16(fx_bank) + 1);
+
+  cmp<W>(vertical_section_end, rd16(scroll_pos));
+  if (cc_ne()) GOTO(0x902C);
+  JSR(0x0045D6, 0x901C)
+  JSR(0x00474A, 0x9020)
+  put<W>(d0, add<W>(rd16(player2 + player_record::lives), rd16(player1 + player_record::lives)));
+  if (cc_eq()) RTS();
+HERE(0x902C)
+  tst<W>(rd16(exit_request));
+  if (cc_ne()) RTS();
+  put<W>(d0, add<W>(rd16(player2 + player_record::lives), rd16(player1 + player_record::lives)));
+  if (cc_ne()) GOTO(0x9044);
+  tst<W>(rd16(dev_freerun));
+  if (cc_eq()) RTS();
+HERE(0x9044)
+  if (kit_budget(0x8EAC)) return;
+  GOTO(0x8EAC);
 END_ROUTINE

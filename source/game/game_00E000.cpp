@@ -3,9 +3,14 @@
 // that the resident file service fills on the first miss. Beside it stand
 // the game's own floppy-controller routines, used only by the high-score
 // write; the controller and its DMA chip are not emulated, so their
-// register writes are stored in the I/O image and reach no disk.
+// register writes are stored in the I/O image and reach no disk. Before
+// them, the digitised sample player: Timer A writes one byte a time to the
+// volume register of YM channel A or B, whose tone and noise are off, while
+// the YM driver keeps off the channel through its lock.
+#include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/routine_kit.h"
+#include "game/ym_driver.h"
 
 namespace {
 
@@ -39,7 +44,148 @@ constexpr u32 request_name = loader_request + 14;
 
 inline bool signed_less(u32 a, u32 b) { return static_cast<i32>(a) < static_cast<i32>(b); }
 
+// The sample player. Channel A plays through register 8, B through 9.
+constexpr u32 sample_next_a = 0x000144; // long: the next byte
+constexpr u32 sample_last_a = 0x000148; // long: the sample's last byte
+constexpr u32 sample_next_b = 0x00014C;
+constexpr u32 sample_last_b = 0x000150;
+constexpr u32 sample_playing = 0x000158; // byte A, byte B ($FF playing); a word for both
+constexpr u32 sample_table = 0x00E86A;   // 9 x (first byte, last byte)
+constexpr u32 handler_idle = 0x00E660;
+constexpr u32 handler_a = 0x00E66A;
+constexpr u32 handler_b = 0x00E68E;
+constexpr u32 handler_both = 0x00E6B2;
+constexpr u32 isra_timer_a = 5;
+
+// The next byte of a channel to its volume register; the hook before the
+// data write lets the host tag it as a sample write.
+template <u32 hook_address> inline void play_sample_byte(u32 reg, u32 next) {
+  wr8(st_io::ym_select, reg);
+  a0 = rd32(next);
+  kit_hook<game_hook_slot(hook_address)>(hook_address);
+  wr8(st_io::ym_data, rd8(a0));
+  a0 += 1;
+  wr32(next, a0);
+}
+
 } // namespace
+
+// $E660: Timer A with no sample playing: only the acknowledge.
+ROUTINE(timer_a_isr_idle, 0x00E660)
+  wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
+  RTE();
+END_ROUTINE
+
+// $E66A: Timer A, channel A playing. a0 kept.
+ROUTINE(timer_a_isr_sample, 0x00E66A)
+  push32(a0);
+  play_sample_byte<0x00E678>(8, sample_next_a);
+  a0 = pop32();
+  wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
+  RTE();
+END_ROUTINE
+
+// $E68E: Timer A, channel B playing. a0 kept.
+ROUTINE(sub_00E68E, 0x00E68E)
+  push32(a0);
+  play_sample_byte<0x00E69C>(9, sample_next_b);
+  a0 = pop32();
+  wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
+  RTE();
+END_ROUTINE
+
+// $E6B2: Timer A, both channels playing. a0 kept.
+ROUTINE(sub_00E6B2, 0x00E6B2)
+  push32(a0);
+  play_sample_byte<0x00E6C0>(8, sample_next_a);
+  play_sample_byte<0x00E6D6>(9, sample_next_b);
+  a0 = pop32();
+  wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
+  RTE();
+END_ROUTINE
+
+// $E6EC: starts sample d0.w (0-8) on channel A, at once, replacing one that
+// plays there: tone and noise A off (interrupts masked, so that no sample
+// interrupt comes between the register select and its write), the driver's
+// lock, the pointers, the handler for what now plays, and Timer A running.
+// a0, a1 kept; d0.w returns x 8, d1.b the register 7 value written.
+ROUTINE(sub_00E6EC, 0x00E6EC)
+  HOOK(0x00E6EC)
+  save_regs(aregs(0, 1));
+  push16(get_sr());
+  set_sr(0x2700);
+  wr8(st_io::ym_select, 7);
+  put<B>(d1, rd8(st_io::ym_select) | 0x09);
+  HOOK(0x00E708)
+  wr8(st_io::ym_data, d1);
+  wr8(ym_lock_a, 0xFF);
+  set_sr(pop16());
+  wr8(sample_playing, 0xFF);
+  put<W>(d0, d0 << 3);
+  wr32(sample_next_a, rd32(sample_table + (d0 & 0xFFFF)));
+  wr32(sample_last_a, rd32(sample_table + 4 + (d0 & 0xFFFF)));
+  wr32(st_io::vector_timer_a, rd8(sample_playing + 1) != 0 ? handler_both : handler_a);
+  JSR(0x00782C, 0xE74E)
+  restore_regs(aregs(0, 1));
+  RTS();
+END_ROUTINE
+
+// $E756: starts sample d0.w on channel B; as the start on channel A.
+ROUTINE(sub_00E756, 0x00E756)
+  HOOK(0x00E756)
+  save_regs(aregs(0, 1));
+  push16(get_sr());
+  set_sr(0x2700);
+  wr8(st_io::ym_select, 7);
+  put<B>(d1, rd8(st_io::ym_select) | 0x12);
+  HOOK(0x00E772)
+  wr8(st_io::ym_data, d1);
+  wr8(ym_lock_b, 0xFF);
+  set_sr(pop16());
+  wr8(sample_playing + 1, 0xFF);
+  put<W>(d0, d0 << 3);
+  wr32(sample_next_b, rd32(sample_table + (d0 & 0xFFFF)));
+  wr32(sample_last_b, rd32(sample_table + 4 + (d0 & 0xFFFF)));
+  wr32(st_io::vector_timer_a, rd8(sample_playing) != 0 ? handler_both : handler_b);
+  JSR(0x00782C, 0xE7B8)
+  restore_regs(aregs(0, 1));
+  RTS();
+END_ROUTINE
+
+// $E7C0: the per-VBL check, from the VBL handler: a channel whose pointer
+// has passed its last byte ends (its lock freed for the driver), and the
+// Timer A handler is chosen for what still plays. Left alone while the
+// title's own sample plays.
+ROUTINE(sub_00E7C0, 0x00E7C0)
+  if (rd16(title_mode) != 0) GOTO(0xE85E);
+  if (rd16(sample_playing) != 0) GOTO(0xE7DA);
+  wr32(st_io::vector_timer_a, handler_idle);
+  RTS();
+HERE(0xE7DA)
+  wr16(st_io::palette_regs, 0);
+  if (rd8(sample_playing) == 0) GOTO(0xE802);
+  if (rd32(sample_last_a) >= rd32(sample_next_a)) GOTO(0xE802);
+  wr8(ym_lock_a, 0);
+  wr8(sample_playing, 0);
+HERE(0xE802)
+  if (rd8(sample_playing + 1) == 0) GOTO(0xE81E);
+  if (rd32(sample_last_b) >= rd32(sample_next_b)) GOTO(0xE81E);
+  wr8(ym_lock_b, 0);
+  wr8(sample_playing + 1, 0);
+HERE(0xE81E)
+  put<W>(d0, rd16(sample_playing));
+  if ((d0 & 0xFFFF) == 0) {
+    wr32(st_io::vector_timer_a, handler_idle);
+  } else if ((d0 & 0xFFFF) == 0xFFFF) {
+    wr32(st_io::vector_timer_a, handler_both);
+  } else if (rd8(sample_playing) != 0) {
+    wr32(st_io::vector_timer_a, handler_a);
+  } else {
+    wr32(st_io::vector_timer_a, handler_b);
+  }
+HERE(0xE85E)
+  RTS();
+END_ROUTINE
 
 // $E8B2: multi-sector transfer to the disk (writes), from long $16C, word
 // $276 sectors from track $168, sector $16A on. Each sector gets two

@@ -1,6 +1,8 @@
 // Page $F000: the unpacker of the game's squeezed files (a Huffman code
 // tree, then a bit stream read from bit 0 of each byte up, with byte $90 as
-// a run marker), which the loaders call after the 29-byte file header.
+// a run marker), which the loaders call after the 29-byte file header; and
+// the title's sample player.
+#include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/routine_kit.h"
 
@@ -12,7 +14,52 @@ constexpr u32 end_leaf = 0xFEFF;     // the leaf of symbol 256, the end of data
 constexpr u32 end_symbol = 256;
 constexpr u32 run_marker = 0x90;
 
+constexpr u32 title_sample_ptr = 0x0001E0; // long: the next sample byte
+constexpr u32 title_sample = 0x066F38;     // 2,772 signed bytes
+constexpr u32 title_sample_last = 0x067A0B;
+constexpr u32 title_ym_table = 0x067A0C;   // 256 x (3 register/value pairs, 2 spare bytes)
+
+// MOVEP: the bytes of the value, high first, to every second address.
+inline void movep_l(u32 value, u32 address) {
+  for (u32 i = 0; i < 4; ++i) wr8(address + 2 * i, value >> (24 - 8 * i));
+}
+inline void movep_w(u32 value, u32 address) {
+  wr8(address, value >> 8);
+  wr8(address + 2, value);
+}
+
 } // namespace
+
+// $F816: Timer A during the title: one byte of the looping sample becomes
+// three YM register writes from the ready-made table (the second pair goes
+// through $FF8804/$FF8806, images of the YM ports). Every register kept.
+ROUTINE(sub_00F816, 0x00F816)
+  save_regs(dregs(0, 1) | aregs(0, 1));
+  d0 = 0;
+  a0 = rd32(title_sample_ptr);
+  put<B>(d0, rd8(a0));
+  a0 += 1;
+  wr32(title_sample_ptr, a0);
+  if (a0 <= title_sample_last) GOTO(0xF83A);
+  wr32(title_sample_ptr, title_sample);
+HERE(0xF83A)
+  put<B>(d0, d0 + 0x80);
+  put<W>(d0, (d0 & 0xFF) << 3);
+  a1 = title_ym_table;
+  d1 = rd32(a1 + (d0 & 0xFFFF));
+  put<W>(d0, rd16(a1 + (d0 & 0xFFFF) + 4));
+  a1 = st_io::ym_select;
+  movep_l(d1, a1);
+  movep_w(d0, a1);
+  restore_regs(dregs(0, 1) | aregs(0, 1));
+  wr8(st_io::mfp_isra, bclr<B>(5, rd8(st_io::mfp_isra)));
+  RTE();
+END_ROUTINE
+
+// $F864: an interrupt routine that only returns; no vector points at it.
+ROUTINE(sub_00F864, 0x00F864)
+  RTE();
+END_ROUTINE
 
 // $FC88: expands the squeezed data at a4 (just after the header; a1 = end
 // of the packed data) into a6, with the node table at a3. Returns a6 past

@@ -16,7 +16,9 @@
 //   STOP(0x2300, 0x75C8)               STOP #$2300, continuing at the label
 //   WAIT_VBL_FLAG(0x75D0)              busy-wait loop head on the VBL
 //   TRAP(0x75D4, 0x75D6)               TRAP/Line-A/ILLEGAL served by the host
-//   HOOK(0x009306)                     a hook point
+//   HOOK(0x009306)                     a hook point (and a label)
+//   HOOK_AT(0x00893C)                  a hook point where a label stands
+//   LOOP_HOOK(0x005E3A)                a loop head that is a hook point
 //   DIVU(d0, d1, 0x75E0)  DIVS(...)    divisions (zero: the 68000 exception)
 //   END_ROUTINE
 //
@@ -48,7 +50,7 @@ template <int S> inline void wr(u32 addr, u32 v) {
   else wr32(addr, v);
 }
 
-// --- the 68000 stack ----------------------------------------------------------
+// --- the 68000 stack and address-register steps -------------------------------
 
 inline void push32(u32 v) { a7 -= 4; wr32(a7, v); }
 inline void push16(u32 v) { a7 -= 2; wr16(a7, v); }
@@ -56,13 +58,60 @@ inline u32 pop32() { const u32 v = rd32(a7); a7 += 4; return v; }
 inline u32 pop16() { const u32 v = rd16(a7); a7 += 2; return v; }
 #define POP32() pop32()
 
+// A byte on the stack takes a whole word slot (a7 stays even) and sits in
+// its high half: MOVE.B d0,-(a7) writes the byte at the new a7.
+inline void push8(u32 v) { a7 -= 2; wr8(a7, v); }
+inline u32 pop8() { const u32 v = rd8(a7); a7 += 2; return v; }
+
+// (An)+ and -(An) for any address register: the step is the operand size,
+// but 2 for a byte on a7. postinc returns the address to use, predec the
+// new register value: MOVE.B (a0)+,d0 is
+// put<B>(d0, move<B>(rd8(postinc<B>(a0)))).
+template <int S> inline u32 an_step(const u32& an) { return S == 1 && &an == &a7 ? 2 : S; }
+template <int S> inline u32 postinc(u32& an) {
+  const u32 at = an;
+  an += an_step<S>(an);
+  return at;
+}
+template <int S> inline u32 predec(u32& an) {
+  an -= an_step<S>(an);
+  return an;
+}
+
+// MOVEA.W/L: a word is sign-extended into the whole address register.
+// put<W> is for data registers only: on an address register it would keep
+// the upper word, which no 68000 instruction does.
+template <int S> inline void movea(u32& an, u32 v) {
+  static_assert(S == 2 || S == 4, "MOVEA is word or long");
+  an = sext<S>(v);
+}
+
+// MOVEP.W/L: the register's bytes, highest first, to or from every other
+// byte from addr on (the peripherals on one half of the data bus). Flags
+// stay. MOVEP.W d0,0(a1) is movep_store<W>(d0, a1); MOVEP.L 0(a1),d0 is
+// d0 = movep_load<L>(a1); the word form is put<W>(d0, movep_load<W>(a1)).
+template <int S> inline void movep_store(u32 v, u32 addr) {
+  static_assert(S == 2 || S == 4, "MOVEP is word or long");
+  for (int i = 0; i < S; ++i) wr8(addr + 2 * i, v >> (8 * (S - 1 - i)));
+}
+template <int S> inline u32 movep_load(u32 addr) {
+  static_assert(S == 2 || S == 4, "MOVEP is word or long");
+  u32 v = 0;
+  for (int i = 0; i < S; ++i) v = v << 8 | rd8(addr + 2 * i);
+  return v;
+}
+
 // MOVEM.L/W list,-(An) and MOVEM.L/W (An)+,list on any address register,
 // and the forms with a plain address. Memory order is always d0..d7, a0..a7.
+// Where the list holds the base register itself, the 68000 stores the value
+// it had before the instruction, and a load through (An)+ leaves it at the
+// incremented address instead of the value read.
 template <int S = L> inline void movem_push(u16 list, u32& an) {
+  const u32 before = an;
   for (int i = 15; i >= 0; --i)
     if (list & (1u << i)) {
       an -= S;
-      wr<S>(an, *cpu_reg[i]);
+      wr<S>(an, cpu_reg[i] == &an ? before : *cpu_reg[i]);
     }
 }
 template <int S = L> inline void movem_pop(u16 list, u32& an) {
@@ -70,7 +119,7 @@ template <int S = L> inline void movem_pop(u16 list, u32& an) {
     if (list & (1u << i)) {
       const u32 v = rd<S>(an);
       an += S;
-      *cpu_reg[i] = S == W ? sext16(v) : v;
+      if (cpu_reg[i] != &an) *cpu_reg[i] = S == W ? sext16(v) : v;
     }
 }
 template <int S = L> inline u32 movem_store(u16 list, u32 addr) {
@@ -81,6 +130,7 @@ template <int S = L> inline u32 movem_store(u16 list, u32 addr) {
     }
   return addr;
 }
+// The loaded values all stay, the base register's too: no write-back.
 template <int S = L> inline u32 movem_load(u16 list, u32 addr) {
   u32 an = addr;
   movem_pop<S>(list, an);
@@ -234,7 +284,15 @@ inline bool kit_divide(u32& reg, u32 src, u32 next, u32 (*op)(u32, u32)) {
 
 #define HOOK(addr) \
   LABEL(addr)      \
-  kit_hook<game_hook_slot(addr)>(addr);
+  HOOK_AT(addr)
+// A hook point where a label already stands: a routine's entry, a call's
+// return address. It adds no label.
+#define HOOK_AT(addr) kit_hook<game_hook_slot(addr)>(addr);
+// A hook point on a loop head: the budget check comes first, so a game
+// resumed at the label after a budget stop runs the hook once, not twice.
+#define LOOP_HOOK(addr) \
+  LOOP(addr)            \
+  HOOK_AT(addr)
 
 #define DIVU(reg, src, next)                   \
   if (kit_divide(reg, src, next, divu)) return; \

@@ -18,3 +18,26 @@ struct sprite {
     char hash[16];  // content hash, filled on first use by the graphics packs
     int32_t hash_valid;
 };
+
+// A sprite with zeroed pixels and mask and one reference; null when the
+// memory cannot be had.
+sprite* sprite_new(int width, int height);
+// Both accept null; the last unreference frees the pictures and the record.
+sprite* sprite_ref(sprite* spr);
+void sprite_unref(sprite* spr);
+
+// ST bit-plane lines to palette indices: line_count lines of `groups`
+// 16-pixel groups, each group four big-endian plane words (plane 0 first,
+// leftmost pixel in bit 15), contiguous at 8 x groups bytes a line. Writes
+// line_count x 16 x groups indices.
+void planes_to_idx(const uint8_t* lines, int line_count, int groups, uint8_t* out);
+
+// The bounding box of the mask's drawn pixels as a new sprite, its hot spot
+// the origin plus the box's corner; null when nothing is drawn.
+sprite* crop(const uint8_t* pixels, const uint8_t* mask, int lines, int width, int origin_x, int origin_y);
+
+// The picture of a unit key taken from the game's own graphics tables in the
+// memory image (type = the unit kind 0..11); null for an unknown type, an id
+// outside the type's range, a table beyond the 4 MB image, or a picture
+// without a drawn pixel. The caller owns the reference.
+sprite* rom_sprite(int type, int id, int frame_byte);

@@ -195,6 +195,10 @@ inline bool cc_lt() { return fn != fv; }
 inline bool cc_gt() { return !fz && fn == fv; }
 inline bool cc_le() { return fz || fn != fv; }
 
+// Scc: a byte of all ones when the condition holds, else 0; flags stay.
+// SMI d0 is put<B>(d0, scc(cc_mi())); ST and SF are scc(true) and scc(false).
+inline u32 scc(bool condition) { return condition ? 0xFFu : 0u; }
+
 // DBRA's counter step: decrements the low word, true while it has not
 // passed -1 (the branch is taken).
 inline bool dbf(u32& reg) {

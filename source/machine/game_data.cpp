@@ -4,13 +4,16 @@
 #include "machine/game_data.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "host/platform.h"
 
@@ -98,31 +101,88 @@ selection source = [] {
   return s;
 }();
 
-struct image_search {
-  const char* directory;
+// The size of a regular file at path; -1 for anything else (missing, a
+// folder, a pipe or a device, whose reading could block for ever).
+long long regular_file_size(const char* path) {
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return static_cast<long long>(info.st_size);
+}
+
+int collect_name(const char* name, void* user) {
+  static_cast<std::vector<std::string>*>(user)->emplace_back(name);
+  return 1;
+}
+
+// The accepted image: its bytes, its path and its name.
+struct image_found {
   file_bytes data;
-  char path[path_size];
-  char name[path_size];
+  char path[path_size] = "";
+  char name[path_size] = "";
 };
 
-// Keeps the first ".st" file of the right size and CRC; 0 stops the listing.
-int inspect_vellicor_image(const char* name, void* user) {
-  auto* search = static_cast<image_search*>(user);
+// Accepts a ".st" file of the right size and CRC.
+bool inspect_vellicor_image(const char* directory, const char* name, image_found& found) {
   char path[path_size];
-  if (!path_join(path, sizeof path, search->directory, name)) return 1;
+  if (!path_join(path, sizeof path, directory, name)) return false;
   // The size decides before anything is read: a large file in the folder is
   // passed over without being loaded into memory.
-  struct stat info;
-  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<u64>(info.st_size) != vellicor_image_size)
-    return 1;
+  if (regular_file_size(path) != static_cast<long long>(vellicor_image_size)) return false;
   size_t size = 0;
   file_bytes bytes(read_file(path, &size));
-  if (!bytes || size != vellicor_image_size) return 1;
-  if (game_data_crc32(bytes.get(), size) != vellicor_image_crc) return 1;
-  search->data = std::move(bytes);
-  std::snprintf(search->path, sizeof search->path, "%s", path);
-  std::snprintf(search->name, sizeof search->name, "%s", name);
-  return 0;
+  if (!bytes || size != vellicor_image_size) return false;
+  if (game_data_crc32(bytes.get(), size) != vellicor_image_crc) return false;
+  found.data = std::move(bytes);
+  std::snprintf(found.path, sizeof found.path, "%s", path);
+  std::snprintf(found.name, sizeof found.name, "%s", name);
+  return true;
+}
+
+// Takes the images in name order, so that the same folder gives the same
+// choice on every file system.
+bool find_vellicor_image(const char* directory, image_found& found) {
+  std::vector<std::string> names;
+  port_list_files(directory, ".st", collect_name, &names);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names)
+    if (inspect_vellicor_image(directory, name.c_str(), found)) return true;
+  return false;
+}
+
+// Selects "BKM" when it is a regular file long enough to hold the program
+// block. Anything else of that name is passed over with a log line; the
+// type and size are looked at first, as reading a pipe or a device could
+// block the start-up for ever.
+bool select_bkm(const char* path) {
+  const long long on_disk = regular_file_size(path);
+  if (on_disk < 0) {
+    if (access(path, F_OK) == 0) host_log("Game data: original/BKM is not a regular file");
+    return false;
+  }
+  size_t size = static_cast<size_t>(on_disk);
+  file_bytes bytes;
+  if (size >= bkm_min_size) {
+    bytes.reset(read_file(path, &size));
+    if (!bytes) {
+      host_log("Game data: original/BKM cannot be read");
+      return false;
+    }
+  }
+  // Checked again after the read: the file may have shrunk meanwhile.
+  if (size < bkm_min_size) {
+    host_log("Game data: original/BKM is too short (%u bytes)", static_cast<unsigned>(size));
+    return false;
+  }
+  const u32 crc = game_data_crc32(bytes.get(), size);
+  const bool usual = crc == bkm_usual_crc;
+  std::snprintf(source.desc, sizeof source.desc, "BKM  (CRC32 %08X%s)", crc, usual ? "" : ", not the usual one");
+  if (usual)
+    host_log("Game data: original/BKM (CRC32 %08X)", crc);
+  else
+    host_log("Game data: original/BKM (CRC32 %08X; keeping legacy size-based compatibility)", crc);
+  source.data = std::move(bytes);
+  source.size = size;
+  return true;
 }
 
 } // namespace
@@ -149,33 +209,15 @@ int game_data_init(const char* directory) {
   if (!directory) directory = "";
 
   char path[path_size];
-  if (path_join(path, sizeof path, directory, "BKM")) {
-    size_t size = 0;
-    file_bytes bytes(read_file(path, &size));
-    if (bytes && size >= bkm_min_size) {
-      const u32 crc = game_data_crc32(bytes.get(), size);
-      const bool usual = crc == bkm_usual_crc;
-      std::snprintf(source.desc, sizeof source.desc, "BKM  (CRC32 %08X%s)", crc,
-                    usual ? "" : ", not the usual one");
-      if (usual)
-        host_log("Game data: original/BKM (CRC32 %08X)", crc);
-      else
-        host_log("Game data: original/BKM (CRC32 %08X; keeping legacy size-based compatibility)", crc);
-      source.data = std::move(bytes);
-      source.size = size;
-      return 1;
-    }
-    if (bytes) host_log("Game data: original/BKM is too short (%u bytes)", static_cast<unsigned>(size));
-  }
+  if (path_join(path, sizeof path, directory, "BKM") && select_bkm(path)) return 1;
 
-  image_search search{directory, nullptr, "", ""};
-  port_list_files(directory, ".st", inspect_vellicor_image, &search);
-  if (search.data) {
-    source.data = std::move(search.data);
+  image_found image;
+  if (find_vellicor_image(directory, image)) {
+    source.data = std::move(image.data);
     source.size = vellicor_image_size;
     source.is_vellicor = true;
-    std::snprintf(source.desc, sizeof source.desc, "%.380s  (CRC32 %08X)", search.name, vellicor_image_crc);
-    host_log("Game data: direct Vellicor image %s (CRC32 %08X; %u/%u logical bytes mapped)", search.path,
+    std::snprintf(source.desc, sizeof source.desc, "%.380s  (CRC32 %08X)", image.name, vellicor_image_crc);
+    host_log("Game data: direct Vellicor image %s (CRC32 %08X; %u/%u logical bytes mapped)", image.path,
              vellicor_image_crc, static_cast<unsigned>(vellicor_mapped_size),
              static_cast<unsigned>(vellicor_logical_size));
     return 1;

@@ -31,6 +31,13 @@ void tos_ilog_trim(u32 v) {
   if (k > 0) drop_front(k);
 }
 
+void tos_ilog_rewind(u32 v) {
+  int kept = 0;
+  for (int i = 0; i < n_input_log; ++i)
+    if (input_log[i].vbl < v) input_log[kept++] = input_log[i];
+  n_input_log = kept;
+}
+
 void tos_ilog_clear() { n_input_log = 0; }
 
 int tos_ilog_write(const char* path, u32 start_vbl) {

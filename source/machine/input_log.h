@@ -18,6 +18,10 @@ constexpr int input_log_capacity = 20000;
 void tos_ilog(int type, int a, int b);
 // Drops the entries at the front that are older than VBL v.
 void tos_ilog_trim(u32 v);
+// Drops the entries at or after VBL v: the timeline a state load abandons.
+// The host calls it after every load with the loaded VBL, so that the
+// inputs of a later crash report come from one timeline, in VBL order.
+void tos_ilog_rewind(u32 v);
 void tos_ilog_clear();
 // Writes the log as text, from start_vbl on, after the patch switches.
 // 1 on success; 0 when the file cannot be opened or written whole.

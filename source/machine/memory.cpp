@@ -17,8 +17,14 @@ namespace {
 constexpr u32 acia_kbd_status = 0xFFFC00;
 constexpr u32 acia_kbd_data = 0xFFFC02;
 constexpr u32 acia_midi_status = 0xFFFC04;
-constexpr u32 ym_select = 0xFF8800;
-constexpr u32 ym_data = 0xFF8802;
+// The sound chip answers across $FF8800-$FF88FF: at an even address with
+// bit 1 clear it takes a register select (and reads back the selected
+// register), with bit 1 set a data write; odd addresses never reach it. A
+// word, long or MOVEP write therefore selects and writes in one go.
+constexpr u32 ym_first = 0xFF8800;
+constexpr u32 ym_last = 0xFF88FF;
+constexpr bool ym_port(u32 addr) { return addr >= ym_first && addr <= ym_last && (addr & 1) == 0; }
+constexpr bool ym_select_port(u32 addr) { return ym_port(addr) && (addr & 2) == 0; }
 
 u8 ym_regs[16];
 int ym_sel;
@@ -45,7 +51,6 @@ void refresh_register(u32 addr) {
       }
       break;
     case acia_midi_status: cell = 0x02; break;
-    case ym_select: cell = ym_regs[ym_sel]; break;
     default: break;
   }
 }
@@ -53,6 +58,20 @@ void refresh_register(u32 addr) {
 void ym_log(u8 reg, u8 value) {
   if (ym_n >= ym_log_capacity) return;
   ym_ev[ym_n++] = {g_cpu.sub_vbl_time, reg, value};
+}
+
+void ym_write(u32 addr, u8 byte) {
+  if (!(addr & 2)) {
+    ym_sel = byte > 15 ? 15 : byte;
+    return;
+  }
+  ym_regs[ym_sel] = byte;
+  const bool tagged = g_ym_tag != 0;
+  g_ym_tag = 0;
+  if (tagged && ym_sel >= 7 && ym_sel <= 9)
+    ym_log(static_cast<u8>(16 + ym_sel), byte);
+  else if (ym_sel <= 13)
+    ym_log(static_cast<u8>(ym_sel), byte);
 }
 
 } // namespace
@@ -71,7 +90,11 @@ u32 io_read(u32 addr, int size) {
   if (addr >= io_base) {
     refresh_register(addr);
     u32 v = 0;
-    for (int i = 0; i < size && addr + i <= address_mask; ++i) v = v << 8 | io[(addr + i) & (io_size - 1)];
+    for (int i = 0; i < size && addr + i <= address_mask; ++i) {
+      u8& cell = io[(addr + i) & (io_size - 1)];
+      if (ym_select_port(addr + i)) cell = ym_regs[ym_sel];
+      v = v << 8 | cell;
+    }
     return v;
   }
   return 0;
@@ -80,26 +103,12 @@ u32 io_read(u32 addr, int size) {
 void io_write(u32 addr, int size, u32 value) {
   addr &= address_mask;
   if (addr < io_base || size < 1) return;
-  for (int i = 0; i < size && addr + i <= address_mask; ++i)
-    io[(addr + i) & (io_size - 1)] = static_cast<u8>(value >> (8 * (size - 1 - i)));
-  if (addr == acia_kbd_data) {
-    if (tx_n < tx_capacity) txq[tx_n++] = static_cast<u8>(value);
-    return;
+  for (int i = 0; i < size && addr + i <= address_mask; ++i) {
+    const u8 byte = static_cast<u8>(value >> (8 * (size - 1 - i)));
+    io[(addr + i) & (io_size - 1)] = byte;
+    if (ym_port(addr + i)) ym_write(addr + i, byte);
   }
-  if (addr == ym_select || addr == ym_data) {
-    u8 byte = static_cast<u8>(size == 1 ? value : value >> 8);
-    if (addr == ym_select) {
-      ym_sel = byte > 15 ? 15 : byte;
-      return;
-    }
-    ym_regs[ym_sel] = byte;
-    bool tagged = g_ym_tag != 0;
-    g_ym_tag = 0;
-    if (tagged && ym_sel >= 7 && ym_sel <= 9)
-      ym_log(static_cast<u8>(16 + ym_sel), byte);
-    else if (ym_sel <= 13)
-      ym_log(static_cast<u8>(ym_sel), byte);
-  }
+  if (addr == acia_kbd_data && tx_n < tx_capacity) txq[tx_n++] = static_cast<u8>(value);
 }
 
 int ym_take(ym_event* dst, int n) {

@@ -33,9 +33,6 @@ ROUTINE(test_typed_keys, 0xC00700) // $2110: the key path's last stage
   keys_seen.push_back(static_cast<u8>(d0));
   RTS();
 END_ROUTINE
-ROUTINE(test_sample_check, 0xC00800) // $E7C0: the sample player's VBL check
-  RTS();
-END_ROUTINE
 ROUTINE(test_text_slot, 0xC00900) // $8934: the jump slot of the text printer
   JMP(0x008584);
 END_ROUTINE
@@ -85,7 +82,6 @@ TEST_F(BootToTitle, TheColdStartLoadsFromTheDataFileAndReachesTheGameStart) {
   ASSERT_NE(boot, nullptr);
   tos_load_state(boot.get());
   register_routine(0x002110, test_typed_keys);
-  register_routine(0x00E7C0, test_sample_check);
   register_routine(0x008934, test_text_slot);
 
   // The host's steps, until the game leaves the routines written so far.

@@ -13,7 +13,9 @@
 #include "machine/io_devices.h"
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
+#include "game/mission_ram.h"
 #include "support/machine_fixture.h"
+#include "support/mission_builder.h"
 #include "support/resume_check.h"
 #include "support/synthetic_disk.h"
 
@@ -266,6 +268,27 @@ TEST_F(DiskLoads, TheMissionLoadReadsTheChosenMissionsFiles) {
     EXPECT_EQ(rd16(at + 2 * p), shifted_left(w, 3));
     EXPECT_EQ(rd16(at + 6 + 2 * p), shifted_right(w, 3));
   }
+}
+
+TEST_F(DiskLoads, MissionSetZeroCarriesTheBuildersMissionThatPlays) {
+  disk_in_cache();
+  wr16(chosen_mission, 0);
+  ASSERT_EQ(synth_disk_content().mission_set[0], 0);
+  run(0x008910, 40);
+  const mission_builder& m = default_mission();
+  EXPECT_TRUE(ram_equals(0x073B92, m.level_file()));
+  EXPECT_TRUE(ram_equals(0x05647E, m.graphics()));
+  EXPECT_TRUE(ram_equals(spawn_table, m.spawn_bytes())) << "in the program image";
+
+  // The loaded map fills the ring and reads its first stamped block.
+  wr32(level_map_pointer, m.map_address(0));
+  run(0x008D1E);
+  for (u32 x = 0; x < 192; x += 7) EXPECT_EQ(ring_pixel(77, x), block_pixel(0, 77 % 32, x % 64)) << x;
+  wr32(level_map_pointer, m.map_address(0) + 3); // the first stamped row
+  wr16(scroll_pos, 232);
+  run(0x00899A);
+  EXPECT_EQ(ring_pixel(224, 0), 1u) << "stamp 1 at position 0 of block 0";
+  EXPECT_EQ(rd8(collision_map + ((233 + 32) & 0x3E0)), 0xFFu);
 }
 
 TEST_F(DiskLoads, EachLoaderKeepsA0) {

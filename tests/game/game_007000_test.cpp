@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "game/game_ram.h"
+#include "game/ym_driver.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
 #include "machine/io_devices.h"
@@ -378,9 +379,9 @@ int ticks;
 void note_tick(u32) { ++ticks; }
 
 TEST_F(Music, TickOnlyWhileMusicIsOn) {
-  stub_driver_tick();
   ticks = 0;
   hook_register(0x041DD8, note_tick);
+  wr8(ym_driver_vars + ym_var::tune_flag, 0xFF); // a tune plays: the tick writes its volumes
   ASSERT_EQ(run_routine(0x00750C), 1);
   EXPECT_EQ(ticks, 0);
   wr8(music_on, 0xFF);

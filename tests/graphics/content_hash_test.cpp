@@ -113,6 +113,10 @@ TEST(ContentHash, SpriteInputIsHeightWidthIndicesMask) {
     m.mask[57] ^= 1;
     EXPECT_NE(m.hash(), before);
 
+    // Sizes of 256 and more fill both header bytes.
+    test_sprite both(0x0102, 0x0201, 6);
+    EXPECT_EQ(both.hash(), libb2_hex(concat(le16(0x0201), le16(0x0102), both.pixels, both.mask)));
+
     // Sizes above 65,535 keep their low 16 bits in the header.
     test_sprite big(65537, 1, 5);
     EXPECT_EQ(big.hash(), libb2_hex(concat(le16(1), le16(1), big.pixels, big.mask)));
@@ -123,6 +127,13 @@ TEST(ContentHash, ArrayInputIsRowsRowLengthIndices) {
     char out[GFX_HASH_TEXT];
     gfx_array_hash(tile.data(), 32, 64, out);
     EXPECT_EQ(std::string(out), libb2_hex(concat(le32(32), le32(64), tile)));
+
+    // Every byte of both header words counts.
+    for (auto [rows, row_length] : {std::pair<uint32_t, uint32_t>{0x01020304, 1}, {1, 0x01030507}}) {
+        auto big = pngref::random_bytes(size_t(rows) * row_length, 8, 16);
+        gfx_array_hash(big.data(), int(rows), int(row_length), out);
+        EXPECT_EQ(std::string(out), libb2_hex(concat(le32(rows), le32(row_length), big))) << rows;
+    }
 
     // The same indices as a sprite (other header, no mask) hash differently.
     test_sprite s(16, 16, 7);

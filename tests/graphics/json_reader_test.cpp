@@ -151,6 +151,13 @@ TEST(JsonReader, LenientCases) {
         {"\"ends in a backslash\\", "\"ends in a backslash\"", ""},
         {"\"\\u00e9|\\u0041|\\q|\\b|\\/|\\u7FFF\"", "\"?|A|q|b|/|?\"", ""},
         {"\"\\u41\"", "\"A\"", ""},
+        // Upper- and lower-case hex at the ends of their ranges; exactly four
+        // digits are read, a fifth is text.
+        {"\"\\u004A|\\u004F|\\u006a|\\u006f|\\u0039|\\u0030\"", "\"J|O|j|o|9|0\"", ""},
+        {"\"\\u00414\"", "\"A4\"", ""},
+        {"\"\\u007F|\\u0080\"", "\"\x7F|?\"", ""},
+        {"fals", "0", "als"},
+        {"nul", "0", "ul"},
         // The four characters after the u are taken, the closing quote too.
         {"\"\\u4\"x", "\"\x04\"", ""},
         {"0x1A", "26", ""},

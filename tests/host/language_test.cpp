@@ -87,6 +87,37 @@ TEST_F(Languages, TrfFormatsAndCuts) {
   EXPECT_EQ(trf(nullptr, 10, "msg.saved_map", 1), nullptr);
 }
 
+TEST_F(Languages, TheLanguageAtIndexZeroIsSelectedAndNamed) {
+  // The listing order is the system's: find where each file landed.
+  const int de = strcmp(lang_code(0), "de") == 0 ? 0 : 1;
+  ASSERT_STREQ(lang_code(de), "de");
+  ASSERT_STREQ(lang_code(1 - de), "en");
+  ASSERT_EQ(lang_set(lang_code(1)), 1);
+  EXPECT_EQ(lang_index(), 1);
+  ASSERT_EQ(lang_set(lang_code(0)), 1);
+  EXPECT_EQ(lang_index(), 0);
+  EXPECT_STREQ(lang_name(0), de == 0 ? "Deutsch" : "English");
+  EXPECT_STREQ(lang_current(), lang_code(0));
+  EXPECT_STREQ(tr("menu.quit"), de == 0 ? "Beenden" : "Quit");
+}
+
+TEST_F(Languages, TrfCutsNeverSplitThreeOrFourByteCharacters) {
+  const std::string euro = "\xE2\x82\xAC", pad = "\xF0\x9F\x8E\xAE";
+  const struct {
+    std::string value;
+    size_t size;
+    std::string shown;
+  } rows[] = {
+      // "%s: %s" with "a<char>" and "x": the cut lands inside the character.
+      {"a" + euro, 3, "a"}, {"a" + euro, 4, "a"}, {"a" + euro, 5, "a" + euro},
+      {"a" + pad, 3, "a"},  {"a" + pad, 4, "a"},  {"a" + pad, 5, "a"}, {"a" + pad, 6, "a" + pad},
+  };
+  for (const auto& r : rows) {
+    char buf[16];
+    EXPECT_EQ(std::string(trf(buf, r.size, "msg.assigned", r.value.c_str(), "x")), r.shown) << r.size;
+  }
+}
+
 TEST(LanguagesHostile, TranslationsThatDoNotFitTheirValuesAreNotUsed) {
   struct row {
     const char* hostile;

@@ -142,4 +142,73 @@ TEST(LanguageXml, Utf8Helpers) {
   EXPECT_EQ(lang_utf8_cut("abc", 2), "ab");
 }
 
+TEST(LanguageXml, OneBlankAroundATextIsTrimmedAlone) {
+  const struct {
+    const char* content;
+    const char* text;
+  } rows[] = {
+      {"Quit ", "Quit"}, {"Quit\n", "Quit"}, {" Quit", "Quit"}, {"\tQuit\r", "Quit"},
+      {"a b", "a b"},    {" ", ""},           {"\n\n", ""},
+  };
+  for (const auto& r : rows) {
+    lang_table t;
+    lang_xml_report rep;
+    lang_xml_read(std::string("<language code=\"en\"><string id=\"x\">") + r.content + "</string>", &t, &rep);
+    ASSERT_EQ(t.entries.size(), 1u) << r.content;
+    EXPECT_EQ(t.entries[0].text, r.text) << "[" << r.content << "]";
+  }
+}
+
+TEST(LanguageXml, Utf8ValidatorAtEveryBoundaryOfTheEncoding) {
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool valid;
+  } rows[] = {
+      {"last one-byte", "\x7F", true},
+      {"lone continuation", "\x80", false},
+      {"overlong two-byte lead C0", "\xC0\x80", false},
+      {"overlong two-byte lead C1", "\xC1\xBF", false},
+      {"first two-byte", "\xC2\x80", true},
+      {"last two-byte", "\xDF\xBF", true},
+      {"two-byte, second byte not a continuation", "\xC2\x7F", false},
+      {"two-byte, second byte a lead", "\xC2\xC0", false},
+      {"overlong three-byte", "\xE0\x9F\xBF", false},
+      {"first three-byte", "\xE0\xA0\x80", true},
+      {"last before the surrogates", "\xED\x9F\xBF", true},
+      {"first surrogate", "\xED\xA0\x80", false},
+      {"last surrogate", "\xED\xBF\xBF", false},
+      {"first after the surrogates", "\xEE\x80\x80", true},
+      {"last three-byte", "\xEF\xBF\xBF", true},
+      {"three-byte, third byte not a continuation", "\xE0\xA0\x7F", false},
+      {"overlong four-byte", "\xF0\x8F\xBF\xBF", false},
+      {"first four-byte", "\xF0\x90\x80\x80", true},
+      {"last code point", "\xF4\x8F\xBF\xBF", true},
+      {"above the last code point", "\xF4\x90\x80\x80", false},
+      {"lead F5", "\xF5\x80\x80\x80", false},
+      {"lead FF", "\xFF", false},
+      {"four-byte, fourth byte not a continuation", "\xF0\x90\x80\x7F", false},
+      {"four-byte cut short", "\xF0\x90\x80", false},
+      {"two-byte cut short", "\xC2", false},
+      {"characters in a row", "a\xC2\x80" "b\xE0\xA0\x80" "c\xF0\x90\x80\x80" "d", true},
+      {"a bad byte after good ones", "\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80\x80", false},
+  };
+  for (const auto& r : rows) EXPECT_EQ(lang_utf8_valid(r.bytes), r.valid) << r.what;
+}
+
+TEST(LanguageXml, CutsNeverSplitLongCharacters) {
+  const std::string euro = "\xE2\x82\xAC", pad = "\xF0\x9F\x8E\xAE";
+  const struct {
+    std::string text;
+    size_t max;
+    std::string kept;
+  } rows[] = {
+      {"a" + euro, 1, "a"},        {"a" + euro, 2, "a"},        {"a" + euro, 3, "a"},
+      {"a" + euro + "b", 4, "a" + euro},
+      {"a" + pad, 2, "a"},         {"a" + pad, 3, "a"},         {"a" + pad, 4, "a"},
+      {"a" + pad + "b", 5, "a" + pad},
+  };
+  for (const auto& r : rows) EXPECT_EQ(lang_utf8_cut(r.text, r.max), r.kept) << r.max;
+}
+
 }  // namespace

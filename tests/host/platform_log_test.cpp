@@ -1,7 +1,9 @@
 #include "host/platform.h"
 #include "support/temp_dir.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -64,13 +66,42 @@ TEST_F(PlatformLog, UnopenableLogStillReachesStderrAndIsRetried) {
   EXPECT_EQ(slurp(sub + "/error.log"), "after\n");
 }
 
+// Copies the probe program into the folder and runs it there with an empty
+// user folder; returns what it printed (its program folder).
+std::string run_probe_in(const std::string& folder, const std::string& line) {
+  namespace fs = std::filesystem;
+  fs::create_directories(folder);
+  const std::string probe = folder + "/probe";
+  fs::copy_file(APP_DIR_PROBE_PATH, probe, fs::copy_options::overwrite_existing);
+  fs::permissions(probe, fs::perms::owner_all);
+  const std::string command = "BKM_USER_DIR= '" + probe + "' '" + line + "'";
+  FILE* out = popen(command.c_str(), "r");
+  if (!out) return "<not run>";
+  std::string printed;
+  char buf[256];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, out)) > 0) printed.append(buf, n);
+  return pclose(out) == 0 ? printed : "<failed>";
+}
+
 TEST_F(PlatformLog, EmptyUserDirMeansTheProgramFolder) {
-  setenv("BKM_USER_DIR", "", 1);
-  std::string marker = "log line for the program folder " + std::to_string(getpid());
-  host_log_file("%s", marker.c_str());
-  port_log_close();
-  std::string text = slurp(std::string(app_dir()) + "/error.log");
-  EXPECT_NE(text.find(marker + "\n"), std::string::npos);
+  const std::string bin = dir_ / "bin";
+  EXPECT_EQ(run_probe_in(bin, "a line for the program folder"), bin);
+  EXPECT_EQ(slurp(bin + "/error.log"), "a line for the program folder\n");
+}
+
+TEST_F(PlatformLog, ProgramFolderKeepsBackslashesAndIsNeverCut) {
+  // A backslash is an ordinary character of a Linux file name.
+  const std::string odd = dir_ / "back\\slash";
+  EXPECT_EQ(run_probe_in(odd, "x"), odd);
+  EXPECT_EQ(slurp(odd + "/error.log"), "x\n");
+
+  // A program path too long for the folder's buffer gives no folder rather
+  // than a cut one, and so no error.log anywhere.
+  std::string deep = dir_.path;
+  while (deep.size() < 700) deep += "/" + std::string(90, 'd');
+  EXPECT_EQ(run_probe_in(deep, "lost"), "");
+  EXPECT_FALSE(std::filesystem::exists(deep + "/error.log"));
 }
 
 struct log_job {

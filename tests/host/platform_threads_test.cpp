@@ -1,8 +1,16 @@
 #include "host/platform.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <ctime>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 #include <pthread.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -167,6 +175,107 @@ TEST(PlatformTime, ClockAdvancesAcrossASleep) {
   sleep_ms(-5);
   sleep_ms(20);
   EXPECT_GE(now_s() - t0, 0.019);
+}
+
+// Runs fn on its own thread and waits at most `limit` for it; a thread that
+// never ends is left behind (detached), so the test fails instead of hanging.
+bool finishes_within(std::chrono::seconds limit, std::function<void()> fn) {
+  struct shared {
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  auto s = std::make_shared<shared>();
+  std::thread t([s, fn] {
+    fn();
+    std::lock_guard<std::mutex> lock(s->m);
+    s->done = true;
+    s->cv.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(s->m);
+  const bool done = s->cv.wait_for(lock, limit, [&] { return s->done; });
+  lock.unlock();
+  if (done)
+    t.join();
+  else
+    t.detach();
+  return done;
+}
+
+TEST(PlatformEvents, TimedWaitsWhoseDeadlineCarriesIntoTheNextSecond) {
+  // 25 waits of 50 ms span more than a second, so the deadline's
+  // nanoseconds carry into the seconds at least once (and the emulation
+  // thread's 2 ms waits take that path all the time).
+  auto durations = std::make_shared<std::vector<double>>();
+  port_event* e = port_event_new();
+  ASSERT_NE(e, nullptr);
+  const bool ended = finishes_within(std::chrono::seconds(20), [e, durations] {
+    for (int i = 0; i < 25; i++) {
+      double t0 = now_s();
+      port_event_wait(e, 50);
+      durations->push_back(now_s() - t0);
+    }
+  });
+  ASSERT_TRUE(ended) << "a timed wait never ended";
+  ASSERT_EQ(durations->size(), 25u);
+  for (size_t i = 0; i < durations->size(); i++) {
+    EXPECT_GE((*durations)[i], 0.049) << i;
+    EXPECT_LT((*durations)[i], 1.0) << i;
+  }
+  port_event_free(e);
+}
+
+TEST(PlatformEvents, TheShortestWaitsReallyWait) {
+  port_event* e = port_event_new();
+  double t0 = now_s();
+  EXPECT_EQ(port_event_wait(e, 1), 0);
+  EXPECT_GE(now_s() - t0, 0.00099);
+  t0 = now_s();
+  sleep_ms(1);
+  EXPECT_GE(now_s() - t0, 0.00099);
+  t0 = now_s();
+  sleep_ms(0.5);
+  EXPECT_GE(now_s() - t0, 0.00049) << "fractions of a millisecond count";
+  port_event_free(e);
+}
+
+TEST(PlatformTime, NowIsTheMonotonicClockInSeconds) {
+  for (int i = 0; i < 100; i++) {
+    timespec a{}, b{};
+    clock_gettime(CLOCK_MONOTONIC, &a);
+    const double now = now_s();
+    clock_gettime(CLOCK_MONOTONIC, &b);
+    const double before = static_cast<double>(a.tv_sec) + static_cast<double>(a.tv_nsec) / 1e9;
+    const double after = static_cast<double>(b.tv_sec) + static_cast<double>(b.tv_nsec) / 1e9;
+    ASSERT_GE(now, before - 1e-6) << i;
+    ASSERT_LE(now, after + 1e-6) << i;
+  }
+}
+
+void ignore_signal(int) {}
+
+TEST(PlatformTime, ASignalDoesNotCutASleepShort) {
+  struct sigaction quiet {}, old {};
+  quiet.sa_handler = ignore_signal;
+  sigemptyset(&quiet.sa_mask);
+  quiet.sa_flags = 0;  // no restart: the signal interrupts nanosleep
+  ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
+  const pthread_t sleeper = pthread_self();
+  std::atomic<int> sent{0};
+  std::thread poker([&] {
+    for (int i = 0; i < 5; i++) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(15));
+      pthread_kill(sleeper, SIGUSR1);
+      sent++;
+    }
+  });
+  const double t0 = now_s();
+  sleep_ms(150);
+  const double slept = now_s() - t0;
+  poker.join();
+  sigaction(SIGUSR1, &old, nullptr);
+  EXPECT_GE(sent.load(), 1);
+  EXPECT_GE(slept, 0.149);
 }
 
 }  // namespace

@@ -125,6 +125,43 @@ TEST(Alu, ExtSwapBitsAndDbra) {
   EXPECT_EQ(adda<W>(0xFFFE, 0x1000), 0x0FFEu) << "word source sign-extended";
 }
 
+// Scc over every combination of N, Z, V and C, with the conditions written
+// as the programmer's reference manual gives them.
+TEST(Alu, SccSetsAByteByTheConditionAndKeepsTheFlags) {
+  const struct {
+    const char* name;
+    bool (*test)();
+    bool (*rule)(bool n, bool z, bool v, bool c);
+  } conditions[] = {
+      {"HI", cc_hi, [](bool, bool z, bool, bool c) { return !c && !z; }},
+      {"LS", cc_ls, [](bool, bool z, bool, bool c) { return c || z; }},
+      {"CC", cc_cc, [](bool, bool, bool, bool c) { return !c; }},
+      {"CS", cc_cs, [](bool, bool, bool, bool c) { return c; }},
+      {"NE", cc_ne, [](bool, bool z, bool, bool) { return !z; }},
+      {"EQ", cc_eq, [](bool, bool z, bool, bool) { return z; }},
+      {"VC", cc_vc, [](bool, bool, bool v, bool) { return !v; }},
+      {"VS", cc_vs, [](bool, bool, bool v, bool) { return v; }},
+      {"PL", cc_pl, [](bool n, bool, bool, bool) { return !n; }},
+      {"MI", cc_mi, [](bool n, bool, bool, bool) { return n; }},
+      {"GE", cc_ge, [](bool n, bool, bool v, bool) { return (n && v) || (!n && !v); }},
+      {"LT", cc_lt, [](bool n, bool, bool v, bool) { return (n && !v) || (!n && v); }},
+      {"GT", cc_gt, [](bool n, bool z, bool v, bool) { return (n && v && !z) || (!n && !v && !z); }},
+      {"LE", cc_le, [](bool n, bool z, bool v, bool) { return z || (n && !v) || (!n && v); }},
+  };
+  for (const auto& c : conditions)
+    for (int f = 0; f < 16; ++f) {
+      const bool n = f & 8, z = f & 4, v = f & 2, cy = f & 1;
+      fn = n, fz = z, fv = v, fc = cy, fx = 1;
+      u32 r = 0x12345600;
+      put<B>(r, scc(c.test()));
+      EXPECT_EQ(r, c.rule(n, z, v, cy) ? 0x123456FFu : 0x12345600u) << c.name << " NZVC " << f;
+      EXPECT_EQ(fn * 8 + fz * 4 + fv * 2 + fc, f) << c.name << ": flags kept";
+      EXPECT_EQ(fx, 1);
+    }
+  EXPECT_EQ(scc(true), 0xFFu) << "ST";
+  EXPECT_EQ(scc(false), 0u) << "SF";
+}
+
 TEST(Alu, StatusRegisterSwapsStacksOnlyWhenSupervisorChanges) {
   a7 = 0x1000;
   other_sp = 0x2000;

@@ -116,6 +116,23 @@ TEST_F(BootState, HardwareAndCpuStandAsTheLoaderLeavesThem) {
   EXPECT_STREQ(tos.game_dir, folder.path.c_str());
 }
 
+TEST_F(BootState, WhatNothingWritesIsZero) {
+  select_bkm();
+  // Left-overs of an earlier run everywhere.
+  std::memset(g_ram, 0x5A, ram_size);
+  std::memset(g_io, 0x5A, io_size);
+  g_cpu.other_sp = 0x5A5A;
+  g_cpu.fc = g_cpu.fz = 1;
+  state_ptr s(boot_state_make(folder.path.c_str()));
+  ASSERT_TRUE(s);
+  for (u32 a : {0x000000u, 0x1FFFFFu, 0x200000u, 0x3E0000u, 0x3FFFFFu})
+    EXPECT_EQ(s->ram[a], 0) << "RAM " << std::hex << a;
+  for (u32 a : {0xFFFA07u, 0xFFFA09u, 0xFFFA13u, 0xFFFA15u, 0xFF8260u, 0xFF8800u, 0xFF8204u})
+    EXPECT_EQ(io_byte(*s, a), 0u) << "I/O " << std::hex << a;
+  EXPECT_EQ(s->usp, 0u);
+  EXPECT_EQ(s->sr, 0x2700u) << "no flag left over";
+}
+
 TEST_F(BootState, HookEnablesSurviveMakingAndLoading) {
   select_bkm();
   hook_register(0x9306, [](u32) {});

@@ -5,8 +5,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/log_capture.h"
@@ -40,6 +47,42 @@ class GameData : public ::testing::Test {
 TEST(GameDataChecksum, Crc32MatchesTheUsualCheckValue) {
   EXPECT_EQ(game_data_crc32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(game_data_crc32("", 0), 0u);
+  // Every byte value once, so every table entry takes part (zlib's value).
+  u8 all[256];
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<u8>(i);
+  EXPECT_EQ(game_data_crc32(all, sizeof all), 0x29058C73u);
+}
+
+TEST(GameDataExtents, EveryRunOfTheDiskLayout) {
+  // The image's layout as runs: within a run each entry lies $1400 further
+  // in the logical file and $2800 further in the image.
+  struct run {
+    int first, last;
+    u32 logical, image, length;
+  };
+  const run runs[] = {
+      {0, 0, 0x400, 0x3FE, 0xE00},       {1, 1, 0x1200, 0x1200, 0x200},     {2, 46, 0x1400, 0x2800, 0x1400},
+      {47, 47, 0x39800, 0x70A00, 0xC00}, {48, 48, 0x3A400, 0x73C00, 0x800}, {49, 62, 0x3AC00, 0x75800, 0x1400},
+      {63, 63, 0x4C400, 0x98800, 0x800}, {64, 64, 0x4CE00, 0x99200, 0xA00}, {65, 66, 0x4D800, 0x9B000, 0x1400},
+      {67, 67, 0x50000, 0x3FE, 0xE00},   {68, 68, 0x50E00, 0x3FE, 0x600},   {69, 80, 0x51400, 0xA2800, 0x1400},
+      {81, 81, 0x60400, 0x3FE, 0xE00},   {82, 82, 0x61200, 0x3FE, 0xE00},   {83, 83, 0x62000, 0x3FE, 0xC00},
+      {84, 84, 0x62C00, 0x1400, 0xA00},  {85, 85, 0x63600, 0x3FE, 0x200},   {86, 86, 0x63800, 0x1400, 0x600},
+      {87, 101, 0x65400, 0x3C00, 0x1400}, {102, 102, 0xC7600, 0x3FE, 0xA00},
+  };
+  const auto ext = vellicor_extents();
+  ASSERT_EQ(ext.size(), 103u);
+  int next = 0;
+  for (const run& r : runs) {
+    ASSERT_EQ(r.first, next);
+    for (int i = r.first; i <= r.last; ++i) {
+      const u32 n = static_cast<u32>(i - r.first);
+      EXPECT_EQ(ext[i].logical, r.logical + n * 0x1400) << i;
+      EXPECT_EQ(ext[i].image_offset, r.image + n * 0x2800) << i;
+      EXPECT_EQ(ext[i].length, r.length) << i;
+    }
+    next = r.last + 1;
+  }
+  EXPECT_EQ(next, 103);
 }
 
 TEST(GameDataExtents, TableHasTheImagesShape) {
@@ -162,6 +205,73 @@ TEST_F(GameData, OnlyRegularFilesOfTheImageSizeAreRead) {
   ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
   ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
   EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+}
+
+// Opens a named pipe for writing after a while unless released first, so a
+// reader that blocks on it gets an end of file and the test fails instead
+// of hanging.
+class pipe_unblocker {
+ public:
+  explicit pipe_unblocker(std::string path) : path_(std::move(path)), thread_([this] { run(); }) {}
+  ~pipe_unblocker() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(m_);
+    if (cv_.wait_for(lock, std::chrono::seconds(3), [this] { return done_; })) return;
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  }
+  std::string path_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+TEST_F(GameData, BkmThatIsNotARegularFileIsPassedOver) {
+  struct odd_case {
+    const char* what;
+    int (*make)(const char* path);
+  };
+  const odd_case cases[] = {
+      {"named pipe", [](const char* p) { return ::mkfifo(p, 0600); }},
+      {"folder", [](const char* p) { return ::mkdir(p, 0700); }},
+  };
+  const std::vector<u8> image = synth_image(data);
+  for (const odd_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    temp_dir dir;
+    ASSERT_EQ(c.make((dir / "BKM").c_str()), 0);
+    ASSERT_TRUE(synth_write(dir / "game.st", image));
+    pipe_unblocker unblock(dir / "BKM");
+    EXPECT_EQ(game_data_init(dir.path.c_str()), 1);
+    EXPECT_TRUE(log.has("Game data: original/BKM is not a regular file"));
+    EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+  }
+}
+
+TEST_F(GameData, ImagesAreTakenInNameOrder) {
+  // Created out of order; the first by name has the right size but not the
+  // right CRC, so the second by name is chosen, whatever order the folder
+  // lists them in. Upper case sorts before lower case.
+  const std::vector<u8> image = synth_image(data);
+  std::vector<u8> wrong_crc = image;
+  wrong_crc[0x50000] ^= 1;
+  ASSERT_TRUE(synth_write(folder / "disk3.st", image));
+  ASSERT_TRUE(synth_write(folder / "disk2.st", image));
+  ASSERT_TRUE(synth_write(folder / "Disk1.ST", image));
+  ASSERT_TRUE(synth_write(folder / "Disk0.st", wrong_crc));
+  ASSERT_TRUE(synth_write(folder / "disk1.st", image));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_EQ(std::string(game_data_description()), "Disk1.ST  (CRC32 F6E84D7A)");
 }
 
 TEST_F(GameData, BkmWinsOverAnImage) {

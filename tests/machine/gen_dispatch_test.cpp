@@ -61,6 +61,24 @@ END_ROUTINE
   EXPECT_EQ(g.output.find("0x000002"), std::string::npos) << "macros inside strings are ignored";
 }
 
+// A hook point on an entry or a return address adds no row; one on a loop
+// head declares the loop's label.
+TEST(GenDispatch, HookPointsWithoutLabels) {
+  const auto g = run_generator(R"src(
+ROUTINE(sub_00C000, 0x00C000)
+  HOOK_AT(0x00C000)
+  JSR(0x00C100, 0xC004)
+  HOOK_AT(0xC004)
+LOOP_HOOK(0xC008)
+  HOOK(0xC00C)
+END_ROUTINE
+)src");
+  ASSERT_EQ(g.status, 0);
+  for (const char* want : {"case 0x00C004:", "case 0x00C008: resume_pc = 0x00C008;", "case 0x00C00C:",
+                           "game_dispatch_row_count = 4;"})
+    EXPECT_NE(g.output.find(want), std::string::npos) << want;
+}
+
 TEST(GenDispatch, RefusesMistakes) {
   const struct {
     const char* what;
@@ -72,6 +90,10 @@ TEST(GenDispatch, RefusesMistakes) {
       {"sub_ name at another address", "ROUTINE(sub_00C002, 0xC000)\nEND_ROUTINE\n"},
       {"label that is not a literal", "ROUTINE(a, 0xC000)\nLABEL(here)\nEND_ROUTINE\n"},
       {"routine without its end", "ROUTINE(a, 0xC000)\n"},
+      {"hook with a label at a call's return", "ROUTINE(a, 0xC000)\nJSR(0xC100, 0xC004)\nHOOK(0xC004)\nEND_ROUTINE\n"},
+      {"label-free hook outside a routine", "HOOK_AT(0xC004)\n"},
+      {"label-free hook that is not a literal", "ROUTINE(a, 0xC000)\nHOOK_AT(here)\nEND_ROUTINE\n"},
+      {"hooked loop head twice", "ROUTINE(a, 0xC000)\nLOOP_HOOK(0xC002)\nLABEL(0xC002)\nEND_ROUTINE\n"},
   };
   for (const auto& c : cases) EXPECT_NE(run_generator(c.source).status, 0) << c.what;
 }

@@ -1,6 +1,11 @@
 #include "machine/hooks.h"
 
+#include <algorithm>
+#include <map>
+#include <vector>
+
 #include "machine/machine_state.h"
+#include "support/log_capture.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -26,6 +31,85 @@ LABEL(0xC20010)
   if (kit_wait(0xC20010)) return;
   GOTO(0xC20010);
 END_ROUTINE
+
+ROUTINE(toy_frame_start, 0xC21000)
+  HOOK(0x00474A)
+  d2 += 1;
+LABEL(0xC21010)
+  if (kit_wait(0xC21010)) return;
+  GOTO(0xC21010);
+END_ROUTINE
+
+std::map<u32, int> host_calls, recorder_calls;
+void host_handler(u32 address) { ++host_calls[address]; }
+void recorder_handler(u32 address) { ++recorder_calls[address]; }
+
+// The table slot an address hashes to.
+u32 table_hash(u32 a) { return ((a * 0x9E3779B1u) >> 12) & 0x1FF; }
+
+TEST_F(Hooks, AllPointsRegisteredInTheHostsOrderAreEachCalledOnce) {
+  // The layout makes this a real test of the probing: three pairs of points
+  // share a table slot and one point lands on slot 0.
+  int colliding_pairs = 0, on_slot_0 = 0;
+  for (int i = 0; i < hook_count(); ++i) {
+    on_slot_0 += table_hash(game_hook_addr(i)) == 0;
+    for (int j = i + 1; j < hook_count(); ++j)
+      colliding_pairs += table_hash(game_hook_addr(i)) == table_hash(game_hook_addr(j));
+  }
+  ASSERT_EQ(colliding_pairs, 3);
+  ASSERT_EQ(on_slot_0, 1);
+
+  // The host's own handlers first (slots 4, 32 and 35-56), then the scene
+  // recorder at every point still free.
+  std::vector<int> host_slots = {4, 32};
+  for (int s = 35; s <= 56; ++s) host_slots.push_back(s);
+  for (int s : host_slots) ASSERT_EQ(hook_register(game_hook_addr(s), host_handler), 1);
+  int recorder_points = 0;
+  for (int s = 0; s < hook_count(); ++s) {
+    const u32 a = game_hook_addr(s);
+    if (hook_registered(a)) continue;
+    ASSERT_EQ(hook_register(a, recorder_handler), 1);
+    ++recorder_points;
+  }
+  EXPECT_EQ(recorder_points, 33);
+
+  host_calls.clear();
+  recorder_calls.clear();
+  for (int s = 0; s < hook_count(); ++s) {
+    const u32 a = game_hook_addr(s);
+    EXPECT_EQ(g_cpu.hook_on[s], 1) << s;
+    EXPECT_TRUE(hook_registered(a)) << s;
+    host_hook(a);
+  }
+  for (int s = 0; s < hook_count(); ++s) {
+    const u32 a = game_hook_addr(s);
+    const bool by_host = std::find(host_slots.begin(), host_slots.end(), s) != host_slots.end();
+    EXPECT_EQ(host_calls[a], by_host ? 1 : 0) << s;
+    EXPECT_EQ(recorder_calls[a], by_host ? 0 : 1) << s;
+  }
+}
+
+TEST_F(Hooks, TheFirstPointCanBeSwitchedOffAndOnAgain) {
+  register_routine(0xC21000, toy_frame_start, {0xC21010});
+  host_calls.clear();
+  ASSERT_EQ(hook_register(0x474A, host_handler), 1);
+  auto run_once = [] {
+    core_reset();
+    g_cpu.pc = 0xC21000;
+    ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);
+  };
+  run_once();
+  EXPECT_EQ(host_calls[0x474A], 1);
+  hooks_enable(0x474A, 0);
+  EXPECT_EQ(g_cpu.hook_on[0], 0);
+  run_once();
+  EXPECT_EQ(host_calls[0x474A], 1);
+  EXPECT_TRUE(hook_registered(0x474A));
+  hooks_enable(0x474A, 1);
+  EXPECT_EQ(g_cpu.hook_on[0], 1);
+  run_once();
+  EXPECT_EQ(host_calls[0x474A], 2);
+}
 
 TEST_F(Hooks, SlotLookups) {
   EXPECT_EQ(hook_count(), 57);
@@ -99,6 +183,9 @@ TEST_F(Hooks, SecondRegistrationReplacesTheHandler) {
 
 TEST_F(Hooks, UnknownAddressIsStoredButSwitchesNothingOn) {
   calls = 0;
+  log_capture log;
+  EXPECT_EQ(hook_register(0x123457, handler_a), 1);
+  EXPECT_TRUE(log.has("WARNING: address 123457 has no hook in the generated code")) << log.text();
   EXPECT_EQ(hook_register(0x123456, handler_a), 1);
   EXPECT_TRUE(hook_registered(0x123456));
   for (int s = 0; s < hook_count(); ++s) EXPECT_EQ(g_cpu.hook_on[s], 0);
@@ -137,7 +224,9 @@ TEST_F(Hooks, CollidingAddressesAreBothFoundAndAFullTableRefuses) {
   int stored = 0;
   for (u32 a = 1; a <= 512; ++a) stored += hook_register(0x200000 + a, handler_a);
   EXPECT_EQ(stored, 512);
-  EXPECT_EQ(hook_register(0x300000, handler_a), 0) << "refused, not an endless probe";
+  log_capture log;
+  EXPECT_EQ(hook_register(0x300001, handler_a), 0) << "refused, not an endless probe";
+  EXPECT_TRUE(log.has("hook table full: handler for 300001 refused")) << log.text();
   EXPECT_EQ(hook_register(0x200001, handler_b), 1) << "an address already there can still be replaced";
 }
 

@@ -3,6 +3,7 @@
 #include "machine/input_log.h"
 
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "support/st_machine.h"
@@ -51,6 +52,36 @@ TEST_F(InputLog, TrimDropsOlderEntriesFromTheFrontOnly) {
   tos_ilog_trim(7);
   ASSERT_EQ(tos_ilog_count(), 2);
   EXPECT_EQ(tos_ilog_entries()[1].vbl, 6u);
+}
+
+TEST_F(InputLog, RewindDropsTheEntriesAtAndAfterTheLoadedVbl) {
+  struct rewind_case {
+    u32 v;
+    std::vector<u32> left;
+  };
+  const rewind_case cases[] = {
+      {7, {5, 6}}, {8, {5, 6, 7, 7}}, {5, {}}, {0, {}}, {10, {5, 6, 7, 7, 9}},
+  };
+  for (const rewind_case& c : cases) {
+    tos_ilog_clear();
+    for (u32 v : {5u, 6u, 7u, 7u, 9u}) log_at(v, 'K', static_cast<int>(v), 0);
+    tos_ilog_rewind(c.v);
+    std::vector<u32> left;
+    for (int i = 0; i < tos_ilog_count(); ++i) left.push_back(tos_ilog_entries()[i].vbl);
+    EXPECT_EQ(left, c.left) << c.v;
+  }
+}
+
+TEST_F(InputLog, AfterALoadTheReportHoldsOneTimeline) {
+  temp_dir dir;
+  log_at(10, 'K', 1, 0);
+  log_at(20, 'K', 2, 0);
+  log_at(30, 'K', 3, 0);
+  tos_ilog_rewind(20); // a state of VBL 20 loaded
+  log_at(20, 'J', 1, 4);
+  log_at(25, 'K', 5, 0);
+  ASSERT_EQ(tos_ilog_write((dir / "inputs.txt").c_str(), 10), 1);
+  EXPECT_EQ(slurp(dir / "inputs.txt"), "0 F 1 0\n0 F 0 0\n0 K 1 0\n10 J 1 4\n15 K 5 0\n");
 }
 
 TEST_F(InputLog, TextFormStartsWithThePatchSwitchesAndCountsFromTheStartVbl) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "game/routine_kit.h"
 #include "machine/memory.h"
 #include "support/machine_fixture.h"
 
@@ -60,10 +61,70 @@ TEST_F(IoDevices, YmSelectTakesTheRightByte) {
   EXPECT_EQ(get_ym_sel(), 7);
   wr8(0xFF8800, 0xFF);
   EXPECT_EQ(get_ym_sel(), 15) << "selection limited to 15";
-  wr32(0xFF8800, 0x0300BEEF);
-  EXPECT_EQ(get_ym_sel(), 15) << "a long write takes bits 8-15";
-  wr32(0xFF8800, 0x00000300);
-  EXPECT_EQ(get_ym_sel(), 3);
+}
+
+// Every byte written at an even address of $FF8800-$FF88FF reaches the
+// chip: a select where bit 1 of the address is clear, a data write where it
+// is set. Each case starts with register 2 selected.
+TEST_F(IoDevices, YmIsDecodedAcrossItsWholePage) {
+  struct reg_value {
+    int reg;
+    u8 value;
+  };
+  const struct {
+    const char* what;
+    void (*write)();
+    int sel;
+    std::vector<reg_value> logged; // also the registers that changed
+  } cases[] = {
+      {"byte select", [] { wr8(0xFF8800, 7); }, 7, {}},
+      {"byte data", [] { wr8(0xFF8802, 0x55); }, 2, {{2, 0x55}}},
+      {"byte select mirror $FF8804", [] { wr8(0xFF8804, 9); }, 9, {}},
+      {"byte data mirror $FF8806", [] { wr8(0xFF8806, 0x33); }, 2, {{2, 0x33}}},
+      {"byte select mirror $FF88FC", [] { wr8(0xFF88FC, 11); }, 11, {}},
+      {"byte data mirror $FF88FE", [] { wr8(0xFF88FE, 0x44); }, 2, {{2, 0x44}}},
+      {"byte at an odd address", [] { wr8(0xFF8801, 7); wr8(0xFF8803, 0x66); wr8(0xFF88FF, 1); }, 2, {}},
+      {"word select", [] { wr16(0xFF8800, 0x0700); }, 7, {}},
+      {"word data", [] { wr16(0xFF8802, 0x0A00); }, 2, {{2, 0x0A}}},
+      {"word data mirror $FF88FE", [] { wr16(0xFF88FE, 0x1234); }, 2, {{2, 0x12}}},
+      {"long select and data", [] { wr32(0xFF8800, 0x0A000C00); }, 10, {{10, 0x0C}}},
+      {"long at $FF8804", [] { wr32(0xFF8804, 0x08000F00); }, 8, {{8, 0x0F}}},
+      {"long at $FF88FC", [] { wr32(0xFF88FC, 0x0300BEEF); }, 3, {{3, 0xBE}}},
+      {"long from the data port on", [] { wr32(0xFF8802, 0x21000900); }, 9, {{2, 0x21}}},
+      {"MOVEP.L two pairs", [] { movep_store<L>(0x080F090E, 0xFF8800); }, 9, {{8, 0x0F}, {9, 0x0E}}},
+      {"MOVEP.W one pair", [] { movep_store<W>(0x0A0D, 0xFF8800); }, 10, {{10, 0x0D}}},
+      {"MOVEP.W from the data port", [] { movep_store<W>(0x1107, 0xFF8802); }, 7, {{2, 0x11}}},
+      {"MOVEP.W at an odd address", [] { movep_store<W>(0x0506, 0xFF8801); }, 2, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    cpu_reset_io();
+    wr8(0xFF8800, 2);
+    c.write();
+    EXPECT_EQ(get_ym_sel(), c.sel);
+    u8 want[16] = {};
+    for (const reg_value& r : c.logged) want[r.reg] = r.value;
+    for (int r = 0; r < 16; ++r) EXPECT_EQ(get_ym_regs()[r], want[r]) << "register " << r;
+    const auto ev = take_all();
+    ASSERT_EQ(ev.size(), c.logged.size());
+    for (size_t i = 0; i < ev.size(); ++i) {
+      EXPECT_EQ(ev[i].reg, c.logged[i].reg);
+      EXPECT_EQ(ev[i].value, c.logged[i].value);
+    }
+  }
+}
+
+TEST_F(IoDevices, YmSelectMirrorsReadTheSelectedRegister) {
+  wr32(0xFF8800, 0x0C005A00);
+  for (u32 addr : {0xFF8800u, 0xFF8804u, 0xFF88F8u, 0xFF88FCu})
+    EXPECT_EQ(rd8(addr), 0x5Au) << std::hex << addr;
+  EXPECT_EQ(rd16(0xFF88FC) >> 8, 0x5Au);
+  EXPECT_EQ(rd8(0xFF8802), 0x5Au) << "the data port keeps the byte written";
+  EXPECT_EQ(rd8(0xFF8801), 0u) << "odd addresses are no register";
+  wr8(0xFF8804, 3);
+  EXPECT_EQ(rd32(0xFF8800), 0x00005A00u) << "register 3 at the select, the byte written at the data port";
+  wr8(0xFF8806, 0x77);
+  EXPECT_EQ(rd32(0xFF8804), 0x77007700u);
 }
 
 TEST_F(IoDevices, YmDataWritesAreLoggedWithTime) {

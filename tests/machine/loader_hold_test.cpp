@@ -99,7 +99,10 @@ TEST_F(LoaderHold, TwoSecondHoldTimeline) {
     EXPECT_TRUE(s.marked);
   }
   const st_palette pic = test_picture();
-  for (int e = 0; e < 16; ++e) EXPECT_EQ(s.shown[e] & 0x0FFF, pic[e]);
+  for (int e = 0; e < 16; ++e) {
+    EXPECT_EQ(s.shown[e] & 0x0FFF, pic[e]) << e;
+    EXPECT_TRUE(s.shown[e] & 0x8000) << "every entry marked, the first and last too: " << e;
+  }
 
   // The game runs again; the picture fades out over 0.45 s and stays black.
   s = t.step(125);

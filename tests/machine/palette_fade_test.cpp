@@ -2,6 +2,10 @@
 // at a gliding brightness; new pictures, raster frames and black screens.
 #include "machine/palette_fade.h"
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "support/st_machine.h"
 #include "support/st_palette.h"
 
@@ -18,6 +22,144 @@ st_palette frame(const st_palette& game, u32 vbl) {
 }
 
 int bits(double x) { return static_cast<int>(x * 255 + 0.5); }
+
+// A palette of the given entries, black elsewhere.
+st_palette entries_of(std::initializer_list<std::pair<int, u32>> set) {
+  st_palette w{};
+  for (const auto& [k, colour] : set) w[k] = colour;
+  return w;
+}
+
+// A second picture that is no step of test_picture at any level: its guns
+// differ within each entry, the first picture's guns are equal.
+st_palette other_picture() {
+  st_palette w{};
+  for (int k = 0; k < 16; ++k) w[k] = k % 2 ? 0x0700 : 0x0007;
+  return w;
+}
+
+st_palette with_entries(st_palette w, std::initializer_list<int> ks, u32 colour) {
+  for (int k : ks) w[k] = colour;
+  return w;
+}
+
+constexpr int unmarked = -1;
+
+// One frame of a sequence and the brightness it must be shown at
+// (unmarked: the game's palette passes untouched).
+struct fade_frame {
+  u32 vbl;
+  st_palette game;
+  int b;
+};
+
+struct fade_case {
+  const char* what;
+  std::vector<fade_frame> frames;
+};
+
+std::vector<fade_case> fade_cases() {
+  const st_palette pic = test_picture();
+  const st_palette pic2 = other_picture();
+  const st_palette four_lit = entries_of({{3, 0x777}, {6, 0x777}, {9, 0x777}, {12, 0x777}});
+  const st_palette three_lit = entries_of({{3, 0x777}, {6, 0x777}, {9, 0x777}});
+  auto one_gun = [](u32 gun) { return entries_of({{3, 0x777}, {6, 0x777}, {9, 0x777}, {12, gun}}); };
+  // The step to level 2 at VBL 2 + gap after a jump to level 3 at VBL 2:
+  // the glide up lasts as long as the game's step took, when that is 2-12.
+  auto glide_after = [&](u32 gap, double len) {
+    return std::vector<fade_frame>{{1, pic, unmarked},
+                                   {2, stepped(pic, 3), bits(0.68)},
+                                   {2 + gap, stepped(pic, 2), bits(0.68)},
+                                   {3 + gap, stepped(pic, 2), bits(0.68 + 0.12 / len)}};
+  };
+  return {
+      {"back to the full palette mid-fade",
+       {{1, pic, unmarked},
+        {100, stepped(pic, 1), 255},
+        {104, stepped(pic, 2), bits(0.92)},
+        {106, pic, unmarked},
+        // The reset made 106 the last change: the next step glides from
+        // full over the 3 VBLs it took.
+        {109, stepped(pic, 1), 255},
+        {110, stepped(pic, 1), bits(1 - 0.1 / 3)}}},
+      {"a new picture mid-fade",
+       {{1, pic, unmarked},
+        {100, stepped(pic, 1), 255},
+        {104, stepped(pic, 2), bits(0.92)},
+        {106, pic2, unmarked},
+        {109, stepped(pic2, 1), 255},
+        {110, stepped(pic2, 1), bits(1 - 0.1 / 3)}}},
+      {"four entries dimmed are a fade",
+       {{1, four_lit, unmarked}, {100, stepped(four_lit, 1), 255}, {101, stepped(four_lit, 1), bits(0.98)}}},
+      {"three entries dimmed are a new picture",
+       {{1, three_lit, unmarked}, {100, stepped(three_lit, 1), unmarked}, {101, stepped(three_lit, 1), unmarked}}},
+      {"two entries off the fade still fade",
+       {{1, pic, unmarked}, {100, with_entries(stepped(pic, 1), {0, 1}, 0x0123), 255}}},
+      {"three entries off the fade are a new picture",
+       {{1, pic, unmarked}, {100, with_entries(stepped(pic, 1), {0, 1, 2}, 0x0123), unmarked}}},
+      {"dimmed in red only", {{1, one_gun(0x100), unmarked}, {100, stepped(one_gun(0x100), 1), 255}}},
+      {"dimmed in green only", {{1, one_gun(0x010), unmarked}, {100, stepped(one_gun(0x010), 1), 255}}},
+      {"dimmed in blue only", {{1, one_gun(0x001), unmarked}, {100, stepped(one_gun(0x001), 1), 255}}},
+      {"a step after 1 VBL glides over 5", glide_after(1, 5)},
+      {"a step after 2 VBLs glides over 2", glide_after(2, 2)},
+      {"a step after 12 VBLs glides over 12", glide_after(12, 12)},
+      {"a step after 13 VBLs glides over 5", glide_after(13, 5)},
+      {"a loaded state puts the VBL back mid-glide",
+       {{1, pic, unmarked},
+        {2, stepped(pic, 3), bits(0.68)},
+        {10, stepped(pic, 2), bits(0.68)},
+        {6, stepped(pic, 2), bits(0.68)},
+        {11, stepped(pic, 2), bits(0.68 + 0.12 / 8)}}},
+  };
+}
+
+TEST_F(PaletteFade, FrameSequencesShowTheirBrightness) {
+  for (const fade_case& c : fade_cases()) {
+    SCOPED_TRACE(c.what);
+    fade_smooth_clear();
+    for (const fade_frame& f : c.frames) {
+      const st_palette shown = frame(f.game, f.vbl);
+      if (f.b == unmarked) {
+        EXPECT_EQ(shown, f.game) << "VBL " << f.vbl;
+        continue;
+      }
+      EXPECT_TRUE(any_marked(shown)) << "VBL " << f.vbl;
+      EXPECT_EQ(fade_brightness_of(shown), f.b) << "VBL " << f.vbl;
+    }
+  }
+}
+
+TEST_F(PaletteFade, EntriesOffTheFadeAreNotMarked) {
+  const st_palette pic = test_picture();
+  frame(pic, 1);
+  const st_palette shown = frame(with_entries(stepped(pic, 1), {0, 1}, 0x0123), 100);
+  EXPECT_EQ(shown[0] & 0x8FFF, 0x0123u);
+  EXPECT_EQ(shown[1] & 0x8FFF, 0x0123u);
+  EXPECT_EQ(shown[2], 0x8000u | pic[2] | (shown[2] & 0x3000)) << "marked, undimmed, brightness bits";
+}
+
+// From the start values: a black screen is the reference itself, the first
+// picture is new, and the first step glides from full over the VBLs since
+// VBL 0.
+bool start_sequence_shown_right() {
+  const st_palette pic = test_picture();
+  const st_palette black{};
+  return frame(black, 1) == black && frame(pic, 2) == pic &&
+         fade_brightness_of(frame(stepped(pic, 1), 3)) == 255 &&
+         fade_brightness_of(frame(stepped(pic, 1), 4)) == bits(1 - 0.1 / 3);
+}
+
+TEST_F(PaletteFade, ClearingGivesTheStartValues) {
+  fade_smooth_clear();
+  EXPECT_TRUE(start_sequence_shown_right());
+}
+
+// The smoothing as the program starts, before anything clears it: run in a
+// fresh process, so no earlier test has touched it.
+TEST(PaletteFadeAtStart, StartValuesAreThoseOfAClear) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(start_sequence_shown_right() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
 
 TEST_F(PaletteFade, BrightnessBitsLayout) {
   u8 p[32] = {};

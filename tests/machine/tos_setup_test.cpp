@@ -150,4 +150,37 @@ TEST_F(TosSetup, CpuSetSrSwapsStacksOnlyWhenSupervisorChanges) {
   EXPECT_EQ(d0, 0x55u);
 }
 
+TEST_F(TosSetup, CpuSetSrTakesEachFlagFromItsOwnBit) {
+  struct sr_case {
+    u32 before, sr;
+    bool swapped;
+    i32 sr_sys;
+    int x, n, z, v, c;
+  };
+  const sr_case cases[] = {
+      {0x2700, 0x2701, false, 0x2700, 0, 0, 0, 0, 1}, {0x2700, 0x2702, false, 0x2700, 0, 0, 0, 1, 0},
+      {0x2700, 0x2704, false, 0x2700, 0, 0, 1, 0, 0}, {0x2700, 0x2708, false, 0x2700, 0, 1, 0, 0, 0},
+      {0x2700, 0x2710, false, 0x2700, 1, 0, 0, 0, 0}, {0x2700, 0x271F, false, 0x2700, 1, 1, 1, 1, 1},
+      {0x2700, 0x0702, true, 0x0700, 0, 0, 0, 1, 0},  {0x2700, 0xA700, false, 0xA700, 0, 0, 0, 0, 0},
+      {0x2700, 0x8300, true, 0x8300, 0, 0, 0, 0, 0},  {0x0000, 0x2000, true, 0x2000, 0, 0, 0, 0, 0},
+      {0x0000, 0x1F00, false, 0x1F00, 0, 0, 0, 0, 0},
+  };
+  for (const sr_case& c : cases) {
+    g_cpu.sr_sys = static_cast<i32>(c.before);
+    g_cpu.fx = g_cpu.fn = g_cpu.fz = g_cpu.fv = g_cpu.fc = 0;
+    g_cpu.a[7] = 0x1111;
+    g_cpu.other_sp = 0x2222;
+    cpu_set_sr(c.sr);
+    SCOPED_TRACE(testing::Message() << std::hex << c.before << " -> " << c.sr);
+    EXPECT_EQ(g_cpu.a[7], c.swapped ? 0x2222u : 0x1111u);
+    EXPECT_EQ(g_cpu.other_sp, c.swapped ? 0x1111u : 0x2222u);
+    EXPECT_EQ(g_cpu.sr_sys, c.sr_sys);
+    EXPECT_EQ(g_cpu.fx, c.x);
+    EXPECT_EQ(g_cpu.fn, c.n);
+    EXPECT_EQ(g_cpu.fz, c.z);
+    EXPECT_EQ(g_cpu.fv, c.v);
+    EXPECT_EQ(g_cpu.fc, c.c);
+  }
+}
+
 } // namespace

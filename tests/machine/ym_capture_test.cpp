@@ -51,6 +51,22 @@ TEST_F(YmCapture, ATakeBelowTheLogSortsOnlyWhatItTakes) {
   EXPECT_EQ(ym_events_take(ev, 4), 0);
 }
 
+TEST_F(YmCapture, ATakeOfOneEventReturnsItAndRemovesIt) {
+  ym_write_at(0.75, 8, 0x0F);
+  ym_write_at(0.5, 9, 0x0E);
+  ym_event ev[2] = {};
+  ASSERT_EQ(ym_events_take(ev, 1), 1);
+  EXPECT_EQ(ev[0].reg, 8);
+  EXPECT_EQ(ev[0].value, 0x0F);
+  EXPECT_EQ(ev[0].time, 0.75);
+  EXPECT_EQ(ym_pending(), 1);
+  ASSERT_EQ(ym_events_take(ev, 1), 1);
+  EXPECT_EQ(ev[0].reg, 9);
+  EXPECT_EQ(ev[0].value, 0x0E);
+  EXPECT_EQ(ym_pending(), 0);
+  EXPECT_EQ(ym_events_take(ev, 1), 0);
+}
+
 TEST_F(YmCapture, RegistersAndSelectionForTheHost) {
   u8 in[16];
   for (int i = 0; i < 16; ++i) in[i] = static_cast<u8>(0x10 + i);

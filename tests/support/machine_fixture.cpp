@@ -59,6 +59,11 @@ void driver_start(u32 target) {
 
 bool driver_finished() { return driver_done; }
 
+void driver_continue() {
+  register_routine(driver_entry, test_driver, {0xC0FF06, 0xC0FF0A});
+  driver_done = false;
+}
+
 int driver_run(int max_slices, i32 budget, void (*between)()) {
   int n = 0;
   while (n < max_slices && !driver_done) {

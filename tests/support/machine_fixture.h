@@ -28,6 +28,9 @@ constexpr u32 driver_entry = 0xC0FF00;
 constexpr u32 driver_wait = 0xC0FF0A;
 void driver_start(u32 target);
 bool driver_finished();
+// After a machine state taken while the driver's call was running has been
+// loaded: the call is pending again (the run goes on at the state's pc).
+void driver_continue();
 // Runs slices of `budget` until the driver has finished or max_slices ran;
 // calls between() after every slice (e.g. to deliver the VBL). Returns the
 // number of slices.

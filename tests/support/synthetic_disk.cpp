@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/disk_codecs.h"
+#include "support/mission_builder.h"
 
 namespace {
 
@@ -110,9 +111,39 @@ synth_disk_mission mission_content(u32 seed) {
   return m;
 }
 
+// The sound driver's tables, tunes and variables lie inside the resident
+// graphics, where the cold start unpacks them.
+void put_sound_driver(std::vector<u8>& graphics, const synth_sound& sound) {
+  for (const synth_block& b : sound.driver) {
+    if (b.first < synth_resident_output || b.first + b.second.size() > synth_resident_output + graphics.size())
+      refuse("sound driver data outside the resident graphics");
+    std::copy(b.second.begin(), b.second.end(), graphics.begin() + (b.first - synth_resident_output));
+  }
+}
+
+bool place_sound_program(synth_game_data& g, const synth_sound& sound) {
+  int n = 0;
+  for (const synth_block& b : sound.program)
+    if (!synth_place_at_program(g, "sound" + std::to_string(n++), "a sample, the sample table or the idle Timer A handler",
+                                b.first, b.second))
+      return false;
+  return true;
+}
+
+// A mission set that plays: the level file and graphics of a mission
+// builder instead of invented bytes.
+void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
+  m.level = b.level_file();
+  m.graphics = b.graphics();
+  m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
+  if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the builder's graphics do not unpack in place");
+}
+
 synth_disk make_content() {
   synth_disk d;
+  d.sound = synth_sound_content();
   d.resident_graphics = resident_content();
+  put_sound_driver(d.resident_graphics, d.sound);
   d.resident_file = squeeze_for_place(d.resident_graphics, resident_input, synth_resident_output);
   if (d.resident_file.empty()) refuse("the resident graphics do not unpack in place");
   d.run_block = run_block_content();
@@ -120,6 +151,7 @@ synth_disk make_content() {
   if (d.run_block_file.size() > run_block_sectors * sector_bytes) refuse("the run-packed block is too long");
   d.high_scores = high_score_content();
   d.missions[0] = mission_content(0x5647E);
+  use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
 
   // Files of the two missions, one after the other from track 30 on.
@@ -217,11 +249,14 @@ bool synth_place_disk_road(synth_game_data& g) {
         return false;
   }
 
+  if (!place_sound_program(g, d.sound)) return false;
+
   std::vector<u8> palette;
   for (u16 c : d.startup_palette) put16(palette, c);
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
-         place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette);
+         place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
+         synth_place_mission_tables(g);
 }
 
 void synth_put_high_scores(std::vector<u8>& bkm) {

@@ -4,15 +4,19 @@
 // run-packed block of track 20, sector 3, the saved high-score sector
 // (track 0, sector 2) and the files of two missions; in the program block:
 // the load record, the mission load table with its colours, the mission
-// words, the three loaders' record tables, the start-up text and palette.
+// words, the three loaders' record tables, the start-up text and palette,
+// the sample table with its samples and the idle Timer A handler.
 //
 // The content is invented and fixed (a seeded generator), so a test can
-// compare what the game unpacked with what the builder packed.
+// compare what the game unpacked with what the builder packed. Mission set
+// 0 carries the level file and graphics of the mission builder's
+// default_mission(), so missions loaded from it play; set 1 is bytes.
 #pragma once
 #include <array>
 #include <vector>
 
 #include "support/synthetic_game_data.h"
+#include "support/synthetic_sound.h"
 
 struct synth_disk_mission {
   std::vector<u8> graphics;        // unpacked by loader 1 to $5647E
@@ -23,7 +27,7 @@ struct synth_disk_mission {
 };
 
 struct synth_disk {
-  std::vector<u8> resident_graphics;      // unpacked to $2E000
+  std::vector<u8> resident_graphics;      // unpacked to $2E000, the sound driver's data among it
   std::vector<u8> resident_file;          // its squeezed file, read to $35602
   std::vector<u8> run_block;              // expanded to $5063A-$56481
   std::vector<u8> run_block_file;         // its escaped runs, from track 20, sector 3
@@ -34,6 +38,7 @@ struct synth_disk {
   std::array<int, 12> mission_set;        // which of the two missions' files each mission loads
   std::vector<u8> startup_text;           // at $37C6, with its zero
   std::array<u16, 16> startup_palette;    // at $8C24
+  synth_sound sound;                      // the driver's data, the samples and their table
 };
 
 constexpr u32 synth_resident_buffer = 0x035602;

@@ -1,0 +1,358 @@
+// Page $8000: the vertical frame loop of a mission and its end-of-frame
+// plates, on the mission machine with stand-ins for the routines of later
+// work (assertions about those calls hold only while they are stubbed).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "game/mission_ram.h"
+#include "support/dispatch_check.h"
+#include "support/mission_machine.h"
+
+namespace {
+
+constexpr u32 frame_vertical = 0x008EAC;
+constexpr u32 hook_background = 0x00893C; // slot 28
+constexpr u32 hook_frame_end = 0x008EE2;  // slot 29
+constexpr u32 hook_frame_start = 0x008EEA; // slot 30
+constexpr u32 hook_players = 0x008FC6;    // slot 31
+constexpr u32 sample_b = 0x00E756;
+constexpr u32 plate_1 = 0x008E24;
+constexpr u32 plate_2 = 0x008DC6;
+constexpr u32 switch_over = 0x0045D6;
+constexpr u32 frame_horizontal = 0x00474A;
+constexpr u32 players_update = 0x00922E;
+
+// Calls of one whole pass, with their return addresses (hooks: 0).
+const std::vector<std::pair<u32, u32>> pass_calls = {
+    {hook_frame_end, 0},   {hook_frame_start, 0}, {0x00A2C2, 0x8EEE}, {0x0071E8, 0x8EF2}, {0x00A544, 0x8EF6},
+    {0x00A5FC, 0x8EFA},    {0x00AE1A, 0x8EFE},    {0x006C28, 0x8F02}, {0x006CFA, 0x8F06}, {0x006FB0, 0x8F0A},
+    {0x006950, 0x8F0E},    {0x009FA4, 0x8F12},    {0x00A526, 0x8F16}, {0x00B46E, 0x8F1A}, {0x00B944, 0x8F1E},
+    {0x00AC5E, 0x8F22},    {0x00A3FE, 0x8F26},    {0x00AE7A, 0x8F2A}, {0x00922E, 0x8F2E}, {0x00B09A, 0x8F40},
+    {0x00AFA2, 0x8F44},    {0x00B386, 0x8F48},    {hook_background, 0}, {0x006E4C, 0x8F9C}, {0x0060AA, 0x8FAE},
+    {0x006D12, 0x8FB2},    {0x0063DE, 0x8FB6},    {0x00652E, 0x8FBA}, {0x0066F4, 0x8FBE}, {0x005B32, 0x8FC2},
+    {0x005946, 0x8FC6},    {hook_players, 0},     {0x005E32, 0x8FD8}, {0x00660C, 0x8FDC}, {0x006812, 0x8FE0},
+    {0x005F1A, 0x8FE4},    {0x00B6EA, 0x9004},
+};
+
+bool is_hook(u32 address) { return game_hook_slot(address) >= 0 && address != sample_b; }
+
+// The expected calls that can be seen: hooks always, stand-ins only while
+// their routine is not written.
+std::vector<std::pair<u32, u32>> visible(const std::vector<std::pair<u32, u32>>& calls) {
+  std::vector<std::pair<u32, u32>> v;
+  for (const auto& c : calls)
+    if (is_hook(c.first) || stubbed(c.first)) v.push_back(c);
+  return v;
+}
+
+// The recorded calls at the given addresses, in order.
+std::vector<std::pair<u32, u32>> seen(const std::vector<std::pair<u32, u32>>& of) {
+  std::set<u32> wanted;
+  for (const auto& c : of) wanted.insert(c.first);
+  std::vector<std::pair<u32, u32>> v;
+  for (const stub_call& c : stub_calls())
+    if (wanted.count(c.address)) v.emplace_back(c.address, c.ret);
+  return v;
+}
+
+class FrameVertical : public MissionTest {
+ protected:
+  void SetUp() override {
+    MissionTest::SetUp();
+    hooks_record({hook_background, hook_frame_end, hook_frame_start, hook_players});
+    wr16(player1 + player_record::lives, 3);
+    wr16(player1 + player_record::y, 200); // low on the screen: the scroll holds
+    wr16(scroll_pos, 300);
+    between_action = nullptr;
+  }
+
+ public:
+  static inline void (*between_action)() = nullptr;
+};
+
+void vbl_and_action() {
+  mission_vbl();
+  if (FrameVertical::between_action) FrameVertical::between_action();
+}
+
+// Runs frame_vertical; true when it returned within max_slices.
+bool run_frames(int max_slices) {
+  driver_start(frame_vertical);
+  driver_run(max_slices, 2000000, vbl_and_action);
+  return driver_finished();
+}
+
+TEST_F(FrameVertical, NamedAddressesAreInTheDispatchTable) {
+  expect_named_rows({
+      {0x00893C, routine_entry, "vertical_background"}, {0x00896C, resume_label, "vertical_background"},
+      {0x008978, routine_entry, "sub_008978"},          {0x00897C, resume_label, "sub_008978"},
+      {0x008998, routine_entry, "sub_008998"},          {0x00899A, routine_entry, "level_map_read_row"},
+      {0x008BDE, routine_entry, "level_map_read_objects"}, {0x008D1E, routine_entry, "level_map_prefill"},
+      {0x008D4C, routine_entry, "level_map_advance"},   {0x008E82, routine_entry, "sub_008E82"},
+      {0x008E90, resume_label, "sub_008E82"},           {0x008E96, routine_entry, "sub_008E96"},
+      {0x008EA6, resume_label, "sub_008E96"},           {0x008EAC, routine_entry, "frame_vertical"},
+      {0x008EC6, resume_label, "frame_vertical"},       {0x008EE2, resume_label, "frame_vertical"},
+      {0x008EE6, resume_label, "frame_vertical"},       {0x008EEA, resume_label, "frame_vertical"},
+      {0x008F2E, resume_label, "frame_vertical"},       {0x008F5A, resume_label, "frame_vertical"},
+      {0x008F7C, resume_label, "frame_vertical"},       {0x008FC6, resume_label, "frame_vertical"},
+      {0x009004, resume_label, "frame_vertical"},       {0x009008, resume_label, "frame_vertical"},
+      {0x00900C, resume_label, "frame_vertical"},       {0x00901C, resume_label, "frame_vertical"},
+      {0x009020, resume_label, "frame_vertical"},
+  });
+  for (const auto& c : pass_calls)
+    if (c.second) expect_named_rows({{c.second, resume_label, "frame_vertical"}});
+}
+
+TEST_F(FrameVertical, OnePassCallsEveryRoutineInOrderBetweenItsHooks) {
+  wr16(player2 + player_record::lives, 2);
+  wr16(player2 + player_record::y, 150);
+  wr16(exit_request, 0xFFFF); // seen only in the end tests: one whole pass
+  ASSERT_TRUE(run_frames(20));
+  EXPECT_EQ(seen(pass_calls), visible(pass_calls));
+  EXPECT_EQ(rd16(fx_bank), 1u);
+  EXPECT_EQ(rd32(draw_screen), screen_buffer_a) << "wait_two_vbl swapped the screens";
+  EXPECT_EQ(stub_call_count(plate_1) + stub_call_count(plate_2), 0) << "both players in play";
+}
+
+void set_exit_request() { wr16(exit_request, 0xFFFF); }
+
+TEST_F(FrameVertical, ExitRequestBetweenSlicesEndsTheMissionAfterThatPass) {
+  between_action = set_exit_request; // first seen while the first pass waits
+  ASSERT_TRUE(run_frames(20));
+  EXPECT_EQ(rd16(fx_bank), 1u);
+  EXPECT_EQ(rd16(exit_request), 0xFFFFu);
+}
+
+// The frame-start hook of the third pass asks the loop to end: three
+// passes, however the slices fall.
+void frame_start_ending_the_third_pass(u32 address) {
+  hook_noted(address);
+  if (rd16(fx_bank) == 2) wr16(exit_request, 0xFFFF);
+}
+void stop_after_three_passes() { hook_register(hook_frame_start, frame_start_ending_the_third_pass); }
+
+TEST_F(FrameVertical, EndTestsByLivesAndFreerun) {
+  struct {
+    u32 lives1, lives2, freerun;
+    bool ends_after_one_pass;
+  } cases[] = {
+      {0, 0, 0, true},   // nobody left
+      {0, 0, 1, false},  // the developer's free run goes on
+      {1, 0, 0, false},  {0, 1, 0, false},
+      {0x8000, 0x8000, 0, true}, // the 16-bit sum is what counts
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    wr16(player1 + player_record::lives, c.lives1);
+    wr16(player2 + player_record::lives, c.lives2);
+    wr16(dev_freerun, c.freerun);
+    stop_after_three_passes();
+    ASSERT_TRUE(run_frames(40)) << c.lives1 << " " << c.lives2;
+    EXPECT_EQ(rd16(fx_bank), c.ends_after_one_pass ? 1u : 3u) << c.lives1 << " " << c.lives2 << " " << c.freerun;
+    EXPECT_EQ(rd16(exit_request), c.ends_after_one_pass ? 0u : 0xFFFFu) << "a failed mission leaves it 0";
+  }
+}
+
+TEST_F(FrameVertical, KeyPEndsTheMissionAsCompletedBeforeAnyWait) {
+  wr16(dev_mode, 1);
+  wr8(last_key, 25);
+  ASSERT_TRUE(run_frames(2));
+  EXPECT_EQ(rd8(exit_request), 0xFFu);
+  EXPECT_TRUE(stub_calls().empty()) << "no hook and no routine before it";
+  EXPECT_EQ(rd16(fx_bank), 0u);
+  EXPECT_EQ(rd32(draw_screen), mission_draw_screen);
+  // Without the developer words the key is nobody's business.
+  SetUp();
+  wr8(last_key, 25);
+  wr16(exit_request, 0xFFFF);
+  ASSERT_TRUE(run_frames(20));
+  EXPECT_EQ(rd16(fx_bank), 1u);
+}
+
+TEST_F(FrameVertical, DeveloperDigitsPlaySamplesOnChannelB) {
+  struct {
+    u32 key;
+    int sample; // -1: none
+  } cases[] = {{1, 0}, {2, 1}, {9, 8}, {0, -1}, {10, -1}, {0x81, -1}};
+  for (const auto& c : cases) {
+    SetUp();
+    stub_records({0x00E6EC});
+    wr16(dev_mode, 1);
+    wr8(last_key, c.key);
+    wr16(exit_request, 0xFFFF);
+    ASSERT_TRUE(run_frames(20));
+    if (!stubbed(sample_b)) continue;
+    EXPECT_EQ(stub_call_count(0x00E6EC), 0);
+    ASSERT_EQ(stub_call_count(sample_b), c.sample < 0 ? 0 : 1) << "key " << c.key;
+    if (c.sample < 0) continue;
+    const stub_call& call = stub_calls()[0];
+    EXPECT_EQ(call.address, sample_b) << "before anything else";
+    EXPECT_EQ(call.d0 & 0xFFFF, static_cast<u32>(c.sample));
+    EXPECT_EQ(call.ret, 0x8EC6u);
+  }
+}
+
+void key_p_pressed() { wr8(last_key, 25); }
+
+TEST_F(FrameVertical, TheKeyIsReadAgainAfterTheSample) {
+  if (!stubbed(sample_b)) GTEST_SKIP() << "the sample player is written";
+  stub_records_doing(sample_b, key_p_pressed);
+  wr16(dev_mode, 1);
+  wr8(last_key, 3);
+  ASSERT_TRUE(run_frames(2));
+  EXPECT_EQ(rd8(exit_request), 0xFFu);
+  EXPECT_EQ(stub_call_count(hook_frame_end), 0);
+}
+
+TEST_F(FrameVertical, SpaceWithFreerunSkipsTheWaitPanelAndDrawing) {
+  struct {
+    u32 dev_mode_on;
+    bool waits;
+  } cases[] = {{1, false}, {0, true}}; // the wait is skipped only with the developer keys on
+  for (const auto& c : cases) {
+    SetUp();
+    wr16(dev_mode, c.dev_mode_on);
+    wr16(dev_freerun, 1);
+    wr8(last_key, 57);
+    stop_after_three_passes();
+    ASSERT_TRUE(run_frames(40));
+    EXPECT_EQ(rd16(fx_bank), 3u) << "the frame bank still counts";
+    EXPECT_EQ(stub_call_count(hook_frame_end), c.waits ? 3 : 0);
+    EXPECT_EQ(stub_call_count(hook_frame_start), 3);
+    EXPECT_EQ(rd32(draw_screen), c.waits ? screen_buffer_a : mission_draw_screen) << "one swap per wait";
+    EXPECT_EQ(stub_call_count(hook_background), 0);
+    EXPECT_EQ(stub_call_count(hook_players), 0);
+    if (stubbed(players_update)) {
+      EXPECT_EQ(stub_call_count(players_update), 3) << "the updates run";
+    }
+    for (u32 draw : {0x006E4C, 0x005946, 0x00B6EA, 0x008DC6}) {
+      if (stubbed(draw)) {
+        EXPECT_EQ(stub_call_count(draw), 0) << std::hex << draw;
+      }
+    }
+  }
+}
+
+TEST_F(FrameVertical, OnePlayerGamesDrawPlayerTwosPlateOnceAtTheEndOfTheFirstPass) {
+  stop_after_three_passes();
+  ASSERT_TRUE(run_frames(40));
+  EXPECT_EQ(rd16(fx_bank), 3u);
+  EXPECT_EQ(rd8(player2 + player_record::plate_latch), 0xFFu);
+  EXPECT_EQ(rd8(player1 + player_record::plate_latch), 0u);
+  if (!stubbed(plate_2)) return;
+  EXPECT_EQ(stub_call_count(plate_2), 1);
+  EXPECT_EQ(stub_call_count(plate_1), 0);
+  std::vector<u32> order;
+  for (const stub_call& c : stub_calls())
+    if (c.address == plate_2 || c.address == hook_frame_end || c.address == 0x00B6EA) order.push_back(c.address);
+  ASSERT_GE(order.size(), 3u);
+  EXPECT_EQ(order[2], plate_2) << "after the first pass's last drawing, before the second wait";
+  EXPECT_EQ(stub_calls()[std::find_if(stub_calls().begin(), stub_calls().end(),
+                                      [](const stub_call& c) { return c.address == plate_2; }) -
+                         stub_calls().begin()]
+                .ret,
+            0x8EA6u);
+}
+
+TEST_F(FrameVertical, PlatesAreDrawnOnlyForAPlayerOutOfPlayWithoutOne) {
+  struct {
+    u32 record, plate, ret;
+  } players[] = {{player1, plate_1, 0x8E90}, {player2, plate_2, 0x8EA6}};
+  struct {
+    u32 lives, latch;
+    bool drawn;
+  } cases[] = {{0, 0, true}, {1, 0, false}, {0, 0xFF00, false}, {0, 0x0001, false}};
+  for (const auto& p : players)
+    for (const auto& c : cases) {
+      SetUp();
+      wr16(p.record + player_record::lives, c.lives);
+      wr16(p.record + player_record::plate_latch, c.latch);
+      ASSERT_EQ(run_mission_routine(p.record == player1 ? 0x008E82 : 0x008E96), 1);
+      EXPECT_EQ(rd16(p.record + player_record::plate_latch), c.drawn ? 0xFF00u : c.latch);
+      if (!stubbed(p.plate)) continue;
+      ASSERT_EQ(stub_call_count(p.plate), c.drawn ? 1 : 0);
+      if (c.drawn) {
+        EXPECT_EQ(stub_calls()[0].ret, p.ret);
+      }
+    }
+}
+
+void players_update_sets_d0_d1() {
+  d0 = 0x0F00;
+  d1 = 0x0011;
+}
+
+TEST_F(FrameVertical, DeveloperTimingColoursAndTheirRegisterTrace) {
+  if (!stubbed(players_update)) GTEST_SKIP() << "the players' update is written";
+  for (u32 timing : {1u, 0u}) {
+    SetUp();
+    stub_records_doing(players_update, players_update_sets_d0_d1);
+    wr16(dev_timing, timing);
+    wr16(exit_request, 0xFFFF);
+    wr16(0xFF8240, 0x0123);
+    ASSERT_TRUE(run_frames(20));
+    auto at = [](u32 ret) {
+      for (const stub_call& c : stub_calls())
+        if (c.ret == ret) return c;
+      ADD_FAILURE() << "no call returning to " << std::hex << ret;
+      return stub_call{};
+    };
+    auto hook = [](u32 address) {
+      for (const stub_call& c : stub_calls())
+        if (c.address == address) return c;
+      ADD_FAILURE() << "no hook " << std::hex << address;
+      return stub_call{};
+    };
+    if (timing != 0) {
+      EXPECT_EQ(at(0x8F40).colour0, 0x417u) << "after the players' update";
+      EXPECT_EQ(hook(hook_background).colour0, 0x050u) << "after the scroll step";
+      EXPECT_EQ(at(0x8F9C).colour0, 0x000u) << "$222 then $000 after the background";
+      EXPECT_EQ(at(0x8FAE).colour0, 0x741u) << "after the installations";
+      EXPECT_EQ(hook(hook_players).colour0, 0x741u) << "the hook comes before $400";
+      EXPECT_EQ(at(0x8FD8).colour0, 0x400u);
+      EXPECT_EQ(at(0x9004).colour0, 0x000u) << "$444 then $000 after the projectiles";
+      EXPECT_EQ(at(0x8F40).d1 & 0xFFFF, 0x0011u) << "no register trace with the colours";
+    } else {
+      EXPECT_EQ(at(0x8F40).colour0, 0x000u) << "only wait_two_vbl's black";
+      EXPECT_EQ(at(0x8F40).d1 & 0xFFFF, 0x0F11u) << "d1.w |= d0.w";
+    }
+  }
+}
+
+void horizontal_loses_every_life() {
+  wr16(player1 + player_record::lives, 0);
+  wr16(player2 + player_record::lives, 0);
+}
+
+TEST_F(FrameVertical, TheSwitchPointRunsTheHorizontalSection) {
+  if (stubbed(switch_over) != stubbed(frame_horizontal) || !stubbed(frame_horizontal))
+    GTEST_SKIP() << "the horizontal engine is written";
+  // Lives lost inside the horizontal section end the mission at once, even
+  // with the developer's free run.
+  wr16(scroll_pos, vertical_section_end);
+  wr16(dev_freerun, 1);
+  stub_records_doing(frame_horizontal, horizontal_loses_every_life);
+  stop_after_three_passes();
+  ASSERT_TRUE(run_frames(40));
+  EXPECT_EQ(rd16(fx_bank), 1u);
+  const std::vector<std::pair<u32, u32>> section = {{0x00B6EA, 0x9004}, {switch_over, 0x901C},
+                                                    {frame_horizontal, 0x9020}};
+  EXPECT_EQ(seen(section), section);
+  EXPECT_EQ(rd16(exit_request), 0u);
+
+  // With a life left the vertical end tests follow: the section goes on.
+  SetUp();
+  wr16(scroll_pos, vertical_section_end);
+  stop_after_three_passes();
+  ASSERT_TRUE(run_frames(40));
+  EXPECT_EQ(rd16(fx_bank), 3u);
+  EXPECT_EQ(stub_call_count(switch_over), 3) << "the stand-in leaves scroll_pos at the switch point";
+  EXPECT_EQ(stub_call_count(frame_horizontal), 3);
+}
+
+} // namespace

@@ -1,0 +1,402 @@
+// Presenter: the message queue between threads, the history, the clock, the
+// choice of frame pair and fraction, fixed screens, filters and the
+// horizontal scroll smoothing.
+#include "graphics/present.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "host/platform.h"
+#include "support/scene_frames.h"
+
+namespace {
+
+class Presenter : public ::testing::Test {
+ protected:
+    present_state* st = nullptr;
+    void SetUp() override {
+        msgq_set_closed(0);
+        msgq_clear();
+        for (int32_t& f : pflags) f = 1;
+        st = present_new(1);
+        ASSERT_NE(st, nullptr);
+    }
+    void TearDown() override {
+        present_free(st);
+        msgq_set_closed(0);
+        msgq_clear();
+        for (int32_t& f : pflags) f = 1;
+    }
+    static void push_frame(scene_frame* f) {
+        present_msg* m = msg_new(MSG_FRAME);
+        m->frame = frame_ref(f);
+        ASSERT_NE(msgq_push(m), nullptr);
+    }
+    static void push_clock(double wall, double vbl, double rate = 50) {
+        present_msg* m = msg_new(MSG_CLOCK);
+        m->wall = wall, m->vbl = vbl, m->rate = rate;
+        msgq_push(m);
+    }
+    static void push_screen(u32 vbl) {
+        present_msg* m = msg_new(MSG_SCREEN);
+        m->screen_vbl = vbl;
+        m->zone_count = 1;
+        m->payload = static_cast<u8*>(std::calloc(64000, 1));
+        msgq_push(m);
+    }
+    // Frames at the given VBLs, each held by the presenter only.
+    void history(std::initializer_list<u32> vbls, int bg_kind = BG_VERTICAL) {
+        for (u32 v : vbls) {
+            scene_frame* f = test_frame(v, bg_kind, 0, 2);
+            push_frame(f);
+            frame_unref(f);
+        }
+        present_drain(st);
+    }
+};
+
+TEST_F(Presenter, TheQueueKeepsItsLastSlotForFixedScreensAndBlocksOtherSenders) {
+    for (int i = 0; i < 511; ++i) ASSERT_NE(msgq_push(msg_new(MSG_KIND)), nullptr);
+    // A sender of an ordinary message waits while 511 are queued.
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        msgq_push(msg_new(MSG_TOAST));
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(done);
+    // A fixed screen takes the 512th slot; the next is dropped at once.
+    EXPECT_NE(msgq_push(msg_new(MSG_SCREEN)), nullptr);
+    EXPECT_EQ(msgq_count(), 512);
+    EXPECT_EQ(msgq_push(msg_new(MSG_SCREEN)), nullptr);
+    EXPECT_EQ(msgq_count(), 512);
+    msg_free(msgq_pop());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(done);  // 511 still queued
+    msg_free(msgq_pop());
+    sender.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(msgq_count(), 511);
+}
+
+TEST_F(Presenter, AClosedQueueDropsEveryPushAtOnceEvenForAWaitingSender) {
+    for (int i = 0; i < 511; ++i) msgq_push(msg_new(MSG_KIND));
+    std::atomic<bool> done{false};
+    present_msg* result = reinterpret_cast<present_msg*>(1);
+    std::thread sender([&] {
+        scene_frame* f = test_frame(1, 0, 0);
+        present_msg* m = msg_new(MSG_FRAME);
+        m->frame = f;  // the message owns the frame: freed with it
+        result = msgq_push(m);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(done);
+    msgq_set_closed(1);
+    sender.join();
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(msgq_push(msg_new(MSG_TOAST)), nullptr);
+    EXPECT_EQ(msgq_count(), 511);
+}
+
+TEST_F(Presenter, ADrainAppliesAtMost200Messages) {
+    for (int i = 0; i < 250; ++i) msgq_push(msg_new(MSG_STATS));
+    present_drain(st);
+    EXPECT_EQ(msgq_count(), 50);
+    present_drain(st);
+    EXPECT_EQ(msgq_count(), 0);
+}
+
+TEST_F(Presenter, The41stFrameReleasesTheOldestAndAResetReleasesAll) {
+    scene_frame* first = test_frame(0, BG_VERTICAL, 0);
+    push_frame(first);
+    for (u32 v = 1; v < 40; ++v) {
+        scene_frame* f = test_frame(2 * v, BG_VERTICAL, 0);
+        push_frame(f);
+        frame_unref(f);
+    }
+    present_drain(st);
+    EXPECT_EQ(first->refs.load(), 2);
+    EXPECT_EQ(present_history_count(st), 40);
+    scene_frame* last = test_frame(80, BG_VERTICAL, 0);
+    push_frame(last);
+    present_drain(st);
+    EXPECT_EQ(first->refs.load(), 1);  // ours alone: the presenter let go
+    EXPECT_EQ(present_history_count(st), 40);
+    EXPECT_EQ(present_history_frame(st, 0)->vbl, 2u);
+    EXPECT_EQ(present_last_vbl(st), 80u);
+    frame_unref(first);
+    msgq_push(msg_new(MSG_RESET));
+    present_drain(st);
+    EXPECT_EQ(present_history_count(st), 0);
+    EXPECT_EQ(last->refs.load(), 1);
+    frame_unref(last);
+}
+
+TEST_F(Presenter, AClockStepBackOf40VblsLetsThePictureGoBackASmallerOneDoesNot) {
+    struct {
+        double back;
+        bool kept;
+    } cases[] = {{1, true}, {39, true}, {40, false}, {100, false}, {-5, false}};
+    for (const auto& c : cases) {
+        present_free(st);
+        msgq_clear();
+        st = present_new(1);
+        const double wall = now_s();
+        push_clock(wall, 1000);
+        history({1000, 1002, 1004});
+        int fixed = 0;
+        present_frame(st, &fixed, wall + 0.04);  // VBL 1002
+        const double shown = present_shown(st);
+        EXPECT_NEAR(shown, 1002, 0.5);
+        push_clock(wall, 1000 - c.back);
+        present_drain(st);
+        if (c.kept)
+            EXPECT_EQ(present_shown(st), shown) << c.back;
+        else
+            EXPECT_LT(present_shown(st), -1e17) << c.back;
+    }
+}
+
+struct pair_case {
+    const char* what;
+    std::vector<u32> vbls;
+    double clock;  // the clock's VBL at the deadline, before ahead
+    double ahead;
+    bool extrapolate, interpolation;
+    u32 a, b;
+    double t;
+};
+
+TEST_F(Presenter, ThePairAndFractionForADeadline) {
+    const pair_case cases[] = {
+        {"between", {100, 102, 104, 106}, 103, 0, true, true, 102, 104, 0.5},
+        {"on a frame", {100, 102, 104, 106}, 102, 0, true, true, 102, 104, 0},
+        {"ahead counts", {100, 102, 104, 106}, 102, 1, true, true, 102, 104, 0.5},
+        {"past the newest", {100, 102, 104, 106}, 108, 0, true, true, 104, 106, 2},
+        {"far past: t at 3", {100, 102, 104, 106}, 130, 0, true, true, 104, 106, 3},
+        {"before the oldest: t at 0", {100, 102, 104, 106}, 90, 0, true, true, 100, 102, 0},
+        {"no extrapolation: back by ahead + 2", {100, 102, 104, 106}, 105, 1, false, true, 102, 104, 0.5},
+        {"a gap of one VBL", {100, 101}, 100.25, 0, true, true, 100, 101, 0.25},
+        {"no interpolation: the frame reached", {100, 102, 104, 106}, 103, 0, true, false, 102, 102, 0},
+        {"no interpolation, before the oldest", {100, 102, 104, 106}, 90, 0, true, false, 100, 100, 0},
+        {"a single frame alone", {100}, 103, 0, true, true, 100, 100, 0},
+    };
+    for (const pair_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        present_free(st);
+        msgq_clear();
+        st = present_new(1);
+        pflags[PF_EXTRAPOLATE] = c.extrapolate;
+        pflags[PF_INTERPOLATION] = c.interpolation;
+        present_set_ahead(st, c.ahead);
+        push_clock(0, 0);
+        for (u32 v : c.vbls) {
+            scene_frame* f = test_frame(v, BG_VERTICAL, 0, 2);
+            push_frame(f);
+            frame_unref(f);
+        }
+        int fixed = 1;
+        present_frame(st, &fixed, c.clock / 50);
+        EXPECT_EQ(fixed, 0);
+        const scene_frame *a = nullptr, *b = nullptr;
+        double t = -1;
+        present_last_pair(st, &a, &b, &t);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->vbl, c.a);
+        EXPECT_EQ(b->vbl, c.b);
+        EXPECT_NEAR(t, c.t, 1e-9);
+    }
+}
+
+TEST_F(Presenter, TheShownPositionNeverGoesBack) {
+    push_clock(0, 0);
+    history({100, 102, 104, 106});
+    int fixed = 0;
+    present_frame(st, &fixed, 105.0 / 50);
+    present_frame(st, &fixed, 103.0 / 50);
+    const scene_frame *a, *b;
+    double t;
+    present_last_pair(st, &a, &b, &t);
+    EXPECT_EQ(a->vbl, 104u);
+    EXPECT_NEAR(t, 0.5, 1e-9);
+}
+
+TEST_F(Presenter, AFixedScreenReplacesTheGamePictureOnlyWhenNewer) {
+    struct {
+        u32 screen_vbl;
+        bool fixed;
+    } cases[] = {{99, false}, {100, false}, {101, true}, {107, true}, {108, true}};
+    for (const auto& c : cases) {
+        present_free(st);
+        msgq_clear();
+        st = present_new(1);
+        push_clock(0, 0);
+        history({98, 100});
+        push_screen(c.screen_vbl);
+        int fixed = -1;
+        present_frame(st, &fixed, 100.0 / 50);
+        EXPECT_EQ(fixed, c.fixed ? 1 : 0) << c.screen_vbl;
+    }
+}
+
+int g_layer_calls = 0;
+void count_layers(const u8*, const palette_zone*, int, int, u8* rgb) {
+    ++g_layer_calls;
+    rgb[0] = 77;
+}
+
+TEST_F(Presenter, AFixedScreenIsDrawnOncePerChangeWithThePacksLayers) {
+    present_static_cb = count_layers;
+    g_layer_calls = 0;
+    push_clock(0, 0);
+    present_msg* m = msg_new(MSG_SCREEN);
+    m->screen_vbl = 50;
+    m->zone_count = 1;
+    test_palette(m->zones[0].palette);
+    m->payload = static_cast<u8*>(std::malloc(64000));
+    std::memset(m->payload, 9, 64000);
+    msgq_push(m);
+    int fixed = 0;
+    const u8* out = present_frame(st, &fixed, 1);
+    EXPECT_EQ(fixed, 1);
+    EXPECT_EQ(g_layer_calls, 1);
+    EXPECT_EQ(out[0], 77);
+    u8 want[3];
+    test_rgb(9, want);
+    EXPECT_EQ(std::memcmp(out + 3 * 1000, want, 3), 0);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 1);  // unchanged screen: not redrawn
+    present_pack_changed(st);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 2);
+    push_screen(51);
+    present_frame(st, &fixed, 1);
+    EXPECT_EQ(g_layer_calls, 3);
+    present_static_cb = nullptr;
+}
+
+TEST_F(Presenter, WithoutAClockOrAnythingToShowThePictureIsBlack) {
+    int fixed = -1;
+    const u8* out = present_frame(st, &fixed, 1);
+    EXPECT_EQ(fixed, 0);
+    for (int i = 0; i < 192000; ++i) ASSERT_EQ(out[i], 0);
+    push_clock(0, 0);
+    out = present_frame(st, &fixed, 1);
+    EXPECT_EQ(fixed, 1);
+    for (int i = 0; i < 192000; ++i) ASSERT_EQ(out[i], 0);
+}
+
+TEST_F(Presenter, AnEnemyJumpingMoreThan24PixelsRestartsItsFilter) {
+    struct {
+        float jump;
+        bool restarted;
+    } cases[] = {{24, false}, {25, true}, {-25, true}, {-24, false}};
+    for (const auto& c : cases) {
+        present_free(st);
+        msgq_clear();
+        st = present_new(1);
+        float x = 120;
+        for (int k = 0; k < 8; ++k) {
+            scene_frame* f = test_frame(100 + 2 * k, BG_VERTICAL, 0);
+            add_unit(f, 0, 0x4000, x, 150, solid_sprite(2, 2, 5));
+            push_frame(f);
+            frame_unref(f);
+            x += 2;
+        }
+        present_drain(st);
+        const motion_filter* f = present_filters(st);
+        ASSERT_EQ(f[0].used, 1);
+        EXPECT_EQ(f[0].rcount, 6);
+        const int before = f[0].hcount;
+        // The newest filtered position is predicted 2 ahead of the last x.
+        scene_frame* jumped = test_frame(200, BG_VERTICAL, 0);
+        add_unit(jumped, 0, 0x4000, f[0].hx[before - 1] + c.jump, 150, solid_sprite(2, 2, 5));
+        push_frame(jumped);
+        frame_unref(jumped);
+        present_drain(st);
+        EXPECT_EQ(f[0].rcount == 1, c.restarted) << c.jump;
+        EXPECT_EQ(f[0].hcount == 1, c.restarted) << c.jump;
+    }
+}
+
+TEST_F(Presenter, AScrollResidueOf04AtScale3ShiftsTheBandOnePixel) {
+    present_set_scale(st, 3);
+    push_clock(0, 0);
+    scene_frame* a = test_frame(100, BG_HORIZONTAL, 0, 2);
+    scene_frame* b = test_frame(102, BG_HORIZONTAL, 0, 2);
+    for (scene_frame* f : {a, b})
+        for (int r = 0; r < 32; ++r)
+            for (int col = 0; col < 32; ++col) f->strip[r][col] = static_cast<u8>(col % 16);
+    a->hscroll = 0, b->hscroll = 10;  // cameras 0 and -10
+    push_frame(a);
+    push_frame(b);
+    int fixed = 0;
+    present_frame(st, &fixed, (100 + 2 * 0.1) / 50);  // w = -1: the smoothing starts there
+    // w = -2.479: the smoothed value moves by at most 1.079, to -2.079;
+    // residue 0.4 x 3 = 1.2 -> one pixel right.
+    const double t = 0.2479;
+    const u8* shifted = present_frame(st, &fixed, (100 + 2 * t) / 50);
+    std::vector<u8> plain(3 * 3 * 192000);
+    render_params p{3, 1, 1, 1, nullptr, 0.8f, 0};
+    render(a, b, &p, plain.data(), t);
+    const size_t stride = 320 * 3 * 3;
+    for (int y : {0, 100, 599}) {
+        const u8* got = shifted + y * stride;
+        const u8* want = plain.data() + y * stride;
+        for (int x = 193; x < 768; ++x) ASSERT_EQ(std::memcmp(got + 3 * x, want + 3 * (x - 1), 3), 0) << x;
+        EXPECT_EQ(std::memcmp(got + 3 * 192, want + 3 * 192, 3), 0);  // the edge repeats
+        EXPECT_EQ(std::memcmp(got + 3 * 100, want + 3 * 100, 3), 0);  // panels stay
+    }
+    frame_unref(a);
+    frame_unref(b);
+}
+
+TEST_F(Presenter, TextsStatisticsAndErrorsAreKept) {
+    present_msg* m = msg_new(MSG_KIND);
+    std::strcpy(m->text, "a-very-long-kind-name");
+    msgq_push(m);
+    m = msg_new(MSG_TOAST);
+    std::strcpy(m->text, "saved");
+    msgq_push(m);
+    m = msg_new(MSG_ERROR);
+    std::strcpy(m->text, "broken");
+    msgq_push(m);
+    m = msg_new(MSG_STATS);
+    m->stats.slow_steps = 4;
+    msgq_push(m);
+    EXPECT_STREQ(present_screen_kind(st), "other");
+    EXPECT_EQ(present_error(st), nullptr);
+    present_drain(st);
+    EXPECT_STREQ(present_screen_kind(st), "a-very-long-kin");
+    char text[8];
+    double when = 0;
+    EXPECT_EQ(present_take_text(st, text, sizeof text, &when), 1);
+    EXPECT_STREQ(text, "saved");
+    EXPECT_EQ(present_take_text(st, text, sizeof text, &when), 0);
+    EXPECT_STREQ(present_error(st), "broken");
+    present_stats stats{};
+    EXPECT_EQ(present_stat(st, &stats), 1);
+    EXPECT_EQ(stats.slow_steps, 4);
+}
+
+TEST_F(Presenter, WaitingForAMenuScreenReturnsWhenANewOneArrives) {
+    EXPECT_EQ(present_wait_menu(st, 0.01), 0);
+    std::thread sender([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        push_screen(7);
+    });
+    EXPECT_EQ(present_wait_menu(st, 5), 1);
+    sender.join();
+    const u8* idx = nullptr;
+    const palette_zone* zones = nullptr;
+    int count = 0;
+    EXPECT_EQ(present_menu_cur(st, &idx, &zones, &count), 1);
+    EXPECT_EQ(count, 1);
+}
+
+} // namespace

@@ -1,0 +1,366 @@
+// Renderer: palettes, fixed screens, and frames composed from their parts,
+// checked against small pictures built here independently.
+#include "graphics/render.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "support/scene_frames.h"
+
+namespace {
+
+using rgb_t = std::array<int, 3>;
+
+struct picture {
+    int s;
+    std::vector<u8> px;
+    explicit picture(int scale, u8 fill = 0) : s(scale), px(static_cast<size_t>(scale) * scale * 192000, fill) {}
+    rgb_t at(int x, int y) const {
+        const u8* p = &px[(static_cast<size_t>(y) * 320 * s + x) * 3];
+        return {p[0], p[1], p[2]};
+    }
+};
+
+rgb_t colour(int index) {
+    u8 c[3];
+    test_rgb(index, c);
+    return {c[0], c[1], c[2]};
+}
+
+struct frames_guard {
+    std::vector<scene_frame*> frames;
+    scene_frame* add(scene_frame* f) {
+        frames.push_back(f);
+        return f;
+    }
+    ~frames_guard() {
+        for (scene_frame* f : frames) frame_unref(f);
+    }
+};
+
+render_params params(int scale, int interpolate = 1, unit_track* tracker = nullptr) {
+    render_params p{};
+    p.scale = scale;
+    p.interpolate = interpolate;
+    p.residual_layer = 1;
+    p.subpixel = 1;
+    p.tracker = tracker;
+    p.tracker_decay = 0.8f;
+    return p;
+}
+
+// A vertical frame whose ring is solid `ring_index`.
+scene_frame* vertical(frames_guard& g, u32 vbl, int ring_row, int screen_index, int ring_index) {
+    scene_frame* f = g.add(test_frame(vbl, BG_VERTICAL, ring_row, screen_index));
+    f->ring = static_cast<u8*>(std::malloc(256 * 192));
+    std::memset(f->ring, ring_index, 256 * 192);
+    return f;
+}
+
+TEST(PaletteToRgb, SteNibblesAndTheFadeBrightness) {
+    struct {
+        u16 word;
+        rgb_t rgb;
+    } plain[] = {
+        {0x0777, {238, 238, 238}}, {0x0F00, {255, 0, 0}}, {0x0800, {17, 0, 0}},
+        {0x0001, {0, 0, 34}},      {0x0089, {0, 17, 51}}, {0x0000, {0, 0, 0}},
+    };
+    for (const auto& c : plain) {
+        u8 pal[32] = {}, out[48];
+        palette_set(pal, 5, c.word);
+        pal_to_rgb(pal, out);
+        EXPECT_EQ((rgb_t{out[15], out[16], out[17]}), c.rgb) << std::hex << c.word;
+    }
+    // Brightness bits: entry 0 bits 12-14 -> L bits 5-7, entry 1 -> bits
+    // 2-4, entry 2 bits 12-13 -> bits 0-1. Only bit-15 entries are scaled.
+    struct {
+        int brightness;
+        int marked_gun;  // 238 scaled
+    } fades[] = {{0, 0}, {255, 238}, {128, 119}, {0xAE, 162}, {1, 1}};
+    for (const auto& c : fades) {
+        u8 pal[32] = {}, out[48];
+        const int l = c.brightness;
+        palette_set(pal, 0, static_cast<u16>(0x8000 | (l >> 5 & 7) << 12 | 0x777));
+        palette_set(pal, 1, static_cast<u16>((l >> 2 & 7) << 12 | 0x777));
+        palette_set(pal, 2, static_cast<u16>((l & 3) << 12 | 0x8777));
+        palette_set(pal, 3, 0x0777);
+        pal_to_rgb(pal, out);
+        EXPECT_EQ(out[0], c.marked_gun) << l;
+        EXPECT_EQ(out[6 + 2], c.marked_gun) << l;
+        EXPECT_EQ(out[3], 238) << l;  // entry 1 has no bit 15: unchanged
+        EXPECT_EQ(out[9], 238) << l;
+    }
+    // Without any bit 15 the spare bits mean nothing.
+    u8 pal[32] = {}, out[48];
+    palette_set(pal, 0, 0x7777);
+    pal_to_rgb(pal, out);
+    EXPECT_EQ(out[0], 238);
+}
+
+TEST(RenderStatic, ZonesColourTheirLinesAndIgnoreLateOrBackwardZones) {
+    std::vector<u8> idx(64000, 3);
+    palette_zone zones[3] = {};
+    palette_set(zones[0].palette, 3, 0x0700);  // red
+    palette_set(zones[1].palette, 3, 0x0070);  // green
+    palette_set(zones[2].palette, 3, 0x0007);  // blue
+    struct {
+        u32 lines[3];
+        int count;
+        int expected_at[4];  // zone shown at lines 0, 119, 130, 199 (-1: untouched)
+    } cases[] = {
+        {{0, 100, 250}, 3, {0, 1, 1, 1}},
+        {{0, 150, 120}, 3, {0, 0, 2, 2}},
+        {{0, 0, 0}, 1, {0, 0, 0, 0}},
+        {{20, 200, 0}, 2, {-1, 0, 0, 0}},
+        {{0, 0, 0}, 0, {-1, -1, -1, -1}},
+    };
+    const rgb_t shown[3] = {{238, 0, 0}, {0, 238, 0}, {0, 0, 238}};
+    for (const auto& c : cases)
+        for (int s : {1, 2}) {
+            for (int z = 0; z < 3; ++z) zones[z].line = c.lines[z];
+            picture out(s, 9);
+            render_static(idx.data(), zones, c.count, s, out.px.data());
+            const int lines[4] = {0, 119, 130, 199};
+            for (int k = 0; k < 4; ++k) {
+                const rgb_t want = c.expected_at[k] < 0 ? rgb_t{9, 9, 9} : shown[c.expected_at[k]];
+                EXPECT_EQ(out.at(319 * s + s - 1, lines[k] * s + s - 1), want) << "line " << lines[k] << " scale " << s;
+            }
+        }
+}
+
+TEST(Render, SolidPartsLandWherePicturesBuiltHereSayAtEveryScale) {
+    for (int s = 1; s <= 4; ++s) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 1);
+        add_unit(f, 4, 0x1000, 100, 50, solid_sprite(4, 3, 5));
+        add_unit(f, 4, 0x1100, 250, 190, solid_sprite(10, 20, 6));  // clipped right and bottom
+        add_unit(f, 4, 0x1200, 60, 10, solid_sprite(8, 8, 7));      // clipped left
+        picture out(s);
+        const render_params p = params(s);
+        render(f, f, &p, out.px.data(), 0);
+        // Expected: panels of index 2, playfield of ring index 1, the units.
+        std::vector<int> want(64000, 2);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 64; x < 256; ++x) want[y * 320 + x] = 1;
+        auto rect = [&](int x0, int y0, int w, int h, int index) {
+            for (int y = std::max(y0, 0); y < std::min(y0 + h, 200); ++y)
+                for (int x = std::max(x0, 64); x < std::min(x0 + w, 256); ++x) want[y * 320 + x] = index;
+        };
+        rect(100, 50, 4, 3, 5);
+        rect(250, 190, 10, 20, 6);
+        rect(60, 10, 8, 8, 7);
+        int wrong = 0;
+        for (int y = 0; y < 200 * s; ++y)
+            for (int x = 0; x < 320 * s; ++x)
+                if (out.at(x, y) != colour(want[(y / s) * 320 + x / s])) ++wrong;
+        EXPECT_EQ(wrong, 0) << "scale " << s;
+    }
+}
+
+TEST(Render, AtHalfwayTheBaseResidualAndPairedPicturesComeFromB) {
+    frames_guard g;
+    scene_frame* a = vertical(g, 100, 10, 2, 1);
+    scene_frame* b = vertical(g, 102, 10, 3, 1);
+    add_unit(a, 4, 0x1000, 120, 50, solid_sprite(4, 4, 5));
+    add_unit(b, 4, 0x1000, 128, 50, solid_sprite(4, 4, 6));
+    for (scene_frame* f : {a, b}) {
+        f->residual_mask = static_cast<u8*>(std::calloc(64000, 1));
+        f->residual_screen = static_cast<u8*>(std::calloc(64000, 1));
+        f->residual_count = 1;
+    }
+    a->residual_mask[30 * 320 + 200] = 1, a->residual_screen[30 * 320 + 200] = 8;
+    b->residual_mask[30 * 320 + 200] = 1, b->residual_screen[30 * 320 + 200] = 9;
+    struct {
+        double t;
+        int panel, unit;
+        int unit_x;
+    } cases[] = {{0.0, 2, 5, 120}, {0.49, 2, 5, 124}, {0.5, 3, 6, 124}, {1.0, 3, 6, 128}};
+    for (const auto& c : cases) {
+        picture out(1);
+        const render_params p = params(1);
+        render(a, b, &p, out.px.data(), c.t);
+        EXPECT_EQ(out.at(10, 10), colour(c.panel)) << c.t;
+        EXPECT_EQ(out.at(c.unit_x, 51), colour(c.unit)) << c.t;
+        // B has a residual, so B's is drawn at every t (moved with the scroll).
+        EXPECT_EQ(out.at(200, 30), colour(9)) << c.t;
+    }
+}
+
+TEST(Render, AUnitThatJumpsMoreThan24PixelsIsDrawnAsTwo) {
+    frames_guard g;
+    scene_frame* a = vertical(g, 100, 0, 2, 1);
+    scene_frame* b = vertical(g, 102, 0, 2, 1);
+    add_unit(a, 4, 0x1000, 100, 50, solid_sprite(4, 4, 5));
+    add_unit(b, 4, 0x1000, 125, 50, solid_sprite(4, 4, 5));
+    for (double t : {0.0, 0.3, 0.49, 0.5, 0.8}) {
+        picture out(1);
+        const render_params p = params(1);
+        render(a, b, &p, out.px.data(), t);
+        EXPECT_EQ(out.at(101, 51) == colour(5), t < 0.5) << t;
+        EXPECT_EQ(out.at(126, 51) == colour(5), t >= 0.5) << t;
+        EXPECT_EQ(out.at(113, 51), colour(1)) << t;  // never in between
+    }
+}
+
+TEST(Render, VanishedUnitsGoAtOneAndAnEnemyLeavingAtASideKeepsMoving) {
+    frames_guard g;
+    unit_track tracker[256] = {};
+    scene_frame* p0 = vertical(g, 98, 0, 2, 1);
+    scene_frame* a = vertical(g, 100, 0, 2, 1);
+    scene_frame* b = vertical(g, 102, 0, 2, 1);
+    // The enemy moved 10 pixels left between p0 and a; hot spot -36 puts its
+    // left edge at 74, inside the playfield but past column 84.
+    add_unit(p0, 0, 0x2000, 120, 50, solid_sprite(4, 4, 5, -36, 0));
+    add_unit(a, 0, 0x2000, 110, 50, solid_sprite(4, 4, 5, -36, 0));
+    add_unit(a, 4, 0x3000, 150, 80, solid_sprite(4, 4, 6));  // vanishes too, not an enemy
+    const render_params p = params(1, 1, tracker);
+    picture out(1);
+    render(p0, a, &p, out.px.data(), 0.9);
+    struct {
+        double t;
+        int enemy_left;  // -1: not drawn
+        bool other;
+    } cases[] = {{0.0, 74, true}, {0.5, 69, false}, {0.9, 65, false}, {1.0, -1, false}};
+    for (const auto& c : cases) {
+        picture o(1);
+        render(a, b, &p, o.px.data(), c.t);
+        if (c.enemy_left >= 0) {
+            EXPECT_EQ(o.at(c.enemy_left, 51), colour(5)) << c.t;
+            EXPECT_EQ(o.at(c.enemy_left + 4, 51), colour(1)) << c.t;
+        } else {
+            for (int x = 64; x < 90; ++x) EXPECT_EQ(o.at(x, 51), colour(1)) << c.t;
+        }
+        EXPECT_EQ(o.at(151, 81) == colour(6), c.other) << c.t;
+    }
+}
+
+TEST(Render, TheTrackerCorrectionIsKeptUpTo8PixelsAndDroppedBeyond) {
+    struct {
+        double moved;  // change of A's draw x between the two pairs
+        double shift;  // expected correction at the next pair's start
+    } cases[] = {{5, -5}, {-7, 7}, {10, 0}, {-9, 0}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        unit_track tracker[256] = {};
+        scene_frame* p0 = vertical(g, 98, 0, 2, 1);
+        scene_frame* a = vertical(g, 100, 0, 2, 1);
+        scene_frame* b = vertical(g, 102, 0, 2, 1);
+        add_unit(p0, 0, 0x2000, 140, 50, solid_sprite(4, 4, 5));
+        scene_unit& ua = add_unit(a, 0, 0x2000, 150, 50, solid_sprite(4, 4, 5));
+        add_unit(b, 0, 0x2000, 160, 50, solid_sprite(4, 4, 5));
+        const render_params p = params(1, 1, tracker);
+        picture out(1);
+        render(p0, a, &p, out.px.data(), 0.99);
+        // The filters moved A's position since; the tracker keeps the path.
+        ua.draw_x = static_cast<float>(150 + c.moved);
+        render(a, b, &p, out.px.data(), 0);
+        const int x = static_cast<int>(std::lround(150 + c.moved + c.shift));
+        EXPECT_EQ(out.at(x, 51), colour(5)) << c.moved;
+        EXPECT_EQ(out.at(x - 1, 51), colour(1)) << c.moved;
+        EXPECT_EQ(out.at(x + 4, 51), colour(1)) << c.moved;
+    }
+}
+
+TEST(Render, NegativeScrollsAndRingPositionsDrawAsTheirPositiveEquivalents) {
+    // A strip whose columns differ, and a ring whose rows differ.
+    auto strip_frame = [](frames_guard& g, u32 vbl, int hscroll) {
+        scene_frame* f = g.add(test_frame(vbl, BG_HORIZONTAL, 0, 2));
+        for (int r = 0; r < 32; ++r)
+            for (int c = 0; c < 32; ++c) f->strip[r][c] = static_cast<u8>((c + r) % 16);
+        f->hscroll = hscroll;
+        return f;
+    };
+    for (int s : {1, 3}) {
+        frames_guard g;
+        picture neg(s), pos(s);
+        const render_params p = params(s);
+        render(strip_frame(g, 100, -40), strip_frame(g, 102, -47), &p, neg.px.data(), 0.3);
+        render(strip_frame(g, 100, 24), strip_frame(g, 102, 17), &p, pos.px.data(), 0.3);
+        EXPECT_EQ(neg.px, pos.px) << "horizontal, scale " << s;
+    }
+    auto ring_frame = [](frames_guard& g, u32 vbl, int ring_row) {
+        scene_frame* f = vertical(g, vbl, ring_row, 2, 0);
+        for (int r = 0; r < 256; ++r) std::memset(f->ring + r * 192, r % 16, 192);
+        return f;
+    };
+    for (int s : {1, 2}) {
+        frames_guard g;
+        picture neg(s), pos(s);
+        const render_params p = params(s);
+        // V = 255 - 255 + (-128) x 1.5 = -192, the same rows as V = 64.
+        render(ring_frame(g, 100, 255), ring_frame(g, 102, 127), &p, neg.px.data(), 1.5);
+        render(ring_frame(g, 100, 191), ring_frame(g, 102, 191), &p, pos.px.data(), 0);
+        EXPECT_EQ(neg.px, pos.px) << "vertical, scale " << s;
+    }
+}
+
+TEST(Render, AlmostWholePositionsAreDrawnExactlyOthersBilinearly) {
+    struct {
+        double x;
+        bool blended;
+    } cases[] = {{120.0, false}, {120.03, false}, {120.05, true}, {120.5, true}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* a = vertical(g, 100, 0, 2, 0);
+        add_unit(a, 4, 0x1000, c.x, 50, solid_sprite(4, 4, 15));
+        picture out(1);
+        const render_params p = params(1, 0);
+        render(a, a, &p, out.px.data(), 0);
+        const rgb_t edge = out.at(124, 51);
+        const rgb_t inside = out.at(121, 51);
+        EXPECT_EQ(inside, colour(15)) << c.x;
+        EXPECT_EQ(edge != colour(0), c.blended) << c.x;
+        if (c.blended) {
+            const double f = c.x - 120;
+            EXPECT_NEAR(edge[0], 255 * f, 1.01) << c.x;
+            EXPECT_NEAR(out.at(120, 51)[0], 255 * (1 - f), 1.01) << c.x;
+        }
+    }
+}
+
+TEST(Render, WithoutSubpixelSmoothingPositionsRoundToWholePixels) {
+    frames_guard g;
+    scene_frame* a = vertical(g, 100, 0, 2, 0);
+    add_unit(a, 4, 0x1000, 120.6, 50, solid_sprite(4, 4, 15));
+    picture out(2);
+    render_params p = params(2, 0);
+    p.subpixel = 0;
+    render(a, a, &p, out.px.data(), 0);
+    // 120.6 x 2 = 241.2 -> 241: exact copy from column 241 to 248.
+    EXPECT_EQ(out.at(240, 101), colour(0));
+    EXPECT_EQ(out.at(241, 101), colour(15));
+    EXPECT_EQ(out.at(248, 101), colour(15));
+    EXPECT_EQ(out.at(249, 101), colour(0));
+}
+
+TEST(Render, TheCacheIsRemadeForAnotherScaleOrPackGeneration) {
+    frames_guard g;
+    scene_frame* f = vertical(g, 100, 0, 2, 1);
+    render_cache* c2 = fcache(f, 2);
+    EXPECT_EQ(fcache(f, 2), c2);
+    fcache(f, 3);
+    EXPECT_NE(f->cache, nullptr);
+    pack_gen += 1;
+    render_cache* again = fcache(f, 3);
+    EXPECT_NE(again, nullptr);
+    pack_gen -= 1;
+    render_free_cache(f);
+    EXPECT_EQ(f->cache, nullptr);
+}
+
+TEST(Render, UnitTrackerSlotsAreFoundOrMadeByKindAndObject) {
+    unit_track tracker[256] = {};
+    EXPECT_EQ(ust_find(tracker, 0, 0x10, 0), nullptr);
+    unit_track* s = ust_find(tracker, 0, 0x10, 1);
+    ASSERT_EQ(s, &tracker[0]);
+    s->cx = 3;
+    EXPECT_EQ(ust_find(tracker, 0, 0x10, 0), s);
+    EXPECT_EQ(ust_find(tracker, 1, 0x10, 1), &tracker[1]);
+    for (int i = 2; i < 256; ++i) ASSERT_NE(ust_find(tracker, 0, 0x100 + i, 1), nullptr);
+    EXPECT_EQ(ust_find(tracker, 0, 0x9999, 1), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,492 @@
+// Scene capture: frames played through the hook points by the scene script,
+// with hand-made tables and screens.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "graphics/scene.h"
+#include "machine/hooks.h"
+#include "machine/memory.h"
+#include "support/machine_fixture.h"
+#include "support/scene_script.h"
+
+namespace {
+
+std::vector<scene_frame*> g_frames;
+int g_resets = 0;
+std::vector<uint64_t> g_puts, g_drops;
+
+void keep_frame(scene_frame* f) { g_frames.push_back(frame_ref(f)); }
+void count_reset() { ++g_resets; }
+void note_put(uint64_t key, sprite*) { g_puts.push_back(key); }
+void note_drop(uint64_t key) { g_drops.push_back(key); }
+
+class SceneCapture : public MachineTest {
+ protected:
+    void SetUp() override {
+        MachineTest::SetUp();
+        start();
+    }
+    void TearDown() override {
+        forget();
+        scene_init(nullptr);
+        hooks_clear();
+        MachineTest::TearDown();
+    }
+    void start() {
+        forget();
+        static const scene_ops ops{keep_frame, note_put, note_drop, count_reset};
+        scene_init(&ops);
+        script_begin();
+    }
+    static void forget() {
+        scene_clear_frames();
+        for (scene_frame* f : g_frames) frame_unref(f);
+        g_frames.clear();
+        g_resets = 0;
+        g_puts.clear();
+        g_drops.clear();
+    }
+    static void fill_screen(int index) {
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x) st_set_pixel(script_screen_bytes(), x, y, index);
+    }
+    // One vertical frame (zero ring) around the given units.
+    static void frame(u32 vbl, const std::function<void()>& units) {
+        script_frame_start(vbl);
+        script_vertical_background(0);
+        units();
+        script_frame_end();
+    }
+    static const scene_frame& last() { return *g_frames.back(); }
+};
+
+void draw_sprite(u8* screen, const sprite* s, int px, int py) {
+    for (int j = 0; j < s->height; ++j)
+        for (int i = 0; i < s->width; ++i)
+            if (s->mask[j * s->width + i]) st_set_pixel(screen, px + i, py + j, s->pixels[j * s->width + i]);
+}
+
+bool same_picture(const sprite* a, const sprite* b) {
+    if (a->width != b->width || a->height != b->height || a->hot_x != b->hot_x || a->hot_y != b->hot_y) return false;
+    const size_t n = static_cast<size_t>(a->width) * a->height;
+    return std::memcmp(a->pixels, b->pixels, n) == 0 && std::memcmp(a->mask, b->mask, n) == 0;
+}
+
+struct kind_case {
+    int kind;
+    std::vector<u16> words;
+    int x, y, sub;
+    u32 id, frame_byte;
+};
+
+// Record words per kind (active word set) and what the capture reads from
+// them; byte $273 (effects bank) is 1.
+const kind_case kind_cases[] = {
+    {0, {151, 150, 1, 0, 2}, 150, 150, 0, 2, 0},
+    {1, {1, 120, 60, 5}, 120, 60, 0, 5, 0},
+    {2, {150, 150, 0, 0, 1}, 150, 150, 0, 2, 0},
+    {3, {151, 150, 0, 0, 1}, 151, 150, 0, 3, 0},
+    {4, {150, 150, 1, 0, 0, 4}, 150, 150, 0, 4, 0},
+    {5, {1, 150, 150, 4}, 150, 150, 0, 4, 0},
+    {6, {150, 150, 0, 0, 1, 0, 0, 3}, 150, 150, 0, 4, 0},
+    {7, {1, 150, 150, 0, 1}, 150, 150, 0, 1, 0},
+    {8, {1, 150, 150, 0, 0}, 150, 150, 0, 0, 0},
+    {9, {1, 150, 120, 0, 1, 0, 0, 0, 2}, 150, 120, 0, 1, 1},
+    {10, {0x93, 40, 1, 0, 0, 242}, 0x90, 40, 3, 242, 0},
+    {11, {171, 150, 1, 5}, 164, 150, 7, 5, 0},
+};
+
+TEST_F(SceneCapture, EveryKindIsRecordedWithItsKeyPositionAndTablePicture) {
+    for (const kind_case& c : kind_cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind);
+        std::memset(ram, 0, ram_size);
+        start();
+        ram[0x273] = 1;
+        fill_screen(3);
+        script_table_block(c.kind, static_cast<int>(c.id), static_cast<int>(c.frame_byte), 2, 1, 6, 5, 5);
+        sprite* expected = rom_sprite(c.kind, static_cast<int>(c.id), static_cast<int>(c.frame_byte));
+        ASSERT_NE(expected, nullptr);
+        frame(100, [&] {
+            script_unit(c.kind, script_records, c.words, [&](u8* screen) {
+                draw_sprite(screen, expected, c.x + expected->hot_x, c.y + expected->hot_y);
+            });
+        });
+        ASSERT_EQ(g_frames.size(), 1u);
+        ASSERT_EQ(last().unit_count, 1);
+        const scene_unit& u = last().units[0];
+        EXPECT_EQ(u.kind, c.kind);
+        EXPECT_EQ(u.key, static_cast<uint64_t>(c.kind) << 40 | c.id << 8 | c.frame_byte);
+        EXPECT_EQ(u.object, script_records);
+        EXPECT_EQ(u.x, c.x);
+        EXPECT_EQ(u.y, c.y);
+        EXPECT_EQ(u.sub, c.sub);
+        EXPECT_EQ(u.id, c.id);
+        EXPECT_EQ(u.frame_byte, c.frame_byte);
+        EXPECT_EQ(u.unchecked, 0);
+        ASSERT_NE(u.spr, nullptr);
+        EXPECT_TRUE(same_picture(u.spr, expected));
+        // A table picture that matched the screen is kept for the key.
+        EXPECT_EQ(atlas_get(g_atlas, u.key), u.spr);
+        EXPECT_EQ(g_puts, std::vector<uint64_t>{u.key});
+        sprite_unref(expected);
+    }
+}
+
+TEST_F(SceneCapture, ARoutineThatChangesNothingRecordsNothing) {
+    script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+    frame(100, [] { script_unit(0, script_records, {151, 150, 1, 0, 2}, [](u8*) {}); });
+    ASSERT_EQ(g_frames.size(), 1u);
+    EXPECT_EQ(last().unit_count, 0);
+    // An inactive object is not even opened.
+    frame(102, [] {
+        script_unit(0, script_records, {151, 150, 0, 0, 2}, [](u8* s) { st_set_pixel(s, 120, 60, 9); });
+    });
+    EXPECT_EQ(last().unit_count, 0);
+}
+
+TEST_F(SceneCapture, TheFrameTakesAtMost128UnitsAndSixteenOpenOnes) {
+    fill_screen(3);
+    frame(100, [] {
+        for (int i = 0; i < 129; ++i) {
+            const u16 x = static_cast<u16>(100 + 2 * (i % 90)), y = static_cast<u16>(110 + 4 * (i / 90));
+            script_unit(2, script_records + 32 * i, {x, y, 0, 0, 1}, [&](u8* s) { st_set_pixel(s, x - 36, y - 100, 8); });
+        }
+    });
+    EXPECT_EQ(last().unit_count, 128);
+
+    // Seventeen objects enter before any leaves: the last is not followed.
+    frame(102, [] {
+        for (int i = 0; i < 17; ++i) {
+            const u32 record = script_records + 32 * i;
+            wr16(record, static_cast<u32>(120 + 4 * i)), wr16(record + 2, 150), wr16(record + 4, 1);
+            g_cpu.a[6] = record;
+            host_hook(0x5E3A);
+        }
+        for (int i = 0; i < 17; ++i) st_set_pixel(script_screen_bytes(), 84 + 4 * i, 50, 9);
+        host_hook(0x5F10);
+    });
+    ASSERT_EQ(last().unit_count, 16);
+    EXPECT_EQ(last().units[15].object, script_records + 32 * 15);
+}
+
+TEST_F(SceneCapture, EffectIdsAboveElevenBecomeTen) {
+    struct {
+        u16 w7;
+        u8 bank;
+        u32 id;
+    } cases[] = {{12, 0, 10}, {11, 1, 10}, {11, 0, 11}, {9, 1, 10}, {3, 1, 4}, {40, 1, 10}};
+    u32 vbl = 100;
+    for (const auto& c : cases) {
+        ram[0x273] = c.bank;
+        frame(vbl += 2, [&] {
+            script_unit(6, script_records, {150, 150, 0, 0, 1, 0, 0, c.w7},
+                        [&](u8* s) { st_set_pixel(s, 114 + static_cast<int>(vbl) % 7, 50, 9); });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        EXPECT_EQ(last().units[0].id, c.id) << "w7 " << c.w7 << " bank " << int(c.bank);
+    }
+}
+
+TEST_F(SceneCapture, AnEnemyAtX99IsCutFromTheScreenAndNotKeptInTheAtlas) {
+    struct {
+        u16 w0;
+        bool kept;
+    } cases[] = {{99, false}, {100, true}};
+    for (const auto& c : cases) {
+        std::memset(ram, 0, ram_size);
+        start();
+        // x + hot spot = 64 (x 98) or 66: inside the playfield either way.
+        script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+        sprite* table = rom_sprite(0, 2, 0);
+        const int x = c.w0 & ~1;
+        frame(100, [&] {
+            script_unit(0, script_records, {c.w0, 150, 1, 0, 2},
+                        [&](u8* s) { draw_sprite(s, table, x + table->hot_x, 150 + table->hot_y); });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        const sprite* got = last().units[0].spr;
+        EXPECT_EQ(got->from_screen, c.kept ? 0 : 1) << c.w0;
+        EXPECT_EQ(got->width, 6);
+        EXPECT_EQ(got->hot_x, table->hot_x);
+        EXPECT_EQ(atlas_get(g_atlas, last().units[0].key) != nullptr, c.kept) << c.w0;
+        sprite_unref(table);
+    }
+}
+
+TEST_F(SceneCapture, AFailingPictureOfAFreshSlotMakesTheKeyUnstableAndIsCutWithinItsBox) {
+    script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+    sprite* table = rom_sprite(0, 2, 0);
+    const uint64_t key = unit_key(0, 2, 0);
+    auto draw_table = [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); };
+    frame(100, [&] { script_unit(0, script_records, {150, 150, 1, 0, 2}, draw_table); });
+    ASSERT_NE(atlas_get(g_atlas, key), nullptr);
+
+    // The routine now draws a wider block: the atlas picture fails.
+    std::memset(script_screen_bytes(), 0, 32000);
+    auto draw_wide = [&](u8* s) {
+        for (int i = 0; i < 9; ++i)
+            for (int j = 0; j < 5; ++j) st_set_pixel(s, 116 + i, 51 + j, 7);
+    };
+    frame(102, [&] { script_unit(0, script_records, {150, 150, 1, 0, 2}, draw_wide); });
+    ASSERT_EQ(last().unit_count, 1);
+    EXPECT_EQ(last().units[0].spr->from_screen, 1);
+    EXPECT_EQ(last().units[0].spr->width, 9);
+    EXPECT_EQ(atlas_get(g_atlas, key), nullptr);
+    EXPECT_EQ(g_drops, std::vector<uint64_t>{key});
+    const atlas_slot* slot = afind(g_atlas, key, 0);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->unstable, 1);
+    EXPECT_EQ(slot->box_valid, 1);
+
+    // From now on only the box's band is watched: a pixel the routine sets
+    // far below is not part of the unit, and the table is not tried again.
+    std::memset(script_screen_bytes(), 0, 32000);
+    frame(104, [&] {
+        script_unit(0, script_records, {150, 150, 1, 0, 2}, [&](u8* s) {
+            draw_table(s);
+            st_set_pixel(s, 120, 190, 9);
+        });
+    });
+    ASSERT_EQ(last().unit_count, 1);
+    const sprite* cut = last().units[0].spr;
+    EXPECT_EQ(cut->from_screen, 1);
+    EXPECT_EQ(cut->height, 5);
+    EXPECT_EQ(cut->width, 6);
+    EXPECT_EQ(atlas_get(g_atlas, key), nullptr);
+    sprite_unref(table);
+}
+
+TEST_F(SceneCapture, AFailingStalePictureIsDroppedWithoutMakingTheKeyUnstable) {
+    script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+    sprite* table = rom_sprite(0, 2, 0);
+    const uint64_t key = unit_key(0, 2, 0);
+    frame(100, [&] {
+        script_unit(0, script_records, {150, 150, 1, 0, 2},
+                    [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); });
+    });
+    // A new segment (a gap of 100 VBLs) makes the slot stale; the game now
+    // draws something else for the key.
+    std::memset(script_screen_bytes(), 0, 32000);
+    frame(200, [&] {
+        script_unit(0, script_records, {150, 150, 1, 0, 2}, [&](u8* s) { st_set_pixel(s, 120, 52, 9); });
+    });
+    const atlas_slot* slot = afind(g_atlas, key, 0);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->spr, nullptr);
+    EXPECT_EQ(slot->unstable, 0);
+    EXPECT_EQ(slot->stale, 0);
+    EXPECT_EQ(last().units[0].spr->from_screen, 1);
+    // Next time the table picture is tried again and kept.
+    std::memset(script_screen_bytes(), 0, 32000);
+    frame(202, [&] {
+        script_unit(0, script_records, {150, 150, 1, 0, 2},
+                    [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); });
+    });
+    EXPECT_NE(atlas_get(g_atlas, key), nullptr);
+    EXPECT_EQ(last().units[0].spr->from_screen, 0);
+    sprite_unref(table);
+}
+
+TEST_F(SceneCapture, AResidualPixelIsHiddenOnlyInsideAnUncheckedUnitsWidenedBox) {
+    frame(100, [] { st_set_pixel(script_screen_bytes(), 150, 30, 6); });
+    ASSERT_EQ(last().residual_count, 1);
+    ASSERT_NE(last().residual_mask, nullptr);
+    EXPECT_EQ(last().residual_mask[30 * 320 + 150], 1);
+    EXPECT_EQ(last().residual_screen[30 * 320 + 150], 6);
+
+    script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+    sprite* table = rom_sprite(0, 2, 0);
+    // First at x 150 (kept in the atlas), then at x 98: outside the inner
+    // window, so the atlas picture is taken unchecked. Its picture covers
+    // columns 64..69 and lines 51..55.
+    struct {
+        int x, y;
+    } strays[] = {{85, 51}, {86, 51}, {69, 50}, {69, 49}, {69, 56}, {69, 57}};
+    const int expected[] = {0, 1, 0, 1, 0, 1};
+    u32 vbl = 200;
+    for (size_t i = 0; i < std::size(strays); ++i) {
+        std::memset(script_screen_bytes(), 0, 32000);
+        frame(vbl += 2, [&] {
+            script_unit(0, script_records, {150, 150, 1, 0, 2},
+                        [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); });
+        });
+        std::memset(script_screen_bytes(), 0, 32000);
+        st_set_pixel(script_screen_bytes(), strays[i].x, strays[i].y, 6);
+        frame(vbl += 2, [&] {
+            script_unit(0, script_records, {98, 150, 1, 0, 2},
+                        [&](u8* s) { draw_sprite(s, table, 98 + table->hot_x, 150 + table->hot_y); });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        EXPECT_EQ(last().units[0].unchecked, 1);
+        EXPECT_EQ(last().residual_count, expected[i]) << strays[i].x << "," << strays[i].y;
+        EXPECT_EQ(last().residual_mask != nullptr, expected[i] == 1);
+    }
+    sprite_unref(table);
+}
+
+TEST_F(SceneCapture, AFrameEndBeforeItsBackgroundLeavesTheFrameOpen) {
+    script_frame_start(100);
+    script_frame_end();
+    EXPECT_TRUE(g_frames.empty());
+    script_frame_start(102);
+    ASSERT_EQ(g_frames.size(), 1u);
+    EXPECT_EQ(last().vbl, 100u);
+    EXPECT_EQ(last().ring_row, -1);
+    EXPECT_EQ(last().bg_captured, 0);
+}
+
+TEST_F(SceneCapture, ASegmentStartsAtTheFirstFrameAfterAGapAbove60AndWhenTheCounterGoesBack) {
+    struct {
+        int step;
+        bool segment;
+    } cases[] = {{60, false}, {61, true}, {2, false}, {-2, true}, {-1000, true}, {1, false}};
+    u32 vbl = 5000;
+    frame(vbl, [] {});
+    EXPECT_EQ(g_resets, 1);
+    EXPECT_EQ(last().segment_start, 1);
+    for (const auto& c : cases) {
+        const int before = g_resets;
+        vbl += static_cast<u32>(c.step);
+        frame(vbl, [] {});
+        EXPECT_EQ(g_resets - before, c.segment ? 1 : 0) << c.step;
+        EXPECT_EQ(last().segment_start, c.segment ? 1 : 0) << c.step;
+    }
+}
+
+TEST_F(SceneCapture, HorizontalScrollUnwrapsAcrossThePatternsWrap) {
+    struct {
+        int from, to, change;
+    } cases[] = {{30, 0, 2}, {0, 30, -2}, {4, 8, 4}, {8, 4, -4}, {0, 16, -16}, {16, 0, -16}, {2, 16, 14}, {16, 2, -14}};
+    for (const auto& c : cases) {
+        start();
+        script_frame_start(100, false);
+        script_horizontal_background(c.from);
+        script_frame_end(false);
+        script_frame_start(102, false);
+        script_horizontal_background(c.to);
+        script_frame_end(false);
+        ASSERT_EQ(g_frames.size(), 2u);
+        EXPECT_EQ(g_frames[1]->hscroll - g_frames[0]->hscroll, c.change) << c.from << "->" << c.to;
+    }
+}
+
+TEST_F(SceneCapture, ALongLeftScrollGoesNegativeAndTheBandIsStillExplained) {
+    idx_picture band(64, 32);
+    for (int j = 0; j < 32; ++j)
+        for (int i = 0; i < 64; ++i) band.at(i, j) = static_cast<u8>(1 + (i * 3 + j) % 15);
+    int shown = 30;
+    for (int f = 0; f < 40; ++f) {
+        const int unwrapped = 30 - 2 * f;
+        // The screen as the game draws the band at that scroll.
+        for (int y = 0; y < 200; ++y)
+            for (int c = 64; c < 256; ++c) {
+                const int col = ((unwrapped + c - 64) % 32 + 32) % 32;
+                st_set_pixel(script_screen_bytes(), c, y, band.at(col, y % 32));
+            }
+        script_frame_start(100 + 2 * f, false);
+        script_horizontal_background(shown, &band);
+        script_frame_end(false);
+        EXPECT_EQ(last().hscroll, unwrapped);
+        EXPECT_EQ(last().residual_count, 0) << "frame " << f;
+        shown = (shown + 30) % 32;
+    }
+    EXPECT_LT(last().hscroll, -40);
+}
+
+TEST_F(SceneCapture, AScreenBaseNearTheTopOfTheAddressSpaceGivesAZeroScreenAndNoUnit) {
+    for (u32 base : {0xFFFFFF00u, 0x3F8400u, 0x400000u}) {
+        start();
+        fill_screen(5);
+        wr32(0x28E, base);
+        frame(100, [] {
+            script_unit(4, script_records, {150, 150, 1}, [](u8* s) { st_set_pixel(s, 120, 60, 9); });
+        });
+        ASSERT_EQ(g_frames.size(), 1u);
+        EXPECT_EQ(last().screen_base, base);
+        EXPECT_EQ(last().unit_count, 0);
+        for (int i = 0; i < 64000; ++i) ASSERT_EQ(last().screen[i], 0) << std::hex << base;
+    }
+}
+
+TEST_F(SceneCapture, FrameCloseTakesTheMachinesPaletteZonesOrTheLiveColours) {
+    tos.zone_count = 2;
+    tos.zones[0].line = 0, tos.zones[0].palette[1] = 0x11;
+    tos.zones[1].line = 120, tos.zones[1].palette[1] = 0x22;
+    frame(100, [] {});
+    ASSERT_EQ(last().zone_count, 2);
+    EXPECT_EQ(last().zones[1].line, 120u);
+    EXPECT_EQ(last().zones[1].palette[1], 0x22);
+    tos.zone_count = 0;
+    io[0x240 + 3] = 0x77;  // $FF8243: colour 1
+    frame(102, [] {});
+    ASSERT_EQ(last().zone_count, 1);
+    EXPECT_EQ(last().zones[0].line, 0u);
+    EXPECT_EQ(last().zones[0].palette[3], 0x77);
+}
+
+TEST_F(SceneCapture, TheVerticalRingIsTakenWithItsRowAndTheUnitsPaintedOverIt) {
+    idx_picture ring(192, 256);
+    for (int r = 0; r < 256; ++r) ring.fill_rect(0, r, 192, 1, static_cast<u8>(r % 16));
+    // The screen shows the ring from row 255 - 40 on: nothing is residual.
+    for (int y = 0; y < 200; ++y)
+        for (int c = 64; c < 256; ++c) st_set_pixel(script_screen_bytes(), c, y, ((255 - 40 + y) % 256) % 16);
+    script_frame_start(100);
+    script_vertical_background(40, &ring, 7);
+    script_frame_end();
+    ASSERT_EQ(g_frames.size(), 1u);
+    EXPECT_EQ(last().ring_row, 40);
+    EXPECT_EQ(last().section, 7u);
+    ASSERT_NE(last().ring, nullptr);
+    EXPECT_EQ(last().ring[100 * 192 + 5], 100 % 16);
+    EXPECT_EQ(last().residual_count, 0);
+    EXPECT_EQ(last().residual_mask, nullptr);
+}
+
+TEST_F(SceneCapture, TheAtlasDumpPrintsOneLinePerHeldPicture) {
+    script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+    sprite* table = rom_sprite(0, 2, 0);
+    frame(100, [&] {
+        script_unit(0, script_records, {150, 150, 1, 0, 2},
+                    [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); });
+    });
+    sprite_unref(table);
+    testing::internal::CaptureStdout();
+    scene_dump_atlas();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATLAS enemy:2:0 6 5 -34 -99 0000000000c0f1b4\n");
+}
+
+int g_other_calls = 0;
+void other_handler(u32) { ++g_other_calls; }
+
+TEST_F(SceneCapture, HooksAreInstalledOnlyWhereNoHandlerIsYet) {
+    hooks_clear();
+    hook_register(0x9306, other_handler);
+    hook_register(0x8EEA, other_handler);
+    scene_install_hooks();
+    for (int slot = 0; slot < hook_count(); ++slot) EXPECT_TRUE(hook_registered(game_hook_addr(slot))) << slot;
+    g_other_calls = 0;
+    host_hook(0x8EEA);  // the earlier handler keeps its point
+    EXPECT_EQ(g_other_calls, 1);
+    EXPECT_EQ(cur_frame, nullptr);
+    host_hook(0x4752);  // the capture's
+    EXPECT_NE(cur_frame, nullptr);
+    // Addresses that mean nothing to the capture change nothing.
+    scene_hook(0x9306);
+    scene_hook(0x41BCC);
+    EXPECT_TRUE(g_frames.empty());
+}
+
+TEST_F(SceneCapture, ClearingFramesDropsTheOpenFrameAndUnits) {
+    script_frame_start(100);
+    g_cpu.a[6] = script_records;
+    wr16(script_records + 4, 1);
+    host_hook(0x5E3A);
+    scene_clear_frames();
+    EXPECT_EQ(cur_frame, nullptr);
+    script_frame_start(102);
+    EXPECT_TRUE(g_frames.empty());  // nothing was closed
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+#include "support/mission_builder.h"
+
+#include "game/mission_ram.h"
+#include "machine/memory.h"
+
+namespace {
+
+constexpr u32 level_file_address = 0x073B92;   // loader 3's destination
+constexpr u32 graphics_address = 0x05647E;     // loader 1's destination
+constexpr u32 file_header = 28;                // bytes before level_table and ground_blocks
+constexpr u32 table_words = 32;
+constexpr u32 map_words = 4;                   // level_table words 0-3 are the maps
+constexpr u8 map_end = 0xFF;
+constexpr u8 stream_end = 0xFF;
+constexpr u32 spawn_entries = 8;
+constexpr u8 first_installation = 0xF1, last_installation = 0xF4;
+
+void put16(std::vector<u8>& b, u32 v) {
+  b.push_back(static_cast<u8>(v >> 8));
+  b.push_back(static_cast<u8>(v));
+}
+
+u32 mix(u32 v) {
+  v ^= v >> 15;
+  v *= 0x2C1B3C6Du;
+  v ^= v >> 12;
+  return v;
+}
+
+// Sets pixel x (0-15) of the 16-pixel group whose four plane words start
+// at `group` to `colour`.
+void set_group_pixel(u8* group, u32 x, u32 colour) {
+  const u32 bit = 15 - x;
+  for (u32 p = 0; p < 4; ++p) {
+    u8& byte = group[2 * p + (bit < 8 ? 1 : 0)];
+    const u8 mask = static_cast<u8>(1u << (bit & 7));
+    byte = (colour >> p & 1) ? (byte | mask) : (byte & ~mask);
+  }
+}
+
+u32 group_pixel(const u8* group, u32 x) {
+  const u32 bit = 15 - x;
+  u32 colour = 0;
+  for (u32 p = 0; p < 4; ++p)
+    if (group[2 * p + (bit < 8 ? 1 : 0)] >> (bit & 7) & 1) colour |= 1u << p;
+  return colour;
+}
+
+u32 ram_group_pixel(u32 group_address, u32 x) {
+  u8 g[8];
+  for (u32 i = 0; i < 8; ++i) g[i] = static_cast<u8>(rd8(group_address + i));
+  return group_pixel(g, x);
+}
+
+// Stamp lines leave four pixels transparent: the right four on even lines,
+// the left four on odd ones.
+u32 stamp_line_mask(u32 line) { return line & 1 ? 0x0FFF : 0xFFF0; }
+
+} // namespace
+
+u8 block_byte(u32 block, u32 offset) {
+  return static_cast<u8>(mix(block * 1024 + offset + 0x5649A) >> 8);
+}
+
+spawn_entry default_spawn_entry(u32 q) {
+  const u32 column = q & 3, half = q >> 2 & 1;
+  return {static_cast<i16>(half * 16 * ring_row_bytes + column * 8),
+          static_cast<i16>(half * collision_row_bytes + column)};
+}
+
+std::vector<spawn_entry> mission_builder::default_spawns() {
+  std::vector<spawn_entry> s;
+  for (u32 q = 0; q < spawn_entries; ++q) s.push_back(default_spawn_entry(q));
+  return s;
+}
+
+std::vector<std::vector<u8>> mission_builder::default_blocks() {
+  std::vector<std::vector<u8>> blocks;
+  for (u32 n = 0; n < mission_ground_block_count; ++n) {
+    std::vector<u8> b(ground_block_bytes);
+    for (u32 i = 0; i < ground_block_bytes; ++i) b[i] = block_byte(n, i);
+    set_group_pixel(b.data(), 0, n);
+    blocks.push_back(b);
+  }
+  return blocks;
+}
+
+std::vector<std::vector<u8>> mission_builder::default_stamps() {
+  std::vector<std::vector<u8>> stamps;
+  for (u32 n = 0; n < mission_stamp_count; ++n) {
+    std::vector<u8> s(map_stamp_bytes);
+    for (u32 line = 0; line < 16; ++line)
+      for (u32 p = 0; p < 4; ++p) {
+        const u32 w = mix(n * 64 + line * 4 + p + 0x57C9A) & stamp_line_mask(line);
+        s[line * 8 + 2 * p] = static_cast<u8>(w >> 8);
+        s[line * 8 + 2 * p + 1] = static_cast<u8>(w);
+      }
+    set_group_pixel(s.data(), 0, n & 15);
+    stamps.push_back(s);
+  }
+  return stamps;
+}
+
+bool mission_builder::refuse(const std::string& why) {
+  error = why;
+  return false;
+}
+
+bool mission_builder::map(const std::vector<map_row>& rows) {
+  std::vector<u8> bytes;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (!unchecked && rows[r].size() != 3) return refuse("map row " + std::to_string(r) + " is not three blocks");
+    for (size_t k = 0; k < rows[r].size(); ++k) {
+      const map_block& b = rows[r][k];
+      const std::string at = "map row " + std::to_string(r) + " column " + std::to_string(k);
+      if (!unchecked && b.block >= mission_ground_block_count)
+        return refuse(at + ": block " + std::to_string(b.block) + " is not a ground block (0-5)");
+      const bool first = r == 0 && k == 0;
+      const bool last = r + 1 == rows.size() && k + 1 == rows[r].size();
+      if (!unchecked && !b.objects.empty() && (first || last))
+        return refuse(at + ": the first and the last block of a map carry no objects");
+      bytes.push_back(static_cast<u8>(b.block | (b.objects.empty() ? 0 : 0x80)));
+      if (b.objects.empty()) continue;
+      for (const map_object& o : b.objects) {
+        bytes.push_back(o.code);
+        if (o.code >= first_installation && o.code <= last_installation) {
+          bytes.push_back(o.a);
+          bytes.push_back(o.b);
+          continue;
+        }
+        if (!unchecked && o.code == 0) return refuse(at + ": code 0 would end the object list");
+        const u32 shown = o.code <= 125 ? o.code : o.code - 1u;
+        if (!unchecked && shown >= mission_stamp_count)
+          return refuse(at + ": stamp code " + std::to_string(o.code) + " shows a stamp not built");
+        if (!unchecked && o.a >= spawn_entries)
+          return refuse(at + ": position byte " + std::to_string(o.a) + " is not a spawn_table entry (0-7)");
+        bytes.push_back(o.a);
+      }
+      bytes.push_back(0);
+    }
+  }
+  bytes.push_back(map_end);
+  return map_bytes(bytes);
+}
+
+bool mission_builder::map_bytes(const std::vector<u8>& bytes) {
+  if (maps_.size() == map_words) return refuse("a mission has at most four maps");
+  if (!unchecked) {
+    if (bytes.size() < 3 || bytes.back() != map_end) return refuse("a map needs two bytes before its end marker");
+    if (bytes.front() > 31) return refuse("a map's first byte must be a plain block");
+  }
+  maps_.push_back(bytes);
+  return true;
+}
+
+bool mission_builder::stream(const std::vector<std::vector<u8>>& events) {
+  if (streams_.size() == table_words - map_words) return refuse("no stream word left in level_table");
+  std::vector<u8> bytes;
+  for (const std::vector<u8>& e : events) {
+    if (!unchecked && (e.size() < 2 || e[0] == stream_end))
+      return refuse("an event needs a trigger other than $FF and a command");
+    bytes.insert(bytes.end(), e.begin(), e.end());
+  }
+  bytes.push_back(stream_end);
+  streams_.push_back(bytes);
+  return true;
+}
+
+bool mission_builder::spawn(u32 q, spawn_entry e) {
+  if (q >= spawn_entries) return refuse("spawn_table entries 8-63 are game code");
+  spawn_[q] = e;
+  return true;
+}
+
+void mission_builder::ground_block(u32 n, const std::vector<u8>& bytes1024) {
+  if (n >= blocks_.size()) blocks_.resize(n + 1, std::vector<u8>(ground_block_bytes, 0));
+  blocks_[n] = bytes1024;
+  blocks_[n].resize(ground_block_bytes, 0);
+}
+
+void mission_builder::map_stamp(u32 n, const std::vector<u8>& bytes128) {
+  if (n >= stamps_.size()) stamps_.resize(n + 1, std::vector<u8>(map_stamp_bytes, 0));
+  stamps_[n] = bytes128;
+  stamps_[n].resize(map_stamp_bytes, 0);
+}
+
+std::vector<u8> mission_builder::level_file() const {
+  // level_table, then the maps from level_data, the streams, and one $FF
+  // that the unused stream words point at.
+  std::vector<u8> data;
+  std::vector<u32> map_at, stream_at;
+  for (const auto& m : maps_) {
+    map_at.push_back(static_cast<u32>(data.size()));
+    data.insert(data.end(), m.begin(), m.end());
+  }
+  for (const auto& s : streams_) {
+    stream_at.push_back(static_cast<u32>(data.size()));
+    data.insert(data.end(), s.begin(), s.end());
+  }
+  const u32 no_events = static_cast<u32>(data.size());
+  data.push_back(stream_end);
+
+  std::vector<u8> file(file_header, 0);
+  const u32 data_from_table = level_data - level_table;
+  for (u32 w = 0; w < table_words; ++w) {
+    if (w < map_words)
+      put16(file, w < map_at.size() ? map_at[w] : 0);
+    else
+      put16(file, data_from_table + (w - map_words < stream_at.size() ? stream_at[w - map_words] : no_events));
+  }
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+std::vector<u8> mission_builder::graphics() const {
+  std::vector<u8> g(file_header, 0);
+  // The stamps begin where a seventh block would: block 6 is stamp 0-7.
+  for (u32 n = 0; n < mission_ground_block_count; ++n) g.insert(g.end(), blocks_[n].begin(), blocks_[n].end());
+  for (const auto& s : stamps_) g.insert(g.end(), s.begin(), s.end());
+  for (size_t n = mission_ground_block_count; n < blocks_.size(); ++n) {
+    // A test's own block beyond 5 overwrites the stamps, as in the game.
+    const size_t at = file_header + n * ground_block_bytes;
+    if (g.size() < at + ground_block_bytes) g.resize(at + ground_block_bytes, 0);
+    std::copy(blocks_[n].begin(), blocks_[n].end(), g.begin() + static_cast<long>(at));
+  }
+  return g;
+}
+
+std::vector<u8> mission_builder::spawn_bytes() const {
+  std::vector<u8> b;
+  for (const spawn_entry& e : spawn_) {
+    put16(b, static_cast<u16>(e.ring_offset));
+    put16(b, static_cast<u16>(e.cell_offset));
+  }
+  return b;
+}
+
+void mission_builder::put_in_ram() const {
+  auto put = [](u32 at, const std::vector<u8>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) wr8(at + static_cast<u32>(i), bytes[i]);
+  };
+  put(level_file_address, level_file());
+  put(graphics_address, graphics());
+  put(spawn_table, spawn_bytes());
+}
+
+u32 mission_builder::map_address(int s) const {
+  return level_data + static_cast<u32>(static_cast<i16>(rd16(level_table + 2 * static_cast<u32>(s))));
+}
+
+u32 mission_builder::stream_address(int t) const {
+  return level_table + static_cast<u32>(static_cast<i16>(rd16(level_table + 8 + 2 * static_cast<u32>(t))));
+}
+
+namespace {
+
+mission_builder make_default_mission() {
+  mission_builder m;
+  std::vector<map_row> rows = {{{0}, {1}, {2}}};
+  for (u8 r = 0; r < 40; ++r) {
+    const u8 b = r % 6;
+    rows.push_back({{b, {stamp(static_cast<u8>(1 + r), r % 8)}},
+                    {static_cast<u8>((b + 1) % 6), {stamp(static_cast<u8>(126 + r % 3), (r + 3) % 8),
+                                                    installation(static_cast<u8>(0xF1 + r % 4), r, 40)}},
+                    {static_cast<u8>((b + 2) % 6)}});
+  }
+  rows.push_back({{3}, {4}, {5}});
+  m.map(rows);
+  m.stream({});
+  return m;
+}
+
+} // namespace
+
+const mission_builder& default_mission() {
+  static const mission_builder m = make_default_mission();
+  return m;
+}
+
+bool synth_place_mission_tables(synth_game_data& g, const mission_builder& m) {
+  return synth_place_at_program(g, "spawn_table", "the stamp positions of the level maps", spawn_table,
+                                m.spawn_bytes());
+}
+
+u32 block_pixel(u32 block, u32 line, u32 x) {
+  std::vector<u8> group(8);
+  for (u32 i = 0; i < 8; ++i) group[i] = block_byte(block, line * 32 + (x / 16) * 8 + i);
+  if (line == 0 && x < 16) set_group_pixel(group.data(), 0, block);
+  return group_pixel(group.data(), x % 16);
+}
+
+u32 stamp_pixel(u32 stamp, u32 line, u32 x) {
+  if (line == 0 && x == 0) return stamp & 15;
+  u32 colour = 0;
+  for (u32 p = 0; p < 4; ++p) {
+    const u32 w = mix(stamp * 64 + line * 4 + p + 0x57C9A) & stamp_line_mask(line);
+    if (w >> (15 - x) & 1) colour |= 1u << p;
+  }
+  return colour;
+}
+
+u32 ring_pixel(u32 row, u32 x) { return ram_group_pixel(bg_ring + row * ring_row_bytes + (x / 16) * 8, x % 16); }
+
+u32 screen_pixel(u32 screen, u32 y, u32 x) { return ram_group_pixel(screen + y * 160 + (x / 16) * 8, x % 16); }
