@@ -178,6 +178,7 @@ TEST_F(SectorLoader, TheWriteTransferStoresItsRegistersAndGoesOn) {
     machine_clear();
     request(0, 0, r.sector, r.count, 0x28000);
     wr32(0x28000, 0x12345678);
+    g_cpu.d[7] = 1; // the transfer sets its own time-out count, whatever d7 held
     driver_start(0x00E8B2);
     gemdos_double none;
     ASSERT_GT(run_with_gemdos(none, 20), 0);
