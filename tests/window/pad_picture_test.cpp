@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -103,6 +104,38 @@ TEST_F(PadPicture, SizeAndSlotOutlines) {
   EXPECT_EQ(p.rgb(RSTICK_SLOT.x0(), (RSTICK_SLOT.y0() + RSTICK_SLOT.y1()) / 2), 0xB866F2);
   EXPECT_EQ(p.rgb(BACK_SLOT.x0(), (BACK_SLOT.y0() + BACK_SLOT.y1()) / 2), 0xC9D3DE);
   EXPECT_EQ(p.rgb(box{580, 340, 152, 32}.x0(), (box{580, 340, 152, 32}.y0() + box{580, 340, 152, 32}.y1()) / 2), 0x5FD146);
+}
+
+// Each slot's box outline and the anchor dot at its leader's end, where the
+// design puts them, in the slot's colour.
+TEST_F(PadPicture, BoxesAndAnchorsWhereTheDesignPutsThem) {
+  struct slot {
+    box b;
+    int colour;
+    double dot_x, dot_y;
+  } slots[] = {
+      {{178, 120, 126, 44}, 0xA46CF2, 262, 228}, {{436, 120, 126, 44}, 0xA46CF2, 478, 228},
+      {{14, 162, 146, 42}, 0xF2C230, 238, 240},  {{580, 152, 152, 48}, 0xF2C230, 502, 240},
+      {{14, 264, 146, 54}, 0x3B95F2, 266, 302},  {{14, 362, 166, 48}, 0x2CCBE4, 314, 370},
+      {{198, 512, 140, 48}, 0xC9D3DE, 338, 319}, {{398, 512, 156, 48}, 0xC9D3DE, 402, 319},
+      {{580, 214, 152, 32}, 0xF2C230, 485, 278}, {{580, 256, 152, 72}, 0xEC4A44, 512, 307},
+      {{580, 340, 152, 32}, 0x5FD146, 487, 338}, {{580, 384, 152, 58}, 0x3B95F2, 452, 322},
+      {{580, 454, 152, 76}, 0xB866F2, 434, 374},
+  };
+  picture p = render();
+  for (const slot& s : slots) {
+    const box& b = s.b;
+    int mid_x = (b.x0() + b.x1()) / 2, mid_y = (b.y0() + b.y1()) / 2;
+    // Outline centres (the bottom edge of the lowest boxes is the picture's edge).
+    EXPECT_EQ(p.rgb(b.x0(), mid_y), s.colour) << b.x << "," << b.y << " left";
+    EXPECT_EQ(p.rgb(std::min(b.x1(), p.w - 1), mid_y), s.colour) << b.x << "," << b.y << " right";
+    EXPECT_EQ(p.rgb(mid_x + 60, b.y0()), s.colour) << b.x << "," << b.y << " top";
+    if (b.y1() < p.h) {
+      EXPECT_EQ(p.rgb(mid_x + 60, b.y1()), s.colour) << b.x << "," << b.y << " bottom";
+    }
+    EXPECT_NE(p.rgb(mid_x + 60, b.y0() - 9), s.colour) << b.x << "," << b.y << " outside";
+    EXPECT_EQ(p.rgb(int(s.dot_x * 3), int((s.dot_y - 112) * 3)), s.colour) << "dot " << s.dot_x;
+  }
 }
 
 TEST_F(PadPicture, SignatureFollowsBindingsDualStickAndLanguageOnly) {
