@@ -30,6 +30,19 @@ void skips_attachment_list() {
 // vehicle touched.
 void probe_touches_nothing() { put<W>(d7, 0); }
 
+// The players' counter check: the counter word +$7A + 2 x (+$64) of the
+// record at a4 is used up when non-zero (d6.w = 0), else d6.w = $FFFF. The
+// fire step decides by d6 whether the shot happens.
+void checks_player_counter() {
+  const u32 counter = a4 + 0x7A + 2 * rd16(a4 + 0x64);
+  if (rd16(counter) != 0) {
+    wr16(counter, rd16(counter) - 1);
+    put<W>(d6, 0);
+  } else {
+    put<W>(d6, 0xFFFF);
+  }
+}
+
 // The sample players carry the host's sample hook at their entry and keep
 // a0 and a1.
 void sample_hook_a() { hook_point(game_hook_slot(0x00E6EC), 0x00E6EC); }
@@ -53,7 +66,6 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00AC5E, "dot bullets hit", nullptr},
     mission_stand_in{0x00A3FE, "installations fire", nullptr},
     mission_stand_in{0x00AE7A, "vehicles fire", nullptr},
-    mission_stand_in{0x00922E, "players update", nullptr},
     mission_stand_in{0x00B09A, "enemy scripts", nullptr},
     mission_stand_in{0x00AFA2, "event stream", nullptr},
     mission_stand_in{0x00B386, "second enemy step", nullptr},
@@ -65,7 +77,6 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00652E, "draw homing units", nullptr},
     mission_stand_in{0x0066F4, "draw goal", nullptr},
     mission_stand_in{0x005B32, "draw enemies", nullptr},
-    mission_stand_in{0x005946, "draw players", nullptr},
     mission_stand_in{0x005E32, "draw grenades", nullptr},
     mission_stand_in{0x00660C, "dot bullets move and draw", nullptr},
     mission_stand_in{0x006812, "draw bullets", nullptr},
@@ -86,6 +97,17 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x006026, "place vehicle", skips_attachment_list},
     mission_stand_in{0x00B1E4, "start enemy animation", nullptr},
     mission_stand_in{0x009BEA, "obstacle probe", probe_touches_nothing},
+    // the players' update, aim step and fire: their callees of later work
+    mission_stand_in{0x004C06, "players' pass opening (empty)", nullptr},
+    mission_stand_in{0x00AA2E, "player death step", nullptr},
+    mission_stand_in{0x009860, "terrain step (the test sets the way bytes)", nullptr},
+    mission_stand_in{0x00ADF2, "player counter check", checks_player_counter},
+    mission_stand_in{0x009614, "bullet weapon", nullptr},
+    mission_stand_in{0x009FE0, "projectile spawner", nullptr},
+    mission_stand_in{0x00AB5C, "dot-bullet spawner", nullptr},
+    mission_stand_in{0x006BEA, "grenade throw", nullptr},
+    mission_stand_in{0x00B6A6, "effect spawner", nullptr},
+    mission_stand_in{0x009DB8, "weapon picture and parameters", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},
