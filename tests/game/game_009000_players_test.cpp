@@ -570,6 +570,14 @@ TEST_F(Players, TheEndOfAThrowPose) {
   if (stubbed(grenade)) {
     EXPECT_TRUE(spawns.empty());
   }
+  // The throw sets the weapon's delay, and its frame skips the count-down.
+  SetUp();
+  wr16(player1 + pr::weapon, 18);
+  wr8(player1 + pr::repeat_delay, 2);
+  frame(player1, fire_only);
+  EXPECT_EQ(rd8(player1 + pr::fire_delay), 2u);
+  frame(player1, fire_only);
+  EXPECT_EQ(rd8(player1 + pr::fire_delay), 1u);
 }
 
 // --- keys ---------------------------------------------------------------------------
