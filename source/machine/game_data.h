@@ -32,9 +32,10 @@ std::span<const vellicor_extent> vellicor_extents();
 // CRC-32 as zlib computes it (reflected polynomial $EDB88320).
 u32 game_data_crc32(const void* data, size_t size);
 
-// Selects the game data in the folder: "BKM" first, else the first ".st"
-// image (any case) of the right size and CRC. 1 when found; 0 leaves
-// nothing selected and game_data_error() says what was expected.
+// Selects the game data in the folder: "BKM" (a regular file) first, else
+// the first ".st" image (any case), in name order, of the right size and
+// CRC. 1 when found; 0 leaves nothing selected and game_data_error() says
+// what was expected.
 int game_data_init(const char* directory);
 // Drops the selection (as at program start).
 void game_data_release();

@@ -41,15 +41,22 @@ TEST_F(SamplePlayer, TheHandlerFollowsWhatPlaysAfterStartsAndChecks) {
   EXPECT_EQ(rd32(last_b), sample_at(4) + 199);
 
   wr16(0xFF8240, 0x777);
+  wr32(vector_a, idle);
   vbl_check();
   EXPECT_EQ(rd32(vector_a), both) << "both still within their bytes";
   EXPECT_EQ(rd16(0xFF8240), 0u) << "colour 0 while something plays";
+  wr32(next_a, sample_at(0) + 9); // A at its last byte: it plays on
+  vbl_check();
+  EXPECT_EQ(rd32(vector_a), both);
   wr32(next_a, sample_at(0) + 10); // A past its last byte
   vbl_check();
   EXPECT_EQ(rd32(vector_a), only_b);
   EXPECT_EQ(rd8(ym_lock_a), 0u);
   EXPECT_EQ(rd8(ym_lock_b), 0xFFu);
   start_a(1);
+  EXPECT_EQ(rd32(vector_a), both);
+  wr32(next_b, sample_at(4) + 199);
+  vbl_check();
   EXPECT_EQ(rd32(vector_a), both);
   wr32(next_b, sample_at(4) + 200);
   vbl_check();
@@ -99,6 +106,16 @@ TEST_F(SamplePlayer, EachInterruptWritesTheNextByteOfEachPlayingChannel) {
   EXPECT_EQ(take_writes(), expected);
   EXPECT_EQ(rd32(next_a), sample_at(2) + 2);
   EXPECT_EQ(rd32(next_b), sample_at(3) + 5);
+}
+
+TEST_F(SamplePlayer, EveryHandlerAcknowledgesTimerA) {
+  start_a(1);
+  start_b(2);
+  for (u32 handler : {only_a, only_b, both, idle}) {
+    wr8(0xFFFA0F, 0xFF);
+    ASSERT_EQ(cpu_run_isr(&g_cpu, handler, 6, 0, 1, nullptr), 0);
+    EXPECT_EQ(rd8(0xFFFA0F), 0xDFu) << std::hex << handler;
+  }
 }
 
 TEST_F(SamplePlayer, ASecondStartOnTheChannelBeginsItsSampleFromTheFirstByte) {

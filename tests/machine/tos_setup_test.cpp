@@ -36,6 +36,7 @@ TEST_F(TosSetup, LowRamLayout) {
       {0x42E, 0x00400000}, {0x432, 0x00000800}, {0x436, 0x003F8000}, {0x44E, 0x003F8000},
       {0x456, 0x00004F40}, {0x4F2, 0x00E00000}, {0x4A6, 2},
       {0x426, 0x752019F3}, {0x42A, 0x237698AA}, {0x43A, 0x31415926}, {0x4C2, 4},
+      {0x472, 0},          {0x4A2, 0},          {0x4C6, 0},          {0x4F28, 0}, // past the 10 keyboard vectors
   };
   for (auto v : vars) EXPECT_EQ(rd32(v.address), v.value) << std::hex << v.address;
   EXPECT_EQ(rd8(0x424), 10u);
