@@ -251,6 +251,13 @@ TEST_F(startup_test, ProgressNeverFallsAndRedrawsOnlyOnAChange) {
   startup_line(1, "Amiga music", "disk.adf", 0);
   startup_progress("y", 0.5);
   EXPECT_EQ(startup_redraw_count, before + 3);
+  startup_line(0, "Game data", "BKM (Vellicor)", 0);
+  startup_progress("y", 0.5);
+  EXPECT_EQ(startup_redraw_count, before + 4);
+  startup_line(6, "Out of range", "x", 0);
+  startup_line(-1, "Out of range", "x", 0);
+  startup_progress("y", 0.5);
+  EXPECT_EQ(startup_redraw_count, before + 4);
   int x, y, w, h;
   video_rect(&x, &y, &w, &h);
   EXPECT_EQ(std::make_pair(g_video.overlay_w, g_video.overlay_h), std::make_pair(w, h));
