@@ -154,7 +154,7 @@ void mixer_render(int count, float* out) {
   sort_starts();
   for (int i = 0; i < ns; ++i) add_voice(starts[i], count);
   ns = 0;
-  std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(count));
+  if (count > 0) std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(count));
 
   for (int v = 0; v < nv; ++v) render_voice(voices[v], count, out);
   // Finished voices are replaced by the last, keeping the table packed.

@@ -327,4 +327,15 @@ TEST(AudioDevice, DiskDriverWritesThePushedFramesAfterThePrefill) {
   }
 }
 
+TEST(AudioDevice, NoDeviceRunsSilent) {
+  log_capture log;
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  audio_output* h = audio_open(rate, 100);
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_EQ(h, nullptr);
+  EXPECT_NE(log.text().find("SDL audio initialization failed: "), std::string::npos) << log.text();
+  push_frames(h, 10); // ignored
+  audio_close(h);
+}
+
 } // namespace
