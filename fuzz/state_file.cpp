@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_scratch.h"
 #include "host/platform.h"
 #include "machine/machine_state.h"
 #include "machine/slice_runner.h"
@@ -25,8 +26,7 @@ constexpr int steps_after_load = 3;
 constexpr u32 slice_budget = 20000;
 
 std::string scratch_path() {
-  static const std::string path = std::string(dir_exists("/dev/shm") ? "/dev/shm" : "/tmp") + "/fuzz_state_" +
-                                  std::to_string(getpid()) + ".bkms";
+  static const std::string path = fuzz_scratch_dir() + "/scratch.bkms";
   return path;
 }
 
@@ -63,11 +63,8 @@ void try_file(const u8* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/fuzz_state_XXXXXX";
-  if (mkdtemp(dir)) {
-    std::string log = std::string(dir) + "/error.log";
-    if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", dir, 1);
-  }
+  const std::string log = fuzz_scratch_dir() + "/error.log";
+  if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", fuzz_scratch_dir().c_str(), 1);
   if (FILE* null_out = std::fopen("/dev/null", "w")) stderr = null_out;
   tos_init("");
   return 0;

@@ -90,7 +90,6 @@ bool map_stack() {
 
 bool make_context() {
   if (!map_stack()) return false;
-  game_call_depth = 0;
   if (getcontext(&game_context) != 0) {
     free_stack();
     return false;

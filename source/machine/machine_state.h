@@ -72,5 +72,7 @@ bool state_rle_unpack(const u8* src, size_t n, u8* dst, size_t out_size);
 // Copies the live machine into the record.
 void tos_save_state(machine_state* s);
 // Copies the record into the live machine and restarts the coroutine at
-// its pc. The hook enables and patch switches stay as they are.
+// its pc. The hook enables and patch switches stay as they are. The queues
+// at the machine's edge are the host's to settle after a load:
+// tos_ilog_rewind(s->vbl) and ym_events_clear().
 void tos_load_state(const machine_state* s);

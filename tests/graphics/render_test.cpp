@@ -191,6 +191,13 @@ TEST(Render, AtHalfwayTheBaseResidualAndPairedPicturesComeFromB) {
         EXPECT_EQ(out.at(200, 30), colour(9)) << c.t;
         EXPECT_EQ(out.at(250, 0), colour(10)) << c.t;
     }
+    // Drawing one frame alone puts its residual where it was captured.
+    picture alone(2);
+    const render_params single = params(2, 0);
+    render(b, b, &single, alone.px.data(), 0);
+    EXPECT_EQ(alone.at(400, 60), colour(9));
+    EXPECT_EQ(alone.at(401, 61), colour(9));
+    EXPECT_EQ(alone.at(402, 62), colour(1));
 }
 
 TEST(Render, AUnitThatJumpsMoreThan24PixelsIsDrawnAsTwo) {
@@ -429,6 +436,27 @@ TEST(Render, TheCacheIsRemadeForAnotherScaleOrPackGeneration) {
     pack_gen -= 1;
     render_free_cache(f);
     EXPECT_EQ(f->cache, nullptr);
+}
+
+TEST(Render, AUnitTakesThePaletteOfTheZoneAtItsMiddleLine) {
+    struct {
+        int y, height;
+        bool second_zone;
+    } cases[] = {{95, 8, false}, {96, 8, true}, {40, 3, false}, {150, 3, true}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 0);
+        f->zone_count = 2;
+        f->zones[1] = f->zones[0];
+        f->zones[1].line = 100;
+        palette_set(f->zones[1].palette, 5, 0x0F00);
+        add_unit(f, 4, 0x1000, 150, c.y, solid_sprite(4, c.height, 5));
+        picture out(1);
+        const render_params p = params(1, 0);
+        render(f, f, &p, out.px.data(), 0);
+        const rgb_t want = c.second_zone ? rgb_t{255, 0, 0} : colour(5);
+        EXPECT_EQ(out.at(151, c.y + 1), want) << c.y;
+    }
 }
 
 TEST(Render, UnitTrackerSlotsAreFoundOrMadeByKindAndObject) {

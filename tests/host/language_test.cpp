@@ -59,6 +59,8 @@ TEST_F(Languages, LookupFallsBackToEnglishThenToTheId) {
   EXPECT_STREQ(tr("no.such.id"), "no.such.id");
   EXPECT_STREQ(tr(nullptr), "");
   EXPECT_EQ(lang_set("fr"), 0);
+  EXPECT_EQ(lang_set("an"), 0) << "every letter of the code counts";
+  EXPECT_EQ(lang_set("e"), 0);
   EXPECT_EQ(lang_set(nullptr), 0);
   EXPECT_STREQ(lang_current(), "de");
   EXPECT_STREQ(lang_name(5), "");
@@ -101,6 +103,16 @@ TEST_F(Languages, TheLanguageAtIndexZeroIsSelectedAndNamed) {
   EXPECT_STREQ(tr("menu.quit"), de == 0 ? "Beenden" : "Quit");
 }
 
+TEST(LanguagesSetup, CodesMatchInAnyCaseFromAToZ) {
+  temp_dir dir;
+  spit(dir / "en.xml", language_file("English", "en", {}));
+  spit(dir / "za.xml", language_file("Zulu", "Za", {}));
+  init_quietly(dir.path);
+  ASSERT_EQ(lang_set("zA"), 1);
+  EXPECT_STREQ(lang_current(), "Za");
+  init_quietly("/nonexistent");
+}
+
 TEST_F(Languages, TrfCutsNeverSplitThreeOrFourByteCharacters) {
   const std::string euro = "\xE2\x82\xAC", pad = "\xF0\x9F\x8E\xAE";
   const struct {
@@ -111,6 +123,9 @@ TEST_F(Languages, TrfCutsNeverSplitThreeOrFourByteCharacters) {
       // "%s: %s" with "a<char>" and "x": the cut lands inside the character.
       {"a" + euro, 3, "a"}, {"a" + euro, 4, "a"}, {"a" + euro, 5, "a" + euro},
       {"a" + pad, 3, "a"},  {"a" + pad, 4, "a"},  {"a" + pad, 5, "a"}, {"a" + pad, 6, "a" + pad},
+      // The cut character is the first of the text; a lead of E0.
+      {euro, 2, ""},        {euro, 3, ""},        {pad, 4, ""},
+      {"a\xE0\xA0\x80", 4, "a"},
   };
   for (const auto& r : rows) {
     char buf[16];

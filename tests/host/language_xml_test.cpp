@@ -52,6 +52,7 @@ TEST(LanguageXml, ReaderOnWellFormedAndDamagedFiles) {
       {"missing closing tag stops with the texts before it",
        head + "<string id=\"a\">1</string><string id=\"b\">2<string id=\"c\">3", "English", "en",
        "a=1\n", false, 0},
+      {"an empty comment", head + "<!----><string id=\"a\">1</string>", "English", "en", "a=1\n", true, 0},
       {"unclosed comment stops", head + "<string id=\"a\">1</string><!-- <string id=\"b\">2</string>",
        "English", "en", "a=1\n", false, 0},
       {"unclosed declaration stops", "<?xml version=\"1.0\" <string id=\"a\">1</string>", "", "", "",
@@ -100,6 +101,8 @@ TEST(LanguageXml, EntityDecoding) {
       {"&#65;", "A"},
       {"&#065;&#10;", "A\n"},
       {"&#0;", "&#0;"},
+      {"&#1;|&#9;|&#127;", "\x01|\t|\x7F"},  // the ends of the range, one digit
+      {"&#128;", "&#128;"},
       {"&#200;", "&#200;"},
       {"&#99999999999999999999;", "&#99999999999999999999;"},
       {"&#x41;", "&#x41;"},

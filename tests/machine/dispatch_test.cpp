@@ -67,6 +67,14 @@ TEST_F(CallDepth, InsideASliceTheCallPastTheLimitIsABadJump) {
   EXPECT_EQ(g_cpu.fault_pc, recursive_entry);
   EXPECT_EQ(g_cpu.a[7], game_sp - 4 * call_depth_limit) << "one return address per level that ran";
   EXPECT_EQ(call_depth, 0) << "the host's own count is untouched by the suspended game";
+
+  // Started afresh (as after a recovery), the game has its whole depth again.
+  core_reset();
+  g_cpu.pc = recursive_entry;
+  g_cpu.a[7] = game_sp;
+  EXPECT_NE(slice_log(result).find("calls nested deeper than 10000 levels at C47000"), std::string::npos);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(g_cpu.a[7], game_sp - 4 * call_depth_limit);
   expect_the_game_goes_on();
 }
 

@@ -111,6 +111,46 @@ TEST(startup_layout, ProgressShowsADotThenABar) {
   EXPECT_GT(gold_at[2], gold_at[0] + 5000);
 }
 
+int rgb_at(ui2d_canvas* c, int x, int y) {
+  const uint8_t* p = c->pixels + (size_t(y) * c->w + x) * 4;
+  return p[0] << 16 | p[1] << 8 | p[2];
+}
+
+int alpha_at(ui2d_canvas* c, int x, int y) { return c->pixels[(size_t(y) * c->w + x) * 4 + 3]; }
+
+TEST(startup_layout, LoadingPanelGeometryAtHeight600) {
+  // 960 x 600 with one row: S = M = 23, title line 41, body line 31 so
+  // L = 37, bar B = 16 and BH = 20; the panel is 710 x (41 + 20 + 22 + 46 +
+  // 3 L) = 240 at (125, 180). The bar starts at x 148 and y 295 (title top
+  // 195, rows from 247, one row to 284, then M / 2), 664 wide.
+  loading_picture p;
+  p.rows[0] = {"Game data", "BKM", true, false};
+  p.screen.progress = 1.0;
+  ui2d_canvas* c = p.draw();
+  EXPECT_EQ(alpha_at(c, 5, 5), 150);  // the dimmed window
+  EXPECT_EQ(rgb_at(c, 5, 5), 0);
+  EXPECT_EQ(alpha_at(c, 123, 300), 150);
+  // Inside the panel: 238 over the dimming's 150.
+  EXPECT_EQ(alpha_at(c, 135, 300), 248);
+  EXPECT_EQ(alpha_at(c, 500, 178), 150);
+  EXPECT_EQ(alpha_at(c, 500, 182), 248);
+  EXPECT_EQ(alpha_at(c, 500, 418), 248);
+  EXPECT_EQ(alpha_at(c, 500, 422), 150);
+  EXPECT_EQ(alpha_at(c, 837, 300), 150);
+  const int gold = 0xE6BE46;
+  EXPECT_EQ(rgb_at(c, 160, 305), gold);  // the full bar
+  EXPECT_EQ(rgb_at(c, 800, 305), gold);
+  EXPECT_NE(rgb_at(c, 160, 294), gold);
+  EXPECT_NE(rgb_at(c, 160, 316), gold);
+  ui2d_free(c);
+  // A small progress is a dot of diameter 18 at the bar's start.
+  p.screen.progress = 0.01;
+  c = p.draw();
+  EXPECT_EQ(rgb_at(c, 158, 305), 0x7A6A2A);
+  EXPECT_NE(rgb_at(c, 170, 305), 0x7A6A2A);
+  ui2d_free(c);
+}
+
 TEST(startup_layout, BusyRowsShowGreyDots) {
   loading_picture p;
   const int grey = 0x8890A8;
@@ -136,6 +176,17 @@ TEST(startup_layout, MissingDataLayoutShrinksToFitTheHeight) {
   ASSERT_NE(c, nullptr);
   EXPECT_GT(count_colour(c, 0xFFD75A), 10);  // the folder line
   EXPECT_GT(count_colour(c, 0xFF7A66), 10);  // the title
+  // S = M = 37 at this height; the panel is 1536 wide from x 192: plain
+  // lines and the folder start at 229, the indented ones at 266.
+  auto leftmost = [&](int colour) {
+    for (int x = 0; x < c->w; ++x)
+      for (int y = 0; y < c->h; ++y)
+        if (rgb_at(c, x, y) == colour && alpha_at(c, x, y) == 255) return x;
+    return -1;
+  };
+  EXPECT_NEAR(leftmost(0xFFFFFF), 231, 2);
+  EXPECT_NEAR(leftmost(0xFFD75A), 231, 2);
+  EXPECT_NEAR(leftmost(0xDCC878), 268, 2);
   ui2d_free(c);
   ui2d_free(startup_draw_missing(640, 600, "/games/brakmoor/original", &small));
   ui2d_free(startup_draw_missing(300, 120, "/games/brakmoor/original", &tiny));

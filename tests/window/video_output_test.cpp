@@ -60,6 +60,23 @@ TEST_F(window_test, PlainPresetDrawsEachGamePixelAsAThreeByThreeBlock) {
   EXPECT_EQ(wrong, 0);
 }
 
+TEST_F(window_test, SmoothFilterBlendsNeighbouringTexels) {
+  open(960, 600);
+  video_set_preset("None");
+  vcfg.aspect = 3;
+  std::vector<uint8_t> stripes(320 * 200 * 3);
+  for (size_t i = 0; i < stripes.size(); ++i) stripes[i] = (i / 3) % 2 ? 255 : 0;
+  video_upload(stripes.data());
+  vcfg.filter = 0;
+  rgb_picture sharp = draw_and_read();
+  EXPECT_EQ(sharp.at(2, 100)[0], 0);
+  EXPECT_EQ(sharp.at(3, 100)[0], 255);
+  vcfg.filter = 1;
+  rgb_picture smooth = draw_and_read();
+  EXPECT_GT(smooth.at(2, 100)[0], 20);
+  EXPECT_LT(smooth.at(2, 100)[0], 235);
+}
+
 TEST_F(window_test, ScreenshotHoldsTheWholeDrawableWithBlackBorders) {
   open(1000, 700);
   video_set_preset("None");

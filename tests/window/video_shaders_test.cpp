@@ -229,6 +229,7 @@ TEST(shader_text, PragmaParameterLines) {
       {"#pragma parameter CURV \"Curvature\" 0.25 0.0 1.0 0.05", "CURV", 0.25f},
       {"#pragma parameter  X\t\"a b c\"   -1.5", "X", -1.5f},
       {"#pragma parameter E \"\" 2e1", "E", 20.0f},
+      {"#pragma parameter T \"tight\"0.5", "T", 0.5f},
       {"#pragma parameter N \"no number\"", nullptr, 0},
       {"#pragma parameter N \"unclosed 0.5", nullptr, 0},
       {"#pragma parameter N no_quotes 0.5", nullptr, 0},
