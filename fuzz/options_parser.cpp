@@ -1,6 +1,7 @@
 // Fuzz target: the options reader on any text. Whatever it keeps must save
 // as a file that reads back to the same store.
 #include "host/options.h"
+#include "fuzz_scratch.h"
 #include "host/platform.h"
 
 #include <cstdint>
@@ -13,8 +14,7 @@ namespace {
 
 std::string saved_text() {
   // A memory-backed folder keeps the two saves per run cheap.
-  static const std::string path = std::string(dir_exists("/dev/shm") ? "/dev/shm" : "/tmp") +
-                                  "/fuzz_options_" + std::to_string(getpid()) + ".json";
+  static const std::string path = fuzz_scratch_dir() + "/scratch.json";
   if (!cfg_save(path.c_str())) std::abort();
   size_t size = 0;
   char* data = read_file(path.c_str(), &size);
@@ -30,11 +30,8 @@ std::string saved_text() {
 // libFuzzer and the sanitizers keep writing their reports to the real
 // standard error.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/fuzz_options_XXXXXX";
-  if (mkdtemp(dir)) {
-    std::string log = std::string(dir) + "/error.log";
-    if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", dir, 1);
-  }
+  const std::string log = fuzz_scratch_dir() + "/error.log";
+  if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", fuzz_scratch_dir().c_str(), 1);
   if (FILE* null_out = fopen("/dev/null", "w")) stderr = null_out;
   return 0;
 }

@@ -1,23 +1,32 @@
-// Fuzz target: machine-state files (save slots are user files). The input is
-// tried as a whole file, and as a list of byte edits over a valid state file
-// so that damaged headers and damaged packed memory are both reached. A file
-// that loads must load into the live machine without harm.
+// Fuzz target: machine-state files (save slots are user files). An input
+// that begins with the state magic is tried as a whole file (the seed
+// corpus holds states of the synthetic game's boot); any other input is a
+// list of byte edits over a valid state file, so that damaged headers and
+// damaged packed memory are both reached. A state that loads is then run for
+// a few slices and VBLs on a small budget: every outcome must be a running
+// game, a clean refusal or a failed slice with its report.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "fuzz_scratch.h"
 #include "host/platform.h"
 #include "machine/machine_state.h"
+#include "machine/slice_runner.h"
+#include "machine/vbl_delivery.h"
 
 namespace {
 
+constexpr int steps_after_load = 3;
+constexpr u32 slice_budget = 20000;
+
 std::string scratch_path() {
-  static const std::string path = std::string(dir_exists("/dev/shm") ? "/dev/shm" : "/tmp") + "/fuzz_state_" +
-                                  std::to_string(getpid()) + ".bkms";
+  static const std::string path = fuzz_scratch_dir() + "/scratch.bkms";
   return path;
 }
 
@@ -35,27 +44,37 @@ std::vector<u8> valid_file() {
   return bytes;
 }
 
+// The host's steps after a load: a slice, then the VBL, until a slice fails.
+void run_loaded_game() {
+  for (int i = 0; i < steps_after_load; ++i) {
+    if (tos_run_slice(slice_budget) < 0) return;
+    tos_vbl();
+  }
+}
+
 void try_file(const u8* data, size_t size) {
   if (!write_file(scratch_path().c_str(), data, size)) std::abort();
   static machine_state* target = state_new();
-  if (state_read_file(target, scratch_path().c_str())) tos_load_state(target);
+  if (!state_read_file(target, scratch_path().c_str())) return;
+  tos_load_state(target);
+  run_loaded_game();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/fuzz_state_XXXXXX";
-  if (mkdtemp(dir)) {
-    std::string log = std::string(dir) + "/error.log";
-    if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", dir, 1);
-  }
+  const std::string log = fuzz_scratch_dir() + "/error.log";
+  if (symlink("/dev/null", log.c_str()) == 0) setenv("BKM_USER_DIR", fuzz_scratch_dir().c_str(), 1);
   if (FILE* null_out = std::fopen("/dev/null", "w")) stderr = null_out;
   tos_init("");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  try_file(data, size);
+  if (size >= sizeof state_magic && std::memcmp(data, state_magic, 5) == 0) {
+    try_file(data, size);
+    return 0;
+  }
 
   // Edits: (offset: 4 bytes, value: 1 byte) each, over the valid file; a
   // leading byte with bit 0 set also cuts the file at the first edit.

@@ -1,32 +1,70 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a while
-# (BKM_FUZZ_SECONDS, default 60). A crash or a sanitizer report fails the
-# script.
+# Builds the libFuzzer targets with clang and runs them side by side, one
+# core each, for a while (BKM_FUZZ_SECONDS, default 60; BKM_FUZZ_JOBS
+# targets at a time, default the number of cores). A crash or a sanitizer
+# report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${BKM_FUZZ_SECONDS:-60}
+jobs=${BKM_FUZZ_JOBS:-$(nproc)}
 build=${BKM_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBKM_FUZZ=ON -DBKM_TESTS=OFF -DBKM_BENCH=OFF
 cmake --build "$build"
-shopt -s nullglob
-failed=0
-for target in "$build"/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+
+# Everything a run leaves (corpus copies, logs, the targets' scratch files
+# through TMPDIR) lives in one folder, in memory when /dev/shm exists, and
+# goes when the script ends, however it ends.
+scratch_root=/tmp
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_root=/dev/shm
+runs=$(mktemp -d "$scratch_root/bkm_fuzz.XXXXXX")
+trap 'rm -rf "$runs"' EXIT
+crashes="$build/fuzz-crashes"
+mkdir -p "$crashes"
+
+# One target: its result is the file "<name>.status" beside its log.
+run_target() {
+  local target=$1 name corpus work status=0
   name=$(basename "$target")
   corpus="fuzz/corpus/${name#fuzz_}"
-  work=$(mktemp -d)
+  work="$runs/$name"
+  mkdir -p "$work/corpus" "$work/tmp"
   # libFuzzer adds to the corpus folder it is given: work on a copy.
-  [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-  echo "== $name (${seconds}s)"
-  status=0
-  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$work" >"$work.log" 2>&1 || status=$?
-  grep -E "stat::number_of_executed_units|ERROR|SUMMARY|runtime error" "$work.log" || true
-  if [ "$status" -ne 0 ] || grep -q -E "runtime error|SUMMARY: " "$work.log"; then
-    echo "$name failed (exit $status)"
-    tail -40 "$work.log"
+  [ -d "$corpus" ] && cp -r "$corpus"/. "$work/corpus"/
+  # A failing input is kept in the build folder, outside the scratch.
+  TMPDIR="$work/tmp" "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$crashes/$name-" "$work/corpus" >"$work/log" 2>&1 || status=$?
+  echo "$status" >"$work/status"
+}
+
+shopt -s nullglob
+targets=()
+for target in "$build"/fuzz/fuzz_*; do
+  [ -x "$target" ] && targets+=("$target")
+done
+echo "== ${#targets[@]} fuzz targets, ${seconds}s each, $jobs at a time"
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  run_target "$target" &
+  running=$((running + 1))
+done
+wait
+
+failed=0
+for target in "${targets[@]}"; do
+  name=$(basename "$target")
+  work="$runs/$name"
+  status=$(cat "$work/status" 2>/dev/null || echo "no result")
+  echo "== $name"
+  grep -E "stat::number_of_executed_units|ERROR|SUMMARY|runtime error" "$work/log" || true
+  if [ "$status" != 0 ] || grep -q -E "runtime error|SUMMARY: " "$work/log"; then
+    echo "$name failed (exit $status); the input that failed is in $crashes"
+    tail -40 "$work/log"
     failed=1
   fi
-  rm -rf "$work" "$work.log"
 done
 exit "$failed"

@@ -57,12 +57,14 @@ constexpr u32 handler_b = 0x00E68E;
 constexpr u32 handler_both = 0x00E6B2;
 constexpr u32 isra_timer_a = 5;
 
-// The next byte of a channel to its volume register; the hook before the
-// data write lets the host tag it as a sample write.
-template <u32 hook_address> inline void play_sample_byte(u32 reg, u32 next) {
+// A channel's volume register selected and its next byte in a0; after the
+// hook point (where the host tags the write as a sample's), the byte goes
+// to the register and the pointer on.
+inline void select_sample_byte(u32 reg, u32 next) {
   wr8(st_io::ym_select, reg);
   a0 = rd32(next);
-  kit_hook<game_hook_slot(hook_address)>(hook_address);
+}
+inline void write_sample_byte(u32 next) {
   wr8(st_io::ym_data, rd8(a0));
   a0 += 1;
   wr32(next, a0);
@@ -79,7 +81,9 @@ END_ROUTINE
 // $E66A: Timer A, channel A playing. a0 kept.
 ROUTINE(timer_a_isr_sample, 0x00E66A)
   push32(a0);
-  play_sample_byte<0x00E678>(8, sample_next_a);
+  select_sample_byte(8, sample_next_a);
+  HOOK_AT(0x00E678)
+  write_sample_byte(sample_next_a);
   a0 = pop32();
   wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
   RTE();
@@ -88,7 +92,9 @@ END_ROUTINE
 // $E68E: Timer A, channel B playing. a0 kept.
 ROUTINE(sub_00E68E, 0x00E68E)
   push32(a0);
-  play_sample_byte<0x00E69C>(9, sample_next_b);
+  select_sample_byte(9, sample_next_b);
+  HOOK_AT(0x00E69C)
+  write_sample_byte(sample_next_b);
   a0 = pop32();
   wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
   RTE();
@@ -97,8 +103,12 @@ END_ROUTINE
 // $E6B2: Timer A, both channels playing. a0 kept.
 ROUTINE(sub_00E6B2, 0x00E6B2)
   push32(a0);
-  play_sample_byte<0x00E6C0>(8, sample_next_a);
-  play_sample_byte<0x00E6D6>(9, sample_next_b);
+  select_sample_byte(8, sample_next_a);
+  HOOK_AT(0x00E6C0)
+  write_sample_byte(sample_next_a);
+  select_sample_byte(9, sample_next_b);
+  HOOK_AT(0x00E6D6)
+  write_sample_byte(sample_next_b);
   a0 = pop32();
   wr8(st_io::mfp_isra, bclr<B>(isra_timer_a, rd8(st_io::mfp_isra)));
   RTE();
@@ -110,13 +120,13 @@ END_ROUTINE
 // lock, the pointers, the handler for what now plays, and Timer A running.
 // a0, a1 kept; d0.w returns x 8, d1.b the register 7 value written.
 ROUTINE(sub_00E6EC, 0x00E6EC)
-  HOOK(0x00E6EC)
+  HOOK_AT(0x00E6EC)
   save_regs(aregs(0, 1));
   push16(get_sr());
   set_sr(0x2700);
   wr8(st_io::ym_select, 7);
   put<B>(d1, rd8(st_io::ym_select) | 0x09);
-  HOOK(0x00E708)
+  HOOK_AT(0x00E708)
   wr8(st_io::ym_data, d1);
   wr8(ym_lock_a, 0xFF);
   set_sr(pop16());
@@ -132,13 +142,13 @@ END_ROUTINE
 
 // $E756: starts sample d0.w on channel B; as the start on channel A.
 ROUTINE(sub_00E756, 0x00E756)
-  HOOK(0x00E756)
+  HOOK_AT(0x00E756)
   save_regs(aregs(0, 1));
   push16(get_sr());
   set_sr(0x2700);
   wr8(st_io::ym_select, 7);
   put<B>(d1, rd8(st_io::ym_select) | 0x12);
-  HOOK(0x00E772)
+  HOOK_AT(0x00E772)
   wr8(st_io::ym_data, d1);
   wr8(ym_lock_b, 0xFF);
   set_sr(pop16());

@@ -19,15 +19,6 @@ constexpr u32 title_sample = 0x066F38;     // 2,772 signed bytes
 constexpr u32 title_sample_last = 0x067A0B;
 constexpr u32 title_ym_table = 0x067A0C;   // 256 x (3 register/value pairs, 2 spare bytes)
 
-// MOVEP: the bytes of the value, high first, to every second address.
-inline void movep_l(u32 value, u32 address) {
-  for (u32 i = 0; i < 4; ++i) wr8(address + 2 * i, value >> (24 - 8 * i));
-}
-inline void movep_w(u32 value, u32 address) {
-  wr8(address, value >> 8);
-  wr8(address + 2, value);
-}
-
 } // namespace
 
 // $F816: Timer A during the title: one byte of the looping sample becomes
@@ -49,8 +40,8 @@ HERE(0xF83A)
   d1 = rd32(a1 + (d0 & 0xFFFF));
   put<W>(d0, rd16(a1 + (d0 & 0xFFFF) + 4));
   a1 = st_io::ym_select;
-  movep_l(d1, a1);
-  movep_w(d0, a1);
+  movep_store<L>(d1, a1);
+  movep_store<W>(d0, a1);
   restore_regs(dregs(0, 1) | aregs(0, 1));
   wr8(st_io::mfp_isra, bclr<B>(5, rd8(st_io::mfp_isra)));
   RTE();

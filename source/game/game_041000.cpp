@@ -63,7 +63,7 @@ inline void write_channel(u32 c) {
 
 // $41BCC: starts tune d0.b; every register kept.
 ROUTINE(sub_041BCC, 0x041BCC)
-  HOOK(0x041BCC)
+  HOOK_AT(0x041BCC)
   save_regs(dregs(0, 7) | aregs(0, 6));
   JSR(0x041C20, 0x41BD4)
   restore_regs(dregs(0, 7) | aregs(0, 6));
@@ -81,7 +81,7 @@ END_ROUTINE
 
 // $41BE8: stops the tune (silence); every register kept.
 ROUTINE(sub_041BE8, 0x041BE8)
-  HOOK(0x041BE8)
+  HOOK_AT(0x041BE8)
   save_regs(dregs(0, 7) | aregs(0, 6));
   JSR(0x041FC6, 0x41BF0)
   restore_regs(dregs(0, 7) | aregs(0, 6));

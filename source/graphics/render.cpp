@@ -95,12 +95,9 @@ struct picture_source {
     const uint8_t* rgb = nullptr;   // palette for the indexed picture
     int w = 0, h = 0;               // output pixels
     int s = 1;
-    // Premultiplied colour and alpha (0..255) of source pixel (i, j).
+    // Premultiplied colour and alpha (0..255) of source pixel (i, j), which
+    // lies inside the picture.
     void at(int i, int j, float* c, float& a) const {
-        if (i < 0 || j < 0 || i >= w || j >= h) {
-            c[0] = c[1] = c[2] = 0, a = 0;
-            return;
-        }
         if (rgba) {
             const uint8_t* p = rgba + (static_cast<size_t>(j) * w + i) * 4;
             a = p[3];

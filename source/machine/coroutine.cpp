@@ -1,8 +1,8 @@
 #include "machine/coroutine.h"
 
+#include <sys/mman.h>
 #include <ucontext.h>
-
-#include <cstdlib>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BKM_ASAN 1
@@ -24,10 +24,17 @@ int in_game;
 
 namespace {
 
-void* game_stack;
+// The stack is mapped with an inaccessible guard page below it, so running
+// off its end faults at once instead of overwriting other memory.
+void* game_stack;        // the usable part, game_stack_size bytes
+void* game_stack_map;    // the mapping, guard page included
+size_t game_stack_map_size;
 ucontext_t game_context;
 ucontext_t host_context;
 int game_context_ready;
+
+// The coroutine's nesting depth while the host runs (see call_depth).
+int game_call_depth;
 
 // AddressSanitizer must be told about every switch between the two stacks.
 #ifdef BKM_ASAN
@@ -59,14 +66,30 @@ void game_entry() {
 }
 
 void free_stack() {
-  std::free(game_stack);
-  game_stack = nullptr;
+  if (game_stack_map) munmap(game_stack_map, game_stack_map_size);
+  game_stack_map = game_stack = nullptr;
   game_context_ready = 0;
+  game_call_depth = 0;
+}
+
+bool map_stack() {
+  const long page = sysconf(_SC_PAGESIZE);
+  const size_t guard = page > 0 ? static_cast<size_t>(page) : 4096;
+  void* map = mmap(nullptr, game_stack_size + guard, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+  if (map == MAP_FAILED) return false;
+  game_stack_map = map;
+  game_stack_map_size = game_stack_size + guard;
+  game_stack = static_cast<u8*>(map) + guard;
+  if (mprotect(map, guard, PROT_NONE) != 0) {
+    free_stack();
+    return false;
+  }
+  return true;
 }
 
 bool make_context() {
-  game_stack = std::malloc(game_stack_size);
-  if (!game_stack) return false;
+  if (!map_stack()) return false;
   if (getcontext(&game_context) != 0) {
     free_stack();
     return false;
@@ -87,9 +110,13 @@ int core_run(cpu_state*, i32 budget) {
   if (!game_context_ready && !make_context()) return YIELD_BAD_JUMP;
   load_regs();
   in_game = 1;
+  const int host_call_depth = call_depth;
+  call_depth = game_call_depth;
   to_game();
   int rc = swapcontext(&host_context, &game_context);
   back_in_host();
+  game_call_depth = call_depth;
+  call_depth = host_call_depth;
   in_game = 0;
   if (rc != 0) return YIELD_BAD_JUMP;
   return static_cast<int>(g_cpu.yield_reason);

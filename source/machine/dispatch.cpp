@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "host/platform.h"
 #include "machine/coroutine.h"
 
 u64 dyn_hist[dyn_hist_size];
 u32 dyn_n;
+int call_depth;
 
 namespace {
 
@@ -35,14 +37,29 @@ void add_row(u32 address, routine_fn routine, bool label) {
 
 } // namespace
 
-int game_try(u32 address) {
-  address &= 0xFFFFFF;
+namespace {
+
+int try_nested(u32 address) {
   if (game_table_try(address)) return 1;
   const added_row* r = find_added(address);
   if (!r) return 0;
   resume_pc = r->label ? address : 0;
   r->routine();
   return 1;
+}
+
+} // namespace
+
+int game_try(u32 address) {
+  address &= 0xFFFFFF;
+  if (call_depth >= call_depth_limit) {
+    host_log("calls nested deeper than %d levels at %06X", call_depth_limit, address);
+    return 0;
+  }
+  ++call_depth;
+  const int known = try_nested(address);
+  --call_depth;
+  return known;
 }
 
 void game_dispatch(u32 address) {

@@ -30,7 +30,15 @@ extern const dispatch_call game_dispatch_calls[];
 extern const int game_dispatch_call_count;
 int game_table_try(u32 address);
 
-int game_try(u32 address);       // 1 known, 0 unknown
+// Calls nested on the stack that runs them (the coroutine's or the host's).
+// A call beyond the limit is refused as a jump to an unknown address: a
+// routine that calls itself through a corrupted pointer ends in the
+// bad-jump report instead of overflowing the stack. The game nests a few
+// dozen levels.
+constexpr int call_depth_limit = 10000;
+extern int call_depth;
+
+int game_try(u32 address);       // 1 known, 0 unknown (or nested too deep)
 void game_dispatch(u32 address); // unknown: YIELD_BAD_JUMP at that address
 void game_resume(u32 address);
 void call_dynamic(u32 target);   // computed JSR/JMP: recorded in dyn_hist

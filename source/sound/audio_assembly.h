@@ -54,6 +54,10 @@ void audio_song_switch(int song);
 
 // 1 while a once-only replacement song is still playing.
 int pb_once();
+// The value the VBL step holds the driver's tune flag at for a slice while
+// a once-only replacement song is the music: $FF until it has finished, 0
+// after; -1 when no such song plays (the flag is left to the game).
+int pb_hold_value();
 // The song the replacement music plays (-1 none).
 int audio_pb_song();
 // Chooses the music source from a music-pack folder path ("@amiga").

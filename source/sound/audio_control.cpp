@@ -65,13 +65,16 @@ void audio_song_switch(int song) {
   aud.skip_fade = 0;
 }
 
-int pb_once() {
-  if (!aud.mp3_on || !aud.audio_on || aud.pb_song < 0 || music_loops(aud.pb_song) || aud.pb_done) return 0;
-  if (aud.am_on) return 1;
+int pb_hold_value() {
+  if (!aud.mp3_on || !aud.audio_on || aud.pb_song < 0 || music_loops(aud.pb_song)) return -1;
   int frames = 0;
-  if (music_entries.get && music_entries.get(aud.loader, aud.pb_song, &frames)) return 1;
-  return music_entries.pending && music_entries.pending(aud.loader, aud.pb_song) ? 1 : 0;
+  const bool playing = aud.am_on || (music_entries.get && music_entries.get(aud.loader, aud.pb_song, &frames)) ||
+                       (music_entries.pending && music_entries.pending(aud.loader, aud.pb_song));
+  if (!playing) return -1;
+  return aud.pb_done ? 0 : 0xFF;
 }
+
+int pb_once() { return pb_hold_value() == 0xFF ? 1 : 0; }
 
 int audio_pb_song() { return aud.pb_song; }
 

@@ -150,14 +150,11 @@ void mixer_start(int sample, int voice, double time, float pan) {
 }
 
 void mixer_render(int count, float* out) {
-  if (count <= 0) {
-    ns = 0;
-    return;
-  }
+  if (count < 0) count = 0; // an empty chunk still turns its starts into voices
   sort_starts();
   for (int i = 0; i < ns; ++i) add_voice(starts[i], count);
   ns = 0;
-  std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(count));
+  if (count > 0) std::memset(out, 0, sizeof(float) * 2 * static_cast<size_t>(count));
 
   for (int v = 0; v < nv; ++v) render_voice(voices[v], count, out);
   // Finished voices are replaced by the last, keeping the table packed.

@@ -10,11 +10,13 @@
 
 #include "game/game_ram.h"
 #include "machine/boot_state.h"
+#include "machine/io_devices.h"
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "game/mission_ram.h"
 #include "support/machine_fixture.h"
 #include "support/mission_builder.h"
+#include "support/resume_check.h"
 #include "support/synthetic_disk.h"
 
 namespace {
@@ -43,6 +45,24 @@ ROUTINE(test_character, 0xC00600)
   RTS();
 END_ROUTINE
 
+// The cold start's text printer slot ($8934) and its last jump, to the
+// game's restart ($373A): both note what they see.
+struct text_call {
+  u32 a0, line, column, margin, colour, sr;
+};
+std::vector<text_call> text_calls;
+ROUTINE(test_text_slot, 0xC00700)
+  text_calls.push_back({a0, rd16(text_line), rd16(text_column), rd16(text_margin), rd16(text_colour), get_sr()});
+  RTS();
+END_ROUTINE
+int restarts;
+u32 restart_a7;
+ROUTINE(test_restart, 0xC00800)
+  ++restarts;
+  restart_a7 = a7;
+  RTS();
+END_ROUTINE
+
 std::vector<u8> synthetic_logical_file() {
   synth_game_data g = synth_standard();
   EXPECT_TRUE(synth_place_disk_road(g)) << g.error;
@@ -61,6 +81,8 @@ class DiskLoads : public MachineTest {
     register_routine(0x00AF9A, test_mission_palette);
     palette_calls = 0;
     characters.clear();
+    text_calls.clear();
+    restarts = 0;
   }
 
   // The disk in the cache as the first load leaves it, and the program
@@ -80,6 +102,9 @@ class DiskLoads : public MachineTest {
     wr32(cache_window, disk_size);
     wr8(cache_whole_disk, 0xFF);
     wr32(resident_table, 0xC00000); // a miss would jump nowhere
+    // A request long left over from an earlier transfer (its low word is
+    // the side): every load clears it before it asks for its sectors.
+    wr32(disk_request, 0xFFFFFFFF);
   }
 
   void run(u32 entry, int max_slices = 20) {
@@ -101,7 +126,10 @@ class DiskLoads : public MachineTest {
 
 TEST_F(DiskLoads, TheColdStartLoadUnpacksAndPlacesEverything) {
   disk_in_cache();
+  io_write(0xFF8800, 1, 14);
+  io_write(0xFF8802, 1, 0xF0); // a drive selected
   run(0x0086B8, 60);
+  EXPECT_EQ(get_ym_regs()[14], 0xF7u) << "the drives deselected at the end of the disk access";
   const synth_disk& d = synth_disk_content();
 
   EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
@@ -114,6 +142,61 @@ TEST_F(DiskLoads, TheColdStartLoadUnpacksAndPlacesEverything) {
   // The block's packed sectors lie from $5647E; the expansion's last four
   // bytes went over their first four, long read by then.
   EXPECT_TRUE(ram_equals(0x05647E + 4, d.run_block_file, 4, 64));
+}
+
+// Black while the keyboard processor resets: colour 0 as the delay of the
+// interrupt set-up waits.
+u32 colour0_in_delay = 0xFFFF;
+void note_colour0() {
+  if (g_cpu.pc == 0x0075A8) colour0_in_delay = rd16(0xFF8240);
+}
+
+TEST_F(DiskLoads, TheColdStartPreparesTheMachineAndLoadsBeforeTheRestart) {
+  disk_in_cache();
+  register_routine(0x008934, test_text_slot);
+  register_routine(0x00373A, test_restart);
+  for (u32 a = 0; a < 0x1E20; ++a) wr8(a, 0xAA);
+  for (u32 i = 0; i < 16; ++i) wr16(0x008C24 + 2 * i, 0x0100 + i); // the start-up palette
+  wr16(0xFF8240, 0x0777);
+  for (u32 a = screen_buffer_a; a < screen_buffer_b + 32768; a += 4) wr32(a, 0x5A5A5A5A);
+  g_cpu.sr_sys = 0x2700;
+  const u32 a7_at_entry = g_cpu.a[7];
+  driver_start(0x01088E);
+  colour0_in_delay = 0xFFFF;
+  driver_run(500, 2000000, note_colour0);
+  ASSERT_TRUE(driver_finished()) << std::hex << "at " << g_cpu.pc;
+
+  // Low memory from $8 to $1E0C cleared before anything is set in it; the
+  // two longs below and the bytes above stay.
+  EXPECT_EQ(rd32(0x000000), 0xAAAAAAAAu);
+  EXPECT_EQ(rd32(0x000004), 0xAAAAAAAAu);
+  EXPECT_EQ(rd32(0x000380), 0u);
+  EXPECT_EQ(rd32(0x001E08), 0u);
+  EXPECT_EQ(rd8(0x001E0C), 0xAAu);
+  EXPECT_EQ(rd32(random_seed), 0x12345678u);
+  // Screen $20000 shown, both screens cleared.
+  EXPECT_EQ(rd32(draw_screen), screen_buffer_b);
+  for (u32 a = screen_buffer_a; a < screen_buffer_a + 32768; a += 4) ASSERT_EQ(rd32(a), 0u) << std::hex << a;
+  for (u32 a = screen_buffer_b; a < screen_buffer_b + 32768; a += 4) ASSERT_EQ(rd32(a), 0u) << std::hex << a;
+  EXPECT_EQ(rd32(0x70), 0x0078A8u) << "the interrupt set-up ran";
+  EXPECT_EQ(colour0_in_delay, 0u);
+  // The start-up palette with colour 14 set to $025.
+  for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(0xFF8240 + 2 * i), i == 14 ? 0x0025u : 0x0100 + i) << "colour " << i;
+  // The start-up text printed at line 25, column 0, in colour 2, with the
+  // interrupts open.
+  ASSERT_EQ(text_calls.size(), 1u);
+  const text_call& t = text_calls[0];
+  EXPECT_EQ(t.a0, 0x0037C6u);
+  EXPECT_EQ(t.line, 0x1900u);
+  EXPECT_EQ(t.column, 0u);
+  EXPECT_EQ(t.margin, 0u);
+  EXPECT_EQ(t.colour, 2u);
+  EXPECT_EQ(t.sr & 0xFF00, 0x2300u);
+  // Then the cold-start load, then the restart with the stack as it was.
+  EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
+  EXPECT_EQ(rd32(0x190), 4000u);
+  EXPECT_EQ(restarts, 1);
+  EXPECT_EQ(restart_a7, a7_at_entry - 4) << "only the driver's return address on the stack";
 }
 
 TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {
@@ -280,6 +363,7 @@ TEST_F(DiskLoads, ReorderInterleavesTheHalvesOfEachGroup) {
 
 TEST_F(DiskLoads, TheRecordReaderLoadsItsRecord) {
   disk_in_cache();
+  wr32(disk_request, 0); // its caller's part
   const u32 record = 0x30000;
   wr16(record, 20);
   wr16(record + 2, 3);
@@ -307,6 +391,18 @@ TEST_F(DiskLoads, TheStringOutputDrawsEachByteUntilTheZero) {
   run(0x008928);
   EXPECT_TRUE(characters.empty());
   EXPECT_EQ(g_cpu.a[0], 0x30005u);
+}
+
+TEST_F(DiskLoads, TheLoadsResumeAtEveryLabel) {
+  disk_in_cache();
+  wr16(chosen_mission, 3);
+  gemdos_double none;
+  EXPECT_TRUE(resumes_alike({.entry = 0x0086B8, .dos = &none}));
+  EXPECT_TRUE(resumes_alike({.entry = 0x008900, .dos = &none}));
+  EXPECT_TRUE(resumes_alike({.entry = 0x008910, .dos = &none}));
+  register_routine(0x008934, test_text_slot);
+  register_routine(0x00373A, test_restart);
+  EXPECT_TRUE(resumes_alike({.entry = 0x01088E, .dos = &none}));
 }
 
 TEST(DiskLoadSlots, NamedAddresses) {

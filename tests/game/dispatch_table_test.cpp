@@ -1,8 +1,10 @@
 // Checks of the dispatcher's table as generated from the routine sources.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "machine/dispatch.h"
@@ -47,6 +49,48 @@ TEST(DispatchTable, EveryRowDispatches) {
   // rows that the switch does not know would be a generator fault.
   for (int i = 0; i < game_dispatch_row_count; ++i) EXPECT_NE(game_dispatch_rows[i].owner, nullptr);
   EXPECT_EQ(game_table_try(0xFFFFFF), 0);
+}
+
+// The list of every address ever declared (dispatch_addresses.txt), as
+// "address kind owner" lines.
+std::map<u32, std::string> listed_addresses() {
+  std::map<u32, std::string> listed;
+  std::ifstream in(DISPATCH_ADDRESSES_PATH);
+  EXPECT_TRUE(in) << DISPATCH_ADDRESSES_PATH;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty() && line[0] != '#') listed[static_cast<u32>(std::stoul(line.substr(0, 6), nullptr, 16))] = line;
+  return listed;
+}
+
+std::string table_line(const dispatch_row& r) {
+  char address[8];
+  std::snprintf(address, sizeof address, "%06X", r.address);
+  return std::string(address) + (r.kind == resume_label ? " label " : " entry ") + r.owner_name;
+}
+
+TEST(DispatchTable, NoListedAddressVanishesOrChanges) {
+  // A saved state resumes at these addresses: each must still be there,
+  // the same kind, in the same routine.
+  std::map<u32, std::string> table;
+  for (int i = 0; i < game_dispatch_row_count; ++i)
+    table[game_dispatch_rows[i].address] = table_line(game_dispatch_rows[i]);
+  const std::map<u32, std::string> listed = listed_addresses();
+  EXPECT_FALSE(listed.empty());
+  for (const auto& [address, line] : listed) {
+    auto it = table.find(address);
+    if (it == table.end())
+      ADD_FAILURE() << "\"" << line << "\" is no longer in the dispatch table";
+    else
+      EXPECT_EQ(it->second, line) << "a listed address changed kind or routine";
+  }
+}
+
+TEST(DispatchTable, EveryAddressIsListed) {
+  const std::map<u32, std::string> listed = listed_addresses();
+  for (int i = 0; i < game_dispatch_row_count; ++i)
+    EXPECT_TRUE(listed.count(game_dispatch_rows[i].address))
+        << "\"" << table_line(game_dispatch_rows[i]) << "\" is not in " << DISPATCH_ADDRESSES_PATH
+        << ": add it with `cmake --build build --target dispatch_addresses`";
 }
 
 } // namespace

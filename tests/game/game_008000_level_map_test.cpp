@@ -112,6 +112,8 @@ TEST_F(LevelMap, PlayersLowOnTheScreenHoldTheScroll) {
     wr16(player1 + player_record::y, c.y1);
     wr16(player2 + player_record::lives, c.lives2);
     wr16(player2 + player_record::y, c.y2);
+    wr16(player1 + 2, 0xFFFF); // the words after the lives count for nothing
+    wr16(player2 + 2, 0xFFFF);
     wr16(scroll_pos, 300);
     const std::vector<u8> before = ram_copy();
     ASSERT_EQ(run_routine(read_row, 1), 1);
@@ -283,6 +285,24 @@ TEST_F(LevelMap, AMapThatEndsEarlyRepeatsTheByteBeforeItsEnd) {
   EXPECT_EQ(rd32(level_map_pointer), marker);
   EXPECT_EQ(rd16(last_block), 0xFFu) << "the end marker, not the block drawn";
   expect_block(band_top(0x129), 0, 2);
+}
+
+TEST_F(LevelMap, BadMapDataReadsWhatLiesThereAndStaysInTheMachine) {
+  // Block 6 is the first kilobyte of the stamps; position 63 reads the
+  // game code after spawn_table, here offsets that reach far out.
+  mission_builder m;
+  m.unchecked = true;
+  m.map({{{0}, {0}, {0}}, {{6, {stamp(3, 63)}}, {0x7F}, {0}}, {{1}, {1}, {1}}});
+  start(m, 3);
+  wr16(spawn_table + 63 * 4, 0x7FFF);
+  wr16(spawn_table + 63 * 4 + 2, 0x8000);
+  step_from(232);
+  const u32 row = band_top(233);
+  for (u32 b = 0; b < 32; ++b)
+    EXPECT_EQ(rd8(bg_ring + (row + 5) * ring_row_bytes + b), rd8(map_stamps + 5 * 32 + b)) << b;
+  EXPECT_EQ(rd8(cells_of(233, 0) - 0x8000), 0xFFu) << "the cell written wherever the offset points";
+  step_from(242);
+  EXPECT_EQ(rd8(bg_ring + band_top(243) * ring_row_bytes + 32), rd8(ground_blocks + 0x7F * 1024));
 }
 
 TEST_F(LevelMap, PrefillFillsTheRingWithTheFirstBlock) {

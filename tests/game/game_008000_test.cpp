@@ -19,32 +19,8 @@ constexpr u32 screen = 0x018000;
 constexpr u32 palette = 0xFF8240;
 constexpr u32 picture_at = 0x040000;
 
-// --- test-only stand-ins for routines of other pages ------------------------
-
-// wait_vbl: returns once vbl_counter has moved; d0 kept.
-ROUTINE(stand_in_wait_vbl, 0x0079DC)
-  push16(d0);
-  put<W>(d0, rd16(vbl_counter));
-LOOP(0x79E2)
-  if (kit_wait(0x79E2)) return;
-  if (rd16(vbl_counter) == (d0 & 0xFFFF)) GOTO(0x79E2);
-  put<W>(d0, pop16());
-  RTS();
-END_ROUTINE
-
-// Decimal digits of d0 (modulo 10,000,000) into $25E-$264, a zero at $265.
-ROUTINE(stand_in_digits, 0x007D3E)
-  {
-    u32 v = d0 % 10000000;
-    for (int i = 6; i >= 0; --i) {
-      wr8(digit_buffer + i, '0' + v % 10);
-      v /= 10;
-    }
-    wr8(digit_buffer + 7, 0);
-    a0 = digit_buffer;
-  }
-  RTS();
-END_ROUTINE
+// --- a test-only stand-in for a routine of a later page ----------------------
+// (the VBL wait at $79DC and the decimal digits at $7D3E are the game's own)
 
 // The weapon-table word of the record at a4: a value that names the record.
 ROUTINE(stand_in_panel_word, 0x00AAF8)
@@ -85,8 +61,6 @@ class Page8000 : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    register_routine(0x0079DC, stand_in_wait_vbl, {0x79E2});
-    register_routine(0x007D3E, stand_in_digits);
     register_routine(0x00AAF8, stand_in_panel_word);
     for (u32 c = 32; c <= 94; ++c)
       for (u32 r = 0; r < 8; ++r) wr8(font8x8 + (c - 32) * 8 + r, glyph_row(c, r));
@@ -101,12 +75,14 @@ class Page8000 : public MachineTest {
     ASSERT_TRUE(driver_finished()) << std::hex << routine;
   }
 
-  // Runs a routine that waits for VBLs; vbls_delivered counts the VBLs it took.
+  // Runs a routine that waits for VBLs; vbls_delivered counts the VBLs it
+  // took, each one a wait in the VBL wait ($79DC), none a spent budget.
   void run_with_vbls(u32 routine) {
     vbls_delivered = 0;
     driver_start(routine);
     driver_run(1000, 2000000, deliver_vbl);
     ASSERT_TRUE(driver_finished()) << std::hex << routine;
+    EXPECT_EQ(driver_slice_ends(), waits_then_return(0x79E2, vbls_delivered));
   }
 
   void fill(u32 at, u32 length, u8 value) { std::memset(g_ram + at, value, length); }

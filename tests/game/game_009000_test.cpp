@@ -6,6 +6,8 @@
 
 #include "game/game_ram.h"
 #include "game_harness.h"
+#include "support/interrupt_check.h"
+#include "support/resume_check.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ class FramePacing : public GameTest {
 void vbl() {
   ++FramePacing::vbls;
   g_cpu.vbl_flag = 1;
-  ASSERT_EQ(cpu_run_isr(&g_cpu, 0x0078A8, 4, 0, 1, nullptr), 0);
+  ASSERT_TRUE(interrupt_returns(0x0078A8, 4));
 }
 
 // A mission loop: a frame starts after each wait_two_vbl; its logic then
@@ -71,6 +73,13 @@ TEST_F(FramePacing, TwentyFiveFramesPerSecondAtFiftyHertz) {
   EXPECT_EQ(in_second, 25);
 }
 
+// The screen shown when the VBL wait of the screen change is reached.
+u32 shown_at_the_wait;
+void vbl_noting_the_shown_screen() {
+  if (g_cpu.pc == 0x0079E2) shown_at_the_wait = rd8(0xFF8201) << 16 | rd8(0xFF8203) << 8;
+  vbl();
+}
+
 TEST_F(FramePacing, ShowsTheDrawnScreenAndSwaps) {
   struct {
     u32 drawn, next, other;
@@ -84,7 +93,10 @@ TEST_F(FramePacing, ShowsTheDrawnScreenAndSwaps) {
     wr32(draw_screen, c.drawn);
     wr16(frame_countdown, 0xFFFF);
     wr16(0xFF8240, 0x0777);
-    ASSERT_EQ(run_routine(0x0091E0, 5, vbl), 2) << "no idle VBL, then the one of the screen change";
+    shown_at_the_wait = 0;
+    ASSERT_EQ(run_routine(0x0091E0, 5, vbl_noting_the_shown_screen), 2);
+    EXPECT_EQ(driver_slice_ends(), waits_then_return(0x79E2, 1)) << "no idle VBL, then the one of the screen change";
+    EXPECT_EQ(shown_at_the_wait, c.drawn) << "shown before the wait for its VBL";
     EXPECT_EQ(rd32(draw_screen), c.next);
     EXPECT_EQ(g_cpu.d[0], c.next);
     EXPECT_EQ(g_cpu.d[1], c.other);
@@ -108,6 +120,8 @@ TEST_F(FramePacing, DeveloperTimingBlackensColourZeroWhileIdle) {
     wr16(frame_countdown, 2); // three idle VBLs
     wr16(0xFF8240, 0x0555);
     ASSERT_EQ(run_routine(0x0091E0, 10, vbl_noting_colour0), 5);
+    EXPECT_EQ(driver_slice_ends(),
+              (std::vector<slice_end>{waited(0x91E8), waited(0x91E8), waited(0x91E8), waited(0x79E2), returned}));
     ASSERT_EQ(colour0.size(), 5u);
     EXPECT_EQ(colour0[0], 0x0555u);
     const u32 idle = timing ? 0 : 0x0123;
@@ -127,7 +141,27 @@ TEST_F(FramePacing, PauseHoldsTheFrame) {
   wr16(frame_countdown, 0xFFFF);
   wr8(last_key, 0x42);
   EXPECT_EQ(run_routine(0x0091E0, 20, vbl_then_f9), 7);
+  std::vector<slice_end> expected{waited(0x79E2)};
+  for (int i = 0; i < 5; ++i) expected.push_back(waited(0x75DE));
+  expected.push_back(returned);
+  EXPECT_EQ(driver_slice_ends(), expected) << "the pause waits a VBL at a time until F9";
   EXPECT_EQ(rd32(draw_screen), screen_buffer_a);
+}
+
+void plain_vbl() { vbl(); }
+// As vbl_then_f9, from the machine alone (both runs of the check see it).
+void vbl_then_f9_by_the_counter() {
+  vbl();
+  if (rd16(vbl_counter) == 6) wr8(last_key, 0x43);
+}
+
+TEST_F(FramePacing, ResumesAtEveryLabel) {
+  wr16(frame_countdown, 2);
+  wr16(dev_timing, 1);
+  EXPECT_TRUE(resumes_alike({.entry = 0x0091E0, .between = plain_vbl}));
+  wr16(frame_countdown, 0xFFFF);
+  wr8(last_key, 0x42);
+  EXPECT_TRUE(resumes_alike({.entry = 0x0091E0, .between = vbl_then_f9_by_the_counter}));
 }
 
 } // namespace

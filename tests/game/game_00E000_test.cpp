@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "game/game_ram.h"
+#include "machine/io_devices.h"
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "support/machine_fixture.h"
@@ -177,6 +178,7 @@ TEST_F(SectorLoader, TheWriteTransferStoresItsRegistersAndGoesOn) {
     machine_clear();
     request(0, 0, r.sector, r.count, 0x28000);
     wr32(0x28000, 0x12345678);
+    g_cpu.d[7] = 1; // the transfer sets its own time-out count, whatever d7 held
     driver_start(0x00E8B2);
     gemdos_double none;
     ASSERT_GT(run_with_gemdos(none, 20), 0);
@@ -227,41 +229,86 @@ TEST_F(SectorLoader, TheSettleDelayKeepsSrAndTheLowWordOfD7) {
   EXPECT_EQ(g_cpu.fn, 1);
 }
 
-ROUTINE(test_acia_reset, 0xC00300)
-  RTS();
-END_ROUTINE
-
 // The motor-off countdown of the VBL handler: 350 VBLs after a transfer the
 // drives are deselected, unless bit 7 of the interrupted d0 says the motor
-// still runs; then the test repeats at the next VBL.
+// still runs; then the test repeats at the next VBL. Whenever the count
+// runs out the status register is selected and the keyboard ACIA reset
+// (a byte waiting there is read and lost).
 TEST_F(SectorLoader, TheMotorOffCountdownDeselectsTheDrives) {
   struct row {
     u32 countdown, d0;
     u32 countdown_after;
     u32 port_a_after;
+    bool ran_out;
   };
   const row rows[] = {
-      {0, 0, 0, 0xF0},
-      {5, 0, 4, 0xF0},
-      {1, 0, 0, 0xF7},
-      {1, 0x80, 1, 0xF0},
+      {0, 0, 0, 0xF0, false},
+      {5, 0, 4, 0xF0, false},
+      {1, 0, 0, 0xF7, true},
+      {1, 0x80, 1, 0xF0, true},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(testing::Message() << "countdown " << r.countdown << ", d0 " << r.d0);
     machine_clear();
-    // $77F6 is the keyboard ACIA reset of page $7000, where it exists.
-    register_routine(0x0077F6, test_acia_reset);
     wr16(motor_off_vbls, r.countdown);
     wr8(0xFF8800, 14);
     wr8(0xFF8802, 0xF0);
+    wr16(0xFF8606, 0x186);
+    acia_push(0x39);
     g_cpu.d[0] = r.d0;
+    g_cpu.sr_sys = 0x2400;
     driver_start(0x00EAD8);
     gemdos_double none;
     ASSERT_GT(run_with_gemdos(none, 4), 0);
     EXPECT_EQ(rd16(motor_off_vbls), r.countdown_after);
     wr8(0xFF8800, 14);
     EXPECT_EQ(rd8(0xFF8800), r.port_a_after);
+    EXPECT_EQ(rd16(0xFF8606), r.ran_out ? 0x80u : 0x186u);
+    EXPECT_EQ(acia_len(), r.ran_out ? 0 : 1) << "the keyboard ACIA reset";
+    EXPECT_EQ(g_cpu.sr_sys, 0x2400);
   }
+}
+
+// The seek: the track goes to the data register, the seek command to the
+// command register; neither reaches a disk, the command stays in d0.
+TEST_F(SectorLoader, TheSeekPreparesTrackAndCommand) {
+  wr16(disk_track, 37);
+  driver_start(0x00EA4A);
+  gemdos_double none;
+  ASSERT_GT(run_with_gemdos(none, 4), 0);
+  EXPECT_EQ(g_cpu.d[0], 0x13u);
+  EXPECT_EQ(rd16(0xFF8606), 0x80u);
+}
+
+// The end of disk access ($8904): the status register selected, the drives
+// deselected, SR as it was, the keyboard ACIA reset. While bit 7 of the entering d0 is set it repeats its settle delay
+// for ever, giving the host its budget back.
+TEST_F(SectorLoader, TheEndOfDiskAccessDeselectsTheDrives) {
+  wr8(0xFF8800, 14);
+  wr8(0xFF8802, 0xF2);
+  wr16(0xFF8606, 0x186);
+  acia_push(0x39);
+  g_cpu.sr_sys = 0x2300;
+  g_cpu.d[0] = 0x12345600;
+  g_cpu.d[7] = 0xFFFF1234;
+  driver_start(0x008904);
+  gemdos_double none;
+  ASSERT_GT(run_with_gemdos(none, 4), 0);
+  wr8(0xFF8800, 14);
+  EXPECT_EQ(rd8(0xFF8800), 0xF7u);
+  EXPECT_EQ(rd16(0xFF8606), 0x80u);
+  EXPECT_EQ(acia_len(), 0);
+  EXPECT_EQ(g_cpu.sr_sys, 0x2300);
+  EXPECT_EQ(g_cpu.d[7], 0x00001234u) << "the settle delay ran";
+
+  machine_clear();
+  g_cpu.d[0] = 0x80;
+  driver_start(0x008904);
+  driver_run(3, 1000);
+  EXPECT_FALSE(driver_finished());
+  for (const slice_end& e : driver_slice_ends()) EXPECT_EQ(e.reason, static_cast<u32>(YIELD_BUDGET));
+  wr8(0xFF8800, 14);
+  EXPECT_EQ(rd8(0xFF8800), 0u) << "the drives are not deselected";
 }
 
 TEST(DiskLayer, NamedAddresses) {

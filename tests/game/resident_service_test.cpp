@@ -14,6 +14,7 @@
 #include "support/dispatch_check.h"
 #include "support/gemdos_double.h"
 #include "support/machine_fixture.h"
+#include "support/resume_check.h"
 
 namespace {
 
@@ -102,11 +103,14 @@ class ResidentService : public MachineTest {
     caller_registers();
   }
 
-  // The file service called with a0 = the request.
+  // The file service called with a0 = the request; its GEMDOS calls all
+  // come from one stack depth.
   int run_file_service(int max_slices = 100) {
     driver_start(0x3F8FCE);
     g_cpu.a[0] = request;
-    return run_with_gemdos(dos, max_slices);
+    const int slices = run_with_gemdos(dos, max_slices);
+    EXPECT_TRUE(dos.one_stack_depth());
+    return slices;
   }
 
   gemdos_double dos;
@@ -245,6 +249,9 @@ TEST_F(ResidentService, TheFadeRecordsEveryStepAndEndsOnTheStartPalette) {
   put_request(0x30000, 0, 16, 0);
   ASSERT_GT(run_file_service(), 0);
   EXPECT_EQ(seen, std::vector<u16>{0x0333});
+  EXPECT_EQ(rd16(red_sum), 112u);
+  EXPECT_EQ(rd16(green_sum), 112u);
+  EXPECT_EQ(rd16(blue_sum), 112u);
   EXPECT_EQ(rd16(grey_target), 0x0333u);
   EXPECT_EQ(rd16(fade_steps), 3u);
   EXPECT_EQ(rd16(fade_records), 0x0777u);
@@ -252,6 +259,33 @@ TEST_F(ResidentService, TheFadeRecordsEveryStepAndEndsOnTheStartPalette) {
   EXPECT_EQ(rd16(fade_records + 96 + 30), 0x0444u);
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(palette + 2 * i), 0x0777u);
   EXPECT_EQ(rd32(0x70), rd32(saved_vbl_vector));
+  // Each step waits two VBLs, on the way out and on the way back.
+  std::vector<slice_end> waits;
+  for (const slice_end& e : driver_slice_ends())
+    if (e.reason == YIELD_WAIT && e != returned) waits.push_back(e);
+  std::vector<slice_end> expected;
+  for (int i = 0; i < 4; ++i) expected.insert(expected.end(), {waited(0x3F91C4), waited(0x3F91C8)});
+  for (int i = 0; i < 4; ++i) expected.insert(expected.end(), {waited(0x3F944A), waited(0x3F944E)});
+  EXPECT_EQ(waits, expected);
+}
+
+TEST_F(ResidentService, TheFadeTakesUpToSevenSteps) {
+  // One full red: grey level 0, seven steps away.
+  set_palette(0x0000);
+  wr16(palette + 4, 0x0700);
+  dos.file = file_bytes(16);
+  u32 red_during_read = 0xFFFF;
+  dos.on_call = [&](const gemdos_call& c) {
+    if (c.function == 0x3F) red_during_read = rd16(palette + 4);
+  };
+  put_request(0x30000, 0, 16, 0);
+  ASSERT_GT(run_file_service(), 0);
+  EXPECT_EQ(red_during_read, 0u);
+  EXPECT_EQ(rd16(red_sum), 7u);
+  EXPECT_EQ(rd16(green_sum), 0u);
+  EXPECT_EQ(rd16(fade_steps), 6u);
+  EXPECT_EQ(rd16(fade_records + 6 * 32 + 4), 0x0100u) << "the palette before the last step";
+  EXPECT_EQ(rd16(palette + 4), 0x0700u);
 }
 
 TEST_F(ResidentService, APaletteAtItsGreyLevelRecordsOneStep) {
@@ -334,10 +368,29 @@ TEST_F(ResidentService, TheDirectorySearchListsItsEntries) {
     const char pattern[] = "*.HST";
     for (u32 i = 0; i < sizeof pattern; ++i) wr8(search + 8 + i, static_cast<u8>(pattern[i]));
     for (u32 i = 0; i < 0x400; ++i) wr8(list + i, 0xEE);
+    // The game's interrupts as the map leaves them (only the kept bits come
+    // back), and keys that came in meanwhile.
+    wr8(0xFFFA07, 0x21);
+    wr8(0xFFFA09, 0x60);
+    wr8(0xFFFA13, 0x01);
+    wr8(0xFFFA15, 0x40);
+    acia_push(0x39);
+    bool quiet = true;
+    dos.on_call = [&](const gemdos_call&) {
+      quiet = quiet && rd8(0xFFFA07) == 0 && rd8(0xFFFA09) == 0 && (g_cpu.sr_sys & 0x0700) == 0x0700 &&
+              low_memory_is(system_pattern, low_memory);
+    };
     driver_start(0x3F967E);
     g_cpu.a[0] = search;
     ASSERT_GT(run_with_gemdos(dos, 100), 0);
     ASSERT_FALSE(dos.bad_opcode);
+    EXPECT_TRUE(dos.one_stack_depth());
+    EXPECT_TRUE(quiet) << "interrupts off and the system's low memory in during each call";
+    EXPECT_EQ(rd8(0xFFFA07), 0x21u);
+    EXPECT_EQ(rd8(0xFFFA09), 0x60u);
+    EXPECT_EQ(rd8(0xFFFA13), 0x01u);
+    EXPECT_EQ(rd8(0xFFFA15), 0x40u);
+    EXPECT_EQ(acia_len(), 0) << "the keyboard drained";
 
     EXPECT_EQ(dos.first(0x4E)->name, "*.HST");
     u32 at = list;
@@ -354,6 +407,53 @@ TEST_F(ResidentService, TheDirectorySearchListsItsEntries) {
     expect_caller_registers();
     EXPECT_TRUE(low_memory_is(game_pattern, low_memory));
   }
+}
+
+TEST_F(ResidentService, TheServicesResumeAtEveryLabel) {
+  dos.file = file_bytes(819200);
+  put_request(0x81000, 0, 819200, 0);
+  g_cpu.a[0] = request;
+  EXPECT_TRUE(resumes_alike({.entry = 0x3F8FCE, .dos = &dos}));
+
+  constexpr u32 search = 0x30000;
+  dos.search_first = 0;
+  dos.search_matches = 3;
+  wr16(search, 5);
+  wr32(search + 2, 0x31000);
+  g_cpu.a[0] = search;
+  EXPECT_TRUE(resumes_alike({.entry = 0x3F967E, .dos = &dos}));
+}
+
+// The drive and folder set before a search: Dsetdrv with the drive word at
+// a6 - 204, then Dsetpath with the text at a6 - 160, each through the
+// caller of GEMDOS whose address is at a6 + 20; the stack as it was after.
+struct gemdos_frame {
+  u32 function, argument_word, argument_long, a7;
+};
+std::vector<gemdos_frame> frames_seen;
+ROUTINE(test_gemdos_caller, 0xC00300)
+  frames_seen.push_back({rd16(a7 + 4), rd16(a7 + 6), rd32(a7 + 6), a7});
+  RTS();
+END_ROUTINE
+
+TEST_F(ResidentService, TheDriveAndFolderAreSetThroughTheServicesCaller) {
+  frames_seen.clear();
+  register_routine(0xC00300, test_gemdos_caller);
+  constexpr u32 block = 0x30100;
+  wr16(block - 204, 3);
+  wr32(block + 20, 0xC00300);
+  g_cpu.a[6] = block;
+  driver_start(0x3F95A2);
+  ASSERT_GT(run_with_gemdos(dos, 4), 0);
+  ASSERT_EQ(frames_seen.size(), 2u);
+  EXPECT_EQ(frames_seen[0].function, 0x0Eu);
+  EXPECT_EQ(frames_seen[0].argument_word, 3u);
+  EXPECT_EQ(frames_seen[1].function, 0x3Bu);
+  EXPECT_EQ(frames_seen[1].argument_long, block - 160);
+  EXPECT_EQ(frames_seen[0].a7 + 4, game_stack - 4 - 4) << "below the driver's return and the caller's own";
+  EXPECT_EQ(frames_seen[1].a7 + 6, game_stack - 4 - 4);
+  EXPECT_EQ(g_cpu.a[7], game_stack);
+  EXPECT_EQ(g_cpu.a[0], 0xC00300u);
 }
 
 // The monitor keys call the entry at +12 of the resident table, which no

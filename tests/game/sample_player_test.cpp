@@ -1,7 +1,10 @@
 // The digitised sample player of page $E000: starts on channels A and B,
 // the Timer A handlers that write one byte per interrupt to the channel's
-// volume register, and the per-VBL end check that chooses the handler.
+// volume register, and the per-VBL end check that chooses the handler; and
+// the returns of every sound interrupt handler.
 #include "machine/hooks.h"
+#include "support/interrupt_check.h"
+#include "support/resume_check.h"
 #include "ym_driver_test.h"
 
 namespace {
@@ -41,15 +44,22 @@ TEST_F(SamplePlayer, TheHandlerFollowsWhatPlaysAfterStartsAndChecks) {
   EXPECT_EQ(rd32(last_b), sample_at(4) + 199);
 
   wr16(0xFF8240, 0x777);
+  wr32(vector_a, idle);
   vbl_check();
   EXPECT_EQ(rd32(vector_a), both) << "both still within their bytes";
   EXPECT_EQ(rd16(0xFF8240), 0u) << "colour 0 while something plays";
+  wr32(next_a, sample_at(0) + 9); // A at its last byte: it plays on
+  vbl_check();
+  EXPECT_EQ(rd32(vector_a), both);
   wr32(next_a, sample_at(0) + 10); // A past its last byte
   vbl_check();
   EXPECT_EQ(rd32(vector_a), only_b);
   EXPECT_EQ(rd8(ym_lock_a), 0u);
   EXPECT_EQ(rd8(ym_lock_b), 0xFFu);
   start_a(1);
+  EXPECT_EQ(rd32(vector_a), both);
+  wr32(next_b, sample_at(4) + 199);
+  vbl_check();
   EXPECT_EQ(rd32(vector_a), both);
   wr32(next_b, sample_at(4) + 200);
   vbl_check();
@@ -99,6 +109,16 @@ TEST_F(SamplePlayer, EachInterruptWritesTheNextByteOfEachPlayingChannel) {
   EXPECT_EQ(take_writes(), expected);
   EXPECT_EQ(rd32(next_a), sample_at(2) + 2);
   EXPECT_EQ(rd32(next_b), sample_at(3) + 5);
+}
+
+TEST_F(SamplePlayer, EveryHandlerAcknowledgesTimerA) {
+  start_a(1);
+  start_b(2);
+  for (u32 handler : {only_a, only_b, both, idle}) {
+    wr8(0xFFFA0F, 0xFF);
+    ASSERT_EQ(cpu_run_isr(&g_cpu, handler, 6, 0, 1, nullptr), 0);
+    EXPECT_EQ(rd8(0xFFFA0F), 0xDFu) << std::hex << handler;
+  }
 }
 
 TEST_F(SamplePlayer, ASecondStartOnTheChannelBeginsItsSampleFromTheFirstByte) {
@@ -204,6 +224,40 @@ TEST_F(SamplePlayer, ASongStartClearsTheLocksWhileTheSampleGoesOn) {
   const std::vector<ym_write> w = take_writes();
   ASSERT_EQ(w.size(), 12u) << "the driver writes A again, and the sample its byte";
   EXPECT_EQ(w.back(), (ym_write{8, sample(3)[0]}));
+}
+
+} // namespace
+
+namespace {
+
+class SoundInterrupts : public YmDriverTest {};
+
+TEST_F(SoundInterrupts, EveryHandlerReturnsToTheInterruptedGame) {
+  g_cpu.d[0] = 3;
+  ASSERT_EQ(run_routine(0x00E6EC), 1);
+  g_cpu.d[0] = 4;
+  ASSERT_EQ(run_routine(0x00E756), 1);
+  for (u32 title = 0; title < 8 * 256; ++title) wr8(0x067A0C + title, title % 2 ? 0 : 8);
+  wr32(0x0001E0, 0x066F38);
+  for (u32 handler : {0x00E660u, 0x00E66Au, 0x00E68Eu, 0x00E6B2u, 0x00F816u, 0x00F864u}) {
+    g_cpu.pc = 0x004000;
+    fill_register_patterns();
+    EXPECT_TRUE(interrupt_returns(handler, 6)) << std::hex << handler;
+  }
+  // The music tick, also when the tune ends inside it.
+  g_cpu.d[0] = 3;
+  ASSERT_EQ(run_routine(0x0074F4), 1);
+  for (int i = 0; i < 4; ++i) {
+    g_cpu.pc = 0x004000;
+    fill_register_patterns();
+    EXPECT_TRUE(interrupt_returns(0x007896, 6)) << "tick " << i;
+  }
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::tune_flag), 0u) << "the third tick ended the tune";
+}
+
+TEST_F(SoundInterrupts, TheSongStartResumesAlikeAtEveryLabel) {
+  g_cpu.d[0] = 7;
+  EXPECT_TRUE(resumes_alike({.entry = 0x0074F4}));
 }
 
 } // namespace

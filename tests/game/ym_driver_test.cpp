@@ -5,6 +5,7 @@
 
 #include "machine/hooks.h"
 #include "support/log_capture.h"
+#include "support/resumption_check.h"
 
 namespace {
 
@@ -33,11 +34,22 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
   wr32(ym_lock_a, 0xFFFF0000);  // both sample locks
   start_effect(9, 1);
   wr8(ym_driver_vars + ym_var::transpose, 7);
+  wr8(ym_driver_vars + ym_var::fade_speed, 3);
+  for (u32 r = 8; r <= 10; ++r) wr8(ym_driver_vars + ym_var::images + r, 9);
+  for (u32 v = 0; v < 3; ++v) {
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::modulation, 0x40);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::click, 0xFF);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::voice_transpose, 5);
+    wr8(ym_voice_a + ym_voice_size * v + ym_voice::flags, 0x2F);
+  }
   start_tune(0, true);
   EXPECT_EQ(stop_hook_returns, std::vector<u32>{0x041C28}) << "the song start's own stop";
   EXPECT_EQ(rd32(ym_driver_vars + ym_var::effect_on), 0u) << "the effect ended";
   EXPECT_EQ(rd32(ym_driver_vars + ym_var::locks), 0u);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::transpose), 0u);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::fade_speed), 0u);
+  for (u32 r = 8; r <= 10; ++r) EXPECT_EQ(rd8(ym_driver_vars + ym_var::images + r), 0u) << "volume image " << r;
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::mixer_image), 0x3Fu);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::tempo), 64u);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::tempo_accumulator), 0xFFu);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::level), 15u);
@@ -52,6 +64,10 @@ TEST_F(YmDriverTest, TheSongStartSetsUpEveryVoiceAfterAStopOfItsOwn) {
     EXPECT_EQ(rd32(voice + ym_voice::stream), ym_driver_vars + rd16(order));
     EXPECT_EQ(rd32(voice + ym_voice::arpeggio), ym_default_arpeggio);
     EXPECT_EQ(rd32(voice + ym_voice::arpeggio_start), ym_default_arpeggio);
+    EXPECT_EQ(rd8(voice + ym_voice::modulation), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::click), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::voice_transpose), 0u);
+    EXPECT_EQ(rd8(voice + ym_voice::flags), 0u);
   }
   EXPECT_EQ(rd32(ym_voice_a + ym_voice::stream), ym_driver_vars + rd16(order_a));
   // The stop silenced the chip: mixer all off, the volumes 0.
@@ -143,6 +159,25 @@ TEST_F(YmDriverTest, AFadeOfSpeedOneEndsTheSongOnTheFifteenthTickThroughTheTicks
   EXPECT_EQ(w[1], (ym_write{8, 0}));
 }
 
+TEST_F(YmDriverTest, WithoutAFadeSpeedALeftCountDoesNothing) {
+  start_tune(1);
+  wr8(ym_driver_vars + ym_var::fade_counter, 1);
+  tick(20);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::level), 15u);
+}
+
+TEST_F(YmDriverTest, TheTickAsANestedCallKeepsEveryRegister) {
+  start_tune(1);
+  start_effect(9, 1);
+  for (int i = 0; i < 8; ++i) g_cpu.d[i] = 0x10101010u * static_cast<u32>(i + 1);
+  for (int i = 0; i < 7; ++i) g_cpu.a[i] = 0x200000u + 0x100u * static_cast<u32>(i);
+  const cpu_state before = g_cpu;
+  ASSERT_EQ(run_routine(0x041BDA), 1);
+  EXPECT_FALSE(take_writes().empty());
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(g_cpu.d[i], before.d[i]) << "d" << i;
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(g_cpu.a[i], before.a[i]) << "a" << i;
+}
+
 TEST_F(YmDriverTest, TheVolumeIsScaledDownByTheLevel) {
   struct {
     u8 volume, level, expected;
@@ -198,6 +233,15 @@ TEST_F(YmDriverTest, ALockedChannelIsLeftAloneUnlessTheHostForcesZ) {
   ASSERT_EQ(w.size(), 7u) << "no register 6 (the long test), A and B, no C";
   EXPECT_EQ(w[0], lo(0, 40));
   EXPECT_EQ(w[3], lo(2, 50));
+
+  // Channel C's own lock alone.
+  hooks_clear();
+  wr8(ym_lock_b, 0);
+  tick();
+  w = take_writes();
+  ASSERT_EQ(w.size(), 7u) << "A and B, no register 6, no C";
+  EXPECT_EQ(w[3], lo(2, 50));
+  EXPECT_EQ(w[5], (ym_write{9, 9}));
 }
 
 TEST_F(YmDriverTest, AnEffectMaskOfF6OnChannelBSwitchesOnlyItsToneAndNoiseOn) {
@@ -265,16 +309,16 @@ TEST_F(YmDriverTest, InstrumentDurationAndNoteInOneStep) {
 
 TEST_F(YmDriverTest, ARestSilencesAtOnceAndATieKeepsTheNoteSounding) {
   const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
-  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, rest, next_pattern}}, rests, rests}}});
+  write_tune(8, {255, {{{{instrument, d1, 30, tie, tie, duration + 2, rest, next_pattern}}, rests, rests}}});
   start_tune(8);
   std::vector<int> volumes, notes;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 5; ++i) {
     tick();
     volumes.push_back(take_writes()[3].value);
     notes.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::note)));
   }
-  EXPECT_EQ(volumes, (std::vector<int>{13, 11, 9, 0})) << "the sequence ran on through the ties";
-  EXPECT_EQ(notes, (std::vector<int>{30, 30, 30, 30})) << "a rest keeps the note";
+  EXPECT_EQ(volumes, (std::vector<int>{13, 11, 9, 0, 0})) << "the sequence ran on through the ties";
+  EXPECT_EQ(notes, (std::vector<int>{30, 30, 30, 30, 30})) << "a rest keeps the note";
 }
 
 TEST_F(YmDriverTest, AnOrderListRepeatsFromItsFirstPattern) {
@@ -298,6 +342,28 @@ TEST_F(YmDriverTest, AnOrderListRepeatsFromItsFirstPattern) {
   EXPECT_EQ(notes, (std::vector<int>{7, 8, 7, 8, 7}));
 }
 
+TEST_F(YmDriverTest, ANewOrderListTakesOverAtTheEndOfThePattern) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  const u32 list = synth_test_streams + 0x600, pattern = list + 4;
+  wr16(list, pattern - ym_driver_vars);
+  wr16(list + 2, 0);
+  wr8(pattern, d1);
+  wr8(pattern + 1, 9);
+  wr8(pattern + 2, next_pattern);
+  const u32 offset = list - ym_driver_vars;
+  write_tune(8, {255, {{{{d1, 5, order_list, static_cast<u8>(offset >> 8), static_cast<u8>(offset), 6, next_pattern}},
+                        rests,
+                        rests}}});
+  start_tune(8);
+  std::vector<int> notes;
+  for (int i = 0; i < 5; ++i) {
+    tick();
+    notes.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::note)));
+  }
+  EXPECT_EQ(notes, (std::vector<int>{5, 6, 9, 9, 9})) << "the pattern goes on, then entry 0 of the new list";
+  EXPECT_EQ(rd16(ym_voice_a + ym_voice::order_list), offset);
+}
+
 TEST_F(YmDriverTest, ModulationRunsItsTriangleScaledForLowNotes) {
   const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
   write_tune(8, {255, {{{{modulation_on, 2, 4, instrument, 0xFF, 5, next_pattern}}, rests, rests}}});
@@ -311,6 +377,20 @@ TEST_F(YmDriverTest, ModulationRunsItsTriangleScaledForLowNotes) {
   }
   EXPECT_EQ(values, (std::vector<int>{2, 0, 0, 2, 4, 6, 8, 6}));
   EXPECT_EQ(offsets, (std::vector<int>{-32, -64, -64, -32, 0, 32, 64, 32})) << "value - 4, doubled four times";
+}
+
+TEST_F(YmDriverTest, HalfSpeedModulationMovesOnEverySecondTick) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  write_tune(8, {255, {{{{modulation_on, 2, 4, instrument, 0xFF, 5, next_pattern}}, rests, rests}}});
+  start_tune(8);
+  tick();
+  wr8(ym_voice_a + ym_voice::modulation, rd8(ym_voice_a + ym_voice::modulation) | 0x80);
+  std::vector<int> values = {static_cast<int>(rd8(ym_voice_a + ym_voice::modulation_value))};
+  for (int i = 0; i < 6; ++i) {
+    tick();
+    values.push_back(static_cast<int>(rd8(ym_voice_a + ym_voice::modulation_value)));
+  }
+  EXPECT_EQ(values, (std::vector<int>{2, 2, 0, 0, 0, 0, 2}));
 }
 
 TEST_F(YmDriverTest, TheOctaveScalingFollowsTheNote) {
@@ -467,10 +547,14 @@ TEST_F(YmDriverTest, AnEndOfSongMidTickWritesOnlyTheSilenceAndTheHandlerReturns)
 
 TEST_F(YmDriverTest, AStreamWithoutAnEventByteEndsTheStepAsARest) {
   log_capture log;
-  // Voice A's pattern only jumps to the next pattern, which is itself.
-  write_tune(8, {255, {{{{tempo, 255, next_pattern}}, {{d8, rest, next_pattern}}, {{d8, 40, next_pattern}}}}});
+  // Voice A's pattern only jumps to the next pattern, which is itself:
+  // three bytes a pass, so the 4,096th is the first of a pass.
+  write_tune(8, {255, {{{{tempo, 255, tempo, 255, next_pattern}},
+                        {{d8, rest, next_pattern}},
+                        {{d8, 40, next_pattern}}}}});
   start_tune(8);
   tick();
+  EXPECT_EQ(rd32(ym_voice_a + ym_voice::stream), synth_test_streams + 2) << "at the byte reached";
   const std::vector<ym_write> w = take_writes();
   ASSERT_EQ(w.size(), 11u) << "the tick ran whole";
   EXPECT_EQ(w[3], (ym_write{8, 0}));
@@ -480,6 +564,24 @@ TEST_F(YmDriverTest, AStreamWithoutAnEventByteEndsTheStepAsARest) {
   EXPECT_EQ(take_writes().size(), 11u);
   EXPECT_NE(log.text().find("without a note"), std::string::npos);
   EXPECT_EQ(log.text().find("without a note"), log.text().rfind("without a note")) << "logged once";
+}
+
+// --- resumption ------------------------------------------------------------------
+
+void prepare_song_start() {
+  machine_clear();
+  synth_sound_load();
+  g_cpu.d[0] = 5;
+}
+
+TEST(YmDriverResumption, TheSongStartResumesInItsVoiceLoop) {
+  for (int save_at : {1, 2, 3}) {
+    const resumption_result r = check_resumption(prepare_song_start, 0x0074F4, 0, save_at);
+    EXPECT_EQ(r.yields, 3) << "one budget check per voice";
+    EXPECT_EQ(r.saved_pc, 0x041C4Cu);
+    EXPECT_TRUE(r.sliced_same) << r.first_difference;
+    EXPECT_TRUE(r.resumed_same) << "saved at yield " << save_at << ": " << r.first_difference;
+  }
 }
 
 } // namespace

@@ -112,10 +112,26 @@ TEST_F(YmDriverTest, AStartReplacesTheEffectOfItsChannelAtOnce) {
   start_effect(1, 7);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on + 2), 1u);
   EXPECT_EQ(rd16(ym_driver_vars + ym_var::effect_period + 4), 0x0123u);
+  EXPECT_EQ(tick_channel(*this, 2).period, 0x0123) << "C's registers";
+  start_effect(13, 1);
+  EXPECT_EQ(tick_channel(*this, 1).period, 0x01F8) << "B's registers";
+}
+
+std::vector<u32> override_points;
+void note_override(u32 address) { override_points.push_back(address << 8 | (g_cpu.a[3] == ym_driver_vars)); }
+
+TEST_F(YmDriverTest, EveryTickPassesTheThreeOverridePointsWithTheBase) {
+  for (u32 h : {0x041E68u, 0x041E9Cu, 0x041ED0u}) hook_register(h, note_override);
+  override_points.clear();
+  start_effect(1, 2);
+  tick();
+  EXPECT_EQ(override_points, (std::vector<u32>{0x041E6801, 0x041E9C01, 0x041ED001}));
 }
 
 TEST_F(YmDriverTest, AnEndlessEffectRunsOn) {
   start_effect(25, 0);
+  tick(6);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_records + ym_effect::duration), 0xFFu) << "counting down again";
   tick(600);
   EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on), 1u);
   take_writes();
@@ -157,6 +173,50 @@ TEST_F(YmDriverTest, WithoutATuneAnEffectLeavesTheOtherChannelsSilent) {
   EXPECT_EQ(w[6], (ym_write{9, 14}));
   EXPECT_EQ(w[9], (ym_write{10, 0}));
   EXPECT_EQ(w[10], (ym_write{7, 0x2D})) << "only B's tone and noise on";
+}
+
+TEST_F(YmDriverTest, SweepAndVolumeStepAtTheirIntervalsUntilTheRestartsRunOut) {
+  // Effect 9: period $C8 rising by 4 every second tick, volume every second
+  // tick, a restart every 8 ticks three times, 40 ticks long.
+  start_effect(9, 0);
+  std::vector<int> periods, volumes;
+  for (int i = 0; i < 40; ++i) {
+    const channel_out o = tick_channel(*this, 0);
+    periods.push_back(o.period);
+    volumes.push_back(o.volume);
+  }
+  EXPECT_EQ(std::vector<int>(periods.begin(), periods.begin() + 10),
+            (std::vector<int>{0xC8, 0xCC, 0xCC, 0xD0, 0xD0, 0xD4, 0xD4, 0xD8, 0xC8, 0xCC}));
+  EXPECT_EQ(std::vector<int>(volumes.begin(), volumes.begin() + 10),
+            (std::vector<int>{14, 14, 14, 13, 13, 12, 12, 11, 11, 10}));
+  EXPECT_EQ(periods[24], 0xC8) << "the third restart";
+  for (int i = 31; i < 40; ++i) EXPECT_EQ(periods[static_cast<size_t>(i)], 0xD8) << "fixed from tick 33, tick " << i + 1;
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on), 1u);
+  tick();
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on), 0u);
+}
+
+TEST_F(YmDriverTest, TheStartSetsTheNoiseOfAnEffectThatUsesIt) {
+  // No restarts: the step never touches the noise, so the start's stands.
+  write_effect({10, 0, 0x01, 0x77, 0, 0, 0xF6, 0, 0, 0, 2, 1, 0, 0});
+  start_effect(30, 1);
+  EXPECT_EQ(tick_channel(*this, 1).noise, 0x77);
+  write_effect({10, 0, 0x01, 0x66, 0, 0, 0xFE, 0, 0, 0, 2, 1, 0, 0});
+  start_effect(30, 1);
+  EXPECT_EQ(tick_channel(*this, 1).noise, 0x77) << "an effect without noise leaves it";
+}
+
+TEST_F(YmDriverTest, AnEffectEndingOnOneChannelLeavesTheOthers) {
+  start_effect(9, 1);
+  start_effect(1, 0);
+  tick(4);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on), 0u);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on + 1), 1u);
+  start_effect(1, 2);
+  start_effect(9, 0);
+  tick(4);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on + 2), 0u);
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::effect_on), 1u);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -128,6 +129,8 @@ TEST_F(Presenter, The41stFrameReleasesTheOldestAndAResetReleasesAll) {
     EXPECT_EQ(first->refs.load(), 1);  // ours alone: the presenter let go
     EXPECT_EQ(present_history_count(st), 40);
     EXPECT_EQ(present_history_frame(st, 0)->vbl, 2u);
+    EXPECT_EQ(present_history_frame(st, 38)->vbl, 78u);
+    EXPECT_EQ(present_history_frame(st, 39)->vbl, 80u);
     EXPECT_EQ(present_last_vbl(st), 80u);
     frame_unref(first);
     msgq_push(msg_new(MSG_RESET));
@@ -354,6 +357,64 @@ TEST_F(Presenter, AScrollResidueOf04AtScale3ShiftsTheBandOnePixel) {
     }
     frame_unref(a);
     frame_unref(b);
+}
+
+// The band of `got` equals `plain`'s moved k pixels (k > 0 right), its
+// uncovered edge repeating the last moved pixel.
+void expect_band_shift(const u8* got, const u8* plain, int s, int k) {
+    const size_t stride = 320 * 3 * static_cast<size_t>(s);
+    const int x0 = 64 * s, x1 = 256 * s;
+    for (int y = 0; y < 200 * s; y += 37) {
+        for (int x = x0; x < x1; ++x) {
+            const int from = std::clamp(x - k, x0, x1 - 1);
+            ASSERT_EQ(std::memcmp(got + y * stride + 3 * x, plain + y * stride + 3 * from, 3), 0)
+                << "shift " << k << " x " << x << " y " << y;
+        }
+        ASSERT_EQ(std::memcmp(got + y * stride, plain + y * stride, 3 * x0), 0);
+    }
+}
+
+TEST_F(Presenter, ScrollSmoothingRestartsOnJumpsAndHoldsSmallStepsBack) {
+    const int s = 3;
+    struct step {
+        double vbl;
+        int shift;
+    };
+    // Frames with scrolls 0, 10 and 9 at VBLs 100, 102, 104: the camera
+    // goes from 0 to -10 and back to -9.
+    const std::vector<step> runs[] = {
+        {{100, 0}, {101.5, 19}},           // 7.5 away: moves 1.079, residue 6.421
+        {{100, 0}, {101.7, 0}},            // 8.5 away: starts again there
+        {{101.8, 0}, {102, 0}, {102.5, -1}},  // back by 0.25 against the motion: held
+    };
+    for (const auto& run : runs) {
+        present_free(st);
+        msgq_clear();
+        st = present_new(s);
+        push_clock(0, 0);
+        scene_frame* f[3];
+        const int scrolls[3] = {0, 10, 9};
+        for (int i = 0; i < 3; ++i) {
+            f[i] = test_frame(100 + 2 * static_cast<u32>(i), BG_HORIZONTAL, 0, 2);
+            for (int r = 0; r < 32; ++r)
+                for (int col = 0; col < 32; ++col) f[i]->strip[r][col] = static_cast<u8>((col * 5 + r) % 16);
+            f[i]->hscroll = scrolls[i];
+            push_frame(f[i]);
+        }
+        for (const step& st_ : run) {
+            int fixed = 0;
+            const u8* got = present_frame(st, &fixed, st_.vbl / 50);
+            const scene_frame *a, *b;
+            double t;
+            present_last_pair(st, &a, &b, &t);
+            std::vector<u8> plain(static_cast<size_t>(s) * s * 192000);
+            render_params p{s, 1, 1, 1, nullptr, 0.8f, 0};
+            render(const_cast<scene_frame*>(a), const_cast<scene_frame*>(b), &p, plain.data(), t);
+            SCOPED_TRACE(st_.vbl);
+            expect_band_shift(got, plain.data(), s, st_.shift);
+        }
+        for (scene_frame* fr : f) frame_unref(fr);
+    }
 }
 
 TEST_F(Presenter, TextsStatisticsAndErrorsAreKept) {

@@ -138,6 +138,7 @@ TEST(Render, SolidPartsLandWherePicturesBuiltHereSayAtEveryScale) {
         add_unit(f, 4, 0x1000, 100, 50, solid_sprite(4, 3, 5));
         add_unit(f, 4, 0x1100, 250, 190, solid_sprite(10, 20, 6));  // clipped right and bottom
         add_unit(f, 4, 0x1200, 60, 10, solid_sprite(8, 8, 7));      // clipped left
+        add_unit(f, 4, 0x1300, 200, -2, solid_sprite(3, 4, 8));     // clipped at the top
         picture out(s);
         const render_params p = params(s);
         render(f, f, &p, out.px.data(), 0);
@@ -152,6 +153,7 @@ TEST(Render, SolidPartsLandWherePicturesBuiltHereSayAtEveryScale) {
         rect(100, 50, 4, 3, 5);
         rect(250, 190, 10, 20, 6);
         rect(60, 10, 8, 8, 7);
+        rect(200, -2, 3, 4, 8);
         int wrong = 0;
         for (int y = 0; y < 200 * s; ++y)
             for (int x = 0; x < 320 * s; ++x)
@@ -173,6 +175,7 @@ TEST(Render, AtHalfwayTheBaseResidualAndPairedPicturesComeFromB) {
     }
     a->residual_mask[30 * 320 + 200] = 1, a->residual_screen[30 * 320 + 200] = 8;
     b->residual_mask[30 * 320 + 200] = 1, b->residual_screen[30 * 320 + 200] = 9;
+    b->residual_mask[250] = 1, b->residual_screen[250] = 10;  // line 0
     struct {
         double t;
         int panel, unit;
@@ -186,7 +189,15 @@ TEST(Render, AtHalfwayTheBaseResidualAndPairedPicturesComeFromB) {
         EXPECT_EQ(out.at(c.unit_x, 51), colour(c.unit)) << c.t;
         // B has a residual, so B's is drawn at every t (moved with the scroll).
         EXPECT_EQ(out.at(200, 30), colour(9)) << c.t;
+        EXPECT_EQ(out.at(250, 0), colour(10)) << c.t;
     }
+    // Drawing one frame alone puts its residual where it was captured.
+    picture alone(2);
+    const render_params single = params(2, 0);
+    render(b, b, &single, alone.px.data(), 0);
+    EXPECT_EQ(alone.at(400, 60), colour(9));
+    EXPECT_EQ(alone.at(401, 61), colour(9));
+    EXPECT_EQ(alone.at(402, 62), colour(1));
 }
 
 TEST(Render, AUnitThatJumpsMoreThan24PixelsIsDrawnAsTwo) {
@@ -336,6 +347,82 @@ TEST(Render, WithoutSubpixelSmoothingPositionsRoundToWholePixels) {
     EXPECT_EQ(out.at(249, 101), colour(0));
 }
 
+// A pack picture 3 x 2 game pixels at scale 2: opaque red, half-transparent
+// blue in its last column.
+std::vector<u8> g_pack_rgba;
+const sprite* g_asked = nullptr;
+int pack_picture_for(const sprite* spr, int scale, pack_picture* out, int) {
+    g_asked = spr;
+    g_pack_rgba.assign(static_cast<size_t>(3 * scale * 2 * scale * 4), 0);
+    for (int y = 0; y < 2 * scale; ++y)
+        for (int x = 0; x < 3 * scale; ++x) {
+            u8* p = &g_pack_rgba[(static_cast<size_t>(y) * 3 * scale + x) * 4];
+            if (x < 2 * scale)
+                p[0] = 255, p[3] = 255;
+            else
+                p[2] = 255, p[3] = 128;
+        }
+    *out = {g_pack_rgba.data(), 3, 2, 1, -1};
+    return 1;
+}
+
+TEST(Render, APacksPictureReplacesTablePicturesOnlyAndBlendsByItsAlpha) {
+    pack_sprite_cb = pack_picture_for;
+    struct {
+        double x;
+        bool from_screen;
+    } cases[] = {{120, false}, {120.5, false}, {120, true}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* a = vertical(g, 100, 0, 2, 0);
+        sprite* spr = solid_sprite(4, 4, 15);
+        spr->from_screen = c.from_screen;
+        add_unit(a, 4, 0x1000, c.x, 50, spr);
+        g_asked = nullptr;
+        picture out(2);
+        const render_params p = params(2, 0);
+        render(a, a, &p, out.px.data(), 0);
+        if (c.from_screen) {
+            EXPECT_EQ(g_asked, nullptr);
+            EXPECT_EQ(out.at(240, 100), colour(15));
+            continue;
+        }
+        EXPECT_EQ(g_asked, spr);
+        // Offset (1, -1) game pixels: the picture's corner at (121, 49).
+        const int x0 = static_cast<int>(std::floor((c.x + 1) * 2));
+        if (c.x == 120) {
+            EXPECT_EQ(out.at(x0, 98), (rgb_t{255, 0, 0}));
+            EXPECT_EQ(out.at(x0 + 3, 101), (rgb_t{255, 0, 0}));
+            EXPECT_EQ(out.at(x0 + 4, 98), (rgb_t{0, 127, 128}));  // half blue over green
+            EXPECT_EQ(out.at(x0 + 6, 98), colour(0));
+            EXPECT_EQ(out.at(x0, 102), colour(0));
+        } else {
+            // Half a game pixel is one output pixel at scale 2: exact again.
+            EXPECT_EQ(x0, 243);
+            EXPECT_EQ(out.at(x0, 98), (rgb_t{255, 0, 0}));
+            EXPECT_EQ(out.at(x0 - 1, 98), colour(0));
+            EXPECT_EQ(out.at(x0, 97), colour(0));
+        }
+    }
+    // At a fraction of an output pixel the edges mix.
+    frames_guard g;
+    scene_frame* a = vertical(g, 100, 0, 2, 0);
+    add_unit(a, 4, 0x1000, 120.25, 50, solid_sprite(4, 4, 15));
+    picture out(2);
+    const render_params p = params(2, 0);
+    render(a, a, &p, out.px.data(), 0);
+    // x = 121.25 x 2 = 242.5: column 242 half red, 243 red, 247 a quarter
+    // blue of the last column mixed with its neighbour.
+    EXPECT_EQ(out.at(242, 98)[0], 128);
+    EXPECT_EQ(out.at(243, 98), (rgb_t{255, 0, 0}));
+    const rgb_t last = out.at(247, 98);
+    EXPECT_NEAR(last[0], 0, 1);
+    EXPECT_NEAR(last[2], 128, 1);
+    const rgb_t edge = out.at(248, 98);
+    EXPECT_NEAR(edge[2], 64, 1);
+    pack_sprite_cb = nullptr;
+}
+
 TEST(Render, TheCacheIsRemadeForAnotherScaleOrPackGeneration) {
     frames_guard g;
     scene_frame* f = vertical(g, 100, 0, 2, 1);
@@ -349,6 +436,27 @@ TEST(Render, TheCacheIsRemadeForAnotherScaleOrPackGeneration) {
     pack_gen -= 1;
     render_free_cache(f);
     EXPECT_EQ(f->cache, nullptr);
+}
+
+TEST(Render, AUnitTakesThePaletteOfTheZoneAtItsMiddleLine) {
+    struct {
+        int y, height;
+        bool second_zone;
+    } cases[] = {{95, 8, false}, {96, 8, true}, {40, 3, false}, {150, 3, true}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 0);
+        f->zone_count = 2;
+        f->zones[1] = f->zones[0];
+        f->zones[1].line = 100;
+        palette_set(f->zones[1].palette, 5, 0x0F00);
+        add_unit(f, 4, 0x1000, 150, c.y, solid_sprite(4, c.height, 5));
+        picture out(1);
+        const render_params p = params(1, 0);
+        render(f, f, &p, out.px.data(), 0);
+        const rgb_t want = c.second_zone ? rgb_t{255, 0, 0} : colour(5);
+        EXPECT_EQ(out.at(151, c.y + 1), want) << c.y;
+    }
 }
 
 TEST(Render, UnitTrackerSlotsAreFoundOrMadeByKindAndObject) {

@@ -84,18 +84,18 @@ struct kind_case {
 // Record words per kind (active word set) and what the capture reads from
 // them; byte $273 (effects bank) is 1.
 const kind_case kind_cases[] = {
-    {0, {151, 150, 1, 0, 2}, 150, 150, 0, 2, 0},
+    {0, {151, 160, 1, 0, 2}, 150, 160, 0, 2, 0},
     {1, {1, 120, 60, 5}, 120, 60, 0, 5, 0},
-    {2, {150, 150, 0, 0, 1}, 150, 150, 0, 2, 0},
-    {3, {151, 150, 0, 0, 1}, 151, 150, 0, 3, 0},
-    {4, {150, 150, 1, 0, 0, 4}, 150, 150, 0, 4, 0},
-    {5, {1, 150, 150, 4}, 150, 150, 0, 4, 0},
-    {6, {150, 150, 0, 0, 1, 0, 0, 3}, 150, 150, 0, 4, 0},
-    {7, {1, 150, 150, 0, 1}, 150, 150, 0, 1, 0},
-    {8, {1, 150, 150, 0, 0}, 150, 150, 0, 0, 0},
+    {2, {150, 160, 0, 0, 1}, 150, 160, 0, 2, 0},
+    {3, {151, 160, 0, 0, 1}, 151, 160, 0, 3, 0},
+    {4, {150, 160, 1, 0, 0, 4}, 150, 160, 0, 4, 0},
+    {5, {1, 150, 160, 4}, 150, 160, 0, 4, 0},
+    {6, {150, 160, 0, 0, 1, 0, 0, 3}, 150, 160, 0, 4, 0},
+    {7, {1, 150, 160, 0, 1}, 150, 160, 0, 1, 0},
+    {8, {1, 150, 160, 0, 0}, 150, 160, 0, 0, 0},
     {9, {1, 150, 120, 0, 1, 0, 0, 0, 2}, 150, 120, 0, 1, 1},
     {10, {0x93, 40, 1, 0, 0, 242}, 0x90, 40, 3, 242, 0},
-    {11, {171, 150, 1, 5}, 164, 150, 7, 5, 0},
+    {11, {171, 160, 1, 5}, 164, 160, 7, 5, 0},
 };
 
 TEST_F(SceneCapture, EveryKindIsRecordedWithItsKeyPositionAndTablePicture) {
@@ -290,38 +290,58 @@ TEST_F(SceneCapture, AFailingStalePictureIsDroppedWithoutMakingTheKeyUnstable) {
 }
 
 TEST_F(SceneCapture, AResidualPixelIsHiddenOnlyInsideAnUncheckedUnitsWidenedBox) {
-    frame(100, [] { st_set_pixel(script_screen_bytes(), 150, 30, 6); });
-    ASSERT_EQ(last().residual_count, 1);
+    frame(100, [] {
+        st_set_pixel(script_screen_bytes(), 150, 30, 6);
+        st_set_pixel(script_screen_bytes(), 64, 0, 7);
+        st_set_pixel(script_screen_bytes(), 30, 30, 7);  // side panel: never residual
+    });
+    ASSERT_EQ(last().residual_count, 2);
     ASSERT_NE(last().residual_mask, nullptr);
     EXPECT_EQ(last().residual_mask[30 * 320 + 150], 1);
+    EXPECT_EQ(last().residual_mask[64], 1);
     EXPECT_EQ(last().residual_screen[30 * 320 + 150], 6);
 
     script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
     sprite* table = rom_sprite(0, 2, 0);
-    // First at x 150 (kept in the atlas), then at x 98: outside the inner
-    // window, so the atlas picture is taken unchecked. Its picture covers
-    // columns 64..69 and lines 51..55.
-    struct {
-        int x, y;
-    } strays[] = {{85, 51}, {86, 51}, {69, 50}, {69, 49}, {69, 56}, {69, 57}};
-    const int expected[] = {0, 1, 0, 1, 0, 1};
+    // The key is learnt at (150, 150); then the enemy is outside the inner
+    // window and its atlas picture is taken unchecked: at x 98 (picture
+    // columns 64..69, lines 51..55) or at y 98 near the top (columns
+    // 116..121, lines 0..3, the game clipping line -1).
+    struct stray_case {
+        u16 x, y;
+        int px, py;
+        bool hidden;
+    } strays[] = {
+        {98, 150, 85, 51, true},  {98, 150, 86, 51, false}, {98, 150, 69, 50, true},  {98, 150, 69, 49, false},
+        {98, 150, 69, 56, true},  {98, 150, 69, 57, false}, {150, 98, 100, 2, true},  {150, 98, 99, 2, false},
+        {150, 98, 137, 0, true},  {150, 98, 138, 0, false}, {150, 98, 120, 4, true},  {150, 98, 120, 5, false},
+    };
     u32 vbl = 200;
-    for (size_t i = 0; i < std::size(strays); ++i) {
+    for (const stray_case& c : strays) {
         std::memset(script_screen_bytes(), 0, 32000);
         frame(vbl += 2, [&] {
             script_unit(0, script_records, {150, 150, 1, 0, 2},
                         [&](u8* s) { draw_sprite(s, table, 150 + table->hot_x, 150 + table->hot_y); });
         });
         std::memset(script_screen_bytes(), 0, 32000);
-        st_set_pixel(script_screen_bytes(), strays[i].x, strays[i].y, 6);
+        st_set_pixel(script_screen_bytes(), c.px, c.py, 6);
+        st_set_pixel(script_screen_bytes(), 200, 150, 6);  // far from the unit: always residual
         frame(vbl += 2, [&] {
-            script_unit(0, script_records, {98, 150, 1, 0, 2},
-                        [&](u8* s) { draw_sprite(s, table, 98 + table->hot_x, 150 + table->hot_y); });
+            script_unit(0, script_records, {c.x, c.y, 1, 0, 2}, [&](u8* s) {
+                for (int j = 0; j < table->height; ++j)
+                    for (int i = 0; i < table->width; ++i) {
+                        const int sy = c.y + table->hot_y + j;
+                        if (sy >= 0) st_set_pixel(s, c.x + table->hot_x + i, sy, table->pixels[j * table->width + i]);
+                    }
+            });
         });
+        SCOPED_TRACE(testing::Message() << c.px << "," << c.py);
         ASSERT_EQ(last().unit_count, 1);
         EXPECT_EQ(last().units[0].unchecked, 1);
-        EXPECT_EQ(last().residual_count, expected[i]) << strays[i].x << "," << strays[i].y;
-        EXPECT_EQ(last().residual_mask != nullptr, expected[i] == 1);
+        EXPECT_EQ(last().residual_count, c.hidden ? 1 : 2);
+        ASSERT_NE(last().residual_mask, nullptr);
+        EXPECT_EQ(last().residual_mask[c.py * 320 + c.px], c.hidden ? 0 : 1);
+        EXPECT_EQ(last().residual_mask[150 * 320 + 200], 1);
     }
     sprite_unref(table);
 }
@@ -330,11 +350,14 @@ TEST_F(SceneCapture, AFrameEndBeforeItsBackgroundLeavesTheFrameOpen) {
     script_frame_start(100);
     script_frame_end();
     EXPECT_TRUE(g_frames.empty());
+    st_set_pixel(script_screen_bytes(), 100, 20, 5);
     script_frame_start(102);
     ASSERT_EQ(g_frames.size(), 1u);
     EXPECT_EQ(last().vbl, 100u);
     EXPECT_EQ(last().ring_row, -1);
     EXPECT_EQ(last().bg_captured, 0);
+    // Without a ring the playfield is explained by a black background.
+    EXPECT_EQ(last().residual_count, 1);
 }
 
 TEST_F(SceneCapture, ASegmentStartsAtTheFirstFrameAfterAGapAbove60AndWhenTheCounterGoesBack) {
@@ -396,7 +419,7 @@ TEST_F(SceneCapture, ALongLeftScrollGoesNegativeAndTheBandIsStillExplained) {
 }
 
 TEST_F(SceneCapture, AScreenBaseNearTheTopOfTheAddressSpaceGivesAZeroScreenAndNoUnit) {
-    for (u32 base : {0xFFFFFF00u, 0x3F8400u, 0x400000u}) {
+    for (u32 base : {0xFFFFFF00u, 0x3F8400u, 0x400000u, 0x3F8301u}) {
         start();
         fill_screen(5);
         wr32(0x28E, base);
@@ -408,6 +431,13 @@ TEST_F(SceneCapture, AScreenBaseNearTheTopOfTheAddressSpaceGivesAZeroScreenAndNo
         EXPECT_EQ(last().unit_count, 0);
         for (int i = 0; i < 64000; ++i) ASSERT_EQ(last().screen[i], 0) << std::hex << base;
     }
+}
+
+TEST_F(SceneCapture, AScreenEndingExactlyAtTheEndOfMemoryIsRead) {
+    wr32(0x28E, 0x3F8300);
+    st_set_pixel(ram + 0x3F8300, 319, 199, 9);
+    frame(100, [] {});
+    EXPECT_EQ(last().screen[64000 - 1], 9);
 }
 
 TEST_F(SceneCapture, FrameCloseTakesTheMachinesPaletteZonesOrTheLiveColours) {
@@ -455,6 +485,87 @@ TEST_F(SceneCapture, TheAtlasDumpPrintsOneLinePerHeldPicture) {
     testing::internal::CaptureStdout();
     scene_dump_atlas();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ATLAS enemy:2:0 6 5 -34 -99 0000000000c0f1b4\n");
+}
+
+TEST_F(SceneCapture, APictureTheGameClipsIsCutToTheChangedGroupsOfItsTablePicture) {
+    // An explosion 32 pixels wide whose left half lies in the side panel: the
+    // game draws columns 64..79 only. Its middle row has the colour already
+    // on screen there, which a difference image could not tell.
+    idx_picture table(32, 22);
+    table.fill_rect(0, 1, 32, 5, 5);
+    table.fill_rect(0, 3, 32, 1, 6);
+    st_put_groups(ram + 0x388DC + 3 * 0x108, table, 3, 12);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x) st_set_pixel(script_screen_bytes(), x, y, 6);
+    frame(100, [&] {
+        script_unit(11, script_records, {84, 150, 1, 3}, [&](u8* s) {
+            for (int j = 0; j < 5; ++j)
+                for (int x = 64; x < 80; ++x) st_set_pixel(s, x, 51 + j, j == 2 ? 6 : 5);
+        });
+    });
+    ASSERT_EQ(last().unit_count, 1);
+    const scene_unit& u = last().units[0];
+    EXPECT_EQ(u.x, 84);
+    const sprite* cut = u.spr;
+    EXPECT_EQ(cut->from_screen, 1);
+    EXPECT_EQ(cut->width, 16);
+    EXPECT_EQ(cut->height, 5);
+    EXPECT_EQ(84 + cut->hot_x, 64);
+    EXPECT_EQ(150 + cut->hot_y, 51);
+    for (int x = 0; x < 16; ++x) EXPECT_EQ(cut->mask[2 * 16 + x], 1) << x;
+    EXPECT_EQ(atlas_get(g_atlas, u.key), nullptr);
+}
+
+TEST_F(SceneCapture, AUnitCutFromTheScreenKeepsTheTopLine) {
+    frame(100, [] {
+        script_unit(4, script_records, {150, 150, 1}, [](u8* s) {
+            for (int j = 0; j < 3; ++j) st_set_pixel(s, 100, j, 9);
+        });
+    });
+    ASSERT_EQ(last().unit_count, 1);
+    EXPECT_EQ(last().units[0].spr->height, 3);
+    EXPECT_EQ(150 + last().units[0].spr->hot_y, 0);
+    EXPECT_EQ(last().residual_count, 0);
+}
+
+TEST_F(SceneCapture, ObjectRecordsNearTheEndOfMemoryReadAsZero) {
+    struct {
+        u32 record;
+        int units;
+    } cases[] = {{0x3FFFDE, 1}, {0x3FFFE0, 0}};
+    u32 vbl = 100;
+    for (const auto& c : cases) {
+        wr16(c.record, 150), wr16(c.record + 2, 150), wr16(c.record + 4, 1);
+        frame(vbl += 2, [&] {
+            g_cpu.a[6] = c.record;
+            host_hook(0x5E3A);
+            st_set_pixel(script_screen_bytes(), 100 + static_cast<int>(vbl % 50), 20, 9);
+            host_hook(0x5F10);
+        });
+        EXPECT_EQ(last().unit_count, c.units) << std::hex << c.record;
+    }
+}
+
+TEST(SceneDifference, TheBoxOfChangedPixelsWithItsHotSpot) {
+    // 4 rows x 32 columns starting at screen row 10, window from column 48.
+    std::vector<u8> before(4 * 32, 1), after = before;
+    after[0] = 7;           // row 0, column 0
+    after[2 * 32 + 3] = 1;  // unchanged value: not part of the picture
+    after[3 * 32 + 2] = 4;
+    sprite* d = from_diff(before.data(), after.data(), 4, 32, 10, 60, 70, 48);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->width, 3);
+    EXPECT_EQ(d->height, 4);
+    EXPECT_EQ(d->hot_x, 48 - 60);
+    EXPECT_EQ(d->hot_y, 10 - 70);
+    EXPECT_EQ(d->from_screen, 1);
+    EXPECT_EQ(d->pixels[0], 7);
+    EXPECT_EQ(d->mask[0], 1);
+    EXPECT_EQ(d->mask[1], 0);
+    EXPECT_EQ(d->pixels[3 * 3 + 2], 4);
+    EXPECT_EQ(d->mask[3 * 3 + 2], 1);
+    sprite_unref(d);
+    EXPECT_EQ(from_diff(before.data(), before.data(), 4, 32, 10, 60, 70, 48), nullptr);
 }
 
 int g_other_calls = 0;

@@ -96,30 +96,48 @@ void write_table_picture(const table_case& c, int id, const idx_picture& pic) {
         st_put_groups(at, pic, c.planes, c.width / 16 * c.planes * 2);
 }
 
+u32 table_address(const table_case& c, int id) { return c.base + static_cast<u32>(id - c.first) * c.stride; }
+
 TEST_F(SpriteTables, EachTypeDecodesItsFirstAndLastIdAndNothingBeyond) {
     for (const table_case& c : table_cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type);
         const bool screen_coords = c.how == table_layout::player;
-        for (int id : {c.first, c.last}) {
-            std::memset(ram, 0, ram_size);
-            idx_picture pic(c.width, c.lines);
-            // Across the first group boundary where there is one.
-            const int x0 = c.width > 16 ? 13 : 3;
-            pic.fill_rect(x0, 2, 5, 4, static_cast<u8>(c.index_written));
-            write_table_picture(c, id, pic);
-            sprite* s = rom_sprite(c.type, id, 0);
-            ASSERT_NE(s, nullptr) << "id " << id;
-            EXPECT_EQ(s->width, 5);
-            EXPECT_EQ(s->height, 4);
-            EXPECT_EQ(s->hot_x, (screen_coords ? 0 : -36) + x0);
-            EXPECT_EQ(s->hot_y, (screen_coords ? 0 : -100) + 2);
-            EXPECT_EQ(s->from_screen, 0);
-            for (int i = 0; i < 20; ++i) {
-                EXPECT_EQ(s->pixels[i], c.index_read);
-                EXPECT_EQ(s->mask[i], 1);
+        const int line_bytes = c.how == table_layout::player ? 16 : c.width / 16 * c.planes * 2;
+        for (int id : {c.first, c.last})
+            for (int frame_byte : {0, 1}) {
+                std::memset(ram, 0, ram_size);
+                // A block across the first group boundary (where there is
+                // one) and the two far corners, so the crop keeps it all.
+                idx_picture pic(c.width, c.lines);
+                const int x0 = c.width > 16 ? 13 : 3;
+                pic.fill_rect(x0, 2, 5, 4, static_cast<u8>(c.index_written));
+                pic.at(0, 0) = static_cast<u8>(c.index_written);
+                pic.at(c.width - 1, c.lines - 1) = static_cast<u8>(c.index_written);
+                write_table_picture(c, id, pic);
+                // What follows the picture must not be read.
+                std::memset(ram + table_address(c, id) + c.lines * line_bytes, 0xFF, 64);
+                sprite* s = rom_sprite(c.type, id, frame_byte);
+                ASSERT_NE(s, nullptr) << "id " << id;
+                EXPECT_EQ(s->width, c.width);
+                EXPECT_EQ(s->height, c.lines);
+                EXPECT_EQ(s->hot_x, screen_coords ? 0 : -36);
+                EXPECT_EQ(s->hot_y, screen_coords ? 0 : -100);
+                EXPECT_EQ(s->from_screen, 0);
+                for (int y = 0; y < c.lines; ++y)
+                    for (int x = 0; x < c.width; ++x) {
+                        const bool drawn = pic.at(x, y) != 0;
+                        const int at = y * c.width + x;
+                        ASSERT_EQ(s->mask[at], drawn ? 1 : 0) << x << "," << y;
+                        if (drawn) {
+                            ASSERT_EQ(s->pixels[at], c.index_read) << x << "," << y;
+                        }
+                    }
+                sprite_unref(s);
             }
-            sprite_unref(s);
-        }
+        // A picture stored where id last + 1 would be is not one.
+        std::memset(ram, 0, ram_size);
+        idx_picture pic(c.width, c.lines, static_cast<u8>(c.index_written));
+        write_table_picture(c, c.last + 1, pic);
         EXPECT_EQ(rom_sprite(c.type, c.last + 1, 0), nullptr);
         EXPECT_EQ(rom_sprite(c.type, c.first - 1, 0), nullptr);
     }
@@ -181,6 +199,7 @@ TEST(SpriteDots, BulletsAreTwoByTwoDotsAndIdSevenIsOneWide) {
         sprite_unref(s);
     }
     EXPECT_EQ(rom_sprite(2, 8, 0), nullptr);
+    EXPECT_EQ(rom_sprite(3, 8, 0), nullptr);
     EXPECT_EQ(rom_sprite(3, -1, 0), nullptr);
 }
 

@@ -1,6 +1,10 @@
 // The game coroutine with toy routines at test addresses: budgets, yields,
 // unwinding through ret_addr, fresh starts at a label, traps and bad jumps.
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "support/machine_fixture.h"
 
@@ -268,3 +272,37 @@ TEST_F(Coroutine, YieldOutsideTheCoroutineReturnsAtOnce) {
 }
 
 } // namespace
+
+// --- the stack's guard page ------------------------------------------------------
+
+std::uintptr_t game_frame;
+
+ROUTINE(toy_notes_its_frame, 0xC0A000)
+  game_frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+LABEL(0xC0A010)
+  if (kit_wait(0xC0A010)) return;
+  GOTO(0xC0A010);
+END_ROUTINE
+
+// The permissions of the mapping that holds addr ("" when none does).
+std::string mapping_permissions(std::uintptr_t addr) {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    unsigned long long lo = 0, hi = 0;
+    char perms[8] = {};
+    if (std::sscanf(line.c_str(), "%llx-%llx %7s", &lo, &hi, perms) == 3 && addr >= lo && addr < hi) return perms;
+  }
+  return "";
+}
+
+TEST_F(Coroutine, TheStackEndsInAGuardPage) {
+  register_routine(0xC0A000, toy_notes_its_frame, {0xC0A010});
+  g_cpu.pc = 0xC0A000;
+  ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);
+  // The first frames lie near the top of the stack, so a stack's length
+  // below one of them is just under its end.
+  EXPECT_EQ(mapping_permissions(game_frame - 64), "rw-p");
+  EXPECT_EQ(mapping_permissions(game_frame - game_stack_size), "---p")
+      << "running off the end faults instead of writing into other memory";
+}

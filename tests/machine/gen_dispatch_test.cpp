@@ -98,4 +98,49 @@ TEST(GenDispatch, RefusesMistakes) {
   for (const auto& c : cases) EXPECT_NE(run_generator(c.source).status, 0) << c.what;
 }
 
+// The address list mode on a list file in a scratch folder: the run's
+// status and the list afterwards.
+generated update_list(const std::string& list_before, const std::string& source) {
+  const fs::path dir = fs::temp_directory_path() / ("gen_dispatch_list_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path src = dir / "game_00C000.cpp";
+  const fs::path list = dir / "addresses.txt";
+  std::ofstream(src) << source;
+  std::ofstream(list) << list_before;
+  const std::string cmd =
+      std::string(GEN_DISPATCH_PATH) + " --addresses " + list.string() + " " + src.string() + " >/dev/null 2>&1";
+  const int status = std::system(cmd.c_str());
+  std::ifstream in(list);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  fs::remove_all(dir);
+  std::string lines; // without the comment header
+  std::istringstream all(ss.str());
+  for (std::string line; std::getline(all, line);)
+    if (!line.empty() && line[0] != '#') lines += line + "\n";
+  return {status, lines};
+}
+
+TEST(GenDispatch, TheAddressListOnlyGrows) {
+  const char* source = "ROUTINE(sub_00C000, 0x00C000)\nLOOP(0xC004)\nJSR(0xC100, 0xC008)\nEND_ROUTINE\n";
+  const generated fresh = update_list("", source);
+  EXPECT_EQ(fresh.status, 0);
+  EXPECT_EQ(fresh.output, "00C000 entry sub_00C000\n00C004 label sub_00C000\n00C008 label sub_00C000\n");
+
+  // A new label is added beside the listed ones.
+  const generated grown = update_list("# header\n00C000 entry sub_00C000\n", source);
+  EXPECT_EQ(grown.status, 0);
+  EXPECT_EQ(grown.output, fresh.output);
+
+  // A listed label the sources lost, or one that moved to another routine,
+  // keeps its line and fails the run.
+  const generated lost = update_list(fresh.output + "00C006 label sub_00C000\n", source);
+  EXPECT_NE(lost.status, 0);
+  EXPECT_NE(lost.output.find("00C006 label sub_00C000"), std::string::npos);
+  const generated moved = update_list("00C004 label other\n", source);
+  EXPECT_NE(moved.status, 0);
+  EXPECT_NE(moved.output.find("00C004 label other"), std::string::npos);
+  EXPECT_EQ(moved.output.find("00C004 label sub_00C000"), std::string::npos);
+}
+
 } // namespace

@@ -78,6 +78,7 @@ TEST_F(IoDevices, YmIsDecodedAcrossItsWholePage) {
     std::vector<reg_value> logged; // also the registers that changed
   } cases[] = {
       {"byte select", [] { wr8(0xFF8800, 7); }, 7, {}},
+      {"byte select beyond 15", [] { wr8(0xFF8800, 16); }, 15, {}},
       {"byte data", [] { wr8(0xFF8802, 0x55); }, 2, {{2, 0x55}}},
       {"byte select mirror $FF8804", [] { wr8(0xFF8804, 9); }, 9, {}},
       {"byte data mirror $FF8806", [] { wr8(0xFF8806, 0x33); }, 2, {{2, 0x33}}},
@@ -142,15 +143,19 @@ TEST_F(IoDevices, YmDataWritesAreLoggedWithTime) {
   g_ym_tag = 1;
   wr8(0xFF8800, 2);
   wr8(0xFF8802, 0x55); // tagged, but not a sample register: plain
+  g_ym_tag = 1;
+  wr32(0xFF8800, 0x09000C00); // the last sample register, through a long write
 
   const auto ev = take_all();
-  ASSERT_EQ(ev.size(), 4u);
+  ASSERT_EQ(ev.size(), 5u);
   EXPECT_EQ(ev[0].reg, 8);
   EXPECT_DOUBLE_EQ(ev[0].time, 0.25);
   EXPECT_EQ(ev[1].reg, 24) << "tagged write to register 8";
   EXPECT_EQ(ev[1].value, 0x0A);
   EXPECT_EQ(ev[2].reg, 8) << "the tag lasts one write";
   EXPECT_EQ(ev[3].reg, 2);
+  EXPECT_EQ(ev[4].reg, 25);
+  EXPECT_EQ(ev[4].value, 0x0C);
   EXPECT_EQ(g_ym_tag, 0u);
 }
 

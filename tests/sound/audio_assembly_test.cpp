@@ -182,8 +182,10 @@ TEST_F(Assembly, OnceOnlySongMakesStartsAndStopsWait) {
   music_double::songs[7] = constant_song(3000, 100);
   song(7);
   EXPECT_EQ(pb_once(), 1);
+  vf_on = 1;
   song(5);
   EXPECT_EQ(aud.pend_song, 5);
+  EXPECT_EQ(vf_on, 0);
   song(9);
   EXPECT_EQ(aud.pend_song, 9); // the last one wins
   stop();
@@ -192,6 +194,7 @@ TEST_F(Assembly, OnceOnlySongMakesStartsAndStopsWait) {
   EXPECT_EQ(aud.pb_song, 7);
   for (int i = 0; i < 3; ++i) audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.pb_song, 7);
+  EXPECT_EQ(pb_hold_value(), 0xFF);
   audio_chunk(0, 0, 0); // 3,528 frames: the song has ended
   EXPECT_EQ(aud.pb_song, -1);
   EXPECT_EQ(aud.pend_song, -2);
@@ -205,21 +208,28 @@ TEST_F(Assembly, OnceOnlyOnlyWhileReplacementMusicPlaysIt) {
   EXPECT_EQ(pb_once(), 1); // still loading counts
   music_double::loading.clear();
   EXPECT_EQ(pb_once(), 0); // no file: the chip plays it
+  EXPECT_EQ(pb_hold_value(), -1);
   music_double::songs[3] = constant_song(100, 1);
   EXPECT_EQ(pb_once(), 1);
+  EXPECT_EQ(pb_hold_value(), 0xFF);
   audio_set_on(0);
   EXPECT_EQ(pb_once(), 0);
   audio_set_on(1);
   audio_set_mp3(0);
   EXPECT_EQ(pb_once(), 0);
   audio_set_mp3(1);
-  audio_song_switch(1); // repeats
+  audio_chunk(0, 0, 0); // 100 frames: over
   EXPECT_EQ(pb_once(), 0);
+  EXPECT_EQ(pb_hold_value(), 0); // the game may go on
+  audio_song_switch(1);          // repeats
+  EXPECT_EQ(pb_once(), 0);
+  EXPECT_EQ(pb_hold_value(), -1);
 }
 
 TEST_F(Assembly, PressSkipsAOnceOnlySongWithAFade) {
   start_pack_music();
   music_double::songs[6] = constant_song(100000, 16384);
+  for (size_t i = 1; i < music_double::songs[6].size(); i += 2) music_double::songs[6][i] = -8192;
   audio_chunk(0x80, 0, 0); // fire held from before the song
   song(6);
   song(2); // waits
@@ -236,7 +246,9 @@ TEST_F(Assembly, PressSkipsAOnceOnlySongWithAFade) {
   EXPECT_EQ(aud.skip_total, 30869);
   std::vector<i16> f = drain();
   EXPECT_EQ(f[0], 16383);
+  EXPECT_EQ(f[1], -8191);
   EXPECT_NEAR(f[2 * 441], 16383.5 * (30869 - 441) / 30869.0, 1.0);
+  EXPECT_NEAR(f[2 * 881 + 1], -8191.75 * (30869 - 881) / 30869.0, 1.0);
   int chunks = 1;
   while (aud.pb_song == 6 && chunks < 100) {
     audio_chunk(0, 0x80, 0);
@@ -256,13 +268,21 @@ TEST_F(Assembly, FirstChunkOfPackMusicSilencesTheChipVolumes) {
   ym_write(7, 0x3F);
   ym_write(8, 15, 0.2);
   ym_write(9, 12, 0.4);
+  ym_write(10, 11, 0.6);
+  ym_write(0, 11, 0.6);
   song(1);
   audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.mp3_active, 1);
   EXPECT_EQ(aud.chip->regs[8], 0);
   EXPECT_EQ(aud.chip->regs[9], 0);
+  EXPECT_EQ(aud.chip->regs[10], 0);
+  EXPECT_EQ(aud.chip->regs[7], 0x3F);
+  EXPECT_EQ(aud.chip->regs[0], 11);
   const std::vector<i16> f = drain();
   for (i16 v : f) ASSERT_EQ(v, 0);
+  ym_write(8, 15); // an effect's volume in a later chunk sounds
+  audio_chunk(0, 0, 0);
+  EXPECT_EQ(aud.chip->regs[8], 15);
   // From then on the mute hooks keep the music channels silent.
   g_cpu.d[1] = 0x1234560D;
   hook(0x41DD8);
@@ -275,11 +295,11 @@ TEST_F(Assembly, ChipPlaysWhenNoSongFileIsThere) {
   start_pack_music();
   ym_write(7, 0x3F);
   ym_write(8, 15);
-  song(1);
+  song(0);
   audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.mp3_active, 0);
   EXPECT_EQ(aud.chip->regs[8], 15);
-  music_double::loading[1] = true;
+  music_double::loading[0] = true;
   ym_write(8, 14);
   audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.mp3_active, 1); // a loading song keeps the chip muted
@@ -299,10 +319,10 @@ TEST_F(Assembly, MuteHooksRoundTripTheVolumeByte) {
     hook(r.b);
     EXPECT_EQ(g_cpu.d[1], 0x11111137u) << std::hex << r.b;
     aud.mp3_active = 0;
-    g_cpu.d[1] = 0xABCDEF37;
+    g_cpu.d[1] = 0xABCDEF55;
     hook(r.a);
     hook(r.b);
-    EXPECT_EQ(g_cpu.d[1], 0xABCDEF37u) << std::hex << r.a;
+    EXPECT_EQ(g_cpu.d[1], 0xABCDEF55u) << std::hex << r.a;
   }
   // Each channel keeps its own byte.
   aud.mp3_active = 1;
@@ -383,10 +403,18 @@ TEST_F(Assembly, PanFromTheSitesTable) {
       {"centre", 0xB9CC, 0xAB020000, 0, 0, 0x20000, 196, 0.5f},
       {"a6 site", 0xA660, 0, 0x21000, 0, 0x21000, 148, 0.25f},
       {"d3 site", 0x6B3C, 0, 0, 0xFFFF00F4, 0, 0, 0.75f},
+      {"site 6CEA", 0x6CEA, 0x20000, 0, 0, 0x20000, 244, 0.75f},
+      {"site ACF0", 0xACF0, 0x20000, 0, 0, 0x20000, 244, 0.75f},
+      {"site 9542", 0x9542, 0x20000, 0, 0, 0x20002, 244, 0.75f},
       {"unknown site", 0x1234, 0x20000, 0, 0, 0x20000, 100, 0.5f},
+      {"a site's address with a high byte", 0xFF0072EE, 0x20000, 0, 0, 0x20002, 100, 0.5f},
       {"address beyond RAM", 0x72EE, 0x3FFFFE, 0, 0, 0, 0, 0.0f},
+      {"word ending beyond RAM", 0x72EE, 0x3FFFFD, 0, 0, 0, 0, 0.0f},
   };
+  ram[0x3FFFFF] = 0x01; // a word read across the end of RAM would see it
   for (const row& r : rows) {
+    // Registers that no row names point at zeroed memory: x 0, pan 0.
+    g_cpu.a[0] = g_cpu.a[1] = g_cpu.a[2] = g_cpu.a[3] = g_cpu.a[5] = 0x30000;
     g_cpu.a[4] = r.a4, g_cpu.a[6] = r.a6, g_cpu.d[3] = r.d3;
     if (r.word_at) wr16(r.word_at, r.x);
     g_cpu.a[7] = 0x10000;
@@ -395,6 +423,10 @@ TEST_F(Assembly, PanFromTheSitesTable) {
   }
   g_cpu.a[7] = 0x3FFFFD; // no return address to read
   EXPECT_FLOAT_EQ(sample_pan(), 0.5f);
+  g_cpu.a[7] = 0x3FFFFC; // the last long of RAM
+  wr32(0x3FFFFC, 0x6B3C);
+  g_cpu.d[3] = 292;
+  EXPECT_FLOAT_EQ(sample_pan(), 1.0f);
 }
 
 void build_samples() {
@@ -444,8 +476,8 @@ TEST_F(Assembly, TaggedWritesSoundThroughTheChipOnlyWithTheMixerOff) {
   set_ym_regs(silent);
   start({});
   audio_set_sfx_multi(1);
-  ym_write(7, 0x3F);
   ym_write(8, 15, 0, true);
+  ym_write(7, 0x3F);
   audio_chunk(0, 0, 0);
   EXPECT_EQ(drain()[0], 0);
   EXPECT_EQ(aud.chip->sample_levels[0], 0u);
@@ -477,7 +509,9 @@ TEST_F(Assembly, RepeatingPackSongFollowsTheDriversLevel) {
     ram[0x42502] = r.level;
     drain();
     audio_chunk(0, 0, 0);
-    EXPECT_NEAR(drain()[0], 13000.0 * r.factor * 32767 / 32768, 1.0) << int(r.level);
+    const std::vector<i16> f = drain();
+    EXPECT_NEAR(f[0], 13000.0 * r.factor * 32767 / 32768, 1.0) << int(r.level);
+    EXPECT_NEAR(f[2 * chunk - 1], 13000.0 * r.factor * 32767 / 32768, 1.0) << int(r.level);
   }
   audio_set_part_volume(0, 0.5);
   ram[0x42502] = 15;
@@ -522,25 +556,30 @@ TEST_F(Assembly, AmigaRestartResumesARepeatingTune) {
   c.music_dir = "@amiga";
   start(c);
   EXPECT_EQ(aud.am_on, 1);
-  song(1);
+  song(0);
   audio_chunk(0, 0, 0);
-  ASSERT_EQ(music_double::amiga_played, std::vector<int>{1});
+  ASSERT_EQ(music_double::amiga_played, std::vector<int>{0});
   EXPECT_TRUE(music_double::amiga_skipped.empty());
   EXPECT_EQ(aud.mp3_active, 1);
   EXPECT_NEAR(drain()[0], 1000 * 32767.0 / 32768, 1.0);
   audio_set_mp3(1); // asks for a restart
   audio_chunk(0, 0, 0);
-  EXPECT_EQ(music_double::amiga_played, (std::vector<int>{1, 1}));
+  EXPECT_EQ(music_double::amiga_played, (std::vector<int>{0, 0}));
   EXPECT_EQ(music_double::amiga_skipped, std::vector<int>{chunk});
   // A once-only tune ends when the replay stops playing.
   song(4);
+  EXPECT_EQ(pb_once(), 1);
   audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.pb_done, 0);
   music_double::amiga_is_playing = false;
   audio_chunk(0, 0, 0);
   EXPECT_EQ(aud.pb_done, 1);
   // Choosing another pack stops the replay.
+  aud.looper = 5;
+  aud.mp3_sync = 0;
   audio_set_music_dir("/music/arrange");
+  EXPECT_EQ(aud.looper, 0);
+  EXPECT_EQ(aud.mp3_sync, 1);
   EXPECT_EQ(aud.am_on, 0);
   EXPECT_EQ(music_double::amiga_played.back(), -1);
   EXPECT_EQ(music_double::folder, "/music/arrange");
@@ -557,15 +596,17 @@ TEST_F(Assembly, PartVolumeTwoIsTheSampleGain) {
 }
 
 TEST_F(Assembly, SongFromTheEnvironmentStartsAtOnce) {
-  setenv("BKM_SONG", "4", 1);
+  setenv("BKM_SONG", "12", 1);
   start({});
-  EXPECT_EQ(tos.song, 4);
-  EXPECT_EQ(aud.pb_song, 4);
-  setenv("BKM_SONG", "x4", 1);
-  tos.song = 9;
-  start({});
-  EXPECT_EQ(tos.song, 9);
-  EXPECT_EQ(aud.pb_song, -1);
+  EXPECT_EQ(tos.song, 12);
+  EXPECT_EQ(aud.pb_song, 12);
+  for (const char* bad : {"x4", "4x", "-2", ""}) {
+    setenv("BKM_SONG", bad, 1);
+    tos.song = 9;
+    start({});
+    EXPECT_EQ(tos.song, 9) << bad;
+    EXPECT_EQ(aud.pb_song, -1) << bad;
+  }
   unsetenv("BKM_SONG");
 }
 

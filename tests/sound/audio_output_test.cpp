@@ -51,9 +51,12 @@ void push_frames(audio_output* h, int n, int from = 1) {
   audio_push(h, f.data(), n);
 }
 
+// One device request; the frames just past the buffer must stay untouched.
 std::vector<i16> request(audio_output* h, int frames = 1024) {
-  std::vector<i16> out(2 * static_cast<size_t>(frames), 12345);
+  std::vector<i16> out(2 * static_cast<size_t>(frames) + 4, 12345);
   sdl_audio_cb(h, reinterpret_cast<u8*>(out.data()), frames * 4);
+  for (size_t i = out.size() - 4; i < out.size(); ++i) EXPECT_EQ(out[i], 12345) << "written past the buffer";
+  out.resize(out.size() - 4);
   return out;
 }
 
@@ -86,16 +89,32 @@ TEST(AudioOutput, RatioPullsTheLevelToTheTarget) {
       {-40, 1023},  // 0.9995
       {25, 1024},   // dead band
       {-25, 1024},  // dead band
+      {-29.5, 1024}, // dead band
+      {-30.5, 1023},
+      {150, 1028},  // the top ratio, not yet a trim
   };
   for (const row& r : rows) {
     handle h = make(122);
     h->started = 1;
-    const int held = 5380 + static_cast<int>(std::lround(r.above_ms * rate / 1000));
+    const int held = 5380 + static_cast<int>(std::floor(r.above_ms * rate / 1000 + 0.5));
     push_frames(h.get(), held);
     request(h.get());
     EXPECT_EQ(held - frames_held(h.get()), r.taken) << r.above_ms;
     EXPECT_EQ(h->trims, 0);
   }
+}
+
+TEST(AudioOutput, ResampledFramesLieBetweenTheirNeighbours) {
+  handle h = make(122);
+  const int held = 5380 + 4410 + 1000; // the top ratio: 1,028 frames for 1,024
+  std::vector<i16> steep(2 * static_cast<size_t>(held));
+  for (int i = 0; i < held; ++i) steep[2 * i] = static_cast<i16>(10 * (i % 3000)), steep[2 * i + 1] = -steep[2 * i];
+  audio_push(h.get(), steep.data(), held);
+  const std::vector<i16> out = request(h.get());
+  // Frame 255 reads position 255 x 1,027 / 1,023 = 255.997 of the input.
+  EXPECT_EQ(out[2 * 255], 2559);
+  EXPECT_EQ(out[2 * 255 + 1], -2559);
+  EXPECT_EQ(out[2 * 1023], 10270);
 }
 
 TEST(AudioOutput, ResamplingInterpolatesBetweenTheTakenFrames) {
@@ -108,6 +127,16 @@ TEST(AudioOutput, ResamplingInterpolatesBetweenTheTakenFrames) {
     const int step = out[2 * i] - out[2 * (i - 1)];
     ASSERT_TRUE(step == 1 || step == 2) << i;
     ASSERT_EQ(out[2 * i + 1], -out[2 * i]) << i;
+  }
+}
+
+TEST(AudioOutput, TrimStartsAbove150Ms) {
+  for (auto [frames, trims] : {std::pair{6615, 0}, std::pair{6637, 1}}) { // 150.0 and 150.5 ms
+    handle h = make(122);
+    h->started = 1;
+    push_frames(h.get(), 5380 + frames);
+    request(h.get());
+    EXPECT_EQ(h->trims, trims) << frames;
   }
 }
 
@@ -182,6 +211,8 @@ TEST(AudioOutput, NullHandleAndReaders) {
   EXPECT_EQ(trims, 0);
   EXPECT_EQ(pushed, 0u);
   EXPECT_EQ(audio_device_ms(nullptr), 0);
+  EXPECT_EQ(audio_level_ms(nullptr), 0);
+  audio_set_target(nullptr, 10);
   EXPECT_EQ(audio_set_lowlat(nullptr, 0), 0);
   handle h = make(100);
   EXPECT_EQ(audio_set_lowlat(h.get(), 0), 1);
@@ -294,6 +325,17 @@ TEST(AudioDevice, DiskDriverWritesThePushedFramesAfterThePrefill) {
     ASSERT_EQ(s[2 * (first + i)], i16(1 + i)) << i;
     ASSERT_EQ(s[2 * (first + i) + 1], i16(-(1 + i))) << i;
   }
+}
+
+TEST(AudioDevice, NoDeviceRunsSilent) {
+  log_capture log;
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  audio_output* h = audio_open(rate, 100);
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_EQ(h, nullptr);
+  EXPECT_NE(log.text().find("SDL audio initialization failed: "), std::string::npos) << log.text();
+  push_frames(h, 10); // ignored
+  audio_close(h);
 }
 
 } // namespace

@@ -89,6 +89,38 @@ double level(int s) { return ym_dac16()[level_of(s)]; }
 constexpr double gain_pan = 0.9333333333333332;
 constexpr double gain_centre = 0.4666666666666666;
 
+TEST_F(Mixer, StartsTakeEffectInTimeOrder) {
+  // The later start cuts the earlier one on the game's channel, whatever
+  // order they were queued in.
+  mixer_options(0, 1);
+  mixer_start(1, 0, 0.5, 0.5f);
+  mixer_start(2, 0, 0.1, 0.5f);
+  render(1);
+  ASSERT_EQ(mixer_voice_count(), 1);
+  EXPECT_EQ(mixer_voices()[0].sample, 1);
+}
+
+TEST_F(Mixer, ThirdCopyFadesTheOldestCopy) {
+  mixer_options(1, 0);
+  mixer_start(0, 0, 0.0, 0.5f);
+  render(1);
+  mixer_start(0, 0, 0.5, 0.5f);
+  render(1);
+  mixer_start(0, 0, 0.0, 0.5f);
+  render(1);
+  ASSERT_EQ(mixer_voice_count(), 2);
+  for (int v = 0; v < 2; ++v) EXPECT_LT(mixer_voices()[v].position, 2 * chunk * mixer_step) << v;
+}
+
+TEST_F(Mixer, EmptyChunkStillStartsItsVoices) {
+  mixer_options(1, 0);
+  mixer_start(3, 0, 0.7, 0.5f);
+  mixer_render(0, nullptr);
+  EXPECT_EQ(mixer_queued(), 0);
+  ASSERT_EQ(mixer_voice_count(), 1);
+  EXPECT_EQ(mixer_voices()[0].start_offset, 0);
+}
+
 TEST_F(Mixer, CentredCopiesOverlapAndAThirdFadesTheFirst) {
   mixer_options(1, 0);
   mixer_start(0, 0, 0.0, 0.0f);
@@ -173,6 +205,7 @@ TEST_F(Mixer, RefusedSamplesPlayNothing) {
       {"start at end", 2, 0x52000, 0x52000},
       {"end beyond RAM", 2, 0x3FFF00, 0x400001},
       {"longer than 32,767", 2, 0x52000, 0x52000 + 32768},
+      {"beyond the 24-bit space", 2, 0x01052000, 0x01052100},
   };
   mixer_options(1, 1);
   for (const row& r : rows) {
@@ -222,19 +255,21 @@ TEST_F(Mixer, GainsWithAndWithoutPan) {
   }
 }
 
-TEST_F(Mixer, DroppedCacheReadsTheSampleAgain) {
+TEST_F(Mixer, DroppedCacheReadsTheSamplesAgain) {
   mixer_options(1, 0);
-  mixer_start(7, 0, 0.0, 0.5f);
+  for (int s : {0, 8}) mixer_start(s, 0, 0.0, 0.5f);
   render(1);
-  EXPECT_NEAR(sums(gain_centre).left[chunk - 1], 0.5 * level(7), 1e-4);
-  const u32 start = sample_base + 0x1000 * 7;
-  for (int i = 0; i < length_of(7); ++i) ram[start + i] = 3;
+  EXPECT_NEAR(sums(gain_centre).left[chunk - 1], 0.5 * (level(0) + level(8)), 1e-4);
+  for (int s : {0, 8}) {
+    const u32 start = sample_base + 0x1000 * s;
+    for (int i = 0; i < length_of(s); ++i) ram[start + i] = 3;
+  }
   mixer_drop_cache();
   EXPECT_EQ(mixer_voice_count(), 0);
-  mixer_start(7, 0, 0.0, 0.5f);
+  for (int s : {0, 8}) mixer_start(s, 0, 0.0, 0.5f);
   out.clear(); // the reset brought the filter to rest
   render(1);
-  EXPECT_NEAR(sums(gain_centre).left[100], 0.5 * ym_dac16()[3], 1e-4);
+  EXPECT_NEAR(sums(gain_centre).left[100], ym_dac16()[3], 1e-4);
 }
 
 TEST_F(Mixer, ResetForgetsVoicesStartsAndTheFilterState) {

@@ -24,9 +24,9 @@ chip_ptr chip(std::initializer_list<std::pair<int, int>> regs) { return chip_ptr
 constexpr int second = 44100;
 constexpr int chunk = 882;
 
-// One second of channel A at full volume with the tone period p.
-std::vector<float> tone_second(int p) {
-  chip_ptr s = chip({{0, p & 255}, {1, p >> 8}, {7, 0x3E}, {8, 15}});
+// One second of one channel (A, B or C) at full volume with the tone period p.
+std::vector<float> tone_second(int p, int channel = 0) {
+  chip_ptr s = chip({{2 * channel, p & 255}, {2 * channel + 1, p >> 8}, {7, 0x3F & ~(1 << channel)}, {8 + channel, 15}});
   return render_chunks(s.get(), 50, chunk);
 }
 
@@ -35,6 +35,10 @@ TEST(YmTone, FundamentalAt125kHzOverThePeriod) {
     const std::vector<float> x = tone_second(p);
     const double f = 125000.0 / p;
     EXPECT_NEAR(peak_frequency(x, f - 5, f + 5, 0.25), f, 1.0) << "period " << p;
+  }
+  for (int channel : {1, 2}) {
+    const std::vector<float> x = tone_second(284, channel);
+    EXPECT_NEAR(peak_frequency(x, 435, 445, 0.25), 125000.0 / 284, 1.0) << "channel " << channel;
   }
 }
 
@@ -101,6 +105,32 @@ TEST(YmNoise, TableIsAMaximal17BitSequence) {
     w = (w << 1 | t[(i + 17) % ym_noise_period]) & 0x1FFFF;
   }
   EXPECT_EQ(windows.size(), size_t(ym_noise_period));
+}
+
+TEST(YmNoise, EveryPeriodMakesNoise) {
+  for (int n = 0; n < 32; ++n) {
+    chip_ptr s = chip({{6, n}, {7, 0x37}, {8, 15}});
+    const std::vector<float> x = render_chunks(s.get(), 2, chunk);
+    EXPECT_GT(rms(x, chunk), 0.1) << "period " << n;
+  }
+}
+
+TEST(YmNoise, OneStepPerNoisePeriodFollowsTheSequence) {
+  // At an output rate of 125 kHz, noise period 1 advances one entry a sample.
+  ym_state* s = ym_new(125000);
+  const u8 regs[16] = {0, 0, 0, 0, 0, 0, 1, 0x37, 15};
+  ym_set_state(s, regs);
+  std::vector<float> y;
+  for (int c = 0; c < 17; ++c) {
+    std::vector<float> part(ym_max_chunk);
+    ym_render(s, ym_max_chunk, nullptr, 0, part.data());
+    y.insert(y.end(), part.begin(), part.end());
+  }
+  ym_free(s);
+  const std::vector<double> mix = chip_mix_from_output(y);
+  const u8* t = ym_noise_table();
+  for (size_t i = 0; i < mix.size(); ++i)
+    ASSERT_NEAR(mix[i], t[(i + 1) % ym_noise_period], 1e-3) << i;
 }
 
 TEST(YmNoise, FastestNoiseRepeatsAfterOnePeriod) {
@@ -190,14 +220,19 @@ TEST(YmEnvelope, SlowEnvelopeAdvancesAcrossChunks) {
 }
 
 TEST(YmEnvelope, RestartTakesEffectFromTheChunkStart) {
-  auto second_chunk = [](double write_time) {
+  // A falling sawtooth, then a rising one written at some time in chunk 2.
+  auto two_chunks = [](double write_time) {
     chip_ptr s = chip({{7, 0x3F}, {8, 16}, {11, 57}, {13, 8}});
-    render_chunks(s.get(), 1, chunk);
-    return render_chunks(s.get(), 1, chunk, {ev(write_time, 13, 12)});
+    std::vector<float> y = render_chunks(s.get(), 1, chunk);
+    const std::vector<float> second =
+        render_chunks(s.get(), 1, chunk, write_time < 0 ? std::vector<ym_event>{} : std::vector{ev(write_time, 13, 12)});
+    y.insert(y.end(), second.begin(), second.end());
+    return chip_mix_from_output(y);
   };
-  const std::vector<double> early = chip_mix_from_output(second_chunk(0.0));
-  const std::vector<double> late = chip_mix_from_output(second_chunk(0.9));
+  const std::vector<double> early = two_chunks(0.0), late = two_chunks(0.9), none = two_chunks(-1);
   EXPECT_EQ(early, late);
+  EXPECT_NEAR(early[chunk + 5], ym_dac32()[0], 1e-4); // rising from its first step
+  EXPECT_NEAR(none[chunk + 5], ym_dac32()[31 - int(std::floor((chunk + 6) * 0.0995)) % 32], 0.02);
 }
 
 TEST(YmEnvelope, ShapeWriteWithoutEnvelopeUseRestartsNothing) {
@@ -251,6 +286,13 @@ TEST(YmEvents, TaggedVolumeWriteIsASampleLevel) {
   EXPECT_EQ(s->regs[8], 4);
   EXPECT_EQ(s->sample_levels[0], 15u);
   EXPECT_EQ(s->sample_levels[1], 13u);
+  // Each pseudo-register keeps its own last level.
+  render_chunks(s.get(), 1, chunk, {ev(0.5, 16 + 8, 3)});
+  EXPECT_EQ(s->sample_levels[0], 3u);
+  EXPECT_EQ(s->sample_levels[1], 13u);
+  render_chunks(s.get(), 1, chunk, {ev(0.5, 16 + 9, 2)});
+  EXPECT_EQ(s->sample_levels[0], 3u);
+  EXPECT_EQ(s->sample_levels[1], 2u);
 }
 
 TEST(YmEvents, TaggedMixerWriteAndUnknownCodesAreIgnored) {
@@ -259,14 +301,16 @@ TEST(YmEvents, TaggedMixerWriteAndUnknownCodesAreIgnored) {
   const std::vector<float> with = render_chunks(a.get(), 1, chunk, {ev(0, 16 + 7, 0), ev(0, 16 + 10, 15), ev(0, 40, 1)});
   EXPECT_EQ(with, render_chunks(b.get(), 1, chunk));
   EXPECT_EQ(a->regs[7], 0x3F);
+  for (int r = 0; r < 16; ++r) EXPECT_EQ(a->regs[r], b->regs[r]) << r;
 }
 
 TEST(YmEvents, NoSamplesOnlyAppliesTheWrites) {
   chip_ptr s = chip({});
-  const std::vector<ym_event> e = {ev(0, 3, 7), ev(0.2, 16 + 9, 11), ev(0.3, 16 + 7, 1)};
+  const std::vector<ym_event> e = {ev(0, 3, 7), ev(0.2, 16 + 9, 11), ev(0.3, 16 + 7, 1), ev(0.4, 16 + 8, 6)};
   ym_render(s.get(), 0, e.data(), int(e.size()), nullptr);
   EXPECT_EQ(s->regs[3], 7);
   EXPECT_EQ(s->regs[7], 0x3F);
+  EXPECT_EQ(s->sample_levels[0], 6u);
   EXPECT_EQ(s->sample_levels[1], 11u);
 }
 

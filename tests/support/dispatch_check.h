@@ -1,6 +1,7 @@
 // Checks that addresses the game's code names are in the generated dispatch
-// table with the right kind and owner. Each routine page's tests list the
-// addresses of their routines.
+// table with the right kind and owner. (That no address ever leaves the
+// table is checked for all of them at once against
+// tests/game/dispatch_addresses.txt.)
 #pragma once
 #include <initializer_list>
 

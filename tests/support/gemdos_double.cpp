@@ -64,6 +64,26 @@ i32 serve(gemdos_double& dos, gemdos_call& c, u32 sp) {
 
 } // namespace
 
+u32 gemdos_argument_bytes(u32 function) {
+  switch (function) {
+    case 0x0E: return 4;
+    case 0x2F: case 0x4F: return 2;
+    case 0x3B: return 6;
+    case 0x3C: case 0x3D: case 0x4E: return 8;
+    case 0x3E: return 4;
+    case 0x3F: case 0x40: return 12;
+    case 0x42: return 10;
+    default: return 0;
+  }
+}
+
+bool gemdos_double::one_stack_depth() const {
+  for (const gemdos_call& c : calls)
+    if (c.sp + gemdos_argument_bytes(c.function) != calls[0].sp + gemdos_argument_bytes(calls[0].function))
+      return false;
+  return true;
+}
+
 int gemdos_double::count_of(u32 function) const {
   return static_cast<int>(std::count_if(calls.begin(), calls.end(),
                                         [function](const gemdos_call& c) { return c.function == function; }));
@@ -75,26 +95,31 @@ const gemdos_call* gemdos_double::first(u32 function) const {
   return nullptr;
 }
 
+bool gemdos_serve(gemdos_double& dos) {
+  const u32 at = g_cpu.fault_pc;
+  if (rd16(at) != trap1) {
+    dos.bad_opcode = true;
+    return false;
+  }
+  const u32 sp = g_cpu.a[7];
+  gemdos_call c;
+  c.function = rd16(sp);
+  c.at = at;
+  c.sp = sp;
+  c.result = serve(dos, c, sp);
+  if (c.function != 0x3F && c.function != 0x40 && dos.on_call) dos.on_call(c);
+  g_cpu.d[0] = static_cast<u32>(c.result);
+  g_cpu.pc = at + 2;
+  dos.calls.push_back(c);
+  return true;
+}
+
 int run_with_gemdos(gemdos_double& dos, int max_slices) {
   for (int n = 1; n <= max_slices; ++n) {
     const int reason = core_run(&g_cpu, 2000000);
+    driver_note_slice(reason);
     if (reason == YIELD_BAD_JUMP) return -1;
-    if (reason == YIELD_TRAP) {
-      const u32 at = g_cpu.fault_pc;
-      if (rd16(at) != trap1) {
-        dos.bad_opcode = true;
-        return -1;
-      }
-      const u32 sp = g_cpu.a[7];
-      gemdos_call c;
-      c.function = rd16(sp);
-      c.at = at;
-      c.result = serve(dos, c, sp);
-      if (c.function != 0x3F && c.function != 0x40 && dos.on_call) dos.on_call(c);
-      g_cpu.d[0] = static_cast<u32>(c.result);
-      g_cpu.pc = at + 2;
-      dos.calls.push_back(c);
-    }
+    if (reason == YIELD_TRAP && !gemdos_serve(dos)) return -1;
     if (driver_finished()) return n;
   }
   return -1;

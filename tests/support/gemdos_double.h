@@ -13,6 +13,7 @@
 struct gemdos_call {
   u32 function = 0;
   u32 at = 0;        // address of the TRAP
+  u32 sp = 0;        // a7 at the TRAP: the function word
   std::string name;  // Fopen, Fcreate, Fsfirst: the name argument
   u32 handle = 0;    // Fseek, Fread, Fwrite, Fclose
   i32 offset = 0;    // Fseek
@@ -20,6 +21,10 @@ struct gemdos_call {
   u32 buffer = 0;    // Fread, Fwrite
   i32 result = 0;
 };
+
+// The bytes a GEMDOS call's arguments take on the stack, function word
+// included (the functions the game uses).
+u32 gemdos_argument_bytes(u32 function);
 
 struct gemdos_double {
   std::vector<u8> file;    // the bytes of the one file
@@ -39,8 +44,17 @@ struct gemdos_double {
   int search_index = 0;
 
   int count_of(u32 function) const;
+  // Whether every call was made from the same stack depth, its arguments
+  // pushed and nothing else: a stack adjustment after a call that is off
+  // by a byte or a word shows as a call from another depth.
+  bool one_stack_depth() const;
   const gemdos_call* first(u32 function) const;
 };
+
+// Serves the TRAP #1 the coroutine yielded at (g_cpu.fault_pc): d0 :=
+// result, pc on after the trap. False (and bad_opcode set) when the
+// instruction there is no TRAP #1.
+bool gemdos_serve(gemdos_double& dos);
 
 // Runs the game coroutine from its current pc, slice after slice, until the
 // test driver (support/machine_fixture.h) has finished: every TRAP #1 is

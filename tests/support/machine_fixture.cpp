@@ -1,6 +1,7 @@
 #include "support/machine_fixture.h"
 
 #include <cstring>
+#include <iomanip>
 
 #include "machine/io_devices.h"
 
@@ -8,6 +9,7 @@ namespace {
 
 u32 driver_target;
 bool driver_done;
+std::vector<slice_end> slice_ends;
 
 ROUTINE(test_driver, 0xC0FF00)
   driver_done = false;
@@ -38,6 +40,7 @@ void machine_clear() {
   dyn_n = 0;
   std::memset(dyn_hist, 0, sizeof dyn_hist);
   driver_done = false;
+  slice_ends.clear();
 }
 
 void register_routine(u32 entry, routine_fn routine, std::initializer_list<u32> labels) {
@@ -49,6 +52,7 @@ void driver_start(u32 target) {
   register_routine(driver_entry, test_driver, {0xC0FF06, 0xC0FF0A});
   driver_target = target;
   driver_done = false;
+  slice_ends.clear();
   core_reset();
   g_cpu.pc = driver_entry;
 }
@@ -63,9 +67,32 @@ void driver_continue() {
 int driver_run(int max_slices, i32 budget, void (*between)()) {
   int n = 0;
   while (n < max_slices && !driver_done) {
-    core_run(&g_cpu, budget);
+    driver_note_slice(core_run(&g_cpu, budget));
     ++n;
     if (between) between();
   }
   return n;
+}
+
+void driver_note_slice(int reason) {
+  const u32 r = static_cast<u32>(reason);
+  slice_ends.push_back({r, r == YIELD_TRAP || r == YIELD_BAD_JUMP ? g_cpu.fault_pc : g_cpu.pc});
+}
+
+const std::vector<slice_end>& driver_slice_ends() { return slice_ends; }
+
+std::vector<slice_end> waits_then_return(u32 label, int count) {
+  std::vector<slice_end> v(static_cast<size_t>(count), waited(label));
+  v.push_back(returned);
+  return v;
+}
+
+void PrintTo(const slice_end& e, std::ostream* os) {
+  static const char* const names[] = {"wait", "trap", "jump nowhere", "budget spent"};
+  if (e == returned) {
+    *os << "returned";
+    return;
+  }
+  *os << (e.reason < 4 ? names[e.reason] : "reason?") << " at $" << std::hex << std::uppercase << std::setw(6)
+      << std::setfill('0') << e.at << std::dec << std::setfill(' ');
 }

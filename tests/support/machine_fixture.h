@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <ostream>
+#include <vector>
 
 #include "game/routine_kit.h"
 
@@ -19,9 +21,11 @@ void machine_clear();
 void register_routine(u32 entry, routine_fn routine, std::initializer_list<u32> labels = {});
 
 // The driver: a routine at driver_entry that calls `target` and then waits
-// for ever (one YIELD_WAIT per slice). driver_start makes a fresh coroutine
-// begin there; driver_finished tells that the call has returned.
+// for ever (one YIELD_WAIT per slice, at driver_wait). driver_start makes a
+// fresh coroutine begin there; driver_finished tells that the call has
+// returned.
 constexpr u32 driver_entry = 0xC0FF00;
+constexpr u32 driver_wait = 0xC0FF0A;
 void driver_start(u32 target);
 bool driver_finished();
 // After a machine state taken while the driver's call was running has been
@@ -31,6 +35,27 @@ void driver_continue();
 // calls between() after every slice (e.g. to deliver the VBL). Returns the
 // number of slices.
 int driver_run(int max_slices, i32 budget = 2000000, void (*between)() = nullptr);
+
+// How a slice ended: the yield reason and where (the label of a wait or of
+// a spent budget, the address of a trap or of a jump nowhere). A wait and a
+// spent budget both end a slice; only this tells them apart, so a routine
+// that should wait for the VBL but spins its budget is caught.
+struct slice_end {
+  u32 reason;
+  u32 at;
+  bool operator==(const slice_end&) const = default;
+};
+void PrintTo(const slice_end& e, std::ostream* os);
+inline slice_end waited(u32 label) { return {YIELD_WAIT, label}; }
+inline slice_end budget_spent(u32 label) { return {YIELD_BUDGET, label}; }
+// The slice in which the routine returned: the driver then waits.
+constexpr slice_end returned{YIELD_WAIT, driver_wait};
+// Every slice since driver_start, in order (runners of the tests note each
+// one with driver_note_slice).
+const std::vector<slice_end>& driver_slice_ends();
+void driver_note_slice(int reason);
+// `count` waits at `label`, then the slice in which the routine returned.
+std::vector<slice_end> waits_then_return(u32 label, int count);
 
 class MachineTest : public ::testing::Test {
  protected:

@@ -6,7 +6,10 @@
 //   mission_builder m;                            // defaults below
 //   m.map({{{1}, {2}, {3}}, {{4, {stamp(7, 2)}}, {0}, {5}}});  // rows of three blocks
 //   m.stream({{184, 3, 40, 20}});                 // events; the $FF is added
-//   m.put_in_ram();                               // or m.put_in_game_data(g)
+//   m.put_in_ram();                               // where the loaders put it
+//
+// End-to-end runs load default_mission() (below) from the synthetic disk
+// through the game's own loaders instead.
 //
 // Every call checks what a mission needs and refuses the rest (false, with
 // `error` set and nothing added): a map of whole rows of three, at least two

@@ -1,0 +1,84 @@
+// External shader text preparation and the "#pragma parameter" reader.
+#include "host/shader_text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+std::string shader_prepare_text(std::string_view file) {
+  // GL reads the source as a C string: nothing after a 0 byte counts.
+  file = file.substr(0, file.find('\0'));
+  std::string text;
+  text.reserve(file.size());
+  for (char c : file)
+    if (c != '\r') text.push_back(c);
+  // The stage prefix carries the version; a second one would not compile.
+  if (text.starts_with("#version")) {
+    size_t end = text.find('\n');
+    text.erase(0, end == std::string::npos ? text.size() : end + 1);
+  }
+  return text;
+}
+
+std::string shader_stage_source(std::string_view prepared, bool vertex) {
+  std::string source = "#version 330 compatibility\n";
+  source += vertex ? "#define VERTEX\n" : "#define FRAGMENT\n";
+  source += "#define PARAMETER_UNIFORM\n";
+  source += prepared;
+  return source;
+}
+
+namespace {
+
+bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+size_t skip_spaces(std::string_view text, size_t at) {
+  while (at < text.size() && is_space(text[at])) ++at;
+  return at;
+}
+
+// One parameter starting right after the phrase; false when the text there
+// does not follow the pattern.
+bool read_one(std::string_view text, size_t at, shader_param* out) {
+  at = skip_spaces(text, at);
+  size_t name_start = at;
+  while (at < text.size() && !is_space(text[at])) ++at;
+  size_t name_length = at - name_start;
+  if (name_length == 0 || name_length > SHADER_PARAM_NAME_MAX) return false;
+  at = skip_spaces(text, at);
+  if (at >= text.size() || text[at] != '"') return false;
+  size_t close = text.find('"', at + 1);
+  if (close == std::string_view::npos) return false;
+  at = skip_spaces(text, close + 1);
+  // strtof needs a terminated text: copy the few characters a number can use.
+  char number[64];
+  size_t n = 0;
+  while (at + n < text.size() && n + 1 < sizeof number && !is_space(text[at + n])) {
+    number[n] = text[at + n];
+    ++n;
+  }
+  number[n] = 0;
+  char* end = nullptr;
+  float value = std::strtof(number, &end);
+  if (end == number || !std::isfinite(value)) return false;
+  std::memcpy(out->name, text.data() + name_start, name_length);
+  out->name[name_length] = 0;
+  out->value = value;
+  return true;
+}
+
+}  // namespace
+
+int shader_read_params(std::string_view text, shader_param* out, int max) {
+  static constexpr std::string_view phrase = "#pragma parameter";
+  int count = 0;
+  size_t at = 0;
+  while (count < max) {
+    size_t found = text.find(phrase, at);
+    if (found == std::string_view::npos) break;
+    if (read_one(text, found + phrase.size(), &out[count])) ++count;
+    at = found + 10;
+  }
+  return count;
+}

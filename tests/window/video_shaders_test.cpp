@@ -1,0 +1,273 @@
+// The shaders the game picture is drawn with: built-in presets, external
+// shader files and their parameters.
+#include "host/shader_text.h"
+#include "host/window/video_state.h"
+#include "window_fixture.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+std::vector<uint8_t> grey_frame(uint8_t level) { return std::vector<uint8_t>(320 * 200 * 3, level); }
+
+TEST_F(window_test, PresetsSetTheFilterAndParameters) {
+  video_set_preset("Full CRT");
+  EXPECT_STREQ(vcfg.preset, "Full CRT");
+  EXPECT_EQ(vcfg.filter, 1);
+  EXPECT_FLOAT_EQ(vcfg.p_scan, 0.65f);
+  EXPECT_FLOAT_EQ(vcfg.p_mask, 0.55f);
+  EXPECT_FLOAT_EQ(vcfg.p_curv, 0.22f);
+  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.25f);
+  EXPECT_FLOAT_EQ(vcfg.p_vig, 0.60f);
+  EXPECT_FLOAT_EQ(vcfg.p_bloom, 0.50f);
+  snprintf(vcfg.external, sizeof vcfg.external, "x");
+  video_set_preset("None");
+  EXPECT_EQ(vcfg.filter, 0);
+  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.0f);
+  EXPECT_STREQ(vcfg.external, "");
+  video_set_preset("Sepia");  // not a preset: nothing changes
+  EXPECT_STREQ(vcfg.preset, "None");
+}
+
+TEST_F(window_test, ScanlinesDarkenTheRowsAtTexelEdges) {
+  open(960, 600);
+  video_set_preset("Scanlines");
+  vcfg.aspect = 3;
+  video_upload(grey_frame(160).data());
+  rgb_picture shot = draw_and_read();
+  // Rows 3k + 1 sit on texel centres, rows 3k next to the texel edges.
+  int centre = shot.at(480, 301)[1], edge = shot.at(480, 300)[1];
+  EXPECT_GT(centre, edge + 10);
+  EXPECT_NEAR(centre, 160 * 1.08, 2);
+  EXPECT_EQ(video_take_error(), nullptr);
+}
+
+TEST_F(window_test, CrtCurvatureLeavesTheCornersBlack) {
+  open(960, 600);
+  video_set_preset("Full CRT");
+  vcfg.aspect = 3;
+  video_upload(grey_frame(200).data());
+  rgb_picture shot = draw_and_read();
+  for (auto [x, y] : {std::pair{0, 0}, {959, 0}, {0, 599}, {959, 599}})
+    EXPECT_EQ(shot.at(x, y)[0] + shot.at(x, y)[1] + shot.at(x, y)[2], 0) << x << "," << y;
+  EXPECT_GT(shot.at(480, 301)[1], 100);
+  EXPECT_EQ(video_take_error(), nullptr);
+  // Without curvature the corners show the picture.
+  vcfg.p_curv = 0;
+  shot = draw_and_read();
+  EXPECT_GT(shot.at(1, 1)[0] + shot.at(1, 1)[1] + shot.at(1, 1)[2], 0);
+}
+
+TEST_F(window_test, EveryFilterModeDrawsTheSoftCrtPreset) {
+  open(960, 600);
+  video_set_preset("Soft CRT");
+  vcfg.aspect = 3;
+  video_upload(grey_frame(128).data());
+  for (int filter : {0, 1, 2}) {
+    vcfg.filter = filter;
+    rgb_picture shot = draw_and_read();
+    EXPECT_GT(shot.at(480, 301)[1], 60) << "filter " << filter;
+  }
+  EXPECT_EQ(video_take_error(), nullptr);
+}
+
+// ---- External shader files ------------------------------------------------
+
+struct test_shader {
+  const char* file;
+  const char* first_param;
+  float first_value;
+};
+
+constexpr test_shader test_shaders[] = {
+    {"crt-1tap.glsl", "CRT1TAP_SETTINGS", 0.0f},
+    {"crt-easymode.glsl", "SHARPNESS_H", 0.5f},
+    {"crt-geom-mini.glsl", nullptr, 0},
+    {"image-adjustment.glsl", nullptr, 0},
+    {"scanline.glsl", "SCANLINE_SINE_COMP_A", 0.15f},
+};
+
+class external_shader_test : public window_test {
+ protected:
+  void SetUp() override {
+    for (const test_shader& s : test_shaders)
+      std::filesystem::copy_file(std::string(BKM_TEST_SHADERS) + "/" + s.file, dir / s.file);
+    spit(dir / "notes.txt", "not a shader");
+    spit(dir / "BROKEN.GLSL", "void main() { this is not glsl }\n");
+  }
+  static std::string display(const char* file) {
+    std::string name = file;
+    return name.substr(0, name.rfind('.'));
+  }
+};
+
+TEST_F(external_shader_test, ShaderFolderListsTheGlslFiles) {
+  open(960, 600, 320, 200, dir.path.c_str());
+  EXPECT_EQ(video_external_count(), 6);
+  std::vector<std::string> names;
+  for (int i = 0; i < video_external_count(); ++i) names.push_back(video_external_name(i));
+  for (const test_shader& s : test_shaders)
+    EXPECT_NE(std::find(names.begin(), names.end(), display(s.file)), names.end()) << s.file;
+  EXPECT_NE(std::find(names.begin(), names.end(), "BROKEN"), names.end());
+  EXPECT_STREQ(video_external_name(6), "");
+  EXPECT_STREQ(video_external_name(-1), "");
+}
+
+TEST_F(external_shader_test, EachTestShaderBuildsAndDrawsWithItsParameters) {
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  auto frame = coordinate_pattern(320, 200);
+  video_upload(frame.data());
+  for (const test_shader& s : test_shaders) {
+    SCOPED_TRACE(s.file);
+    video_use_external(display(s.file).c_str());
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    rgb_picture shot = draw_and_read();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(video_take_error(), nullptr);
+    EXPECT_STREQ(vcfg.external, display(s.file).c_str());
+    long sum = 0;
+    for (int y = 50; y < 550; y += 7)
+      for (int x = 0; x < 960; x += 5) sum += shot.at(x, y)[0] + shot.at(x, y)[1];
+    EXPECT_GT(sum, 1000) << "black picture";
+    std::string text = shader_prepare_text(slurp(dir / s.file));
+    shader_param want[SHADER_PARAM_MAX];
+    int count = shader_read_params(text, want, SHADER_PARAM_MAX);
+    ASSERT_EQ(video_external_param_count(), count);
+    for (int i = 0; i < count; ++i) {
+      EXPECT_STREQ(video_external_param_name(i), want[i].name);
+      EXPECT_EQ(video_external_param_value(i), want[i].value);
+    }
+    if (s.first_param) {
+      ASSERT_GT(count, 0);
+      EXPECT_STREQ(video_external_param_name(0), s.first_param);
+      EXPECT_FLOAT_EQ(video_external_param_value(0), s.first_value);
+    }
+  }
+}
+
+TEST_F(external_shader_test, ParameterDefaultsReachTheirUniforms) {
+  spit(dir / "tint.glsl",
+       "#version 120\r\n"
+       "#pragma parameter TINT \"Tint\" 0.25 0.0 1.0 0.05\r\n"
+       "#pragma parameter GAIN \"Gain\" 3\r\n"
+       "#if defined(VERTEX)\n"
+       "in vec4 VertexCoord; in vec4 TexCoord; out vec2 t;\n"
+       "uniform mat4 MVPMatrix;\n"
+       "void main() { gl_Position = MVPMatrix * VertexCoord; t = TexCoord.xy; }\n"
+       "#elif defined(FRAGMENT)\n"
+       "in vec2 t; out vec4 o; uniform float TINT; uniform int GAIN; uniform int FrameCount;\n"
+       "uniform vec2 OutputSize;\n"
+       "void main() { o = vec4(TINT, float(GAIN) / 10.0, OutputSize.x / 1000.0, 1.0); }\n"
+       "#endif\n");
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(coordinate_pattern(320, 200).data());
+  video_use_external("tint");
+  rgb_picture shot = draw_and_read();
+  EXPECT_EQ(video_take_error(), nullptr);
+  EXPECT_NEAR(shot.at(480, 300)[0], 64, 1);
+  EXPECT_NEAR(shot.at(480, 300)[1], 77, 1);
+  EXPECT_NEAR(shot.at(480, 300)[2], 245, 1);
+}
+
+TEST_F(external_shader_test, BrokenShaderIsTriedOnceAndThePresetDraws) {
+  open(960, 600, 320, 200, dir.path.c_str());
+  video_set_preset("None");
+  vcfg.aspect = 3;
+  std::vector<uint8_t> frame(320 * 200 * 3, 90);
+  video_upload(frame.data());
+  video_use_external("BROKEN");
+  rgb_picture shot = draw_and_read();
+  const char* error = video_take_error();
+  ASSERT_NE(error, nullptr);
+  EXPECT_STREQ(error, "External shader BROKEN failed");
+  EXPECT_STREQ(vcfg.external, "");
+  EXPECT_EQ(shot.at(480, 300)[0], 90);
+  draw_and_read();
+  EXPECT_EQ(video_take_error(), nullptr);
+  EXPECT_NE(log.text().find("Shader compilation failed"), std::string::npos);
+  // A name that is not in the folder fails the same way.
+  video_use_external("missing");
+  draw_and_read();
+  EXPECT_STREQ(video_take_error(), "External shader missing failed");
+}
+
+TEST_F(external_shader_test, OversizedShaderFileIsRefused) {
+  std::string big = slurp(dir / "scanline.glsl");
+  big.append(SHADER_FILE_MAX, ' ');
+  spit(dir / "huge.glsl", big);
+  open(960, 600, 320, 200, dir.path.c_str());
+  video_use_external("huge");
+  draw_and_read();
+  EXPECT_STREQ(video_take_error(), "External shader huge failed");
+}
+
+// ---- The text preparation -------------------------------------------------
+
+TEST(shader_text, VersionLineAndCarriageReturnsAreRemoved) {
+  EXPECT_EQ(shader_prepare_text("#version 110\r\nvoid main() {}\r\n"), "void main() {}\n");
+  EXPECT_EQ(shader_prepare_text("// x\n#version 110\n"), "// x\n#version 110\n");
+  EXPECT_EQ(shader_prepare_text("#version 130"), "");
+  EXPECT_EQ(shader_prepare_text(std::string_view("a\0#pragma parameter B \"b\" 1", 30)), "a");
+  EXPECT_EQ(shader_stage_source("body", true),
+            "#version 330 compatibility\n#define VERTEX\n#define PARAMETER_UNIFORM\nbody");
+  EXPECT_EQ(shader_stage_source("body", false),
+            "#version 330 compatibility\n#define FRAGMENT\n#define PARAMETER_UNIFORM\nbody");
+}
+
+struct param_case {
+  const char* text;
+  const char* name;  // null: no parameter read
+  float value;
+};
+
+TEST(shader_text, PragmaParameterLines) {
+  const param_case cases[] = {
+      {"#pragma parameter CURV \"Curvature\" 0.25 0.0 1.0 0.05", "CURV", 0.25f},
+      {"#pragma parameter  X\t\"a b c\"   -1.5", "X", -1.5f},
+      {"#pragma parameter E \"\" 2e1", "E", 20.0f},
+      {"#pragma parameter T \"tight\"0.5", "T", 0.5f},
+      {"#pragma parameter N \"no number\"", nullptr, 0},
+      {"#pragma parameter N \"unclosed 0.5", nullptr, 0},
+      {"#pragma parameter N no_quotes 0.5", nullptr, 0},
+      {"#pragma parameter N \"nan\" nan", nullptr, 0},
+      {"#pragma parameter N \"word\" abc", nullptr, 0},
+      {"#pragma parameter", nullptr, 0},
+      {"#pragma parameter ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTU \"47\" 1",
+       "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTU", 1.0f},
+      {"#pragma parameter ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUV \"48\" 1", nullptr, 0},
+      {"#pragma param X \"x\" 1", nullptr, 0},
+  };
+  for (const param_case& c : cases) {
+    SCOPED_TRACE(c.text);
+    shader_param out[2] = {};
+    int n = shader_read_params(c.text, out, 2);
+    if (!c.name) {
+      EXPECT_EQ(n, 0);
+      continue;
+    }
+    ASSERT_EQ(n, 1);
+    EXPECT_STREQ(out[0].name, c.name);
+    EXPECT_FLOAT_EQ(out[0].value, c.value);
+  }
+}
+
+TEST(shader_text, ParametersAreReadInOrderUpToTheLimit) {
+  std::string text;
+  for (int i = 0; i < 70; ++i)
+    text += "#pragma parameter P" + std::to_string(i) + " \"p\" " + std::to_string(i) + "\n";
+  std::vector<shader_param> out(SHADER_PARAM_MAX + 1);
+  EXPECT_EQ(shader_read_params(text, out.data(), SHADER_PARAM_MAX), SHADER_PARAM_MAX);
+  EXPECT_STREQ(out[63].name, "P63");
+  EXPECT_EQ(out[63].value, 63.0f);
+  EXPECT_STREQ(out[64].name, "");
+  // A line that does not match is skipped and the next still read.
+  shader_param two[2];
+  EXPECT_EQ(shader_read_params("#pragma parameter A 1\n#pragma parameter B \"b\" 2\n", two, 2), 1);
+  EXPECT_STREQ(two[0].name, "B");
+}
+
+}  // namespace
