@@ -41,6 +41,9 @@ struct pads_guard {
 };
 
 pad_slot slots[SLOT_COUNT];
+// Asking SDL about every device is slow; the devices are looked at again
+// only when their number changes or a controller went away.
+int scanned_devices = -1;
 
 struct button_map {
   SDL_GameControllerButton button;
@@ -102,6 +105,8 @@ bool is_open(SDL_JoystickID id) {
 
 void open_new_controllers() {
   int count = SDL_NumJoysticks();
+  if (count == scanned_devices) return;
+  scanned_devices = count;
   for (int device = 0; device < count; device++) {
     if (!SDL_IsGameController(device)) continue;
     SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device);
@@ -154,6 +159,7 @@ int pads_read(pad_state* states) {
     if (s.handle && !SDL_GameControllerGetAttached(s.handle)) {
       SDL_GameControllerClose(s.handle);
       s = pad_slot{};
+      scanned_devices = -1;
     }
   }
   open_new_controllers();
@@ -171,4 +177,5 @@ void pads_close() {
     if (s.handle) SDL_GameControllerClose(s.handle);
     s = pad_slot{};
   }
+  scanned_devices = -1;
 }

@@ -1,7 +1,10 @@
 // The digitised sample player of page $E000: starts on channels A and B,
 // the Timer A handlers that write one byte per interrupt to the channel's
-// volume register, and the per-VBL end check that chooses the handler.
+// volume register, and the per-VBL end check that chooses the handler; and
+// the returns of every sound interrupt handler.
 #include "machine/hooks.h"
+#include "support/interrupt_check.h"
+#include "support/resume_check.h"
 #include "ym_driver_test.h"
 
 namespace {
@@ -221,6 +224,40 @@ TEST_F(SamplePlayer, ASongStartClearsTheLocksWhileTheSampleGoesOn) {
   const std::vector<ym_write> w = take_writes();
   ASSERT_EQ(w.size(), 12u) << "the driver writes A again, and the sample its byte";
   EXPECT_EQ(w.back(), (ym_write{8, sample(3)[0]}));
+}
+
+} // namespace
+
+namespace {
+
+class SoundInterrupts : public YmDriverTest {};
+
+TEST_F(SoundInterrupts, EveryHandlerReturnsToTheInterruptedGame) {
+  g_cpu.d[0] = 3;
+  ASSERT_EQ(run_routine(0x00E6EC), 1);
+  g_cpu.d[0] = 4;
+  ASSERT_EQ(run_routine(0x00E756), 1);
+  for (u32 title = 0; title < 8 * 256; ++title) wr8(0x067A0C + title, title % 2 ? 0 : 8);
+  wr32(0x0001E0, 0x066F38);
+  for (u32 handler : {0x00E660u, 0x00E66Au, 0x00E68Eu, 0x00E6B2u, 0x00F816u, 0x00F864u}) {
+    g_cpu.pc = 0x004000;
+    fill_register_patterns();
+    EXPECT_TRUE(interrupt_returns(handler, 6)) << std::hex << handler;
+  }
+  // The music tick, also when the tune ends inside it.
+  g_cpu.d[0] = 3;
+  ASSERT_EQ(run_routine(0x0074F4), 1);
+  for (int i = 0; i < 4; ++i) {
+    g_cpu.pc = 0x004000;
+    fill_register_patterns();
+    EXPECT_TRUE(interrupt_returns(0x007896, 6)) << "tick " << i;
+  }
+  EXPECT_EQ(rd8(ym_driver_vars + ym_var::tune_flag), 0u) << "the third tick ended the tune";
+}
+
+TEST_F(SoundInterrupts, TheSongStartResumesAlikeAtEveryLabel) {
+  g_cpu.d[0] = 7;
+  EXPECT_TRUE(resumes_alike({.entry = 0x0074F4}));
 }
 
 } // namespace
