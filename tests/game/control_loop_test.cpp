@@ -26,6 +26,10 @@
 
 namespace {
 
+// The host's answer to the failed screen's hold.
+int fail_answer;
+int answer_fail_hold() { return fail_answer; }
+
 constexpr u32 cache = 0x81000;
 constexpr u32 disk_size = 819200;
 constexpr u32 shop_slot = 0x0086BC, complete_slot = 0x008924;
@@ -146,7 +150,8 @@ class ControlLoop : public MissionTest {
     stub_records_doing(first_section, read_loading_text);
     stub_records_doing(high_scores, hold_fire);
     hook_register(0x008EE2, decide_mission);
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(answer_fail_hold);
+    fail_answer = 0;
     plan = {};
     title_arrivals = 0;
     loading_text.clear();
@@ -154,6 +159,11 @@ class ControlLoop : public MissionTest {
     failed_text.clear();
     wr8(last_key, 0x02); // one player at the prompt
     for (u32 i = 0; i < 8; ++i) wr32(hiscore_scores + 4 * i, 0x1000 + i);
+  }
+
+  void TearDown() override {
+    set_fail_screen_hold(nullptr);
+    MissionTest::TearDown();
   }
 
   int run(int max_slices = 30000) {

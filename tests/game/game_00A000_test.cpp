@@ -16,6 +16,10 @@
 
 namespace {
 
+// The host's answer to the failed screen's hold.
+int fail_answer;
+int answer_fail_hold() { return fail_answer; }
+
 void put_text(u32 at, std::vector<u8> bytes) {
   for (u8 b : bytes) wr8(at++, b);
   wr8(at, 0);
@@ -105,7 +109,7 @@ int hold_vbls;
 void vbl_releasing_the_hold() {
   simple_vbl();
   if (!driver_slice_ends().empty() && driver_slice_ends().back() == waited(0xA97A) && --hold_vbls == 0)
-    set_fail_screen_hold(0);
+    fail_answer = 0;
 }
 
 class FailedScreen : public GameTest {
@@ -116,7 +120,8 @@ class FailedScreen : public GameTest {
     hook_register(0x041BCC, note_tune);
     tunes.clear();
     loader_hold_reset();
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(answer_fail_hold);
+    fail_answer = 0;
     load_test_font();
     // "MISSION" / "FAILED": a colour byte and a carriage return cost their
     // four VBLs like the letters.
@@ -125,7 +130,7 @@ class FailedScreen : public GameTest {
     wr16(text_line, 0x1111);
   }
   void TearDown() override {
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(nullptr);
     GameTest::TearDown();
   }
 
@@ -157,7 +162,7 @@ TEST_F(FailedScreen, TuneSevenTwoTypedLinesAndTheTwoDelays) {
 TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
   for (int held : {1, 5}) {
     SetUp();
-    set_fail_screen_hold(1);
+    fail_answer = 1;
     hold_vbls = held;
     ASSERT_GT(run_routine(0x00A914, 2000, vbl_releasing_the_hold), 0);
     EXPECT_EQ(waits_at(0xA97A), held);
@@ -166,7 +171,7 @@ TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
 }
 
 TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
-  set_fail_screen_hold(1);
+  fail_answer = 1;
   driver_start(0x00A914);
   driver_run(400, 2000000, simple_vbl);
   ASSERT_FALSE(driver_finished());
@@ -181,7 +186,7 @@ TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
   driver_continue();
   driver_run(3, 2000000, simple_vbl);
   EXPECT_FALSE(driver_finished()) << "still held";
-  set_fail_screen_hold(0);
+  fail_answer = 0;
   driver_run(3, 2000000, simple_vbl);
   EXPECT_TRUE(driver_finished());
   EXPECT_TRUE(std::equal(screen.begin(), screen.end(), ram + screen_buffer_b));
