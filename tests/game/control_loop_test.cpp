@@ -104,7 +104,12 @@ ROUTINE(test_title, 0xC20100)
   JMP(driver_return);
 END_ROUTINE
 
+u32 level_in_mission;
+std::vector<u32> tunes;
+void note_tune(u32) { tunes.push_back(g_cpu.d[0] & 0xFFFF); }
+
 void decide_mission(u32) {
+  level_in_mission = rd8(music_level);
   if (plan.completes)
     wr16(exit_request, 0xFFFF);
   else
@@ -150,6 +155,9 @@ class ControlLoop : public MissionTest {
     stub_records_doing(first_section, read_loading_text);
     stub_records_doing(high_scores, hold_fire);
     hook_register(0x008EE2, decide_mission);
+    hook_register(0x041BCC, note_tune);
+    tunes.clear();
+    level_in_mission = 0;
     set_fail_screen_hold(answer_fail_hold);
     fail_answer = 0;
     plan = {};
@@ -194,6 +202,8 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
   const row rows[] = {
       {{}, 4},
       {{0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}, 11}, // one more stays open
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}, 5},  // the last byte still open
+      {{0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 5},  // the first byte still open
   };
   for (const row& r : rows) {
     SetUp();
@@ -214,6 +224,9 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
     EXPECT_EQ(stub_call_count(high_scores), 0);
     EXPECT_EQ(rd16(two_player_flag), 0x0000u);
     EXPECT_EQ(rd8(music_level), 15u);
+    EXPECT_EQ(level_in_mission, 13u);
+    // The map's tune, the mission's, the result's, the map's again.
+    EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 3, 1}));
   }
 }
 

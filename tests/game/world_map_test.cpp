@@ -228,6 +228,54 @@ TEST_F(WorldMap, ADoneMissionHasNoMarkerAndNeverChangesThePanel) {
   EXPECT_EQ(rd16(map_selection), 0xFFFFu);
 }
 
+TEST_F(WorldMap, ThePanelTakesTheMissionPictureAndItsClearStaysInItsAreas) {
+  for (u32 a = 0; a < 32000; ++a) wr8(0x020000 + a, 0xEE);
+  for (u32 i = 0; i < 12 * 512; ++i) wr8(0x05649A + i, static_cast<u8>(i * 13 + i / 512));
+  g_cpu.d[0] = 11;
+  ASSERT_EQ(run_routine(0x00BD22), 1);
+  for (u32 line = 0; line < 32; ++line)
+    for (u32 b = 0; b < 16; ++b)
+      ASSERT_EQ(rd8(0x020000 + (7 + line) * 160 + 8 + b), rd8(0x05649A + 11 * 512 + line * 16 + b)) << line << " " << b;
+  EXPECT_EQ(rd8(0x020000 + 39 * 160 + 8), 0xEEu) << "32 lines only";
+  EXPECT_EQ(rd8(0x020000 + 7 * 160 + 24), 0xEEu);
+
+  for (u32 a = 0; a < 32000; ++a) wr8(0x020000 + a, 0xEE);
+  ASSERT_EQ(run_routine(0x00BD4C), 1);
+  auto at = [](u32 line, u32 byte) { return rd8(0x020000 + line * 160 + byte); };
+  EXPECT_EQ(at(7, 8), 0u);
+  EXPECT_EQ(at(42, 23), 0u);
+  EXPECT_EQ(at(43, 8), 0xEEu);
+  EXPECT_EQ(at(6, 8), 0xEEu);
+  EXPECT_EQ(at(7, 24), 0xEEu);
+  EXPECT_EQ(at(0, 29), 0u);
+  EXPECT_EQ(at(44, 159), 0u);
+  EXPECT_EQ(at(45, 29), 0xEEu);
+  EXPECT_EQ(at(0, 28), 0xEEu);
+}
+
+TEST_F(WorldMap, ThePointerIsDrawnFourPixelsUpAndLeftOfTheCursor) {
+  struct row {
+    u16 x, y;
+  };
+  for (const row r : {row{7, 59}, row{100, 100}, row{312, 195}, row{27, 80}}) {
+    SetUp();
+    wr32(draw_screen, screen_buffer_b);
+    for (u32 a = 0; a < 32000; a += 2) wr16(0x020000 + a, 0x00FF); // planes with pixels set
+    wr16(map_cursor_x, r.x);
+    wr16(map_cursor_y, r.y);
+    ASSERT_EQ(run_routine(0x00BE9A), 1);
+    // The shape's top-left pixel (bit 15 of its first word) in colour 1.
+    const u32 px = r.x - 4u, line = r.y - 4u;
+    const u32 byte = 0x020000 + line * 160 + px / 16 * 8 + (px & 8 ? 1 : 0);
+    const u32 bit = 0x80u >> (px & 7);
+    EXPECT_TRUE(rd8(byte) & bit) << r.x << "," << r.y;
+    EXPECT_FALSE(rd8(byte + 2) & bit) << r.x << "," << r.y;
+    EXPECT_EQ(rd32(pointer_erase_addr), byte);
+    // The line above is untouched.
+    EXPECT_EQ(rd8(byte - 160), px & 8 ? 0xFFu : 0x00u);
+  }
+}
+
 TEST_F(WorldMap, ResumesAtEveryLabel) {
   aim_at(0);
   EXPECT_TRUE(resumes_alike({.entry = 0x008914, .between = vbl_steering, .load_every = 64}));
