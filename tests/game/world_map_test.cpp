@@ -276,6 +276,34 @@ TEST_F(WorldMap, ThePointerIsDrawnFourPixelsUpAndLeftOfTheCursor) {
   }
 }
 
+TEST_F(WorldMap, TheMessageAndTheFrameOfThePanel) {
+  wr32(draw_screen, screen_buffer_b);
+  g_cpu.d[0] = 5;
+  wr16(text_line, 0x1234);
+  wr16(text_column, 7);
+  ASSERT_EQ(run_routine(0x00C94C), 1);
+  EXPECT_EQ(screen_text(screen_buffer_b, 0, 0, 2), "MF");
+  EXPECT_EQ(screen_cell_colour(screen_buffer_b, 0, 0), 11u);
+
+  for (u32 a = 0; a < 32000; ++a) {
+    wr8(0x018000 + a, static_cast<u8>(a * 7 + a / 160));
+    wr8(0x020000 + a, 0xEE);
+  }
+  ASSERT_EQ(run_routine(0x00C9A2), 1);
+  for (u32 line = 4; line <= 40; ++line)
+    for (u32 b = 0; b < 32; ++b)
+      ASSERT_EQ(rd8(0x020000 + line * 160 + b), rd8(0x018000 + (line + 4) * 160 + b)) << line << " " << b;
+  EXPECT_EQ(rd8(0x020000 + 41 * 160), 0xEEu);
+  EXPECT_EQ(rd8(0x020000 + 4 * 160 + 32), 0xEEu);
+
+  ASSERT_EQ(run_routine(0x00C97C), 1);
+  for (u32 line = 4; line <= 44; ++line)
+    for (u32 b = 0; b < 32; ++b) ASSERT_EQ(rd8(0x020000 + line * 160 + b), 0u) << line << " " << b;
+  EXPECT_EQ(rd8(0x020000 + 45 * 160), 0xEEu);
+  EXPECT_EQ(rd8(0x020000 + 3 * 160), 0xEEu);
+  EXPECT_EQ(rd8(0x020000 + 44 * 160 + 32), 0xEEu);
+}
+
 TEST_F(WorldMap, ResumesAtEveryLabel) {
   aim_at(0);
   EXPECT_TRUE(resumes_alike({.entry = 0x008914, .between = vbl_steering, .load_every = 64}));
