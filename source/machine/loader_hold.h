@@ -22,6 +22,13 @@ int hold_loader_text();
 // screen has ended, so the delay ends at once.
 int skip_black_delay();
 
+// Called by the mission-failed screen once a frame: non-zero while the
+// host's music still plays the failure tune once, so the screen stays up.
+// Answers 0 until the host sets an answer (a host without replacement
+// music never does).
+int hold_fail_screen();
+void set_fail_screen_hold(int answer);
+
 // tos_init: no hold, no loader phase, no pending skip.
 void loader_hold_reset();
 // The slice runner: true while the game must not run; an expired hold is
