@@ -65,7 +65,7 @@ void hk_hscroll(u32) {
   for (u32 k = 0; k < 20; ++k) shift_word(base + object_table_b + 20 * k, step);
 }
 
-int hold_fail_screen() { return pb_once() && audio_pb_song() == mission_failed_song; }
+int host_fail_screen_hold() { return pb_once() && audio_pb_song() == mission_failed_song; }
 
 int host_aim(u32 record, int value) {
   const int p = player_index(record);

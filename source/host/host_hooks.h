@@ -14,9 +14,10 @@ struct sprite;
 void register_host_hooks();
 void hk_hold(u32 address);
 void hk_hscroll(u32 address);
-// Called by the routine at $A914: non-zero while the mission-failed screen
-// should stay up (its replacement song still plays).
-int hold_fail_screen();
+// Non-zero while the mission-failed screen should stay up (its replacement
+// song still plays); handed to the machine before every step, where the
+// routine at $A914 asks for it.
+int host_fail_screen_hold();
 // Called by the aiming routine $9CAC: the direction the game should use.
 int host_aim(u32 record, int value);
 // A status text (a translated text) for the menu's status line.
