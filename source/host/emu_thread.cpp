@@ -15,7 +15,6 @@
 #include "machine/vbl_delivery.h"
 #include "machine/boot_state.h"
 #include "machine/input_log.h"
-#include "machine/loader_hold.h"
 #include "sound/audio_assembly.h"
 
 emu_controller emu;
@@ -321,7 +320,6 @@ int emu_iteration() {
   if (handle_all_events() < 0) return 0;
   if (emu.paused) return 1;
   pump(tos.vbl);
-  set_fail_screen_hold(host_fail_screen_hold());
   int result;
   if (menu_clock) {
     if (emu.ticks > 0) --emu.ticks;
