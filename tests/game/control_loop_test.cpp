@@ -128,7 +128,7 @@ class ControlLoop : public MissionTest {
     stub_records_doing(first_section, read_loading_text);
     stub_records_doing(high_scores, hold_fire);
     hook_register(0x008EE2, decide_mission);
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(nullptr);
     plan = {};
     title_arrivals = 0;
     loading_text.clear();

@@ -16,6 +16,8 @@
 
 namespace {
 
+int always_hold() { return 1; }
+
 void put_text(u32 at, std::vector<u8> bytes) {
   for (u8 b : bytes) wr8(at++, b);
   wr8(at, 0);
@@ -105,7 +107,7 @@ int hold_vbls;
 void vbl_releasing_the_hold() {
   simple_vbl();
   if (!driver_slice_ends().empty() && driver_slice_ends().back() == waited(0xA97A) && --hold_vbls == 0)
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(nullptr);
 }
 
 class FailedScreen : public GameTest {
@@ -116,7 +118,7 @@ class FailedScreen : public GameTest {
     hook_register(0x041BCC, note_tune);
     tunes.clear();
     loader_hold_reset();
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(nullptr);
     load_test_font();
     // "MISSION" / "FAILED": a colour byte and a carriage return cost their
     // four VBLs like the letters.
@@ -125,7 +127,7 @@ class FailedScreen : public GameTest {
     wr16(text_line, 0x1111);
   }
   void TearDown() override {
-    set_fail_screen_hold(0);
+    set_fail_screen_hold(nullptr);
     GameTest::TearDown();
   }
 
@@ -157,7 +159,7 @@ TEST_F(FailedScreen, TuneSevenTwoTypedLinesAndTheTwoDelays) {
 TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
   for (int held : {1, 5}) {
     SetUp();
-    set_fail_screen_hold(1);
+    set_fail_screen_hold(always_hold);
     hold_vbls = held;
     ASSERT_GT(run_routine(0x00A914, 2000, vbl_releasing_the_hold), 0);
     EXPECT_EQ(waits_at(0xA97A), held);
@@ -166,7 +168,7 @@ TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
 }
 
 TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
-  set_fail_screen_hold(1);
+  set_fail_screen_hold(always_hold);
   driver_start(0x00A914);
   driver_run(400, 2000000, simple_vbl);
   ASSERT_FALSE(driver_finished());
@@ -181,7 +183,7 @@ TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
   driver_continue();
   driver_run(3, 2000000, simple_vbl);
   EXPECT_FALSE(driver_finished()) << "still held";
-  set_fail_screen_hold(0);
+  set_fail_screen_hold(nullptr);
   driver_run(3, 2000000, simple_vbl);
   EXPECT_TRUE(driver_finished());
   EXPECT_TRUE(std::equal(screen.begin(), screen.end(), ram + screen_buffer_b));
