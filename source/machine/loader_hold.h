@@ -24,8 +24,8 @@ int skip_black_delay();
 
 // Called by the mission-failed screen once a frame: non-zero while the
 // host's music still plays the failure tune once, so the screen stays up.
-// Answers 0 until the host sets its answer (a host without replacement
-// music never does); null takes it back.
+// Answers 0 until the host installs its answer (a host without replacement
+// music never does); null removes it.
 int hold_fail_screen();
 using fail_screen_hold_fn = int (*)();
 void set_fail_screen_hold(fail_screen_hold_fn answer);

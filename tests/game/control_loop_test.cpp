@@ -26,9 +26,6 @@
 
 namespace {
 
-// The host's answer to the failed screen's hold.
-int fail_answer;
-int answer_fail_hold() { return fail_answer; }
 
 constexpr u32 cache = 0x81000;
 constexpr u32 disk_size = 819200;
@@ -158,8 +155,7 @@ class ControlLoop : public MissionTest {
     hook_register(0x041BCC, note_tune);
     tunes.clear();
     level_in_mission = 0;
-    set_fail_screen_hold(answer_fail_hold);
-    fail_answer = 0;
+    set_fail_screen_hold(nullptr); // a host without a hold
     plan = {};
     title_arrivals = 0;
     loading_text.clear();

@@ -16,9 +16,7 @@
 
 namespace {
 
-// The host's answer to the failed screen's hold.
-int fail_answer;
-int answer_fail_hold() { return fail_answer; }
+int always_hold() { return 1; }
 
 void put_text(u32 at, std::vector<u8> bytes) {
   for (u8 b : bytes) wr8(at++, b);
@@ -109,7 +107,7 @@ int hold_vbls;
 void vbl_releasing_the_hold() {
   simple_vbl();
   if (!driver_slice_ends().empty() && driver_slice_ends().back() == waited(0xA97A) && --hold_vbls == 0)
-    fail_answer = 0;
+    set_fail_screen_hold(nullptr);
 }
 
 class FailedScreen : public GameTest {
@@ -120,8 +118,7 @@ class FailedScreen : public GameTest {
     hook_register(0x041BCC, note_tune);
     tunes.clear();
     loader_hold_reset();
-    set_fail_screen_hold(answer_fail_hold);
-    fail_answer = 0;
+    set_fail_screen_hold(nullptr);
     load_test_font();
     // "MISSION" / "FAILED": a colour byte and a carriage return cost their
     // four VBLs like the letters.
@@ -162,7 +159,7 @@ TEST_F(FailedScreen, TuneSevenTwoTypedLinesAndTheTwoDelays) {
 TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
   for (int held : {1, 5}) {
     SetUp();
-    fail_answer = 1;
+    set_fail_screen_hold(always_hold);
     hold_vbls = held;
     ASSERT_GT(run_routine(0x00A914, 2000, vbl_releasing_the_hold), 0);
     EXPECT_EQ(waits_at(0xA97A), held);
@@ -171,7 +168,7 @@ TEST_F(FailedScreen, EachHeldAnswerAddsAFrame) {
 }
 
 TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
-  fail_answer = 1;
+  set_fail_screen_hold(always_hold);
   driver_start(0x00A914);
   driver_run(400, 2000000, simple_vbl);
   ASSERT_FALSE(driver_finished());
@@ -186,7 +183,7 @@ TEST_F(FailedScreen, AStateSavedInTheHoldResumesThere) {
   driver_continue();
   driver_run(3, 2000000, simple_vbl);
   EXPECT_FALSE(driver_finished()) << "still held";
-  fail_answer = 0;
+  set_fail_screen_hold(nullptr);
   driver_run(3, 2000000, simple_vbl);
   EXPECT_TRUE(driver_finished());
   EXPECT_TRUE(std::equal(screen.begin(), screen.end(), ram + screen_buffer_b));
