@@ -1230,3 +1230,121 @@ HERE(0x9044)
   if (kit_budget(0x8EAC)) return;
   GOTO(0x8EAC);
 END_ROUTINE
+
+namespace {
+
+constexpr u32 setup_palette = 0x008C44;   // 16 colours while the screen is built
+constexpr u32 mission_pictures = 0x044776; // twelve of 21 lines x 16 bytes
+constexpr u32 mission_picture_bytes = 336;
+constexpr u32 last_mission_picture = 11;
+constexpr u32 left_picture = 0x025BE8;    // screen $20000, line 147, x 16
+constexpr u32 right_picture = 0x025C68;   // line 147, x 272
+constexpr u32 panel_piece = 0x00FF8C;     // 40 lines x 16 bytes
+constexpr u32 panel_piece_at = 0x020268;  // line 3, x 272
+constexpr u32 plate1 = 0x0104AC;          // 18 lines x 32 bytes
+constexpr u32 plate2 = 0x01026C;
+constexpr u32 plate1_at = 0x006F40;       // line 178, x 0, in either screen
+constexpr u32 plate2_at = 0x006FC0;       // line 178, x 256
+
+// One line of n longs from a0 to a1 (and a2 when both screens take it);
+// the sources and destinations move on a line.
+inline void copy_line(u32 longs, bool both) {
+  for (u32 i = 0; i < longs; ++i) {
+    const u32 v = rd32(a0 + 4 * i);
+    wr32(a1 + 4 * i, v);
+    if (both) wr32(a2 + 4 * i, v);
+  }
+  a0 += 4 * longs;
+  a1 += line_bytes;
+  a2 += line_bytes;
+}
+
+} // namespace
+
+// $8C64: the screen of a mission: the playfield, the panel, both weapon
+// pictures, player 2's plate when alone, the mission pictures, the ring
+// of the first section, both screens alike; the mission palette last.
+ROUTINE(sub_008C64, 0x008C64)
+  a1 = setup_palette;
+  JSR(0x0075E2, 0x8C6C)
+  JSR(0x007134, 0x8C70)
+  JSR(0x008DA0, 0x8C74)
+  JSR(0x009D70, 0x8C78)
+  tst<W>(rd16(two_player_flag));
+  if (cc_ne()) GOTO(0x8C8C);
+  JSR(0x008DC6, 0x8C8C)
+  JSR(0x008CA2, 0x8C90)
+  JSR(0x008D1E, 0x8C94)
+  JSR(0x007558, 0x8C98)
+  a1 = mission_palette;
+  JSR(0x0075E2, 0x8CA0)
+  RTS();
+END_ROUTINE
+
+// $8CA2: the mission pictures beside the playfield: the chosen mission's on
+// the left; on the right the same in a two-player game, else a random other
+// one (values 12-15 give the last picture, so it comes up more often).
+ROUTINE(sub_008CA2, 0x008CA2)
+  put<W>(d0, rd16(chosen_mission));
+  a0 = mission_pictures + mission_picture_bytes * (d0 & 0xFFFF);
+  a1 = left_picture;
+  d1 = 20;
+LOOP(0x8CB6)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8CB6);
+  put<W>(d0, rd16(chosen_mission));
+  tst<W>(rd16(two_player_flag));
+  if (cc_ne()) GOTO(0x8CEE);
+LOOP(0x8CD2)
+  JSR(0x007576, 0x8CD8)
+  put<W>(d0, and_<W>(15, d0));
+  cmp<W>(last_mission_picture, d0);
+  if (cc_ls()) GOTO(0x8CE6);
+  put<W>(d0, last_mission_picture);
+HERE(0x8CE6)
+  cmp<W>(rd16(chosen_mission), d0);
+  if (cc_eq()) GOTO(0x8CD2);
+HERE(0x8CEE)
+  a0 = mission_pictures + mission_picture_bytes * (d0 & 0xFFFF);
+  a1 = right_picture;
+  d1 = 20;
+LOOP(0x8D00)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8D00);
+  RTS();
+END_ROUTINE
+
+// $8DA0: the panel piece at the top right of the screen being built.
+ROUTINE(sub_008DA0, 0x008DA0)
+  a0 = panel_piece;
+  a1 = panel_piece_at;
+  d1 = 39;
+LOOP(0x8DAE)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8DAE);
+  RTS();
+END_ROUTINE
+
+// $8DC6: player 2's out-of-play plate, into both screens.
+ROUTINE(sub_008DC6, 0x008DC6)
+  a0 = plate2;
+  a1 = screen_buffer_a + plate2_at;
+  a2 = screen_buffer_b + plate2_at;
+  d1 = 17;
+LOOP(0x8DDA)
+  copy_line(8, true);
+  if (dbf(d1)) GOTO(0x8DDA);
+  RTS();
+END_ROUTINE
+
+// $8E24: player 1's out-of-play plate, into both screens.
+ROUTINE(sub_008E24, 0x008E24)
+  a0 = plate1;
+  a1 = screen_buffer_a + plate1_at;
+  a2 = screen_buffer_b + plate1_at;
+  d1 = 17;
+LOOP(0x8E38)
+  copy_line(8, true);
+  if (dbf(d1)) GOTO(0x8E38);
+  RTS();
+END_ROUTINE
