@@ -18,6 +18,9 @@
 #include "host/options.h"
 #include "host/platform.h"
 #include "host/settings.h"
+#include "host/window/app_state.h"
+#include "host/window/fast_input.h"
+#include "host/window/input_frame.h"
 #include "host/window/startup_screen.h"
 #include "host/window/video.h"
 #include "host/window/video_settings.h"
@@ -27,11 +30,7 @@
 #include "sound/audio_output.h"
 
 int render_scale = 3;
-int fullscreen = 0;
-present_state* presenter = nullptr;
 int god_mode = 0, infinite_money = 0;
-std::atomic<int> input_ready{0};
-std::atomic<int> app_running{1};
 
 namespace {
 
@@ -107,14 +106,6 @@ void open_audio(const start_overrides& o) {
 }
 
 void write_shot(const std::string& path) { video_screenshot(path.c_str()); }
-
-// What the loop does once per displayed frame besides the picture: the
-// window's events (until the input mapping and menus read them).
-void drain_window_events() {
-  video_event ev;
-  while (video_poll(&ev))
-    if (ev.kind == VIDEO_EV_QUIT) app_running.store(0);
-}
 
 void log_audio_stats() {
   if (!audio_out) return;
@@ -225,6 +216,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   emu_post(EV_GAME_RATE, game_rate(), 0);
+  fast_input_start();
   for (int part = 0; part < 4; ++part) emu_post(EV_PART_VOLUME, part, part_volume[part]);
   emu_post(EV_MENU_HZ, monitor_hz, 0);
 
@@ -253,10 +245,14 @@ int main(int argc, char** argv) {
       }
       break;
     }
-    drain_window_events();
-    emu_post(EV_TICK, 0, 0);
-    present_drain(presenter);
-    if (std::strcmp(present_screen_kind(presenter), "map") == 0) present_wait_menu(presenter, 0.006);
+    const int menu_open = input_frame(now_s());
+    if (!menu_open) {
+      emu_post(EV_TICK, 0, 0);
+      present_drain(presenter);
+      if (std::strcmp(present_screen_kind(presenter), "map") == 0) present_wait_menu(presenter, 0.006);
+    } else {
+      present_drain(presenter);
+    }
     if (!deadline_valid) {
       deadline = now_s() + 1.0 / monitor_hz;
       deadline_valid = true;
@@ -311,6 +307,10 @@ int main(int argc, char** argv) {
     status = 1;
   }
 
+  // However the loop ended, the fast input thread stops posting before the
+  // emulation's queue goes away and before the window it reads closes.
+  app_running.store(0);
+  fast_input_stop();
   const bool joined = emu_join() != 0;
   present_drain(presenter);
   store_video_cfg();
