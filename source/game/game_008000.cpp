@@ -492,6 +492,40 @@ LOOP(0xFEC8)
   JMP(0x008930);
 END_ROUTINE
 
+// $86BC is the weapon shop's slot.
+
+// $86C0: the disk words and the screen position of the mission data load's
+// prompt (code at $4B8C-$4BBD): track 79 into the buffer $18000, then
+// track 78; the position from $4BBE, kept twice for each. No disk access.
+ROUTINE(sub_0086C0, 0x0086C0)
+LABEL(0x4B8C)
+  wr16(disk_track, 79);
+  wr32(disk_buffer, screen_buffer_a);
+  JSR(0x004BBE, 0x4B9E)
+  wr32(0x000154, a0);
+  wr32(0x000194, a0);
+  wr16(disk_track, 78);
+  JSR(0x004BBE, 0x4BB0)
+  wr32(0x00015C, a0);
+  wr32(0x000198, a0);
+  RTS();
+END_ROUTINE
+
+// $86D8: wait for the next vertical blank.
+ROUTINE(sub_0086D8, 0x0086D8)
+  JMP(0x0079DC);
+END_ROUTINE
+
+// $88F8: the title's start inside the game start.
+ROUTINE(sub_0088F8, 0x0088F8)
+  JMP(0x0037C2);
+END_ROUTINE
+
+// $88FC: the game main loop, where the title ends.
+ROUTINE(sub_0088FC, 0x0088FC)
+  JMP(0x00382E);
+END_ROUTINE
+
 // $8900: the high-score table load (code at $2CE0-$2D78): the default
 // scores, then the saved table from track 0, sector 2, unless a byte of its
 // first 160 (the names) is above $6E; then the defaults and the names of
@@ -597,6 +631,13 @@ LOOP(0x5DDC)
   RTS();
 END_ROUTINE
 
+// $8920: show the screen whose address is in d0.
+ROUTINE(sub_008920, 0x008920)
+  JMP(0x007B2A);
+END_ROUTINE
+
+// $8924 is the mission-complete screen's slot.
+
 // $8928: string output (code at $34F0-$34F8): each byte of the text at a0
 // through the masked character output at $34FA until the zero; a0 ends
 // past it.
@@ -612,6 +653,11 @@ END_ROUTINE
 // $8930: the run-length unpacker that ends the cold-start load.
 ROUTINE(sub_008930, 0x008930)
   JMP(0x00FD84);
+END_ROUTINE
+
+// $8934: the general text printer.
+ROUTINE(sub_008934, 0x008934)
+  JMP(0x008584);
 END_ROUTINE
 
 // $8938: the effect frames' pre-shifted copies (code at $BABA-$BB32): 12

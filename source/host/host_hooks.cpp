@@ -9,6 +9,7 @@
 #include "host/emu_state.h"
 #include "host/platform.h"
 #include "machine/hooks.h"
+#include "machine/loader_hold.h"
 #include "machine/memory.h"
 #include "sound/audio_assembly.h"
 
@@ -40,6 +41,7 @@ void shift_word(u32 address, u32 step) {
 void register_host_hooks() {
   hook_register(hold_hook, hk_hold);
   hook_register(hscroll_hook, hk_hscroll);
+  set_fail_screen_hold(hk_fail_hold);
 }
 
 void hk_hold(u32) {
@@ -65,7 +67,7 @@ void hk_hscroll(u32) {
   for (u32 k = 0; k < 20; ++k) shift_word(base + object_table_b + 20 * k, step);
 }
 
-int hold_fail_screen() { return pb_once() && audio_pb_song() == mission_failed_song; }
+int hk_fail_hold() { return pb_once() && audio_pb_song() == mission_failed_song; }
 
 int host_aim(u32 record, int value) {
   const int p = player_index(record);

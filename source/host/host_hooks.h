@@ -10,13 +10,14 @@
 struct scene_frame;
 struct sprite;
 
-// Registers hk_hold ($9306) and hk_hscroll ($4A50).
+// Registers hk_hold ($9306) and hk_hscroll ($4A50), and gives the
+// mission-failed screen the host's hold.
 void register_host_hooks();
 void hk_hold(u32 address);
 void hk_hscroll(u32 address);
 // Called by the routine at $A914: non-zero while the mission-failed screen
 // should stay up (its replacement song still plays).
-int hold_fail_screen();
+int hk_fail_hold();
 // Called by the aiming routine $9CAC: the direction the game should use.
 int host_aim(u32 record, int value);
 // A status text (a translated text) for the menu's status line.

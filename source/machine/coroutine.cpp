@@ -12,6 +12,7 @@
 #endif
 #endif
 #ifdef BKM_ASAN
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
 
@@ -45,7 +46,11 @@ void to_game() { __sanitizer_start_switch_fiber(&host_fake_stack, game_stack, ga
 void back_in_host() { __sanitizer_finish_switch_fiber(host_fake_stack, nullptr, nullptr); }
 void to_host() { __sanitizer_start_switch_fiber(nullptr, host_stack_bottom, host_stack_size); }
 void back_in_game() { __sanitizer_finish_switch_fiber(nullptr, &host_stack_bottom, &host_stack_size); }
+// A coroutine dropped with frames still on its stack leaves their red zones
+// poisoned; a new mapping at the same address must not inherit them.
+void clean_stack(void* stack, size_t size) { __asan_unpoison_memory_region(stack, size); }
 #else
+void clean_stack(void*, size_t) {}
 void to_game() {}
 void back_in_host() {}
 void to_host() {}
@@ -81,6 +86,7 @@ bool map_stack() {
   game_stack_map = map;
   game_stack_map_size = game_stack_size + guard;
   game_stack = static_cast<u8*>(map) + guard;
+  clean_stack(game_stack, game_stack_size);
   if (mprotect(map, guard, PROT_NONE) != 0) {
     free_stack();
     return false;

@@ -137,6 +137,7 @@ TEST_F(ResidentService, WholeDiskReadOpensReadsAndClosesTheDataFile) {
   ASSERT_EQ(dos.calls.size(), 3u);
   EXPECT_EQ(dos.calls[0].function, 0x3Du);
   EXPECT_EQ(dos.calls[0].name, "BKM");
+  EXPECT_EQ(dos.calls[0].mode, 0u) << "read only";
   EXPECT_EQ(dos.calls[1].function, 0x3Fu);
   EXPECT_EQ(dos.calls[1].handle, 6u);
   EXPECT_EQ(dos.calls[1].count, 819200u);
@@ -178,12 +179,21 @@ TEST_F(ResidentService, ACreateRequestWritesOnceAndClearsTheCallersMode) {
   ASSERT_EQ(dos.calls.size(), 3u);
   EXPECT_EQ(dos.calls[0].function, 0x3Cu);
   EXPECT_EQ(dos.calls[0].name, "BKM");
+  EXPECT_EQ(dos.calls[0].mode, 0u) << "a plain file";
   EXPECT_EQ(dos.calls[1].function, 0x40u);
   EXPECT_EQ(dos.calls[1].handle, 7u);
   ASSERT_EQ(dos.written.size(), 64u);
   EXPECT_EQ(dos.written[5], 0xA5u);
   EXPECT_EQ(rd16(request + 12), 0u);
   EXPECT_EQ(rd16(file_request + 12), 0x5772u); // "Wr"
+}
+
+TEST_F(ResidentService, TheWholeNameOfTheRequestIsUsed) {
+  dos.file = file_bytes(16);
+  put_request(0x30000, 0, 16, 0, "HISCORES.DAT"); // eight and three letters
+  ASSERT_GT(run_file_service(), 0);
+  ASSERT_FALSE(dos.calls.empty());
+  EXPECT_EQ(dos.calls[0].name, "HISCORES.DAT");
 }
 
 TEST_F(ResidentService, AMissingFileReadsNothingAndLeavesTheError) {
