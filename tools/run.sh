@@ -7,7 +7,4 @@ cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBKM_TESTS=OFF -DBKM_BENCH=OFF
 cmake --build build
-if [ -x build/source/brakmoor ]; then
-  exec build/source/brakmoor "$@"
-fi
-echo "Built the libraries; the program's window and main loop are not written yet."
+exec build/source/brakmoor "$@"

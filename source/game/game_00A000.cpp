@@ -1,7 +1,75 @@
-// Page $A000: the ammunition type lookup of the players' weapons.
+// Page $A000: the small screens of the front end: the mission-failed
+// screen with its typewriter, the player-count prompt, and the entry
+// stubs of the palette load and of the mission data load's prompt; the
+// ammunition type lookup of the players' weapons.
+#include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "machine/loader_hold.h"
 #include "game/routine_kit.h"
+
+using namespace st_io;
+
+namespace {
+
+constexpr u32 failed_line1 = 0x00A9FA;
+constexpr u32 failed_line2 = 0x00AA17;
+constexpr u32 prompt_text = 0x00FE1E;
+constexpr u32 failed_tune = 7;
+constexpr u32 failed_pause1 = 470000; // counts of $75A4
+constexpr u32 failed_pause2 = 950000;
+constexpr u32 colour1_register = 0xFF8242;
+
+inline void set_text_cursor(u32 line, u32 column, u32 colour) {
+  wr16(text_line, line);
+  wr16(text_column, column);
+  wr16(text_margin, column);
+  wr16(text_colour, colour);
+}
+
+} // namespace
+
+// $A914: the mission-failed screen: tune 7 and two typed lines; then the
+// screen stays while the host's music still plays the failure tune.
+ROUTINE(sub_00A914, 0x00A914)
+  JSR(0x007626, 0xA918)
+  wr32(draw_screen, screen_buffer_b);
+  d0 = failed_tune;
+  JSR(0x0074F4, 0xA928)
+  set_text_cursor(0x32A0, 6, 1);
+  a0 = failed_line1;
+  JSR(0x00A9D8, 0xA948)
+  d7 = failed_pause1;
+  JSR(0x0075A4, 0xA952)
+  set_text_cursor(0x4420, 6, 6);
+  a0 = failed_line2;
+  JSR(0x00A9D8, 0xA96E)
+  d7 = failed_pause2;
+  JSR(0x0075A4, 0xA978)
+LABEL(0xA97A)
+  if (hold_fail_screen()) {
+    if (kit_wait(0xA97A)) return;
+    GOTO(0xA97A);
+  }
+  RTS();
+END_ROUTINE
+
+// $A9D8: the typewriter: each byte of the text at a0 through the character
+// printer, control bytes too, four VBLs apiece; a0 ends past the zero.
+ROUTINE(sub_00A9D8, 0x00A9D8)
+LOOP(0xA9D8)
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_eq()) GOTO(0xA9F8);
+  JSR(0x00858E, 0xA9E4)
+  JSR(0x0079DC, 0xA9E8)
+  JSR(0x0079DC, 0xA9EC)
+  JSR(0x0079DC, 0xA9F0)
+  JSR(0x0079DC, 0xA9F4)
+  GOTO(0xA9D8);
+HERE(0xA9F8)
+  RTS();
+END_ROUTINE
 
 // $AAF8: the ammunition type of the record at a4's weapon and column:
 // d0.b := ammo_type_table[4 x weapon + column] (d0.w is the code for the
@@ -13,5 +81,73 @@ ROUTINE(sub_00AAF8, 0x00AAF8)
   a0 = adda<W>(d0, ammo_type_table);
   put<W>(d1, rd16(a4 + player_record::ammo_column));
   put<B>(d0, move<B>(rd8(adda<W>(d1, a0))));
+  RTS();
+END_ROUTINE
+
+// $AF96: the palette load's entry for the title and the equipment screen.
+ROUTINE(sub_00AF96, 0x00AF96)
+  JMP(0x0074F0);
+END_ROUTINE
+
+// $AF9A: after the mission data's loaders: the disk words and the prompt's
+// screen position, through slot $86C0.
+ROUTINE(sub_00AF9A, 0x00AF9A)
+  JMP(0x0086C0);
+END_ROUTINE
+
+// $AF9E: the player-count prompt (code at $FDC8-$FE1D): asks once per VBL
+// until last_key holds 1 or 2, main row or keypad; every other code,
+// releases too, waits on. A key already there answers at the first VBL.
+ROUTINE(sub_00AF9E, 0x00AF9E)
+  set_text_cursor(0x3980, 10, 1);
+  wr16(colour1_register, 0x777);
+  a0 = prompt_text;
+  JSR(0x008584, 0xFDEC)
+WAIT_VBL_FLAG(0xFDF0)
+  put<B>(d0, rd8(last_key));
+  if ((d0 & 0xFF) == 0x02 || (d0 & 0xFF) == 0x6D) {
+    wr16(two_player_flag, 0x0000);
+    RTS();
+  }
+  if ((d0 & 0xFF) == 0x03 || (d0 & 0xFF) == 0x6E) {
+    wr16(two_player_flag, 0xFFFF);
+    RTS();
+  }
+  GOTO(0xFDF0);
+END_ROUTINE
+
+// $ADF2: uses up one unit of the counter of the current weapon of the
+// player at a4: d6 = 0 when there was one, -1 when it was empty already.
+ROUTINE(sub_00ADF2, 0x00ADF2)
+  save_regs(dregs(0, 0) | aregs(3, 4));
+  d0 = (rd16(a4 + player_record::count_index) & 0xFFFF) * 2;
+  a3 = a4 + player_record::counts;
+  tst<W>(rd16(a3 + d0));
+  if (cc_eq()) GOTO(0xAE10);
+  wr16(a3 + d0, sub<W>(1, rd16(a3 + d0)));
+  d6 = 0;
+  GOTO(0xAE16);
+LOOP(0xAE10)
+  d6 = 0xFFFFFFFF;
+HERE(0xAE16)
+  restore_regs(dregs(0, 0) | aregs(3, 4));
+  RTS();
+END_ROUTINE
+
+// $AF6A: the collision-map byte (d2.b) of the 16 x 16 cell under the point
+// (d0.w, d1.w); the ring's first two rows come from the copy taken at the
+// start of the players' pass. The column is not clamped: x from 256 reads
+// the next row. a6 ends at the map, d0 and d1 kept.
+ROUTINE(sub_00AF6A, 0x00AF6A)
+  push16(d0);
+  a6 = collision_map;
+  put<W>(d2, sub<W>(d1, rd16(scroll_pos)));
+  put<W>(d0, lsr<W>(d0, 4));
+  put<W>(d2, add<W>(d0, and_<W>(0x03F0, d2)));
+  if ((d2 & 0xFFE0) != 0) GOTO(0xAF8E);
+  put<W>(d2, add<W>(collision_copy - collision_map, d2));
+HERE(0xAF8E)
+  put<B>(d2, move<B>(rd8(a6 + sext16(d2))));
+  put<W>(d0, move<W>(pop16()));
   RTS();
 END_ROUTINE

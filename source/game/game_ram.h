@@ -41,7 +41,7 @@ constexpr u32 digit_buffer = 0x00025E;
 
 constexpr u32 player1 = 0x0002DA;
 constexpr u32 player2 = 0x000376;
-constexpr u32 two_player_flag = 0x0001B4; // byte $FF: two players
+constexpr u32 two_player_flag = 0x0001B4; // word: $0000 one player, $FFFF two
 
 // Fields of a player_record (156 bytes).
 namespace player_record {
@@ -102,3 +102,14 @@ constexpr u32 chosen_mission = 0x00021C;  // word: mission 0-11 chosen on the ma
 constexpr u32 mission_word = 0x00024C;    // word: per-mission value read by the mission code
 constexpr u32 hiscore_names = 0x003094;   // 222 bytes: the names of the high-score table
 constexpr u32 hiscore_scores = 0x000170;  // 8 longs, then the long $190
+
+// --- one game to the next -------------------------------------------------------
+
+constexpr u32 quick_start = 0x000160;    // long: non-zero = the next game skips the title
+constexpr u32 work_area = 0x0001B8;      // cleared by every restart, in longs up to
+constexpr u32 work_area_end = 0x001E0E;  // (exclusive bound of the clearing pointer)
+constexpr u32 missions_done = 0x00023A;  // 12 bytes: $FF once the mission was completed
+constexpr u32 dev_string_pos = 0x000256; // long: next byte of the developer sequence
+constexpr u32 dev_string = 0x008258;
+constexpr u32 music_level = 0x042502;    // byte of the driver: 13 in a mission, 15 out
+constexpr u32 tune_playing = 0x0424F2;   // byte of the driver: non-zero while a tune plays

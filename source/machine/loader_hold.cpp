@@ -31,6 +31,7 @@ double loader_text_end;
 double loader_fade_in_start, loader_fade_out_start;
 u8 loader_palette[32];
 int loader_skip_black;
+fail_screen_hold_fn fail_screen_answer;
 
 void loader_end(double t) {
   loader_state = loader_off;
@@ -51,6 +52,9 @@ int hold_loader_text() {
   g_load_seconds = 0;
   return 1;
 }
+
+int hold_fail_screen() { return fail_screen_answer ? fail_screen_answer() : 0; }
+void set_fail_screen_hold(fail_screen_hold_fn answer) { fail_screen_answer = answer; }
 
 int skip_black_delay() {
   if (!loader_skip_black || hold_until != 0) return 0;

@@ -22,6 +22,14 @@ int hold_loader_text();
 // screen has ended, so the delay ends at once.
 int skip_black_delay();
 
+// Called by the mission-failed screen once a frame: non-zero while the
+// host's music still plays the failure tune once, so the screen stays up.
+// Answers 0 until the host installs its answer (a host without replacement
+// music never does); null removes it.
+int hold_fail_screen();
+using fail_screen_hold_fn = int (*)();
+void set_fail_screen_hold(fail_screen_hold_fn answer);
+
 // tos_init: no hold, no loader phase, no pending skip.
 void loader_hold_reset();
 // The slice runner: true while the game must not run; an expired hold is

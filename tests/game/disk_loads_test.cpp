@@ -28,16 +28,6 @@ ROUTINE(test_returns, 0xC00400)
   RTS();
 END_ROUTINE
 
-// The mission palette routine after the loads: notes a0 and colour 14.
-u32 palette_a0, palette_colour14;
-int palette_calls;
-ROUTINE(test_mission_palette, 0xC00500)
-  palette_a0 = a0;
-  palette_colour14 = rd16(0x8C40);
-  ++palette_calls;
-  RTS();
-END_ROUTINE
-
 // The masked character output: notes every character.
 std::vector<u8> characters;
 ROUTINE(test_character, 0xC00600)
@@ -45,22 +35,16 @@ ROUTINE(test_character, 0xC00600)
   RTS();
 END_ROUTINE
 
-// The cold start's text printer slot ($8934) and its last jump, to the
-// game's restart ($373A): both note what they see.
-struct text_call {
-  u32 a0, line, column, margin, colour, sr;
+// The title ($EC40, later work), where the cold start's road through the
+// restart and the game start ends: notes what it sees and ends the
+// driver's call.
+struct title_arrival {
+  u32 a0, a7, line, column, margin, colour, sr;
 };
-std::vector<text_call> text_calls;
-ROUTINE(test_text_slot, 0xC00700)
-  text_calls.push_back({a0, rd16(text_line), rd16(text_column), rd16(text_margin), rd16(text_colour), get_sr()});
-  RTS();
-END_ROUTINE
-int restarts;
-u32 restart_a7;
-ROUTINE(test_restart, 0xC00800)
-  ++restarts;
-  restart_a7 = a7;
-  RTS();
+std::vector<title_arrival> titles;
+ROUTINE(test_title, 0xC00800)
+  titles.push_back({a0, a7, rd16(text_line), rd16(text_column), rd16(text_margin), rd16(text_colour), get_sr()});
+  JMP(0xC0FF06); // the driver's return
 END_ROUTINE
 
 std::vector<u8> synthetic_logical_file() {
@@ -78,11 +62,9 @@ class DiskLoads : public MachineTest {
     // Routines of other pages that these paths pass through; where the
     // game's own exist, they run instead.
     register_routine(0x0077F6, test_returns); // keyboard ACIA reset
-    register_routine(0x00AF9A, test_mission_palette);
-    palette_calls = 0;
+    register_routine(0x00EC40, test_title);
     characters.clear();
-    text_calls.clear();
-    restarts = 0;
+    titles.clear();
   }
 
   // The disk in the cache as the first load leaves it, and the program
@@ -148,55 +130,56 @@ TEST_F(DiskLoads, TheColdStartLoadUnpacksAndPlacesEverything) {
 // interrupt set-up waits.
 u32 colour0_in_delay = 0xFFFF;
 void note_colour0() {
-  if (g_cpu.pc == 0x0075A8) colour0_in_delay = rd16(0xFF8240);
+  if (g_cpu.pc == 0x0075A8 && colour0_in_delay == 0xFFFF) colour0_in_delay = rd16(0xFF8240); // the first set-up's
 }
 
 TEST_F(DiskLoads, TheColdStartPreparesTheMachineAndLoadsBeforeTheRestart) {
   disk_in_cache();
-  register_routine(0x008934, test_text_slot);
-  register_routine(0x00373A, test_restart);
   for (u32 a = 0; a < 0x1E20; ++a) wr8(a, 0xAA);
   for (u32 i = 0; i < 16; ++i) wr16(0x008C24 + 2 * i, 0x0100 + i); // the start-up palette
   wr16(0xFF8240, 0x0777);
   for (u32 a = screen_buffer_a; a < screen_buffer_b + 32768; a += 4) wr32(a, 0x5A5A5A5A);
   g_cpu.sr_sys = 0x2700;
-  const u32 a7_at_entry = g_cpu.a[7];
   driver_start(0x01088E);
   colour0_in_delay = 0xFFFF;
   driver_run(500, 2000000, note_colour0);
   ASSERT_TRUE(driver_finished()) << std::hex << "at " << g_cpu.pc;
 
-  // Low memory from $8 to $1E0C cleared before anything is set in it; the
-  // two longs below and the bytes above stay.
+  // Low memory from $8 to $1E0C cleared before anything is set in it, the
+  // restart's work area up to $1E0F too; the two longs below and the bytes
+  // above stay.
   EXPECT_EQ(rd32(0x000000), 0xAAAAAAAAu);
   EXPECT_EQ(rd32(0x000004), 0xAAAAAAAAu);
   EXPECT_EQ(rd32(0x000380), 0u);
-  EXPECT_EQ(rd32(0x001E08), 0u);
-  EXPECT_EQ(rd8(0x001E0C), 0xAAu);
+  EXPECT_EQ(rd32(0x001E0C), 0u);
+  EXPECT_EQ(rd16(0x001E10), 0xAAAAu);
   EXPECT_EQ(rd32(random_seed), 0x12345678u);
-  // Screen $20000 shown, both screens cleared.
+  // Screen $20000 shown, both screens cleared (the start-up text then
+  // printed from line 40 of $20000).
   EXPECT_EQ(rd32(draw_screen), screen_buffer_b);
   for (u32 a = screen_buffer_a; a < screen_buffer_a + 32768; a += 4) ASSERT_EQ(rd32(a), 0u) << std::hex << a;
-  for (u32 a = screen_buffer_b; a < screen_buffer_b + 32768; a += 4) ASSERT_EQ(rd32(a), 0u) << std::hex << a;
+  for (u32 a = screen_buffer_b; a < screen_buffer_b + 0x1900; a += 4) ASSERT_EQ(rd32(a), 0u) << std::hex << a;
   EXPECT_EQ(rd32(0x70), 0x0078A8u) << "the interrupt set-up ran";
   EXPECT_EQ(colour0_in_delay, 0u);
   // The start-up palette with colour 14 set to $025.
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(0xFF8240 + 2 * i), i == 14 ? 0x0025u : 0x0100 + i) << "colour " << i;
-  // The start-up text printed at line 25, column 0, in colour 2, with the
-  // interrupts open.
-  ASSERT_EQ(text_calls.size(), 1u);
-  const text_call& t = text_calls[0];
-  EXPECT_EQ(t.a0, 0x0037C6u);
-  EXPECT_EQ(t.line, 0x1900u);
-  EXPECT_EQ(t.column, 0u);
-  EXPECT_EQ(t.margin, 0u);
-  EXPECT_EQ(t.colour, 2u);
-  EXPECT_EQ(t.sr & 0xFF00, 0x2300u);
-  // Then the cold-start load, then the restart with the stack as it was.
+  // Then the cold-start load, the restart and the game start: the
+  // start-up text printed from its first byte at line 25 with margin 0,
+  // and the title entered with interrupts open on the game's stack, which
+  // holds only wait_fire.
   EXPECT_EQ(rd16(second_side_ok), 0xFFFFu);
   EXPECT_EQ(rd32(0x190), 4000u);
-  EXPECT_EQ(restarts, 1);
-  EXPECT_EQ(restart_a7, a7_at_entry - 4) << "only the driver's return address on the stack";
+  ASSERT_EQ(titles.size(), 1u);
+  const title_arrival& t = titles[0];
+  EXPECT_GT(t.a0, 0x0037C6u);
+  EXPECT_EQ(rd8(t.a0 - 1), 0u) << "a0 past the text's zero";
+  EXPECT_GE(t.line, 0x1900u);
+  EXPECT_EQ(t.margin, 0u);
+  EXPECT_EQ(t.sr & 0xFF00, 0x2300u);
+  EXPECT_EQ(t.a7, 0x2400u - 4);
+  EXPECT_EQ(rd32(0x23FC), 0x00EBFEu);
+  EXPECT_EQ(rd32(quick_start), 0u);
+  EXPECT_EQ(rd32(0x000256), 0x008258u) << "the developer sequence starts over";
 }
 
 TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {
@@ -255,9 +238,12 @@ TEST_F(DiskLoads, TheMissionLoadReadsTheChosenMissionsFiles) {
   EXPECT_TRUE(ram_equals(0x05E5EE, m.enemy_file, 0, 28));
   EXPECT_TRUE(ram_equals(0x073B92, m.level));
   EXPECT_EQ(rd16(mission_word), d.mission_words[3]);
-  ASSERT_EQ(palette_calls, 1);
-  EXPECT_EQ(palette_a0, 0x008C24u);
-  EXPECT_EQ(palette_colour14, d.mission_colours[3]);
+  EXPECT_EQ(rd16(0x008C40), d.mission_colours[3]);
+  // $AF9A's disk words and prompt positions: tracks 79 and 78 into $18000,
+  // each with line 39, byte 15 of that buffer.
+  EXPECT_EQ(rd16(disk_track), 78u);
+  EXPECT_EQ(rd32(disk_buffer), 0x018000u);
+  for (u32 at : {0x154u, 0x194u, 0x15Cu, 0x198u}) EXPECT_EQ(rd32(at), 0x01986Fu) << std::hex << at;
 
   // Copy 3 of frame 5, line 7: the three planes of the source line shifted
   // 6 pixels into two groups.
@@ -400,8 +386,6 @@ TEST_F(DiskLoads, TheLoadsResumeAtEveryLabel) {
   EXPECT_TRUE(resumes_alike({.entry = 0x0086B8, .dos = &none}));
   EXPECT_TRUE(resumes_alike({.entry = 0x008900, .dos = &none}));
   EXPECT_TRUE(resumes_alike({.entry = 0x008910, .dos = &none}));
-  register_routine(0x008934, test_text_slot);
-  register_routine(0x00373A, test_restart);
   EXPECT_TRUE(resumes_alike({.entry = 0x01088E, .dos = &none}));
 }
 

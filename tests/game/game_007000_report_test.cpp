@@ -272,6 +272,7 @@ TEST_F(StatusPanel, EightPhasesOneFieldEach) {
       EXPECT_EQ(rd16(text_margin), p.column) << "phase " << phase;
     } else {
       EXPECT_EQ(rd8(screen_buffer_b + p.block + 160 + 1), 0xC3u) << "icons drawn, phase " << phase;
+      EXPECT_EQ(rd8(screen_buffer_b + p.block + 160), 0u) << "from the right half of the first group, phase " << phase;
     }
     EXPECT_TRUE(copied(p.block, p.lines)) << "phase " << phase;
     EXPECT_TRUE(untouched(p.block + p.lines * 160, 1)) << "no more lines, phase " << phase;

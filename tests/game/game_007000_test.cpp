@@ -311,6 +311,7 @@ void pause_script() {
 TEST_F(MachineServices, PauseLastsFromF8UntilF9) {
   vbls_delivered = 0;
   wr8(last_key, 0x42);
+  wr8(player1 + player_record::extra_life, 0xFF); // beside the fire byte, not a fire button
   ASSERT_EQ(run_routine(0x0075C4, 20, pause_script), 6);
   EXPECT_EQ(driver_slice_ends(), waits_then_return(0x75DE, 5)) << "a wait per VBL, no spinning";
   EXPECT_EQ(rd8(last_key), 0x43u);

@@ -120,6 +120,7 @@ TEST_F(Page8000, CharacterReplacesTheWholeCellInTheCursorColour) {
         EXPECT_EQ(g_ram[at + row * 160 + 2 * plane], want) << "column " << c.column << " row " << row << " plane " << plane;
       }
     EXPECT_EQ(g_ram[(at ^ 1)], 0xAA) << "the neighbouring cell of the group is untouched";
+    EXPECT_EQ(g_ram[at + 8], 0xAA) << "four planes, none of the next group";
     EXPECT_EQ(g_ram[at + 8 * 160], 0xAA) << "the line below the cell is untouched";
     EXPECT_EQ(rd16(text_column), c.column + 1);
     EXPECT_EQ(g_cpu.d[0], u32{'K'});

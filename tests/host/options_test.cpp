@@ -129,6 +129,15 @@ TEST(Options, DeepNestingFailsInsteadOfCrashing) {
   std::string ok = R"({"a":{"b":{"c":{"d":{"e":{"f":{"g":{"h":1}}}}}}}})";
   EXPECT_EQ(cfg_load_text(ok.c_str()), 1);
   EXPECT_EQ(cfg_num("a.b.c.d.e.f.g.h", 0), 1);
+
+  // The limit: 33 objects, one in another, still load; 34 do not.
+  auto nested = [](int objects) {
+    std::string t;
+    for (int i = 0; i < objects; i++) t += i + 1 < objects ? "{\"a\":" : "{\"v\":1";
+    return t + std::string(objects, '}');
+  };
+  EXPECT_EQ(load_quietly(nested(33)), 1);
+  EXPECT_EQ(load_quietly(nested(34)), 0);
 }
 
 TEST(Options, At96EntriesTheReaderStopsAndSettersDropNewKeys) {

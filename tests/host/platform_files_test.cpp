@@ -201,6 +201,12 @@ TEST(PlatformFiles, ListingFiltersByKindAndSuffix) {
   names files;
   port_list_files(dir.path.c_str(), ".txt", collect, &files);
   EXPECT_EQ(files, (names{"notes.txt"}));
+
+  // The case is folded from A to Z, and only there.
+  temp_dir edges;
+  for (const char* name : {"a.az", "b.AZ", "c.@[", "d.`{"}) spit(edges / name, "");
+  EXPECT_EQ(listed(edges.path, 0, ".Az"), (names{"a.az", "b.AZ"}));
+  EXPECT_EQ(listed(edges.path, 0, ".@["), (names{"c.@["}));
   names dirs;
   port_list_dirs(dir.path.c_str(), collect, &dirs);
   std::sort(dirs.begin(), dirs.end());

@@ -66,6 +66,18 @@ TEST_F(PlatformLog, UnopenableLogStillReachesStderrAndIsRetried) {
   EXPECT_EQ(slurp(sub + "/error.log"), "after\n");
 }
 
+// A folder path of exactly `length` characters below base.
+std::string folder_of_length(const std::string& base, size_t length) {
+  std::string path = base;
+  while (path.size() < length) {
+    const size_t left = length - path.size() - 1;  // after the '/'
+    // Leave no remainder too short for a last component.
+    const size_t part = left > 200 ? (left - 200 < 2 ? 100 : 200) : left;
+    path += "/" + std::string(part, 'd');
+  }
+  return path;
+}
+
 // Copies the probe program into the folder and runs it there with an empty
 // user folder; returns what it printed (its program folder).
 std::string run_probe_in(const std::string& folder, const std::string& line) {
@@ -96,12 +108,34 @@ TEST_F(PlatformLog, ProgramFolderKeepsBackslashesAndIsNeverCut) {
   EXPECT_EQ(run_probe_in(odd, "x"), odd);
   EXPECT_EQ(slurp(odd + "/error.log"), "x\n");
 
-  // A program path too long for the folder's buffer gives no folder rather
-  // than a cut one, and so no error.log anywhere.
-  std::string deep = dir_.path;
-  while (deep.size() < 700) deep += "/" + std::string(90, 'd');
-  EXPECT_EQ(run_probe_in(deep, "lost"), "");
-  EXPECT_FALSE(std::filesystem::exists(deep + "/error.log"));
+  // A program path too long for the folder's buffer (599 characters and
+  // its end) gives no folder rather than a cut one, and so no error.log
+  // in a cut folder (nor in the 599 one, whose error.log path would be
+  // too long).
+  auto logs_below = [this] {
+    int n = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path))
+      n += entry.path().filename() == "error.log";
+    return n;
+  };
+  const int logs_before = logs_below();
+  for (size_t program_path : {599u, 600u, 700u}) {
+    const std::string deep = folder_of_length(dir_.path, program_path - std::string("/probe").size());
+    EXPECT_EQ(run_probe_in(deep, "line"), program_path < 600 ? deep : "") << program_path;
+  }
+  EXPECT_EQ(logs_below(), logs_before);
+}
+
+TEST_F(PlatformLog, TheLogPathHasRoomFor599Characters) {
+  for (size_t log_path : {599u, 600u}) {
+    const std::string folder = folder_of_length(dir_.path, log_path - std::string("/error.log").size());
+    std::filesystem::create_directories(folder);
+    setenv("BKM_USER_DIR", folder.c_str(), 1);
+    port_log_close();
+    host_log_file("a line");
+    port_log_close();
+    EXPECT_EQ(slurp(folder + "/error.log"), log_path < 600 ? "a line\n" : "") << log_path;
+  }
 }
 
 struct log_job {

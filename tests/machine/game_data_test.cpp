@@ -322,6 +322,9 @@ TEST_F(GameData, ASecondSelectionDropsTheFirst) {
   EXPECT_STREQ(game_data_description(), "");
   EXPECT_EQ(game_data_init((folder / "missing").c_str()), 0);
   EXPECT_EQ(game_data_error(), no_data_error);
+  // A later selection leaves no error text behind.
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_STREQ(game_data_error(), "Game data is unavailable");
 }
 
 } // namespace

@@ -100,6 +100,13 @@ std::vector<fade_case> fade_cases() {
       {"dimmed in red only", {{1, one_gun(0x100), unmarked}, {100, stepped(one_gun(0x100), 1), 255}}},
       {"dimmed in green only", {{1, one_gun(0x010), unmarked}, {100, stepped(one_gun(0x010), 1), 255}}},
       {"dimmed in blue only", {{1, one_gun(0x001), unmarked}, {100, stepped(one_gun(0x001), 1), 255}}},
+      // One entry still lit after the step: the picture is not black yet.
+      {"only the first entry still lit",
+       {{1, entries_of({{0, 0x777}, {1, 0x111}, {2, 0x111}, {3, 0x111}, {4, 0x111}}), unmarked},
+        {100, entries_of({{0, 0x666}}), 255}}},
+      {"only the last entry still lit",
+       {{1, entries_of({{15, 0x777}, {1, 0x111}, {2, 0x111}, {3, 0x111}, {4, 0x111}}), unmarked},
+        {100, entries_of({{15, 0x666}}), 255}}},
       {"a step after 1 VBL glides over 5", glide_after(1, 5)},
       {"a step after 2 VBLs glides over 2", glide_after(2, 2)},
       {"a step after 12 VBLs glides over 12", glide_after(12, 12)},
@@ -310,10 +317,13 @@ TEST_F(PaletteFade, RasterFramesAndTheLoaderScreenStopTheSmoothing) {
   EXPECT_EQ(split, stepped(pic, 1));
   // Back at level 0: the same step is seen anew and glides from full.
   EXPECT_EQ(fade_brightness_of(vbl_step(stepped(pic, 1), 43, 1)), 255);
+  // And two levels below level 0 are a jump, not a glide.
+  vbl_step(stepped(pic, 1), 44, 2);
+  EXPECT_EQ(fade_brightness_of(vbl_step(stepped(pic, 2), 45, 1)), bits(0.8));
 
   g_load_seconds = 1;
   ASSERT_EQ(hold_loader_text(), 1);
-  const st_palette loader = vbl_step(stepped(pic, 1), 44, 2);
+  const st_palette loader = vbl_step(stepped(pic, 1), 46, 2);
   EXPECT_FALSE(any_marked(loader)) << "the loader screen waits for a one-palette frame";
 }
 

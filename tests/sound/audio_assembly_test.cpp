@@ -241,6 +241,10 @@ TEST_F(Assembly, PressSkipsAOnceOnlySongWithAFade) {
   audio_chunk(0, 0, 1);
   EXPECT_EQ(aud.skip_total, 0);
   EXPECT_EQ(aud.skip_key, 0);
+  audio_key_pressed(); // a key skips as a new press of fire does
+  audio_chunk(0, 0, 0);
+  EXPECT_EQ(aud.skip_total, 30869);
+  aud.skip_total = aud.skip_fade = 0;
   drain();
   audio_chunk(0, 0x80, 0); // a new press
   EXPECT_EQ(aud.skip_total, 30869);
@@ -412,8 +416,9 @@ TEST_F(Assembly, PanFromTheSitesTable) {
       {"word ending beyond RAM", 0x72EE, 0x3FFFFD, 0, 0, 0, 0, 0.0f},
   };
   ram[0x3FFFFF] = 0x01; // a word read across the end of RAM would see it
+  wr16(0x30000, 222);   // and so would a read through the wrong register
+  wr16(0x30002, 222);
   for (const row& r : rows) {
-    // Registers that no row names point at zeroed memory: x 0, pan 0.
     g_cpu.a[0] = g_cpu.a[1] = g_cpu.a[2] = g_cpu.a[3] = g_cpu.a[5] = 0x30000;
     g_cpu.a[4] = r.a4, g_cpu.a[6] = r.a6, g_cpu.d[3] = r.d3;
     if (r.word_at) wr16(r.word_at, r.x);
@@ -583,6 +588,10 @@ TEST_F(Assembly, AmigaRestartResumesARepeatingTune) {
   EXPECT_EQ(aud.am_on, 0);
   EXPECT_EQ(music_double::amiga_played.back(), -1);
   EXPECT_EQ(music_double::folder, "/music/arrange");
+  // Choosing "@amiga" again restarts the replay on the current song.
+  audio_set_music_dir("/music/@amiga");
+  audio_chunk(0, 0, 0);
+  EXPECT_EQ(music_double::amiga_played.back(), 4);
 }
 
 TEST_F(Assembly, PartVolumeTwoIsTheSampleGain) {

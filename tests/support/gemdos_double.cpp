@@ -19,10 +19,12 @@ i32 serve(gemdos_double& dos, gemdos_call& c, u32 sp) {
     case 0x2F: return static_cast<i32>(dos.dta);
     case 0x3C:
       c.name = ram_string(rd32(sp + 2));
+      c.mode = rd16(sp + 6);
       dos.position = 0;
       return 7;
     case 0x3D:
       c.name = ram_string(rd32(sp + 2));
+      c.mode = rd16(sp + 6);
       dos.position = 0;
       return dos.open_result;
     case 0x3E: c.handle = rd16(sp + 2); return 0;

@@ -15,6 +15,7 @@ struct gemdos_call {
   u32 at = 0;        // address of the TRAP
   u32 sp = 0;        // a7 at the TRAP: the function word
   std::string name;  // Fopen, Fcreate, Fsfirst: the name argument
+  u32 mode = 0;      // Fopen: the access mode; Fcreate: the attributes
   u32 handle = 0;    // Fseek, Fread, Fwrite, Fclose
   i32 offset = 0;    // Fseek
   u32 count = 0;     // Fread, Fwrite

@@ -30,19 +30,6 @@ void skips_attachment_list() {
 // vehicle touched.
 void probe_touches_nothing() { put<W>(d7, 0); }
 
-// The players' counter check: the counter word +$7A + 2 x (+$64) of the
-// record at a4 is used up when non-zero (d6.w = 0), else d6.w = $FFFF. The
-// fire step decides by d6 whether the shot happens.
-void checks_player_counter() {
-  const u32 counter = a4 + 0x7A + 2 * rd16(a4 + 0x64);
-  if (rd16(counter) != 0) {
-    wr16(counter, rd16(counter) - 1);
-    put<W>(d6, 0);
-  } else {
-    put<W>(d6, 0xFFFF);
-  }
-}
-
 // The sample players carry the host's sample hook at their entry and keep
 // a0 and a1.
 void sample_hook_a() { hook_point(game_hook_slot(0x00E6EC), 0x00E6EC); }
@@ -101,13 +88,11 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x004C06, "players' pass opening (empty)", nullptr},
     mission_stand_in{0x00AA2E, "player death step", nullptr},
     mission_stand_in{0x009860, "terrain step (the test sets the way bytes)", nullptr},
-    mission_stand_in{0x00ADF2, "player counter check", checks_player_counter},
     mission_stand_in{0x009614, "bullet weapon", nullptr},
     mission_stand_in{0x009FE0, "projectile spawner", nullptr},
     mission_stand_in{0x00AB5C, "dot-bullet spawner", nullptr},
     mission_stand_in{0x006BEA, "grenade throw", nullptr},
     mission_stand_in{0x00B6A6, "effect spawner", nullptr},
-    mission_stand_in{0x009DB8, "weapon picture and parameters", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},

@@ -230,6 +230,17 @@ TEST_F(startup_test, TestRunsShowNoScreenWithoutSplash) {
   unsetenv("BKM_SPLASH");
 }
 
+TEST_F(startup_test, BeginBlanksTheGamePicture) {
+  std::vector<uint8_t> white(320 * 200 * 3, 255);
+  video_upload(white.data());
+  startup_begin();
+  std::vector<uint8_t> texture(320 * 200 * 3, 7);
+  glBindTexture(GL_TEXTURE_2D, g_video.game_tex);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texture.data());
+  EXPECT_EQ(texture, std::vector<uint8_t>(320 * 200 * 3, 0));
+}
+
 TEST_F(startup_test, OptionCanTurnTheScreenOff) {
   cfg_set_bool("startup_screen", 0);
   startup_begin();
@@ -251,6 +262,17 @@ TEST_F(startup_test, ProgressNeverFallsAndRedrawsOnlyOnAChange) {
   startup_line(1, "Amiga music", "disk.adf", 0);
   startup_progress("y", 0.5);
   EXPECT_EQ(startup_redraw_count, before + 3);
+  startup_line(0, "Game data", "BKM (Vellicor)", 0);
+  startup_progress("y", 0.5);
+  EXPECT_EQ(startup_redraw_count, before + 4);
+  startup_line(5, "Only a label", nullptr, 0);  // shown, nothing else new
+  startup_progress("y", 0.5);
+  EXPECT_EQ(startup_redraw_count, before + 5);
+  before += 1;
+  startup_line(6, "Out of range", "x", 0);
+  startup_line(-1, "Out of range", "x", 0);
+  startup_progress("y", 0.5);
+  EXPECT_EQ(startup_redraw_count, before + 4);
   int x, y, w, h;
   video_rect(&x, &y, &w, &h);
   EXPECT_EQ(std::make_pair(g_video.overlay_w, g_video.overlay_h), std::make_pair(w, h));

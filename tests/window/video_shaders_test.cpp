@@ -12,22 +12,46 @@ namespace {
 std::vector<uint8_t> grey_frame(uint8_t level) { return std::vector<uint8_t>(320 * 200 * 3, level); }
 
 TEST_F(window_test, PresetsSetTheFilterAndParameters) {
-  video_set_preset("Full CRT");
-  EXPECT_STREQ(vcfg.preset, "Full CRT");
-  EXPECT_EQ(vcfg.filter, 1);
-  EXPECT_FLOAT_EQ(vcfg.p_scan, 0.65f);
-  EXPECT_FLOAT_EQ(vcfg.p_mask, 0.55f);
-  EXPECT_FLOAT_EQ(vcfg.p_curv, 0.22f);
-  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.25f);
-  EXPECT_FLOAT_EQ(vcfg.p_vig, 0.60f);
-  EXPECT_FLOAT_EQ(vcfg.p_bloom, 0.50f);
-  snprintf(vcfg.external, sizeof vcfg.external, "x");
-  video_set_preset("None");
-  EXPECT_EQ(vcfg.filter, 0);
-  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.0f);
-  EXPECT_STREQ(vcfg.external, "");
+  struct preset_case {
+    const char* name;
+    int filter;
+    float scan, mask, curv, bright, vig, bloom;
+  };
+  const preset_case cases[] = {
+      {"None", 0, 0, 0, 0, 1.0f, 0, 0},
+      {"Scanlines", 1, 0.45f, 0, 0, 1.08f, 0, 0},
+      {"Soft CRT", 1, 0.35f, 0.25f, 0.10f, 1.10f, 0.35f, 0.15f},
+      {"Full CRT", 1, 0.65f, 0.55f, 0.22f, 1.25f, 0.60f, 0.50f},
+  };
+  for (const preset_case& c : cases) {
+    snprintf(vcfg.external, sizeof vcfg.external, "x");
+    vcfg.filter = 2;
+    vcfg.p_mask = vcfg.p_curv = vcfg.p_vig = vcfg.p_bloom = 9;
+    video_set_preset(c.name);
+    EXPECT_STREQ(vcfg.preset, c.name);
+    EXPECT_STREQ(vcfg.external, "");
+    EXPECT_EQ(vcfg.filter, c.filter) << c.name;
+    const float got[6] = {vcfg.p_scan, vcfg.p_mask, vcfg.p_curv, vcfg.p_bright, vcfg.p_vig, vcfg.p_bloom};
+    const float want[6] = {c.scan, c.mask, c.curv, c.bright, c.vig, c.bloom};
+    for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(got[i], want[i]) << c.name << " parameter " << i;
+  }
   video_set_preset("Sepia");  // not a preset: nothing changes
-  EXPECT_STREQ(vcfg.preset, "None");
+  EXPECT_STREQ(vcfg.preset, "Full CRT");
+}
+
+TEST_F(window_test, SharpBilinearSharpensTexelEdges) {
+  open(960, 600);
+  video_set_preset("None");
+  vcfg.aspect = 3;
+  std::vector<uint8_t> stripes(320 * 200 * 3);
+  for (size_t i = 0; i < stripes.size(); ++i) stripes[i] = (i / 3) % 2 ? 255 : 0;
+  video_upload(stripes.data());
+  // Pixel 2 is at texel coordinate 0.833: smooth mixes a third of texel 1,
+  // sharp bilinear moves the sample to the edge between the two.
+  vcfg.filter = 1;
+  EXPECT_NEAR(draw_and_read().at(2, 100)[0], 85, 3);
+  vcfg.filter = 2;
+  EXPECT_NEAR(draw_and_read().at(2, 100)[0], 128, 3);
 }
 
 TEST_F(window_test, ScanlinesDarkenTheRowsAtTexelEdges) {

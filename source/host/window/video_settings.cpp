@@ -1,0 +1,60 @@
+#include "host/window/video_settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/options.h"
+#include "host/window/video.h"
+
+namespace {
+
+struct param_key {
+  const char* key;
+  float video_cfg::*field;
+};
+constexpr param_key param_keys[] = {
+    {"params.p_scan", &video_cfg::p_scan},     {"params.p_mask", &video_cfg::p_mask},
+    {"params.p_curv", &video_cfg::p_curv},     {"params.p_bright", &video_cfg::p_bright},
+    {"params.p_vig", &video_cfg::p_vig},       {"params.p_bloom", &video_cfg::p_bloom},
+};
+
+int in_range(double v, int lo, int hi, int fallback) {
+  return v >= lo && v <= hi ? static_cast<int>(v) : fallback;
+}
+
+} // namespace
+
+void apply_video_cfg() {
+  const char* preset = cfg_str("preset", "Soft CRT");
+  if (std::strcmp(preset, "Custom") == 0)
+    std::snprintf(vcfg.preset, sizeof vcfg.preset, "Custom");
+  else
+    video_set_preset(preset);
+  video_use_external("");
+  vcfg.external[0] = 0;
+  vcfg.filter = in_range(cfg_num("filter", vcfg.filter), 0, 2, 1);
+  vcfg.source = in_range(cfg_num("shader_source", 0), 0, 2, 0);
+  vcfg.aspect = in_range(cfg_num("aspect", 1), 0, 3, 1);
+  if (cfg_has("params.p_scan"))
+    for (const param_key& p : param_keys)
+      vcfg.*p.field = static_cast<float>(cfg_num(p.key, vcfg.*p.field));
+  video_set_glfinish(cfg_bool("gpu_wait", 0));
+  const char* external = cfg_str("external", "");
+  for (int i = 0; *external && i < video_external_count(); ++i) {
+    if (std::strcmp(video_external_name(i), external) == 0) {
+      video_use_external(external);
+      std::snprintf(vcfg.external, sizeof vcfg.external, "%s", external);
+      break;
+    }
+  }
+}
+
+void store_video_cfg() {
+  cfg_set_str("preset", vcfg.preset);
+  cfg_set_str("external", vcfg.external);
+  cfg_set_num("shader_source", vcfg.source);
+  cfg_set_num("filter", vcfg.filter);
+  cfg_set_num("aspect", vcfg.aspect);
+  cfg_set_bool("gpu_wait", video_get_glfinish());
+  for (const param_key& p : param_keys) cfg_set_num(p.key, vcfg.*p.field);
+}

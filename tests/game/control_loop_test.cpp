@@ -1,0 +1,307 @@
+// The game from one game to the next: the main loop's missions, the end
+// sequence after the twelfth, the failed game with its quick start, and
+// the restart. The main loop runs on the mission machine (every mission
+// routine of later work a recording stand-in) with the synthetic disk in
+// the loader's cache, so the mission data load is the game's own; the
+// mission's outcome is decided at frame_vertical's first hook point.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "game/mission_ram.h"
+#include "game_harness.h"
+#include "machine/boot_state.h"
+#include "machine/hooks.h"
+#include "machine/loader_hold.h"
+#include "support/mission_machine.h"
+#include "support/resume_check.h"
+#include "support/synthetic_disk.h"
+#include "support/synthetic_map.h"
+#include "game/map_ram.h"
+#include "support/synthetic_sound.h"
+
+namespace {
+
+
+constexpr u32 cache = 0x81000;
+constexpr u32 disk_size = 819200;
+constexpr u32 shop_slot = 0x0086BC, complete_slot = 0x008924;
+constexpr u32 high_scores = 0x002D9A, first_section = 0x009062, mission_setup = 0x008C64;
+constexpr u32 panel_value = 0x00AAF8;
+constexpr u32 driver_return = 0xC0FF06; // ends the driver's call
+
+void disk_in_cache() {
+  static const std::vector<u8> file = [] {
+    synth_game_data g = synth_standard();
+    EXPECT_TRUE(synth_place_disk_road(g)) << g.error;
+    std::vector<u8> f = synth_bkm(g);
+    synth_put_high_scores(f);
+    return f;
+  }();
+  std::copy(file.begin(), file.end(), ram + cache);
+  std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
+            ram + boot_program_address);
+  const u8 name[4] = {'B', 'K', 'M', 0};
+  std::copy(name, name + 4, ram + cache_file_name);
+  wr32(cache_first, 0);
+  wr32(cache_end, disk_size);
+  wr32(cache_disk_size, disk_size);
+  wr32(cache_buffer, cache);
+  wr32(cache_window, disk_size);
+  wr8(cache_whole_disk, 0xFF);
+  wr32(resident_table, 0xC00000);
+}
+
+// What the test decides and what it sees.
+struct run_plan {
+  std::array<int, 4> choices{}; // the missions chosen at the map visits
+  bool completes = true;        // the mission's outcome
+  bool fire_in_delays = false;  // fire held from the high scores on
+};
+run_plan plan;
+// Counters the stand-ins decide by live in RAM (below the disk cache), so
+// that a loaded machine state carries them.
+constexpr u32 shop_visit_count = 0x80FF0, result_tune_vbls = 0x80FF2;
+int title_arrivals;
+// Back on the map after the planned visits: the map's pass waiting.
+bool back_on_the_map() {
+  return rd8(split_map) == 0xFF && !driver_slice_ends().empty() && driver_slice_ends().back() == waited(0x79E2);
+}
+std::string loading_text;
+u32 loading_colour;
+
+// The map: the stick of player 1 steers to the planned mission's box and
+// fires there; the shop counts the visits in RAM, and a map visit past the
+// planned ones only waits.
+void steer_on_the_map() {
+  if (rd8(split_map) != 0xFF) return;
+  const int visit = rd16(shop_visit_count);
+  wr8(player1 + player_record::fire, 0);
+  if (visit >= static_cast<int>(plan.choices.size()) || plan.choices[static_cast<size_t>(visit)] < 0) return;
+  const synth_map_box& b = synth_map_content().boxes[static_cast<size_t>(plan.choices[static_cast<size_t>(visit)])];
+  const u32 x = rd16(map_cursor_x), y = rd16(map_cursor_y), tx = synth_box_centre_x(b), ty = synth_box_centre_y(b);
+  wr8(player1 + player_record::right, x < tx ? 0xFF : 0);
+  wr8(player1 + player_record::left, x > tx ? 0xFF : 0);
+  wr8(player1 + player_record::down, y < ty ? 0xFF : 0);
+  wr8(player1 + player_record::up, y > ty ? 0xFF : 0);
+  if (x == tx && y == ty) wr8(player1 + player_record::fire, 0xFF);
+}
+void count_shop_visit() {
+  wr16(shop_visit_count, rd16(shop_visit_count) + 1);
+  wr8(player1 + player_record::fire, 0);
+}
+
+// The title (later work): its arrival ends the run.
+ROUTINE(test_title, 0xC20100)
+  ++title_arrivals;
+  JMP(driver_return);
+END_ROUTINE
+
+u32 level_in_mission;
+std::vector<u32> tunes;
+void note_tune(u32) { tunes.push_back(g_cpu.d[0] & 0xFFFF); }
+
+void decide_mission(u32) {
+  level_in_mission = rd8(music_level);
+  if (plan.completes)
+    wr16(exit_request, 0xFFFF);
+  else
+    wr16(player1 + player_record::lives, 0);
+}
+
+// The text before the load, read back before the first section clears
+// nothing but the screens are cleared again after it.
+void read_loading_text() {
+  loading_text = screen_text(screen_buffer_b, 0x3840, 9, 4);
+  loading_colour = screen_cell_colour(screen_buffer_b, 0x3840, 9);
+}
+
+// The high scores (later work): what the screen shows when they start,
+// and fire held from here on when the plan says so.
+std::string end_text, failed_text;
+void hold_fire() {
+  end_text = screen_text(screen_buffer_b, 0x3980, 0, 3);
+  failed_text = screen_text(screen_buffer_b, 0x32A0, 6, 4);
+  if (plan.fire_in_delays) wr8(player1 + player_record::fire, 0xFF);
+}
+
+void put_text(u32 at, const char* text) {
+  for (; *text; ++text) wr8(at++, static_cast<u8>(*text));
+  wr8(at, 0);
+}
+
+// The seed is never reset: it is the one the test set, or that one after a
+// few draws of the generator (the mission set-up draws the right-hand
+// mission picture with it).
+bool seed_follows(u32 start, u32 seed) {
+  for (int draws = 0; draws < 64; ++draws) {
+    if (start == seed) return true;
+    const u32 v = start << 1;
+    start = v | (((v >> 23) ^ (v >> 1)) & 1);
+  }
+  return false;
+}
+
+class ControlLoop : public MissionTest {
+ protected:
+  void SetUp() override {
+    MissionTest::SetUp();
+    synth_sound_load();
+    disk_in_cache();
+    load_test_font();
+    put_text(0x3924, "LOAD");
+    put_text(0x3A3C, "END");
+    put_text(0xFE1E, "1 OR 2");
+    synth_map_file_in_cache(synth_map_content(), cache);
+    synth_map_tables_in_ram(synth_map_content());
+    register_routine(0x00EC40, test_title);
+    stub_records({complete_slot, mission_setup, panel_value});
+    stub_records_doing(shop_slot, count_shop_visit);
+    stub_records_doing(first_section, read_loading_text);
+    stub_records_doing(high_scores, hold_fire);
+    hook_register(0x008EE2, decide_mission);
+    hook_register(0x041BCC, note_tune);
+    tunes.clear();
+    level_in_mission = 0;
+    set_fail_screen_hold(nullptr); // a host without a hold
+    plan = {};
+    title_arrivals = 0;
+    loading_text.clear();
+    end_text.clear();
+    failed_text.clear();
+    wr8(last_key, 0x02); // one player at the prompt
+    for (u32 i = 0; i < 8; ++i) wr32(hiscore_scores + 4 * i, 0x1000 + i);
+  }
+
+  void TearDown() override {
+    set_fail_screen_hold(nullptr);
+    MissionTest::TearDown();
+  }
+
+  int run(int max_slices = 30000) {
+    driver_start(0x00382E);
+    return driver_run(max_slices, 2000000, vbl_ending_the_result_tune);
+  }
+
+  // The result tune (no Timer C here, so it never ends by itself) stops
+  // after ten VBLs of the wait for it.
+  static void vbl_ending_the_result_tune() {
+    steer_on_the_map();
+    if ((get_sr() >> 8 & 7) >= 4)
+      g_cpu.vbl_flag = 1; // masked (the restart's set-up): only the busy-waits see it
+    else
+      mission_vbl();
+    if (!driver_slice_ends().empty() && driver_slice_ends().back() == waited(0x3972)) {
+      wr16(result_tune_vbls, rd16(result_tune_vbls) + 1);
+      if (rd16(result_tune_vbls) == 10) wr8(tune_playing, 0);
+    }
+  }
+};
+
+TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
+  struct row {
+    std::array<u8, 12> done_before;
+    int mission;
+  };
+  const row rows[] = {
+      {{}, 4},
+      {{0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}, 11}, // one more stays open
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0}, 5},  // the last byte still open
+      {{0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 5},  // the first byte still open
+  };
+  for (const row& r : rows) {
+    SetUp();
+    plan.choices = {r.mission, -1, -1, -1};
+    for (u32 i = 0; i < 12; ++i) wr8(missions_done + i, r.done_before[i]);
+    wr16(text_line, 0x1234); // whatever the cursor held
+    wr16(text_colour, 9);
+    run(1500);
+    EXPECT_TRUE(back_on_the_map()) << "mission " << r.mission;
+    EXPECT_EQ(rd16(shop_visit_count), 1u);
+    EXPECT_EQ(title_arrivals, 0);
+    for (u32 i = 0; i < 12; ++i)
+      EXPECT_EQ(rd8(missions_done + i), i == static_cast<u32>(r.mission) ? 0xFFu : r.done_before[i]) << i;
+    if (stubbed(first_section)) { // the written section set-up leaves no stand-in to read it at
+      EXPECT_EQ(loading_text, "LOAD");
+      EXPECT_EQ(loading_colour, 1u);
+    }
+    EXPECT_EQ(stub_call_count(shop_slot), 1);
+    EXPECT_EQ(stub_call_count(complete_slot), 1);
+    EXPECT_EQ(stub_call_count(high_scores), 0);
+    EXPECT_EQ(rd16(two_player_flag), 0x0000u);
+    EXPECT_EQ(rd8(music_level), 15u);
+    EXPECT_EQ(level_in_mission, 13u);
+    // The map's tune, the mission's, the result's, the map's again.
+    EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 3, 1}));
+  }
+}
+
+TEST_F(ControlLoop, TheLastOpenMissionEndsTheGameWithTheEndSequenceAndTheTitle) {
+  for (bool fire : {false, true}) {
+    SetUp();
+    plan.choices = {11, -1, -1, -1};
+    plan.fire_in_delays = fire;
+    for (u32 i = 0; i < 11; ++i) wr8(missions_done + i, 0xFF);
+    wr32(random_seed, 0x0BADCAFE);
+    const int slices = run();
+    ASSERT_TRUE(driver_finished()) << "fire " << fire;
+    EXPECT_EQ(title_arrivals, 1);
+    EXPECT_EQ(rd16(shop_visit_count), 1u);
+    EXPECT_EQ(stub_call_count(high_scores), 1);
+    for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << "the restart opens mission " << i;
+    EXPECT_EQ(end_text, "END");
+    EXPECT_TRUE(seed_follows(0x0BADCAFE, rd32(random_seed))) << "the seed lives on";
+    for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 0x1000 + i);
+    EXPECT_EQ(rd32(quick_start), 0u);
+    // Two delays of 9,000,000 counts take about 7,200 VBLs; fire from the
+    // high scores on ends the second at once.
+    if (fire)
+      EXPECT_LT(slices, 4000);
+    else
+      EXPECT_GT(slices, 7000);
+  }
+}
+
+TEST_F(ControlLoop, AFailedGameShowsTheFailedScreenAndFireSkipsTheTitle) {
+  for (bool fire : {false, true}) {
+    SetUp();
+    plan.choices = {2, -1, -1, -1};
+    plan.completes = false;
+    plan.fire_in_delays = fire;
+    wr32(random_seed, 0x0BADCAFE);
+    put_text(0xA9FA, "LOST");
+    put_text(0xAA17, "");
+    run(12000);
+    EXPECT_EQ(stub_call_count(high_scores), 1);
+    EXPECT_EQ(stub_call_count(complete_slot), 0);
+    EXPECT_EQ(failed_text, "LOST") << "the failed screen";
+    EXPECT_TRUE(seed_follows(0x0BADCAFE, rd32(random_seed))) << "the seed lives on";
+    for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 0x1000 + i);
+    EXPECT_EQ(rd16(player1 + player_record::lives), 0u) << "the work area is cleared";
+    if (fire) {
+      // The next game waits at the prompt (its key was cleared with the
+      // work area), with no title.
+      EXPECT_FALSE(driver_finished());
+      EXPECT_EQ(title_arrivals, 0);
+      EXPECT_NE(rd32(quick_start), 0u);
+      EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0));
+    } else {
+      EXPECT_TRUE(driver_finished());
+      EXPECT_EQ(title_arrivals, 1);
+      EXPECT_EQ(rd32(quick_start), 0u);
+    }
+  }
+}
+
+TEST_F(ControlLoop, ResumesAtEveryLabel) {
+  plan.choices = {11, -1, -1, -1};
+  plan.fire_in_delays = true;
+  for (u32 i = 0; i < 11; ++i) wr8(missions_done + i, 0xFF);
+  EXPECT_TRUE(resumes_alike({.entry = 0x00382E, .between = vbl_ending_the_result_tune, .load_every = 512}));
+}
+
+} // namespace

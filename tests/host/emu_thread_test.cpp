@@ -1,0 +1,94 @@
+// The emulation thread itself (real clock): start from a state file, the
+// events it takes, and the join, also when its ring or the presenter's
+// queue is full. Also run under ThreadSanitizer in CI.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "host/emu_fixture.h"
+#include "host/platform.h"
+#include "machine/input_log.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class EmuThread : public EmuTest {
+ protected:
+  void SetUp() override {
+    EmuTest::SetUp();
+    emu_set_clock(nullptr);
+    emu_set_sleep(nullptr);
+    state_ptr s(state_new());
+    tos_save_state(s.get());
+    ASSERT_EQ(state_write_file(s.get(), (dir / "toy.bkms").c_str()), 1);
+    evq_close();
+  }
+  void TearDown() override {
+    emu_join();
+    EmuTest::TearDown();
+  }
+  int start() {
+    state = dir / "toy.bkms";
+    config.state_file = state.c_str();
+    config.data_dir = "";
+    config.save_dir = dir.path.c_str();
+    config.start_time = now_s();
+    return emu_start(&config);
+  }
+  // Waits (up to 5 s) until the thread has run its first step.
+  bool wait_first_step() {
+    for (int i = 0; i < 2500 && emu_kind()[0] == 0; ++i) {
+      emu_post(EV_TICK, 0, 0);
+      sleep_ms(2);
+    }
+    return emu_kind()[0] != 0;
+  }
+  temp_dir dir;
+  std::string state;
+  emu_config config;
+};
+
+TEST_F(EmuThread, RunsFromAStateFileTakesInputAndStops) {
+  ASSERT_EQ(start(), 1);
+  EXPECT_EQ(emu_running.load(), 1);
+  ASSERT_TRUE(wait_first_step());
+  emu_post(EV_JOY1, 0x81, 0);
+  for (int i = 0; i < 50; ++i) sleep_ms(2);
+  EXPECT_EQ(emu_join(), 1);
+  EXPECT_EQ(emu_running.load(), 0);
+  bool joystick = false;
+  for (int i = 0; i < tos_ilog_count(); ++i)
+    joystick |= tos_ilog_entries()[i].type == 'J' && tos_ilog_entries()[i].b == 0x81;
+  EXPECT_TRUE(joystick);
+  // After the join the ring is gone: posts do nothing.
+  emu_post(EV_TICK, 0, 0);
+  EXPECT_EQ(evq_count(), 0);
+}
+
+TEST_F(EmuThread, AnUnreadableStateFileFailsTheStart) {
+  spit(dir / "toy.bkms", "damaged");
+  EXPECT_EQ(start(), 0);
+  EXPECT_EQ(emu_running.load(), 0);
+}
+
+TEST_F(EmuThread, StopsWithAFullRing) {
+  ASSERT_EQ(start(), 1);
+  ASSERT_TRUE(wait_first_step());
+  emu_post(EV_PAUSE, 1, 0);
+  for (int i = 0; i < 5000; ++i) emu_post(EV_TICK, 0, 0);
+  const double t0 = now_s();
+  EXPECT_EQ(emu_join(), 1);
+  EXPECT_LT(now_s() - t0, 2.0);
+}
+
+TEST_F(EmuThread, StopsWhileBlockedOnAFullPresenterQueue) {
+  toy_frames = true;  // one message per VBL that nobody reads
+  ASSERT_EQ(start(), 1);
+  emu_post(EV_GAME_RATE, 2000, 0);
+  for (int i = 0; i < 2500 && msgq_count() < msg_queue_size - 1; ++i) sleep_ms(2);
+  ASSERT_GE(msgq_count(), msg_queue_size - 1) << "the thread should have filled the queue";
+  EXPECT_EQ(emu_join(), 1);
+}
+
+} // namespace
