@@ -86,6 +86,8 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x006026, "place vehicle", skips_attachment_list},
     mission_stand_in{0x00B1E4, "start enemy animation", nullptr},
     mission_stand_in{0x009BEA, "obstacle probe", probe_touches_nothing},
+    // the terrain step's deadly contact
+    mission_stand_in{0x00AA42, "player start death", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},
