@@ -233,6 +233,42 @@ TEST_F(Terrain, TwoPlayersSlideTwicePerFrame) {
   }
 }
 
+TEST_F(Terrain, EachPlayerInPlayBringsAPassWithItsOffset) {
+  struct row {
+    u32 record;       // the player being updated
+    i16 ox, oy;       // where the other player stood at the pass's start, relative
+    u16 other_lives;
+    ways want;
+  };
+  const row rows[] = {
+      {player1, 14, 14, 3, {false, true, false, true}},
+      {player1, 14, 15, 3, {true, true, true, true}},
+      {player1, 15, 14, 3, {true, true, true, true}},
+      {player1, 14, 14, 0, {true, true, true, true}}, // out of play: no pass
+      {player2, -13, -13, 3, {true, false, true, false}},
+      {player2, -13, -14, 3, {true, true, true, true}},
+      {player2, -13, -13, 0, {true, true, true, true}},
+  };
+  for (const row& r : rows) {
+    for (u32 a = collision_map; a < collision_copy + 72; ++a) wr8(a, 0);
+    const u32 other = r.record == player1 ? player2 : player1;
+    const u32 me = r.record == player1 ? 0 : 2, them = 2 - me;
+    wr16(r.record + 0, 3);
+    wr16(other + 0, r.other_lives);
+    wr16(r.record + 2, 150);
+    wr16(r.record + 4, 100);
+    wr16(player_positions + me, 150);
+    wr16(player_positions + 4 + me, 100);
+    wr16(player_positions + them, static_cast<u16>(150 + r.ox));
+    wr16(player_positions + 4 + them, static_cast<u16>(100 + r.oy));
+    for (u32 w : {way_right, way_left, way_down, way_up}) wr8(r.record + w, 0);
+    a4 = r.record;
+    sync_regs_out();
+    ASSERT_EQ(run_routine(terrain_step), 1);
+    EXPECT_EQ(ways_of(r.record), r.want) << r.ox << ", " << r.oy << " lives " << r.other_lives;
+  }
+}
+
 // --- obstacles --------------------------------------------------------------------------
 
 TEST_F(Terrain, TheObstacleProbePointsAndWhatEachContactBlocks) {
