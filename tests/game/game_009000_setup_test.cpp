@@ -128,6 +128,7 @@ TEST_F(Setup, ThePlayerRecordsOfANewGameAndOfEachMission) {
     wr16(player1 + 0, r.lives1);
     wr16(player2 + 0, r.lives2);
     for (u32 p : {player1, player2}) {
+      wr8(p + 0x1A, 0x5A);
       wr16(p + 0x36, 7);
       wr16(p + 0x94, 0xFF00);
       wr16(p + 0x50, 9);
@@ -139,6 +140,7 @@ TEST_F(Setup, ThePlayerRecordsOfANewGameAndOfEachMission) {
     EXPECT_EQ(rd16(player1 + 0x36), 1u);
     EXPECT_EQ(rd16(player1 + 0x94), 0u);
     EXPECT_EQ(rd16(player1 + 0x50), 0u);
+    EXPECT_EQ(rd8(player1 + 0x1A), 0x5Au);
     if (r.two) {
       EXPECT_EQ(rd16(player2 + 0), r.want2);
       EXPECT_EQ(rd16(player2 + 2), r.x2);
@@ -273,6 +275,7 @@ TEST_F(Setup, TheWeaponPictureGoesIntoBothScreensAndTheParametersIntoTheRecord) 
     wr16(current_player, r.player);
     wr16(r.record + 0x0C, r.weapon);
     wr8(r.record + 0x19, 0xFF);
+    wr8(r.record + 0x1A, 0x5A);
     a4 = r.record;
     d0 = 0x1111;
     d1 = 0x2222;
@@ -308,6 +311,7 @@ TEST_F(Setup, TheWeaponPictureGoesIntoBothScreensAndTheParametersIntoTheRecord) 
     EXPECT_EQ(rd16(r.record + 0x52), rd16(rec + 6));
     EXPECT_EQ(rd16(r.record + 0x64), rd16(rec + 8));
     EXPECT_EQ(rd8(r.record + 0x19), 0u);
+    EXPECT_EQ(rd8(r.record + 0x1A), 0x5Au) << "a byte";
   }
 }
 

@@ -292,7 +292,7 @@ TEST_F(Terrain, TheObstacleProbePointsAndWhatEachContactBlocks) {
   };
   for (const row& r : rows) {
     for (u32 a = collision_map; a < collision_copy + 72; ++a) wr8(a, 0);
-    wr16(hscroll_step, r.horizontal ? 4 : 0);
+    wr16(hscroll_step, r.horizontal ? 0x0100 : 0); // any non-zero word
     wr16(player1 + 0x2A, r.blink);
     wr16(player1 + 0x50, r.state);
     wr16(vehicle + 0x0C, 0);
