@@ -213,7 +213,7 @@ TEST_F(Setup, TheMissionScreenEndsWithBothScreensAlikeAndTheMissionPalette) {
     pattern(0x8C24, 32, 1);
     wr16(0x8C40, 0x0123);
     pattern(0x8C44, 32, 2);
-    pattern(0xFF8C, 640, 3);
+    pattern(0xFF8C, 640 + 16, 3);
     pattern(0x1026C, 576, 4);
     pattern(0x104AC, 576, 5);
     mission_pictures_in_ram();
@@ -227,6 +227,7 @@ TEST_F(Setup, TheMissionScreenEndsWithBothScreensAlikeAndTheMissionPalette) {
     for (u32 c = 0; c < 16; ++c) EXPECT_EQ(rd16(0xFF8240 + 2 * c) & 0x777, rd16(0x8C24 + 2 * c) & 0x777) << c;
     EXPECT_EQ(rd16(0xFF825C) & 0x777, 0x0123u) << "colour 14 from the mission data";
     EXPECT_EQ(rd8(0x20268 + 160 * 39 + 15), rd8(0xFF8C + 16 * 39 + 15)) << "panel piece";
+    EXPECT_EQ(rd8(0x20268 + 160 * 40), 0u) << "40 lines";
     EXPECT_EQ(rd16(player1 + 0x0C), 4u);
     EXPECT_EQ(rd8(0x20000 + 0x2948), rd8(weapon_pictures + 472 * 4));
     if (two) {
@@ -246,12 +247,12 @@ TEST_F(Setup, ThePlatesGoIntoBothScreensAtLine178) {
     u32 routine, source, at;
   };
   for (const row r : {row{0x008E24, 0x104AC, 0x6F40}, row{0x008DC6, 0x1026C, 0x6FC0}}) {
-    pattern(r.source, 576, r.at);
+    pattern(r.source, 576 + 64, r.at + 1); // and bytes after the plate, never copied
     ASSERT_EQ(run_routine(r.routine, 10), 1);
     for (u32 screen : {0x18000u, 0x20000u})
       for (u32 line : {0u, 17u})
         for (u32 i : {0u, 31u}) EXPECT_EQ(rd8(screen + r.at + 160 * line + i), rd8(r.source + 32 * line + i));
-    EXPECT_EQ(rd8(0x20000 + r.at + 160 * 18), 0u);
+    for (u32 screen : {0x18000u, 0x20000u}) EXPECT_EQ(rd8(screen + r.at + 160 * 18), 0u) << "18 lines";
   }
 }
 
