@@ -385,6 +385,7 @@ TEST_F(Setup, TheCounterCheckUsesUpOneUnit) {
   a4 = player1;
   d0 = 0x1234;
   a3 = 0x3333;
+  d6 = 0x5555;
   sync_regs_out();
   ASSERT_EQ(run_routine(counter_check), 1);
   EXPECT_EQ(g_cpu.d[6], 0u);

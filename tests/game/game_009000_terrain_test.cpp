@@ -131,12 +131,26 @@ TEST_F(Terrain, EachProbeReadsItsCellAndTheSidesBlockTheirWay) {
   for (int p = 0; p < 8; ++p) {
     u16 x = 0, y = 0;
     ASSERT_TRUE(lay_ground({static_cast<probe>(p)}, x, y)) << p;
+    wr16(level_section, 0x0102); // beside the kept ways: they are bytes
     pass(x, y);
     for (int q = 0; q < 8; ++q) EXPECT_EQ(rd8(terrain_cells + q), q == p ? 0xFFu : 0u) << p << " " << q;
     EXPECT_EQ(ways_of(player1), want[p]) << "probe " << p;
     EXPECT_EQ(rd16(player1 + 2), x);
     EXPECT_EQ(rd16(player1 + 4), y);
   }
+}
+
+// Each probe's point to the pixel: the probe stands on the first or the
+// last pixel of its cell, so a point one pixel off reads the next cell.
+TEST_F(Terrain, EachProbeStandsOnItsPixel) {
+  for (int p = 0; p < 8; ++p)
+    for (int corner = 0; corner < 2; ++corner) {
+      const int px = 16 * 6 + (corner ? 15 : 0), py = scroll - 16 * 50 - (corner ? 15 : 0);
+      for (u32 a = collision_map; a < collision_copy + 72; ++a) wr8(a, 0);
+      wr8(cell_of(px, py), 0xFF);
+      pass(static_cast<u16>(px - offsets[p][0]), static_cast<u16>(py - offsets[p][1]));
+      EXPECT_EQ(rd8(terrain_cells + p), 0xFFu) << "probe " << p << " corner " << corner;
+    }
 }
 
 TEST_F(Terrain, TheCornerSlides) {
@@ -174,7 +188,9 @@ TEST_F(Terrain, TheCornerSlides) {
     u16 x = 0, y = 0;
     ASSERT_TRUE(lay_ground(r.solid, x, y)) << &r - rows;
     for (u32 i = 0; i < 8; ++i) wr8(slide_flags + i, 0x55);
+    wr8(slide_flags + 8, 0x77);
     pass(x, y, r.keys);
+    EXPECT_EQ(rd8(slide_flags + 8), 0x77u) << "the flags end at $22F";
     EXPECT_EQ(static_cast<int>(rd16(player1 + 2)) - x, r.dx) << r.keys;
     EXPECT_EQ(static_cast<int>(rd16(player1 + 4)) - y, r.dy) << r.keys;
     EXPECT_EQ(ways_of(player1), r.want) << r.keys << " " << r.solid.size();
