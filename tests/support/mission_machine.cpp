@@ -86,6 +86,9 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x006026, "place vehicle", skips_attachment_list},
     mission_stand_in{0x00B1E4, "start enemy animation", nullptr},
     mission_stand_in{0x009BEA, "obstacle probe", probe_touches_nothing},
+    // what the enemy scripts fire
+    mission_stand_in{0x006B74, "enemy bullets", nullptr},
+    mission_stand_in{0x006BEA, "enemy grenade", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},
