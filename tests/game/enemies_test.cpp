@@ -9,6 +9,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
+#include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
 
@@ -552,6 +553,183 @@ TEST(EnemiesResumption, EveryRoadResumesFromASavedState) {
       EXPECT_TRUE(res.resumed_same) << std::hex << r.entry << " saved at " << std::dec << save_at << ": "
                                     << res.first_difference;
     }
+  }
+  machine_clear();
+}
+
+
+// ---- the drawing --------------------------------------------------------------------------
+
+namespace draw {
+
+constexpr u32 screen = mission_draw_screen;
+constexpr u32 rows = 201; // line 200 is the spare line below the screen
+
+// Frame f, line l, pixel c: colour 8 + v where v is not 0. Asymmetric in
+// both directions, different for every frame.
+u32 sprite_value(u32 f, u32 l, u32 c) {
+  if ((c + l + f) % 5 == 0) return 0;
+  return ((f + 1) * (l + 3) + c * c + 2 * c) % 8;
+}
+
+void put_frames() {
+  for (u32 f = 0; f < 39; ++f)
+    for (u32 l = 0; l < 22; ++l)
+      for (u32 p = 0; p < 3; ++p) {
+        u32 w = 0;
+        for (u32 c = 0; c < 16; ++c)
+          if ((sprite_value(f, l, c) >> p) & 1) w |= 0x8000 >> c;
+        wr16(frames + 132 * f + 6 * l + 2 * p, w);
+      }
+}
+
+// A patterned background, and its colours as the reference starts them.
+std::vector<u32> put_background() {
+  std::vector<u32> ref(rows * 320);
+  for (u32 y = 0; y < rows; ++y)
+    for (u32 g = 0; g < 20; ++g)
+      for (u32 p = 0; p < 4; ++p) wr16(screen + y * 160 + g * 8 + 2 * p, (y * 0x3B1 + g * 0x95 + p * 0x1234) & 0xFFFF);
+  for (u32 y = 0; y < rows; ++y)
+    for (u32 x = 0; x < 320; ++x) ref[y * 320 + x] = screen_pixel(screen, y, x);
+  return ref;
+}
+
+// The reference: the enemy at (x, y) with frame f painted pixel by pixel.
+void paint(std::vector<u32>& ref, u32 x, u32 y, u32 f) {
+  if (y > 300 || x < 85 || x > 291) return;
+  for (u32 l = 0; l < 22; ++l) {
+    const int row = static_cast<int>(y) - 100 + static_cast<int>(l);
+    if (row < 0 || row >= static_cast<int>(rows)) continue;
+    for (u32 c = 0; c < 16; ++c) {
+      int px;
+      if (x < 100) {
+        const int n = (100 - x) & ~1;
+        if (static_cast<int>(c) < n) continue;
+        px = 64 + static_cast<int>(c) - n;
+      } else if (x > 276) {
+        const int n = (x - 276) & ~1;
+        if (static_cast<int>(c) + n >= 16) continue;
+        px = 240 + static_cast<int>(c) + n;
+      } else {
+        px = 64 + static_cast<int>((x - 100) & ~1u) + static_cast<int>(c);
+      }
+      const u32 v = sprite_value(f, l, c);
+      if (v != 0) ref[row * 320 + px] = 8 + v;
+    }
+  }
+}
+
+std::string first_difference(const std::vector<u32>& ref) {
+  for (u32 y = 0; y < rows; ++y)
+    for (u32 x = 0; x < 320; ++x)
+      if (screen_pixel(screen, y, x) != ref[y * 320 + x])
+        return "line " + std::to_string(y) + " pixel " + std::to_string(x) + ": " +
+               std::to_string(screen_pixel(screen, y, x)) + " not " + std::to_string(ref[y * 320 + x]);
+  return "";
+}
+
+struct enemy_at {
+  u32 record, x, y, frame;
+};
+
+void put_enemy(const enemy_at& e) {
+  wr16(rec(e.record), e.x);
+  wr16(rec(e.record) + 2, e.y);
+  wr16(rec(e.record) + 4, 0xFFFF);
+  wr16(rec(e.record) + 8, e.frame);
+}
+
+} // namespace draw
+
+class EnemyDrawing : public MissionTest {
+ protected:
+  void SetUp() override {
+    MissionTest::SetUp();
+    draw::put_frames();
+    ASSERT_EQ(run_routine(0x00891C, 4), 1); // banks 1-7
+  }
+};
+
+struct single_case {
+  u32 x, y;
+  bool stays_active;
+};
+
+TEST_F(EnemyDrawing, OneEnemyPixelForPixel) {
+  std::vector<single_case> cases = {
+      {99, 150, true},  {86, 150, true},  {85, 150, true},  {277, 150, true}, {290, 150, true},
+      {291, 150, true}, {276, 150, true}, {120, 99, true},  {120, 79, true},  {120, 78, true},
+      {120, 279, true}, {120, 300, true}, {150, 301, false}, {84, 150, false}, {84, 50, true},
+      {292, 150, false}, {0x8000, 150, false}, {120, 0, true}, {90, 60, true},
+  };
+  for (u32 x = 100; x <= 115; ++x) cases.push_back({x, 150, true});
+  for (const single_case& c : cases) {
+    SetUp();
+    std::vector<u32> ref = draw::put_background();
+    const u32 f = (c.x * 7 + c.y) % 39;
+    draw::put_enemy({3, c.x, c.y, f});
+    draw::paint(ref, c.x, c.y, f);
+    ASSERT_EQ(run(draw_enemies), 1);
+    EXPECT_EQ(draw::first_difference(ref), "") << "x " << c.x << " y " << c.y;
+    EXPECT_EQ(rd16(rec(3) + 4) != 0, c.stays_active) << "x " << c.x << " y " << c.y;
+  }
+}
+
+TEST_F(EnemyDrawing, TheTopmostFirstAndTheHigherRecordFirstOnEqualY) {
+  const std::vector<draw::enemy_at> es = {
+      {3, 150, 160, 1}, {5, 154, 160, 2}, {0, 152, 150, 3}, {24, 158, 170, 4}, {9, 120, 150, 5}, {25, 150, 150, 6}};
+  std::vector<u32> ref = draw::put_background();
+  for (const auto& e : es) draw::put_enemy(e);
+  // the order the game must follow: y, then the higher record first
+  for (const u32 i : {9u, 0u, 5u, 3u, 24u}) {
+    for (const auto& e : es)
+      if (e.record == i) draw::paint(ref, e.x, e.y, e.frame);
+  }
+  ASSERT_EQ(run(draw_enemies), 1);
+  EXPECT_EQ(draw::first_difference(ref), "") << "record 25 is never drawn, and the order shows";
+  for (u32 i = 0; i < 25; ++i) EXPECT_EQ(rd16(0x29E + 2 * i), 0xFFFFu) << "drawn entries are cleared";
+}
+
+std::vector<std::pair<u32, u32>> hook_trace;
+void note_draw_hook(u32 address) {
+  hook_trace.emplace_back(address, g_cpu.a[6]);
+  if (address == 0x5BA8) {
+    EXPECT_EQ(rd32(g_cpu.a[7]), 0x5BA0u);
+  }
+}
+
+TEST_F(EnemyDrawing, HooksAroundEachEnemy) {
+  hook_trace.clear();
+  hook_register(0x005BA8, note_draw_hook);
+  hook_register(0x005BA0, note_draw_hook);
+  draw::put_enemy({2, 120, 200, 1});
+  draw::put_enemy({7, 150, 120, 1});
+  draw::put_enemy({8, 150, 301, 1}); // taken out of play: still a unit
+  ASSERT_EQ(run(draw_enemies), 1);
+  const std::vector<std::pair<u32, u32>> want = {{0x5BA8, rec(7)}, {0x5BA0, rec(7)}, {0x5BA8, rec(2)},
+                                                 {0x5BA0, rec(2)}, {0x5BA8, rec(8)}, {0x5BA0, rec(8)}};
+  EXPECT_EQ(hook_trace, want);
+  hooks_clear();
+}
+
+void prepare_drawing() {
+  machine_clear();
+  stub_reset();
+  mission_machine_reset();
+  draw::put_frames();
+  EXPECT_EQ(run_routine(0x00891C, 4, nullptr), 1);
+  draw::put_background();
+  const std::vector<draw::enemy_at> es = {{0, 150, 160, 1}, {1, 157, 170, 2}, {2, 90, 150, 3}, {3, 285, 90, 4},
+                                          {4, 120, 290, 5}, {5, 84, 150, 6},  {6, 100, 60, 7}};
+  for (const auto& e : es) draw::put_enemy(e);
+}
+
+TEST(EnemiesResumption, TheDrawingResumesFromASavedState) {
+  for (int save_at : {1, 9, 30, 50}) {
+    const resumption_result res = check_resumption(prepare_drawing, draw_enemies, 5, save_at);
+    EXPECT_GT(res.yields, 40);
+    EXPECT_TRUE(res.sliced_same) << res.first_difference;
+    EXPECT_TRUE(res.resumed_same) << "saved at " << save_at << ": " << res.first_difference;
   }
   machine_clear();
 }
