@@ -137,7 +137,7 @@ struct signed_case {
 
 TEST_F(Enemies, EnemyEventsFillTheRecordFromTheScriptHeader) {
   const u32 script = put_script(7, {12, 201, 6, 0xFE, 3, 0xFF});
-  for (const signed_case c : {signed_case{200, 177, 44, 21}, {191, 176, 291, 276}, {0, 0, 100, 100}, {255, 255, 99, 99}}) {
+  for (const signed_case c : {signed_case{200, 177, 44, 21}, {191, 176, 291, 276}, {0, 0, 100, 100}, {255, 255, 99, 99}, {192, 0, 36, 100}}) {
     SetUp();
     put_script(7, {12, 201, 6, 0xFE, 3, 0xFF});
     wr16(rec(0) + 0x26, 0x5555);
@@ -176,6 +176,7 @@ TEST_F(Enemies, HomingUnitsAndTheGoal) {
   put_stream({184, 253, 5, 6, 7, 8, 184, 254, 200, 177, 9, 0xFF});
   wr8(event_clock, 184);
   wr16(homing_unit_table.address, 0xFFFF);
+  for (u32 i = 2; i < 18; ++i) wr8(homing_unit_table.address + 18 + i, 0x77);
   d3 = 0x33333333;
   a3 = 0x44444444;
   d6 = 0x66666666;
@@ -187,6 +188,9 @@ TEST_F(Enemies, HomingUnitsAndTheGoal) {
   EXPECT_EQ(rd16(h + 6), 7u);
   EXPECT_EQ(rd16(h + 8), 8u);
   EXPECT_EQ(rd16(h + 16), 1u);
+  EXPECT_EQ(rd16(h + 10), 0u);
+  EXPECT_EQ(rd16(h + 12), 0x7777u) << "not the unit's";
+  EXPECT_EQ(rd16(h + 14), 0u);
   EXPECT_EQ(rd16(goal_record.address), 0xFFFFu);
   EXPECT_EQ(rd16(goal_record.address + 2), 44u);
   EXPECT_EQ(rd16(goal_record.address + 4), 0xFFB1u) << "-79, without the 100";
@@ -300,6 +304,21 @@ TEST_F(Enemies, MovementDurationsWithTheFixOffAndOn) {
     EXPECT_EQ(x_track(6), c.xs) << "fix " << int(c.fix) << " duration " << int(c.duration);
   }
   g_cpu.patch_flags[1] = 0;
+}
+
+TEST_F(Enemies, AllFortyEightRecordsAndNoMore) {
+  put_bytes(0x3C00, {252, 9, 1, 0, 0xFF});
+  place(47, 0x3C00);
+  wr32(rec(47) + 0x14, anim_data);
+  wr32(rec(47) + 0x18, anim_data);
+  wr16(rec(47) + 8, 0x55);
+  for (u32 i = 0; i < 64; ++i) wr8(bullet_table.address + i, 0x01); // a "record 48" that looks active
+  ASSERT_EQ(run(scripts_all), 1);
+  ASSERT_EQ(run(scripts_all), 1);
+  ASSERT_EQ(run(anims_all), 1);
+  EXPECT_EQ(rd16(rec(47)), 101u);
+  EXPECT_EQ(rd16(rec(47) + 8), 0u) << "animated";
+  for (u32 i = 0; i < 64; ++i) EXPECT_EQ(rd8(bullet_table.address + i), 0x01u) << i;
 }
 
 TEST_F(Enemies, AnimationCommandsAndTheKeptAnimation) {
@@ -453,7 +472,7 @@ struct rate_case {
 };
 
 TEST_F(Enemies, AnimationRateFollowsTheSpeed) {
-  for (const rate_case c : {rate_case{0, 0, 2}, {2, -1, 4}, {3, -7, 10}, {-6, 0, 10}, {-5, 5, 10}, {1, 0, 2}}) {
+  for (const rate_case c : {rate_case{0, 0, 2}, {2, -1, 4}, {3, -7, 10}, {-6, 0, 10}, {-5, 5, 10}, {1, 0, 2}, {-1, 0, 2}, {1, -2, 4}}) {
     wr16(rec(0) + 4, 1);
     wr16(rec(0) + 0x0C, static_cast<u16>(c.dx));
     wr16(rec(0) + 0x0E, static_cast<u16>(c.dy));
@@ -680,6 +699,8 @@ TEST_F(EnemyDrawing, TheTopmostFirstAndTheHigherRecordFirstOnEqualY) {
       {3, 150, 160, 1}, {5, 154, 160, 2}, {0, 152, 150, 3}, {24, 158, 170, 4}, {9, 120, 150, 5}, {25, 150, 150, 6}};
   std::vector<u32> ref = draw::put_background();
   for (const auto& e : es) draw::put_enemy(e);
+  wr16(rec(11) + 2, 130); // inactive, with the word after the active word set
+  wr16(rec(11) + 6, 0xFFFF);
   // the order the game must follow: y, then the higher record first
   for (const u32 i : {9u, 0u, 5u, 3u, 24u}) {
     for (const auto& e : es)
