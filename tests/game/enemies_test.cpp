@@ -472,7 +472,7 @@ struct rate_case {
 };
 
 TEST_F(Enemies, AnimationRateFollowsTheSpeed) {
-  for (const rate_case c : {rate_case{0, 0, 2}, {2, -1, 4}, {3, -7, 10}, {-6, 0, 10}, {-5, 5, 10}, {1, 0, 2}, {-1, 0, 2}, {1, -2, 4}}) {
+  for (const rate_case c : {rate_case{0, 0, 2}, {2, -1, 4}, {3, -7, 10}, {-6, 0, 10}, {-5, 5, 10}, {1, 0, 2}, {-1, 0, 2}, {1, -2, 4}, {-3, 0, 6}, {3, 1, 6}}) {
     wr16(rec(0) + 4, 1);
     wr16(rec(0) + 0x0C, static_cast<u16>(c.dx));
     wr16(rec(0) + 0x0E, static_cast<u16>(c.dy));
@@ -699,6 +699,7 @@ TEST_F(EnemyDrawing, TheTopmostFirstAndTheHigherRecordFirstOnEqualY) {
       {3, 150, 160, 1}, {5, 154, 160, 2}, {0, 152, 150, 3}, {24, 158, 170, 4}, {9, 120, 150, 5}, {25, 150, 150, 6}};
   std::vector<u32> ref = draw::put_background();
   for (const auto& e : es) draw::put_enemy(e);
+  wr16(rec(11), 130);
   wr16(rec(11) + 2, 130); // inactive, with the word after the active word set
   wr16(rec(11) + 6, 0xFFFF);
   // the order the game must follow: y, then the higher record first
