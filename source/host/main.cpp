@@ -18,6 +18,9 @@
 #include "host/options.h"
 #include "host/platform.h"
 #include "host/settings.h"
+#include "host/window/app_state.h"
+#include "host/window/fast_input.h"
+#include "host/window/input_frame.h"
 #include "host/window/startup_screen.h"
 #include "host/window/video.h"
 #include "host/window/video_settings.h"
@@ -27,11 +30,7 @@
 #include "sound/audio_output.h"
 
 int render_scale = 3;
-int fullscreen = 0;
-present_state* presenter = nullptr;
 int god_mode = 0, infinite_money = 0;
-std::atomic<int> input_ready{0};
-std::atomic<int> app_running{1};
 
 namespace {
 
@@ -96,25 +95,16 @@ const char* music_row_value() {
   return music_pack;
 }
 
-void open_audio(const start_overrides& o) {
+void open_audio() {
   if (sound_on || cfg_bool("sound", 1)) {
     audio_out = audio_open(audio_rate, (1 + lead) * 20 + 30);
     if (audio_out && low_latency_audio && !audio_set_lowlat(audio_out, 1)) low_latency_audio = 0;
     if (audio_out) audio_set_target(audio_out, aud_target_ms());
   }
   if (!audio_out && !std::getenv("BKM_FAKEAUDIO")) sound_on = 0;
-  (void)o;
 }
 
 void write_shot(const std::string& path) { video_screenshot(path.c_str()); }
-
-// What the loop does once per displayed frame besides the picture: the
-// window's events (until the input mapping and menus read them).
-void drain_window_events() {
-  video_event ev;
-  while (video_poll(&ev))
-    if (ev.kind == VIDEO_EV_QUIT) app_running.store(0);
-}
 
 void log_audio_stats() {
   if (!audio_out) return;
@@ -175,7 +165,7 @@ int main(int argc, char** argv) {
   startup_line(4, tr("startup.l.music"), music_row_value(), 0);
 
   if (!stage("startup.d.audio", 0.05)) return abort_start();
-  open_audio(overrides);
+  open_audio();
 
   if (!stage("startup.d.video", 0.12)) return abort_start();
   presenter = present_new(render_scale);
@@ -225,6 +215,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   emu_post(EV_GAME_RATE, game_rate(), 0);
+  fast_input_start();
   for (int part = 0; part < 4; ++part) emu_post(EV_PART_VOLUME, part, part_volume[part]);
   emu_post(EV_MENU_HZ, monitor_hz, 0);
 
@@ -253,10 +244,14 @@ int main(int argc, char** argv) {
       }
       break;
     }
-    drain_window_events();
-    emu_post(EV_TICK, 0, 0);
-    present_drain(presenter);
-    if (std::strcmp(present_screen_kind(presenter), "map") == 0) present_wait_menu(presenter, 0.006);
+    const int menu_open = input_frame(now_s());
+    if (!menu_open) {
+      emu_post(EV_TICK, 0, 0);
+      present_drain(presenter);
+      if (std::strcmp(present_screen_kind(presenter), "map") == 0) present_wait_menu(presenter, 0.006);
+    } else {
+      present_drain(presenter);
+    }
     if (!deadline_valid) {
       deadline = now_s() + 1.0 / monitor_hz;
       deadline_valid = true;
@@ -311,6 +306,10 @@ int main(int argc, char** argv) {
     status = 1;
   }
 
+  // However the loop ended, the fast input thread stops posting before the
+  // emulation's queue goes away and before the window it reads closes.
+  app_running.store(0);
+  fast_input_stop();
   const bool joined = emu_join() != 0;
   present_drain(presenter);
   store_video_cfg();

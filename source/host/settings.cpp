@@ -8,6 +8,7 @@
 
 #include "graphics/present.h"
 #include "host/emu_events.h"
+#include "host/input_bindings.h"
 #include "host/language.h"
 #include "host/options.h"
 #include "host/platform.h"
@@ -25,7 +26,8 @@ char original_dir_path[700];
 char game_data_dir[700];
 
 int script_fix = 1, sound_on = 1, mp3_on = 1, show_startup = 1, multichannel_fx = 0, fx_pan = 0;
-int match_refresh = 0, fast_input = 0, low_latency_audio = 0, gfx_pack_chosen = 0;
+int match_refresh = 0, low_latency_audio = 0, gfx_pack_chosen = 0;
+std::atomic<int> fast_input{0};
 double master_volume = 1.0, audio_trim_ms = 0;
 double part_volume[4] = {1, 1, 1, 1};
 char music_pack[80] = "arrange";
@@ -161,6 +163,7 @@ void load_options(const start_overrides& o) {
   kept_fix = kept_sound = kept_volume = kept_lead = kept_interp = kept_sfix = kept_speed = kept_fastin = {};
   cfg_load(pick_options_file());
   lang_set(cfg_str("language", "en"));
+  input_cfg_load();
   if (cfg_num("version", 1) < 2) {
     for (const char* key : {"preset", "external", "filter", "aspect", "fullscreen"}) cfg_remove(key);
   }
@@ -242,6 +245,7 @@ int save_options() {
   cfg_set_bool("low_latency_audio", low_latency_audio);
   cfg_set_num("audio_sync_trim_ms", audio_trim_ms);
   cfg_set_str("music_pack", music_pack);
+  input_cfg_save();
   if (!cfg_save(options_path)) {
     host_log("Could not save the options to %s", options_path);
     return 0;

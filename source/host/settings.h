@@ -5,6 +5,8 @@
 // settings in force but never the stored options. Main thread only.
 #pragma once
 
+#include <atomic>
+
 // Paths.
 extern char app_dir_path[600];
 extern char defaults_path[700];
@@ -18,7 +20,9 @@ extern char game_data_dir[700];
 
 // Settings in force.
 extern int script_fix, sound_on, mp3_on, show_startup, multichannel_fx, fx_pan;
-extern int match_refresh, fast_input, low_latency_audio, gfx_pack_chosen;
+extern int match_refresh, low_latency_audio, gfx_pack_chosen;
+// Read by the fast input thread every millisecond.
+extern std::atomic<int> fast_input;
 extern double master_volume, audio_trim_ms;
 extern double part_volume[4];
 extern char music_pack[80];

@@ -1,0 +1,6 @@
+#include "host/window/app_state.h"
+
+std::atomic<int> app_running{1};
+std::atomic<int> input_ready{0};
+int fullscreen = 0;
+present_state* presenter = nullptr;

@@ -1,0 +1,244 @@
+// The fast input thread: real key state through xdotool on the test's X
+// display, virtual game controllers, and the events it posts read back
+// from the event ring.
+#include "host/emu_events.h"
+#include "host/input_bindings.h"
+#include "host/pads.h"
+#include "host/platform.h"
+#include "host/settings.h"
+#include "host/window/app_state.h"
+#include "host/window/fast_input.h"
+#include "host/window/input_frame.h"
+#include "host/window/video_state.h"
+#include "window_fixture.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct posted {
+  int kind;
+  double a, b;
+  bool operator==(const posted&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const posted& p) {
+  return os << "{" << p.kind << ", " << p.a << ", " << p.b << "}";
+}
+
+using posts = std::vector<posted>;
+
+bool xdotool(const char* action, const char* key) {
+  char command[160];
+  std::snprintf(command, sizeof command, "xdotool %s %s", action, key);
+  return std::system(command) == 0;
+}
+
+class fast_input_test : public window_test {
+ protected:
+  void SetUp() override {
+    saved_test_ = std::getenv("BKM_TEST") != nullptr;
+    unsetenv("BKM_TEST");
+    setenv("BKM_FASTIN_TEST", "1", 1);
+    open(320, 200);
+    ASSERT_EQ(evq_open(), 1);
+    input_defaults();
+    input_reset();
+    fast_input = 1;
+    app_running = 1;
+    input_ready = 1;
+    menu_open_flag = 0;
+  }
+  void TearDown() override {
+    fast_input_stop();
+    pads_close();
+    for (SDL_Joystick* j : joysticks_) {
+      const SDL_JoystickID id = SDL_JoystickInstanceID(j);
+      for (int d = 0; d < SDL_NumJoysticks(); d++)
+        if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
+      SDL_JoystickClose(j);
+    }
+    evq_close();
+    fast_input = 0;
+    input_ready = 0;
+    menu_open_flag = 0;
+    input_defaults();
+    input_reset();
+    unsetenv("BKM_FASTIN_TEST");
+    if (saved_test_) setenv("BKM_TEST", "1", 1);
+    window_test::TearDown();
+  }
+
+  SDL_Joystick* attach() {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    EXPECT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* j = SDL_JoystickOpen(index);
+    EXPECT_NE(j, nullptr) << SDL_GetError();
+    joysticks_.push_back(j);
+    return j;
+  }
+
+  // Collects what the thread posts, pumping the window's events (the key
+  // state follows them), until the collected list ends with want or the
+  // patience runs out.
+  posts collect_until(const posts& want) {
+    posts got;
+    for (int i = 0; i < 2000; ++i) {
+      video_event ev;
+      while (video_poll(&ev)) {
+      }
+      emu_event e;
+      while (ev_pop(&e)) got.push_back({e.kind, e.a, e.b});
+      if (got.size() >= want.size() && posts(got.end() - want.size(), got.end()) == want) break;
+      sleep_ms(1);
+    }
+    return got;
+  }
+  // What arrives within a few of the thread's passes.
+  posts settle() {
+    posts got;
+    for (int i = 0; i < 30; ++i) {
+      SDL_PumpEvents();
+      emu_event e;
+      while (ev_pop(&e)) got.push_back({e.kind, e.a, e.b});
+      sleep_ms(1);
+    }
+    return got;
+  }
+
+  bool saved_test_ = false;
+  std::vector<SDL_Joystick*> joysticks_;
+};
+
+const posts everything_zero = {{EV_HOLD, 0, 0}, {EV_AIM, 0, 0}, {EV_HOLD, 1, 0},
+                               {EV_AIM, 1, 0},  {EV_JOY1, 0, 0}, {EV_JOY0, 0, 0}};
+
+TEST_F(fast_input_test, ActiveOnlyWithTheOptionAndOutsideTestsUnlessAsked) {
+  struct row {
+    int option;
+    const char* test;
+    const char* fastin_test;
+    int active;
+  } rows[] = {
+      {0, nullptr, nullptr, 0}, {1, nullptr, nullptr, 1}, {1, "1", nullptr, 0},
+      {1, "1", "1", 1},         {0, "1", "1", 0},         {1, nullptr, "1", 1},
+  };
+  for (const row& r : rows) {
+    fast_input = r.option;
+    r.test ? setenv("BKM_TEST", r.test, 1) : unsetenv("BKM_TEST");
+    r.fastin_test ? setenv("BKM_FASTIN_TEST", r.fastin_test, 1) : unsetenv("BKM_FASTIN_TEST");
+    EXPECT_EQ(fast_input_active(), r.active) << r.option << " " << !!r.test << " " << !!r.fastin_test;
+  }
+  unsetenv("BKM_TEST");
+  setenv("BKM_FASTIN_TEST", "1", 1);
+}
+
+TEST_F(fast_input_test, PadsPostOnChangeAndEverythingAgainAfterTheMenu) {
+  SDL_Joystick* p0 = attach();
+  SDL_Joystick* p1 = attach();
+  fast_input_start();
+  EXPECT_EQ(collect_until(everything_zero), everything_zero);
+
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 1);
+  EXPECT_EQ(collect_until({{EV_JOY0, JOY_FIRE, 0}}), (posts{{EV_JOY0, JOY_FIRE, 0}}));
+  SDL_JoystickSetVirtualAxis(p0, SDL_CONTROLLER_AXIS_RIGHTY, -32768);
+  SDL_JoystickSetVirtualAxis(p0, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 30000);
+  const posts aimed = {{EV_HOLD, 0, 1}, {EV_AIM, 0, JOY_UP | JOY_FIRE}};
+  EXPECT_EQ(collect_until(aimed), aimed);
+  EXPECT_EQ(settle(), posts{});  // unchanged: nothing
+
+  // The open menu silences the thread; closing it posts every value again.
+  menu_open_flag = 1;
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 0);
+  EXPECT_EQ(settle(), posts{});
+  menu_open_flag = 0;
+  const posts again = {{EV_HOLD, 0, 1}, {EV_AIM, 0, JOY_UP | JOY_FIRE}, {EV_HOLD, 1, 0},
+                       {EV_AIM, 1, 0},  {EV_JOY1, 0, 0},                {EV_JOY0, 0, 0}};
+  EXPECT_EQ(collect_until(again), again);
+}
+
+TEST_F(fast_input_test, IdleUnderTestsUnlessAsked) {
+  SDL_Joystick* p0 = attach();
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  setenv("BKM_TEST", "1", 1);
+  unsetenv("BKM_FASTIN_TEST");
+  fast_input_start();
+  EXPECT_EQ(settle(), posts{});
+  fast_input_stop();  // the environment is not changed under a reader
+  setenv("BKM_FASTIN_TEST", "1", 1);
+  fast_input_start();
+  const posts fire = {{EV_HOLD, 0, 0}, {EV_AIM, 0, 0}, {EV_HOLD, 1, 0},
+                      {EV_AIM, 1, 0},  {EV_JOY1, JOY_FIRE, 0}, {EV_JOY0, 0, 0}};
+  EXPECT_EQ(collect_until(fire), fire);
+}
+
+TEST_F(fast_input_test, BlockedPadFireStaysOffWhileHeld) {
+  SDL_Joystick* p0 = attach();
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  pad_fire_blocked[0] = 1;
+  fast_input_start();
+  EXPECT_EQ(collect_until(everything_zero), everything_zero);
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_DPAD_UP, 1);
+  EXPECT_EQ(collect_until({{EV_JOY1, JOY_UP, 0}}), (posts{{EV_JOY1, JOY_UP, 0}}));
+}
+
+TEST_F(fast_input_test, KeysBoundToJoystickActionsMoveIt) {
+  SDL_RaiseWindow(g_video.window);
+  SDL_SetWindowInputFocus(g_video.window);
+  ASSERT_TRUE(xdotool("mousemove", "640 512"));
+  kbd_set_bind(KEY_FIRE, 160);  // Left Shift
+  kbd_set_bind(KEY_UP, 13);     // Enter
+  fast_input_start();
+  EXPECT_EQ(collect_until(everything_zero), everything_zero);
+  struct row {
+    const char* key;
+    int vk;
+    double joy;
+  } rows[] = {{"Shift_L", 160, JOY_FIRE}, {"Return", 13, JOY_UP}, {"Control_R", 163, 0}, {"Left", 37, JOY_LEFT}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.key);
+    ASSERT_TRUE(xdotool("keydown", r.key));
+    if (r.joy) {
+      EXPECT_EQ(collect_until({{EV_JOY1, r.joy, 0}}), (posts{{EV_JOY1, r.joy, 0}}));
+    } else {
+      // A key that no longer holds an action (Ctrl lost fire to Shift).
+      EXPECT_EQ(settle(), posts{});
+    }
+    ASSERT_TRUE(xdotool("keyup", r.key));
+    if (r.joy) {
+      EXPECT_EQ(collect_until({{EV_JOY1, 0, 0}}), (posts{{EV_JOY1, 0, 0}}));
+    }
+  }
+  // A key held when the menu closed is ignored until pressed again.
+  key_held[37] = 1;
+  ASSERT_TRUE(xdotool("keydown", "Left"));
+  EXPECT_EQ(settle(), posts{});
+  ASSERT_TRUE(xdotool("keyup", "Left"));
+  key_held[37] = 0;
+}
+
+TEST_F(fast_input_test, ShutDownJoinsTheThreadWhilePosting) {
+  SDL_Joystick* p0 = attach();
+  fast_input_start();
+  for (int i = 0; i < 50; ++i) {
+    SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, i & 1);
+    sleep_ms(1);
+  }
+  app_running = 0;
+  fast_input_stop();
+  evq_close();
+  fast_input_stop();  // twice is harmless
+  app_running = 1;
+}
+
+}  // namespace

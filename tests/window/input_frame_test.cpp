@@ -1,0 +1,384 @@
+// The per-frame input mapping: pushed window events and virtual game
+// controllers go in, and the emulation events it posts are read back from
+// the event ring in order.
+#include "graphics/present.h"
+#include "host/emu_events.h"
+#include "host/input_bindings.h"
+#include "host/pads.h"
+#include "host/settings.h"
+#include "host/window/app_state.h"
+#include "host/window/input_frame.h"
+#include "host/window/video_state.h"
+#include "window_fixture.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct posted {
+  int kind;
+  double a, b;
+  bool operator==(const posted&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const posted& p) {
+  return os << "{" << p.kind << ", " << p.a << ", " << p.b << "}";
+}
+
+using posts = std::vector<posted>;
+
+class input_test : public window_test {
+ protected:
+  void SetUp() override {
+    open(320, 200);
+    ASSERT_EQ(evq_open(), 1);
+    presenter = present_new(1);
+    ASSERT_NE(presenter, nullptr);
+    input_defaults();
+    input_reset();
+    fast_input = 0;
+    pflags[PF_INTERPOLATION] = 1;
+    lead_with_interp = 3.6;
+    lead_without_interp = 0.5;
+    app_running = 1;
+    input_ready = 1;
+    drain_window();
+    set_kind("game");
+    frame();  // the first frame posts the initial joystick bytes, hold and aim
+    take();
+  }
+  void TearDown() override {
+    pads_close();
+    for (SDL_Joystick* j : joysticks_) {
+      const SDL_JoystickID id = SDL_JoystickInstanceID(j);
+      for (int d = 0; d < SDL_NumJoysticks(); d++)
+        if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
+      SDL_JoystickClose(j);
+    }
+    present_free(presenter);
+    presenter = nullptr;
+    evq_close();
+    input_ready = 0;
+    input_defaults();
+    input_reset();
+    pflags[PF_INTERPOLATION] = 1;
+    window_test::TearDown();
+  }
+
+  static void drain_window() {
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  }
+
+  void set_kind(const char* kind) {
+    present_msg* m = msg_new(MSG_KIND);
+    std::snprintf(m->text, sizeof m->text, "%s", kind);
+    msgq_push(m);
+    present_drain(presenter);
+  }
+
+  void key(SDL_Scancode sc, bool down, bool repeat = false) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat;
+    e.key.keysym.scancode = sc;
+    e.key.windowID = SDL_GetWindowID(g_video.window);
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+  }
+
+  int frame(double now = 0) { return input_frame(now); }
+
+  posts take() {
+    posts out;
+    emu_event e;
+    while (ev_pop(&e)) out.push_back({e.kind, e.a, e.b});
+    return out;
+  }
+
+  // What one frame posts after the given keys.
+  posts keys_frame(std::initializer_list<std::pair<SDL_Scancode, bool>> list, bool repeat = false) {
+    for (auto [sc, down] : list) key(sc, down, repeat);
+    frame();
+    return take();
+  }
+
+  SDL_Joystick* attach() {
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    EXPECT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* j = SDL_JoystickOpen(index);
+    EXPECT_NE(j, nullptr) << SDL_GetError();
+    joysticks_.push_back(j);
+    return j;
+  }
+
+  std::vector<SDL_Joystick*> joysticks_;
+};
+
+TEST_F(input_test, ArrowsTypeTheirKeyOnlyOutsideMissions) {
+  // During a mission an arrow only moves the joystick.
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_LEFT, true}}), (posts{{EV_JOY1, JOY_LEFT, 0}}));
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_LEFT, false}}), (posts{{EV_JOY1, 0, 0}}));
+
+  // The arrows have no ST scancode of their own; a letter bound to a
+  // direction has: on the title it both types and moves.
+  set_kind("other");
+  kbd_set_bind(KEY_LEFT, 'J');
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, true}}), (posts{{EV_KEY, 36, 1}, {EV_JOY1, JOY_LEFT, 0}}));
+  // The release is sent where the press was, even after the screen changed.
+  set_kind("game");
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, false}}), (posts{{EV_KEY, 36, 0}, {EV_JOY1, 0, 0}}));
+  // A press during the mission released on the title sends no release.
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, true}}), (posts{{EV_JOY1, JOY_LEFT, 0}}));
+  set_kind("other");
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, false}}), (posts{{EV_JOY1, 0, 0}}));
+}
+
+TEST_F(input_test, KeysByTheirBinding) {
+  kbd_set_bind(KEY_WPREV, 'Q');
+  kbd_set_bind(KEY_ROCKET, 'R');
+  kbd_set_bind(KEY_GRENADE, 'G');
+  struct row {
+    const char* what;
+    SDL_Scancode sc;
+    posts press, release;
+  } rows[] = {
+      {"next weapon", SDL_SCANCODE_A, {{EV_KEY, 30, 1}}, {{EV_KEY, 30, 0}}},
+      {"previous weapon", SDL_SCANCODE_Q, {{EV_WEAPON_KEY, 30, -1}}, {}},
+      {"rocket", SDL_SCANCODE_R, {{EV_QUICK_WEAPON, 30, 0}}, {}},
+      {"grenade", SDL_SCANCODE_G, {{EV_QUICK_WEAPON, 30, 1}}, {}},
+      {"an unbound key with a scancode", SDL_SCANCODE_1, {{EV_KEY, 2, 1}}, {{EV_KEY, 2, 0}}},
+      {"keypad Enter", SDL_SCANCODE_KP_ENTER, {{EV_KEY, 28, 1}}, {{EV_KEY, 28, 0}}},
+      {"a key without one", SDL_SCANCODE_F12, {}, {}},
+      {"fire (Ctrl)", SDL_SCANCODE_RCTRL, {{EV_JOY1, JOY_FIRE, 0}}, {{EV_JOY1, 0, 0}}},
+      {"second fire", SDL_SCANCODE_Z, {{EV_JOY1, JOY_FIRE, 0}}, {{EV_JOY1, 0, 0}}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    EXPECT_EQ(keys_frame({{r.sc, true}}), r.press);
+    EXPECT_EQ(keys_frame({{r.sc, true}}, true), posts{});  // repeats post nothing
+    EXPECT_EQ(keys_frame({{r.sc, false}}), r.release);
+  }
+}
+
+TEST_F(input_test, JoystickKeysCombineAndPostOnlyChanges) {
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_UP, true}, {SDL_SCANCODE_RIGHT, true}}),
+            (posts{{EV_JOY1, JOY_UP | JOY_RIGHT, 0}}));
+  EXPECT_EQ(keys_frame({}), posts{});
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_UP, false}, {SDL_SCANCODE_UP, true}}), posts{});
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_RIGHT, false}, {SDL_SCANCODE_UP, false}}), (posts{{EV_JOY1, 0, 0}}));
+  input_set_kbd_state(JOY_DOWN);
+  EXPECT_EQ(keys_frame({}), (posts{{EV_JOY1, JOY_DOWN, 0}}));
+}
+
+TEST_F(input_test, HeldKeysWaitForTheirRelease) {
+  key_held[37] = 1;
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_LEFT, true}}), posts{});
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_LEFT, false}}), posts{});
+  EXPECT_EQ(key_held[37].load(), 0);
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_LEFT, true}}), (posts{{EV_JOY1, JOY_LEFT, 0}}));
+}
+
+TEST_F(input_test, PageKeysStepTheLeadWithinItsLimits) {
+  struct row {
+    bool interp;
+    double start;
+    SDL_Scancode sc;
+    bool repeat;
+    double lead;
+  } rows[] = {
+      {true, 3.6, SDL_SCANCODE_PAGEUP, false, 4.1},
+      {true, 5.8, SDL_SCANCODE_PAGEUP, true, 6.0},  // repeats step too
+      {true, 0.7, SDL_SCANCODE_PAGEDOWN, false, 0.5},
+      {false, 0.5, SDL_SCANCODE_PAGEDOWN, false, 0.0},
+      {false, 0.0, SDL_SCANCODE_PAGEDOWN, false, 0.0},
+      {false, 5.5, SDL_SCANCODE_PAGEUP, false, 6.0},
+      {false, 6.0, SDL_SCANCODE_PAGEUP, true, 6.0},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.interp << " " << r.start << " " << r.sc);
+    pflags[PF_INTERPOLATION] = r.interp;
+    lead_with_interp = r.interp ? r.start : 3.6;
+    lead_without_interp = r.interp ? 0.5 : r.start;
+    const posts p = keys_frame({{r.sc, true}}, r.repeat);
+    EXPECT_DOUBLE_EQ(r.interp ? lead_with_interp : lead_without_interp, r.lead);
+    EXPECT_DOUBLE_EQ(lead, r.lead);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].kind, EV_LEAD);
+    EXPECT_DOUBLE_EQ(p[0].a, r.lead);
+    EXPECT_EQ(p[1].kind, EV_GAME_RATE);
+    EXPECT_EQ(keys_frame({{r.sc, false}}), posts{});
+  }
+}
+
+TEST_F(input_test, QuitStopsTheProgram) {
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&e), 1);
+  EXPECT_EQ(frame(), 0);
+  EXPECT_EQ(app_running.load(), 0);
+}
+
+TEST_F(input_test, NothingBeforeTheLoopBegins) {
+  input_ready = 0;
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_A, true}}), posts{});
+  input_ready = 1;
+  EXPECT_EQ(keys_frame({}), (posts{{EV_KEY, 30, 1}}));  // the event waited in the window's queue
+}
+
+TEST_F(input_test, FullscreenFollowsTheWindow) {
+  fullscreen = 0;
+  keys_frame({{SDL_SCANCODE_F11, true}, {SDL_SCANCODE_F11, false}});
+  EXPECT_EQ(fullscreen, video_is_fullscreen());
+  EXPECT_EQ(fullscreen, 1);
+  keys_frame({{SDL_SCANCODE_F11, true}}, true);  // held down: no flicker
+  EXPECT_EQ(fullscreen, 1);
+  keys_frame({{SDL_SCANCODE_F11, true}, {SDL_SCANCODE_F11, false}});
+  EXPECT_EQ(fullscreen, 0);
+  EXPECT_EQ(video_is_fullscreen(), 0);
+  // A switch that cannot happen (no window) leaves the saved state alone.
+  SDL_Window* w = g_video.window;
+  g_video.window = nullptr;
+  keys_frame({{SDL_SCANCODE_F11, true}});
+  g_video.window = w;
+  EXPECT_EQ(fullscreen, 0);
+}
+
+TEST_F(input_test, PadButtonsBecomeWeaponEventsForTheirPlayer) {
+  SDL_Joystick* p0 = attach();
+  SDL_Joystick* p1 = attach();
+  frame();
+  // A plugged pad posts its hold and aim of 0 only when they change: none.
+  EXPECT_EQ(take(), posts{});
+  struct row {
+    const char* what;
+    SDL_GameControllerButton button;
+    posts press0, release0;
+    posts press1;
+  } rows[] = {
+      {"previous weapon (LB)", SDL_CONTROLLER_BUTTON_LEFTSHOULDER, {{EV_WEAPON_KEY, 30, -1}}, {}, {{EV_WEAPON_KEY, 78, -1}}},
+      {"rocket (B)", SDL_CONTROLLER_BUTTON_B, {{EV_QUICK_WEAPON, 30, 0}}, {}, {{EV_QUICK_WEAPON, 78, 0}}},
+      {"grenade (X)", SDL_CONTROLLER_BUTTON_X, {{EV_QUICK_WEAPON, 30, 1}}, {}, {{EV_QUICK_WEAPON, 78, 1}}},
+      {"next weapon (RB)", SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, {{EV_KEY, 30, 1}}, {{EV_KEY, 30, 0}}, {{EV_KEY, 78, 1}}},
+      {"exit (Back)", SDL_CONTROLLER_BUTTON_BACK, {{EV_ESCAPE, 0, 0}}, {}, {{EV_ESCAPE, 0, 0}}},
+      {"fire (A)", SDL_CONTROLLER_BUTTON_A, {{EV_JOY1, JOY_FIRE, 0}}, {{EV_JOY1, 0, 0}}, {{EV_JOY0, JOY_FIRE, 0}}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    SDL_JoystickSetVirtualButton(p0, r.button, 1);
+    frame();
+    EXPECT_EQ(take(), r.press0);
+    frame();  // held: no new edge
+    EXPECT_EQ(take(), posts{});
+    SDL_JoystickSetVirtualButton(p0, r.button, 0);
+    frame();
+    EXPECT_EQ(take(), r.release0);
+    SDL_JoystickSetVirtualButton(p1, r.button, 1);
+    frame();
+    EXPECT_EQ(take(), r.press1);
+    SDL_JoystickSetVirtualButton(p1, r.button, 0);
+    frame();
+    take();
+  }
+}
+
+TEST_F(input_test, HoldAndAimOnlyOnChange) {
+  SDL_Joystick* p0 = attach();
+  SDL_Joystick* p1 = attach();
+  frame();
+  take();
+  SDL_JoystickSetVirtualAxis(p1, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 20000);
+  SDL_JoystickSetVirtualAxis(p0, SDL_CONTROLLER_AXIS_RIGHTX, 32767);
+  frame();
+  EXPECT_EQ(take(), (posts{{EV_HOLD, 1, 1}, {EV_AIM, 0, JOY_RIGHT | JOY_FIRE}}));
+  frame();
+  EXPECT_EQ(take(), posts{});
+  pad_aim_autofire = 0;
+  frame();
+  EXPECT_EQ(take(), (posts{{EV_AIM, 0, JOY_RIGHT}}));
+  pad_aim_autofire = 1;
+  frame();
+  take();
+  // Unplugging pad 1 releases its hold; pad 0's aim then belongs to the
+  // remaining pad in slot order.
+  SDL_JoystickID id = SDL_JoystickInstanceID(p1);
+  for (int d = 0; d < SDL_NumJoysticks(); d++)
+    if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
+  SDL_JoystickClose(p1);
+  joysticks_.pop_back();
+  frame();
+  EXPECT_EQ(take(), (posts{{EV_HOLD, 1, 0}}));
+}
+
+TEST_F(input_test, PadFireTypesThePlayerKeyOnThePlayerCountScreen) {
+  SDL_Joystick* p0 = attach();
+  SDL_Joystick* p1 = attach();
+  frame();
+  take();
+  set_kind("players");
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 1);
+  frame(10.0);
+  EXPECT_EQ(take(), (posts{{EV_KEY, 3, 1}, {EV_JOY0, JOY_FIRE, 0}}));
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  frame(10.05);
+  EXPECT_EQ(take(), (posts{{EV_KEY, 2, 1}, {EV_JOY1, JOY_FIRE, 0}}));
+  frame(10.119);
+  EXPECT_EQ(take(), posts{});
+  frame(10.121);
+  EXPECT_EQ(take(), (posts{{EV_KEY, 3, 0}}));
+  frame(10.2);
+  EXPECT_EQ(take(), (posts{{EV_KEY, 2, 0}}));
+  // Not on other screens.
+  set_kind("other");
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 0);
+  frame(11);
+  take();
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  frame(11.1);
+  EXPECT_EQ(take(), (posts{{EV_JOY1, JOY_FIRE, 0}}));
+}
+
+TEST_F(input_test, BlockedPadFireWaitsForItsRelease) {
+  SDL_Joystick* p0 = attach();
+  frame();
+  take();
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  pad_fire_blocked[0] = 1;
+  frame();
+  EXPECT_EQ(take(), posts{});
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 0);
+  frame();
+  EXPECT_EQ(pad_fire_blocked[0].load(), 0);
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  frame();
+  EXPECT_EQ(take(), (posts{{EV_JOY1, JOY_FIRE, 0}}));
+}
+
+TEST_F(input_test, FastInputLeavesTheJoystickBytesToItsThread) {
+  SDL_Joystick* p0 = attach();
+  frame();
+  take();
+  fast_input = 1;
+  unsetenv("BKM_TEST");
+  setenv("BKM_FASTIN_TEST", "1", 1);
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  SDL_JoystickSetVirtualAxis(p0, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 20000);
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_UP, true}}), (posts{{EV_HOLD, 0, 1}}));
+  unsetenv("BKM_FASTIN_TEST");
+  // Under BKM_TEST without BKM_FASTIN_TEST the thread is idle, so the
+  // frame posts them.
+  setenv("BKM_TEST", "1", 1);
+  EXPECT_EQ(keys_frame({}), (posts{{EV_JOY1, JOY_UP | JOY_FIRE, 0}}));
+  unsetenv("BKM_TEST");
+  fast_input = 0;
+}
+
+}  // namespace
