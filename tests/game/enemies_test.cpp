@@ -688,8 +688,10 @@ TEST_F(EnemyDrawing, OneEnemyPixelForPixel) {
     const u32 f = (c.x * 7 + c.y) % 39;
     draw::put_enemy({3, c.x, c.y, f});
     draw::paint(ref, c.x, c.y, f);
+    for (u32 i = 0; i < 320; ++i) wr8(draw::screen - 320 + i, 0xC3); // the lines above the screen
     ASSERT_EQ(run(draw_enemies), 1);
     EXPECT_EQ(draw::first_difference(ref), "") << "x " << c.x << " y " << c.y;
+    for (u32 i = 0; i < 320; ++i) ASSERT_EQ(rd8(draw::screen - 320 + i), 0xC3u) << "above the screen, y " << c.y;
     EXPECT_EQ(rd16(rec(3) + 4) != 0, c.stays_active) << "x " << c.x << " y " << c.y;
   }
 }
