@@ -369,6 +369,34 @@ TEST_F(input_test, PadFireTypesThePlayerKeyOnThePlayerCountScreen) {
   EXPECT_EQ(take(), (posts{{EV_JOY1, JOY_FIRE, 0}}));
 }
 
+TEST_F(input_test, TheFirstFramePostsEveryValue) {
+  input_reset();
+  EXPECT_EQ(keys_frame({}), (posts{{EV_HOLD, 0, 0}, {EV_HOLD, 1, 0}, {EV_AIM, 0, 0}, {EV_AIM, 1, 0},
+                                   {EV_JOY1, 0, 0}, {EV_JOY0, 0, 0}}));
+  EXPECT_EQ(keys_frame({}), posts{});
+}
+
+TEST_F(input_test, AtMostEightTypedKeysWaitForTheirRelease) {
+  SDL_Joystick* p0 = attach();
+  ASSERT_EQ(pads_seen(), 1);
+  frame();
+  take();
+  set_kind("players");
+  posts typed;
+  for (int i = 0; i < 9; ++i) {
+    SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+    frame(20.0);
+    SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 0);
+    frame(20.0);
+    for (const posted& p : take())
+      if (p.kind == EV_KEY) typed.push_back(p);
+  }
+  EXPECT_EQ(typed, posts(8, posted{EV_KEY, 2, 1}));
+  // Released exactly when due.
+  frame(20.0 + 0.12);
+  EXPECT_EQ(take(), posts(8, posted{EV_KEY, 2, 0}));
+}
+
 TEST_F(input_test, BlockedPadFireWaitsForItsRelease) {
   SDL_Joystick* p0 = attach();
   ASSERT_EQ(pads_seen(), 1);
