@@ -7,6 +7,7 @@
 // that is also the vertical scroll step, and the vertical frame loop.
 #include "game/game_io.h"
 #include "game/game_ram.h"
+#include "game/map_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
 
@@ -363,6 +364,19 @@ constexpr u32 mission_words = 0x010730;
 constexpr u32 mission_palette = 0x008C24;
 constexpr u32 mission_colour14 = 0x008C40;
 
+constexpr u32 map_file_buffer = 0x05F4AE; // the squeezed map file, 58 sectors
+constexpr u32 map_file_end = 0x0667E8;
+constexpr u32 map_picture = 0x057C9A;     // packed_picture, unpacked with the map data
+constexpr u32 map_money = 0x58;           // player_record: money, long
+
+// The idle text's place in the map's panel.
+inline void map_idle_cursor() {
+  wr16(text_line, 2880);
+  wr16(text_column, 12);
+  wr16(text_margin, 12);
+  wr16(text_colour, 8);
+}
+
 // One pre-shifted copy per 2 pixels of shift (1-7) of frames whose lines
 // are `planes` words (one 16-pixel group); each copy's lines take two
 // groups, the frame moved right with the pixels leaving the left group
@@ -614,6 +628,115 @@ LABEL(0x106EC)
   JSR(0x00AF9A, 0x10716)
   put<W>(d0, rd16(chosen_mission) << 1);
   wr16(mission_word, rd16(mission_words + sext16(d0)));
+  RTS();
+END_ROUTINE
+
+// $8914: the world map (code at $BB34-$BD1C): loads and unpacks the map
+// data, draws the map with a clean copy in $18000, then one pass per VBL:
+// pointer and markers drawn, the VBL, both erased, and the panel shows the
+// open mission under the pointer. Fire on a shown mission chooses it and
+// pays both players its pay, halved for one player in play and quartered
+// for two.
+ROUTINE(sub_008914, 0x008914)
+LABEL(0xBB34)
+  wr32(disk_request, 0);
+  wr16(disk_track, 39);
+  wr16(disk_sector, 1);
+  wr16(disk_count, 58);
+  wr32(disk_buffer, map_file_buffer);
+  JSR(0x00EB26, 0xBB5C)
+  JSR(0x00E92A, 0xBB62)
+  JSR(0x007626, 0xBB66)
+  a1 = mission_palette;
+  JSR(0x0075E2, 0xBB6E)
+  a4 = map_file_buffer + 29; // past the squeezed file's header
+  a1 = map_file_end;
+  a3 = node_table;
+  a6 = probe_buffer;
+  JSR(0x00FC88, 0xBB8A)
+  wr16(map_cursor_x, 160);
+  wr16(map_cursor_y, 125);
+  d0 = 1;
+  JSR(0x0074F4, 0xBB9E)
+  JSR(0x007626, 0xBBA2)
+  a1 = 0x008C44;
+  JSR(0x0075E2, 0xBBAA)
+  a3 = map_picture;
+  a4 = screen_buffer_b;
+  JSR(0x008494, 0xBBB6)
+  d0 = screen_buffer_b;
+  JSR(0x007B2A, 0xBBBE)
+  JSR(0x007558, 0xBBC2)
+  JSR(0x00C97C, 0xBBC6)
+  map_idle_cursor();
+  a0 = map_idle_text;
+  JSR(0x008584, 0xBBE4)
+  a1 = map_palette;
+  JSR(0x0075E2, 0xBBEC)
+  wr8(split_map, 0xFF);
+  wr16(map_selection, 0xFFFF);
+  wr16(map_panel_blank, 0);
+  for (u32 i = 0; i < 12; ++i) {
+    const u32 rec = mission_markers + i * marker::size;
+    wr16(rec + marker::active, 0);
+    if (rd8(missions_done + i) != 0) continue;
+    wr16(rec + marker::x, rd16(marker_positions + 4 * i));
+    wr16(rec + marker::y, rd16(marker_positions + 4 * i + 2));
+    wr16(rec + marker::frame, 0);
+    wr16(rec + marker::active, 0xFFFF);
+    wr16(rec + marker::countdown, marker::vbls_per_frame);
+  }
+
+  // One pass a VBL. Fire counts while held: no edge is needed.
+LOOP(0xBC40)
+  a0 = rd16(player1 + player_record::lives) != 0 ? player1 : player2;
+  if (rd8(a0 + player_record::fire) != 0 && (rd16(map_selection) & 0x8000) == 0) GOTO(0xBCD0);
+  JSR(0x00BDC8, 0xBC5C)
+  JSR(0x00BE9A, 0xBC60)
+  JSR(0x00C81A, 0xBC64)
+  JSR(0x0079DC, 0xBC68)
+  JSR(0x00BE6A, 0xBC6C)
+  JSR(0x00C906, 0xBC70)
+  JSR(0x00BF54, 0xBC74)
+  tst<W>(d7);
+  if (cc_mi()) GOTO(0xBCAC);
+  wr16(map_panel_blank, 0);
+  if (rd8(missions_done + sext16(d7)) != 0) GOTO(0xBC40); // a done mission keeps the panel
+  cmp<W>(rd16(map_selection), d7);
+  if (cc_eq()) GOTO(0xBC40);
+  JSR(0x00C9A2, 0xBC96)
+  wr16(map_selection, d7);
+  put<W>(d0, d7);
+  JSR(0x00BD22, 0xBCA0)
+  put<W>(d0, rd16(map_selection));
+  JSR(0x00C94C, 0xBCA8)
+  GOTO(0xBC40);
+
+HERE(0xBCAC)
+  tst<W>(rd16(map_panel_blank));
+  if (cc_ne()) GOTO(0xBCCA);
+  wr16(map_panel_blank, 0xFFFF);
+  JSR(0x00C97C, 0xBCBA)
+  JSR(0x00BD4C, 0xBCBE)
+  map_idle_cursor();
+  a0 = map_idle_text;
+  JSR(0x008584, 0xBCC8)
+HERE(0xBCCA)
+  wr16(map_selection, 0xFFFF);
+  GOTO(0xBC40);
+
+  // The choice: only the pay's low word is halved, so pays are meant to
+  // stay below 65,536.
+HERE(0xBCD0)
+  wr16(chosen_mission, rd16(map_selection));
+  d0 = rd32(mission_pay_table + 4 * sext16(rd16(chosen_mission)));
+  if (rd16(player1 + player_record::lives) != 0 && rd16(player2 + player_record::lives) != 0)
+    put<W>(d0, (d0 & 0xFFFF) >> 1);
+  put<W>(d0, (d0 & 0xFFFF) >> 1);
+  wr32(player1 + map_money, rd32(player1 + map_money) + d0);
+  wr32(player2 + map_money, rd32(player2 + map_money) + d0);
+  JSR(0x007626, 0xBD14)
+  wr8(split_map, 0);
   RTS();
 END_ROUTINE
 
@@ -1106,4 +1229,122 @@ HERE(0x902C)
 HERE(0x9044)
   if (kit_budget(0x8EAC)) return;
   GOTO(0x8EAC);
+END_ROUTINE
+
+namespace {
+
+constexpr u32 setup_palette = 0x008C44;   // 16 colours while the screen is built
+constexpr u32 mission_pictures = 0x044776; // twelve of 21 lines x 16 bytes
+constexpr u32 mission_picture_bytes = 336;
+constexpr u32 last_mission_picture = 11;
+constexpr u32 left_picture = 0x025BE8;    // screen $20000, line 147, x 16
+constexpr u32 right_picture = 0x025C68;   // line 147, x 272
+constexpr u32 panel_piece = 0x00FF8C;     // 40 lines x 16 bytes
+constexpr u32 panel_piece_at = 0x020268;  // line 3, x 272
+constexpr u32 plate1 = 0x0104AC;          // 18 lines x 32 bytes
+constexpr u32 plate2 = 0x01026C;
+constexpr u32 plate1_at = 0x006F40;       // line 178, x 0, in either screen
+constexpr u32 plate2_at = 0x006FC0;       // line 178, x 256
+
+// One line of n longs from a0 to a1 (and a2 when both screens take it);
+// the sources and destinations move on a line.
+inline void copy_line(u32 longs, bool both) {
+  for (u32 i = 0; i < longs; ++i) {
+    const u32 v = rd32(a0 + 4 * i);
+    wr32(a1 + 4 * i, v);
+    if (both) wr32(a2 + 4 * i, v);
+  }
+  a0 += 4 * longs;
+  a1 += line_bytes;
+  a2 += line_bytes;
+}
+
+} // namespace
+
+// $8C64: the screen of a mission: the playfield, the panel, both weapon
+// pictures, player 2's plate when alone, the mission pictures, the ring
+// of the first section, both screens alike; the mission palette last.
+ROUTINE(sub_008C64, 0x008C64)
+  a1 = setup_palette;
+  JSR(0x0075E2, 0x8C6C)
+  JSR(0x007134, 0x8C70)
+  JSR(0x008DA0, 0x8C74)
+  JSR(0x009D70, 0x8C78)
+  tst<W>(rd16(two_player_flag));
+  if (cc_ne()) GOTO(0x8C8C);
+  JSR(0x008DC6, 0x8C8C)
+  JSR(0x008CA2, 0x8C90)
+  JSR(0x008D1E, 0x8C94)
+  JSR(0x007558, 0x8C98)
+  a1 = mission_palette;
+  JSR(0x0075E2, 0x8CA0)
+  RTS();
+END_ROUTINE
+
+// $8CA2: the mission pictures beside the playfield: the chosen mission's on
+// the left; on the right the same in a two-player game, else a random other
+// one (values 12-15 give the last picture, so it comes up more often).
+ROUTINE(sub_008CA2, 0x008CA2)
+  put<W>(d0, rd16(chosen_mission));
+  a0 = mission_pictures + mission_picture_bytes * (d0 & 0xFFFF);
+  a1 = left_picture;
+  d1 = 20;
+LOOP(0x8CB6)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8CB6);
+  put<W>(d0, rd16(chosen_mission));
+  tst<W>(rd16(two_player_flag));
+  if (cc_ne()) GOTO(0x8CEE);
+LOOP(0x8CD2)
+  JSR(0x007576, 0x8CD8)
+  put<W>(d0, and_<W>(15, d0));
+  cmp<W>(last_mission_picture, d0);
+  if (cc_ls()) GOTO(0x8CE6);
+  put<W>(d0, last_mission_picture);
+HERE(0x8CE6)
+  cmp<W>(rd16(chosen_mission), d0);
+  if (cc_eq()) GOTO(0x8CD2);
+HERE(0x8CEE)
+  a0 = mission_pictures + mission_picture_bytes * (d0 & 0xFFFF);
+  a1 = right_picture;
+  d1 = 20;
+LOOP(0x8D00)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8D00);
+  RTS();
+END_ROUTINE
+
+// $8DA0: the panel piece at the top right of the screen being built.
+ROUTINE(sub_008DA0, 0x008DA0)
+  a0 = panel_piece;
+  a1 = panel_piece_at;
+  d1 = 39;
+LOOP(0x8DAE)
+  copy_line(4, false);
+  if (dbf(d1)) GOTO(0x8DAE);
+  RTS();
+END_ROUTINE
+
+// $8DC6: player 2's out-of-play plate, into both screens.
+ROUTINE(sub_008DC6, 0x008DC6)
+  a0 = plate2;
+  a1 = screen_buffer_a + plate2_at;
+  a2 = screen_buffer_b + plate2_at;
+  d1 = 17;
+LOOP(0x8DDA)
+  copy_line(8, true);
+  if (dbf(d1)) GOTO(0x8DDA);
+  RTS();
+END_ROUTINE
+
+// $8E24: player 1's out-of-play plate, into both screens.
+ROUTINE(sub_008E24, 0x008E24)
+  a0 = plate1;
+  a1 = screen_buffer_a + plate1_at;
+  a2 = screen_buffer_b + plate1_at;
+  d1 = 17;
+LOOP(0x8E38)
+  copy_line(8, true);
+  if (dbf(d1)) GOTO(0x8E38);
+  RTS();
 END_ROUTINE

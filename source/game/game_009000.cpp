@@ -18,11 +18,24 @@ constexpr u32 object_tables_last = 0x001DC2; // cleared too
 constexpr u32 start_money = 10000;
 constexpr u32 centre_x = 146;                // the lone player starts mid-field
 constexpr u32 lone_player1_third = 40;
+constexpr u32 section_start_scroll = 223;
+constexpr u32 section_start_clock = 184;
+constexpr u32 last_map = 3;             // maps are level_table words 0-3
+constexpr u32 first_stream_word = 8;    // streams from word 4 on
+constexpr u32 collision_rows_cleared = 68;
+constexpr u32 weapon_pictures = 0x039434; // 19 of 59 lines x 8 bytes
+constexpr u32 weapon_picture_bytes = 472;
+constexpr u32 weapon_param_table = 0x009E46; // 19 records of 5 words
+constexpr u32 weapon_count = 19;
+constexpr u32 panel_left = 0x2948;        // line 66, x 16, in either screen
+constexpr u32 panel_right = 0x29D0;       // line 66, x 288
 
 namespace rec {
 constexpr u32 x = 0x02, y = 0x04, third = 0x06, weapon = 0x0C, flag_12 = 0x12, byte_19 = 0x19;
 constexpr u32 word_2A = 0x2A, word_36 = 0x36, word_44 = 0x44, word_50 = 0x50, money = 0x58;
 constexpr u32 plate = 0x94, tally = 0x96;
+constexpr u32 bullet_speed = 0x4A, bullet_life = 0x4C, repeat_delay = 0x4E, pattern = 0x52;
+constexpr u32 owned = 0x66;
 } // namespace rec
 
 // The start-table entry d7 into the record at a4, then the fields both
@@ -52,6 +65,40 @@ inline void first_player() {
 ROUTINE(sub_009048, 0x009048)
   wr16(level_section, 0xFFFF);
   wr16(stream_section, 0xFFFF);
+  RTS();
+END_ROUTINE
+
+// $9062: the next vertical section: the scroll back at its start, the
+// next map and event stream of the mission data, the collision map cleared.
+// The maps are the first four words of `level_table`; a fifth vertical
+// section (a player who dodged the goal) would take a stream offset as a
+// map and place stamps from code bytes all over RAM, so it plays the
+// fourth map again. The stream index goes on as before.
+ROUTINE(sub_009062, 0x009062)
+  wr16(scroll_pos, section_start_scroll);
+  put<W>(d0, add<W>(1, rd16(level_section)));
+  wr16(level_section, d0);
+  if ((d0 & 0xFFFF) > last_map) put<W>(d0, last_map);
+  a0 = level_data + sext16(rd16(level_table + 2 * (d0 & 0xFFFF)));
+  wr32(level_map_pointer, a0);
+  JSR(0x0090AA, 0x9086)
+  put<W>(d0, add<W>(1, rd16(stream_section)));
+  wr16(stream_section, d0);
+  a0 = level_table + sext16(rd16(level_table + first_stream_word + 2 * (d0 & 0xFFFF)));
+  wr32(event_pointer, a0);
+  wr8(event_clock, section_start_clock);
+  RTS();
+END_ROUTINE
+
+// $90AA: clears the collision map and its copy, 68 rows of 16 bytes
+// ($2840-$2847 after them stay).
+ROUTINE(sub_0090AA, 0x0090AA)
+  a0 = collision_map;
+  put<W>(d0, collision_rows_cleared - 1);
+LOOP(0x90B4)
+  for (u32 i = 0; i < collision_row_bytes; i += 4) wr32(a0 + i, 0);
+  a0 += collision_row_bytes;
+  if (dbf(d0)) GOTO(0x90B4);
   RTS();
 END_ROUTINE
 
@@ -151,5 +198,77 @@ HERE(0x9222)
   d1 = screen_buffer_b;
 HERE(0x9228)
   wr32(draw_screen, d0);
+  RTS();
+END_ROUTINE
+
+// $9D70: at a mission's start each player's first owned weapon becomes the
+// current one, shown and loaded. The scan stops after the 19 weapon bytes
+// (past them lie the counters, which would read as weapons above 18): a
+// player owning none keeps the weapon held, picture and parameters loaded.
+ROUTINE(sub_009D70, 0x009D70)
+  wr16(current_player, 0);
+  a4 = player1;
+  a0 = a4 + rec::owned;
+  d0 = 0;
+LOOP(0x9D80)
+  tst<B>(rd8(a0 + d0));
+  if (cc_ne()) GOTO(0x9D8E);
+  d0 += 1;
+  if (d0 < weapon_count) GOTO(0x9D80);
+  GOTO(0x9D92);
+HERE(0x9D8E)
+  wr16(a4 + rec::weapon, d0);
+HERE(0x9D92)
+  JSR(0x009DB8, 0x9D96)
+  tst<W>(rd16(two_player_flag));
+  if (cc_eq()) GOTO(0x9DB0);
+  wr16(current_player, 1);
+  a4 = player2;
+  a0 = a4 + rec::owned;
+  d0 = 0;
+LOOP(0x9DA0)
+  tst<B>(rd8(a0 + d0));
+  if (cc_ne()) GOTO(0x9DA8);
+  d0 += 1;
+  if (d0 < weapon_count) GOTO(0x9DA0);
+  GOTO(0x9DAA);
+HERE(0x9DA8)
+  wr16(a4 + rec::weapon, d0);
+HERE(0x9DAA)
+  JSR(0x009DB8, 0x9DAE)
+HERE(0x9DB0)
+  wr16(current_player, 0);
+  RTS();
+END_ROUTINE
+
+// $9DB8: the current weapon of the player at a4 into its panel place in
+// both screens (fixed addresses, whichever is being drawn), and its firing
+// parameters into the record; the fire delay starts again. Keeps every
+// register.
+ROUTINE(sub_009DB8, 0x009DB8)
+LOOP(0x9DB8)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  d0 = rd16(current_player) != 0 ? panel_right : panel_left;
+  a1 = screen_buffer_b + d0;
+  a2 = screen_buffer_a + d0;
+  a0 = weapon_pictures + weapon_picture_bytes * rd16(a4 + rec::weapon);
+  d1 = 58;
+LOOP(0x9DE0)
+  wr32(a1, rd32(a0));
+  wr32(a2, rd32(a0));
+  wr32(a1 + 4, rd32(a0 + 4));
+  wr32(a2 + 4, rd32(a0 + 4));
+  a0 += 8;
+  a1 += 160;
+  a2 += 160;
+  if (dbf(d1)) GOTO(0x9DE0);
+  a0 = weapon_param_table + 10 * rd16(a4 + rec::weapon);
+  wr16(a4 + rec::bullet_speed, rd16(a0));
+  wr16(a4 + rec::bullet_life, rd16(a0 + 2));
+  wr8(a4 + rec::repeat_delay, rd8(a0 + 5));
+  wr16(a4 + rec::pattern, rd16(a0 + 6));
+  wr16(a4 + player_record::count_index, rd16(a0 + 8));
+  wr8(a4 + rec::byte_19, 0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
   RTS();
 END_ROUTINE

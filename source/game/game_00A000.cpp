@@ -3,6 +3,7 @@
 // stubs of the palette load and of the mission data load's prompt.
 #include "game/game_io.h"
 #include "game/game_ram.h"
+#include "game/mission_ram.h"
 #include "machine/loader_hold.h"
 #include "game/routine_kit.h"
 
@@ -99,4 +100,40 @@ WAIT_VBL_FLAG(0xFDF0)
     RTS();
   }
   GOTO(0xFDF0);
+END_ROUTINE
+
+// $ADF2: uses up one unit of the counter of the current weapon of the
+// player at a4: d6 = 0 when there was one, -1 when it was empty already.
+ROUTINE(sub_00ADF2, 0x00ADF2)
+  save_regs(dregs(0, 0) | aregs(3, 4));
+  d0 = (rd16(a4 + player_record::count_index) & 0xFFFF) * 2;
+  a3 = a4 + player_record::counts;
+  tst<W>(rd16(a3 + d0));
+  if (cc_eq()) GOTO(0xAE10);
+  wr16(a3 + d0, sub<W>(1, rd16(a3 + d0)));
+  d6 = 0;
+  GOTO(0xAE16);
+LOOP(0xAE10)
+  d6 = 0xFFFFFFFF;
+HERE(0xAE16)
+  restore_regs(dregs(0, 0) | aregs(3, 4));
+  RTS();
+END_ROUTINE
+
+// $AF6A: the collision-map byte (d2.b) of the 16 x 16 cell under the point
+// (d0.w, d1.w); the ring's first two rows come from the copy taken at the
+// start of the players' pass. The column is not clamped: x from 256 reads
+// the next row. a6 ends at the map, d0 and d1 kept.
+ROUTINE(sub_00AF6A, 0x00AF6A)
+  push16(d0);
+  a6 = collision_map;
+  put<W>(d2, sub<W>(d1, rd16(scroll_pos)));
+  put<W>(d0, lsr<W>(d0, 4));
+  put<W>(d2, add<W>(d0, and_<W>(0x03F0, d2)));
+  if ((d2 & 0xFFE0) != 0) GOTO(0xAF8E);
+  put<W>(d2, add<W>(collision_copy - collision_map, d2));
+HERE(0xAF8E)
+  put<B>(d2, move<B>(rd8(a6 + sext16(d2))));
+  put<W>(d0, move<W>(pop16()));
+  RTS();
 END_ROUTINE

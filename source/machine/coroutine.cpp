@@ -43,18 +43,18 @@ void* host_fake_stack;
 const void* host_stack_bottom;
 size_t host_stack_size;
 void to_game() { __sanitizer_start_switch_fiber(&host_fake_stack, game_stack, game_stack_size); }
+// A stack dropped with frames on it leaves their poison in the shadow
+// memory, which a later mapping at the same address would inherit.
+void clean_stack_shadow() { __asan_unpoison_memory_region(game_stack, game_stack_size); }
 void back_in_host() { __sanitizer_finish_switch_fiber(host_fake_stack, nullptr, nullptr); }
 void to_host() { __sanitizer_start_switch_fiber(nullptr, host_stack_bottom, host_stack_size); }
 void back_in_game() { __sanitizer_finish_switch_fiber(nullptr, &host_stack_bottom, &host_stack_size); }
-// A coroutine dropped with frames still on its stack leaves their red zones
-// poisoned; a new mapping at the same address must not inherit them.
-void clean_stack(void* stack, size_t size) { __asan_unpoison_memory_region(stack, size); }
 #else
-void clean_stack(void*, size_t) {}
 void to_game() {}
 void back_in_host() {}
 void to_host() {}
 void back_in_game() {}
+void clean_stack_shadow() {}
 #endif
 
 // The coroutine's body: runs the game at pc and, whenever the routines
@@ -71,7 +71,10 @@ void game_entry() {
 }
 
 void free_stack() {
-  if (game_stack_map) munmap(game_stack_map, game_stack_map_size);
+  if (game_stack_map) {
+    clean_stack_shadow();
+    munmap(game_stack_map, game_stack_map_size);
+  }
   game_stack_map = game_stack = nullptr;
   game_context_ready = 0;
   game_call_depth = 0;
@@ -86,7 +89,7 @@ bool map_stack() {
   game_stack_map = map;
   game_stack_map_size = game_stack_size + guard;
   game_stack = static_cast<u8*>(map) + guard;
-  clean_stack(game_stack, game_stack_size);
+  clean_stack_shadow();
   if (mprotect(map, guard, PROT_NONE) != 0) {
     free_stack();
     return false;

@@ -179,6 +179,7 @@ TEST_F(DiskLoads, TheColdStartPreparesTheMachineAndLoadsBeforeTheRestart) {
   EXPECT_EQ(t.a7, 0x2400u - 4);
   EXPECT_EQ(rd32(0x23FC), 0x00EBFEu);
   EXPECT_EQ(rd32(quick_start), 0u);
+  EXPECT_EQ(rd32(0x000256), 0x008258u) << "the developer sequence starts over";
 }
 
 TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {

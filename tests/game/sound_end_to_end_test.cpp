@@ -28,9 +28,6 @@
 namespace {
 
 // Stand-ins for routines of later work on the boot road.
-ROUTINE(test_typed_keys, 0xC00700) // $2110: the key path's last stage
-  RTS();
-END_ROUTINE
 ROUTINE(test_text_slot, 0xC00900) // $8934: the jump slot of the text printer
   JMP(0x008584);
 END_ROUTINE
@@ -73,7 +70,6 @@ class SoundEndToEnd : public MachineTest {
     state_ptr state(boot_state_make(folder.path.c_str()));
     ASSERT_NE(state, nullptr);
     tos_load_state(state.get());
-    register_routine(0x002110, test_typed_keys);
     register_routine(0x008934, test_text_slot);
     int result = 1;
     for (int vbls = 0; vbls < 1000 && result == 1; ++vbls) {

@@ -1,0 +1,40 @@
+// The world map's data for tests: the tables of the game image (pointer,
+// boxes, messages, palettes, marker frames and positions, pays, the idle
+// text) written into RAM, and the squeezed map file (the 28 bytes, twelve
+// mission pictures, the map's packed picture) written where the map reads
+// it on a disk held in the loader's cache.
+#pragma once
+#include <array>
+#include <vector>
+
+#include "machine/types.h"
+
+struct synth_map_box {
+  u16 x0, x1, y0, y1, mission;
+};
+
+struct synth_map {
+  std::vector<synth_map_box> boxes;     // in table order; the end word follows
+  std::array<u32, 12> pays;             // below 65,536
+  std::array<std::array<u16, 2>, 12> marker_positions;
+  std::vector<u8> unpacked;             // what the map file unpacks to at $5647E
+  std::vector<u8> picture;              // the map's screen (32,000 bytes) packed into it
+};
+
+// Twelve boxes of 20 x 12 pixels in a grid inside 7..312 x 59..195 (box i
+// for mission i), pays 1,000 x (i + 1), mission picture i with byte i + 1
+// in its first byte, a map picture with colour 2 in its bottom line.
+const synth_map& synth_map_content();
+
+// The game-image tables into RAM, with message i the text "Mi" (i as a
+// letter from 'A') and the idle text "IDLE".
+void synth_map_tables_in_ram(const synth_map& m);
+
+// The squeezed map file at the map's place (first side, track 39, sector
+// 1: logical offset 199,680) of a disk cached at `cache`.
+void synth_map_file_in_cache(const synth_map& m, u32 cache);
+std::vector<u8> synth_map_file(const synth_map& m);
+
+// The centre of a mission's box.
+inline u16 synth_box_centre_x(const synth_map_box& b) { return static_cast<u16>((b.x0 + b.x1) / 2); }
+inline u16 synth_box_centre_y(const synth_map_box& b) { return static_cast<u16>((b.y0 + b.y1) / 2); }
