@@ -4,6 +4,7 @@
 #include "game/game_ram.h"
 #include "game/map_drawing.h"
 #include "game/map_ram.h"
+#include "game/mission_ram.h"
 #include "game/routine_kit.h"
 
 using namespace st_io;
@@ -111,5 +112,111 @@ LOOP(0xC9B2)
   a0 += line_bytes;
   a1 += line_bytes;
   if (dbf(d1)) GOTO(0xC9B2);
+  RTS();
+END_ROUTINE
+
+// --- the weapon shop ------------------------------------------------------------
+
+namespace {
+
+constexpr u32 shop_price_table = 0x00CFF8;   // 30 longs; negative: not for sale
+constexpr u32 shop_amount_table = 0x00D22A;  // 11 words; negative: nothing
+constexpr u32 money_field = 0x58;            // long of the player_record
+constexpr u32 owned_field = 0x66;            // 18 bytes, one per weapon
+constexpr u32 supply_field = 0x7A;           // 11 words
+constexpr u32 supply_limit = 9899;           // above it a purchase is refused
+constexpr u32 money_line = 29920;            // line 187
+constexpr u32 money_column = 28;
+constexpr u32 leave_cell = 29;
+constexpr u32 last_weapon_cell = 17;
+constexpr u32 first_supply_cell = 18;
+constexpr u32 sound_bought = 9;
+constexpr u32 sound_full = 13;
+constexpr u32 sound_short = 25;
+
+} // namespace
+
+// $CC54: the cell under the shop pointer: row (y / 24) x 5 + x / 64.
+ROUTINE(sub_00CC54, 0x00CC54)
+  put<L>(d0, rd16(map_cursor_y));
+  put<W>(d0, (d0 & 0xFFFF) / 24);
+  put<W>(d0, (((d0 & 0xFFFF) * 320 + rd16(map_cursor_x)) & 0xFFFF) >> 6);
+  RTS();
+END_ROUTINE
+
+// $CC6A: the shop pointer follows the shopping player's joystick, 4 pixels
+// per axis per pass, kept within x 7..312 and y 8..132.
+ROUTINE(sub_00CC6A, 0x00CC6A)
+  a0 = rd16(current_player) == 0 ? player1 : player2;
+  if (rd8(a0 + player_record::left)) wr16(map_cursor_x, rd16(map_cursor_x) - 4);
+  if (rd8(a0 + player_record::down)) wr16(map_cursor_y, rd16(map_cursor_y) + 4);
+  if (rd8(a0 + player_record::right)) wr16(map_cursor_x, rd16(map_cursor_x) + 4);
+  if (rd8(a0 + player_record::up)) wr16(map_cursor_y, rd16(map_cursor_y) - 4);
+  if (rd16(map_cursor_x) <= 6) wr16(map_cursor_x, 7);
+  if (rd16(map_cursor_x) > 312) wr16(map_cursor_x, 312);
+  if ((rd16(map_cursor_y) & 0xFFF8) == 0) wr16(map_cursor_y, 8);
+  if (rd16(map_cursor_y) > 132) wr16(map_cursor_y, 132);
+  RTS();
+END_ROUTINE
+
+// $CEE4: a purchase of cell d1.w for the record at a4: a weapon once, a
+// supply while its count is at most 9,899 (the limit is checked before the
+// amount is added). Money short plays 25, a full count 13, a purchase 9;
+// a cell not for sale does nothing. d1 is kept.
+ROUTINE(sub_00CEE4, 0x00CEE4)
+  cmp<W>(leave_cell, d1);
+  if (cc_eq()) GOTO(0xCF7E);
+  cmp<W>(last_weapon_cell, d1);
+  if (cc_hi()) GOTO(0xCF12);
+  tst<B>(rd8(a4 + owned_field + (d1 & 0xFFFF)));
+  if (cc_ne()) GOTO(0xCF7E);
+  put<L>(d2, move<L>(rd32(shop_price_table + 4 * (d1 & 0xFFFF))));
+  if (cc_mi()) GOTO(0xCF7E);
+  cmp<L>(d2, rd32(a4 + money_field));
+  if (cc_cs()) GOTO(0xCF60);
+  wr32(a4 + money_field, rd32(a4 + money_field) - d2);
+  wr8(a4 + owned_field + (d1 & 0xFFFF), 0xFF);
+  GOTO(0xCF40);
+  // Supplies.
+HERE(0xCF12)
+  put<L>(d3, (d1 & 0xFFFF) - first_supply_cell);
+  put<W>(d4, move<W>(rd16(shop_amount_table + 2 * (d3 & 0xFFFF))));
+  if (cc_mi()) GOTO(0xCF7E);
+  put<L>(d2, move<L>(rd32(shop_price_table + 4 * (d1 & 0xFFFF))));
+  if (cc_mi()) GOTO(0xCF7E);
+  cmp<L>(d2, rd32(a4 + money_field));
+  if (cc_cs()) GOTO(0xCF60);
+  cmp<W>(supply_limit, rd16(a4 + supply_field + 2 * (d3 & 0xFFFF)));
+  if (cc_hi()) GOTO(0xCF6E);
+  wr32(a4 + money_field, rd32(a4 + money_field) - d2);
+  {
+    const u32 at = a4 + supply_field + 2 * (d3 & 0xFFFF);
+    wr16(at, rd16(at) + d4);
+  }
+HERE(0xCF40)
+  push32(d1);
+  put<L>(d0, sound_bought);
+  put<L>(d1, 0);
+  JSR(0x041C04, 0xCF48)
+  d1 = pop32();
+  put<L>(d0, rd32(a4 + money_field));
+  JSR(0x007D3E, 0xCF50)
+  wr16(text_line, money_line);
+  wr16(text_line + 2, money_column);
+  wr16(text_line + 4, money_column);
+  a0 = 0x00025E;
+  JSR(0x008058, 0xCF5E)
+  RTS();
+HERE(0xCF60)
+  put<L>(d0, sound_short);
+  GOTO(0xCF70);
+HERE(0xCF6E)
+  put<L>(d0, sound_full);
+HERE(0xCF70)
+  push32(d1);
+  put<L>(d1, 0);
+  JSR(0x041C04, 0xCF7A)
+  d1 = pop32();
+HERE(0xCF7E)
   RTS();
 END_ROUTINE

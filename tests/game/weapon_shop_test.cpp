@@ -1,0 +1,204 @@
+// The weapon shop's purchase, pointer and cell: money, owned weapons and
+// supply counts in the player_record, the sounds of a purchase and of each
+// refusal, and the money reprinted.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "game/map_ram.h"
+#include "game/mission_ram.h"
+#include "game/ym_driver.h"
+#include "game_harness.h"
+#include "support/synthetic_sound.h"
+
+namespace {
+
+constexpr u32 prices = 0x00CFF8;
+constexpr u32 amounts = 0x00D22A;
+constexpr u32 money = player1 + 0x58;
+constexpr u32 owned = player1 + 0x66;
+constexpr u32 supplies = player1 + 0x7A;
+
+class Purchase : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    load_test_font();
+    synth_sound_load();
+    for (u32 c = 0; c < 30; ++c) wr32(prices + 4 * c, 100 * c + 50);
+    for (u32 i = 0; i < 11; ++i) wr16(amounts + 2 * i, 10 + i);
+    wr32(money, 1000);
+    wr32(draw_screen, 0x020000);
+  }
+  // The sound the purchase started on channel 0 (0 for none): the effect
+  // whose descriptor the channel's record holds.
+  static int sound() {
+    if (rd8(ym_driver_vars + ym_var::effect_on) == 0) return 0;
+    const u32 record = ym_driver_vars + ym_var::effect_records;
+    for (int n : {9, 13, 25}) {
+      const u32 d = ym_driver_vars + sext16(rd16(ym_effect_table + 2 * n));
+      if (rd16(d + ym_effect::period) == rd16(record + ym_effect::period) &&
+          rd16(d) == rd16(record))
+        return n;
+    }
+    return -1;
+  }
+  int buy(u32 cell) {
+    wr8(ym_driver_vars + ym_var::effect_on, 0);
+    g_cpu.d[1] = 0xABCD0000 | cell;
+    g_cpu.a[4] = player1;
+    EXPECT_EQ(run_routine(0x00CEE4), 1);
+    EXPECT_EQ(g_cpu.d[1], 0xABCD0000 | cell) << "d1 kept";
+    return sound();
+  }
+};
+
+TEST_F(Purchase, TheSoundsAreTellable) {
+  std::vector<u32> seen;
+  for (int n : {9, 13, 25}) {
+    const u32 d = ym_driver_vars + sext16(rd16(ym_effect_table + 2 * n));
+    seen.push_back(rd16(d) << 16 | rd16(d + ym_effect::period));
+  }
+  ASSERT_NE(seen[0], seen[1]);
+  ASSERT_NE(seen[0], seen[2]);
+  ASSERT_NE(seen[1], seen[2]);
+}
+
+TEST_F(Purchase, Weapons) {
+  struct road {
+    const char* what;
+    u32 cell, money, price;
+    u8 owned_before;
+    int sound;
+    u32 money_after;
+    u8 owned_after;
+  };
+  const std::vector<road> roads = {
+      {"bought", 3, 1000, 350, 0, 9, 650, 0xFF},
+      {"money equal to the price", 17, 350, 350, 0, 9, 0, 0xFF},
+      {"nothing for nothing", 0, 0, 0, 0, 9, 0, 0xFF},
+      {"money short", 5, 349, 350, 0, 25, 349, 0},
+      {"money above 2^31 compares unsigned", 5, 0xFFFFFFF0, 0x7FFFFFFF, 0, 9, 0x80000000u - 0x10 + 1, 0xFF},
+      {"already owned: no sound", 4, 1000, 10, 0x01, 0, 1000, 0x01},
+      {"not for sale", 6, 1000, 0xFFFFFFFF, 0, 0, 1000, 0},
+  };
+  for (const road& r : roads) {
+    SetUp();
+    wr32(money, r.money);
+    wr32(prices + 4 * r.cell, r.price);
+    wr8(owned + r.cell, r.owned_before);
+    EXPECT_EQ(buy(r.cell), r.sound) << r.what;
+    EXPECT_EQ(rd32(money), r.money_after) << r.what;
+    EXPECT_EQ(rd8(owned + r.cell), r.owned_after) << r.what;
+    for (u32 s = 0; s < 18; ++s) {
+      if (s == r.cell) continue;
+      EXPECT_EQ(rd8(owned + s), 0u) << r.what;
+    }
+  }
+}
+
+TEST_F(Purchase, Supplies) {
+  struct road {
+    const char* what;
+    u32 cell;
+    u32 money, price;
+    u16 amount, count;
+    int sound;
+    u32 money_after;
+    u16 count_after;
+  };
+  const std::vector<road> roads = {
+      {"grenades", 18, 1000, 300, 5, 7, 9, 700, 12},
+      {"the second item", 19, 1000, 300, 5, 7, 9, 700, 12},
+      {"a count of 9,899 takes one more", 28, 1000, 300, 150, 9899, 9, 700, 10049},
+      {"9,900 refuses", 28, 1000, 300, 150, 9900, 13, 1000, 9900},
+      {"money short before the limit", 28, 100, 300, 150, 9900, 25, 100, 9900},
+      {"no amount", 20, 1000, 300, 0xFFFF, 7, 0, 1000, 7},
+      {"not for sale", 21, 1000, 0x80000000, 3, 7, 0, 1000, 7},
+      {"the largest amount", 24, 1000, 1, 0x7FFF, 9899, 9, 999, 9899 + 0x7FFF},
+      {"a negative amount", 24, 1000, 1, 0x8000, 9, 0, 1000, 9},
+  };
+  for (const road& r : roads) {
+    SetUp();
+    wr32(money, r.money);
+    wr32(prices + 4 * r.cell, r.price);
+    wr16(amounts + 2 * (r.cell - 18), r.amount);
+    wr16(supplies + 2 * (r.cell - 18), r.count);
+    EXPECT_EQ(buy(r.cell), r.sound) << r.what;
+    EXPECT_EQ(rd32(money), r.money_after) << r.what;
+    EXPECT_EQ(rd16(supplies + 2 * (r.cell - 18)), r.count_after) << r.what;
+  }
+}
+
+TEST_F(Purchase, TheLeaveCellAndTheEquipmentCellBuyNothing) {
+  wr32(prices + 4 * 29, 1);
+  EXPECT_EQ(buy(29), 0);
+  EXPECT_EQ(rd32(money), 1000u);
+  wr32(prices + 4 * 25, 1);
+  wr16(amounts + 2 * 7, 0xFFFF);
+  EXPECT_EQ(buy(25), 0);
+  EXPECT_EQ(rd32(money), 1000u);
+}
+
+TEST_F(Purchase, TheMoneyIsReprintedAfterAPurchaseOnly) {
+  wr32(money, 1234567);
+  wr32(prices + 4 * 2, 1000);
+  buy(2);
+  EXPECT_EQ(screen_text(rd32(draw_screen), 29920, 28, 8), "1233567.");
+  EXPECT_EQ(rd16(text_line), 29920u);
+  wr32(prices + 4 * 3, 99999999); // refused: no reprint
+  for (u32 i = 0; i < 8 * 160; i += 4) wr32(rd32(draw_screen) + 29920 + i, 0);
+  buy(3);
+  EXPECT_EQ(screen_text(rd32(draw_screen), 29920, 28, 8), "........");
+}
+
+// --- the pointer and its cell -------------------------------------------------------
+
+class ShopPointer : public GameTest {};
+
+TEST_F(ShopPointer, TheCellUnderThePointer) {
+  struct road {
+    u16 x, y, cell;
+  };
+  for (road r : {road{7, 8, 0}, road{312, 132, 29}, road{63, 23, 0}, road{64, 24, 6}, road{128, 100, 22},
+                 road{255, 47, 8}}) {
+    wr16(map_cursor_x, r.x);
+    wr16(map_cursor_y, r.y);
+    ASSERT_EQ(run_routine(0x00CC54), 1);
+    EXPECT_EQ(g_cpu.d[0] & 0xFFFF, r.cell) << r.x << "," << r.y;
+  }
+}
+
+TEST_F(ShopPointer, TheShoppingPlayersJoystickMovesItWithinItsBounds) {
+  struct road {
+    u16 player;
+    u16 x, y;
+    u32 keys; // right, left, up, down of the player whose turn it is
+    u16 x_after, y_after;
+  };
+  const std::vector<road> roads = {
+      {0, 100, 100, 0x01000000, 104, 100}, {0, 100, 100, 0x00010000, 96, 100},
+      {0, 100, 100, 0x00000100, 100, 96},  {0, 100, 100, 0x00000001, 100, 104},
+      {1, 100, 100, 0x01000001, 104, 104}, {0, 10, 10, 0x00010100, 7, 8},
+      {0, 310, 130, 0x01000001, 312, 132}, {0, 4, 100, 0x01000000, 8, 100},
+      {0, 100, 12, 0x00000100, 100, 8},    {0, 309, 129, 0x01000001, 312, 132},
+      {0, 100, 12, 0x00000100, 100, 8},    {0, 100, 16, 0x00000100, 100, 12},
+  };
+  for (const road& r : roads) {
+    machine_clear();
+    wr16(current_player, r.player);
+    wr16(map_cursor_x, r.x);
+    wr16(map_cursor_y, r.y);
+    const u32 mine = r.player == 0 ? player1 : player2;
+    const u32 other = r.player == 0 ? player2 : player1;
+    wr32(mine + player_record::right, r.keys);
+    wr32(other + player_record::right, 0x01010101); // the other stick counts for nothing
+    ASSERT_EQ(run_routine(0x00CC6A), 1);
+    EXPECT_EQ(rd16(map_cursor_x), r.x_after) << r.player << " " << std::hex << r.keys;
+    EXPECT_EQ(rd16(map_cursor_y), r.y_after) << r.player << " " << std::hex << r.keys;
+  }
+}
+
+}  // namespace
