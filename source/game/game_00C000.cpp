@@ -220,3 +220,117 @@ HERE(0xCF70)
 HERE(0xCF7E)
   RTS();
 END_ROUTINE
+
+namespace {
+
+constexpr u32 shop_fire_held = 0x000140;     // word; byte $FF written
+constexpr u32 shop_shown_cell = 0x0001F0;
+constexpr u32 shop_cell = 0x0001F2;
+constexpr u32 shop_pointer_shape = 0x00CDBC; // 9 words
+constexpr u32 shop_pointer_shifted = 0x00CDCE;
+constexpr u32 shop_text_offsets = 0x00CEA8;  // 30 words from the texts at $D3AC
+constexpr u32 shop_texts = 0x00D3AC;
+constexpr u32 not_for_sale_text = 0x00D070;
+constexpr u32 colour14_register = 0xFF825C;
+constexpr u32 text_box_colour = 0x047;
+constexpr u32 text_box_from = 0x01DA00;      // line 144 of screen $18000
+constexpr u32 text_box_to = 0x025A00;        // line 144 of screen $20000
+constexpr u32 text_box_bytes = 38 * 160;
+constexpr u32 fire_wait_vbls = 10;
+
+// The shopping player's fire byte.
+inline u32 shop_fire_byte() { return rd16(current_player) == 0 ? player1 + 0x12 : player2 + 0x12; }
+
+inline void set_shop_cursor(u32 line, u32 column) {
+  wr16(text_line, line);
+  wr16(text_line + 2, column);
+  wr16(text_line + 4, column);
+}
+
+} // namespace
+
+// $CBD8: one input pass. A fire still held from the last pass is awaited
+// for up to 10 VBLs (the pointer stays); the text box follows the cell under
+// the pointer; d1.w := the cell when fire is down, else $FF00.
+ROUTINE(sub_00CBD8, 0x00CBD8)
+  tst<W>(rd16(shop_fire_held));
+  if (cc_eq()) GOTO(0xCC0A);
+  put<W>(d6, fire_wait_vbls - 1);
+LOOP(0xCBE6)
+  JSR(0x0079DC, 0xCBEA)
+  tst<B>(rd8(shop_fire_byte()));
+  if (cc_ne()) GOTO(0xCBFE);
+  wr16(shop_fire_held, 0);
+  GOTO(0xCC16);
+HERE(0xCBFE)
+  if (dbf(d6)) GOTO(0xCBE6);
+HERE(0xCC0A)
+  wr16(shop_fire_held, 0);
+  tst<B>(rd8(shop_fire_byte()));
+  if (cc_eq()) GOTO(0xCC16);
+  wr8(shop_fire_held, 0xFF);
+HERE(0xCC16)
+  JSR(0x00CC54, 0xCC1A)
+  wr16(shop_cell, d0);
+  cmp<W>(rd16(shop_shown_cell), d0);
+  if (cc_eq()) GOTO(0xCC3A);
+  wr16(shop_shown_cell, d0);
+  JSR(0x00CDE0, 0xCC36)
+HERE(0xCC3A)
+  put<W>(d1, 0xFF00);
+  tst<B>(rd8(shop_fire_byte()));
+  if (cc_eq()) GOTO(0xCC52);
+  put<W>(d1, rd16(shop_cell));
+HERE(0xCC52)
+  RTS();
+END_ROUTINE
+
+// $CD0C: the shop pointer erased from the clean copy.
+ROUTINE(sub_00CD0C, 0x00CD0C)
+  a0 = rd32(pointer_erase_addr);
+  map_drawing::erase(a0);
+  RTS();
+END_ROUTINE
+
+// $CD3C: the shop pointer drawn in colour 1; its place kept for the erase.
+ROUTINE(sub_00CD3C, 0x00CD3C)
+  JSR(0x00CD72, 0xCD40)
+  wr32(pointer_erase_addr, a0);
+  map_drawing::draw();
+  RTS();
+END_ROUTINE
+
+// $CD72: the shop's pointer shape shifted for map_cursor; a0/a1 = the
+// bytes of its top line 4 pixels left of and 4 lines above the cursor.
+ROUTINE(sub_00CD72, 0x00CD72)
+  put<W>(d0, rd16(map_cursor_x) - 4);
+  put<W>(d2, rd16(map_cursor_y) - 4);
+  map_drawing::place(shop_pointer_shape, shop_pointer_shifted);
+  RTS();
+END_ROUTINE
+
+// $CDE0: the text box of cell d0.w: the box's lines restored, the cell's
+// text in colour 14 (black while it is drawn, then $047), then its price
+// in seven digits or the not-for-sale text.
+ROUTINE(sub_00CDE0, 0x00CDE0)
+  wr16(colour14_register, 0);
+  for (u32 i = 0; i < text_box_bytes; i += 4) wr32(text_box_to + i, rd32(text_box_from + i));
+  push32(d0);
+  a0 = shop_texts + sext16(rd16(shop_text_offsets + 2 * (d0 & 0xFFFF)));
+  set_shop_cursor(23040, 1);
+  wr16(text_line + 6, 14);
+  JSR(0x008584, 0xCE2A)
+  d0 = pop32();
+  wr16(colour14_register, text_box_colour);
+  set_shop_cursor(29920, 11);
+  put<L>(d0, move<L>(rd32(shop_price_table + 4 * (d0 & 0xFFFF))));
+  if (cc_mi()) GOTO(0xCE62);
+  JSR(0x007D3E, 0xCE4E)
+  a0 = 0x00025E; // all seven digits
+  JSR(0x008058, 0xCE5A)
+  RTS();
+HERE(0xCE62)
+  a0 = not_for_sale_text;
+  JSR(0x008058, 0xCE6C)
+  RTS();
+END_ROUTINE

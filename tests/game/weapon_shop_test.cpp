@@ -11,6 +11,7 @@
 #include "game/mission_ram.h"
 #include "game/ym_driver.h"
 #include "game_harness.h"
+#include "support/resume_check.h"
 #include "support/synthetic_sound.h"
 
 namespace {
@@ -199,6 +200,144 @@ TEST_F(ShopPointer, TheShoppingPlayersJoystickMovesItWithinItsBounds) {
     EXPECT_EQ(rd16(map_cursor_x), r.x_after) << r.player << " " << std::hex << r.keys;
     EXPECT_EQ(rd16(map_cursor_y), r.y_after) << r.player << " " << std::hex << r.keys;
   }
+}
+
+// --- the text box and the input pass ----------------------------------------------
+
+constexpr u32 shown_cell = 0x0001F0;
+constexpr u32 cell_word = 0x0001F2;
+constexpr u32 fire_held = 0x000140;
+constexpr u32 colour14 = 0xFF825C;
+
+void put_text(u32 at, const std::string& text) {
+  for (char c : text) wr8(at++, static_cast<u8>(c));
+  wr8(at, 0);
+}
+
+class ShopScreen : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    load_test_font();
+    wr32(draw_screen, 0x020000);
+    // Cell c's text is "Cc" where c is a letter; prices as in the purchase.
+    for (u32 c = 0; c < 30; ++c) {
+      wr16(0x00CEA8 + 2 * c, 4 * c);
+      put_text(0x00D3AC + 4 * c, std::string("C") + static_cast<char>('A' + c));
+      wr32(prices + 4 * c, 1000 * c + 7);
+    }
+    put_text(0x00D070, "SOLD");
+    wr16(map_cursor_x, 100);
+    wr16(map_cursor_y, 100); // cell 21
+  }
+};
+
+TEST_F(ShopScreen, TheTextBoxShowsTheCellsTextAndItsPriceInSevenDigits) {
+  struct road {
+    u32 cell, price;
+    std::string shown;
+  };
+  for (const road& r : {road{3, 1234, "0001234"}, road{29, 9999999, "9999999"}, road{7, 0x80000000, "SOLD..."},
+                        road{12, 0, "0000000"}}) {
+    SetUp();
+    wr32(prices + 4 * r.cell, r.price);
+    // Something on the box's lines of the shown screen, a clean copy behind.
+    for (u32 i = 0; i < 38 * 160; i += 4) wr32(0x025A00 + i, 0xFFFFFFFF);
+    wr32(0x01DA00 + 8 * 160 + 100, 0x12345678);
+    g_cpu.d[0] = r.cell;
+    wr16(colour14, 0x777);
+    ASSERT_EQ(run_routine(0x00CDE0), 1);
+    EXPECT_EQ(rd16(colour14), 0x047u);
+    EXPECT_EQ(screen_text(0x020000, 23040, 1, 3), std::string("C") + static_cast<char>('A' + r.cell) + ".");
+    EXPECT_EQ(screen_cell_colour(0x020000, 23040, 1), 14u);
+    EXPECT_EQ(screen_text(0x020000, 29920, 11, 7), r.shown) << r.cell;
+    EXPECT_EQ(rd32(0x025A00 + 8 * 160 + 100), 0x12345678u) << "restored from the clean copy";
+    EXPECT_EQ(rd32(0x025A00 + 20 * 160 + 100), 0u);
+  }
+}
+
+// The fire bytes as the keyboard interrupt sets them, VBL by VBL.
+int pass_vbls, release_at;
+u32 fire_at;
+void vbl_releasing_fire() {
+  if (++pass_vbls == release_at) wr8(fire_at, 0);
+  simple_vbl();
+}
+
+TEST_F(ShopScreen, TheInputPass) {
+  struct road {
+    const char* what;
+    u16 player;
+    bool held_before;
+    bool fire;
+    int release_at; // VBL of the release, 0 for never
+    u16 d1;
+    u16 held_after;
+    int waits;
+  };
+  const std::vector<road> roads = {
+      {"a press gives the cell at once", 0, false, true, 0, 21, 0xFF00, 0},
+      {"no press", 0, false, false, 0, 0xFF00, 0, 0},
+      {"player 2's fire", 1, false, true, 0, 21, 0xFF00, 0},
+      {"a held fire released at the third VBL", 0, true, true, 3, 0xFF00, 0, 3},
+      {"a fire held throughout repeats after ten VBLs", 1, true, true, 0, 21, 0xFF00, 10},
+  };
+  for (const road& r : roads) {
+    SetUp();
+    wr16(current_player, r.player);
+    wr16(fire_held, r.held_before ? 0xFF00 : 0);
+    fire_at = (r.player == 0 ? player1 : player2) + 0x12;
+    wr8(fire_at, r.fire ? 0xFF : 0);
+    wr8((r.player == 0 ? player2 : player1) + 0x12, r.fire ? 0 : 0xFF); // the other player's counts for nothing
+    pass_vbls = 0;
+    release_at = r.release_at;
+    run_routine(0x00CBD8, 40, vbl_releasing_fire);
+    EXPECT_EQ(driver_slice_ends(), waits_then_return(0x0079E2, r.waits)) << r.what;
+    EXPECT_EQ(g_cpu.d[1] & 0xFFFF, r.d1) << r.what;
+    EXPECT_EQ(rd16(fire_held), r.held_after) << r.what;
+    EXPECT_EQ(rd16(cell_word), 21u) << r.what;
+  }
+}
+
+// The release by the VBL counter, so that it acts on the machine alone.
+void vbl_release_at_three() {
+  simple_vbl();
+  if (rd16(0x1DC6) == 3) wr8(player1 + 0x12, 0);
+}
+
+TEST_F(ShopScreen, TheInputPassResumesAlike) {
+  for (bool released : {true, false}) {
+    SetUp();
+    wr16(fire_held, 0xFF00);
+    wr8(player1 + 0x12, 0xFF);
+    EXPECT_TRUE(resumes_alike({.entry = 0x00CBD8, .between = released ? vbl_release_at_three : simple_vbl}));
+  }
+}
+
+TEST_F(ShopScreen, TheTextBoxFollowsTheCellOnlyWhenItChanges) {
+  wr16(shown_cell, 21);
+  wr16(colour14, 0x123);
+  ASSERT_EQ(run_routine(0x00CBD8), 1);
+  EXPECT_EQ(rd16(colour14), 0x123u) << "no box drawn";
+  wr16(map_cursor_x, 300); // cell 24
+  ASSERT_EQ(run_routine(0x00CBD8), 1);
+  EXPECT_EQ(rd16(colour14), 0x047u);
+  EXPECT_EQ(rd16(shown_cell), 24u);
+  EXPECT_EQ(screen_text(0x020000, 23040, 1, 2), "CY");
+}
+
+TEST_F(ShopScreen, ThePointerIsDrawnAndErasedFromTheCleanCopy) {
+  for (u32 i = 0; i < 9; ++i) wr16(0x00CDBC + 2 * i, 0xC000);
+  wr16(map_cursor_x, 20);
+  wr16(map_cursor_y, 30);
+  for (u32 i = 0; i < 32000; i += 4) wr32(0x018000 + i, 0x00000000);
+  ASSERT_EQ(run_routine(0x00CD3C), 1);
+  // Pixel (16, 26), the shape's left column, in colour 1.
+  const u32 at = 0x020000 + 26 * 160 + 8;
+  EXPECT_EQ(rd16(at) & 0xC000, 0xC000u);
+  EXPECT_EQ(rd32(0x0001F6) & ~1u, at);
+  ASSERT_EQ(run_routine(0x00CD0C), 1);
+  EXPECT_EQ(rd16(at), 0u);
 }
 
 }  // namespace
