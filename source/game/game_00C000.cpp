@@ -334,3 +334,54 @@ HERE(0xCE62)
   JSR(0x008058, 0xCE6C)
   RTS();
 END_ROUTINE
+
+namespace {
+
+constexpr u32 shop_choice = 0x0001F4;
+constexpr u32 grenade_slot = 0x78;           // byte: weapon slot 18
+constexpr u32 slot15 = 0x75;
+constexpr u32 slot15_count = 0x92;
+constexpr u32 equipment_cell = 25;
+
+// True when the record at a4 owns any of the 18 weapons.
+inline bool owns_a_weapon() {
+  for (u32 s = 0; s < 18; ++s)
+    if (rd8(a4 + owned_field + s)) return true;
+  return false;
+}
+
+} // namespace
+
+// $CB68: one player's turn in the shop, a pass per VBL, until the player
+// leaves by cell 29 owning a weapon. Without a weapon only the weapon
+// cells act; with one, cell 25 shows the equipment. Leaving makes bought
+// grenades weapon slot 18 and gives slot 15 its count of 1.
+ROUTINE(sub_00CB68, 0x00CB68)
+LOOP(0xCB68)
+  JSR(0x00CC6A, 0xCB6C)
+  JSR(0x00CD3C, 0xCB70)
+  JSR(0x0079DC, 0xCB74)
+  JSR(0x00CD0C, 0xCB78)
+  JSR(0x00CBD8, 0xCB7C)
+  wr16(shop_choice, d1);
+  tst<W>(d1);
+  if (cc_mi()) GOTO(0xCB68);
+  if (owns_a_weapon()) GOTO(0xCBA2);
+  cmp<W>(last_weapon_cell, d1);
+  if (cc_hi()) GOTO(0xCB68);
+  JSR(0x00CEE4, 0xCB9E)
+  GOTO(0xCB68);
+HERE(0xCBA2)
+  cmp<W>(equipment_cell, d1);
+  if (cc_ne()) GOTO(0xCBAE);
+  JSR(0x00D078, 0xCBAA)
+  GOTO(0xCB68);
+HERE(0xCBAE)
+  JSR(0x00CEE4, 0xCBB2)
+  cmp<W>(leave_cell, d1);
+  if (cc_ne()) GOTO(0xCB68);
+  if (!owns_a_weapon()) GOTO(0xCB68);
+  if (rd16(a4 + supply_field)) wr8(a4 + grenade_slot, 0xFF);
+  if (rd8(a4 + slot15)) wr16(a4 + slot15_count, 1);
+  RTS();
+END_ROUTINE

@@ -340,4 +340,88 @@ TEST_F(ShopScreen, ThePointerIsDrawnAndErasedFromTheCleanCopy) {
   EXPECT_EQ(rd16(at), 0u);
 }
 
+// --- a turn -------------------------------------------------------------------------
+
+int equipment_shown;
+ROUTINE(test_equipment, 0xC00710) // $D078: the equipment screen
+  ++equipment_shown;
+  RTS();
+END_ROUTINE
+
+// The player's hand, by the VBL counter: where the pointer is put and the
+// fire byte, from the VBL given on.
+struct hand {
+  u16 vbl;
+  u16 x, y;
+  u8 fire;
+};
+std::vector<hand> script;
+void vbl_scripted() {
+  simple_vbl();
+  for (const hand& h : script) {
+    if (rd16(0x1DC6) != h.vbl) continue;
+    wr16(map_cursor_x, h.x);
+    wr16(map_cursor_y, h.y);
+    wr8(player1 + 0x12, h.fire);
+  }
+}
+
+class ShopTurn : public ShopScreen {
+ protected:
+  void SetUp() override {
+    ShopScreen::SetUp();
+    synth_sound_load();
+    register_routine(0x00D078, test_equipment);
+    equipment_shown = 0;
+    for (u32 i = 0; i < 11; ++i) wr16(amounts + 2 * i, 10 + i);
+    wr32(money, 100000);
+    wr32(0x0001F6, 0x020000);
+    wr16(shown_cell, 0xFF00);
+    g_cpu.a[4] = player1;
+  }
+};
+
+TEST_F(ShopTurn, WithoutAWeaponOnlyTheWeaponCellsActThenAllDo) {
+  script = {
+      {2, 312, 132, 0xFF}, {4, 312, 132, 0},   // leave: no weapon yet
+      {6, 20, 124, 0xFF},  {8, 20, 124, 0},    // equipment: no weapon yet
+      {10, 200, 90, 0xFF}, {12, 200, 90, 0},   // grenades: no weapon yet
+      {14, 140, 10, 0xFF}, {16, 140, 10, 0},   // weapon 2 bought
+      {18, 200, 90, 0xFF}, {20, 200, 90, 0},   // grenades bought
+      {22, 20, 124, 0xFF}, {24, 20, 124, 0},   // the equipment
+      {26, 312, 132, 0xFF},                    // leave
+  };
+  run_routine(0x00CB68, 200, vbl_scripted);
+  ASSERT_TRUE(driver_finished());
+  EXPECT_EQ(equipment_shown, 1);
+  EXPECT_EQ(rd8(owned + 2), 0xFFu);
+  EXPECT_EQ(rd16(supplies), 10u) << "one purchase of grenades";
+  EXPECT_EQ(rd32(money), 100000u - 2007 - 18007);
+  EXPECT_EQ(rd8(player1 + 0x78), 0xFFu) << "grenades become weapon slot 18";
+  EXPECT_EQ(rd16(player1 + 0x92), 0u);
+  EXPECT_EQ(rd16(0x0001F4), 29u);
+}
+
+TEST_F(ShopTurn, LeavingWithSlot15OwnedGivesItsCount) {
+  wr8(owned + 15, 0xFF);
+  script = {{2, 312, 132, 0xFF}};
+  run_routine(0x00CB68, 50, vbl_scripted);
+  ASSERT_TRUE(driver_finished());
+  EXPECT_EQ(rd16(player1 + 0x92), 1u);
+  EXPECT_EQ(rd8(player1 + 0x78), 0u) << "no grenades";
+  EXPECT_EQ(rd32(money), 100000u);
+}
+
+void vbl_leave_at_five() {
+  simple_vbl();
+  if (rd16(0x1DC6) == 5) wr8(player1 + 0x12, 0xFF);
+}
+
+TEST_F(ShopTurn, ATurnResumesAlike) {
+  wr8(owned + 1, 0xFF);
+  wr16(map_cursor_x, 312);
+  wr16(map_cursor_y, 132);
+  EXPECT_TRUE(resumes_alike({.entry = 0x00CB68, .between = vbl_leave_at_five}));
+}
+
 }  // namespace
