@@ -412,6 +412,36 @@ TEST_F(ShopTurn, LeavingWithSlot15OwnedGivesItsCount) {
   EXPECT_EQ(rd32(money), 100000u);
 }
 
+TEST_F(ShopTurn, LeavingNeedsOneOfTheEighteenWeapons) {
+  struct road {
+    const char* what;
+    u32 owned_byte; // offset of the one owned byte in the record
+    u32 count_at;   // a non-zero count word at this offset (0: none)
+    bool leaves;
+    u8 grenade_slot;
+    u16 slot15_count;
+  };
+  const std::vector<road> roads = {
+      {"slot 0", 0x66, 0, true, 0, 0},
+      {"slot 17", 0x77, 0, true, 0, 0},
+      {"slot 18 alone is no weapon", 0x78, 0, false, 0xFF, 0},
+      {"slot 16: no count for slot 15", 0x76, 0, true, 0, 0},
+      {"slot 15", 0x75, 0, true, 0, 1},
+      {"grenades", 0x66, 0x7A, true, 0xFF, 0},
+      {"another supply: no grenade slot", 0x66, 0x7C, true, 0, 0},
+  };
+  for (const road& r : roads) {
+    SetUp();
+    wr8(player1 + r.owned_byte, 0xFF);
+    if (r.count_at) wr16(player1 + r.count_at, 3);
+    script = {{2, 312, 132, 0xFF}};
+    run_routine(0x00CB68, 40, vbl_scripted);
+    EXPECT_EQ(driver_finished(), r.leaves) << r.what;
+    EXPECT_EQ(rd8(player1 + 0x78), r.grenade_slot) << r.what;
+    EXPECT_EQ(rd16(player1 + 0x92), r.slot15_count) << r.what;
+  }
+}
+
 void vbl_leave_at_five() {
   simple_vbl();
   if (rd16(0x1DC6) == 5) wr8(player1 + 0x12, 0xFF);
