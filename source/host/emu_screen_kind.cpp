@@ -118,7 +118,7 @@ void drop_crash_snapshots() {
   emu.ngood = 0;
 }
 
-int screen_kind_step(u32 v, int) {
+int screen_kind_step(u32 v) {
   const bool game = emu.have_frame && vbl_since(v, static_cast<i32>(emu.last_frame_vbl)) <= frame_recent;
   const char* kind = "game";
   if (game) {

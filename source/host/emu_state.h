@@ -153,7 +153,7 @@ void weapon_job_start(int key);
 int held_slots(u32 record, int* out);  // ascending slot list, its count
 
 // Screen kind and snapshots (emu_screen_kind.cpp).
-int screen_kind_step(u32 v, int failed_free);
+int screen_kind_step(u32 v);
 void fixed_screen_step(u32 v);
 void drop_map_snapshots();
 void drop_crash_snapshots();

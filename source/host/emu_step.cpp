@@ -98,7 +98,7 @@ int do_step() {
   audio_chunk(emu.sent_joy[0], emu.sent_joy[1], emu.paused);
   top_up_money();
   v = tos.vbl;
-  const int game = screen_kind_step(v, 0);
+  const int game = screen_kind_step(v);
   if (game) {
     emu.last_menu_nz = -1;
     return 1;

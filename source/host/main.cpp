@@ -95,14 +95,13 @@ const char* music_row_value() {
   return music_pack;
 }
 
-void open_audio(const start_overrides& o) {
+void open_audio() {
   if (sound_on || cfg_bool("sound", 1)) {
     audio_out = audio_open(audio_rate, (1 + lead) * 20 + 30);
     if (audio_out && low_latency_audio && !audio_set_lowlat(audio_out, 1)) low_latency_audio = 0;
     if (audio_out) audio_set_target(audio_out, aud_target_ms());
   }
   if (!audio_out && !std::getenv("BKM_FAKEAUDIO")) sound_on = 0;
-  (void)o;
 }
 
 void write_shot(const std::string& path) { video_screenshot(path.c_str()); }
@@ -166,7 +165,7 @@ int main(int argc, char** argv) {
   startup_line(4, tr("startup.l.music"), music_row_value(), 0);
 
   if (!stage("startup.d.audio", 0.05)) return abort_start();
-  open_audio(overrides);
+  open_audio();
 
   if (!stage("startup.d.video", 0.12)) return abort_start();
   presenter = present_new(render_scale);

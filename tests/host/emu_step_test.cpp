@@ -57,6 +57,57 @@ TEST_F(Step, AOneVblFireTapIsHeldForThreeVbls) {
   EXPECT_EQ(log_of('J'), (std::vector<logged>{{v0, 1, 0x84}, {v0 + 3, 1, 0x04}}));
 }
 
+TEST_F(Step, EveryFireTapIsHeldForThreeVbls) {
+  const u32 v0 = tos.vbl;
+  for (int tap = 0; tap < 2; ++tap) {
+    emu.wanted_joy[1] = 0x80;
+    steps(1);
+    emu.wanted_joy[1] = 0;
+    steps(4);
+  }
+  EXPECT_EQ(log_of('J'), (std::vector<logged>{{v0, 1, 0x80}, {v0 + 3, 1, 0}, {v0 + 5, 1, 0x80}, {v0 + 8, 1, 0}}));
+}
+
+TEST_F(Step, PlayerTwoUsesPortZeroAndItsOwnAim) {
+  emu.wanted_joy[0] = 0x09;
+  steps(1);
+  EXPECT_EQ(log_of('J'), (std::vector<logged>{{tos.vbl - 1, 0, 0x09}}));
+  tos_ilog_clear();
+  emu.aim_in[1] = 1;
+  emu.aim_fire[1] = 1;
+  emu.last_gp = 1;
+  pump(tos.vbl);
+  EXPECT_EQ(log_of('J'), (std::vector<logged>{{tos.vbl, 0, 0x89}}));
+  EXPECT_EQ(emu.aim_dir[1], 1);
+}
+
+TEST_F(Step, EscapeAsksTheMissionToEndOnlyDuringAMission) {
+  const emu_event escape{EV_ESCAPE, 0, 0};
+  wr16(exit_request, 0);
+  emu.last_gp = 0;
+  emu.data_dir = saves.path;  // no game data: the title cannot come back
+  handle_event(&escape);
+  EXPECT_EQ(rd16(exit_request), 0u);
+  emu.last_gp = 1;
+  handle_event(&escape);
+  EXPECT_EQ(rd16(exit_request), 0xFFFFu);
+  wr16(exit_request, 1);
+  handle_event(&escape);
+  EXPECT_EQ(rd16(exit_request), 1u) << "an exit already asked for is left alone";
+}
+
+TEST_F(Step, TheKeyQueueTakesStScanCodesOnly) {
+  struct row {
+    int code;
+    bool taken;
+  };
+  for (const row& r : {row{0, false}, row{1, true}, row{127, true}, row{128, false}, row{-5, false}}) {
+    emu.nkeyq = 0;
+    key_enqueue(r.code, 1);
+    EXPECT_EQ(emu.nkeyq, r.taken ? 1 : 0) << r.code;
+  }
+}
+
 TEST_F(Step, AimFireOfPlayerOneFiresPortOneOnlyOnMissionFrames) {
   emu.aim_in[0] = 8;
   emu.aim_fire[0] = 1;
