@@ -11,6 +11,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "support/dispatch_check.h"
+#include "support/mission_builder.h"
 #include "support/mission_machine.h"
 
 namespace {
@@ -65,6 +66,9 @@ class FrameVertical : public MissionTest {
   void SetUp() override {
     MissionTest::SetUp();
     hooks_record({hook_background, hook_frame_end, hook_frame_start, hook_players});
+    // The game image's weapon keys: none of the keys these tests press
+    // (a zero table would make each of them player 1's next-weapon key).
+    player_tables{}.put_in_ram();
     wr16(player1 + player_record::lives, 3);
     wr16(player1 + player_record::y, 200); // low on the screen: the scroll holds
     wr16(scroll_pos, 300);
