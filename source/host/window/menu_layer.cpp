@@ -6,6 +6,7 @@
 #include "host/input_bindings.h"
 #include "host/language.h"
 #include "host/settings.h"
+#include "host/window/input_frame.h"
 #include "host/window/video.h"
 
 #include <cstdio>
@@ -76,6 +77,7 @@ void open_menu() {
   menu_cur = menu_options;
   menu_show(menu_cur);
   menu_open = 1;
+  menu_open_flag.store(1);
   for (int player = 0; player < 2; ++player) {
     emu_post(EV_HOLD, player, 0);
     emu_post(EV_AIM, player, 0);
@@ -92,6 +94,7 @@ void close_menu() {
   menu_hide(menu_controls);
   menu_cur = menu_options;
   menu_open = 0;
+  menu_open_flag.store(0);
   resend_input = 1;
   emu_post(EV_PAUSE, 0, 0);
   save_options();
