@@ -134,6 +134,27 @@ TEST_F(menu_layer, KeyCaptureShowsOnlyItsRowAndEndsByKeyEscOrDelete) {
   EXPECT_STREQ(menu_controls->status, tr("msg.unassigned"));
 }
 
+TEST_F(menu_layer, EveryControlsRowBindsItsOwnAction) {
+  open_menu();
+  open_controls();
+  for (int kind = 1; kind <= 2; ++kind) {
+    const int count = kind == 1 ? KEY_ACTION_COUNT : PAD_ACTION_COUNT;
+    for (int a = 0; a < count; ++a) {
+      int row = row_of(kind, a);
+      ASSERT_GE(row, 0);
+      menu_controls->cursor = row;
+      menu_activate(menu_controls);
+      EXPECT_EQ(rebind_kind, kind) << a;
+      EXPECT_EQ(rebind_action, a) << a;
+      char text[200];
+      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text),
+                   tr(kind == 1 ? "val.press_key" : "val.press_button"));
+      menu_key(esc, 0, 0);
+      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text), ctl_text(kind, a));
+    }
+  }
+}
+
 TEST_F(menu_layer, PadCaptureFromTheSecondFrameThenWaitsForRelease) {
   open_menu();
   open_controls();

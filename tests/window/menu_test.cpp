@@ -180,6 +180,34 @@ TEST(menu, ShowingKeepsOrResetsTheCursor) {
   EXPECT_EQ(plain->tab_focus, 0);
 }
 
+const char* a_hint(int) { return "valhint.x"; }
+
+TEST(menu, PlainMenusWrapAndLastItemFunctionsAttach) {
+  menu* m = menu_new("t");
+  menu_add(m, mi_bool("a", nullptr, get_flag, set_flag));
+  menu_add(m, mi_sep("h"));
+  menu_add(m, mi_choice("c", nullptr, three, choice_text, get_choice, set_choice));
+  menu_last_valhint(m, a_hint);
+  menu_show(m);
+  EXPECT_EQ(m->cursor, 0);
+  menu_nav(m, "up");
+  EXPECT_EQ(m->cursor, 2);
+  menu_nav(m, "down");
+  EXPECT_EQ(m->cursor, 0);
+  EXPECT_EQ(m->items[2].valhint, &a_hint);
+  EXPECT_EQ(m->items[0].valhint, nullptr);
+  // A tab whose only selectable item is its first: up from the bar lands there.
+  menu* t = menu_new("t");
+  menu_add(t, mi_tab("x", nullptr));
+  menu_add(t, mi_bool("a", nullptr, get_flag, set_flag));
+  menu_add(t, mi_sep("h"));
+  menu_show(t);
+  t->tab_focus = 1;
+  menu_nav(t, "up");
+  EXPECT_EQ(t->cursor, 1);
+  EXPECT_EQ(t->tab_focus, 0);
+}
+
 TEST(menu, SurplusItemsAreDropped) {
   menu* m = menu_new("t");
   for (int i = 0; i < menu_max_items + 5; ++i) menu_add(m, mi_tab("x", nullptr));
