@@ -170,7 +170,15 @@ void pad_actions(int i, const pad_state* pad, double now) {
   if (cur.rocket && !was.rocket) emu_post(EV_QUICK_WEAPON, key, 0);
   if (cur.grenade && !was.grenade) emu_post(EV_QUICK_WEAPON, key, 1);
   if (cur.wnext != was.wnext) emu_post(EV_KEY, key, cur.wnext);
-  if (cur.exit && !was.exit) emu_post(EV_ESCAPE, 0, 0);
+  if (cur.exit && !was.exit) {
+    // In the menu the exit button goes back: on the map the game's own
+    // Escape returns to the title and would lose the campaign.
+    if (menu_open_flag.load(std::memory_order_relaxed)) {
+      menu_back();
+    } else {
+      emu_post(EV_ESCAPE, 0, 0);
+    }
+  }
   if (cur.fire && !was.fire && st.n_releases < MAX_RELEASES && std::strcmp(screen_kind(), "players") == 0) {
     emu_post(EV_KEY, PLAYERS_KEY[i], 1);
     st.release_scancode[st.n_releases] = PLAYERS_KEY[i];
