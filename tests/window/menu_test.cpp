@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -309,6 +311,34 @@ TEST(menu, PanelAlphaAndTitle) {
   EXPECT_EQ(rgb(&px[0]), 0u);
   EXPECT_EQ(px[3], 120);
   std::free(px);
+}
+
+TEST(menu, RowsTabsAndFocusTakeTheirColours) {
+  lang_init(BKM_TEST_LANGUAGES);
+  lang_set("en");
+  menu* m = tabbed();
+  menu_show(m);  // cursor on the flag; the slider's value is drawn as a plain row
+  enabled_value = 1;
+  auto colours = [&](int focus) {
+    m->tab_focus = focus;
+    const int w = 800, h = 600;
+    uint8_t* px = menu_draw(m, w, h);
+    std::vector<uint32_t> seen;
+    for (int i = 0; px && i < w * h; ++i)
+      if (px[i * 4 + 3] == 255) seen.push_back(rgb(&px[i * 4]));
+    std::free(px);
+    return seen;
+  };
+  auto has = [](const std::vector<uint32_t>& seen, uint32_t c) {
+    return std::find(seen.begin(), seen.end(), c) != seen.end();
+  };
+  std::vector<uint32_t> rows = colours(0);
+  for (uint32_t c : {0x3C4682u, 0xDCC878u, 0xFFE678u, 0x373E76u, 0xFFE178u, 0x969EBEu, 0x78BEFFu})
+    EXPECT_TRUE(has(rows, c)) << std::hex << c;
+  EXPECT_FALSE(has(rows, 0x5A69BEu));
+  std::vector<uint32_t> bar = colours(1);
+  EXPECT_TRUE(has(bar, 0x5A69BEu));
+  EXPECT_FALSE(has(bar, 0x3C4682u));  // no cursor row while the bar has the focus
 }
 
 TEST(menu, PicturesAvoidThePanelColourAndFollowTheLanguage) {
