@@ -38,7 +38,36 @@ constexpr u32 word_2A = 0x2A, word_36 = 0x36, word_44 = 0x44, word_50 = 0x50, mo
 constexpr u32 plate = 0x94, tally = 0x96;
 constexpr u32 bullet_speed = 0x4A, bullet_life = 0x4C, repeat_delay = 0x4E, pattern = 0x52;
 constexpr u32 owned = 0x66;
+constexpr u32 way_right = 0x14, way_left = 0x15, way_down = 0x16, way_up = 0x17;
+constexpr u32 press_right = 0x0E, press_left = 0x0F, press_up = 0x10, press_down = 0x11;
+constexpr u32 blink = 0x2A, state = 0x50;
 } // namespace rec
+
+// The terrain and obstacle step's variables.
+constexpr u32 terrain_ways = 0x000216;     // up, down, right, left
+constexpr u32 terrain_cells = 0x000220;    // eight cells around the player
+constexpr u32 slide_flags = 0x000228;      // words: right, left, down, up slides
+constexpr u32 slid_right = 0x000228, slid_left = 0x00022A, slid_down = 0x00022C, slid_up = 0x00022E;
+constexpr u32 obstacle_record = 0x0001FA;
+constexpr u32 hscroll_step = 0x000248;
+constexpr u32 slide_step = 3;
+
+// The eight cells, in the order they are probed and stored.
+enum cell : u32 { upper_left, top, upper_right, right_cell, lower_right, bottom, lower_left, left_cell };
+inline bool solid(cell c) { return rd8(terrain_cells + c) != 0; }
+inline void block(u32 way) { wr8(a4 + way, 0); }
+inline bool pressed(u32 key) { return rd8(a4 + key) != 0; }
+inline void slide(u32 coordinate, i32 by, u32 flag, u32 way) {
+  wr16(a4 + coordinate, rd16(a4 + coordinate) + static_cast<u32>(by));
+  wr8(flag, 0xFF);
+  block(way);
+}
+// The point of one terrain probe, relative to the record's x and y.
+inline void probe_point(i32 dx, i32 dy) {
+  put<W>(d0, rd16(a4 + rec::x) + static_cast<u32>(dx));
+  put<W>(d1, rd16(a4 + rec::y) + static_cast<u32>(dy));
+}
+inline void cell_stored(cell c) { wr8(terrain_cells + c, d2); }
 
 // The start-table entry d7 into the record at a4, then the fields both
 // the game's and each mission's set-up reset.
@@ -664,5 +693,193 @@ LOOP(0x9DE0)
   wr16(a4 + player_record::count_index, rd16(a0 + 8));
   wr8(a4 + rec::byte_19, 0);
   restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $9860: which of the four ways the player at a4 may go this frame: all
+// free, then one pass of the step with the player's own offset (0, 0) and,
+// with the other player in play, one with the offset of that player. A
+// deadly contact in a pass returns straight to this routine's caller.
+ROUTINE(sub_009860, 0x009860)
+  wr8(a4 + rec::way_right, 0xFF);
+  wr8(a4 + rec::way_left, 0xFF);
+  wr8(a4 + rec::way_up, 0xFF);
+  wr8(a4 + rec::way_down, 0xFF);
+  tst<W>(rd16(player1 + player_record::lives));
+  if (cc_eq()) GOTO(0x9886);
+  put<W>(d0, rd16(player_positions) - rd16(a4 + rec::x));
+  put<W>(d1, rd16(player_positions + 4) - rd16(a4 + rec::y));
+  JSR(0x0098A2, 0x9886)
+  tst<W>(rd16(player2 + player_record::lives));
+  if (cc_eq()) GOTO(0x98A0);
+  put<W>(d0, rd16(player_positions + 2) - rd16(a4 + rec::x));
+  put<W>(d1, rd16(player_positions + 6) - rd16(a4 + rec::y));
+  JSR(0x0098A2, 0x98A0)
+  RTS();
+END_ROUTINE
+
+// $98A2: one pass of the terrain and obstacle step for the player at a4,
+// (d0.w, d1.w) the offset of a player from it: the other player's box, the
+// eight ground cells with the corner slides, then the solid objects of the
+// section around the reference point.
+ROUTINE(sub_0098A2, 0x0098A2)
+  {
+    const u32 dx = d0 & 0xFFFF, dy = d1 & 0xFFFF;
+    const bool ahead_x = dx <= 14, behind_x = dx >= 0xFFF3;
+    if (dx != 0 || dy != 0) {
+      if (dy <= 14) {
+        if (ahead_x) {
+          block(rec::way_right);
+          block(rec::way_down);
+        } else if (behind_x) {
+          block(rec::way_left);
+          block(rec::way_down);
+        }
+      } else if (dy >= 0xFFF3 && (ahead_x || behind_x)) {
+        block(ahead_x ? rec::way_right : rec::way_left);
+        block(rec::way_up);
+      }
+    }
+  }
+  probe_point(-59, 10);
+  JSR(0x00AF6A, 0x98F0)
+  cell_stored(upper_left);
+  probe_point(-48, 7);
+  JSR(0x00AF6A, 0x9900)
+  cell_stored(top);
+  probe_point(-37, 10);
+  JSR(0x00AF6A, 0x9910)
+  cell_stored(upper_right);
+  probe_point(-34, 17);
+  JSR(0x00AF6A, 0x9920)
+  cell_stored(right_cell);
+  probe_point(-37, 24);
+  JSR(0x00AF6A, 0x9930)
+  cell_stored(lower_right);
+  probe_point(-48, 27);
+  JSR(0x00AF6A, 0x9940)
+  cell_stored(bottom);
+  probe_point(-59, 24);
+  JSR(0x00AF6A, 0x9950)
+  cell_stored(lower_left);
+  probe_point(-62, 17);
+  JSR(0x00AF6A, 0x9960)
+  cell_stored(left_cell);
+  for (u32 i = 0; i < 8; i += 2) wr16(slide_flags + i, 0);
+  // Up, with the slides off the upper corners.
+  if (solid(top)) {
+    block(rec::way_up);
+  } else if (pressed(rec::press_up)) {
+    if (solid(upper_left) && !solid(left_cell)) slide(rec::x, slide_step, slid_right, rec::way_up);
+    if (solid(upper_right) && !solid(right_cell)) slide(rec::x, -slide_step, slid_left, rec::way_up);
+  }
+  // Down, with the slides off the lower corners.
+  if (solid(bottom)) {
+    block(rec::way_down);
+  } else if (pressed(rec::press_down)) {
+    if (solid(lower_left) && !solid(left_cell) && rd16(slid_right) == 0)
+      slide(rec::x, slide_step, slid_right, rec::way_down);
+    if (solid(lower_right) && !solid(right_cell) && rd16(slid_left) == 0)
+      slide(rec::x, -slide_step, slid_left, rec::way_down);
+  }
+  // A sideways slide leaves the right and left cells out of this pass.
+  if (((rd8(slid_right) + rd8(slid_left)) & 0xFF) != 0) GOTO(0x99F0);
+  if (solid(right_cell)) {
+    block(rec::way_right);
+  } else if (pressed(rec::press_right)) {
+    if (solid(upper_right) && !solid(top)) slide(rec::y, slide_step, slid_down, rec::way_right);
+    if (solid(lower_right) && !solid(bottom)) slide(rec::y, -slide_step, slid_up, rec::way_right);
+  }
+  if (solid(left_cell)) {
+    block(rec::way_left);
+  } else if (pressed(rec::press_left)) {
+    if (solid(upper_left) && !solid(top)) {
+      if (rd16(slid_down) != 0) GOTO(0x99F0);
+      slide(rec::y, slide_step, slid_down, rec::way_left);
+    }
+    if (solid(lower_left) && !solid(bottom) && rd16(slid_up) == 0) slide(rec::y, -slide_step, slid_up, rec::way_left);
+  }
+HERE(0x99F0)
+  // The ground's answer kept while the objects are probed with all ways free.
+  wr8(terrain_ways, rd8(a4 + rec::way_up));
+  wr8(terrain_ways + 1, rd8(a4 + rec::way_down));
+  wr8(terrain_ways + 2, rd8(a4 + rec::way_right));
+  wr8(terrain_ways + 3, rd8(a4 + rec::way_left));
+  wr8(a4 + rec::way_up, 0xFF);
+  wr8(a4 + rec::way_down, 0xFF);
+  wr8(a4 + rec::way_right, 0xFF);
+  wr8(a4 + rec::way_left, 0xFF);
+  if (rd16(hscroll_step) != 0) {
+    probe_point(0, 14);
+  } else {
+    probe_point(36, 114);
+  }
+  tst<W>(rd16(a4 + rec::blink));
+  if (cc_ne()) GOTO(0x9A40);
+  tst<W>(rd16(a4 + rec::state));
+  if (cc_ne()) GOTO(0x9A40);
+  put<W>(d0, d0 + 12);
+  tst<W>(rd16(hscroll_step));
+  if (cc_ne()) GOTO(0x9A40);
+  JSR(0x009BEA, 0x9A20)
+  tst<W>(d7);
+  if (cc_eq()) GOTO(0x9A40);
+  // A moving, intact vehicle kills: the rest of the step is skipped.
+  a0 = rd32(obstacle_record);
+  tst<W>(rd16(a0 + 0x0C));
+  if (cc_ne()) GOTO(0x9A40);
+  tst<W>(rd16(a0 + 0x06));
+  if (cc_eq()) GOTO(0x9A40);
+  tst<W>(rd16(dev_freerun));
+  if (cc_ne()) GOTO(0x9A3C);
+  JSR(0x00AA42, 0x9A3C)
+  (void)pop32();
+  RTS();
+HERE(0x9A40)
+  // The blocking group, 12 pixels further left while blinking or dying.
+  put<W>(d0, d0 - 12 + 4);
+  JSR(0x009BEA, 0x9A4A)
+  tst<W>(d7);
+  if (cc_eq()) GOTO(0x9A56);
+  block(rec::way_up);
+  block(rec::way_left);
+HERE(0x9A56)
+  put<W>(d0, d0 + 20);
+  JSR(0x009BEA, 0x9A60)
+  tst<W>(d7);
+  if (cc_eq()) GOTO(0x9A6C);
+  block(rec::way_up);
+  block(rec::way_right);
+HERE(0x9A6C)
+  put<W>(d1, d1 + 12);
+  JSR(0x009BEA, 0x9A76)
+  tst<W>(d7);
+  if (cc_eq()) GOTO(0x9A82);
+  block(rec::way_down);
+  block(rec::way_right);
+HERE(0x9A82)
+  put<W>(d0, d0 - 16);
+  JSR(0x009BEA, 0x9A8C)
+  tst<W>(d7);
+  if (cc_eq()) GOTO(0x9A98);
+  block(rec::way_down);
+  block(rec::way_left);
+HERE(0x9A98)
+  // Boxed in by objects on both sides of a vertical section: both ways free.
+  if (rd16(hscroll_step) == 0) {
+    if (((rd8(a4 + rec::way_down) + rd8(a4 + rec::way_up)) & 0xFF) == 0) {
+      wr8(a4 + rec::way_down, 0xFF);
+      wr8(a4 + rec::way_up, 0xFF);
+    }
+    if (((rd8(a4 + rec::way_right) + rd8(a4 + rec::way_left)) & 0xFF) == 0) {
+      wr8(a4 + rec::way_right, 0xFF);
+      wr8(a4 + rec::way_left, 0xFF);
+    }
+  }
+  // The ground blocks whatever the objects left free.
+  if (rd8(terrain_ways) == 0) block(rec::way_up);
+  if (rd8(terrain_ways + 1) == 0) block(rec::way_down);
+  if (rd8(terrain_ways + 3) == 0) block(rec::way_left);
+  if (rd8(terrain_ways + 2) == 0) block(rec::way_right);
   RTS();
 END_ROUTINE

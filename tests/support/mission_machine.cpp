@@ -93,6 +93,10 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00AB5C, "dot-bullet spawner", nullptr},
     mission_stand_in{0x006BEA, "grenade throw", nullptr},
     mission_stand_in{0x00B6A6, "effect spawner", nullptr},
+    // the terrain step's deadly contact
+    mission_stand_in{0x00AA42, "player start death", nullptr},
+    // what the enemy scripts fire (the grenade throw is above)
+    mission_stand_in{0x006B74, "enemy bullets", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},
