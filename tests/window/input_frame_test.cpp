@@ -313,6 +313,24 @@ TEST_F(input_test, PadButtonsBecomeWeaponEventsForTheirPlayer) {
   }
 }
 
+TEST_F(input_test, PadExitGoesBackInTheMenuAndEscapeOpensIt) {
+  setenv("BKM_TEST", "1", 1);  // closing the menu must not write options.json
+  SDL_Joystick* p0 = attach();
+  frame();
+  take();
+  EXPECT_EQ(keys_frame({{SDL_SCANCODE_ESCAPE, true}, {SDL_SCANCODE_ESCAPE, false}}).back(),
+            (posted{EV_PAUSE, 1, 0}));
+  EXPECT_EQ(frame(), 1);
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_BACK, 1);
+  EXPECT_EQ(frame(), 0);
+  posts got = take();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got[0], (posted{EV_PAUSE, 0, 0}));
+  for (const posted& p : got) EXPECT_NE(p.kind, EV_ESCAPE);
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_BACK, 0);
+  frame();
+}
+
 TEST_F(input_test, HoldAndAimOnlyOnChange) {
   SDL_Joystick* p0 = attach();
   SDL_Joystick* p1 = attach();
