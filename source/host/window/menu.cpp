@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 #include <cstring>
 #include <new>
 
@@ -170,11 +171,29 @@ menu_item mi_image(const char* label, const char* path) {
   return item;
 }
 
+namespace {
+
+// Menus live as long as the program; this list owns them and frees them
+// at exit.
+struct menu_list {
+  std::vector<menu*> made;
+  ~menu_list() {
+    for (menu* m : made) {
+      for (int i = 0; i < m->count; ++i) std::free(m->items[i].image);
+      std::free(m);
+    }
+  }
+};
+menu_list menus_made;
+
+}  // namespace
+
 menu* menu_new(const char* title) {
   menu* m = static_cast<menu*>(std::calloc(1, sizeof(menu)));
   if (!m) return nullptr;
   for (menu_item& item : m->items) new (&item) menu_item();
   copy_text(m->title, sizeof m->title, title);
+  menus_made.made.push_back(m);
   return m;
 }
 
