@@ -348,14 +348,16 @@ HERE(0x6B0C)
 HERE(0x6B14)
   wr16(a0 + bullet::live, 0);
   if (!players_bullet()) GOTO(0x6B6A);
-  save_regs(dregs(0, 2) | dregs(7, 7) | aregs(0, 0));
+  save_regs(dregs(0, 3) | dregs(7, 7) | aregs(0, 0));
   put<W>(d0, d3 - 2);
   put<W>(d1, d4 - 3);
   put<W>(d2, impact_vehicle);
   JSR(0x00A85E, 0x6B2C)
+  restore_regs(dregs(0, 3) | dregs(7, 7) | aregs(0, 0));
+  save_regs(dregs(0, 3) | dregs(7, 7) | aregs(0, 0));
   put<W>(d0, 0);
   JSR(0x00E756, 0x006B3C) // the host pans by the bullet's x in d3.w
-  restore_regs(dregs(0, 2) | dregs(7, 7) | aregs(0, 0));
+  restore_regs(dregs(0, 3) | dregs(7, 7) | aregs(0, 0));
   GOTO(0x6B6A);
 
 HERE(0x6B40)
