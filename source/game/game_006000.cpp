@@ -262,12 +262,9 @@ HERE(0x69AA)
   a4 = enemy_table.address;
   put<W>(d6, enemies_hit - 1);
 LOOP(0x69C0)
-  tst<W>(rd16(a4 + enemy::active));
-  if (cc_eq()) GOTO(0x69F0);
-  tst<W>(rd16(a4 + enemy::dying));
-  if (cc_ne()) GOTO(0x69F0);
-  if (inside(rd16(a4 + enemy::x), d3, enemy_box_w) && inside(rd16(a4 + enemy::y), d4, enemy_box_h)) GOTO(0x69F8);
-HERE(0x69F0)
+  if (rd16(a4 + enemy::active) != 0 && rd16(a4 + enemy::dying) == 0 && inside(rd16(a4 + enemy::x), d3, enemy_box_w) &&
+      inside(rd16(a4 + enemy::y), d4, enemy_box_h))
+    GOTO(0x69F8);
   a4 += enemy_table.size;
   if (dbf(d6)) GOTO(0x69C0);
   GOTO(0x6AD8);
@@ -336,12 +333,9 @@ HERE(0x6AD8)
   a4 = vehicle_table.address;
   put<W>(d6, vehicle_table.records - 1);
 LOOP(0x6AE0)
-  tst<W>(rd16(a4 + vehicle::active));
-  if (cc_eq()) GOTO(0x6B0C);
-  if (inside(rd16(a4 + vehicle::x), d3, rd16(a4 + vehicle::width)) &&
+  if (rd16(a4 + vehicle::active) != 0 && inside(rd16(a4 + vehicle::x), d3, rd16(a4 + vehicle::width)) &&
       inside(rd16(a4 + vehicle::y), d4, rd16(a4 + vehicle::height)))
     GOTO(0x6B14);
-HERE(0x6B0C)
   a4 += vehicle_table.size;
   if (dbf(d6)) GOTO(0x6AE0);
   GOTO(0x6B40);
