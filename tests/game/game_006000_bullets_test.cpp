@@ -219,6 +219,20 @@ TEST_F(Bullets, GroundHitsReadTheCopyForTheFirstTwoRowsAndMarkOnlyAPlayersBullet
   ASSERT_EQ(run(bullets_step), 1);
   EXPECT_FALSE(live(0));
 
+  // Cell 243 is the 16-line row from y 145 to 160 (scroll 300), column 3.
+  struct {
+    u32 x, y;
+    bool hit;
+  } rows[] = {{150, 160, true}, {150, 159, true}, {150, 145, true}, {150, 144, false}, {150, 161, false},
+              {148, 150, true}, {147, 150, false}, {163, 150, true}, {164, 150, false}};
+  for (const auto& r : rows) {
+    SetUp();
+    wr8(ground_cell, 0xFF);
+    put_bullet(0, r.x, r.y, 0, 0, 0xFFFF);
+    ASSERT_EQ(run(bullets_step), 1);
+    EXPECT_EQ(!live(0), r.hit) << r.x << "," << r.y;
+  }
+
   struct {
     u32 owner;
     bool marked;
