@@ -11,6 +11,7 @@
 #include "game/shot_ram.h"
 #include "machine/hooks.h"
 #include "support/mission_builder.h"
+#include "support/dispatch_check.h"
 #include "support/interrupt_check.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
@@ -582,6 +583,37 @@ TEST(BulletsResumption, TheHitTestsAndTheDrawingResumeFromAStateSavedInTheirLoop
                                     << res.first_difference;
     }
   machine_clear();
+}
+
+// The host reads these places: the bullet hooks' loop heads and ends, and
+// the sample calls' return addresses by which it pans the hit sounds.
+TEST(ShotRoutines, NamedAddresses) {
+  expect_named_rows({
+      {0x006812, routine_entry, "draw_bullets"},
+      {0x006848, resume_label, "draw_bullets"},
+      {0x0068B4, resume_label, "draw_bullets"},
+      {0x0068DC, resume_label, "draw_bullets"},
+      {0x006946, resume_label, "draw_bullets"},
+      {0x006950, routine_entry, "sub_006950"},
+      {0x006A4A, resume_label, "sub_006950"},
+      {0x006B3C, resume_label, "sub_006950"},
+      {0x006B74, routine_entry, "sub_006B74"},
+      {0x00652E, routine_entry, "sub_00652E"},
+      {0x006550, routine_entry, "sub_006550"},
+      {0x0066F4, routine_entry, "sub_0066F4"},
+      {0x006724, routine_entry, "sub_006724"},
+      {0x009614, routine_entry, "sub_009614"},
+      {0x00AA2E, routine_entry, "sub_00AA2E"},
+      {0x00AA42, routine_entry, "player_start_death"},
+      {0x00AE1A, routine_entry, "sub_00AE1A"},
+      {0x00AE2A, routine_entry, "sub_00AE2A"},
+      {0x00B424, routine_entry, "sub_00B424"},
+      {0x00B46E, routine_entry, "sub_00B46E"},
+      {0x00B492, routine_entry, "sub_00B492"},
+      {0x00B4FC, routine_entry, "sub_00B4FC"},
+      {0x00B512, routine_entry, "sub_00B512"},
+      {0x00B540, routine_entry, "sub_00B540"},
+  });
 }
 
 } // namespace
