@@ -53,6 +53,7 @@ TEST_F(Death, TheStartByFacingAndByCurrentPlayer) {
       {0, 0, death_list_1, 0}, {1, 0, death_list_1, 4}, {2, 1, death_list_2, 6},
       {8, 1, death_list_2, 8}, {5, 0, death_list_1, 0}, {1, 1, death_list_2, 4},
   };
+  wr32(level_map_pointer, 0x00073C10); // the word after current_player, as in a mission
   for (const auto& c : cases) {
     wr8(player1 + pr::facing, c.facing);
     wr16(player1 + pr::state, 0);
@@ -106,6 +107,7 @@ TEST_F(Death, OneFrameByteAStepThenTheRespawn) {
     wr16(c.record + pr::y, 77);
     wr16(c.record + pr::frame, 5);
     wr8(c.record + pr::facing, c.facing);
+    wr8(c.record + pr::facing + 1, 0x5A); // the byte after the facing
     call(start_death, c.record, c.player_index);
     for (u32 f : c.frames) {
       call(death_step, c.record, c.player_index);
@@ -122,6 +124,7 @@ TEST_F(Death, OneFrameByteAStepThenTheRespawn) {
     EXPECT_EQ(rd16(c.record + pr::frame), c.standing);
     EXPECT_EQ(rd16(c.record + pr::hide), 20u);
     EXPECT_EQ(rd8(c.record + pr::facing), 0u);
+    EXPECT_EQ(rd8(c.record + pr::facing + 1), 0x5Au) << "only the facing byte";
     EXPECT_EQ(rd32(c.record + pr::death_next), end_at) << "left on the end byte";
     EXPECT_EQ(rd16(c.record + pr::x), 111u);
     EXPECT_EQ(rd16(c.record + pr::y), 77u);

@@ -80,8 +80,10 @@ TEST_F(HomingUnits, PlacementTakesTheFirstFreeRecordAndKeepsTheLastOccupantsWord
   EXPECT_EQ(rd16(unit(2) + hu::wrecked), 0xFFFFu) << "inherited: this unit never fires";
   EXPECT_EQ(rd16(unit(2) + hu::over_ground), 1u) << "inherited";
 
-  for (u32 i : {4u, 5u}) wr16(unit(i) + hu::active, 0xFFFF);
-  const std::array<u8, 8> goal_bytes = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (u32 i : {0u, 1u, 2u, 3u, 4u}) wr16(unit(i) + hu::active, 0xFFFF);
+  ASSERT_EQ(run(place_unit), 1);
+  EXPECT_EQ(rd32(last_homing_unit), unit(5)) << "the last record";
+  const std::array<u8, 8> goal_bytes = {0, 0, 3, 4, 5, 6, 7, 8}; // no goal in place
   for (u32 i = 0; i < 8; ++i) wr8(goal_record.address + i, goal_bytes[i]);
   ASSERT_EQ(run(place_unit), 1);
   EXPECT_EQ(rd32(last_homing_unit), 0u) << "full";
@@ -155,10 +157,15 @@ TEST_F(HomingUnits, TheCountdownThenARandomGapAndAShot) {
     u32 frame, over_ground;
     u32 record; // of unit_fire_dirs
     u32 owner;
-  } cases[] = {{1, 0, 0, 0xFFFE}, {7, 1, 6, 0xFFFC}, {8, 0, 7, 0xFFFE}, {0, 5, 7, 0xFFFC}};
+    u32 seed; // gives the gap: 19, 1, 0, 16
+  } cases[] = {{1, 0, 0, 0xFFFE, 0x12345679},
+               {7, 1, 6, 0xFFFC, 0x00400000},
+               {8, 0, 7, 0xFFFE, 0x0ABCDEF0},
+               {0, 5, 7, 0xFFFC, 0x12345678}};
   const shot_tables t;
   for (const auto& c : cases) {
     SetUp();
+    wr32(random_seed, c.seed);
     put_unit(3, 116, 120, 0, c.frame);
     wr16(unit(3) + hu::over_ground, c.over_ground);
     wr16(unit(3) + hu::countdown, 2);
@@ -183,6 +190,11 @@ TEST_F(HomingUnits, TheCountdownThenARandomGapAndAShot) {
     EXPECT_EQ(rd16(b + bullet::life), 300u);
     EXPECT_EQ(rd16(b + bullet::owner), c.owner);
     EXPECT_EQ(rd16(unit(3) + hu::countdown), rd32(random_seed) & 31) << "the new random number";
+    // A gap drawn as 0 fires again in the next frame.
+    wr16(b + bullet::live, 0);
+    const bool again = rd16(unit(3) + hu::countdown) == 0;
+    ASSERT_EQ(run(units_update), 1);
+    EXPECT_EQ(rd16(b + bullet::live) != 0, again) << std::hex << c.seed;
   }
 }
 
@@ -191,16 +203,16 @@ TEST_F(HomingUnits, WrecksAndFreeRecordsNeitherAimNorFire) {
   wr16(unit(0) + hu::wrecked, 0xFF00);
   wr16(unit(1) + hu::frame, 0x33);
   wr16(unit(1) + hu::x, 116);
-  put_unit(2, 132, 120, 0, 0x33);
-  wr16(unit(2) + hu::wrecked, 0x7FFF); // high byte not negative
-  wr16(unit(2) + hu::countdown, 5);
+  put_unit(5, 132, 120, 0, 0x33); // the last record
+  wr16(unit(5) + hu::wrecked, 0x7FFF); // high byte not negative
+  wr16(unit(5) + hu::countdown, 5);
   wr16(player1 + pr::lives, 1);
   ASSERT_EQ(run(units_update), 1);
   EXPECT_EQ(rd16(unit(0) + hu::frame), 0x33u);
   EXPECT_EQ(rd16(unit(1) + hu::frame), 0x33u);
   EXPECT_EQ(rd16(bullet_table.address + bullet::live), 0u);
-  EXPECT_NE(rd16(unit(2) + hu::frame), 0x33u) << "aims";
-  EXPECT_EQ(rd16(unit(2) + hu::countdown), 4u);
+  EXPECT_NE(rd16(unit(5) + hu::frame), 0x33u) << "aims";
+  EXPECT_EQ(rd16(unit(5) + hu::countdown), 4u);
 }
 
 // ---- the drawing ---------------------------------------------------------------
