@@ -442,6 +442,17 @@ TEST_F(Bullets, VehicleBoxesImpactsAndTheSamplesPanSite) {
     }
     EXPECT_EQ(rd16(rec(29) + bullet::x), 63u) << std::hex << o.owner;
   }
+
+  // A free record is no vehicle, whatever its other words hold.
+  SetUp();
+  wr16(vehicle(0) + 0x00, 0);
+  wr16(vehicle(0) + 0x02, 260);
+  wr16(vehicle(0) + 0x04, 140);
+  wr16(vehicle(0) + 0x0E, 30);
+  wr16(vehicle(0) + 0x0A, 30);
+  put_bullet(0, 270, 150, 0, 0, 0);
+  ASSERT_EQ(run(bullets_step), 1);
+  EXPECT_TRUE(live(0));
 }
 
 TEST_F(Bullets, ALifeOfNGivesNPlusOneMoves) {
