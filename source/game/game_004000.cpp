@@ -74,6 +74,18 @@ inline void rotate_plane_line() {
   wr16(a0 + 22, move<W>(d3));
 }
 
+// MOVEM.L d0-d7,(at): one 64-pixel line of the background.
+inline void store_band_line(u32 at) {
+  wr32(at, d0);
+  wr32(at + 4, d1);
+  wr32(at + 8, d2);
+  wr32(at + 12, d3);
+  wr32(at + 16, d4);
+  wr32(at + 20, d5);
+  wr32(at + 24, d6);
+  wr32(at + 28, d7);
+}
+
 // ADD.W d5,(address): one x word of the scroll step.
 inline void shift_x(u32 address) { wr16(address, rd16(address) + d5); }
 
@@ -255,7 +267,7 @@ LOOP(0x48B2)
   d7 = rd32(a0 + 28);
   a0 += band_line_bytes;
   for (u32 row = 0; row < 6; ++row)
-    for (u32 tile = 0; tile < 3; ++tile) movem_store<L>(dregs(0, 7), a1 + row * tile_row_bytes + tile * 32);
+    for (u32 tile = 0; tile < 3; ++tile) store_band_line(a1 + row * tile_row_bytes + tile * 32);
   a1 += screen_line_bytes;
   wr16(copy_lines, sub<W>(1, rd16(copy_lines)));
   if (cc_ne()) GOTO(0x48B2);
@@ -263,7 +275,7 @@ LOOP(0x48B2)
   wr16(copy_lines, 8);
 LOOP(0x4932)
   movem_load<L>(dregs(0, 7), a1);
-  for (u32 tile = 0; tile < 3; ++tile) movem_store<L>(dregs(0, 7), a1 + bottom_lines_offset + tile * 32);
+  for (u32 tile = 0; tile < 3; ++tile) store_band_line(a1 + bottom_lines_offset + tile * 32);
   a1 += screen_line_bytes;
   wr16(copy_lines, sub<W>(1, rd16(copy_lines)));
   if (cc_ne()) GOTO(0x4932);

@@ -39,7 +39,18 @@ const std::vector<std::pair<u32, u32>> pass_calls = {
 };
 
 std::vector<std::pair<u32, u32>> traced;
-void note_call(u32 target, u32 ret) { traced.emplace_back(target, ret); }
+std::vector<u32> colour_at_call; // colour register 0 at each traced call
+void note_call(u32 target, u32 ret) {
+  traced.emplace_back(target, ret);
+  colour_at_call.push_back(rd16(0xFF8240));
+}
+
+u32 colour_at_call_returning_to(u32 ret) {
+  for (size_t i = 0; i < traced.size(); ++i)
+    if (traced[i].second == ret) return colour_at_call[i];
+  ADD_FAILURE() << "no call returning to " << std::hex << ret;
+  return 0;
+}
 
 // The traced calls that frame_horizontal itself made.
 std::vector<std::pair<u32, u32>> loop_calls() {
@@ -89,6 +100,7 @@ class FrameHorizontal : public MissionTest {
     wr16(player1 + player_record::x, 150);
     wr16(player1 + player_record::y, 100);
     traced.clear();
+    colour_at_call.clear();
     dispatch_call_observer = note_call;
     between_action = nullptr;
   }
@@ -159,6 +171,11 @@ TEST_F(FrameHorizontal, TimingColoursShowThePhasesOnlyWhenAsked) {
       EXPECT_EQ(colours[3], std::make_pair(hook_background, 0x050u));
       EXPECT_EQ(colours[4], std::make_pair(hook_players, 0x741u));
       EXPECT_EQ(colours[5], std::make_pair(hook_frame_end, 0x600u));
+      // Each phase's colour, as a host stopping inside it would see it.
+      const std::pair<u32, u32> phases[] = {{0x4794, 0x417}, {0x47AE, 0x444}, {0x47C0, 0x050}, {0x47D2, 0x770},
+                                            {0x47E8, 0x000}, {0x47FA, 0x741}, {0x480C, 0x400}, {0x483C, 0x600}};
+      for (const auto& [ret, colour] : phases)
+        EXPECT_EQ(colour_at_call_returning_to(ret), colour) << std::hex << "the call returning to " << ret;
     } else {
       for (size_t i = 2; i <= 5; ++i) EXPECT_EQ(colours[i].second, 0x123u) << std::hex << colours[i].first;
     }

@@ -163,7 +163,7 @@ TEST_F(HorizontalBackground, TilesTheCopyOfTheFineScrollOverThePlayfieldOnly) {
   for (u16 word : {u16{0}, u16{1}, u16{2}, u16{30}, u16{32}, u16{0xFFFE}}) {
     SetUp();
     for (u32 a = 0x028000; a < 0x02C000; ++a) wr8(a, pattern(a));
-    for (u32 a = mission_draw_screen; a < mission_draw_screen + 32000; ++a) wr8(a, pattern(a + 7));
+    for (u32 a = mission_draw_screen; a < mission_draw_screen + 32320; ++a) wr8(a, pattern(a + 7));
     wr16(hscroll_word, word);
     ASSERT_NE(run_mission_routine(horizontal_background), -1);
     const u32 copy = (word >> 1) & 15;
@@ -179,6 +179,9 @@ TEST_F(HorizontalBackground, TilesTheCopyOfTheFineScrollOverThePlayfieldOnly) {
         if (rd8(a) != pattern(a + 7)) wrong = "panel byte at line " + std::to_string(y);
       }
     EXPECT_EQ(wrong, "") << "the side panels are not touched";
+    for (u32 a = mission_draw_screen + 32000; a < mission_draw_screen + 32320 && wrong.empty(); ++a)
+      if (rd8(a) != pattern(a + 7)) wrong = "past the screen at " + std::to_string(a);
+    EXPECT_EQ(wrong, "") << "200 lines and no more";
     EXPECT_EQ(g_cpu.a[7], mission_stack) << "the pushed screen address is taken back";
   }
 }
