@@ -14,6 +14,7 @@
 #include "machine/hooks.h"
 #include "support/mission_machine.h"
 #include "support/mission_runner.h"
+#include "support/resume_check.h"
 #include "support/section_cycle.h"
 
 namespace {
@@ -134,6 +135,7 @@ TEST_F(FrameHorizontal, APassUpdatesAndDrawsInOrderBetweenItsHooks) {
     }
     EXPECT_EQ(rd16(fx_bank), 1u);
     EXPECT_EQ(rd16(scroll_pos), 101u);
+    EXPECT_EQ(driver_slice_ends(), waits_then_return(0x79E2, 1)) << "the pass waits for its VBL, never spins";
   }
 }
 
@@ -299,6 +301,26 @@ TEST_F(FrameHorizontal, ABudgetStopAtTheLoopHeadRunsTheFrameEndHookOnce) {
   EXPECT_EQ(stub_call_count(hook_frame_end), 2) << "the hook after the stop, once a pass";
 }
 
+TEST_F(FrameHorizontal, EveryRoadResumesAlikeFromASavedState) {
+  struct {
+    const char* road;
+    u16 scroll_before, lives1;
+  } roads[] = {
+      {"a pass left by the escape", 100, 3},
+      {"the section's end and the next section", horizontal_section_end - 1, 3},
+      {"the last life gone", 100, 0},
+  };
+  for (const auto& r : roads) {
+    SetUp();
+    dispatch_call_observer = nullptr;
+    fill_section_tables();
+    wr16(scroll_pos, r.scroll_before);
+    wr16(player1 + player_record::lives, r.lives1);
+    wr16(exit_request, r.lives1 && r.scroll_before == 100 ? 0xFFFF : 0);
+    EXPECT_TRUE(resumes_alike({.entry = frame_horizontal, .between = mission_vbl})) << r.road;
+  }
+}
+
 // --- a mission's sections from end to end ----------------------------------------
 
 struct cycle_record {
@@ -355,7 +377,7 @@ TEST_F(SectionCycle, AMissionPlaysV0ThenH0ThenV1BothWays) {
       hook_register(h, cycle_hook);
     between_action = push_the_scroll;
     driver_start(mission_runner);
-    driver_run(40000, 2000000, vbl_and_action);
+    driver_run(8000, 2000000, vbl_and_action);
     const std::string what = "mission word " + std::to_string(c.mission_word);
     ASSERT_EQ(rd16(runner_done), 0xFFFFu) << what;
     EXPECT_EQ(rd16(runner_exit_noted), 0xFFFFu) << what;

@@ -9,6 +9,7 @@
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
 #include "support/mission_machine.h"
+#include "support/resume_check.h"
 #include "support/section_cycle.h"
 
 namespace {
@@ -200,6 +201,20 @@ TEST_F(HorizontalBackground, TheHookSeesTheBandBeforeTheScreenChanges) {
   ASSERT_EQ(stub_call_count(horizontal_background), 1);
   EXPECT_EQ(band_word_at_hook, 0x5A5Au);
   EXPECT_EQ(stub_calls()[0].a7, mission_stack - 4) << "at the entry";
+}
+
+TEST_F(ScrollStep, AScrollResumesAlikeFromASavedState) {
+  for (u32 a = tables_from; a < tables_to; ++a) wr8(a, pattern(a));
+  wr16(hscroll_step, 2);
+  wr16(player1 + player_record::lives, 3);
+  wr16(player1 + player_record::x, 150);
+  EXPECT_TRUE(resumes_alike({.entry = scroll_step}));
+}
+
+TEST_F(HorizontalBackground, ResumesAlikeFromASavedState) {
+  for (u32 a = 0x028000; a < 0x02C000; ++a) wr8(a, pattern(a));
+  wr16(hscroll_word, 22);
+  EXPECT_TRUE(resumes_alike({.entry = horizontal_background}));
 }
 
 } // namespace
