@@ -283,6 +283,27 @@ TEST_F(FrameHorizontal, AnEscapeInAHorizontalSectionEndsTheMission) {
   EXPECT_EQ(rd16(scroll_pos), 4u);
 }
 
+void lose_every_life_in_the_horizontal_section() {
+  if (rd16(hscroll_step) == 0) return;
+  wr16(player1 + player_record::lives, 0);
+  wr16(player2 + player_record::lives, 0);
+}
+
+TEST_F(FrameHorizontal, TheLastLifeLostInAHorizontalSectionEndsTheMissionEvenInFreeRun) {
+  wr16(scroll_pos, vertical_section_end);
+  wr16(hscroll_step, 0);
+  wr16(stream_section, 0);
+  wr16(exit_request, 0);
+  wr16(dev_freerun, 1);
+  wr16(player1 + player_record::y, 200); // V0 does not scroll past its end
+  between_action = lose_every_life_in_the_horizontal_section;
+  ASSERT_TRUE(run_loop(frame_vertical, 200));
+  EXPECT_EQ(rd16(exit_request), 0u) << "a failed mission";
+  EXPECT_EQ(rd16(stream_section), 1u) << "in H0";
+  EXPECT_EQ(rd16(level_section), 0u) << "no next section";
+  EXPECT_EQ(rd16(scroll_pos), 1u) << "right after the pass in which the lives went";
+}
+
 TEST_F(FrameHorizontal, ABudgetStopAtTheLoopHeadRunsTheFrameEndHookOnce) {
   wr16(exit_request, 0);
   hooks_record({hook_frame_end});
