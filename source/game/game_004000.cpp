@@ -115,8 +115,9 @@ ROUTINE(sub_0045D6, 0x0045D6)
   if ((rd16(hsection_counter) & 1) != 0) wr16(a5 + hscroll_step, neg<W>(rd16(a5 + hscroll_step)));
   // The band's block is the byte the map reader took last, which the row
   // reader rewrites at every block it reads: after a whole section that is
-  // the last block of the map (or the byte before its end marker), not the
-  // map's first byte that level_map_prefill stored. Its address is formed in
+  // the last block read from the map, not the map's first byte that
+  // level_map_prefill stored. The byte is taken as it is, bit 7 (objects
+  // follow) and the end marker $FF included, and its address is formed in
   // 16 bits: numbers of 32 and up fall outside the block table.
   d0 = rd16(last_block) * ground_block_bytes;
   a1 = adda<W>(d0, ground_blocks);
