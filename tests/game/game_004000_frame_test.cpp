@@ -41,9 +41,19 @@ const std::vector<std::pair<u32, u32>> pass_calls = {
 
 std::vector<std::pair<u32, u32>> traced;
 std::vector<u32> colour_at_call; // colour register 0 at each traced call
+u32 watched_word = 0;            // a RAM word noted at each traced call
+std::vector<u32> word_at_call;
 void note_call(u32 target, u32 ret) {
   traced.emplace_back(target, ret);
   colour_at_call.push_back(rd16(0xFF8240));
+  word_at_call.push_back(rd16(watched_word));
+}
+
+u32 word_at_call_returning_to(u32 ret) {
+  for (size_t i = 0; i < traced.size(); ++i)
+    if (traced[i].second == ret) return word_at_call[i];
+  ADD_FAILURE() << "no call returning to " << std::hex << ret;
+  return 0;
 }
 
 u32 colour_at_call_returning_to(u32 ret) {
@@ -102,6 +112,8 @@ class FrameHorizontal : public MissionTest {
     wr16(player1 + player_record::y, 100);
     traced.clear();
     colour_at_call.clear();
+    word_at_call.clear();
+    watched_word = 0;
     dispatch_call_observer = note_call;
     between_action = nullptr;
   }
@@ -146,6 +158,17 @@ TEST_F(FrameHorizontal, WithoutAScrollTheScrollHookStaysSilent) {
   ASSERT_TRUE(run_loop(frame_horizontal, 20));
   EXPECT_EQ(hooks_seen(), (std::vector<u32>{hook_frame_end, hook_frame_start, hook_background, hook_players}));
   EXPECT_EQ(rd16(scroll_pos), 100u);
+}
+
+TEST_F(FrameHorizontal, TheRestOfThePassSeesWhatTheScrollFixMoved) {
+  watched_word = explosion_table.address + 5 * explosion_table.size; // x of a free explosion
+  wr16(watched_word, 120);
+  wr16(exit_request, 0xFFFF);
+  hook_register(hook_scroll, scroll_fix);
+  ASSERT_TRUE(run_loop(frame_horizontal, 20));
+  EXPECT_EQ(word_at_call_returning_to(0x4766), 120u) << "the explosions' step comes before the scroll";
+  EXPECT_EQ(word_at_call_returning_to(0x4814), 118u) << "their drawing after it";
+  EXPECT_EQ(rd16(watched_word), 118u);
 }
 
 u32 colour_written_at_frame_start;

@@ -81,21 +81,10 @@ std::vector<u32> moved_words() {
 
 u32 scroll_hook_d5, scroll_hook_a5;
 void fix_the_scroll(u32 address) {
-  // What the host's scroll fix does, as a test handler: explosions and
-  // installations move with the ground when the game's code is the one it
-  // knows.
   hook_noted(address);
   scroll_hook_d5 = g_cpu.d[5];
   scroll_hook_a5 = g_cpu.a[5];
-  if (rd32(scroll_fix_code) != scroll_fix_bytes) return;
-  for (u32 r = 0; r < explosion_table.records; ++r) {
-    const u32 at = g_cpu.a[5] + explosion_table.address + r * explosion_table.size;
-    wr16(at, rd16(at) + g_cpu.d[5]);
-  }
-  for (u32 r = 0; r < installation_table.records; ++r) {
-    const u32 at = g_cpu.a[5] + installation_table.address + r * installation_table.size;
-    wr16(at, rd16(at) + g_cpu.d[5]);
-  }
+  scroll_fix(address);
 }
 
 TEST_F(ScrollStep, AStepMovesTheCountersPlayersAndEightTablesOnly) {

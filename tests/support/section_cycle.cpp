@@ -1,6 +1,8 @@
 #include "support/section_cycle.h"
 
 #include "game/game_ram.h"
+#include "game/mission_ram.h"
+#include "machine/cpu.h"
 #include "machine/memory.h"
 
 namespace {
@@ -41,4 +43,13 @@ void push_the_scroll() {
     wr8(record + player_record::left, step < 0 ? 0xFF : 0);
     wr8(record + player_record::fire, 0);
   }
+}
+
+void scroll_fix(u32) {
+  if (rd32(scroll_fix_code) != scroll_fix_bytes) return;
+  for (const object_table& t : {explosion_table, installation_table})
+    for (u32 r = 0; r < t.records; ++r) {
+      const u32 at = g_cpu.a[5] + t.address + r * t.size;
+      wr16(at, rd16(at) + g_cpu.d[5]);
+    }
 }

@@ -37,6 +37,11 @@ u8 section_cycle_band_block(const section_cycle_options& o);
 // The mission data, the mission word and the code bytes at $4A3C into RAM.
 void section_cycle_put(const mission_builder& m, const section_cycle_options& o);
 
+// What the host's scroll fix does, as a hook handler for $4A50: when the
+// game code at $4A3C is the one it knows, the x words of every explosion
+// and installation record (a5-relative) move by d5.w.
+void scroll_fix(u32 address);
+
 // The joystick bytes of both players: up in a vertical section; right or
 // left by the sign of hscroll_step in a horizontal one; never fire.
 void push_the_scroll();
