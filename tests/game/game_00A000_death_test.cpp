@@ -51,7 +51,7 @@ TEST_F(Death, TheStartByFacingAndByCurrentPlayer) {
     u32 list, offset;
   } cases[] = {
       {0, 0, death_list_1, 0}, {1, 0, death_list_1, 4}, {2, 1, death_list_2, 6},
-      {8, 1, death_list_2, 8}, {5, 0, death_list_1, 0}, {1, 1, death_list_2, 4},
+      {8, 1, death_list_2, 8}, {5, 0, death_list_1, 0}, {1, 1, death_list_2, 4}, {4, 0, death_list_1, 5},
   };
   wr32(level_map_pointer, 0x00073C10); // the word after current_player, as in a mission
   for (const auto& c : cases) {

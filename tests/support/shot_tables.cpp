@@ -72,6 +72,7 @@ shot_tables::shot_tables() {
   death_starts[0] = 0x80;
   death_starts[1] = 4;
   death_starts[2] = 6;
+  death_starts[4] = 5;
   death_starts[8] = 8;
   for (u32 i = 0; i < 8; ++i) {
     const i16 k = static_cast<i16>(i);

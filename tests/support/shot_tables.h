@@ -13,9 +13,10 @@
 // runs of frames (player 1's from f = 60, player 2's from f = 20): f to f + 2
 // and an end byte, f + 3, f + 4 and an end byte, another end byte, then
 // f + 8 to f + 26 and the end byte; death_start_table: facing 0 an end
-// byte (offset 0), facing 1 offset 4, facing 2 offset 6 (an end byte),
-// facing 8 offset 8 (the long run), the others offset 0; unit_steer_table the eight codes 1,
-// 2, 3, 4, 6, 8, 9, 12 with the frames 1-8; unit_fire_dirs records 0-6 for
+// byte (offset 0), facing 1 offset 4, facing 4 offset 5, facing 2 offset
+// 6 (an end byte), facing 8 offset 8 (the long run), the others offset 0;
+// unit_steer_table the eight codes 1, 2, 3, 4, 6, 8, 9, 12 with the
+// frames 1-8; unit_fire_dirs records 0-6 for
 // the frames 1-7 and an eighth record (frame 0); homing-unit pictures for
 // kinds 0-1 and three goal pictures, each with a colour of its own in its
 // top-left pixel and transparent pixels (colour 0) on every line.
