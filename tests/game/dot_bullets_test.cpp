@@ -53,8 +53,8 @@ void put_enemy(u32 i, u32 x, u32 y, u32 frame = 5) {
   wr16(enemy(i) + 2, y);
   wr16(enemy(i) + 4, 1);
   wr16(enemy(i) + 8, frame);
-  wr16(enemy(i) + 0x0C, 3);
-  wr16(enemy(i) + 0x0E, 0xFFFE);
+  wr16(enemy(i) + 0x0C, 0xFFFD);
+  wr16(enemy(i) + 0x0E, 0x0102);
 }
 
 void put_unit(u32 i, u32 x, u32 y) {
@@ -301,7 +301,7 @@ TEST_F(DotBullets, AHomingUnitIsStruckWithinItsBoxAndLeftToTheBlast) {
 
 TEST_F(DotBullets, TheUnitTestNeedsAUnitInPlayAndNoEnemyStruck) {
   put_unit(0, 132, 200);
-  wr16(unit(0) + 0x0E, 0xFFFF); // a wreck
+  wr16(unit(0) + 0x0E, 0xFF00); // a wreck: its high byte is what the units test
   put_unit(1, 132, 200);
   wr16(unit(1), 0);
   put_dot(0, {.x = 132, .y = 200, .range = 9, .owner = 0});
@@ -398,11 +398,16 @@ TEST_F(DotDrawing, ShotsOutsideTheirWindowAreFreedWithoutABurst) {
   for (const auto& c : cases) {
     SetUp();
     put_dot(0, {.x = (c.px + 36) & 0xFFFF, .y = (c.line + 100) & 0xFFFF, .range = 9, .owner = 0});
+    // a live explosion right after the table, where a 21st record would be
+    wr16(boom(0), 40);
+    wr16(boom(0) + 2, 400);
+    wr16(boom(0) + 4, 0xFFFF);
     const std::vector<u8> before = read_screen();
     run(draw);
+    EXPECT_EQ(rd16(boom(0) + 4), 0xFFFFu) << "the explosion table is not the dot bullets'";
     const std::string what = "px " + std::to_string(c.px) + " line " + std::to_string(c.line);
     EXPECT_EQ(rd16(dot(0) + 4), c.kept ? 0xFFFFu : 0u) << what;
-    expect_no_burst(what);
+    EXPECT_EQ(rd16(boom(1) + 4), 0u) << what << ": no burst";
     if (!c.kept) {
       EXPECT_EQ(read_screen(), before) << what << ": nothing drawn";
     }

@@ -267,6 +267,7 @@ TEST_F(Effects, OwnersAreImmuneHostileEffectsKillBothPlayersInOneFrame) {
     in_play(player1, 120, 80);
     in_play(player2, 121, 81);
     put_fx(0, {.x = 120 + 40, .y = 80 + 100, .owner = c.owner});
+    wr16(current_player, 1); // as the players' pass leaves it
     run(update);
     EXPECT_EQ(died(player1), c.kills1) << "owner " << c.owner;
     EXPECT_EQ(died(player2), c.kills2) << "owner " << c.owner;

@@ -11,6 +11,7 @@ constexpr u32 shot_frames = 0x04694A;
 constexpr u32 shot_frame_bytes = 54;
 constexpr u32 dot_frame = 24;
 constexpr u32 effect_picture_bytes = 128;
+constexpr u32 effect_copy_bytes = 3072;
 
 // The four (or three) plane words of one 16-pixel line from its colours.
 template <typename Pixel> void put_line(u32 at, u32 planes, Pixel colour) {
@@ -42,6 +43,13 @@ void dot_effect_tables::put_in_ram() const {
                [&](u32 x) { return effect_picture_pixel(n, l, x); });
   for (u32 l = 0; l < dot_frame_lines; ++l)
     put_line(shot_frames + dot_frame * shot_frame_bytes + 6 * l, 3, [&](u32 x) { return dot_frame_pixel(l, x); });
+  // Solid neighbours: a picture read one line or one frame off shows.
+  for (u32 b = 0; b < shot_frame_bytes; ++b) {
+    wr8(shot_frames + (dot_frame - 1) * shot_frame_bytes + b, 0xFF);
+    wr8(shot_frames + (dot_frame + 1) * shot_frame_bytes + b, 0xFF);
+  }
+  for (u32 b = effect_pictures_built * effect_picture_bytes; b < effect_copy_bytes; ++b)
+    wr8(effect_frames_address + b, 0xFF);
 }
 
 void preshift_pictures() {
