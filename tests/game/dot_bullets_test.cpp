@@ -130,6 +130,8 @@ TEST_F(DotBullets, FiringTakesTheEntryOfTheFacingsLowBits) {
     wr8(c.player + pr::facing, c.facing);
     wr16(current_player, c.current);
     put_dot(0, {1, 2, 3, 0});
+    put_dot(1, {1, 2, 3, 0});
+    wr16(dot(1) + 4, 0); // freed, its old words left
     put_dot(2, {1, 2, 3, 0});
     g_cpu.a[4] = c.player;
     run(fire);
@@ -173,19 +175,22 @@ TEST_F(DotBullets, AnEmptyFacingOrAFullTableFiresNothing) {
 TEST_F(DotBullets, ARangeOfNMovesNTimesAndBurstsAtTheNthPlace) {
   for (u32 n : {1u, 3u}) {
     SetUp();
-    put_dot(0, {.x = 150, .y = 200, .range = n, .owner = 1, .dx = 4, .dy = -3});
+    put_dot(19, {.x = 150, .y = 200, .range = n, .owner = 1, .dx = 4, .dy = -3}); // the last record
+    put_dot(18, {.x = 150, .y = 200, .range = 1, .owner = 0});
+    wr16(dot(18) + 4, 0); // freed with its words left: neither moved nor burst
     for (u32 f = 1; f < n; ++f) {
       run(update);
-      EXPECT_EQ(rd16(dot(0) + 4), 0xFFFFu) << "range " << n << ", frame " << f;
-      EXPECT_EQ(rd16(dot(0) + 6), n - f);
+      EXPECT_EQ(rd16(dot(19) + 4), 0xFFFFu) << "range " << n << ", frame " << f;
+      EXPECT_EQ(rd16(dot(19) + 6), n - f);
     }
     expect_no_burst("before the last move");
     run(update);
     const std::string what = "range " + std::to_string(n);
-    EXPECT_EQ(rd16(dot(0) + 4), 0u) << what;
-    EXPECT_EQ(rd16(dot(0)), 150 + 4 * n) << what;
-    EXPECT_EQ(rd16(dot(0) + 2), 200 - 3 * n) << what;
+    EXPECT_EQ(rd16(dot(19) + 4), 0u) << what;
+    EXPECT_EQ(rd16(dot(19)), 150 + 4 * n) << what;
+    EXPECT_EQ(rd16(dot(19) + 2), 200 - 3 * n) << what;
     expect_burst(150 + 4 * n, 200 - 3 * n - 9, 1, what);
+    EXPECT_EQ(rd16(dot(18)), 150u) << what;
   }
 }
 
@@ -259,7 +264,6 @@ TEST_F(DotBullets, AStruckEnemyStopsDiesAndIsHeardWithTheShotInA4) {
 
 TEST_F(DotBullets, OnlyLivingEnemiesOfTheFirst25RecordsAreStruck) {
   put_enemy(25, 150, 180);
-  put_enemy(24, 300, 180);
   put_enemy(2, 150, 180);
   wr16(enemy(2) + 0x26, 0xFFFF); // dying already
   put_enemy(1, 150, 180);
@@ -269,6 +273,12 @@ TEST_F(DotBullets, OnlyLivingEnemiesOfTheFirst25RecordsAreStruck) {
   EXPECT_EQ(rd16(dot(0) + 4), 0xFFFFu);
   EXPECT_EQ(rd16(enemy(25) + 0x26), 0u);
   EXPECT_EQ(score(player1), 0u);
+
+  put_enemy(24, 150, 180); // the last one tested
+  run(update);
+  EXPECT_EQ(rd16(enemy(24) + 0x26), 0xFFFFu);
+  EXPECT_EQ(rd16(dot(0) + 4), 0u);
+  put_dot(0, {.x = 150, .y = 180, .range = 9, .owner = 0});
 
   // The first of two in the box wins.
   put_enemy(7, 150, 180);
@@ -375,6 +385,8 @@ TEST_F(DotDrawing, EveryPixelAndShiftOverAnyBackground) {
   for (const auto& c : cases) {
     SetUp();
     put_dot(3, {.x = c.px + 36, .y = c.line + 100, .range = 9, .owner = 0});
+    put_dot(4, {.x = 150 + 36, .y = 100 + 100, .range = 9, .owner = 0});
+    wr16(dot(4) + 4, 0); // freed where it stood: not drawn
     const std::vector<u8> want = with_dot(read_screen(), c.px, c.line);
     run(draw);
     const std::vector<u8> got = read_screen();

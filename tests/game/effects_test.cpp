@@ -66,6 +66,7 @@ bool dying(u32 i) { return rd16(enemy(i) + 0x26) != 0; }
 
 void in_play(u32 record, u32 x, u32 y) {
   wr16(record + pr::lives, 3);
+  wr16(record + 0x52, 2); // the projectile pattern after the state word
   wr16(record + pr::x, x);
   wr16(record + pr::y, y);
 }
@@ -186,6 +187,13 @@ TEST_F(Effects, OnlyLivingEnemiesOfTheFirst25RecordsAreHitTheFirstWins) {
   run(update);
   EXPECT_FALSE(dying(25));
   EXPECT_TRUE(live(0));
+
+  wr16(fx(0) + 8, 0);
+  put_enemy(24, 150, 200); // the last one tested
+  put_fx(24, {.x = 150, .y = 200}); // the last record
+  run(update);
+  EXPECT_TRUE(dying(24));
+  EXPECT_FALSE(live(24));
 
   put_enemy(10, 150, 200);
   put_enemy(11, 150, 200);
