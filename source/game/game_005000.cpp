@@ -1,5 +1,7 @@
-// Page $5000: the players' drawing (their order, and the blitter that
-// shifts a 32-pixel, four-plane sprite to any pixel at draw time), the
+// Page $5000: the horizontal sections' objects (placed, updated: mines,
+// vents and guns) and the installations' hostile dot bullet; the players'
+// drawing (their order, and the blitter that shifts a 32-pixel, four-plane
+// sprite to any pixel at draw time), the
 // shot pictures' pre-shifted copies, and the enemies' drawing: sorted by y,
 // clipped to the play field, drawn from the pre-shifted banks of
 // enemy_frames or, at the window's edges, shifted here.
@@ -60,6 +62,197 @@ inline void shifted_columns(u32 s) {
 }
 
 } // namespace
+
+// ---- Horizontal-section objects ---------------------------------------------------
+
+namespace {
+
+namespace sobj {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04, kind = 0x06, timer = 0x08, puffs = 0x0A, side = 0x0C;
+} // namespace sobj
+
+constexpr u32 vent = 242, gun_down = 243, gun_up = 244;
+constexpr u32 sobj_first_x = 38, sobj_last_x = 265;
+constexpr u32 gun_wait_mask = 31;
+constexpr u32 vent_pause_mask = 0x63; // 0-3, 32-35, 64-67 or 96-99 frames
+constexpr u32 burst_puffs = 14;
+constexpr u32 near_reach = 30;
+
+// A gun's shot: a hostile bullet from 6 pixels into the picture, dy in d4.
+inline void gun_shot_registers(u32 y_offset, u32 dy) {
+  put<W>(d0, rd16(a4 + sobj::x) + 42);
+  put<W>(d1, rd16(a4 + sobj::y) + y_offset);
+  d3 = 0;
+  put<W>(d4, dy);
+  put<W>(d2, 50);
+  put<W>(d5, 0xFFFF);
+}
+
+// Whether the player at a3 is in play and within 30 pixels of the object
+// at a4 sideways.
+inline bool player_near() {
+  if (rd16(a3 + player_record::lives) == 0) return false;
+  return ((rd16(a4 + sobj::x) - rd16(a3 + player_record::x) + near_reach) & 0xFFFF) <= 2 * near_reach;
+}
+
+} // namespace
+
+// $52FA: event commands 240-245: an object of kind d0.w at the x and y
+// bytes at a0. Every register is kept, a0 too; the stream goes on past the
+// two bytes whether or not a record was free. A reused record keeps its
+// timer, puff count and side.
+ROUTINE(sub_0052FA, 0x0052FA)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a1 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x5306)
+  tst<W>(rd16(a1 + sobj::active));
+  if (cc_eq()) GOTO(0x5318);
+  a1 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x5306);
+  a0 += 2;
+  GOTO(0x532A);
+HERE(0x5318)
+  wr16(a1 + sobj::kind, d0);
+  wr8(a1 + sobj::x, 0);
+  wr8(a1 + sobj::x + 1, rd8(a0));
+  wr8(a1 + sobj::y, 0);
+  wr8(a1 + sobj::y + 1, rd8(a0 + 1));
+  a0 += 2;
+  wr8(a1 + sobj::active, 0xFF);
+HERE(0x532A)
+  wr32(event_pointer, a0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $5336: every object: freed out of x 38-265; guns fire a hostile bullet
+// down or up and wait 0-31 frames; a vent with a player near puffs once a
+// frame toward the player's side, 14 puffs, then pauses (its timer runs
+// only while someone is near).
+ROUTINE(sub_005336, 0x005336)
+  a4 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x533E)
+  tst<W>(rd16(a4 + sobj::active));
+  if (cc_eq()) GOTO(0x549E);
+  put<W>(d0, rd16(a4 + sobj::x));
+  if ((d0 & 0xFFFF) < sobj_first_x || (d0 & 0xFFFF) > sobj_last_x) {
+    wr16(a4 + sobj::active, 0);
+    GOTO(0x549E);
+  }
+  put<W>(d0, rd16(a4 + sobj::kind));
+  if ((d0 & 0xFFFF) == vent) GOTO(0x5400);
+  if ((d0 & 0xFFFF) != gun_down && (d0 & 0xFFFF) != gun_up) GOTO(0x549E);
+  tst<W>(rd16(a4 + sobj::timer));
+  if (cc_eq()) GOTO(0x5386);
+  wr16(a4 + sobj::timer, rd16(a4 + sobj::timer) - 1);
+  GOTO(0x549E);
+HERE(0x5386)
+  JSR(0x007576, 0x538A)
+  wr16(a4 + sobj::timer, d0 & gun_wait_mask);
+  if (rd16(a4 + sobj::kind) == gun_up) GOTO(0x53CE);
+  gun_shot_registers(116, 3);
+  JSR(0x006B74, 0x53CA)
+  GOTO(0x549E);
+HERE(0x53CE)
+  gun_shot_registers(100, 0xFFFD);
+  JSR(0x006B74, 0x53FC)
+  GOTO(0x549E);
+
+HERE(0x5400)
+  JSR(0x005680, 0x5404)
+  tst<L>(d6);
+  if (cc_ne()) GOTO(0x549E);
+  tst<W>(rd16(a4 + sobj::timer));
+  if (cc_eq()) GOTO(0x5416);
+  wr16(a4 + sobj::timer, rd16(a4 + sobj::timer) - 1);
+  GOTO(0x549E);
+HERE(0x5416)
+  wr16(a4 + sobj::puffs, rd16(a4 + sobj::puffs) + 1);
+  if (rd16(a4 + sobj::puffs) != burst_puffs) GOTO(0x5436);
+  JSR(0x007576, 0x5428)
+  wr16(a4 + sobj::timer, d0 & vent_pause_mask);
+  wr16(a4 + sobj::puffs, 0);
+HERE(0x5436)
+  put<W>(d0, rd16(a4 + sobj::x) + 36);
+  d3 = 0;
+  put<W>(d2, 200);
+  put<W>(d5, 0xFFFF);
+  tst<W>(rd16(a4 + sobj::side));
+  if (cc_ne()) GOTO(0x5470);
+  put<W>(d1, rd16(a4 + sobj::y) + 102);
+  put<W>(d4, 8);
+  GOTO(0x547C);
+HERE(0x5470)
+  put<W>(d1, rd16(a4 + sobj::y) + 98);
+  put<W>(d4, 0xFFF7);
+HERE(0x547C)
+  JSR(0x00B6A6, 0x549A)
+HERE(0x549E)
+  a4 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x533E);
+  RTS();
+END_ROUTINE
+
+// $5680: for the vent at a4, d6 := 0 when a player in play is within 30
+// pixels sideways (else -1, the side left as it was), and its side: 0
+// (puffs down) when player 1, in play, is lower than the vent by its own
+// test, else when player 2 is lower by its own; 1 otherwise.
+ROUTINE(sub_005680, 0x005680)
+  d6 = 0xFFFFFFFF;
+  a3 = player1;
+  if (player_near()) GOTO(0x56A4);
+  a3 = player2;
+  if (!player_near()) RTS();
+HERE(0x56A4)
+  d6 = 0;
+  if (rd16(player1 + player_record::lives) != 0) {
+    put<W>(d0, rd16(a4 + sobj::y) + 7);
+    put<W>(d1, rd16(player1 + player_record::y) + 16);
+    if (((d0 - d1) & 0x8000) != 0) {
+      wr16(a4 + sobj::side, 0);
+      RTS();
+    }
+  }
+  if (rd16(player2 + player_record::lives) != 0) {
+    put<W>(d0, rd16(a4 + sobj::y));
+    if (((d0 - rd16(player2 + player_record::y)) & 0x8000) != 0) {
+      wr16(a4 + sobj::side, 0);
+      RTS();
+    }
+  }
+  wr16(a4 + sobj::side, 1);
+  RTS();
+END_ROUTINE
+
+// $5904: a hostile dot bullet (owner $FFFF) at x d0.w, y d1.w with dx d2.w,
+// dy d3.w and range d4.w into the first free record; a full table fires
+// nothing. Only d7 and a6 are used, and they are kept.
+ROUTINE(sub_005904, 0x005904)
+  push32(d7);
+  push32(a6);
+  a6 = dot_bullet_table.address;
+  d7 = dot_bullet_table.records - 1;
+LOOP(0x5910)
+  tst<W>(rd16(a6 + 4));
+  if (cc_eq()) GOTO(0x5922);
+  a6 += dot_bullet_table.size;
+  if (dbf(d7)) GOTO(0x5910);
+  GOTO(0x5940);
+HERE(0x5922)
+  wr16(a6, d0);
+  wr16(a6 + 2, d1);
+  wr16(a6 + 0x0A, d2);
+  wr16(a6 + 0x0C, d3);
+  wr16(a6 + 6, d4);
+  wr16(a6 + 4, 0xFFFF);
+  wr16(a6 + 8, 0xFFFF);
+HERE(0x5940)
+  a6 = pop32();
+  d7 = pop32();
+  RTS();
+END_ROUTINE
 
 // $5946: draws both players, the one higher on the screen first (player 1
 // on equal lines), so that the lower one covers it. The second is reached
