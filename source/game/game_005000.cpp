@@ -1,5 +1,5 @@
 // Page $5000: the horizontal sections' objects (placed, updated: mines,
-// vents and guns) and the installations' hostile dot bullet; the players'
+// vents and guns; drawn) and the installations' hostile dot bullet; the players'
 // drawing (their order, and the blitter that shifts a 32-pixel, four-plane
 // sprite to any pixel at draw time), the
 // shot pictures' pre-shifted copies, and the enemies' drawing: sorted by y,
@@ -192,6 +192,135 @@ HERE(0x547C)
 HERE(0x549E)
   a4 += section_object_table.size;
   if (dbf(d7)) GOTO(0x533E);
+  RTS();
+END_ROUTINE
+
+namespace {
+
+constexpr u32 object_pictures = 0x046336; // kind 240 + k: 16 lines of four plane words
+constexpr u32 object_picture_bytes = 128;
+constexpr u32 first_kind = 240;
+constexpr u32 clip_left_flag = 0x00020C;
+constexpr u32 clip_right_flag = 0x00020E;
+constexpr u32 blit_rows = 0x000212;
+constexpr u32 object_lines = 16;
+constexpr u32 screen_lines = 200;
+
+// One masked 16-pixel column at `at` (plane 0) from the plane words w0-w3
+// under the mask `keep` (set where the screen stays).
+inline void object_column(u32 at, u32 keep, u32 w0, u32 w1, u32 w2, u32 w3) {
+  keep &= 0xFFFF;
+  wr16(at + 6, (rd16(at + 6) & keep) | (w3 & 0xFFFF));
+  wr16(at + 4, (rd16(at + 4) & keep) | (w2 & 0xFFFF));
+  wr16(at + 2, (rd16(at + 2) & keep) | (w1 & 0xFFFF));
+  wr16(at, (rd16(at) & keep) | (w0 & 0xFFFF));
+}
+
+// One line shifted into two columns: d0-d3 hold the plane words with the
+// left column's pixels in their high halves and the right column's in
+// their low halves; a0 is plane 3 of the right column.
+inline void object_shifted_line() {
+  d5 = ~(d0 | d1 | d2 | d3);
+  if (rd16(clip_right_flag) != 0) object_column(a0 - 6, d5, d0, d1, d2, d3);
+  if (rd16(clip_left_flag) != 0) object_column(a0 - 14, d5 >> 16, d0 >> 16, d1 >> 16, d2 >> 16, d3 >> 16);
+  a1 += 8;
+  a0 += 160;
+}
+
+inline void load_object_line() {
+  d0 = rd16(a1);
+  d1 = rd16(a1 + 2);
+  d2 = rd16(a1 + 4);
+  d3 = rd16(a1 + 6);
+}
+
+} // namespace
+
+// $54AA: every live object, picture kind - 240, at its screen x and y. The
+// picture is cut at the screen's last line: drawn whole from y 184 down it
+// would run into the next memory (the spare bytes and the horizontal band
+// after screen $20000, the other screen after $18000).
+ROUTINE(sub_0054AA, 0x0054AA)
+  a4 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x54B2)
+  tst<W>(rd16(a4 + sobj::active));
+  if (cc_eq()) GOTO(0x550A);
+  put<W>(d1, rd16(a4 + sobj::y));
+  if ((d1 & 0xFFFF) >= screen_lines) GOTO(0x550A);
+  a1 = object_pictures + ((rd16(a4 + sobj::kind) - first_kind) & 0xFFFF) * object_picture_bytes;
+  put<W>(d0, rd16(a4 + sobj::x) - 64);
+  put<W>(d0, asr<W>(d0, 1) & 0xFFF8);
+  a0 = rd32(draw_screen) + 32 + (d1 & 0xFFFF) * 160 + sext16(d0 & 0xFFFF);
+  put<W>(d1, screen_lines - (d1 & 0xFFFF));
+  if ((d1 & 0xFFFF) > object_lines) put<W>(d1, object_lines);
+  wr16(blit_rows, d1);
+  put<W>(d0, rd16(a4 + sobj::x));
+  push32(d7);
+  push32(a4);
+  JSR(0x005514, 0x5506)
+  a4 = pop32();
+  d7 = pop32();
+HERE(0x550A)
+  a4 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x54B2);
+  RTS();
+END_ROUTINE
+
+// $5514: the 16 x 16 picture at a1 to pixel x d0.w from a0 (plane 0 of the
+// column holding x), blit_rows lines, shifted at draw time into two
+// columns; a column outside the play field (pixels 64-255) is not written.
+ROUTINE(sub_005514, 0x005514)
+  a0 += 14;
+  wr8(clip_left_flag, 0xFF);
+  wr8(clip_right_flag, 0xFF);
+  if ((d0 & 0xFFFF) > 240) {
+    wr16(clip_right_flag, 0);
+    if ((d0 & 0xFFFF) >= 256) RTS();
+  }
+  if ((d0 & 0xFFFF) < 64) {
+    wr16(clip_left_flag, 0);
+    if ((d0 & 0xFFFF) <= 48) RTS();
+  }
+  put<W>(d6, d0 & 15);
+  if ((d6 & 0xFFFF) == 0) GOTO(0x5540);
+  if ((d6 & 0xFFFF) > 8) GOTO(0x55C0);
+  GOTO(0x5580);
+
+  // s = 0: one column, the flags not looked at
+HERE(0x5540)
+  a0 -= 8;
+LOOP(0x5544)
+  load_object_line();
+  a1 += 8;
+  object_column(a0 - 6, ~(d0 | d1 | d2 | d3), d0, d1, d2, d3);
+  a0 += 160;
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x5544);
+  RTS();
+
+  // s = 1-8: each word from the high half shifted right by s
+LOOP(0x5580)
+  load_object_line();
+  d0 = (d0 << 16) >> (d6 & 15);
+  d1 = (d1 << 16) >> (d6 & 15);
+  d2 = (d2 << 16) >> (d6 & 15);
+  d3 = (d3 << 16) >> (d6 & 15);
+  object_shifted_line();
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x5580);
+  RTS();
+
+  // s = 9-15: each word from the low half shifted left by 16 - s
+LOOP(0x55C0)
+  load_object_line();
+  d0 <<= 16 - (d6 & 15);
+  d1 <<= 16 - (d6 & 15);
+  d2 <<= 16 - (d6 & 15);
+  d3 <<= 16 - (d6 & 15);
+  object_shifted_line();
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x55C0);
   RTS();
 END_ROUTINE
 

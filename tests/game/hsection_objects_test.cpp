@@ -11,8 +11,10 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "support/dispatch_check.h"
+#include "support/hsection_tables.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/st_planes.h"
 
 namespace {
 
@@ -76,6 +78,8 @@ TEST_F(SectionObjects, NamedAddressesAreInTheDispatchTable) {
       {update, routine_entry, "sub_005336"},
       {vent_test, routine_entry, "sub_005680"},
       {hostile_dot, routine_entry, "sub_005904"},
+      {0x0054AA, routine_entry, "sub_0054AA"},
+      {0x005514, routine_entry, "sub_005514"},
   });
 }
 
@@ -205,6 +209,7 @@ TEST_F(SectionObjects, TheVentsSideTestsDifferForTheTwoPlayers) {
       {3, 99, 0, 0, 1},     // 108 = 99 + 9: up
       {0, 0, 3, 100, 1},    // player 2 at 100: the vent at 108 is not above it: up
       {0, 0, 3, 109, 0},    // player 2 below the vent: down
+      {0, 0, 3, 107, 1},    // one line above it: up
       {3, 50, 3, 109, 0},   // player 1 above, player 2 below: player 2's test says down
   };
   for (const auto& c : cases) {
@@ -225,8 +230,8 @@ TEST_F(SectionObjects, TheVentsSideTestsDifferForTheTwoPlayers) {
 TEST_F(SectionObjects, AVentPuffs14FramesThenPausesOnlyWhileAPlayerIsNear) {
   in_play(player1, 100, 20); // above the vent: puffs go up
   put_obj(2, 242, 110, 60);
-  wr32(random_seed, 0x00000100); // the 14th step gives seed 0x00400000... & $63 below
-  u32 seed = 0x00000100;
+  u32 seed = 0x00000111; // the 14th puff draws a pause of 35
+  wr32(random_seed, seed);
   for (u32 f = 1; f <= 14; ++f) {
     run(update);
     EXPECT_EQ(puffs_placed(), f) << "frame " << f;
@@ -261,10 +266,69 @@ TEST_F(SectionObjects, APuffDownwardWhenThePlayerIsBelow) {
   EXPECT_EQ(rd16(fx(0) + 6), 8u);
 }
 
+// --- drawing ----------------------------------------------------------------------------
+
+constexpr u32 draw = 0x0054AA;
+// The screen and what follows it: the spare bytes and the start of the
+// horizontal band at $28000.
+constexpr u32 watched_bytes = 0x28000 + 4 * 160 - mission_draw_screen;
+
+std::vector<u8> read_watched(u32 screen) {
+  std::vector<u8> v(watched_bytes);
+  for (u32 i = 0; i < v.size(); ++i) v[i] = static_cast<u8>(rd8(screen + i));
+  return v;
+}
+void fill_watched(u32 screen) {
+  for (u32 i = 0; i < watched_bytes; ++i) wr8(screen + i, (i * 13 + (i >> 9)) & 0xFF);
+}
+
+// Picture k at (x, y): its pixels in play-field columns 64-255 and on
+// lines 0-199 only.
+std::vector<u8> with_object(std::vector<u8> v, u32 k, u32 x, u32 y) {
+  for (u32 l = 0; l < 16; ++l)
+    for (u32 j = 0; j < 16; ++j) {
+      const u32 px = x + j, line = y + l;
+      if (px < 64 || px > 255 || line > 199) continue;
+      if (const u32 c = object_picture_pixel(k, l, j)) st_set_pixel(v.data(), static_cast<int>(px), static_cast<int>(line), static_cast<int>(c));
+    }
+  return v;
+}
+
+std::string first_difference(const std::vector<u8>& got, const std::vector<u8>& want) {
+  for (u32 i = 0; i < got.size(); ++i)
+    if (got[i] != want[i])
+      return "byte " + std::to_string(i) + " (line " + std::to_string(i / 160) + ", byte " + std::to_string(i % 160) + ")";
+  return "";
+}
+
+TEST_F(SectionObjects, DrawingClipsToThePlayFieldColumnsAndTheScreensLastLine) {
+  struct {
+    u32 x, y;
+  } cases[] = {{64, 40},  {65, 41},  {72, 42},  {80, 43},  {120, 44}, {127, 45}, {136, 46}, {240, 47},
+               {241, 48}, {250, 49}, {255, 50}, {256, 51}, {265, 52}, {63, 53},  {49, 54},  {48, 55},
+               {38, 56},  {100, 184}, {101, 185}, {102, 199}, {103, 200}, {104, 255}, {100, 0}};
+  for (u32 screen : {mission_draw_screen, screen_buffer_a}) {
+    for (const auto& c : cases) {
+      SetUp();
+      hsection_tables{}.put_in_ram();
+      wr32(draw_screen, screen);
+      fill_watched(screen);
+      const u32 k = (c.x + c.y) % 6;
+      put_obj(9, 240 + k, c.x, c.y);
+      const std::vector<u8> want = c.y < 200 ? with_object(read_watched(screen), k, c.x, c.y) : read_watched(screen);
+      run(draw);
+      EXPECT_EQ(first_difference(read_watched(screen), want), "")
+          << "x " << c.x << " y " << c.y << " screen " << std::hex << screen;
+    }
+  }
+}
+
 // --- the installations' hostile dot bullet -----------------------------------------------
 
 TEST_F(SectionObjects, AHostileDotBulletTakesTheFirstFreeRecordAndChangesNoRegister) {
   wr16(dot(0) + 4, 0xFFFF);
+  wr16(dot(1), 0x1234); // freed, its old words left
+  wr16(dot(1) + 2, 0x5678);
   const u32 regs[15] = {150, 250, 0xFFFE, 3, 15, 0x55, 0x66, 0x77, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
   for (int r = 0; r < 8; ++r) g_cpu.d[r] = regs[r];
   for (int r = 0; r < 7; ++r) g_cpu.a[r] = regs[8 + r];
@@ -297,15 +361,19 @@ void prepare_busy_objects() {
   stub_records_doing(bullet_spawner, note_bullet);
   in_play(player1, 120, 100);
   in_play(player2, 180, 40);
-  for (u32 i = 0; i < 16; ++i) put_obj(i, 240 + i % 6, 40 + 14 * i, 20 + 9 * i, i % 3, i % 14, 0);
+  hsection_tables{}.put_in_ram();
+  for (u32 i = 0; i < 16; ++i) put_obj(i, 240 + i % 6, 40 + 14 * i, 20 + 12 * i, i % 3, i % 14, 0);
 }
 
-TEST(SectionObjectsResumption, TheUpdateResumesFromASavedState) {
-  for (int save_at : {1, 5, 12}) {
-    const resumption_result r = check_resumption(prepare_busy_objects, update, 0, save_at);
-    EXPECT_GT(r.yields, 12);
-    EXPECT_TRUE(r.sliced_same) << r.first_difference;
-    EXPECT_TRUE(r.resumed_same) << "saved at " << save_at << ": " << r.first_difference;
+TEST(SectionObjectsResumption, TheUpdateAndTheDrawingResumeFromASavedState) {
+  for (u32 entry : {update, draw}) {
+    for (int save_at : {1, 5, 12, entry == draw ? 40 : 14}) {
+      const resumption_result r = check_resumption(prepare_busy_objects, entry, 0, save_at);
+      EXPECT_GT(r.yields, save_at) << std::hex << entry;
+      EXPECT_TRUE(r.sliced_same) << r.first_difference;
+      EXPECT_TRUE(r.resumed_same) << std::hex << entry << " saved at " << std::dec << save_at << ": "
+                                  << r.first_difference;
+    }
   }
   machine_clear();
 }
