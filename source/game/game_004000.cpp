@@ -1,6 +1,6 @@
 // Page $4000: the screen position of the mission data load's prompt; the
 // horizontal sections' installations (placed, firing their patterns, wrecked
-// by heavy projectiles).
+// by heavy projectiles, drawn).
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
@@ -299,5 +299,157 @@ END_ROUTINE
 ROUTINE(sub_004E9A, 0x004E9A)
   a4 += section_installation_table.size;
   if (dbf(d7)) JMP(0x004C7A);
+  RTS();
+END_ROUTINE
+
+// ---- Horizontal installations: drawing ----------------------------------------------
+
+namespace {
+
+constexpr u32 installation_frames = 0x045736; // 32 lines x four planes x {left, right} words
+constexpr u32 clip_left_flag = 0x00020C;      // first column drawn
+constexpr u32 clip_right_flag = 0x00020E;     // second column drawn
+constexpr u32 clip_third_flag = 0x000210;     // third column drawn
+constexpr u32 blit_rows = 0x000212;
+constexpr u32 installation_lines = 32;
+constexpr u32 inst_screen_lines = 200;
+
+// One masked column at `at` (plane 0) from the plane words w[0-3], each
+// taken from bit `from` (16: the high halves) of the longs.
+inline void inst_column(u32 at, const u32* w, u32 from) {
+  const u32 keep = ~((w[0] | w[1] | w[2] | w[3]) >> from) & 0xFFFF;
+  for (u32 p = 0; p < 4; ++p) wr16(at + 2 * p, (rd16(at + 2 * p) & keep) | ((w[p] >> from) & 0xFFFF));
+}
+
+// The four plane longs of the line at a1 ({left, right} words), a1 on.
+inline void load_inst_line() {
+  d0 = rd32(a1);
+  d1 = rd32(a1 + 4);
+  d2 = rd32(a1 + 8);
+  d3 = rd32(a1 + 12);
+  a1 += 16;
+}
+
+// A line of three columns, a0 at plane 3 of the third; shifted by s = d6.
+// The flags are looked at only when `clipped`.
+inline void inst_three_columns(bool clipped) {
+  const u32 s = d6 & 15;
+  u32 w[4] = {d0 << (16 - s), d1 << (16 - s), d2 << (16 - s), d3 << (16 - s)};
+  if (!clipped || rd16(clip_third_flag) != 0) inst_column(a0 - 6, w, 0);
+  for (u32 p = 0; p < 4; ++p) w[p] = (p == 0 ? d0 : p == 1 ? d1 : p == 2 ? d2 : d3) >> s;
+  if (!clipped || rd16(clip_right_flag) != 0) inst_column(a0 - 14, w, 0);
+  if (!clipped || rd16(clip_left_flag) != 0) inst_column(a0 - 22, w, 16);
+}
+
+// A line of two columns (s = 0), a0 at plane 3 of the second.
+inline void inst_two_columns(bool clipped) {
+  const u32 w[4] = {d0, d1, d2, d3};
+  if (!clipped || rd16(clip_right_flag) != 0) inst_column(a0 - 6, w, 0);
+  if (!clipped || rd16(clip_left_flag) != 0) inst_column(a0 - 14, w, 16);
+}
+
+inline bool next_inst_line() {
+  a0 += 160;
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  return rd16(blit_rows) != 0;
+}
+
+} // namespace
+
+// $4F32: every live installation, frame type - 234 (the wreck 5), at its
+// screen x and y. The picture is cut at the screen's last line: drawn whole
+// from y 169 down it would run into the spare bytes and the horizontal
+// band after screen $20000, or into the other screen after $18000.
+ROUTINE(sub_004F32, 0x004F32)
+  a4 = section_installation_table.address;
+  d7 = section_installation_table.records - 1;
+LOOP(0x4F38)
+  tst<W>(rd16(a4 + hinst::active));
+  if (cc_eq()) GOTO(0x4F94);
+  put<W>(d1, rd16(a4 + hinst::y));
+  if ((d1 & 0xFFFF) >= inst_screen_lines) GOTO(0x4F94);
+  put<W>(d0, (rd16(a4 + hinst::type) - first_firing_type) << 9);
+  a1 = installation_frames + sext16(d0 & 0xFFFF);
+  a0 = rd32(draw_screen) + 32 + sext16(((d1 & 0xFFFF) * 32) & 0xFFFF) + sext16(((d1 & 0xFFFF) * 128) & 0xFFFF);
+  put<W>(d0, rd16(a4 + hinst::x) - 64);
+  put<W>(d0, asr<W>(d0, 1) & 0xFFF8);
+  a0 += sext16(d0 & 0xFFFF);
+  put<W>(d1, inst_screen_lines - (d1 & 0xFFFF));
+  if ((d1 & 0xFFFF) > installation_lines) put<W>(d1, installation_lines);
+  wr16(blit_rows, d1);
+  put<W>(d0, rd16(a4 + hinst::x));
+  push32(a4);
+  push32(d7);
+  JSR(0x004F9C, 0x4F8E)
+  d7 = pop32();
+  a4 = pop32();
+HERE(0x4F94)
+  a4 += section_installation_table.size;
+  if (dbf(d7)) GOTO(0x4F38);
+  RTS();
+END_ROUTINE
+
+// $4F9C: the 32 x 32 picture at a1 to pixel x d0.w from a0 (the column
+// holding x), blit_rows lines, shifted at draw time into two columns (s =
+// 0) or three; a column outside the play field (pixels 64-255) is not
+// written. Wholly inside, the line loops test no flag ($500C, $5086,
+// $50FE for s = 0, 1-8, 9-15); at an edge they do ($5160, $5200, $529E).
+ROUTINE(sub_004F9C, 0x004F9C)
+  a0 += 22;
+  wr8(clip_left_flag, 0xFF);
+  wr8(clip_right_flag, 0xFF);
+  wr8(clip_third_flag, 0xFF);
+  put<W>(d6, d0 & 15);
+  if ((d0 & 0xFFFF) > 224) {
+    wr16(clip_third_flag, 0);
+    if ((d0 & 0xFFFF) > 239) wr16(clip_right_flag, 0);
+    if ((d0 & 0xFFFF) > 255) RTS();
+    GOTO(0x5140);
+  }
+  if ((d0 & 0xFFFF) < 64) {
+    wr16(clip_left_flag, 0);
+    if ((d0 & 0xFFFF) <= 47) wr16(clip_right_flag, 0);
+    if ((d0 & 0xFFFF) < 32) RTS();
+    GOTO(0x5140);
+  }
+  if ((d6 & 0xFFFF) != 0) GOTO(0x5080);
+  a0 -= 8;
+LOOP(0x500C)
+  load_inst_line();
+  inst_two_columns(false);
+  if (next_inst_line()) GOTO(0x500C);
+  RTS();
+HERE(0x5080)
+  if ((d6 & 0xFFFF) > 8) GOTO(0x50FE);
+LOOP(0x5086)
+  load_inst_line();
+  inst_three_columns(false);
+  if (next_inst_line()) GOTO(0x5086);
+  RTS();
+LOOP(0x50FE)
+  load_inst_line();
+  inst_three_columns(false);
+  if (next_inst_line()) GOTO(0x50FE);
+  RTS();
+
+HERE(0x5140)
+  if ((d6 & 0xFFFF) != 0) GOTO(0x51F8);
+  a0 -= 8;
+LOOP(0x5160)
+  load_inst_line();
+  inst_two_columns(true);
+  if (next_inst_line()) GOTO(0x5160);
+  RTS();
+HERE(0x51F8)
+  if ((d6 & 0xFFFF) > 8) GOTO(0x529E);
+LOOP(0x5200)
+  load_inst_line();
+  inst_three_columns(true);
+  if (next_inst_line()) GOTO(0x5200);
+  RTS();
+LOOP(0x529E)
+  load_inst_line();
+  inst_three_columns(true);
+  if (next_inst_line()) GOTO(0x529E);
   RTS();
 END_ROUTINE

@@ -15,6 +15,7 @@
 #include "support/hsection_tables.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/st_planes.h"
 
 namespace {
 
@@ -107,6 +108,11 @@ TEST_F(HorizontalInstallations, NamedAddressesAreInTheDispatchTable) {
       {0x004B2A, resume_label, "sub_004A52"},  {0x004B3A, resume_label, "sub_004A52"},
       {0x004B4C, resume_label, "sub_004A52"},  {0x004B5C, resume_label, "sub_004A52"},
       {0x004B6A, resume_label, "sub_004A52"},  {0x004B78, resume_label, "sub_004A52"},
+      {0x004F32, routine_entry, "sub_004F32"}, {0x004F38, resume_label, "sub_004F32"},
+      {0x004F8E, resume_label, "sub_004F32"},  {0x004F9C, routine_entry, "sub_004F9C"},
+      {0x00500C, resume_label, "sub_004F9C"},  {0x005086, resume_label, "sub_004F9C"},
+      {0x0050FE, resume_label, "sub_004F9C"},  {0x005160, resume_label, "sub_004F9C"},
+      {0x005200, resume_label, "sub_004F9C"},  {0x00529E, resume_label, "sub_004F9C"},
   });
 }
 
@@ -358,6 +364,65 @@ TEST_F(HorizontalInstallations, TheWrecksDebrisAndExplosionsByBit4OfTheVblCounte
   }
 }
 
+// --- drawing --------------------------------------------------------------------------
+
+constexpr u32 draw = 0x004F32;
+// The screen and what follows it: the spare bytes and the start of the
+// horizontal band at $28000.
+constexpr u32 watched_bytes = 0x28000 + 4 * 160 - mission_draw_screen;
+
+std::vector<u8> read_watched(u32 screen) {
+  std::vector<u8> v(watched_bytes);
+  for (u32 i = 0; i < v.size(); ++i) v[i] = static_cast<u8>(rd8(screen + i));
+  return v;
+}
+void fill_watched(u32 screen) {
+  for (u32 i = 0; i < watched_bytes; ++i) wr8(screen + i, (i * 11 + (i >> 8)) & 0xFF);
+}
+
+// Frame f at (x, y), unclipped, then cut to pixels 64-255 (columns 4-15)
+// and lines 0-199.
+std::vector<u8> with_installation(std::vector<u8> v, u32 f, u32 x, u32 y) {
+  for (u32 l = 0; l < 32; ++l)
+    for (u32 j = 0; j < 32; ++j) {
+      const u32 px = x + j, line = y + l;
+      if (px < 64 || px > 255 || line > 199) continue;
+      if (const u32 c = installation_frame_pixel(f, l, j))
+        st_set_pixel(v.data(), static_cast<int>(px), static_cast<int>(line), static_cast<int>(c));
+    }
+  return v;
+}
+
+std::string first_difference(const std::vector<u8>& got, const std::vector<u8>& want) {
+  for (u32 i = 0; i < got.size(); ++i)
+    if (got[i] != want[i])
+      return "byte " + std::to_string(i) + " (line " + std::to_string(i / 160) + ", byte " + std::to_string(i % 160) + ")";
+  return "";
+}
+
+TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {
+  struct {
+    u32 x, y;
+  } cases[] = {{224, 20}, {225, 21}, {239, 22}, {240, 23}, {255, 24}, {256, 25}, {265, 26}, {64, 27},
+               {63, 28},  {48, 29},  {47, 30},  {32, 31},  {31, 32},  {100, 33}, {104, 34}, {117, 35},
+               {128, 0},  {90, 168}, {91, 169}, {92, 199}, {93, 200}, {94, 255}, {60, 180}, {230, 190}};
+  for (u32 screen : {mission_draw_screen, screen_buffer_a}) {
+    for (const auto& c : cases) {
+      SetUp();
+      put_installation_frames();
+      wr32(draw_screen, screen);
+      fill_watched(screen);
+      const u32 type = 234 + (c.x + c.y) % 6; // 239, the wreck, draws frame 5
+      put_inst(4, type, c.x, c.y);
+      const std::vector<u8> want =
+          c.y < 200 ? with_installation(read_watched(screen), type - 234, c.x, c.y) : read_watched(screen);
+      run(draw);
+      EXPECT_EQ(first_difference(read_watched(screen), want), "")
+          << "x " << c.x << " y " << c.y << " type " << type << " screen " << std::hex << screen;
+    }
+  }
+}
+
 // --- resumption ---------------------------------------------------------------------------
 
 void prepare_busy_frame() {
@@ -372,12 +437,13 @@ void prepare_busy_frame() {
   for (u32 type = 234; type <= 238; ++type)
     t.pattern(type, {{0, 0, 1, 1, 0}, {4, 2, 1, 1, 0}, {8, 4, 1, 1, static_cast<u16>(type == 236 ? 0 : 3)}});
   t.put_in_ram();
-  for (u32 i = 0; i < 6; ++i) put_inst(i, 234 + i % 5, 40 + 30 * i, 20 + 10 * i);
+  put_installation_frames();
+  for (u32 i = 0; i < 6; ++i) put_inst(i, 234 + i % 5, 40 + 30 * i + i % 3, 20 + 10 * i);
   for (u32 i = 0; i < 20; ++i) put_projectile(i, 16 + i % 10, 100 + 9 * i, 150 + 3 * i, i % 2);
 }
 
 TEST(HorizontalInstallationsResumption, UpdateAndHitsResumeFromASavedState) {
-  for (u32 entry : {update, hits}) {
+  for (u32 entry : {update, hits, draw}) {
     for (int save_at : {1, 5, 12}) {
       const resumption_result r = check_resumption(prepare_busy_frame, entry, 3, save_at);
       EXPECT_GT(r.yields, 12) << std::hex << entry;

@@ -85,3 +85,20 @@ u32 object_picture_pixel(u32 k, u32 line, u32 x) {
   if ((3 * x + line + k) % 6 == 0) return 0;
   return 1 + (5 * k + 2 * line + x) % 15;
 }
+
+void put_installation_frames() {
+  for (u32 f = 0; f < 6; ++f)
+    for (u32 l = 0; l < 32; ++l)
+      for (u32 p = 0; p < 4; ++p)
+        for (u32 half = 0; half < 2; ++half) {
+          u32 word = 0;
+          for (u32 x = 0; x < 16; ++x)
+            if (installation_frame_pixel(f, l, 16 * half + x) >> p & 1) word |= 0x8000u >> x;
+          wr16(installation_frames_address + f * 512 + 16 * l + 4 * p + 2 * half, word);
+        }
+}
+
+u32 installation_frame_pixel(u32 frame, u32 line, u32 x) {
+  if ((x + 2 * line + frame) % 7 == 0) return 0;
+  return 1 + (4 * frame + 3 * line + x) % 15;
+}

@@ -53,3 +53,10 @@ std::vector<u8> object_event(u8 trigger, u8 kind, u8 x, u8 y, bool any_y = false
 // Colour (0 = transparent) of pixel x (0-15) of line (0-15) of object
 // picture k.
 u32 object_picture_pixel(u32 k, u32 line, u32 x);
+
+// installation_frames ($45736, shared with the vertical installations):
+// frames 0-5, 32 x 32 pixels, colours by frame, line and column with
+// transparent holes on every line.
+constexpr u32 installation_frames_address = 0x045736;
+void put_installation_frames();
+u32 installation_frame_pixel(u32 frame, u32 line, u32 x); // x 0-31
