@@ -150,6 +150,21 @@ TEST_F(HorizontalInstallations, PlacingTakesTheFirstFreeRecordAndKeepsEveryRegis
   EXPECT_EQ(rd32(event_pointer), 0x3002u);
 }
 
+// Through the event stream: with the installations' table full, the next
+// event (an object) is still read from the right bytes.
+TEST_F(HorizontalInstallations, AFullTableDropsTheEventAndTheStreamStaysInStep) {
+  for (u32 i = 0; i < section_installation_table.records; ++i) put_inst(i, 236, 1, 1);
+  const std::vector<u8> events = {9, 234, 200, 40, 9, 243, 120, 150, 9, 235, 7, 8, 0xFF};
+  for (u32 i = 0; i < events.size(); ++i) wr8(0x3000 + i, events[i]);
+  wr32(event_pointer, 0x3000);
+  wr8(event_clock, 9);
+  run(0x00AFA2);
+  EXPECT_EQ(rd16(section_object_table.address + 6), 243u);
+  EXPECT_EQ(rd16(section_object_table.address + 2), 120u);
+  EXPECT_EQ(rd16(section_object_table.address + 4), 150u);
+  EXPECT_EQ(rd32(event_pointer), 0x3000u + 12) << "at the end byte";
+}
+
 // --- the frame --------------------------------------------------------------------------
 
 TEST_F(HorizontalInstallations, RecordsOutsideX22To265AreFreed) {
