@@ -12,12 +12,14 @@
 #include "support/dot_effect_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
+#include "support/section_cycle.h"
 
 namespace {
 
 namespace pr = player_record;
 
 constexpr u32 frame_vertical = 0x008EAC;
+constexpr u32 frame_horizontal = 0x00474A;
 constexpr u32 hook_frame_start = 0x008EEA;
 constexpr u32 start_death = 0x00AA42;
 constexpr u32 blast_damage = 0x00A5FC;
@@ -69,10 +71,10 @@ class DotEffectsInFrames : public MissionTest {
     shots.put_in_ram();
     preshift_pictures();
   }
-  bool run_passes(u32 n) {
+  bool run_passes(u32 n, u32 loop = frame_vertical) {
     passes_wanted = n;
-    hook_register(hook_frame_start, end_after_passes);
-    driver_start(frame_vertical);
+    hook_register(loop == frame_vertical ? hook_frame_start : 0x004752, end_after_passes);
+    driver_start(loop);
     driver_run(20 * static_cast<int>(n), 2000000, mission_vbl);
     return driver_finished() && rd16(fx_bank) == n;
   }
@@ -123,6 +125,38 @@ TEST_F(DotEffectsInFrames, AnEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
   } else {
     EXPECT_NE(rd16(player2 + pr::state), 0u);
     EXPECT_EQ(rd16(player1 + pr::state), 0u) << "the thrower is immune";
+  }
+}
+
+// The same in a horizontal section, which scrolls the shots and the enemy
+// alike.
+TEST_F(DotEffectsInFrames, InAHorizontalSectionTooTheEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
+  section_cycle_put(section_cycle_mission(), {});
+  wr16(level_section, 0);
+  wr16(stream_section, 1);
+  wr16(hscroll_step, 2);
+  wr16(scroll_pos, 100);
+  tables.effect_shots[1] = {44, 80, 0, 0};
+  put_tables();
+  in_play(player1, 150, 100, 17, 20, true);
+  in_play(player2, 154, 80, 0, 20, false); // 40 and 100 from the shot
+  wr16(enemy(0), 190);
+  wr16(enemy(0) + 2, 175);
+  wr16(enemy(0) + 4, 1);
+  wr16(enemy(0) + 0x0A, 1000);
+  ASSERT_TRUE(run_passes(3, frame_horizontal));
+  EXPECT_NE(rd16(enemy(0) + 0x26), 0u);
+  EXPECT_EQ(rd32(player1 + pr::score), 50u);
+  EXPECT_EQ(rd16(player1 + kills), 1u);
+  if (stubbed(start_death)) {
+    ASSERT_EQ(stub_call_count(start_death), 1);
+    for (const stub_call& c : stub_calls()) {
+      if (c.address == start_death) {
+        EXPECT_EQ(c.a4, player2);
+      }
+    }
+  } else {
+    EXPECT_NE(rd16(player2 + pr::state), 0u);
   }
 }
 
