@@ -254,6 +254,20 @@ TEST_F(HorizontalInstallations, TheEndMarkRunsEntryZeroInTheSameFrame) {
   }
 }
 
+// The builder's pattern lists must fit before the next list with their end
+// mark ($576A - $5704 = 102 bytes: ten entries) and hold a delay.
+TEST_F(HorizontalInstallations, TheBuilderRefusesListsTheGameCouldNotHold) {
+  const std::vector<pattern_entry> ten(10, pattern_entry{1, 1, 1, 1, 1});
+  std::vector<pattern_entry> eleven = ten;
+  eleven.push_back({1, 1, 1, 1, 1});
+  EXPECT_TRUE(tables.pattern(234, ten));
+  EXPECT_FALSE(tables.pattern(234, eleven));
+  EXPECT_FALSE(tables.pattern(238, {{-1, 0, 0, 0, 3}})) << "a first word that reads as the end mark";
+  EXPECT_FALSE(tables.pattern(239, {{0, 0, 0, 0, 3}})) << "no list of its own";
+  tables.unchecked = true;
+  EXPECT_TRUE(tables.pattern(234, eleven));
+}
+
 // A list without a non-zero delay: each entry fires once a frame, the
 // turn ending where it began, and the list goes on in the next frame.
 TEST_F(HorizontalInstallations, AListWithoutADelayFiresEachEntryOnceAFrame) {
