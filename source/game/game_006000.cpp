@@ -60,7 +60,9 @@ END_ROUTINE
 
 // $6550: the homing unit at a4, one 16-pixel column clipped to the play
 // field's lines (freed once below it), then moved by its own step, drawn
-// or not. d1 = lines, a0 = source, a1 = screen.
+// or not. y is signed: a unit still above the field (one mounted on a
+// vehicle coming in from the top) waits there instead of being freed.
+// d1 = lines, a0 = source, a1 = screen.
 ROUTINE(sub_006550, 0x006550)
   tst<W>(rd16(a4 + homing_unit::active));
   if (cc_eq()) GOTO(0x65FE);
