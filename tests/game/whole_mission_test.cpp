@@ -60,6 +60,48 @@ void own_every_weapon(u32 record) {
   }
 }
 
+// --- the memory guard: what a mission may write -----------------------------
+
+struct ram_range {
+  u32 from, to; // [from, to)
+  const char* what;
+};
+constexpr ram_range mission_writes[] = {
+    {0x000000, 0x002848, "the work area: object tables, variables, stack, collision map"},
+    {0x018000, 0x028000, "both screens and their spare bytes"},
+    {0x028000, 0x02E000, "the background ring and the horizontal band"},
+    {0x041B2A, 0x042600, "the sound driver's variables"},
+    {0x080F80, 0x080F90, "the test runner's notes"},
+};
+
+std::vector<u8> ram_at_mission_start;
+
+void note_mission_start() { ram_at_mission_start.assign(ram, ram + ram_size); }
+
+bool may_write(u32 a) {
+  for (const ram_range& r : mission_writes)
+    if (a >= r.from && a < r.to) return true;
+  return false;
+}
+
+// The changed runs outside what a mission may write, as "$from-$to" text.
+std::string guard_breaches() {
+  std::string out;
+  if (ram_at_mission_start.empty()) return out;
+  int runs = 0;
+  for (u32 a = 0; a < ram_size && runs < 8; ++a) {
+    if (ram[a] == ram_at_mission_start[a] || may_write(a)) continue;
+    u32 end = a;
+    while (end < ram_size && (ram[end] != ram_at_mission_start[end] && !may_write(end))) ++end;
+    char text[40];
+    std::snprintf(text, sizeof text, " $%06X-$%06X", a, end - 1);
+    out += text;
+    ++runs;
+    a = end;
+  }
+  return out;
+}
+
 ROUTINE(mission_runner, 0xC50000)
   JSR(0x009048, 0xC50004)
   JSR(0x0090C2, 0xC50008)
@@ -78,6 +120,7 @@ ROUTINE(mission_runner, 0xC50000)
   wr16(exit_request, 0);
   JSR(0x00868A, 0xC50028)
   wr8(last_key, 0);
+  note_mission_start();
   JSR(0x008EAC, 0xC5002C)
   wr16(runner_done, 0xFFFF);
 LABEL(0xC50030)
@@ -162,6 +205,7 @@ struct mission_run {
   u16 level = 0, stream = 0;
   int vbls = 0;
   int saves = 0;
+  std::string breaches; // the first memory-guard report
 };
 
 mission_run* recording = nullptr;
@@ -176,6 +220,7 @@ void hash_frame(u32) {
   char text[GFX_HASH_TEXT];
   b2_hex(&h, text);
   recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
+  if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
 
 // The host's scroll fix, and a count of the scroll steps of each
@@ -252,6 +297,7 @@ class WholeMission : public MachineTest {
   mission_run play(u32 budget, resume_at resume = resume_at::nowhere) {
     mission_run run;
     recording = &run;
+    ram_at_mission_start.clear();
     const std::string data = folder / "BKM";
     EXPECT_TRUE(synth_write(data, built().file));
     EXPECT_EQ(game_data_init(folder.path.c_str()), 1);
@@ -293,6 +339,7 @@ class WholeMission : public MachineTest {
       stub_calls().clear();
     }
     run.finished = rd16(runner_done) == 0xFFFF;
+    if (run.breaches.empty()) run.breaches = guard_breaches();
     run.exit = rd16(exit_request);
     run.score1 = rd32(player1 + pr::score);
     run.score2 = rd32(player2 + pr::score);
@@ -305,6 +352,7 @@ class WholeMission : public MachineTest {
 
 TEST_F(WholeMission, PlaysFromTheBootToTheGoal) {
   const mission_run run = play(2000000);
+  EXPECT_EQ(run.breaches, "") << "RAM written outside what a mission may write";
   EXPECT_TRUE(run.finished) << "the frame loop returned; " << run.frames.size() << " frames, " << run.vbls
                             << " VBLs, stream " << run.stream << " pc $" << std::hex << g_cpu.pc << " done "
                             << rd16(runner_done);
@@ -318,6 +366,60 @@ TEST_F(WholeMission, PlaysFromTheBootToTheGoal) {
   EXPECT_LT(run.horizontal_steps[1] * run.horizontal_steps[2], 0);
   std::printf("[ mission  ] %zu frames, %d VBLs, scores %u and %u\n", run.frames.size(), run.vbls, run.score1,
               run.score2);
+}
+
+} // namespace
+
+namespace {
+
+// The first frame at which two runs differ, or "" when every frame and the
+// end agree.
+std::string first_difference(const mission_run& a, const mission_run& b) {
+  const size_t n = std::min(a.frames.size(), b.frames.size());
+  for (size_t i = 0; i < n; ++i)
+    if (a.frames[i].hash != b.frames[i].hash || a.frames[i].frame != b.frames[i].frame)
+      return "frame " + std::to_string(i) + " (fx_bank " + std::to_string(a.frames[i].frame) + ", stream " +
+             std::to_string(a.frames[i].stream) + ")";
+  if (a.frames.size() != b.frames.size())
+    return "frame counts " + std::to_string(a.frames.size()) + " and " + std::to_string(b.frames.size());
+  if (a.exit != b.exit || a.score1 != b.score1 || a.score2 != b.score2 || a.level != b.level ||
+      a.stream != b.stream || a.horizontal_passes != b.horizontal_passes)
+    return "the end";
+  return "";
+}
+
+TEST_F(WholeMission, TwoRunsInOneProcessDrawTheSameFrames) {
+  const mission_run first = play(2000000);
+  gemdos_close_all();
+  game_data_release();
+  machine_clear();
+  const mission_run second = play(2000000);
+  ASSERT_TRUE(first.finished && second.finished);
+  EXPECT_EQ(first_difference(first, second), "");
+}
+
+TEST_F(WholeMission, TinySlicesDrawTheSameFramesAndEnd) {
+  const mission_run whole = play(2000000);
+  gemdos_close_all();
+  game_data_release();
+  machine_clear();
+  const mission_run tiny = play(997);
+  ASSERT_TRUE(whole.finished && tiny.finished);
+  EXPECT_EQ(first_difference(whole, tiny), "");
+}
+
+TEST_F(WholeMission, StatesSavedInsideAPassPlayOnToTheSameEnd) {
+  const mission_run whole = play(997);
+  ASSERT_TRUE(whole.finished);
+  for (resume_at at : {resume_at::horizontal_pass, resume_at::vertical_pass}) {
+    gemdos_close_all();
+    game_data_release();
+    machine_clear();
+    const mission_run resumed = play(997, at);
+    EXPECT_EQ(resumed.saves, 1) << "saved and loaded once";
+    ASSERT_TRUE(resumed.finished);
+    EXPECT_EQ(first_difference(whole, resumed), "") << (at == resume_at::horizontal_pass ? "horizontal" : "vertical");
+  }
 }
 
 } // namespace
