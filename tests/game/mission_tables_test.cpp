@@ -64,8 +64,13 @@ TEST_F(MissionTables, TheSetUpTablesAsTheSetUpRoutinesReadThem) {
       for (u32 i = 0; i < 16; ++i) wr8(0x20000 + 160 * line + i, rd8(mission_pictures + 336 * m + 16 * line + i));
     EXPECT_EQ(mission_picture_at(0x20000), static_cast<int>(m));
   }
-  wr8(0x20000 + 160 * 20 + 15, rd8(0x20000 + 160 * 20 + 15) ^ 1);
-  EXPECT_EQ(mission_picture_at(0x20000), -1) << "one pixel off in the last line";
+  for (const u32 pixel_byte : {0u, 8u + 1u}) { // pixel 0, pixel 31 (plane 0)
+    const u32 at = 0x20000 + 160 * 20 + pixel_byte, bit = pixel_byte == 0 ? 0x80 : 0x01;
+    wr8(at, rd8(at) ^ bit);
+    EXPECT_EQ(mission_picture_at(0x20000), -1) << "one pixel off at the ends of the last line: " << pixel_byte;
+    wr8(at, rd8(at) ^ bit);
+  }
+  EXPECT_EQ(mission_picture_at(0x20000), 11);
   EXPECT_EQ(weapon_picture_at(0x20000 + 8), -1);
   synth_game_data g = synth_standard();
   EXPECT_TRUE(t.place(g)) << g.error;
@@ -118,7 +123,10 @@ TEST(EnemyTables, WhatTheRoutinesCouldNotRunIsRefused) {
 
 TEST_F(MissionTables, ScriptsAnimationsAndFirePointsWhereTheRoutinesReadThem) {
   enemy_tables t;
-  ASSERT_TRUE(t.script(9, {2, 7, 3, 0xFE, 4})) << t.error;
+  std::vector<u8> long_script = {0, 0, 1, 0, 0};
+  long_script.resize(300, script_fire);
+  ASSERT_TRUE(t.script(1, long_script)) << t.error;
+  ASSERT_TRUE(t.script(9, {2, 7, 3, 0xFE, 4})) << t.error; // at an offset past 256
   ASSERT_TRUE(t.animation(2, {30, 31, 32})) << t.error;
   ASSERT_TRUE(t.fire_points({{31, 11, 12, -5, 6}})) << t.error;
   t.put_in_ram();
@@ -132,6 +140,7 @@ TEST_F(MissionTables, ScriptsAnimationsAndFirePointsWhereTheRoutinesReadThem) {
   wr8(event_clock, 184);
   ASSERT_EQ(run_routine(0x00AFA2), 1);
   EXPECT_EQ(rd32(rec(0) + 0x10), t.script_address(9) + 5);
+  EXPECT_EQ(t.script_address(9), enemy_script_base + 11 + 301) << "after script 0 and type 1's";
   EXPECT_EQ(rd16(rec(0) + 0x08), 30u) << "animation 2's first frame";
   EXPECT_EQ(rd16(rec(0) + 0x0C), 0xFFFEu);
   EXPECT_EQ(rd8(t.script_address(9) + 5), 255u) << "the end command added";
@@ -195,7 +204,7 @@ TEST(EventStreams, StreamsTheInterpreterCouldNotPlayAreRefused) {
     events e;
     bool ok;
   };
-  const std::vector<u8> unit = {190, 253, 0, 10, 20, 1};
+  const std::vector<u8> unit = {190, 253, 1, 10, 20, 1};
   const row rows[] = {
       {"in scroll order", {{184, 3, 1, 2}, {184, 3, 1, 2}, {200, 4, 1, 2}, {255 - 1, 4, 1, 2}, {0, 5, 1, 2}, {10, 5, 1, 2}}, true},
       {"a passed trigger", {{190, 3, 1, 2}, {185, 3, 1, 2}}, false},
@@ -216,6 +225,9 @@ TEST(EventStreams, StreamsTheInterpreterCouldNotPlayAreRefused) {
        {{184, 246, 1, 2, 3, 4, 5, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1,
          0x80}},
        false},
+      {"a vehicle's four units and two events",
+       {{184, 252, 1, 2, 3, 4, 5, 0, 1, 1, 1, 1, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0x80}, unit, unit},
+       true},
       {"a vehicle's five units and two events", {{184, 252, 1, 2, 3, 4, 5, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0x80}, unit, unit}, false},
       {"installations and objects", {{184, 234, 1, 2}, {184, 245, 1, 2}}, true},
   };
