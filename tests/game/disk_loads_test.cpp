@@ -12,6 +12,7 @@
 #include "machine/boot_state.h"
 #include "machine/io_devices.h"
 #include "support/dispatch_check.h"
+#include "support/enemy_tables.h"
 #include "support/gemdos_double.h"
 #include "game/mission_ram.h"
 #include "support/machine_fixture.h"
@@ -265,6 +266,10 @@ TEST_F(DiskLoads, MissionSetZeroCarriesTheBuildersMissionThatPlays) {
   EXPECT_TRUE(ram_equals(0x073B92, m.level_file()));
   EXPECT_TRUE(ram_equals(0x05647E, m.graphics()));
   EXPECT_TRUE(ram_equals(spawn_table, m.spawn_bytes())) << "in the program image";
+  // the enemy frames of the enemy tables, but for the five the loader lays
+  // over them from the resident graphics
+  const std::vector<u8> frames = enemy_tables{}.frame_bytes();
+  EXPECT_TRUE(ram_equals(enemy_frames, frames, 0, 34 * enemy_frame_bytes));
 
   // The loaded map fills the ring and reads its first stamped block.
   wr32(level_map_pointer, m.map_address(0));

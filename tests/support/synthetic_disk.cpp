@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/disk_codecs.h"
+#include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 
 namespace {
@@ -131,10 +132,12 @@ bool place_sound_program(synth_game_data& g, const synth_sound& sound) {
 }
 
 // A mission set that plays: the level file and graphics of a mission
-// builder instead of invented bytes.
+// builder and the enemy frames of the enemy tables instead of invented
+// bytes.
 void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
   m.level = b.level_file();
   m.graphics = b.graphics();
+  m.enemy_file = enemy_tables{}.enemy_file();
   m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
   if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the builder's graphics do not unpack in place");
 }

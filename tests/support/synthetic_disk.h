@@ -22,6 +22,7 @@ struct synth_disk_mission {
   std::vector<u8> graphics;        // unpacked by loader 1 to $5647E
   std::vector<u8> graphics_file;   // its squeezed file, read to $5E652
   std::vector<u8> enemy_file;      // read by loader 2 to $5E5EE: 28 bytes, then 39 x 22 x 6 bytes of frames
+                                   // (set 0: the frames of enemy_tables)
   std::vector<u8> level;           // read by loader 3 to $73B92
   int side_track_sector[3][3];     // where the three files lie: side, track, sector
 };
