@@ -9,6 +9,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
+#include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
@@ -584,23 +585,9 @@ namespace draw {
 constexpr u32 screen = mission_draw_screen;
 constexpr u32 rows = 201; // line 200 is the spare line below the screen
 
-// Frame f, line l, pixel c: colour 8 + v where v is not 0. Asymmetric in
-// both directions, different for every frame.
-u32 sprite_value(u32 f, u32 l, u32 c) {
-  if ((c + l + f) % 5 == 0) return 0;
-  return ((f + 1) * (l + 3) + c * c + 2 * c) % 8;
-}
-
-void put_frames() {
-  for (u32 f = 0; f < 39; ++f)
-    for (u32 l = 0; l < 22; ++l)
-      for (u32 p = 0; p < 3; ++p) {
-        u32 w = 0;
-        for (u32 c = 0; c < 16; ++c)
-          if ((sprite_value(f, l, c) >> p) & 1) w |= 0x8000 >> c;
-        wr16(frames + 132 * f + 6 * l + 2 * p, w);
-      }
-}
+// Frame f, line l, pixel c: colour 8 + v where v = enemy_frame_pixel is
+// not 0; bank 0 as the enemy tables build it.
+void put_frames() { enemy_tables{}.put_in_ram(); }
 
 // A patterned background, and its colours as the reference starts them.
 std::vector<u32> put_background() {
@@ -632,7 +619,7 @@ void paint(std::vector<u32>& ref, u32 x, u32 y, u32 f) {
       } else {
         px = 64 + static_cast<int>((x - 100) & ~1u) + static_cast<int>(c);
       }
-      const u32 v = sprite_value(f, l, c);
+      const u32 v = enemy_frame_pixel(f, l, c);
       if (v != 0) ref[row * 320 + px] = 8 + v;
     }
   }
