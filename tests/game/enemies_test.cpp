@@ -203,15 +203,30 @@ TEST_F(Enemies, HomingUnitsAndTheGoal) {
 }
 
 TEST_F(Enemies, AHomingUnitWithTheTableFullIsDroppedAndTheGoalKept) {
-  for (u32 i = 0; i < 6; ++i) wr16(homing_unit_table.address + 18 * i, 0xFFFF);
-  for (u32 i = 0; i < 8; ++i) wr8(goal_record.address + i, 0xA0 + i);
-  put_stream({184, 253, 5, 6, 7, 8, 184, 3, 10, 10, 0xFF});
-  put_script(3, {2, 9, 4, 1, 0xFF, 0xFF});
-  wr8(event_clock, 184);
-  ASSERT_EQ(run(event_stream), 1);
-  for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd8(goal_record.address + i), 0xA0 + i);
-  EXPECT_EQ(rd16(rec(0)), 110u) << "the stream went on";
-  EXPECT_EQ(rd32(event_pointer), stream_at + 10);
+  // an active goal, and one not placed yet, whose free first word a
+  // search running on would take; and the sixth record the only free one
+  struct row {
+    bool goal_active;
+    u32 busy; // records 0 to busy - 1
+  };
+  for (const row r : {row{true, 6}, row{false, 6}, row{false, 5}}) {
+    SetUp();
+    const bool goal_active = r.goal_active;
+    for (u32 i = 0; i < r.busy; ++i) wr16(homing_unit_table.address + 18 * i, 0xFFFF);
+    for (u32 i = 0; i < 8; ++i) wr8(goal_record.address + i, 0xA0 + i);
+    if (!goal_active) wr16(goal_record.address, 0);
+    const u16 first_word = static_cast<u16>(rd16(goal_record.address));
+    put_stream({184, 253, 5, 6, 7, 8, 184, 3, 10, 10, 0xFF});
+    put_script(3, {2, 9, 4, 1, 0xFF, 0xFF});
+    wr8(event_clock, 184);
+    ASSERT_EQ(run(event_stream), 1);
+    const u32 last = homing_unit_table.address + 18 * 5;
+    EXPECT_EQ(rd16(last + 2), r.busy == 5 ? 5u : 0u) << "the sixth record is searched too";
+    EXPECT_EQ(rd16(goal_record.address), first_word) << goal_active;
+    for (u32 i = 2; i < 8; ++i) EXPECT_EQ(rd8(goal_record.address + i), 0xA0 + i) << goal_active;
+    EXPECT_EQ(rd16(rec(0)), 110u) << "the stream went on";
+    EXPECT_EQ(rd32(event_pointer), stream_at + 10);
+  }
 }
 
 TEST_F(Enemies, InstallationObjectAndVehicleFamiliesHandTheirRegisters) {
