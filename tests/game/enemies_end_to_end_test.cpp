@@ -10,6 +10,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "game/shot_ram.h"
 #include "machine/hooks.h"
 #include "support/enemy_tables.h"
 #include "support/mission_builder.h"
@@ -33,10 +34,16 @@ struct seen {
 
 int frames_started = 0;
 int frames_to_run = 0;
+int first_hostile_bullet = 0; // the frame at whose start one was first live
 std::vector<seen> sightings;
 
 void count_frame(u32) {
-  if (++frames_started > frames_to_run) wr16(exit_request, 0xFFFF);
+  ++frames_started;
+  for (u32 i = 0; i < bullet_table.records && first_hostile_bullet == 0; ++i) {
+    const u32 b = bullet_table.address + bullet_table.size * i;
+    if (rd16(b + bullet::live) != 0 && rd16(b + bullet::owner) == 0xFFFF) first_hostile_bullet = frames_started;
+  }
+  if (frames_started > frames_to_run) wr16(exit_request, 0xFFFF);
 }
 
 // The pixels the frame paints (v non-zero) have colour 8 + v on the screen
@@ -86,6 +93,7 @@ TEST_F(EnemiesEndToEnd, EnemiesOfTheStreamWalkTheirScriptsAndAreDrawn) {
   ASSERT_EQ(run_mission_routine(0x00891C), 1) << "banks 1-7";
   stub_records({0x00AAF8});
   frames_started = 0;
+  first_hostile_bullet = 0;
   frames_to_run = 30;
   sightings.clear();
   mission_runner_register(write_mission);
@@ -135,7 +143,9 @@ TEST_F(EnemiesEndToEnd, EnemiesOfTheStreamWalkTheirScriptsAndAreDrawn) {
   for (size_t k = 1; k < climb.size() && k < walk.size(); ++k)
     EXPECT_EQ(static_cast<int>(climb[k].y) - static_cast<int>(walk[k].y),
               static_cast<int>(climb[0].y) - static_cast<int>(walk[0].y) - static_cast<int>(k));
-  if (stubbed(bullets)) {
+  if (!stubbed(bullets)) {
+    EXPECT_EQ(first_hostile_bullet, 13) << "the burst of the walker's twelfth frame";
+  } else {
     // each walker fires once, from its fire point, where it turns
     std::vector<u32> from;
     for (const stub_call& c : stub_calls())
