@@ -189,6 +189,21 @@ bool place_program(synth_game_data& g, const char* name, const char* holds, u32 
   return synth_place_at_program(g, name, holds, at, b);
 }
 
+// The title: its palettes and script in the program block, and the
+// second side's block of pieces, full-screen picture, sample and YM table.
+bool place_title(synth_game_data& g) {
+  std::vector<u8> palettes;
+  for (u32 p = 0; p < 4; ++p)
+    for (u32 i = 0; i < 16; ++i) put16(palettes, (i * 0x111 + p * 0x100) & 0x777);
+  std::vector<u8> script;
+  for (u32 i = 0; i < synth_title_script_steps; ++i) script.push_back(static_cast<u8>(i * 5 & 0x7F));
+  script.push_back(0x80);
+  const std::vector<u8> block = synth_title_block();
+  return place_program(g, "title_palettes", "the title's palettes $EB76-$EBF5", 0x00EB76, palettes) &&
+         place_program(g, "title_script", "the title's animation script", 0x00F752, script) &&
+         synth_place_at_sector(g, "title_block", "the full title's block", 1, 1, 1, block);
+}
+
 } // namespace
 
 const synth_disk& synth_disk_content() {
@@ -256,7 +271,24 @@ bool synth_place_disk_road(synth_game_data& g) {
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
-         synth_place_mission_tables(g);
+         synth_place_mission_tables(g) && place_title(g);
+}
+
+std::vector<u8> synth_title_block() {
+  std::vector<u8> b(synth_title_sectors * sector_bytes);
+  u32 x = 0x2468ACE1;
+  for (u8& v : b) {
+    x = x * 1103515245u + 12345u;
+    v = static_cast<u8>(x >> 24);
+  }
+  // The sample's YM table writes only the three volume registers.
+  const u32 table = 0x067A0C - synth_title_address;
+  for (u32 i = 0; i < 256; ++i)
+    for (u32 r = 0; r < 3; ++r) {
+      b[table + i * 8 + r * 2] = static_cast<u8>(8 + r);
+      b[table + i * 8 + r * 2 + 1] = static_cast<u8>(((i >> 4) + r) & 15);
+    }
+  return b;
 }
 
 void synth_put_high_scores(std::vector<u8>& bkm) {

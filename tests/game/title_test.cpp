@@ -1,0 +1,281 @@
+// The title and attract sequence: the masked blit and the picture steps,
+// the two forms of the sequence with their loads, the timed waits cut short
+// by a fire button, the script's animation over the title sample, and
+// wait_fire's exits. The disk is the synthetic one, already in the loader's
+// cache.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "game/game_io.h"
+#include "game/game_ram.h"
+#include "game_harness.h"
+#include "machine/boot_state.h"
+#include "support/resume_check.h"
+#include "support/synthetic_disk.h"
+
+namespace {
+
+constexpr u32 cache = 0x81000;
+constexpr u32 disk_size = 819200;
+constexpr u32 fire1 = player1 + player_record::fire;
+constexpr u32 fire0 = player2 + player_record::fire;
+constexpr u32 title_frame = 0x000204;
+constexpr int timed_vbls = 334;
+
+std::vector<u8> synthetic_logical_file() {
+  synth_game_data g = synth_standard();
+  EXPECT_TRUE(synth_place_disk_road(g)) << g.error;
+  return synth_bkm(g);
+}
+
+// The VBLs of a run, with a fire press (port 1, port 0 or both) made
+// before the VBL numbered fire_at.
+int vbls, fire_at;
+bool press1, press0;
+void vbl_with_fire() {
+  if (++vbls == fire_at) {
+    if (press1) wr8(fire1, 0xFF);
+    if (press0) wr8(fire0, 0xFF);
+  }
+  simple_vbl();
+}
+
+int waits_at(u32 label) {
+  const auto& e = driver_slice_ends();
+  return static_cast<int>(std::count(e.begin(), e.end(), waited(label)));
+}
+
+class Title : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    static const std::vector<u8> file = synthetic_logical_file();
+    ASSERT_EQ(file.size(), disk_size);
+    std::copy(file.begin(), file.end(), ram + cache);
+    std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
+              ram + boot_program_address);
+    const u8 name[4] = {'B', 'K', 'M', 0};
+    std::copy(name, name + 4, ram + cache_file_name);
+    wr32(cache_first, 0);
+    wr32(cache_end, disk_size);
+    wr32(cache_disk_size, disk_size);
+    wr32(cache_buffer, cache);
+    wr32(cache_window, disk_size);
+    wr8(cache_whole_disk, 0xFF);
+    wr32(resident_table, 0xC00000); // a miss would jump nowhere
+    wr16(second_side_ok, 0xFFFF);
+    wr32(draw_screen, screen_buffer_b);
+    vbls = 0;
+    fire_at = 0;
+    press1 = press0 = false;
+  }
+};
+
+// --- the masked blit ----------------------------------------------------------
+
+TEST_F(Title, TheBlitKeepsTheScreenUnderColourZeroAndReplacesTheRest) {
+  struct row {
+    u16 p[4];      // source planes of one group
+    u16 screen[4]; // the screen's planes before
+    u16 want[4];
+  };
+  const row rows[] = {
+      {{0, 0, 0, 0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}},
+      {{0xFFFF, 0, 0, 0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, {0xFFFF, 0, 0, 0}},
+      {{0xF000, 0, 0, 0x000F}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {0xF0FF, 0x0FF0, 0x0FF0, 0x0FFF}},
+      {{0, 0x8000, 0, 0}, {0, 0, 0xFFFF, 0}, {0, 0x8000, 0x7FFF, 0}},
+  };
+  for (const row& r : rows) {
+    for (int i = 0; i < 4; ++i) {
+      wr16(0x60000 + 2 * i, r.p[i]);
+      wr16(0x20000 + 160 * 3 + 8 + 2 * i, r.screen[i]);
+    }
+    g_cpu.a[0] = 0x60000;
+    g_cpu.a[1] = 0x20000 + 160 * 3 + 8;
+    g_cpu.d[6] = 0xABCD0000;
+    g_cpu.d[7] = 0x12340000;
+    g_cpu.d[5] = 0x55555555;
+    g_cpu.a[2] = 0x77777777;
+    ASSERT_EQ(run_routine(0x00F63A), 1);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(rd16(0x20000 + 160 * 3 + 8 + 2 * i), r.want[i]) << i;
+    EXPECT_EQ(g_cpu.a[0], 0x60000u);
+    EXPECT_EQ(g_cpu.a[1], 0x20000u + 160 * 3 + 8);
+    EXPECT_EQ(g_cpu.d[6], 0xABCD0000u);
+    EXPECT_EQ(g_cpu.d[7], 0x12340000u);
+    EXPECT_EQ(g_cpu.d[5], 0x55555555u);
+    EXPECT_EQ(g_cpu.a[2], 0x77777777u);
+  }
+}
+
+TEST_F(Title, TheBlitRunsItsSourceOnAndItsScreenDownALine) {
+  // 3 groups by 2 lines, every source word its own index + 1.
+  for (u32 i = 0; i < 24; ++i) wr16(0x60000 + 2 * i, i + 1);
+  g_cpu.a[0] = 0x60000;
+  g_cpu.a[1] = 0x20000 + 160 + 16;
+  g_cpu.d[6] = 2;
+  g_cpu.d[7] = 1;
+  ASSERT_EQ(run_routine(0x00F63A), 1);
+  for (u32 line = 0; line < 2; ++line)
+    for (u32 w = 0; w < 12; ++w) EXPECT_EQ(rd16(0x20000 + 160 * (1 + line) + 16 + 2 * w), line * 12 + w + 1);
+  EXPECT_EQ(rd16(0x20000 + 160 + 16 + 24), 0u) << "nothing past the width";
+  EXPECT_EQ(rd16(0x20000 + 160 * 3 + 16), 0u) << "nothing past the height";
+}
+
+// --- the picture steps --------------------------------------------------------
+
+// Where a step puts the first group of its source and how many lines it
+// draws: a source of all colour 15 shows the rectangle.
+TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
+  struct row {
+    u32 entry, source, x, y, groups, lines;
+  };
+  const row rows[] = {
+      {0x00EEF2, 0x05EB1A, 128, 157, 7, 30}, {0x00EF3E, 0x05649A, 208, 0, 7, 61},
+      {0x00F5B8, 0x05E26A, 96, 20, 2, 50},   {0x00F5D2, 0x05E59A, 96, 20, 2, 50},
+      {0x00F5EC, 0x05E8CA, 96, 30, 2, 10},   {0x00F606, 0x05E8CA, 96, 30, 2, 32},
+      {0x00F620, 0x05EADA, 96, 34, 2, 4},
+  };
+  for (const row& r : rows) {
+    machine_clear();
+    for (u32 i = 0; i < r.groups * 8 * r.lines; ++i) wr8(r.source + i, 0xFF);
+    ASSERT_EQ(run_routine(r.entry), 1) << std::hex << r.entry;
+    const u32 first = 0x20000 + r.y * 160 + r.x / 16 * 8;
+    const u32 last = first + (r.lines - 1) * 160 + (r.groups - 1) * 8;
+    EXPECT_EQ(rd16(first), 0xFFFFu) << std::hex << r.entry;
+    EXPECT_EQ(rd16(last + 6), 0xFFFFu) << std::hex << r.entry;
+    EXPECT_EQ(rd16(first - 2), 0u) << std::hex << r.entry;
+    EXPECT_EQ(rd16(last + 8), 0u) << std::hex << r.entry;
+    EXPECT_EQ(rd16(last + 160), 0u) << std::hex << r.entry;
+  }
+}
+
+TEST_F(Title, TheTopRightPicturesLastLineComesFromThePanelPiece) {
+  for (u32 i = 0; i < 56; i += 2) wr16(0x0571BA + i, 0x0100 + i);
+  ASSERT_EQ(run_routine(0x00EF3E), 1);
+  for (u32 i = 0; i < 56; i += 2) EXPECT_EQ(rd16(0x20068 + 60 * 160 + i), 0x0100 + i) << i;
+}
+
+TEST_F(Title, TheClosingRowOfTilesAndThePanel) {
+  for (u32 i = 0; i < 128; ++i) wr8(0x0579CA + i, 0xFF); // the tile, colour 15
+  for (u32 i = 0; i < 16; ++i) wr8(0x0278C0 + i, 0xAA);
+  for (u32 i = 0; i < 6 * 8 * 43; i += 2) wr16(0x0571BA + i, 0x8001);
+  ASSERT_EQ(run_routine(0x00EF58), 1);
+  for (u32 x = 0; x < 224; x += 16) EXPECT_EQ(rd16(0x20000 + 186 * 160 + x / 2), 0xFFFFu) << x;
+  EXPECT_EQ(rd16(0x20000 + 186 * 160 + 224 / 2), 0u) << "the row ends at x 208";
+  EXPECT_EQ(rd16(0x20000 + 201 * 160 + 16 / 2), 0xFFFFu) << "into the unshown lines";
+  for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd8(0x0278C0 + i), 0u) << i;
+  EXPECT_EQ(rd16(0x20000 + 158 * 160 + 224 / 2), 0x8001u);
+  EXPECT_EQ(rd16(0x20000 + 200 * 160 + 304 / 2), 0x8001u);
+}
+
+// --- the sequence ---------------------------------------------------------------
+
+TEST_F(Title, TheFullFormShowsThePictureWaitsThenAnimatesOverTheSample) {
+  const std::vector<u8> block = synth_title_block();
+  wr16(title_frame, 0);
+  const int slices = run_routine(0x00EC40, 1000, vbl_with_fire);
+  ASSERT_GT(slices, 0);
+  const int steps = static_cast<int>(synth_title_script_steps);
+  // One VBL before the picture, the timed ones, one per script byte read.
+  EXPECT_EQ(waits_at(0x79E2), 1 + timed_vbls + steps + 1);
+  EXPECT_EQ(driver_slice_ends().back(), returned);
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), ram + 0x05647E)) << "143 sectors of the second side";
+  EXPECT_EQ(rd16(title_frame), static_cast<u32>(steps % 4));
+  EXPECT_EQ(rd32(0x134), 0x00F816u);
+  EXPECT_EQ(rd8(st_io::mfp_tacr), 2u);
+  EXPECT_EQ(rd8(st_io::mfp_tadr), 50u);
+  EXPECT_NE(rd8(st_io::mfp_iera) & 0x20, 0);
+  EXPECT_NE(rd8(st_io::mfp_imra) & 0x20, 0);
+  EXPECT_EQ(rd32(0x1E0), 0x066F38u);
+  EXPECT_EQ(rd16(split_title), 0xFFFFu);
+  EXPECT_EQ(rd16(title_mode), 0u);
+  EXPECT_EQ(rd16(st_io::palette_regs), rd16(0xEB76));
+  // The finished picture, before the script, is the clean copy.
+  EXPECT_EQ(rd16(0x18000 + 30 * 160 + 96 / 2), rd16(0x20000 + 30 * 160 + 96 / 2));
+}
+
+TEST_F(Title, AScriptStartingWithItsEndDrawsTheClosingPiecesAtOnce) {
+  wr8(0xF752, 0x80);
+  wr16(title_frame, 2);
+  ASSERT_GT(run_routine(0x00EC40, 1000, vbl_with_fire), 0);
+  EXPECT_EQ(waits_at(0x79E2), 1 + timed_vbls + 1);
+  EXPECT_EQ(rd16(title_frame), 2u) << "no animation step";
+  for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd8(0x0278C0 + i), 0u) << "the closing gap on line 193";
+}
+
+TEST_F(Title, FireInTheFirstWaitLeavesAtTheEndOfThatVbl) {
+  struct row {
+    bool port1, port0;
+    u32 flag;
+  };
+  const row rows[] = {{true, false, 0x0000}, {false, true, 0xFFFF}, {true, true, 0x0000}};
+  for (const row& r : rows) {
+    SetUp();
+    press1 = r.port1;
+    press0 = r.port0;
+    fire_at = 40;
+    wr16(two_player_flag, 0x1234);
+    run_routine(0x00EC40, 60, vbl_with_fire);
+    EXPECT_EQ(rd16(two_player_flag), r.flag);
+    // The palette's VBL, 39 more of the first wait; then the main loop's prompt.
+    EXPECT_EQ(waits_at(0x79E2), 40);
+    EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0));
+    EXPECT_EQ(rd8(st_io::mfp_tacr), 0u) << "timer A stopped";
+  }
+}
+
+TEST_F(Title, WaitFireStartsTuneZeroAndWaitsForAButton) {
+  struct row {
+    bool port1, port0;
+    u32 flag;
+  };
+  const row rows[] = {{true, false, 0x0000}, {false, true, 0xFFFF}, {true, true, 0x0000}};
+  for (const row& r : rows) {
+    SetUp();
+    press1 = r.port1;
+    press0 = r.port0;
+    fire_at = 5;
+    wr16(two_player_flag, 0x1234);
+    run_routine(0x00EBFE, 30, vbl_with_fire);
+    EXPECT_EQ(rd16(two_player_flag), r.flag);
+    EXPECT_EQ(waits_at(0x79E2), 5);
+    EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0));
+  }
+}
+
+TEST_F(Title, TheShortFormUnpacksOnePictureFromTheFirstSide) {
+  wr16(second_side_ok, 0);
+  ASSERT_GT(run_routine(0x00EC40, 10, vbl_with_fire), 0);
+  EXPECT_EQ(waits_at(0x79E2), 1);
+  EXPECT_TRUE(std::equal(ram + cache + 9 * 512, ram + cache + 9 * 512 + 49 * 512, ram + 0x68254))
+      << "49 sectors from track 0, sector 10";
+  EXPECT_EQ(rd16(split_title), 0xFFFFu);
+  EXPECT_EQ(rd16(title_mode), 0u);
+  EXPECT_EQ(rd8(st_io::mfp_tacr), 0u) << "no title sample";
+  EXPECT_NE(rd32(0x134), 0x00F816u);
+  EXPECT_EQ(rd16(st_io::palette_regs + 2), rd16(0xEB78));
+  EXPECT_TRUE(std::equal(ram + 0x18000, ram + 0x20000, ram + 0x20000));
+}
+
+TEST_F(Title, DevTimingMarksThePhasesOfAnAnimationStep) {
+  // Without it colour 0 is left alone.
+  wr16(st_io::palette_regs, 0x123);
+  g_cpu.d[5] = 1;
+  ASSERT_EQ(run_routine(0x00F688), 1);
+  EXPECT_EQ(rd16(st_io::palette_regs), 0x123u);
+  EXPECT_EQ(rd16(title_frame), 1u);
+  // With it the step ends on colour 0; the frame counter wraps after 3.
+  wr16(dev_timing, 1);
+  wr16(title_frame, 3);
+  ASSERT_EQ(run_routine(0x00F688), 1);
+  EXPECT_EQ(rd16(st_io::palette_regs), 0u);
+  EXPECT_EQ(rd16(title_frame), 0u);
+}
+
+TEST_F(Title, TheFullRoadResumesAlike) {
+  EXPECT_TRUE(resumes_alike({.entry = 0x00EC40, .between = simple_vbl, .first_visits = 2, .load_every = 200}));
+}
+
+} // namespace
