@@ -1,5 +1,168 @@
-// Page $5000: the shot pictures' pre-shifted copies.
+// Page $5000: the players' drawing (their order, and the blitter that
+// shifts a 32-pixel, four-plane sprite to any pixel at draw time), the
+// shot pictures' pre-shifted copies, and the enemies' drawing: sorted by y,
+// clipped to the play field, drawn from the pre-shifted banks of
+// enemy_frames or, at the window's edges, shifted here.
+#include "game/game_ram.h"
+#include "game/mission_ram.h"
 #include "game/routine_kit.h"
+
+namespace {
+
+namespace pr = player_record;
+
+constexpr u32 line_bytes = 160;
+constexpr u32 sprite_lines = 25;
+
+// One masked write of a sprite plane word: pixels of colour 0 (mask bits
+// set) keep the screen.
+inline void masked_word(u32 at, u32 mask, u32 plane) { wr16(at, (rd16(at) & mask) | (plane & 0xFFFF)); }
+
+// A line's first column (high words) and second column (low words) from
+// the four plane longs d0-d3 and the long mask d5, a0 at plane 3 of the
+// second column.
+inline void two_columns() {
+  const u32* const planes[4] = {&d0, &d1, &d2, &d3};
+  for (u32 p = 0; p < 4; ++p) masked_word(a0 - 6 + 2 * p, d5, *planes[p]);
+  for (u32 p = 0; p < 4; ++p) masked_word(a0 - 14 + 2 * p, d5 >> 16, *planes[p] >> 16);
+}
+
+inline void load_planes() {
+  d0 = rd32(a1);
+  d1 = rd32(a1 + 4);
+  d2 = rd32(a1 + 8);
+  d3 = rd32(a1 + 12);
+}
+
+// The sprite's right s pixels (in the low words d0-d3 after the shift
+// left) into the third column, a0 at its plane 3.
+inline void third_column() {
+  d5 = ~(d0 | d1 | d2 | d3) & 0xFFFF;
+  masked_word(a0 - 6, d5, d0);
+  masked_word(a0 - 4, d5, d1);
+  masked_word(a0 - 2, d5, d2);
+  masked_word(a0, d5, d3);
+}
+
+// The rest of the line shifted right by s into the first two columns, a0
+// at plane 3 of the third column, a1 moving to the next line.
+inline void shifted_columns(u32 s) {
+  load_planes();
+  a1 += 16;
+  d0 >>= s;
+  d1 >>= s;
+  d2 >>= s;
+  d3 >>= s;
+  d5 = ~(d0 | d1 | d2 | d3);
+  a0 -= 8;
+  two_columns();
+  a0 += 8;
+}
+
+} // namespace
+
+// $5946: draws both players, the one higher on the screen first (player 1
+// on equal lines), so that the lower one covers it. The second is reached
+// by a jump and returns to the frame loop.
+ROUTINE(sub_005946, 0x005946)
+  put<W>(d0, rd16(player1 + pr::y));
+  cmp<W>(d0, rd16(player2 + pr::y));
+  if (cc_cs()) GOTO(0x595E);
+  a4 = player1;
+  wr16(current_player, 0);
+  JSR(0x00597A, 0x595A)
+  HOOK_AT(0x00595A)
+  a4 = player2;
+  wr16(current_player, 1);
+  JMP(0x00597A);
+HERE(0x595E)
+  a4 = player2;
+  wr16(current_player, 1);
+  JSR(0x00597A, 0x5972)
+  HOOK_AT(0x005972)
+  a4 = player1;
+  wr16(current_player, 0);
+  JMP(0x00597A);
+END_ROUTINE
+
+// $597A: the player record at a4 into draw_screen: frame +6 of
+// player_frames, 25 lines at line y from pixel x, colour 0 transparent.
+// The hide countdown draws nothing while it runs; then the blink countdown
+// shows two frames and hides two. No clipping: the movement keeps x and y
+// where the sprite fits.
+ROUTINE(draw_player, 0x00597A)
+  HOOK_AT(0x00597A)
+  tst<W>(rd16(a4 + pr::lives));
+  if (cc_eq()) JMP(0x007DE2);
+  tst<W>(rd16(a4 + pr::hide));
+  if (cc_eq()) GOTO(0x5994);
+  wr16(a4 + pr::hide, rd16(a4 + pr::hide) - 1);
+  JMP(0x007DE2);
+HERE(0x5994)
+  tst<W>(rd16(a4 + pr::blink));
+  if (cc_eq()) GOTO(0x59AA);
+  wr16(a4 + pr::blink, rd16(a4 + pr::blink) - 1);
+  if ((rd16(a4 + pr::blink) & 2) == 0) JMP(0x007DE2);
+HERE(0x59AA)
+  put<W>(d0, rd16(a4 + pr::y) * line_bytes);
+  a0 = adda<W>(d0, rd32(draw_screen));
+  put<W>(d1, rd16(a4 + pr::x));
+  a0 += (d1 >> 1) & 0xFFF8;
+  a0 += 22; // plane 3 of the third column
+  a1 = player_frames + rd16(a4 + pr::frame) * player_frame_bytes;
+  wr16(blit_line_count, sprite_lines);
+  put<W>(d1, d1 & 15);
+  if ((d1 & 0xFFFF) == 0) GOTO(0x59E0);
+  cmp<W>(8, d1);
+  if (cc_hi()) GOTO(0x5A80);
+  put<W>(d6, d1);
+  put<W>(d7, 16 - d1);
+  GOTO(0x5A1E);
+
+  // x on a column's edge: two columns.
+HERE(0x59E0)
+  a0 -= 8;
+LOOP(0x59E4)
+  load_planes();
+  a1 += 16;
+  d5 = ~(d0 | d1 | d2 | d3);
+  two_columns();
+  a0 += line_bytes;
+  wr16(blit_line_count, rd16(blit_line_count) - 1);
+  if (rd16(blit_line_count) != 0) GOTO(0x59E4);
+  RTS();
+
+  // Shifts 1-8: d6 = s, d7 = 16 - s.
+LOOP(0x5A1E)
+  load_planes();
+  d0 <<= d7 & 31;
+  d1 <<= d7 & 31;
+  d2 <<= d7 & 31;
+  d3 <<= d7 & 31;
+  third_column();
+  shifted_columns(d6 & 31);
+  a0 += line_bytes;
+  wr16(blit_line_count, rd16(blit_line_count) - 1);
+  if (rd16(blit_line_count) != 0) GOTO(0x5A1E);
+  RTS();
+
+  // Shifts 9-15: d6 = 16 - s, d7 = s; only the low words shifted left.
+HERE(0x5A80)
+  put<W>(d6, 16 - d1);
+  put<W>(d7, d1);
+LOOP(0x5A8C)
+  load_planes();
+  put<W>(d0, d0 << (d6 & 31));
+  put<W>(d1, d1 << (d6 & 31));
+  put<W>(d2, d2 << (d6 & 31));
+  put<W>(d3, d3 << (d6 & 31));
+  third_column();
+  shifted_columns(d7 & 31);
+  a0 += line_bytes;
+  wr16(blit_line_count, rd16(blit_line_count) - 1);
+  if (rd16(blit_line_count) != 0) GOTO(0x5A8C);
+  RTS();
+END_ROUTINE
 
 namespace {
 
@@ -32,3 +195,184 @@ LOOP(0x600E)
   if (dbf(d6)) GOTO(0x600A);
   RTS();
 END_ROUTINE
+
+// ---- Enemy drawing -----------------------------------------------------------
+
+namespace {
+
+constexpr u32 enemy_draw_list = 0x00029E; // 25 words: y of an active record, else $FFFF
+constexpr u32 drawn_records = 25;
+constexpr u32 enemy_frames = 0x05E60A;    // bank 0: 39 frames of 22 lines x 3 planes
+constexpr u32 frame_bytes = 132;
+constexpr u32 shifted_frame_bytes = 264;  // banks 1-7: two columns a line
+constexpr u32 bank_bytes = 10296;
+constexpr u32 playfield_offset = 32;      // window column 0 of a line
+constexpr u32 right_column_offset = 120;  // window column 11
+
+// One 16-pixel column of one line at a1 from the planes p0-p2: plane 3
+// marks the opaque pixels (colours 9-15), planes 0-2 take the sprite's
+// bits there. a1 ends on the plane 2 word.
+inline void draw_column(u32 p0, u32 p1, u32 p2) {
+  const u32 m = (p0 | p1 | p2) & 0xFFFF;
+  wr16(a1 + 6, rd16(a1 + 6) | m);
+  wr16(a1, (rd16(a1) & ~m) | p0);
+  wr16(a1 + 2, (rd16(a1 + 2) & ~m) | p1);
+  wr16(a1 + 4, (rd16(a1 + 4) & ~m) | p2);
+  a1 += 4;
+}
+
+// The first line's window column 0: draw_screen + 160 (y - 100) + 32, the
+// product taken as a signed word.
+inline u32 window_line(u32 y) {
+  return rd32(draw_screen) + sext16((line_bytes * ((y - 100) & 0xFFFF)) & 0xFFFF) + playfield_offset;
+}
+
+} // namespace
+
+// $5B32: draws the enemies of records 0-24, the topmost first, so that a
+// lower enemy covers a higher one; on equal y the higher record first.
+ROUTINE(sub_005B32, 0x005B32)
+  a6 = enemy_table.address;
+  a0 = enemy_draw_list;
+  d7 = drawn_records - 1;
+LOOP(0x5B3E)
+  wr16(a0, rd16(a6 + 4) != 0 ? rd16(a6 + 2) : 0xFFFF);
+  a0 += 2;
+  a6 += enemy_table.size;
+  if (dbf(d7)) GOTO(0x5B3E);
+LOOP(0x5B5A)
+  put<W>(d1, 0xFFFF);
+  a0 = enemy_draw_list + 2 * drawn_records;
+  d7 = drawn_records - 1;
+LOOP(0x5B64)
+  a0 -= 2;
+  cmp<W>(d1, rd16(a0));
+  if (cc_cc()) GOTO(0x5B70);
+  put<W>(d1, rd16(a0));
+  a1 = a0;
+HERE(0x5B70)
+  if (dbf(d7)) GOTO(0x5B64);
+  if (d1 & 0x8000) RTS();
+  wr16(a1, 0xFFFF);
+  push32(a6);
+  push32(a2);
+  push32(a1);
+  push32(a0);
+  push32(d5);
+  a6 = enemy_table.address + (a1 - enemy_draw_list) / 2 * enemy_table.size;
+  put<W>(d0, rd16(a6));
+  put<W>(d2, rd16(a6 + 2));
+  put<W>(d3, rd16(a6 + 8));
+  JSR(0x005BA8, 0x5BA0)
+  HOOK_AT(0x005BA0)
+  d5 = pop32();
+  a0 = pop32();
+  a1 = pop32();
+  a2 = pop32();
+  a6 = pop32();
+  GOTO(0x5B5A);
+END_ROUTINE
+
+// $5BA8: one enemy at x d0.w, y d2.w, frame d3.w (record a6). Enemies that
+// have left the window by a sprite's width, or fallen below it, are taken
+// out of play; one above the window stays, undrawn. Its two edge cases
+// are at $5CD4-$5DCB.
+ROUTINE(draw_enemy, 0x005BA8)
+  HOOK_AT(0x005BA8)
+  put<W>(d7, 21);
+  d5 = 0;
+  if ((d2 & 0xFFFF) > 99) GOTO(0x5BC8);
+  put<W>(d6, 100 - (d2 & 0xFFFF));
+  put<W>(d7, 21 - (d6 & 0xFFFF));
+  d5 = (d6 & 0xFFFF) * 6;
+  put<W>(d2, 100);
+  GOTO(0x5BE0);
+HERE(0x5BC8)
+  if ((d2 & 0xFFFF) < 279) GOTO(0x5BE0);
+  if ((d2 & 0xFFFF) > 300) {
+    wr16(a6 + 4, 0);
+    RTS();
+  }
+  put<W>(d7, 21 - ((d2 & 0xFFFF) - 279));
+HERE(0x5BE0)
+  if ((d0 & 0xFFFF) <= 99) GOTO(0x5CD4);
+  if ((d0 & 0xFFFF) > 276) GOTO(0x5D50);
+  put<W>(d0, (d0 & 0xFFFF) - 100);
+  put<W>(d1, d0 & 0x000E);
+  put<W>(d0, (d0 & 0xFFFF) >> 4);
+  a1 = window_line(d2);
+  if ((d1 & 0xFFFF) != 0) GOTO(0x5C1C);
+  JSR(0x005C28, 0x5C26)
+  RTS();
+HERE(0x5C1C)
+  JSR(0x005C68, 0x5C22)
+  RTS();
+
+  // the left edge (code at $5CD4): bank 0 rotated left by the even part of
+  // 100 - x into window column 0, the pixels past the edge dropped
+HERE(0x5CD4)
+  if (d7 & 0x8000) RTS();
+  put<W>(d6, 100 - (d0 & 0xFFFF));
+  if ((d6 & 0xFFFF) >= 16) {
+    wr16(a6 + 4, 0);
+    RTS();
+  }
+  put<W>(d6, d6 & 0xFFFE);
+  a1 = window_line(d2);
+  a2 = enemy_frames + d5 + (d3 & 0xFFFF) * frame_bytes;
+LOOP(0x5D00)
+  draw_column((rd16(a2) << (d6 & 0xF)) & 0xFFFF, (rd16(a2 + 2) << (d6 & 0xF)) & 0xFFFF, (rd16(a2 + 4) << (d6 & 0xF)) & 0xFFFF);
+  a2 += 6;
+  a1 += line_bytes - 4;
+  if (dbf(d7)) GOTO(0x5D00);
+  RTS();
+
+  // the right edge (code at $5D50): rotated right by the even part of
+  // x - 276 into window column 11
+HERE(0x5D50)
+  if (d7 & 0x8000) RTS();
+  put<W>(d6, (d0 & 0xFFFF) - 276);
+  if ((d6 & 0xFFFF) >= 16) {
+    wr16(a6 + 4, 0);
+    RTS();
+  }
+  put<W>(d6, d6 & 0xFFFE);
+  a1 = window_line(d2) - playfield_offset + right_column_offset;
+  a2 = enemy_frames + d5 + (d3 & 0xFFFF) * frame_bytes;
+LOOP(0x5D7C)
+  draw_column(rd16(a2) >> (d6 & 0xF), rd16(a2 + 2) >> (d6 & 0xF), rd16(a2 + 4) >> (d6 & 0xF));
+  a2 += 6;
+  a1 += line_bytes - 4;
+  if (dbf(d7)) GOTO(0x5D7C);
+  RTS();
+END_ROUTINE
+
+// $5C28: bank 0 into window column d0.w from a1, d7.w + 1 lines, the
+// first d5 bytes of the frame skipped.
+ROUTINE(sub_005C28, 0x005C28)
+  if (d7 & 0x8000) RTS();
+  a1 += (d0 & 0xFFFF) * 8;
+  a2 = enemy_frames + d5 + (d3 & 0xFFFF) * frame_bytes;
+LOOP(0x5C40)
+  draw_column(rd16(a2), rd16(a2 + 2), rd16(a2 + 4));
+  a2 += 6;
+  a1 += line_bytes - 4;
+  if (dbf(d7)) GOTO(0x5C40);
+  RTS();
+END_ROUTINE
+
+// $5C68: the pre-shifted bank of shift d1.w (2-14): two columns a line.
+ROUTINE(sub_005C68, 0x005C68)
+  if (d7 & 0x8000) RTS();
+  a2 = enemy_frames + ((d1 & 0xFFFF) >> 1) * bank_bytes + 2 * d5 + (d3 & 0xFFFF) * shifted_frame_bytes;
+  a1 += (d0 & 0xFFFF) * 8;
+LOOP(0x5C8C)
+  draw_column(rd16(a2), rd16(a2 + 2), rd16(a2 + 4));
+  a1 += 4;
+  draw_column(rd16(a2 + 6), rd16(a2 + 8), rd16(a2 + 10));
+  a2 += 12;
+  a1 += line_bytes - 12;
+  if (dbf(d7)) GOTO(0x5C8C);
+  RTS();
+END_ROUTINE
+

@@ -1,6 +1,8 @@
 // Page $A000: the small screens of the front end: the mission-failed
 // screen with its typewriter, the player-count prompt, and the entry
-// stubs of the palette load and of the mission data load's prompt.
+// stubs of the palette load and of the mission data load's prompt; the
+// ammunition type lookup of the players' weapons; and the missions' event
+// stream.
 #include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
@@ -70,6 +72,19 @@ HERE(0xA9F8)
   RTS();
 END_ROUTINE
 
+// $AAF8: the ammunition type of the record at a4's weapon and column:
+// d0.b := ammo_type_table[4 x weapon + column] (d0.w is the code for the
+// weapons 0-18; the upper half of d0 stays), d1.w := the column, a0 := the
+// weapon's row.
+ROUTINE(sub_00AAF8, 0x00AAF8)
+  put<W>(d0, rd16(a4 + player_record::weapon));
+  put<W>(d0, d0 << 2);
+  a0 = adda<W>(d0, ammo_type_table);
+  put<W>(d1, rd16(a4 + player_record::ammo_column));
+  put<B>(d0, move<B>(rd8(adda<W>(d1, a0))));
+  RTS();
+END_ROUTINE
+
 // $AF96: the palette load's entry for the title and the equipment screen.
 ROUTINE(sub_00AF96, 0x00AF96)
   JMP(0x0074F0);
@@ -136,4 +151,125 @@ HERE(0xAF8E)
   put<B>(d2, move<B>(rd8(a6 + sext16(d2))));
   put<W>(d0, move<W>(pop16()));
   RTS();
+END_ROUTINE
+
+// ---- The mission event stream ------------------------------------------------
+
+namespace {
+
+constexpr u32 script_offsets = 0x003A8E; // signed words from script_base, by type
+constexpr u32 script_base = 0x003B6E;
+constexpr u32 stream_records = 25;       // the stream fills enemy records 0-24 only
+
+// An x byte above 191 and a y byte above 176 count as negative.
+inline u32 signed_x(u32 b) { return b > 191 ? b - 256 : b; }
+inline u32 signed_y(u32 b) { return b > 176 ? b - 256 : b; }
+
+} // namespace
+
+// $AFA2: starts every event whose trigger equals event_clock, in stream
+// order; the others wait for their line. Each family leaves the stream
+// pointer after its event, even when its table was full.
+ROUTINE(sub_00AFA2, 0x00AFA2)
+LOOP(0xAFA2)
+  a0 = rd32(event_pointer);
+  d0 = 0;
+  put<B>(d0, rd8(a0));
+  if (d0 == 0xFF) RTS();
+  if (d0 != rd8(event_clock)) RTS();
+  put<B>(d0, rd8(a0 + 1));
+  a0 += 2;
+  if (d0 < 234 || d0 == 255) GOTO(0xB000);
+  if (d0 >= 246) GOTO(0xAFE6);
+  if (d0 >= 240) GOTO(0xAFD4);
+  JSR(0x004C2E, 0xAFD0)
+  GOTO(0xAFA2);
+HERE(0xAFD4)
+  JSR(0x0052FA, 0xAFE2)
+  GOTO(0xAFA2);
+HERE(0xAFE6)
+  if (d0 == 253) GOTO(0xB5F8);
+  if (d0 == 254) GOTO(0xB080);
+  // a vehicle: its five bytes in registers, its attachment list through a0
+  d3 = d0;
+  d0 = rd8(a0) + 100;
+  d1 = rd8(a0 + 1);
+  d2 = rd8(a0 + 2);
+  d4 = rd8(a0 + 3);
+  d5 = rd8(a0 + 4);
+  a0 += 5;
+  JSR(0x006026, 0xB41C)
+  wr32(event_pointer, a0);
+  GOTO(0xAFA2);
+
+  // an enemy of type d0
+HERE(0xB000)
+  d1 = signed_x(rd8(a0));
+  d2 = signed_y(rd8(a0 + 1));
+  wr32(event_pointer, a0 + 2);
+  a1 = script_base + sext16(rd16(script_offsets + 2 * d0));
+  a6 = enemy_table.address;
+  d7 = stream_records - 1;
+LOOP(0xB046)
+  tst<W>(rd16(a6 + 4));
+  if (cc_eq()) GOTO(0xB052);
+  a6 += enemy_table.size;
+  if (dbf(d7)) GOTO(0xB046);
+  GOTO(0xAFA2);
+HERE(0xB052)
+  wr16(a6, d1 + 100);
+  wr16(a6 + 2, d2 + 100);
+  d0 = rd8(a1);
+  JSR(0x00B1E4, 0xB066)
+  wr16(a6 + 0x1E, rd8(a1 + 1));
+  wr16(a6 + 0x20, rd8(a1 + 1));
+  wr16(a6 + 0x0A, rd8(a1 + 2));
+  wr16(a6 + 0x0C, sext8(rd8(a1 + 3)));
+  wr16(a6 + 0x0E, sext8(rd8(a1 + 4)));
+  wr32(a6 + 0x10, a1 + 5);
+  wr16(a6 + 4, 1);
+  wr16(a6 + 0x26, 0);
+  GOTO(0xAFA2);
+
+  // the mission goal: x and y signed, only x shifted into the field
+HERE(0xB080)
+  save_regs(dregs(0, 2) | aregs(3, 3));
+  a3 = goal_record.address;
+  d0 = signed_x(rd8(a0));
+  d1 = signed_y(rd8(a0 + 1));
+  d2 = rd8(a0 + 2);
+  wr32(event_pointer, a0 + 3);
+  wr16(a3 + 2, d0 + 100);
+  wr16(a3 + 4, d1);
+  wr16(a3 + 6, d2);
+  wr16(a3, 0xFFFF);
+  restore_regs(dregs(0, 2) | aregs(3, 3));
+  GOTO(0xAFA2);
+
+  // a homing unit. With all six records busy the event is dropped with its
+  // bytes, as the other families do: a search running on would reach
+  // goal_record right after the table and overwrite the goal.
+HERE(0xB5F8)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  wr32(event_pointer, a0 + 4);
+  a1 = homing_unit_table.address;
+  d7 = homing_unit_table.records - 1;
+LOOP(0xB612)
+  tst<W>(rd16(a1));
+  if (cc_eq()) GOTO(0xB61E);
+  a1 += homing_unit_table.size;
+  if (dbf(d7)) GOTO(0xB612);
+  GOTO(0xB640);
+HERE(0xB61E)
+  wr16(a1 + 2, rd8(a0));
+  wr16(a1 + 4, rd8(a0 + 1) + 100);
+  wr16(a1 + 6, rd8(a0 + 2));
+  wr16(a1 + 8, rd8(a0 + 3));
+  wr16(a1 + 10, 0);
+  wr16(a1 + 14, 0);
+  wr16(a1, 0xFFFF);
+  wr16(a1 + 16, 1);
+HERE(0xB640)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  GOTO(0xAFA2);
 END_ROUTINE

@@ -9,6 +9,7 @@
 #include "host/emu_state.h"
 #include "host/platform.h"
 #include "machine/hooks.h"
+#include "machine/host_aim.h"
 #include "machine/loader_hold.h"
 #include "machine/memory.h"
 #include "sound/audio_assembly.h"
@@ -42,6 +43,7 @@ void register_host_hooks() {
   hook_register(hold_hook, hk_hold);
   hook_register(hscroll_hook, hk_hscroll);
   set_fail_screen_hold(hk_fail_hold);
+  g_host_aim = hk_aim;
 }
 
 void hk_hold(u32) {
@@ -69,7 +71,7 @@ void hk_hscroll(u32) {
 
 int hk_fail_hold() { return pb_once() && audio_pb_song() == mission_failed_song; }
 
-int host_aim(u32 record, int value) {
+u32 hk_aim(u32 record, u32 value) {
   const int p = player_index(record);
   if (p < 0 || emu.aim_dir[p] == 0) return value;
   return emu.aim_dir[p];

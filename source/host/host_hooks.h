@@ -19,7 +19,7 @@ void hk_hscroll(u32 address);
 // should stay up (its replacement song still plays).
 int hk_fail_hold();
 // Called by the aiming routine $9CAC: the direction the game should use.
-int host_aim(u32 record, int value);
+u32 hk_aim(u32 record, u32 value);
 // A status text (a translated text) for the menu's status line.
 void say(const char* text);
 void on_frame_cb(scene_frame* frame);

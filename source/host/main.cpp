@@ -21,6 +21,8 @@
 #include "host/window/app_state.h"
 #include "host/window/fast_input.h"
 #include "host/window/input_frame.h"
+#include "host/window/menu_layer.h"
+#include "host/window/menu_options.h"
 #include "host/window/startup_screen.h"
 #include "host/window/video.h"
 #include "host/window/video_settings.h"
@@ -128,6 +130,42 @@ void show_error(const char* text) {
   sleep_ms(4000);
 }
 
+int overlay_on = 0;
+std::vector<uint8_t> frozen_frame;  // the game's last frame, shown while the menu is open
+
+// The game's frame, or with the menu open the frozen frame under the menu
+// picture, redrawn only when the menu's signature changes.
+void show_frame(int menu_open, double target) {
+  int x = 0, y = 0, w = 0, h = 0;
+  if (!menu_open) {
+    video_upload(present_frame(presenter, nullptr, target));
+    std::vector<uint8_t>().swap(frozen_frame);
+    if (overlay_on) {
+      video_overlay(nullptr, 0, 0);
+      overlay_on = 0;
+      menu_drawn_sig[0] = 0;
+    }
+    return;
+  }
+  if (frozen_frame.empty()) {
+    const uint8_t* frame = present_frame(presenter, nullptr, target);
+    const size_t size = size_t(render_scale) * render_scale * 192000;
+    frozen_frame.assign(size, 0);
+    if (frame) std::memcpy(frozen_frame.data(), frame, size);
+  }
+  video_upload(frozen_frame.data());
+  video_rect(&x, &y, &w, &h);
+  char sig[menu_sig_size];
+  menu_signature(menu_cur, w, h, sig, sizeof sig);
+  if (!std::strcmp(sig, menu_drawn_sig)) return;
+  std::memcpy(menu_drawn_sig, sig, sizeof sig);
+  uint8_t* picture = menu_draw(menu_cur, w, h);
+  if (!picture) return;
+  video_overlay(picture, w, h);
+  std::free(picture);
+  overlay_on = 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -182,6 +220,12 @@ int main(int argc, char** argv) {
   video_title(app_title);
   startup_line(3, tr("startup.l.pack"), tr("startup.original"), 0);
   if (!stage("startup.d.menu", 0.8)) return abort_start();
+  menu_build(audio_out != nullptr, !video_is_software(), 0);
+  {
+    int x = 0, y = 0, w = 0, h = 0;
+    video_rect(&x, &y, &w, &h);
+    menu_warmup(menu_options, w, h);
+  }
   if (!stage("startup.d.game", 0.95)) return abort_start();
   if (!startup_finish()) return abort_start();
   startup_end();
@@ -257,8 +301,11 @@ int main(int argc, char** argv) {
       deadline_valid = true;
     }
     char toast[256];
-    present_take_text(presenter, toast, sizeof toast, nullptr);  // shown by the menus' status line
-    video_upload(present_frame(presenter, nullptr, deadline + 0.5 / monitor_hz));
+    if (present_take_text(presenter, toast, sizeof toast, nullptr) && toast[0]) {
+      menu_status(menu_cur, toast);
+      menu_drawn_sig[0] = 0;
+    }
+    show_frame(menu_open, deadline + 0.5 / monitor_hz);
 
     if (const char* folder = std::getenv("BKM_SHOTS"); folder && *folder) {
       char path[900];

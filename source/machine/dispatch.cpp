@@ -19,6 +19,8 @@ struct added_row {
 };
 
 std::vector<added_row> added;
+// Rows that win over the written routines (tests isolating a routine).
+std::vector<added_row> over;
 
 const added_row* find_added(u32 address) {
   for (const added_row& r : added)
@@ -40,6 +42,14 @@ void add_row(u32 address, routine_fn routine, bool label) {
 namespace {
 
 int try_nested(u32 address) {
+  if (!over.empty()) {
+    for (const added_row& r : over) {
+      if (r.address != address) continue;
+      resume_pc = 0;
+      r.routine();
+      return 1;
+    }
+  }
   if (game_table_try(address)) return 1;
   const added_row* r = find_added(address);
   if (!r) return 0;
@@ -79,4 +89,17 @@ void call_dynamic(u32 target) {
 
 void dispatch_register(u32 address, routine_fn routine) { add_row(address, routine, false); }
 void dispatch_register_label(u32 address, routine_fn owner) { add_row(address, owner, true); }
-void dispatch_clear_registered() { added.clear(); }
+void dispatch_clear_registered() {
+  added.clear();
+  over.clear();
+}
+
+void dispatch_register_over(u32 address, routine_fn routine) {
+  address &= 0xFFFFFF;
+  for (added_row& r : over) {
+    if (r.address != address) continue;
+    r.routine = routine;
+    return;
+  }
+  over.push_back({address, routine, false});
+}

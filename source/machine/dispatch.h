@@ -53,3 +53,7 @@ extern u32 dyn_n;
 void dispatch_register(u32 address, routine_fn routine);
 void dispatch_register_label(u32 address, routine_fn owner);
 void dispatch_clear_registered();
+// Runs `routine` at an address even where a written routine stands: a test
+// of one routine isolates it from a written callee this way. Cleared with
+// the registered routines.
+void dispatch_register_over(u32 address, routine_fn routine);

@@ -19,15 +19,6 @@ constexpr u32 screen = 0x018000;
 constexpr u32 palette = 0xFF8240;
 constexpr u32 picture_at = 0x040000;
 
-// --- a test-only stand-in for a routine of a later page ----------------------
-// (the VBL wait at $79DC and the decimal digits at $7D3E are the game's own)
-
-// The weapon-table word of the record at a4: a value that names the record.
-ROUTINE(stand_in_panel_word, 0x00AAF8)
-  put<W>(d0, (a4 & 0xFFFF) ^ 0x5A00);
-  RTS();
-END_ROUTINE
-
 u8 glyph_row(u32 code, u32 row) { return static_cast<u8>(((code - 32) * 8 + row) * 37 + 11); }
 
 u32 cell(u32 line_offset, u32 column) { return screen + line_offset + (column / 2) * 8 + (column & 1); }
@@ -61,7 +52,6 @@ class Page8000 : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    register_routine(0x00AAF8, stand_in_panel_word);
     for (u32 c = 32; c <= 94; ++c)
       for (u32 r = 0; r < 8; ++r) wr8(font8x8 + (c - 32) * 8 + r, glyph_row(c, r));
     wr32(draw_screen, screen);
@@ -491,10 +481,18 @@ TEST_F(Page8000, ColourCyclingOnATableWithoutColoursStillReturns) {
 
 // --- status-panel value -----------------------------------------------------------
 
+// The ammunition type of each record's weapon and column, from the table
+// at $AB10 (four columns a weapon), through the game's lookup at $AAF8.
 TEST_F(Page8000, PanelValueOfBothRecords) {
+  constexpr u32 ammo_type_table = 0x00AB10;
+  for (u32 i = 0; i < 76; ++i) wr8(ammo_type_table + i, 0x80 + i);
+  wr16(player1 + 0x0C, 5); // weapon
+  wr16(player1 + 0x60, 2); // column
+  wr16(player2 + 0x0C, 18);
+  wr16(player2 + 0x60, 3);
   run(0x00868A);
-  EXPECT_EQ(rd16(player1 + player_record::panel_value), (player1 & 0xFFFF) ^ 0x5A00u);
-  EXPECT_EQ(rd16(player2 + player_record::panel_value), (player2 & 0xFFFF) ^ 0x5A00u);
+  EXPECT_EQ(rd16(player1 + player_record::panel_value), 0x80u + 22);
+  EXPECT_EQ(rd16(player2 + player_record::panel_value), 0x80u + 75) << "the table's last byte";
   EXPECT_EQ(g_cpu.a[4], player2);
 }
 

@@ -90,19 +90,19 @@ TEST_F(HostHooks, ScrollFixStopsAtTheEndOfTheImage) {
 
 TEST_F(HostHooks, AimReplacesTheGamesDirectionOnlyWhenThePlayerAims) {
   emu.aim_dir[0] = 9;
-  EXPECT_EQ(host_aim(0x2DA, 2), 9);
-  EXPECT_EQ(host_aim(0x376, 2), 2);
+  EXPECT_EQ(hk_aim(0x2DA, 2), 9);
+  EXPECT_EQ(hk_aim(0x376, 2), 2);
   emu.aim_dir[1] = 6;
-  EXPECT_EQ(host_aim(0xFF000376, 2), 6);
-  EXPECT_EQ(host_aim(0x400, 2), 2);
+  EXPECT_EQ(hk_aim(0xFF000376, 2), 6);
+  EXPECT_EQ(hk_aim(0x400, 2), 2);
   // Aim input counts only while mission frames are shown.
   emu.aim_in[0] = 5;
   emu.last_gp = 0;
   pump(tos.vbl);
-  EXPECT_EQ(host_aim(0x2DA, 2), 2);
+  EXPECT_EQ(hk_aim(0x2DA, 2), 2);
   emu.last_gp = 1;
   pump(tos.vbl);
-  EXPECT_EQ(host_aim(0x2DA, 2), 5);
+  EXPECT_EQ(hk_aim(0x2DA, 2), 5);
 }
 
 TEST_F(HostHooks, HoldAndAimEventsIgnoreOtherPlayers) {

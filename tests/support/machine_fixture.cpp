@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iomanip>
 
+#include "machine/host_aim.h"
 #include "machine/io_devices.h"
 
 namespace {
@@ -30,6 +31,7 @@ void machine_clear() {
   acia_clear();
   g_ym_tag = 0;
   hooks_clear();
+  g_host_aim = nullptr;
   dispatch_clear_registered();
   std::memset(&g_cpu, 0, sizeof g_cpu);
   g_cpu.sr_sys = 0x2700;

@@ -14,7 +14,8 @@
 constexpr u32 test_code_base = 0xC00000;
 
 // Zeroes RAM, I/O, ROM and the register file, forgets the coroutine, the
-// test routines, the hooks and the jump history. a7 = $10000, SR = $2700.
+// test routines, the hooks, the host's aim handler and the jump history.
+// a7 = $10000, SR = $2700.
 void machine_clear();
 
 // Registers a routine (and its resume labels) with the dispatcher.

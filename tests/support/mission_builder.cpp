@@ -302,3 +302,67 @@ u32 stamp_pixel(u32 stamp, u32 line, u32 x) {
 u32 ring_pixel(u32 row, u32 x) { return ram_group_pixel(bg_ring + row * ring_row_bytes + (x / 16) * 8, x % 16); }
 
 u32 screen_pixel(u32 screen, u32 y, u32 x) { return ram_group_pixel(screen + y * 160 + (x / 16) * 8, x % 16); }
+
+// --- the players' tables -----------------------------------------------------
+
+player_tables::player_tables() {
+  weapon_keys.fill(0xFF);
+  for (u32 w = 0; w < 19; ++w) {
+    ammo_types[w] = {static_cast<u8>(20 + w), 0, 0, 0};
+    weapon_samples[w] = static_cast<u16>(w % 9);
+  }
+  for (u32 f = 0; f < 16; ++f) {
+    const i16 k = static_cast<i16>(f);
+    if (f < effect_shots.size())
+      effect_shots[f] = {static_cast<i16>(4 + k), static_cast<i16>(-2 - k), static_cast<i16>(0x300 + k),
+                         static_cast<i16>(0x400 + k)};
+    throws[f] = {static_cast<i16>(6 + k), static_cast<i16>(1 + k), static_cast<i16>(k - 8),
+                 static_cast<i16>(-3 - k), static_cast<i16>(60 + k)};
+  }
+  for (u32 k = 0; k < walk_lists.size(); ++k)
+    for (u32 i = 0; i < 4; ++i) walk_lists[k][i] = static_cast<u16>(41 + 4 * k + i);
+  for (u32 c = 1; c <= 15; ++c) walk_offsets[c - 1] = static_cast<u16>(8 * ((c - 1) % 8));
+}
+
+u32 player_frame_pixel(u32 frame, u32 line, u32 x) {
+  if (line == 0 && x == 0) return 1 + frame % 15;
+  if ((x + line + frame) % 4 == 0) return 0;
+  return mix(frame * 1024 + line * 32 + x + 0x2F91C) >> 8 & 15;
+}
+
+namespace {
+
+// player_frames as 68k data: per line four plane longs, bit 31 leftmost.
+const std::vector<u8>& built_player_frames() {
+  static const std::vector<u8> bytes = [] {
+    std::vector<u8> b(player_frames_built * player_frame_bytes, 0);
+    for (u32 f = 0; f < player_frames_built; ++f)
+      for (u32 line = 0; line < 25; ++line)
+        for (u32 x = 0; x < 32; ++x) {
+          const u32 v = player_frame_pixel(f, line, x);
+          for (u32 p = 0; p < 4; ++p)
+            if (v >> p & 1) b[f * player_frame_bytes + line * 16 + p * 4 + x / 8] |= static_cast<u8>(0x80 >> (x % 8));
+        }
+    return b;
+  }();
+  return bytes;
+}
+
+} // namespace
+
+void player_tables::put_in_ram() const {
+  for (u32 k = 0; k < weapon_keys.size(); ++k) wr8(weapon_key_table + k, weapon_keys[k]);
+  for (u32 w = 0; w < 19; ++w) {
+    for (u32 c = 0; c < 4; ++c) wr8(ammo_type_table + 4 * w + c, ammo_types[w][c]);
+    wr16(weapon_sample_table + 2 * w, weapon_samples[w]);
+  }
+  for (u32 f = 0; f < effect_shots.size(); ++f)
+    for (u32 i = 0; i < 4; ++i) wr16(effect_shot_table + 8 * f + 2 * i, static_cast<u16>(effect_shots[f][i]));
+  for (u32 f = 0; f < throws.size(); ++f)
+    for (u32 i = 0; i < 5; ++i) wr16(throw_table + 10 * f + 2 * i, static_cast<u16>(throws[f][i]));
+  for (u32 k = 0; k < walk_lists.size(); ++k)
+    for (u32 i = 0; i < 4; ++i) wr16(walk_frame_lists + 8 * k + 2 * i, walk_lists[k][i]);
+  for (u32 c = 0; c < walk_offsets.size(); ++c) wr16(walk_list_offsets + 2 * c, walk_offsets[c]);
+  const std::vector<u8>& frames = built_player_frames();
+  for (size_t i = 0; i < frames.size(); ++i) wr8(player_frames + static_cast<u32>(i), frames[i]);
+}

@@ -28,6 +28,7 @@
 // line; spawn_table entries 0-7 place a stamp at one of the eight 16 x 16
 // cells of a block (entry q: column q mod 4, upper half for q < 4).
 #pragma once
+#include <array>
 #include <string>
 #include <vector>
 
@@ -125,3 +126,36 @@ u32 stamp_pixel(u32 stamp, u32 line, u32 x);  // x 0-15, line 0-15; 0 = transpar
 u32 ring_pixel(u32 row, u32 x);
 // The colour of pixel x (0-319) of line y of the screen at `screen`.
 u32 screen_pixel(u32 screen, u32 y, u32 x);
+
+// --- the players' tables -----------------------------------------------------
+// The game-image tables of the players' update, aim step and drawing, with
+// defaults a test can tell apart; a test changes the entries it needs and
+// puts them in RAM:
+//
+//   player_tables t;
+//   t.weapon_keys[0x3B] = 0;    // F1: next weapon of player 1
+//   t.ammo_types[8] = {71, 12, 0, 0};
+//   t.put_in_ram();
+//
+// Defaults: no weapon keys ($FF everywhere: a zero table would make every
+// key player 1's next-weapon key); weapon w's ammunition row {20 + w, 0, 0,
+// 0} (neither 65 nor 71); sample w mod 9 for weapon w; effect-shot entries
+// for the facings 0-14 only (entry 15 lies on game code); throw and effect
+// entries whose words all differ by facing; walk list k (0-7) of frames
+// 41 + 4k to 44 + 4k (player 1's numbering); facing c (1-15) walks list
+// (c - 1) mod 8; player_frames 0-127, frame f with colour 1 + f mod 15 in
+// its top-left pixel and transparent pixels (colour 0) on every line.
+struct player_tables {
+  std::array<u8, 128> weapon_keys;                  // $9C2C, by key code
+  std::array<std::array<u8, 4>, 19> ammo_types;     // $AB10, by weapon and column
+  std::array<u16, 19> weapon_samples;               // $AF46, by weapon
+  std::array<std::array<i16, 4>, 15> effect_shots;  // $A89C: x, y offsets, d3, d4
+  std::array<std::array<i16, 5>, 16> throws;        // $9F04: x, y offsets, dx, dy, pose frame
+  std::array<std::array<u16, 4>, 8> walk_lists;     // $9800
+  std::array<u16, 15> walk_offsets;                 // $9840, facings 1-15: list offset from $9800
+  player_tables();
+  void put_in_ram() const; // with player_frames 0-127
+};
+constexpr u32 player_frames_built = 128;
+// Pixel x (0-31) of line (0-24) of frame f of the built player_frames.
+u32 player_frame_pixel(u32 frame, u32 line, u32 x);

@@ -53,7 +53,6 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00AC5E, "dot bullets hit", nullptr},
     mission_stand_in{0x00A3FE, "installations fire", nullptr},
     mission_stand_in{0x00AE7A, "vehicles fire", nullptr},
-    mission_stand_in{0x00922E, "players update", nullptr},
     mission_stand_in{0x00B09A, "enemy scripts", nullptr},
     mission_stand_in{0x00AFA2, "event stream", nullptr},
     mission_stand_in{0x00B386, "second enemy step", nullptr},
@@ -65,7 +64,6 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00652E, "draw homing units", nullptr},
     mission_stand_in{0x0066F4, "draw goal", nullptr},
     mission_stand_in{0x005B32, "draw enemies", nullptr},
-    mission_stand_in{0x005946, "draw players", nullptr},
     mission_stand_in{0x005E32, "draw grenades", nullptr},
     mission_stand_in{0x00660C, "dot bullets move and draw", nullptr},
     mission_stand_in{0x006812, "draw bullets", nullptr},
@@ -86,6 +84,19 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x006026, "place vehicle", skips_attachment_list},
     mission_stand_in{0x00B1E4, "start enemy animation", nullptr},
     mission_stand_in{0x009BEA, "obstacle probe", probe_touches_nothing},
+    // the players' update, aim step and fire: their callees of later work
+    mission_stand_in{0x004C06, "players' pass opening (empty)", nullptr},
+    mission_stand_in{0x00AA2E, "player death step", nullptr},
+    mission_stand_in{0x009860, "terrain step (the test sets the way bytes)", nullptr},
+    mission_stand_in{0x009614, "bullet weapon", nullptr},
+    mission_stand_in{0x009FE0, "projectile spawner", nullptr},
+    mission_stand_in{0x00AB5C, "dot-bullet spawner", nullptr},
+    mission_stand_in{0x006BEA, "grenade throw", nullptr},
+    mission_stand_in{0x00B6A6, "effect spawner", nullptr},
+    // the terrain step's deadly contact
+    mission_stand_in{0x00AA42, "player start death", nullptr},
+    // what the enemy scripts fire (the grenade throw is above)
+    mission_stand_in{0x006B74, "enemy bullets", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},

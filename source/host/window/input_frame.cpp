@@ -15,6 +15,7 @@
 #include "host/settings.h"
 #include "host/window/app_state.h"
 #include "host/window/fast_input.h"
+#include "host/window/menu_layer.h"
 #include "host/window/video.h"
 
 std::atomic<int> key_held[KEY_CODE_LIMIT];
@@ -26,6 +27,8 @@ namespace {
 constexpr int VK_PAGE_UP = 33;
 constexpr int VK_PAGE_DOWN = 34;
 constexpr int VK_F11 = 122;
+constexpr int VK_ESCAPE_KEY = 27;
+constexpr int VK_SHIFT_KEY = 16;
 
 constexpr int WEAPON_KEY[2] = {30, 78};
 // On the player-count screen a pad's fire types the ST key 1 or 2.
@@ -117,8 +120,19 @@ void key_event(const video_event& ev) {
   const int code = ev.key;
   if (!valid_code(code)) return;
   const bool down = ev.down != 0;
+  if (menu_open_flag.load(std::memory_order_relaxed)) {
+    // Keys pressed in the menu stay away from the game until released.
+    key_held[code].store(down ? 1 : 0, std::memory_order_relaxed);
+    if (down) menu_key(code, ev.repeat, video_key_down(VK_SHIFT_KEY));
+    return;
+  }
   if (key_held[code].load(std::memory_order_relaxed)) {
     if (!down) key_held[code].store(0, std::memory_order_relaxed);
+    return;
+  }
+  if (down && code == VK_ESCAPE_KEY && !ev.repeat) {
+    open_menu();
+    st.kbd_state = 0;
     return;
   }
   if (down) {
@@ -156,7 +170,15 @@ void pad_actions(int i, const pad_state* pad, double now) {
   if (cur.rocket && !was.rocket) emu_post(EV_QUICK_WEAPON, key, 0);
   if (cur.grenade && !was.grenade) emu_post(EV_QUICK_WEAPON, key, 1);
   if (cur.wnext != was.wnext) emu_post(EV_KEY, key, cur.wnext);
-  if (cur.exit && !was.exit) emu_post(EV_ESCAPE, 0, 0);
+  if (cur.exit && !was.exit) {
+    // In the menu the exit button goes back: on the map the game's own
+    // Escape returns to the title and would lose the campaign.
+    if (menu_open_flag.load(std::memory_order_relaxed)) {
+      menu_back();
+    } else {
+      emu_post(EV_ESCAPE, 0, 0);
+    }
+  }
   if (cur.fire && !was.fire && st.n_releases < MAX_RELEASES && std::strcmp(screen_kind(), "players") == 0) {
     emu_post(EV_KEY, PLAYERS_KEY[i], 1);
     st.release_scancode[st.n_releases] = PLAYERS_KEY[i];

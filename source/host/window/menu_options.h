@@ -1,0 +1,10 @@
+// The system's two menus: the options menu (six tabs, five without an
+// audio device) and the controls menu.
+#pragma once
+
+// The chosen save slot, 1..3.
+extern int menu_slot;
+
+// Builds both menus once at start-up: audio, the audio output is open;
+// video, the OpenGL output runs; packs, graphics packs are enabled.
+void menu_build(int audio, int video, int packs);

@@ -1,0 +1,180 @@
+// The menu layer: pausing the game around the menu, switching to the
+// controls menu, and capturing new keys and pad buttons.
+#include "host/window/menu_layer.h"
+
+#include "host/emu_events.h"
+#include "host/input_bindings.h"
+#include "host/language.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class menu_layer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("BKM_TEST", "1", 1);  // closing the menu must not write options.json
+    lang_init(BKM_TEST_LANGUAGES);
+    lang_set("en");
+    input_defaults();
+    if (!menu_controls) build_controls_menu();
+    if (!menu_options) {
+      menu_options = menu_new("title.options");
+      menu_add(menu_options, mi_action("menu.keys_and_gamepad_buttons", nullptr, open_controls));
+    }
+    evq_open();
+  }
+  void TearDown() override {
+    close_menu();
+    evq_close();
+  }
+  std::vector<emu_event> drain() {
+    std::vector<emu_event> out;
+    emu_event e;
+    while (ev_pop(&e)) out.push_back(e);
+    return out;
+  }
+  // The controls menu's row of a key or pad action.
+  int row_of(int kind, int action) {
+    const char* id = kind == 1 ? key_act_label_id(action) : pad_act_label_id(action);
+    for (int i = 0; i < menu_controls->count; ++i)
+      if (menu_controls->items[i].kind == MI_ACTION && !std::strcmp(menu_controls->items[i].label, id))
+        return i;
+    return -1;
+  }
+};
+
+constexpr int esc = 27, del = 46, f11 = 122, enter = 13;
+
+TEST_F(menu_layer, OpeningPausesAndReleasesClosingResumes) {
+  open_menu();
+  EXPECT_TRUE(menu_open);
+  EXPECT_EQ(menu_cur, menu_options);
+  EXPECT_TRUE(menu_is_open(menu_options));
+  EXPECT_EQ(menu_drawn_sig[0], 0);
+  struct {
+    int kind;
+    double a, b;
+  } want[] = {{EV_HOLD, 0, 0}, {EV_AIM, 0, 0}, {EV_HOLD, 1, 0}, {EV_AIM, 1, 0},
+              {EV_JOY1, 0, 0}, {EV_JOY0, 0, 0}, {EV_PAUSE, 1, 0}};
+  std::vector<emu_event> got = drain();
+  ASSERT_EQ(got.size(), std::size(want));
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].kind, want[i].kind) << i;
+    EXPECT_EQ(got[i].a, want[i].a) << i;
+    EXPECT_EQ(got[i].b, want[i].b) << i;
+  }
+  resend_input = 0;
+  menu_key(esc, 0, 0);
+  EXPECT_FALSE(menu_open);
+  EXPECT_FALSE(menu_is_open(menu_options));
+  EXPECT_EQ(resend_input, 1);
+  got = drain();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].kind, EV_PAUSE);
+  EXPECT_EQ(got[0].a, 0);
+}
+
+TEST_F(menu_layer, BackFromTheControlsReturnsToTheOptions) {
+  open_menu();
+  menu_key(enter, 0, 0);  // the options menu's only row opens the controls
+  EXPECT_EQ(menu_cur, menu_controls);
+  EXPECT_TRUE(menu_is_open(menu_controls));
+  std::strcpy(menu_drawn_sig, "x");
+  menu_key(8, 0, 0);  // Backspace
+  EXPECT_EQ(menu_cur, menu_options);
+  EXPECT_TRUE(menu_open);
+  EXPECT_FALSE(menu_is_open(menu_controls));
+  EXPECT_EQ(menu_drawn_sig[0], 0);
+  menu_back();
+  EXPECT_FALSE(menu_open);
+}
+
+TEST_F(menu_layer, KeyCaptureShowsOnlyItsRowAndEndsByKeyEscOrDelete) {
+  open_menu();
+  open_controls();
+  const int fire = key_bind[KEY_FIRE].load();
+  const int up = key_bind[KEY_UP].load();
+  ASSERT_NE(fire, 0);
+  char text[200];
+  start_rebind(1, KEY_FIRE);
+  EXPECT_STREQ(menu_controls->status, tr("msg.press_new_key"));
+  for (int a = 0; a < KEY_ACTION_COUNT; ++a) {
+    const char* shown = menu_value_text(menu_controls->items[row_of(1, a)], text, sizeof text);
+    if (a == KEY_FIRE) {
+      EXPECT_STREQ(shown, tr("val.press_key"));
+    } else {
+      EXPECT_STRNE(shown, tr("val.press_key")) << a;
+    }
+  }
+  menu_key(f11, 0, 0);    // not a key one can bind
+  menu_key(65, 1, 0);     // repeats are ignored
+  EXPECT_EQ(rebind_kind, 1);
+  menu_key(esc, 0, 0);
+  EXPECT_EQ(rebind_kind, 0);
+  EXPECT_EQ(key_bind[KEY_FIRE].load(), fire);
+  EXPECT_STREQ(menu_controls->status, tr("msg.cancelled"));
+  EXPECT_EQ(menu_cur, menu_controls);  // Esc ended the capture, not the menu
+
+  start_rebind(1, KEY_FIRE);
+  menu_key(up, 0, 0);  // taken from the action that held it
+  EXPECT_EQ(key_bind[KEY_FIRE].load(), up);
+  EXPECT_EQ(key_bind[KEY_UP].load(), 0);
+  char name[64], want[200];
+  trf(want, sizeof want, "msg.assigned", tr(key_act_label_id(KEY_FIRE)), key_name(up, name, sizeof name));
+  EXPECT_STREQ(menu_controls->status, want);
+
+  start_rebind(1, KEY_FIRE);
+  menu_key(del, 0, 0);
+  EXPECT_EQ(key_bind[KEY_FIRE].load(), 0);
+  EXPECT_STREQ(menu_controls->status, tr("msg.unassigned"));
+}
+
+TEST_F(menu_layer, EveryControlsRowBindsItsOwnAction) {
+  open_menu();
+  open_controls();
+  for (int kind = 1; kind <= 2; ++kind) {
+    const int count = kind == 1 ? KEY_ACTION_COUNT : PAD_ACTION_COUNT;
+    for (int a = 0; a < count; ++a) {
+      int row = row_of(kind, a);
+      ASSERT_GE(row, 0);
+      menu_controls->cursor = row;
+      menu_activate(menu_controls);
+      EXPECT_EQ(rebind_kind, kind) << a;
+      EXPECT_EQ(rebind_action, a) << a;
+      char text[200];
+      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text),
+                   tr(kind == 1 ? "val.press_key" : "val.press_button"));
+      menu_key(esc, 0, 0);
+      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text), ctl_text(kind, a));
+    }
+  }
+}
+
+TEST_F(menu_layer, PadCaptureFromTheSecondFrameThenWaitsForRelease) {
+  open_menu();
+  open_controls();
+  pad_set_bind(PAD_FIRE2, 0);
+  start_rebind(2, PAD_FIRE2);
+  menu_key(65, 0, 0);  // a pad capture takes no other keys
+  EXPECT_EQ(rebind_kind, 2);
+  int held[2] = {PAD_BTN_A, 0};
+  EXPECT_EQ(menu_pad_capture(held, 2), 1);  // the button that chose the row
+  EXPECT_EQ(rebind_kind, 2);
+  EXPECT_EQ(menu_pad_capture(held, 2), 1);  // still held: nothing new went down
+  EXPECT_EQ(rebind_kind, 2);
+  int pressed[2] = {PAD_BTN_A, PAD_BTN_RT | PAD_BTN_X};
+  EXPECT_EQ(menu_pad_capture(pressed, 2), 1);
+  EXPECT_EQ(rebind_kind, 0);
+  EXPECT_EQ(pad_bind[PAD_FIRE2].load(), PAD_BTN_X);  // X comes before RT
+  int some[2] = {0, PAD_BTN_RT};
+  EXPECT_EQ(menu_pad_capture(some, 2), 1);
+  int none[2] = {0, 0};
+  EXPECT_EQ(menu_pad_capture(none, 2), 0);
+}
+
+}  // namespace

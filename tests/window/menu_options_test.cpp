@@ -1,0 +1,213 @@
+// The options menu: its tabs, what each setter posts, the slot labels and
+// the shader items.
+#include "host/window/menu_options.h"
+
+#include "host/emu_events.h"
+#include "host/language.h"
+#include "host/settings.h"
+#include "host/window/menu_layer.h"
+#include "host/window/video.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> tab_labels(const menu* m) {
+  std::vector<std::string> out;
+  for (int i = 0; i < m->count; ++i)
+    if (m->items[i].kind == MI_TAB) out.push_back(m->items[i].label);
+  return out;
+}
+
+int find(const menu* m, const char* label) {
+  for (int i = 0; i < m->count; ++i)
+    if (!std::strcmp(m->items[i].label, label)) return i;
+  return -1;
+}
+
+// Puts the cursor on the item, its tab current.
+void point_at(menu* m, int index) {
+  int tab = -1;
+  for (int i = 0; i <= index; ++i)
+    if (m->items[i].kind == MI_TAB) ++tab;
+  m->tab = tab < 0 ? 0 : tab;
+  m->tab_focus = 0;
+  m->cursor = index;
+}
+
+class menu_options_test : public ::testing::Test {
+ protected:
+  temp_dir dir;
+  void SetUp() override {
+    setenv("BKM_TEST", "1", 1);
+    lang_init(BKM_TEST_LANGUAGES);
+    lang_set("en");
+    std::snprintf(save_dir, sizeof save_dir, "%s", dir.path.c_str());
+    evq_open();
+  }
+  void TearDown() override {
+    close_menu();
+    evq_close();
+  }
+  std::vector<emu_event> drain() {
+    std::vector<emu_event> out;
+    emu_event e;
+    while (ev_pop(&e)) out.push_back(e);
+    return out;
+  }
+};
+
+TEST_F(menu_options_test, TabsFollowAudioAndVideo) {
+  menu_build(0, 1, 0);
+  EXPECT_EQ(tab_labels(menu_options),
+            (std::vector<std::string>{"tab.game", "tab.video", "tab.motion", "tab.controls",
+                                      "tab.system"}));
+  EXPECT_EQ(find(menu_options, "menu.low_latency_audio"), -1);
+  EXPECT_STREQ(menu_options->items[0].hint, "tab.game.hint");
+  EXPECT_STREQ(menu_options->items[find(menu_options, "  menu.glow")].hint, "menu.glow.hint");
+  EXPECT_EQ(menu_cur, menu_options);
+
+  menu_build(1, 0, 0);
+  EXPECT_EQ(tab_labels(menu_options),
+            (std::vector<std::string>{"tab.game", "tab.sound", "tab.video", "tab.motion",
+                                      "tab.controls", "tab.system"}));
+  // Without OpenGL the video tab holds full screen alone.
+  int video = find(menu_options, "tab.video");
+  EXPECT_STREQ(menu_options->items[video + 1].label, "menu.fullscreen_f11");
+  EXPECT_EQ(menu_options->items[video + 2].kind, MI_TAB);
+  EXPECT_NE(find(menu_options, "  menu.audio_sync_trim_ms"), -1);
+}
+
+TEST_F(menu_options_test, SettersPostTheirEvents) {
+  menu_build(1, 1, 0);
+  menu* m = menu_options;
+  master_volume = 0.5;
+  for (double& v : part_volume) v = 0.5;
+  sound_on = 1;
+  multichannel_fx = 0;
+  fx_pan = 0;
+  menu_slot = 2;
+  struct {
+    const char* label;
+    int confirm;  // 1: confirm, 0: "right"
+    int kind;
+    double a, b;
+    int closes;
+  } cases[] = {
+      {"menu.invulnerability_testing", 0, EV_GOD, 1, 0, 0},
+      {"menu.infinite_money_testing", 0, EV_MONEY, 1, 0, 0},
+      {"menu.sound", 0, EV_AUDIO, 0, 0, 0},
+      {"menu.volume", 0, EV_VOLUME, 0.6, 0, 0},
+      {"  menu.music_mp3", 0, EV_PART_VOLUME, 0, 0.6, 0},
+      {"  menu.music_ym2149f", 0, EV_PART_VOLUME, 1, 0.6, 0},
+      {"  menu.sampled_fx", 0, EV_PART_VOLUME, 2, 0.6, 0},
+      {"  menu.fx_ym2149f", 0, EV_PART_VOLUME, 3, 0.6, 0},
+      {"menu.multichannel_fx", 0, EV_SFX_MULTI, 1, 0, 0},
+      {"menu.fx_stereo_panning", 0, EV_SFX_PAN, 1, 0, 0},
+      {"menu.save_game", 1, EV_SAVE_SLOT, 2, 0, 0},
+      {"menu.restart_game_1_or_2_players", 1, EV_RESTART, 0, 0, 1},
+      {"menu.back_to_the_mission_map", 1, EV_BACK_TO_MAP, 0, 0, 1},
+      {"menu.frame_interpolation", 0, EV_LEAD, -1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    open_menu();
+    drain();
+    int index = find(m, c.label);
+    ASSERT_GE(index, 0) << c.label;
+    point_at(m, index);
+    if (c.confirm) {
+      menu_activate(m);
+    } else {
+      menu_nav(m, "right");
+    }
+    std::vector<emu_event> got = drain();
+    ASSERT_FALSE(got.empty()) << c.label;
+    EXPECT_EQ(got[0].kind, c.kind) << c.label;
+    if (c.a >= 0) {
+      EXPECT_DOUBLE_EQ(got[0].a, c.a) << c.label;
+      EXPECT_DOUBLE_EQ(got[0].b, c.b) << c.label;
+    }
+    EXPECT_EQ(menu_open, !c.closes) << c.label;
+    close_menu();
+  }
+}
+
+TEST_F(menu_options_test, SlotLabelsAndLoadingAnEmptySlot) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  std::string slot2 = dir.path + "/slot2.bkms";
+  spit(slot2, "x");
+  struct tm when {};
+  when.tm_year = 2026 - 1900;
+  when.tm_mon = 2;
+  when.tm_mday = 4;
+  when.tm_hour = 5;
+  when.tm_min = 6;
+  utimbuf times{timegm(&when), timegm(&when)};
+  ASSERT_EQ(utime(slot2.c_str(), &times), 0);
+  const menu_item& slot = m->items[find(m, "menu.save_slot")];
+  EXPECT_STREQ(slot.text(1), "Slot 2  ·  04/03 05:06");
+  EXPECT_STREQ(slot.text(0), "Slot 1  ·  empty");
+
+  open_menu();
+  menu_slot = 1;
+  drain();
+  point_at(m, find(m, "menu.load_game"));
+  menu_activate(m);
+  EXPECT_TRUE(menu_open);
+  EXPECT_STREQ(m->status, "Slot 1 is empty.");
+  EXPECT_TRUE(drain().empty());
+
+  menu_slot = 2;
+  menu_activate(m);
+  EXPECT_FALSE(menu_open);
+  std::vector<emu_event> got = drain();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got[0].kind, EV_LOAD_SLOT);
+  EXPECT_EQ(got[0].a, 2);
+}
+
+TEST_F(menu_options_test, ShaderSlidersMakeCustomUnlessAnExternalShaderRuns) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  video_cfg saved = vcfg;
+  video_set_preset("Soft CRT");
+  video_use_external("");
+  const float scan = vcfg.p_scan;
+  int slider = find(m, "  menu.scanlines");
+  int choice = find(m, "menu.shader_crt_effect");
+  char text[200];
+  EXPECT_STREQ(menu_value_text(m->items[choice], text, sizeof text), tr("val.preset.Soft CRT"));
+
+  std::snprintf(vcfg.external, sizeof vcfg.external, "Mine");
+  point_at(m, slider);
+  menu_nav(m, "left");
+  EXPECT_EQ(vcfg.p_scan, scan);  // greyed while an external shader is chosen
+  EXPECT_STREQ(vcfg.preset, "Soft CRT");
+
+  video_use_external("");
+  menu_nav(m, "left");
+  EXPECT_STREQ(vcfg.preset, "Custom");
+  EXPECT_FLOAT_EQ(vcfg.p_scan, float(std::floor((scan - 0.05) * 10000 + 0.5) / 10000));
+  EXPECT_STREQ(menu_value_text(m->items[choice], text, sizeof text), tr("val.preset.Custom"));
+  // Choosing "Custom" again changes nothing; a preset replaces it.
+  point_at(m, choice);
+  menu_nav(m, "left");  // Custom (index 4) -> Full CRT (3)
+  EXPECT_STREQ(vcfg.preset, "Full CRT");
+  vcfg = saved;
+}
+
+}  // namespace
