@@ -13,6 +13,7 @@
 #include "game_harness.h"
 #include "machine/boot_state.h"
 #include "support/resume_check.h"
+#include "support/squeeze_encoder.h"
 #include "support/synthetic_disk.h"
 
 namespace {
@@ -84,7 +85,7 @@ TEST_F(Title, TheBlitKeepsTheScreenUnderColourZeroAndReplacesTheRest) {
   const row rows[] = {
       {{0, 0, 0, 0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}},
       {{0xFFFF, 0, 0, 0}, {0x1234, 0x5678, 0x9ABC, 0xDEF0}, {0xFFFF, 0, 0, 0}},
-      {{0xF000, 0, 0, 0x000F}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {0xF0FF, 0x0FF0, 0x0FF0, 0x0FFF}},
+      {{0xF000, 0, 0, 0x000F}, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}, {0xFFF0, 0x0FF0, 0x0FF0, 0x0FFF}},
       {{0, 0x8000, 0, 0}, {0, 0, 0xFFFF, 0}, {0, 0x8000, 0x7FFF, 0}},
   };
   for (const row& r : rows) {
@@ -163,8 +164,10 @@ TEST_F(Title, TheClosingRowOfTilesAndThePanel) {
   for (u32 i = 0; i < 6 * 8 * 43; i += 2) wr16(0x0571BA + i, 0x8001);
   ASSERT_EQ(run_routine(0x00EF58), 1);
   for (u32 x = 0; x < 224; x += 16) EXPECT_EQ(rd16(0x20000 + 186 * 160 + x / 2), 0xFFFFu) << x;
-  EXPECT_EQ(rd16(0x20000 + 186 * 160 + 224 / 2), 0u) << "the row ends at x 208";
-  EXPECT_EQ(rd16(0x20000 + 201 * 160 + 16 / 2), 0xFFFFu) << "into the unshown lines";
+  // Line 201 lies below the panel: the row's last tile is at x 208.
+  EXPECT_EQ(rd16(0x20000 + 201 * 160 + 208 / 2), 0xFFFFu) << "into the unshown lines";
+  EXPECT_EQ(rd16(0x20000 + 201 * 160 + 224 / 2), 0u) << "the row ends at x 208";
+  EXPECT_EQ(rd16(0x20000 + 186 * 160 + 224 / 2), 0x8001u) << "the panel lies over the row's end";
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd8(0x0278C0 + i), 0u) << i;
   EXPECT_EQ(rd16(0x20000 + 158 * 160 + 224 / 2), 0x8001u);
   EXPECT_EQ(rd16(0x20000 + 200 * 160 + 304 / 2), 0x8001u);
@@ -192,8 +195,10 @@ TEST_F(Title, TheFullFormShowsThePictureWaitsThenAnimatesOverTheSample) {
   EXPECT_EQ(rd16(split_title), 0xFFFFu);
   EXPECT_EQ(rd16(title_mode), 0u);
   EXPECT_EQ(rd16(st_io::palette_regs), rd16(0xEB76));
-  // The finished picture, before the script, is the clean copy.
-  EXPECT_EQ(rd16(0x18000 + 30 * 160 + 96 / 2), rd16(0x20000 + 30 * 160 + 96 / 2));
+  // The finished picture, before the script, is the clean copy: the left
+  // picture's middle, which nothing after the eight steps draws over.
+  for (u32 y : {90u, 120u, 140u})
+    EXPECT_TRUE(std::equal(ram + 0x18000 + y * 160 + 16, ram + 0x18000 + y * 160 + 72, ram + 0x20000 + y * 160 + 16)) << y;
 }
 
 TEST_F(Title, AScriptStartingWithItsEndDrawsTheClosingPiecesAtOnce) {
@@ -246,17 +251,25 @@ TEST_F(Title, WaitFireStartsTuneZeroAndWaitsForAButton) {
 }
 
 TEST_F(Title, TheShortFormUnpacksOnePictureFromTheFirstSide) {
+  // A packed picture where the short form reads (track 0, sector 10 on):
+  // 128 bytes before the screen, then 32,000 bytes in runs of 37.
+  std::vector<u8> picture(128 + 32000);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<u8>(i / 37 * 7 + 1);
+  const std::vector<u8> file = squeeze(picture);
+  ASSERT_LE(file.size(), 49u * 512);
+  std::copy(file.begin(), file.end(), ram + cache + 9 * 512);
   wr16(second_side_ok, 0);
   ASSERT_GT(run_routine(0x00EC40, 10, vbl_with_fire), 0);
-  EXPECT_EQ(waits_at(0x79E2), 1);
+  EXPECT_EQ(driver_slice_ends(), waits_then_return(0x79E2, 1));
   EXPECT_TRUE(std::equal(ram + cache + 9 * 512, ram + cache + 9 * 512 + 49 * 512, ram + 0x68254))
       << "49 sectors from track 0, sector 10";
+  EXPECT_TRUE(std::equal(picture.begin() + 128, picture.end(), ram + 0x20000)) << "the picture shown";
+  EXPECT_TRUE(std::equal(ram + 0x18000, ram + 0x20000, ram + 0x20000)) << "8,192 longs copied";
   EXPECT_EQ(rd16(split_title), 0xFFFFu);
   EXPECT_EQ(rd16(title_mode), 0u);
   EXPECT_EQ(rd8(st_io::mfp_tacr), 0u) << "no title sample";
   EXPECT_NE(rd32(0x134), 0x00F816u);
-  EXPECT_EQ(rd16(st_io::palette_regs + 2), rd16(0xEB78));
-  EXPECT_TRUE(std::equal(ram + 0x18000, ram + 0x20000, ram + 0x20000));
+  for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(st_io::palette_regs + 2 * i), rd16(0xEB76 + 2 * i)) << i;
 }
 
 TEST_F(Title, DevTimingMarksThePhasesOfAnAnimationStep) {

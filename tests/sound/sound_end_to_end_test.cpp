@@ -30,14 +30,6 @@ namespace {
 
 using namespace ym_code;
 
-// Stand-ins for routines of later work on the boot road.
-ROUTINE(e2e_typed_keys, 0xC00700) // $2110: the key path's last stage
-  RTS();
-END_ROUTINE
-ROUTINE(e2e_text_slot, 0xC00900) // $8934: the jump slot of the text printer
-  JMP(0x008584);
-END_ROUTINE
-
 // Starts sample d0 on channel B from the place in the game that keeps the
 // source's screen x in d3 (the return address $6B3C).
 ROUTINE(e2e_sample_caller, 0xC00B00)
@@ -76,8 +68,6 @@ class SoundEndToEnd : public MachineTest {
     state_ptr state(boot_state_make(folder.path.c_str()));
     ASSERT_NE(state, nullptr);
     tos_load_state(state.get());
-    register_routine(0x002110, e2e_typed_keys);
-    register_routine(0x008934, e2e_text_slot);
     register_routine(0xC00B00, e2e_sample_caller);
     int result = 1;
     bool in_wait_fire = false;
