@@ -6,6 +6,7 @@
 
 #include "support/disk_codecs.h"
 #include "support/mission_builder.h"
+#include "support/synthetic_front_end.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr u32 startup_text_address = 0x0037C6;
 constexpr u32 startup_palette_address = 0x008C24;
 constexpr u32 enemy_header = 28;
 constexpr u32 enemy_frame_bytes = 39 * 22 * 6;
-constexpr u32 first_mission_offset = 30 * track_bytes;
+constexpr u32 first_mission_offset = 47 * track_bytes; // past the world map's file (track 39 on) and the image's shared bytes of tracks 45-46
 constexpr u32 high_score_offset = sector_bytes; // track 0, sector 2
 
 struct random_bytes {
@@ -154,7 +155,7 @@ synth_disk make_content() {
   use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
 
-  // Files of the two missions, one after the other from track 30 on.
+  // Files of the two missions, one after the other from track 47 on.
   u32 offset = first_mission_offset;
   for (synth_disk_mission& m : d.missions) {
     const std::vector<u8>* files[3] = {&m.graphics_file, &m.enemy_file, &m.level};
@@ -271,7 +272,7 @@ bool synth_place_disk_road(synth_game_data& g) {
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
-         synth_place_mission_tables(g) && place_title(g);
+         synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g);
 }
 
 std::vector<u8> synth_title_block() {

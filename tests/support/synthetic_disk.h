@@ -5,7 +5,9 @@
 // (track 0, sector 2) and the files of two missions; in the program block:
 // the load record, the mission load table with its colours, the mission
 // words, the three loaders' record tables, the start-up text and palette,
-// the sample table with its samples and the idle Timer A handler.
+// the sample table with its samples and the idle Timer A handler; the
+// title's block, palettes and script; and the front end's font, texts,
+// tables and world-map file (synthetic_front_end.h).
 //
 // The content is invented and fixed (a seeded generator), so a test can
 // compare what the game unpacked with what the builder packed. Mission set
