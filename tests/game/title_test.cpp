@@ -12,6 +12,7 @@
 #include "game/game_ram.h"
 #include "game_harness.h"
 #include "machine/boot_state.h"
+#include "machine/dispatch.h"
 #include "support/resume_check.h"
 #include "support/squeeze_encoder.h"
 #include "support/synthetic_disk.h"
@@ -272,19 +273,39 @@ TEST_F(Title, TheShortFormUnpacksOnePictureFromTheFirstSide) {
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(st_io::palette_regs + 2 * i), rd16(0xEB76 + 2 * i)) << i;
 }
 
+// Colour 0 as each blit of an animation step begins (the blits themselves
+// are left out).
+std::vector<u32> colour0_at_blits;
+ROUTINE(blit_noting_colour0, 0xC20600)
+  colour0_at_blits.push_back(rd16(st_io::palette_regs));
+  RTS();
+END_ROUTINE
+
 TEST_F(Title, DevTimingMarksThePhasesOfAnAnimationStep) {
-  // Without it colour 0 is left alone.
-  wr16(st_io::palette_regs, 0x123);
-  g_cpu.d[5] = 1;
-  ASSERT_EQ(run_routine(0x00F688), 1);
-  EXPECT_EQ(rd16(st_io::palette_regs), 0x123u);
-  EXPECT_EQ(rd16(title_frame), 1u);
-  // With it the step ends on colour 0; the frame counter wraps after 3.
-  wr16(dev_timing, 1);
-  wr16(title_frame, 3);
-  ASSERT_EQ(run_routine(0x00F688), 1);
-  EXPECT_EQ(rd16(st_io::palette_regs), 0u);
-  EXPECT_EQ(rd16(title_frame), 0u);
+  struct row {
+    u32 dev_timing, frame_before;
+    std::vector<u32> at_blits; // small frame, large frame
+    u32 colour0_after, frame_after;
+  };
+  const row rows[] = {
+      {0, 1, {0x123, 0x123}, 0x123, 2}, // without it colour 0 is left alone
+      {0, 3, {0x123, 0x123}, 0x123, 0},
+      {1, 1, {0x431, 0x431}, 0, 2},
+      {1, 3, {0x431, 0x727}, 0, 0}, // the fourth step marks the wrap
+  };
+  for (const row& r : rows) {
+    SetUp();
+    dispatch_register_over(0x00F63A, blit_noting_colour0);
+    colour0_at_blits.clear();
+    wr16(st_io::palette_regs, 0x123);
+    wr16(dev_timing, r.dev_timing);
+    wr16(title_frame, r.frame_before);
+    g_cpu.d[5] = 1;
+    ASSERT_EQ(run_routine(0x00F688), 1);
+    EXPECT_EQ(colour0_at_blits, r.at_blits) << r.dev_timing << " " << r.frame_before;
+    EXPECT_EQ(rd16(st_io::palette_regs), r.colour0_after);
+    EXPECT_EQ(rd16(title_frame), r.frame_after);
+  }
 }
 
 TEST_F(Title, TheFullRoadResumesAlike) {

@@ -95,16 +95,20 @@ TEST_F(TitleToMission, TheGameRunsFromItsTitleToTheChosenMissionsFirstFrame) {
 
   // The script: one VBL a byte, the end byte's included, each with 98
   // title-sample interrupts of three YM writes, under the title's three
-  // palette zones.
+  // palette zones; title_mode keeps Timer A's vector on the title sample.
   const int script = static_cast<int>(synth_title_script_steps) + 1;
   ASSERT_EQ(waits_from(n, v, 0xEE92), script);
   for (int i = 0; i < script; ++i, ++v) {
     EXPECT_EQ(n.vbls[v].ym_writes, 98 * 3) << "script VBL " << i;
     EXPECT_EQ(n.vbls[v].zone_lines, (std::vector<u32>{0, 144, 184})) << "script VBL " << i;
+    EXPECT_EQ(n.vbls[v].timer_a_vector, 0x00F816u) << "script VBL " << i;
   }
-  // wait_fire under the title picture's split; tune 0; fire on port 1.
+  // wait_fire under the title picture's split; the VBL after the title
+  // hands Timer A back to the sample player's idle handler; tune 0; fire on
+  // port 1.
   ASSERT_EQ(waits_from(n, v, 0xEC08), 1);
   EXPECT_EQ(n.vbls[v].zone_lines, (std::vector<u32>{0, 150}));
+  EXPECT_EQ(n.vbls[v].timer_a_vector, 0x00E660u);
   ASSERT_FALSE(n.tunes.empty());
   EXPECT_EQ(n.tunes[0], 0u) << "wait_fire's tune";
   ++v;

@@ -115,7 +115,7 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
   std::vector<ym_event> events(ym_log_capacity);
   for (int v = 0; v < max_vbls && !n.frame_loop_reached; ++v) {
     if (tos_run_slice(2000000) != 1) return false;
-    road_vbl r{g_cpu.pc, 0, 0, {}};
+    road_vbl r{g_cpu.pc, 0, 0, {}, 0};
     if (g_cpu.pc == 0x79E2) r.wait_return = rd32(a7 + 2);
     if (rd8(split_map) == 0xFF && n.map_entered < 0) {
       n.map_entered = v;
@@ -132,6 +132,7 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
     const int taken = ym_events_take(events.data(), static_cast<int>(events.size()));
     r.ym_writes = taken;
     for (int z = 0; z < tos.zone_count; ++z) r.zone_lines.push_back(tos.zones[z].line);
+    r.timer_a_vector = rd32(0x000134);
     n.vbls.push_back(std::move(r));
   }
   return n.frame_loop_reached;

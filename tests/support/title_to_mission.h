@@ -24,6 +24,7 @@ struct road_vbl {
   u32 wait_return; // 0 unless the slice ended in wait_vbl
   int ym_writes;
   std::vector<u32> zone_lines;
+  u32 timer_a_vector; // after the delivery
 };
 
 struct road_notes {
