@@ -1,6 +1,7 @@
 #include "support/title_to_mission.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "game/game_ram.h"
 #include "game/map_ram.h"
@@ -114,8 +115,9 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
   driver d{mission};
   std::vector<ym_event> events(ym_log_capacity);
   for (int v = 0; v < max_vbls && !n.frame_loop_reached; ++v) {
+    const auto start = std::chrono::steady_clock::now();
     if (tos_run_slice(2000000) != 1) return false;
-    road_vbl r{g_cpu.pc, 0, 0, {}, 0};
+    road_vbl r{g_cpu.pc, 0, 0, {}, 0, 0};
     if (g_cpu.pc == 0x79E2) r.wait_return = rd32(a7 + 2);
     if (rd8(split_map) == 0xFF && n.map_entered < 0) {
       n.map_entered = v;
@@ -133,6 +135,7 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
     r.ym_writes = taken;
     for (int z = 0; z < tos.zone_count; ++z) r.zone_lines.push_back(tos.zones[z].line);
     r.timer_a_vector = rd32(0x000134);
+    r.host_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     n.vbls.push_back(std::move(r));
   }
   return n.frame_loop_reached;

@@ -18,13 +18,14 @@
 
 // What one VBL of the road saw: where its slice ended (for a wait_vbl
 // wait, the address it returns to), the YM writes of the delivery and the
-// frame's palette zones.
+// frame's palette zones, and the host time it took.
 struct road_vbl {
   u32 pc;
   u32 wait_return; // 0 unless the slice ended in wait_vbl
   int ym_writes;
   std::vector<u32> zone_lines;
   u32 timer_a_vector; // after the delivery
+  double host_ns;     // host time of the slice, the input and the delivery
 };
 
 struct road_notes {
