@@ -18,6 +18,7 @@
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
+#include "support/dispatch_check.h"
 #include "support/mission_machine.h"
 #include "support/resume_check.h"
 #include "support/synthetic_disk.h"
@@ -304,6 +305,23 @@ TEST_F(ControlLoop, ResumesAtEveryLabel) {
   plan.fire_in_delays = true;
   for (u32 i = 0; i < 11; ++i) wr8(missions_done + i, 0xFF);
   EXPECT_TRUE(resumes_alike({.entry = 0x00382E, .between = vbl_ending_the_result_tune, .load_every = 512}));
+}
+
+// The three routines with the labels others reach (the title's way back
+// to $37C2, the next mission's pass, the result tune's wait point) and the
+// jump slots that lead to the screens.
+TEST(ControlLoopRows, NamedAddresses) {
+  expect_named_rows({
+      {0x00373A, routine_entry, "sub_00373A"}, {0x003762, routine_entry, "sub_003762"},
+      {0x0037C2, resume_label, "sub_003762"},  {0x00EBF6, resume_label, "sub_003762"},
+      {0x00382E, routine_entry, "sub_00382E"}, {0x003866, resume_label, "sub_00382E"},
+      {0x003972, resume_label, "sub_00382E"},  {0x0086C0, routine_entry, "sub_0086C0"},
+      {0x0086D8, routine_entry, "sub_0086D8"}, {0x0088F8, routine_entry, "sub_0088F8"},
+      {0x0088FC, routine_entry, "sub_0088FC"}, {0x008914, routine_entry, "sub_008914"},
+      {0x008920, routine_entry, "sub_008920"}, {0x008934, routine_entry, "sub_008934"},
+      {0x00AF9E, routine_entry, "sub_00AF9E"}, {0x00FDF0, resume_label, "sub_00AF9E"},
+      {0x00A914, routine_entry, "sub_00A914"}, {0x00A97A, resume_label, "sub_00A914"},
+  });
 }
 
 } // namespace

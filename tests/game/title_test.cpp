@@ -13,6 +13,7 @@
 #include "game_harness.h"
 #include "machine/boot_state.h"
 #include "machine/dispatch.h"
+#include "support/dispatch_check.h"
 #include "support/resume_check.h"
 #include "support/squeeze_encoder.h"
 #include "support/synthetic_disk.h"
@@ -310,6 +311,20 @@ TEST_F(Title, DevTimingMarksThePhasesOfAnAnimationStep) {
 
 TEST_F(Title, TheFullRoadResumesAlike) {
   EXPECT_TRUE(resumes_alike({.entry = 0x00EC40, .between = simple_vbl, .first_visits = 2, .load_every = 200}));
+}
+
+TEST(TitleRows, NamedAddresses) {
+  expect_named_rows({
+      {0x00EBFE, routine_entry, "wait_fire"},  {0x00EC16, routine_entry, "sub_00EC16"},
+      {0x00EC2A, routine_entry, "sub_00EC2A"}, {0x00EC40, routine_entry, "sub_00EC40"},
+      {0x00EEF2, routine_entry, "sub_00EEF2"}, {0x00EF0C, routine_entry, "sub_00EF0C"},
+      {0x00EF3E, routine_entry, "sub_00EF3E"}, {0x00EF58, routine_entry, "sub_00EF58"},
+      {0x00F56E, routine_entry, "sub_00F56E"}, {0x00F5B8, routine_entry, "sub_00F5B8"},
+      {0x00F5D2, routine_entry, "sub_00F5D2"}, {0x00F5EC, routine_entry, "sub_00F5EC"},
+      {0x00F606, routine_entry, "sub_00F606"}, {0x00F620, routine_entry, "sub_00F620"},
+      {0x00F63A, routine_entry, "sub_00F63A"}, {0x00F688, routine_entry, "sub_00F688"},
+      {0x00F816, routine_entry, "sub_00F816"}, {0x00F864, routine_entry, "sub_00F864"},
+  });
 }
 
 } // namespace
