@@ -129,20 +129,23 @@ TEST_F(Title, TheBlitRunsItsSourceOnAndItsScreenDownALine) {
 // --- the picture steps --------------------------------------------------------
 
 // Where a step puts the first group of its source and how many lines it
-// draws: a source of all colour 15 shows the rectangle.
+// draws: a source of all colour 15 (running on a line further, so a line or
+// group too many shows) draws the rectangle. $EF0C's two blits are one row
+// each, with the other's source left at colour 0.
 TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
   struct row {
     u32 entry, source, x, y, groups, lines;
   };
   const row rows[] = {
       {0x00EEF2, 0x05EB1A, 128, 157, 7, 30}, {0x00EF3E, 0x05649A, 208, 0, 7, 61},
+      {0x00EF0C, 0x05ABDA, 32, 6, 9, 194},   {0x00EF0C, 0x05EB1A, 128, 157, 7, 30},
       {0x00F5B8, 0x05E26A, 96, 20, 2, 50},   {0x00F5D2, 0x05E59A, 96, 20, 2, 50},
       {0x00F5EC, 0x05E8CA, 96, 30, 2, 10},   {0x00F606, 0x05E8CA, 96, 30, 2, 32},
       {0x00F620, 0x05EADA, 96, 34, 2, 4},
   };
   for (const row& r : rows) {
     machine_clear();
-    for (u32 i = 0; i < r.groups * 8 * r.lines; ++i) wr8(r.source + i, 0xFF);
+    for (u32 i = 0; i < r.groups * 8 * (r.lines + 1); ++i) wr8(r.source + i, 0xFF);
     ASSERT_EQ(run_routine(r.entry), 1) << std::hex << r.entry;
     const u32 first = 0x20000 + r.y * 160 + r.x / 16 * 8;
     const u32 last = first + (r.lines - 1) * 160 + (r.groups - 1) * 8;
@@ -166,8 +169,8 @@ TEST_F(Title, TheClosingRowOfTilesAndThePanel) {
   for (u32 i = 0; i < 6 * 8 * 43; i += 2) wr16(0x0571BA + i, 0x8001);
   ASSERT_EQ(run_routine(0x00EF58), 1);
   for (u32 x = 0; x < 224; x += 16) EXPECT_EQ(rd16(0x20000 + 186 * 160 + x / 2), 0xFFFFu) << x;
-  // Line 201 lies below the panel: the row's last tile is at x 208.
-  EXPECT_EQ(rd16(0x20000 + 201 * 160 + 208 / 2), 0xFFFFu) << "into the unshown lines";
+  // Line 201 lies below the panel: the row's tiles reach it, the last at x 208.
+  for (u32 x : {0u, 16u, 32u, 208u}) EXPECT_EQ(rd16(0x20000 + 201 * 160 + x / 2), 0xFFFFu) << "into the unshown lines " << x;
   EXPECT_EQ(rd16(0x20000 + 201 * 160 + 224 / 2), 0u) << "the row ends at x 208";
   EXPECT_EQ(rd16(0x20000 + 186 * 160 + 224 / 2), 0x8001u) << "the panel lies over the row's end";
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd8(0x0278C0 + i), 0u) << i;
@@ -201,6 +204,21 @@ TEST_F(Title, TheFullFormShowsThePictureWaitsThenAnimatesOverTheSample) {
   // picture's middle, which nothing after the eight steps draws over.
   for (u32 y : {90u, 120u, 140u})
     EXPECT_TRUE(std::equal(ram + 0x18000 + y * 160 + 16, ram + 0x18000 + y * 160 + 72, ram + 0x20000 + y * 160 + 16)) << y;
+}
+
+// The closing pieces go over a clean animation area: with the lower piece
+// and the panel all colour 0 (drawing nothing there), the area x 208-319,
+// lines 144-180 is the clean background again after the animation.
+TEST_F(Title, TheAnimationAreaIsCleanUnderTheClosingPieces) {
+  const u32 title_on_disk = cache + 409600 + 5120; // second side, track 1
+  std::fill(ram + title_on_disk + (0x05EB1A - 0x05647E), ram + title_on_disk + (0x05EB1A - 0x05647E) + 7 * 8 * 30, 0);
+  std::fill(ram + title_on_disk + (0x0571BA - 0x05647E), ram + title_on_disk + (0x0571BA - 0x05647E) + 6 * 8 * 43, 0);
+  ASSERT_GT(run_routine(0x00EC40, 1000, vbl_with_fire), 0);
+  ASSERT_EQ(driver_slice_ends().back(), returned);
+  for (u32 line = 144; line <= 180; ++line)
+    EXPECT_TRUE(std::equal(ram + 0x18000 + line * 160 + 104, ram + 0x18000 + line * 160 + 160,
+                           ram + 0x20000 + line * 160 + 104))
+        << "line " << line;
 }
 
 TEST_F(Title, AScriptStartingWithItsEndDrawsTheClosingPiecesAtOnce) {
