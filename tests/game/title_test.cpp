@@ -13,6 +13,7 @@
 #include "game_harness.h"
 #include "machine/boot_state.h"
 #include "machine/dispatch.h"
+#include "machine/hooks.h"
 #include "support/dispatch_check.h"
 #include "support/resume_check.h"
 #include "support/squeeze_encoder.h"
@@ -242,6 +243,8 @@ TEST_F(Title, FireInTheFirstWaitLeavesAtTheEndOfThatVbl) {
     press0 = r.port0;
     fire_at = 40;
     wr16(two_player_flag, 0x1234);
+    wr8(fire1 + 1, 0xFF); // the extra-life flags after the fire bytes are not fire
+    wr8(fire0 + 1, 0xFF);
     run_routine(0x00EC40, 60, vbl_with_fire);
     EXPECT_EQ(rd16(two_player_flag), r.flag);
     // The palette's VBL, 39 more of the first wait; then the main loop's prompt.
@@ -251,6 +254,9 @@ TEST_F(Title, FireInTheFirstWaitLeavesAtTheEndOfThatVbl) {
   }
 }
 
+std::vector<u32> songs;
+void note_song(u32) { songs.push_back(g_cpu.d[0] & 0xFFFF); }
+
 TEST_F(Title, WaitFireStartsTuneZeroAndWaitsForAButton) {
   struct row {
     bool port1, port0;
@@ -259,11 +265,17 @@ TEST_F(Title, WaitFireStartsTuneZeroAndWaitsForAButton) {
   const row rows[] = {{true, false, 0x0000}, {false, true, 0xFFFF}, {true, true, 0x0000}};
   for (const row& r : rows) {
     SetUp();
+    hook_register(0x041BCC, note_song);
+    songs.clear();
     press1 = r.port1;
     press0 = r.port0;
     fire_at = 5;
     wr16(two_player_flag, 0x1234);
+    // The bytes after the fire bytes (the extra-life flags) are not fire.
+    wr8(fire1 + 1, 0xFF);
+    wr8(fire0 + 1, 0xFF);
     run_routine(0x00EBFE, 30, vbl_with_fire);
+    EXPECT_EQ(songs, std::vector<u32>{0});
     EXPECT_EQ(rd16(two_player_flag), r.flag);
     EXPECT_EQ(waits_at(0x79E2), 5);
     EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0));
