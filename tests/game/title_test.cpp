@@ -243,8 +243,6 @@ TEST_F(Title, FireInTheFirstWaitLeavesAtTheEndOfThatVbl) {
     press0 = r.port0;
     fire_at = 40;
     wr16(two_player_flag, 0x1234);
-    wr8(fire1 + 1, 0xFF); // the extra-life flags after the fire bytes are not fire
-    wr8(fire0 + 1, 0xFF);
     run_routine(0x00EC40, 60, vbl_with_fire);
     EXPECT_EQ(rd16(two_player_flag), r.flag);
     // The palette's VBL, 39 more of the first wait; then the main loop's prompt.
@@ -252,6 +250,28 @@ TEST_F(Title, FireInTheFirstWaitLeavesAtTheEndOfThatVbl) {
     EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0));
     EXPECT_EQ(rd8(st_io::mfp_tacr), 0u) << "timer A stopped";
   }
+}
+
+// A press in any of the eight waits or in the script leaves at the end of
+// that VBL, on either port; the bytes after the fire bytes (the extra-life
+// flags) are not fire.
+TEST_F(Title, FireInAnyWaitOrTheScriptLeavesAtOnce) {
+  // The VBL of the press: one in each timed wait (the first is the
+  // palette's), then two in the script.
+  const int moments[] = {60, 150, 176, 200, 218, 230, 260, 300, 337, 345};
+  for (int at : moments)
+    for (bool port1 : {true, false}) {
+      SetUp();
+      press1 = port1;
+      press0 = !port1;
+      fire_at = at;
+      wr8(fire1 + 1, 0xFF);
+      wr8(fire0 + 1, 0xFF);
+      run_routine(0x00EC40, 400, vbl_with_fire);
+      EXPECT_EQ(rd16(two_player_flag), port1 ? 0x0000u : 0xFFFFu) << at;
+      EXPECT_EQ(waits_at(0x79E2), at) << at;
+      EXPECT_EQ(driver_slice_ends().back(), waited(0xFDF0)) << at;
+    }
 }
 
 std::vector<u32> songs;

@@ -117,6 +117,7 @@ TEST_F(TitleToMission, TheGameRunsFromItsTitleToTheChosenMissionsFirstFrame) {
   // music's fade-out of 154 VBLs.
   EXPECT_EQ(n.vbls[v].pc, 0x00FDF0u);
   EXPECT_EQ(n.prompt_answered, static_cast<int>(v));
+  EXPECT_EQ(n.prompt_wait_recorded, static_cast<i32>(n.prompt_machine_vbl)) << "a wait point the host sees";
   EXPECT_EQ(rd16(two_player_flag), 0x0000u);
   ++v;
   EXPECT_EQ(waits_from(n, v, 0x7538), 154) << "the fade-out";

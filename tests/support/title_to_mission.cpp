@@ -78,6 +78,8 @@ struct driver {
         tos_key(0x02);
         key_sent = true;
         notes->prompt_answered = vbl;
+        notes->prompt_wait_recorded = tos.wait_vbl_at[2];
+        notes->prompt_machine_vbl = tos.vbl;
       }
       return;
     }

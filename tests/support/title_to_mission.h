@@ -38,6 +38,8 @@ struct road_notes {
   std::vector<u8> loaded;          // RAM $5647E-$83B91 then
   // Moments, as indexes into vbls (-1 = never).
   int prompt_answered = -1;        // the VBL of the key press
+  i32 prompt_wait_recorded = -1;   // tos.wait_vbl_at[2] then
+  u32 prompt_machine_vbl = 0;      // tos.vbl then
   int map_entered = -1;            // the first VBL with split_map set
   std::vector<u8> map_screen;      // screen $20000 at map_entered
   u32 cursor_at_map[2] = {0, 0};
