@@ -131,8 +131,8 @@ TEST_F(Title, TheBlitRunsItsSourceOnAndItsScreenDownALine) {
 
 // Where a step puts the first group of its source and how many lines it
 // draws: a source of all colour 15 (running on a line further, so a line or
-// group too many shows) draws the rectangle. $EF0C's two blits are one row
-// each, with the other's source left at colour 0.
+// group too many shows) draws the rectangle. The blits of $EF0C and $F56E
+// are one row each, with the others' sources left at colour 0.
 TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
   struct row {
     u32 entry, source, x, y, groups, lines;
@@ -142,7 +142,8 @@ TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
       {0x00EF0C, 0x05ABDA, 32, 6, 9, 194},   {0x00EF0C, 0x05EB1A, 128, 157, 7, 30},
       {0x00F5B8, 0x05E26A, 96, 20, 2, 50},   {0x00F5D2, 0x05E59A, 96, 20, 2, 50},
       {0x00F5EC, 0x05E8CA, 96, 30, 2, 10},   {0x00F606, 0x05E8CA, 96, 30, 2, 32},
-      {0x00F620, 0x05EADA, 96, 34, 2, 4},
+      {0x00F620, 0x05EADA, 96, 34, 2, 4},    {0x00F56E, 0x057A4A, 144, 66, 11, 5},
+      {0x00F56E, 0x057C02, 144, 73, 11, 5},  {0x00F56E, 0x057DBA, 144, 80, 11, 5},
   };
   for (const row& r : rows) {
     machine_clear();
@@ -165,13 +166,22 @@ TEST_F(Title, TheTopRightPicturesLastLineComesFromThePanelPiece) {
 }
 
 TEST_F(Title, TheClosingRowOfTilesAndThePanel) {
-  for (u32 i = 0; i < 128; ++i) wr8(0x0579CA + i, 0xFF); // the tile, colour 15
+  // The tile: each line's four plane words (line + 1, plane + 1), so a tile
+  // drawn from the wrong line or too wide shows.
+  const auto tile_word = [](u32 line, u32 plane) { return (line + 1) << 8 | (plane + 1); };
+  for (u32 l = 0; l < 16; ++l)
+    for (u32 p = 0; p < 4; ++p) wr16(0x0579CA + l * 8 + 2 * p, tile_word(l, p));
   for (u32 i = 0; i < 16; ++i) wr8(0x0278C0 + i, 0xAA);
   for (u32 i = 0; i < 6 * 8 * 43; i += 2) wr16(0x0571BA + i, 0x8001);
   ASSERT_EQ(run_routine(0x00EF58), 1);
-  for (u32 x = 0; x < 224; x += 16) EXPECT_EQ(rd16(0x20000 + 186 * 160 + x / 2), 0xFFFFu) << x;
-  // Line 201 lies below the panel: the row's tiles reach it, the last at x 208.
-  for (u32 x : {0u, 16u, 32u, 208u}) EXPECT_EQ(rd16(0x20000 + 201 * 160 + x / 2), 0xFFFFu) << "into the unshown lines " << x;
+  // The row from x 0 to x 208, lines 186-201 (the last two unshown), but
+  // the gap of line 193.
+  for (u32 x = 0; x <= 208; x += 16)
+    for (u32 l = 0; l < 16; ++l)
+      for (u32 p = 0; p < 4; ++p) {
+        if (l == 7 && (x == 64 || x == 80)) continue;
+        ASSERT_EQ(rd16(0x20000 + (186 + l) * 160 + x / 2 + 2 * p), tile_word(l, p)) << x << " " << l << " " << p;
+      }
   EXPECT_EQ(rd16(0x20000 + 201 * 160 + 224 / 2), 0u) << "the row ends at x 208";
   EXPECT_EQ(rd16(0x20000 + 186 * 160 + 224 / 2), 0x8001u) << "the panel lies over the row's end";
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd8(0x0278C0 + i), 0u) << i;
