@@ -62,16 +62,11 @@ class TitleToMission : public MachineTest {
   temp_dir folder;
 };
 
-TEST_F(TitleToMission, TheGameRunsFromItsTitleToTheChosenMissionsFirstFrame) {
+// The road on the game data in `folder`, and what it must show.
+void runs_from_the_title_to_the_mission(const std::string& folder) {
   constexpr int mission = 7;
-  synth_game_data g = synth_standard();
-  ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
-  std::vector<u8> bkm = synth_bkm(g);
-  ASSERT_EQ(bkm.size(), 819200u) << g.error;
-  synth_put_high_scores(bkm);
-  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
   road_notes n;
-  ASSERT_TRUE(run_title_to_mission(folder.path, mission, n))
+  ASSERT_TRUE(run_title_to_mission(folder, mission, n))
       << "after " << n.vbls.size() << " VBLs at " << std::hex << g_cpu.pc;
 
   // The full title: the blank palette's VBL, then the eight timed steps.
@@ -165,6 +160,27 @@ TEST_F(TitleToMission, TheGameRunsFromItsTitleToTheChosenMissionsFirstFrame) {
   // The mission starts with tune 0 at music level 13.
   EXPECT_EQ(n.tunes.back(), 0u);
   EXPECT_EQ(n.level_in_frame_loop, 13u);
+}
+
+TEST_F(TitleToMission, FromTheDataFile) {
+  synth_game_data g = synth_standard();
+  ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
+  std::vector<u8> bkm = synth_bkm(g);
+  ASSERT_EQ(bkm.size(), 819200u) << g.error;
+  synth_put_high_scores(bkm);
+  ASSERT_TRUE(synth_write(folder / "BKM", bkm));
+  runs_from_the_title_to_the_mission(folder.path);
+}
+
+// The disk image carries the title's block, the map file and the missions'
+// files alike.
+TEST_F(TitleToMission, FromTheDiskImage) {
+  synth_game_data g = synth_standard();
+  ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
+  const std::vector<u8> image = synth_image(g);
+  ASSERT_EQ(image.size(), synth_image_size) << g.error;
+  ASSERT_TRUE(synth_write(folder / "game.st", image));
+  runs_from_the_title_to_the_mission(folder.path);
 }
 
 } // namespace
