@@ -129,8 +129,11 @@ TEST_F(Title, TheBlitRunsItsSourceOnAndItsScreenDownALine) {
 
 // --- the picture steps --------------------------------------------------------
 
+// Source bytes that differ from their neighbours and are never 0.
+u32 source_byte(u32 i) { return (i * 37 + 11) % 255 + 1; }
+
 // Where a step puts the first group of its source and how many lines it
-// draws: a source of all colour 15 (running on a line further, so a line or
+// draws: a source without colour 0 (running on a line further, so a line or
 // group too many shows) draws the rectangle. The blits of $EF0C and $F56E
 // are one row each, with the others' sources left at colour 0.
 TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
@@ -147,12 +150,14 @@ TEST_F(Title, ThePictureStepsDrawAtTheirPlaces) {
   };
   for (const row& r : rows) {
     machine_clear();
-    for (u32 i = 0; i < r.groups * 8 * (r.lines + 1); ++i) wr8(r.source + i, 0xFF);
+    for (u32 i = 0; i < r.groups * 8 * (r.lines + 1); ++i) wr8(r.source + i, source_byte(i));
     ASSERT_EQ(run_routine(r.entry), 1) << std::hex << r.entry;
     const u32 first = 0x20000 + r.y * 160 + r.x / 16 * 8;
     const u32 last = first + (r.lines - 1) * 160 + (r.groups - 1) * 8;
-    EXPECT_EQ(rd16(first), 0xFFFFu) << std::hex << r.entry;
-    EXPECT_EQ(rd16(last + 6), 0xFFFFu) << std::hex << r.entry;
+    // Over a clear screen the blit leaves the source's words as they are.
+    const u32 last_word = ((r.lines - 1) * r.groups + r.groups - 1) * 8 + 6;
+    EXPECT_EQ(rd16(first), source_byte(0) << 8 | source_byte(1)) << std::hex << r.entry;
+    EXPECT_EQ(rd16(last + 6), source_byte(last_word) << 8 | source_byte(last_word + 1)) << std::hex << r.entry;
     EXPECT_EQ(rd16(first - 2), 0u) << std::hex << r.entry;
     EXPECT_EQ(rd16(last + 8), 0u) << std::hex << r.entry;
     EXPECT_EQ(rd16(last + 160), 0u) << std::hex << r.entry;
@@ -334,6 +339,48 @@ TEST_F(Title, TheShortFormUnpacksOnePictureFromTheFirstSide) {
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(st_io::palette_regs + 2 * i), rd16(0xEB76 + 2 * i)) << i;
 }
 
+// An animation step: the clean background back under the animation (its
+// right edge, x 304-319, is all that the frames leave of it), the small
+// frame `title_frame` at x 128, y 157 and the large frame the byte's low
+// bits choose at x 192, y 144. Every frame group has plane 0 set, so it
+// replaces the screen whole.
+TEST_F(Title, AnAnimationStepRestoresTheAreaAndDrawsBothFrames) {
+  const auto frame_byte = [](u32 frame, u32 i) { return i % 8 < 2 ? 0xFFu : (frame * 41 + i * 3) % 251 + 1; };
+  struct row {
+    u32 byte, title_frame, large;
+  };
+  const row rows[] = {{0x00, 0, 0}, {0x05, 1, 1}, {0x7E, 3, 2}, {0x13, 2, 3}};
+  for (const row& r : rows) {
+    SetUp();
+    for (u32 a = 0x20000; a < 0x28000; ++a) wr8(a, 0xEE);
+    for (u32 line = 144; line <= 180; ++line)
+      for (u32 b = 104; b < 160; ++b) wr8(0x18000 + line * 160 + b, (line * 7 + b) % 253 + 1);
+    // Large frame 3 runs on into the small frames, which lie after three
+    // large ones.
+    for (u32 i = 0; i < 4 * 2072; ++i) wr8(0x057F72 + i, frame_byte(4 + i / 2072, i % 2072));
+    for (u32 i = 0; i < 4 * 1288; ++i) wr8(0x0597BA + i, frame_byte(i / 1288, i % 1288));
+    wr16(title_frame, r.title_frame);
+    g_cpu.d[5] = r.byte;
+    ASSERT_EQ(run_routine(0x00F688), 1);
+    for (u32 line = 144; line <= 180; ++line) {
+      EXPECT_TRUE(std::equal(ram + 0x18000 + line * 160 + 152, ram + 0x18000 + line * 160 + 160,
+                             ram + 0x20000 + line * 160 + 152))
+          << "background, line " << line;
+      EXPECT_EQ(rd16(0x20000 + (line + 1) * 160), 0xEEEEu) << "nothing past the area, line " << line;
+    }
+    for (u32 line = 0; line < 37; ++line)
+      for (u32 b = 0; b < 56; ++b)
+        ASSERT_EQ(rd8(0x20000 + (144 + line) * 160 + 96 + b), rd8(0x057F72 + r.large * 2072 + line * 56 + b))
+            << "large frame, line " << line << " byte " << b;
+    // The small frame's left part, x 128-191 (the large frame lies over the rest).
+    for (u32 line = 0; line < 23; ++line)
+      for (u32 b = 0; b < 32; ++b)
+        ASSERT_EQ(rd8(0x20000 + (157 + line) * 160 + 64 + b), rd8(0x0597BA + r.title_frame * 1288 + line * 56 + b))
+            << "small frame, line " << line << " byte " << b;
+    EXPECT_EQ(rd8(0x20000 + 180 * 160 + 64), 0xEEu) << "the small frame is 23 lines high";
+  }
+}
+
 // Colour 0 as each blit of an animation step begins (the blits themselves
 // are left out).
 std::vector<u32> colour0_at_blits;
@@ -360,6 +407,7 @@ TEST_F(Title, DevTimingMarksThePhasesOfAnAnimationStep) {
     colour0_at_blits.clear();
     wr16(st_io::palette_regs, 0x123);
     wr16(dev_timing, r.dev_timing);
+    wr16(dev_timing + 2, 0xFFFF); // the word after it is not read
     wr16(title_frame, r.frame_before);
     g_cpu.d[5] = 1;
     ASSERT_EQ(run_routine(0x00F688), 1);
