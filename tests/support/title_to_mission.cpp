@@ -106,7 +106,7 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
   state_ptr boot(boot_state_make(folder.c_str()));
   if (!boot) return false;
   tos_load_state(boot.get());
-  register_routine(0x0086BC, road_shop);
+  dispatch_register_over(0x0086BC, road_shop);
   dispatch_register_over(0x009062, road_first_section);
   dispatch_register_over(0x008C64, road_mission_setup);
   dispatch_register_over(0x008EAC, road_frame_loop);
