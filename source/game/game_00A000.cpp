@@ -1,13 +1,15 @@
 // Page $A000: the small screens of the front end: the mission-failed
 // screen with its typewriter, the player-count prompt, and the entry
 // stubs of the palette load and of the mission data load's prompt; the
-// ammunition type lookup of the players' weapons; the dot bullets (fired,
-// struck and moved); and the missions' event stream.
+// ammunition type lookup of the players' weapons; a player's death and
+// respawn; the dot bullets (fired, struck and moved); the goal test; and
+// the missions' event stream.
 #include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/loader_hold.h"
 #include "game/routine_kit.h"
+#include "game/shot_ram.h"
 
 using namespace st_io;
 
@@ -69,6 +71,66 @@ LOOP(0xA9D8)
   JSR(0x0079DC, 0xA9F4)
   GOTO(0xA9D8);
 HERE(0xA9F8)
+  RTS();
+END_ROUTINE
+
+// ---- Death and respawn ------------------------------------------------------
+
+namespace {
+
+namespace pr = player_record;
+
+constexpr u32 blink_frames = 80;
+constexpr u32 hide_frames = 20;
+constexpr u32 standing_frame_1 = 40; // player 1's pictures lie 40 above player 2's
+constexpr u32 standing_frame_2 = 0;
+
+inline bool invulnerable() { return g_cpu.patch_flags[0] != 0; }
+
+} // namespace
+
+// $AA2E: one game frame of the dying player at a4 (current_player its
+// index): the next frame byte of its death animation, or at the end byte
+// the respawn where it died: a life less, hidden for 20 frames, then
+// blinking (out of danger) for 80. d0 = the byte, a0 past it.
+ROUTINE(sub_00AA2E, 0x00AA2E)
+  a0 = rd32(a4 + pr::death_next);
+  d0 = 0;
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_mi()) GOTO(0xAA84);
+HERE(0xAA38)
+  wr16(a4 + pr::frame, d0);
+  wr32(a4 + pr::death_next, a0);
+  RTS();
+HERE(0xAA84)
+  wr16(a4 + pr::lives, rd16(a4 + pr::lives) - 1);
+  wr16(a4 + pr::blink, blink_frames);
+  wr16(a4 + pr::state, 0);
+  wr16(a4 + pr::frame, standing_frame_1);
+  tst<W>(rd16(current_player));
+  if (cc_eq()) GOTO(0xAA9E);
+  wr16(a4 + pr::frame, standing_frame_2);
+HERE(0xAA9E)
+  wr16(a4 + pr::hide, hide_frames);
+  wr8(a4 + pr::facing, 0);
+  RTS();
+END_ROUTINE
+
+// $AA42: the player at a4 (current_player its index; the callers test
+// that it is alive and not blinking) starts dying: its own list of death
+// frames from the place its facing gives. With the host's invulnerability
+// on, nothing at all happens.
+ROUTINE(player_start_death, 0x00AA42)
+  if (invulnerable()) RTS();
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  d0 = rd8(death_start_table + rd8(a4 + pr::facing));
+  if (d0 & 0x80) d0 = 0;
+  wr16(a4 + pr::state, 0xFFFF);
+  a0 = rd16(current_player) == 0 ? death_list_1 : death_list_2;
+  wr32(a4 + pr::death_next, a0 + d0);
+  wr16(a4 + pr::hide, 0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
   RTS();
 END_ROUTINE
 
@@ -288,6 +350,47 @@ LOOP(0xAE10)
   d6 = 0xFFFFFFFF;
 HERE(0xAE16)
   restore_regs(dregs(0, 0) | aregs(3, 4));
+  RTS();
+END_ROUTINE
+
+// ---- The goal --------------------------------------------------------------
+
+namespace {
+
+constexpr u32 goal_points = 2000;
+
+} // namespace
+
+// $AE1A: the goal test of player 1, then of player 2, who finds the goal
+// gone when player 1 took it in the same frame.
+ROUTINE(sub_00AE1A, 0x00AE1A)
+  a4 = goal_record.address;
+  a6 = player1;
+  JSR(0x00AE2A, 0xAE24)
+  a6 = player2;
+  JMP(0x00AE2A);
+END_ROUTINE
+
+// $AE2A: a living player at a6 whose top-left lies 20-51 pixels left of
+// and 80-130 lines above the goal at a4 reaches it: 2,000 points and the
+// mission's end.
+ROUTINE(sub_00AE2A, 0x00AE2A)
+  tst<W>(rd16(a6 + player_record::lives));
+  if (cc_eq()) GOTO(0xAE6A);
+  tst<W>(rd16(a6 + player_record::state));
+  if (cc_ne()) GOTO(0xAE6A);
+  tst<W>(rd16(a4 + goal::active));
+  if (cc_eq()) GOTO(0xAE6A);
+  put<W>(d0, rd16(a4 + goal::y) - rd16(a6 + player_record::y) - 100 + 20);
+  cmp<W>(50, d0);
+  if (cc_hi()) GOTO(0xAE6A);
+  put<W>(d0, rd16(a4 + goal::x) - rd16(a6 + player_record::x) - 36 + 16);
+  cmp<W>(32, d0);
+  if (cc_cc()) GOTO(0xAE6A);
+  wr16(exit_request, 0xFFFF);
+  wr16(a4 + goal::active, 0);
+  wr32(a6 + player_record::score, rd32(a6 + player_record::score) + goal_points);
+HERE(0xAE6A)
   RTS();
 END_ROUTINE
 

@@ -1,7 +1,8 @@
 // Page $B000: the enemies' per-frame steps (the script interpreter with its
 // animation selection, and the animation step that moves each enemy's
 // frame on and frees a dying enemy at the end of its last animation); the
-// effects (placed, moved, striking enemies and players, drawn); the
+// homing units (placement, aim, fire rhythm and shot); the effects
+// (placed, moved, striking enemies and players, drawn); the
 // world map's pointer (move, draw, erase), its box hit test, and the
 // panel's mission picture and clear.
 #include "game/game_io.h"
@@ -10,6 +11,7 @@
 #include "game/map_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
+#include "game/shot_ram.h"
 
 namespace {
 
@@ -193,6 +195,140 @@ HERE(0xB3F0)
   wr16(a6 + enemy::frame, d0 & 0xFF);
   wr32(a6 + enemy::anim_pos, a0 + 1);
   if (rd16(a6 + enemy::timer) & 0x8000) GOTO(0xB3D0);
+  RTS();
+END_ROUTINE
+
+// ---- Homing units ------------------------------------------------------------
+
+namespace {
+
+namespace hu = homing_unit;
+
+constexpr u32 near = 20;          // within this on an axis the unit counts as level
+constexpr u32 fire_dirs_searched = 7;
+constexpr u32 fire_dir_bytes = 12;
+constexpr u32 unit_bullet_life = 300;
+constexpr u32 fire_gap_mask = 31; // frames to the next shot: random 0-31
+
+} // namespace
+
+// $B424: a homing unit of kind d0.w at x d1.w + 100, y d2.w with the
+// vertical step d3.w into the first free record; last_homing_unit is that
+// record, or 0 with all six in use. The countdown, the wreck flag and the
+// bullet switch stay as the record's last occupant left them. Every
+// register kept.
+ROUTINE(sub_00B424, 0x00B424)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a0 = homing_unit_table.address;
+  put<W>(d7, homing_unit_table.records - 1);
+LOOP(0xB430)
+  tst<W>(rd16(a0 + hu::active));
+  if (cc_eq()) GOTO(0xB446);
+  a0 += homing_unit_table.size;
+  if (dbf(d7)) GOTO(0xB430);
+  wr32(last_homing_unit, 0);
+  GOTO(0xB468);
+HERE(0xB446)
+  wr16(a0 + hu::kind, d0);
+  wr16(a0 + hu::x, d1 + 100);
+  wr16(a0 + hu::y, d2);
+  wr16(a0 + hu::step, d3);
+  wr16(a0 + hu::frame, 0);
+  wr16(a0 + hu::active, 0xFFFF);
+  wr32(last_homing_unit, a0);
+HERE(0xB468)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $B46E: every placed unit that is no wreck aims, then fires by its rhythm.
+ROUTINE(sub_00B46E, 0x00B46E)
+  a6 = homing_unit_table.address;
+  put<W>(d7, homing_unit_table.records - 1);
+LOOP(0xB478)
+  tst<W>(rd16(a6 + hu::active));
+  if (cc_eq()) GOTO(0xB48A);
+  tst<B>(rd8(a6 + hu::wrecked));
+  if (cc_mi()) GOTO(0xB48A);
+  JSR(0x00B492, 0xB486)
+  JSR(0x00B512, 0xB48A)
+  a6 += homing_unit_table.size;
+  if (dbf(d7)) GOTO(0xB478);
+  RTS();
+END_ROUTINE
+
+// $B492: the unit at a6 turns toward player 1, or player 2 once player 1
+// has no lives: a code of the eight directions (1 also when the target is
+// within 20 on both axes) whose picture unit_steer_table gives. Every
+// register kept.
+ROUTINE(sub_00B492, 0x00B492)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a0 = rd16(player1 + player_record::lives) != 0 ? player1 : player2;
+  d5 = 0;
+  put<W>(d0, rd16(a6 + hu::x) - (rd16(a0 + player_record::x) + 36) + near);
+  if (d0 & 0x8000) d5 = 1;
+  else if ((d0 & 0xFFFF) > 2 * near) d5 = 4;
+  put<W>(d0, rd16(a6 + hu::y) - (rd16(a0 + player_record::y) + 100) + near);
+  if (d0 & 0x8000) d5 += 2;
+  else if ((d0 & 0xFFFF) > 2 * near) d5 += 8;
+  else if (d5 == 0) d5 = 1;
+  JSR(0x00B4FC, 0xB4F6)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $B4FC: the picture of direction code d5.w from unit_steer_table into the
+// unit at a6. The table has no end mark: the search stops where the code
+// after it begins, and a code it does not hold leaves the picture as it was.
+ROUTINE(sub_00B4FC, 0x00B4FC)
+  a0 = unit_steer_table;
+LOOP(0xB502)
+  cmp<W>(d5, rd16(a0));
+  if (cc_eq()) GOTO(0xB50C);
+  a0 += 4;
+  if (a0 < unit_steer_end) GOTO(0xB502);
+  RTS();
+HERE(0xB50C)
+  wr16(a6 + hu::frame, rd16(a0 + 2));
+  RTS();
+END_ROUTINE
+
+// $B512: the unit at a6 fires when its countdown has run out, and waits a
+// random 0-31 frames for the next shot. Every register kept.
+ROUTINE(sub_00B512, 0x00B512)
+  tst<W>(rd16(a6 + hu::countdown));
+  if (cc_eq()) GOTO(0xB520);
+  wr16(a6 + hu::countdown, rd16(a6 + hu::countdown) - 1);
+  RTS();
+HERE(0xB520)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  JSR(0x007576, 0xB528)
+  wr16(a6 + hu::countdown, rd32(random_seed) & fire_gap_mask);
+  put<W>(d0, rd16(a6 + hu::frame));
+  JSR(0x00B540, 0xB53A)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $B540: a bullet from the unit at a6 in the direction of picture d0.w:
+// the muzzle and velocity of the first of seven unit_fire_dirs records
+// with that picture, else of the eighth.
+ROUTINE(sub_00B540, 0x00B540)
+  a0 = unit_fire_dirs;
+  put<W>(d7, fire_dirs_searched - 1);
+LOOP(0xB548)
+  cmp<W>(d0, rd16(a0));
+  if (cc_eq()) GOTO(0xB556);
+  a0 += fire_dir_bytes;
+  if (dbf(d7)) GOTO(0xB548);
+HERE(0xB556)
+  put<W>(d0, rd16(a6 + hu::x) + rd16(a0 + 2));
+  put<W>(d1, rd16(a6 + hu::y) + rd16(a0 + 4));
+  d3 = sext16(rd16(a0 + 6));
+  d4 = sext16(rd16(a0 + 8));
+  put<W>(d2, unit_bullet_life);
+  put<W>(d5, rd16(a6 + hu::over_ground) != 0 ? bullet::passes_ground : bullet::passes_vehicles);
+  JSR(0x006B74, 0xB584)
   RTS();
 END_ROUTINE
 

@@ -75,7 +75,9 @@ void in_play(u32 record, u32 x, u32 y) {
 // with the player in a4 and its index in current_player while it is a
 // stand-in, the dying flag once it is written.
 bool died(u32 record) {
-  if (!stubbed(start_death)) return rd16(record + pr::state) != 0;
+  // The death's start points the record at its death frames (the state
+  // word alone would count a player that was dying already).
+  if (!stubbed(start_death)) return rd32(record + 0x5C) != 0;
   const u32 index = record == player2 ? 1 : 0;
   for (const stub_call& c : stub_calls())
     if (c.address == start_death && c.a4 == record && c.watched == index) return true;
