@@ -10,6 +10,7 @@
 
 #include "game/game_ram.h"
 #include "machine/boot_state.h"
+#include "machine/dispatch.h"
 #include "machine/io_devices.h"
 #include "support/dispatch_check.h"
 #include "support/enemy_tables.h"
@@ -36,9 +37,8 @@ ROUTINE(test_character, 0xC00600)
   RTS();
 END_ROUTINE
 
-// The title ($EC40, later work), where the cold start's road through the
-// restart and the game start ends: notes what it sees and ends the
-// driver's call.
+// The title ($EC40), where the cold start's road through the restart and
+// the game start ends here: notes what it sees and ends the driver's call.
 struct title_arrival {
   u32 a0, a7, line, column, margin, colour, sr;
 };
@@ -63,7 +63,7 @@ class DiskLoads : public MachineTest {
     // Routines of other pages that these paths pass through; where the
     // game's own exist, they run instead.
     register_routine(0x0077F6, test_returns); // keyboard ACIA reset
-    register_routine(0x00EC40, test_title);
+    dispatch_register_over(0x00EC40, test_title);
     characters.clear();
     titles.clear();
   }
