@@ -94,8 +94,14 @@ TEST(WholeMissionBuilder, RefusesWhatTheMissionsCannotPlay) {
        [](whole_mission& d) { d.streams[1].push_back(vehicle_event(240, 246, {0, 0, 0, 0, 0})); }},
       {"seven attachments", [](whole_mission& d) { d.streams[0][2].attachments.push_back({48, 16, 0, 0}); }},
       {"an attachment that ends the list", [](whole_mission& d) { d.streams[0][2].attachments[3][0] = 0x80; }},
+      {"an attachment of kind 2", [](whole_mission& d) { d.streams[0][2].attachments[3][0] = 2; }},
+      {"a homing unit of kind 2", [](whole_mission& d) { d.streams[2][2].args[0] = 2; }},
       {"seven homing units in a section",
-       [](whole_mission& d) { d.streams[2].push_back(homing_event(240, {0, 0, 1, 1})); }},
+       [](whole_mission& d) {
+         for (int n = 0; n < 3; ++n) d.streams[2].push_back(homing_event(240, {0, 0, 1, 1}));
+       }},
+      {"a unit by event beside a full vehicle",
+       [](whole_mission& d) { d.streams[0].push_back(homing_event(30, {0, 0, 1, 1})); }},
       {"a homing unit in a horizontal section",
        [](whole_mission& d) { d.streams[3].push_back(homing_event(240, {0, 0, 1, 1})); }},
       {"no goal", [](whole_mission& d) { d.streams[6].pop_back(); }},

@@ -105,12 +105,15 @@ std::string event_fault(const mission_event& e, int s) {
       if (e.command < first_vehicle || e.command >= homing_command) return "a vehicle command outside 246-252";
       if (e.args.size() != 5) return "a vehicle needs five bytes";
       if (e.attachments.size() > max_attachments) return "more than six attachments";
-      for (const auto& a : e.attachments)
+      for (const auto& a : e.attachments) {
         if (a[0] & 0x80) return "an attachment whose first byte ends the list";
+        if (a[0] > 1) return "an attachment of a homing kind other than 0-1";
+      }
       return "";
     case event_kind::homing_unit:
       if (!vertical) return "a homing unit in a horizontal section";
-      return e.command == homing_command && e.args.size() == 4 ? "" : "a homing unit needs command 253 and four bytes";
+      if (e.command != homing_command || e.args.size() != 4) return "a homing unit needs command 253 and four bytes";
+      return e.args[0] <= 1 ? "" : "a homing kind other than 0-1 (the pictures built)";
     case event_kind::goal:
       if (s != 6) return "a goal outside V3";
       if (e.command != goal_command || e.args.size() != 3) return "a goal needs command 254 and x, y, z";
@@ -128,7 +131,8 @@ std::string stream_fault(const std::vector<mission_event>& events, int s, int& g
     last = order;
     const std::string fault = event_fault(e, s);
     if (!fault.empty()) return fault;
-    homing += e.kind == event_kind::homing_unit ? 1 : 0;
+    // a vehicle's units take records of the same table
+    homing += e.kind == event_kind::homing_unit ? 1 : static_cast<int>(e.attachments.size());
     goals += e.kind == event_kind::goal ? 1 : 0;
   }
   return homing <= static_cast<int>(max_homing_units) ? "" : "more than six homing units in one section";
@@ -217,8 +221,10 @@ bool build_whole_mission(const whole_mission& d, whole_mission_build& out) {
 
   synth_game_data g = synth_standard();
   if (!synth_place_disk_road(g)) return refuse(out, g.error);
+  // The disk road carries the front end's player starts and ammunition
+  // table: the mission plays with those.
   for (const program_table& t : whole_mission_tables(d))
-    if (!synth_place_at_program(g, t.name, "a table of the mission's routines", t.at, t.bytes))
+    if (!synth_find(g, t.name) && !synth_place_at_program(g, t.name, "a table of the mission's routines", t.at, t.bytes))
       return refuse(out, g.error);
   // spawn_table: every synthetic data file carries the builder's default entries.
   out.file = synth_bkm(g);
@@ -268,12 +274,12 @@ whole_mission whole_mission_default() {
     rows.push_back({{0}, {1}, {2}});
     d.maps[v] = rows;
   }
-  // V0: enemies of both scripts, a vehicle with six units, homing units.
+  // V0: enemies of both scripts, a vehicle with six units (a full unit
+  // table: the builder refuses a seventh unit in a section).
   d.streams[0] = {
-      enemy_event(190, enemy_shooter, 40, 10),   enemy_event(200, enemy_walker, 120, 0),
-      vehicle_event(210, 246, {0, 20, 0, 1, 0}, {{0, 0, 0, 0}, {16, 0, 0, 0}, {32, 0, 0, 0},
-                                                 {0, 16, 0, 0}, {16, 16, 0, 0}, {32, 16, 0, 0}}),
-      homing_event(230, {40, 10, 1, 1}),         homing_event(240, {140, 10, 1, 1}),
+      enemy_event(190, enemy_shooter, 40, 10), enemy_event(200, enemy_walker, 120, 0),
+      vehicle_event(210, 246, {0, 20, 0, 1, 0},
+                    {{0, 0, 0, 0}, {1, 16, 0, 0}, {0, 32, 0, 0}, {1, 0, 16, 0}, {0, 16, 16, 0}, {1, 32, 16, 0}}),
       enemy_event(20, enemy_shooter, 150, 10),
   };
   // H0-H2: installations 234-239 and objects 240-245.
@@ -283,15 +289,15 @@ whole_mission whole_mission_default() {
                   hobject_event(210, 242, 150, 100), hobject_event(220, 243, 60, 120)};
   d.streams[5] = {hinstallation_event(190, 238, 200, 40), hinstallation_event(200, 239, 120, 60),
                   hobject_event(210, 244, 150, 100), hobject_event(220, 245, 60, 120)};
-  // V1, V2: the other vehicle types; one meets a full unit table.
+  // V1, V2: the other vehicle types and homing units of both kinds by event.
   d.streams[2] = {vehicle_event(190, 247, {40, 20, 0, 1, 0}), vehicle_event(200, 248, {100, 20, 0, 1, 0}),
-                  homing_event(205, {10, 5, 1, 1}),           homing_event(206, {30, 5, 1, 1}),
-                  homing_event(207, {50, 5, 1, 1}),           homing_event(208, {70, 5, 1, 1}),
-                  homing_event(209, {90, 5, 1, 1}),           homing_event(210, {110, 5, 1, 1}),
-                  vehicle_event(212, 249, {60, 20, 0, 1, 0}, {{0, 0, 0, 0}}),
+                  homing_event(205, {0, 5, 30, 1}),           homing_event(206, {1, 5, 60, 1}),
+                  homing_event(207, {0, 5, 90, 1}),           homing_event(208, {1, 5, 120, 1}),
                   enemy_event(230, enemy_walker, 80, 0)};
-  d.streams[4] = {vehicle_event(190, 250, {40, 20, 0, 1, 0}), vehicle_event(200, 251, {100, 20, 0, 1, 0}),
-                  vehicle_event(210, 252, {140, 20, 0, 1, 0}), enemy_event(220, enemy_shooter, 60, 10)};
+  d.streams[4] = {vehicle_event(190, 249, {40, 20, 0, 1, 0}, {{1, 0, 0, 0}}),
+                  vehicle_event(200, 250, {100, 20, 0, 1, 0}), vehicle_event(205, 251, {140, 20, 0, 1, 0}),
+                  vehicle_event(210, 252, {70, 20, 0, 1, 0}),  homing_event(215, {0, 5, 50, 1}),
+                  enemy_event(220, enemy_shooter, 60, 10)};
   // V3: the goal, early enough to be met before the section's end.
   d.streams[6] = {enemy_event(190, enemy_walker, 30, 0), goal_event(220, 60, 120, 0)};
   return d;

@@ -15,8 +15,10 @@
 // clock order from 184 (the clock only moves on, so an earlier trigger
 // after a later one would never start and hold back the rest); event
 // commands of the section's kind; vehicles of commands 246-252 with at
-// most six attachments whose first bytes have bit 7 clear; at most six
-// homing units per section (the table's records); enemy types with a
+// most six attachments; homing kinds 0-1 (the pictures built), for units
+// by event and attached; at most six homing units per section, attached
+// ones included (the table's records: a seventh would be written over the
+// goal); enemy types with a
 // script; exactly one goal, in V3, y 76-176; installation y up to 168 and
 // object y up to 184; pattern lists with a delay; and what the map builder
 // refuses (blocks, stamps, rows).
