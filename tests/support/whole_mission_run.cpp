@@ -1,0 +1,339 @@
+#include "support/whole_mission_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "game/game_ram.h"
+#include "game/mission_ram.h"
+#include "game/shot_ram.h"
+#include "graphics/content_hash.h"
+#include "machine/boot_state.h"
+#include "machine/cpu.h"
+#include "machine/dispatch.h"
+#include "machine/game_data.h"
+#include "machine/hooks.h"
+#include "machine/ikbd.h"
+#include "machine/loader_hold.h"
+#include "machine/machine_state.h"
+#include "machine/memory.h"
+#include "machine/slice_runner.h"
+#include "machine/tos.h"
+#include "machine/vbl_delivery.h"
+#include "support/dot_effect_tables.h"
+#include "support/machine_fixture.h"
+#include "support/mission_machine.h"
+#include "support/section_cycle.h"
+#include "support/synthetic_game_data.h"
+
+namespace {
+
+namespace pr = player_record;
+
+constexpr u32 title_entry = 0x00EC40;
+constexpr u32 runner_entry = 0xC50000;
+constexpr u32 runner_done = 0x80F82; // outside the game's memory: the runner's note
+constexpr u32 frame_end_vertical = 0x008EE2;   // hook slot 29
+constexpr u32 frame_end_horizontal = 0x00474A; // hook slot 0
+constexpr u32 scroll_step_hook = 0x004A50;     // hook slot 4
+constexpr u32 owned_weapons = 0x66;  // 19 bytes in the player record
+constexpr u32 weapon_counters = 0x7A; // 13 words, up to the plate latch
+constexpr u32 counter_words = 13;
+constexpr u32 screen_bytes = 32000;
+constexpr int frame_limit = 6000;
+
+// --- the control loop's steps of one mission, at a test address ----------
+
+void own_every_weapon(u32 record) {
+  for (u32 w = 0; w < 19; ++w) wr8(record + owned_weapons + w, 1);
+  for (u32 c = 0; c < counter_words; ++c) wr16(record + weapon_counters + 2 * c, 99);
+}
+
+// --- the memory guard: what a mission may write -----------------------------
+
+struct ram_range {
+  u32 from, to; // [from, to)
+  const char* what;
+};
+constexpr ram_range mission_writes[] = {
+    {0x000000, 0x002848, "the work area: object tables, variables, stack, collision map"},
+    {0x018000, 0x028000, "both screens and their spare bytes"},
+    {0x028000, 0x02E000, "the background ring and the horizontal band"},
+    {0x04152A, 0x042600, "the sound driver's variables"},
+    {0x080F80, 0x080F90, "the test runner's notes"},
+};
+
+std::vector<u8> ram_at_mission_start;
+
+void note_mission_start() { ram_at_mission_start.assign(ram, ram + ram_size); }
+
+bool may_write(u32 a) {
+  for (const ram_range& r : mission_writes)
+    if (a >= r.from && a < r.to) return true;
+  return false;
+}
+
+// The changed runs outside what a mission may write, as "$from-$to" text.
+std::string guard_breaches() {
+  std::string out;
+  if (ram_at_mission_start.empty()) return out;
+  int runs = 0;
+  for (u32 a = 0; a < ram_size && runs < 8; ++a) {
+    if (ram[a] == ram_at_mission_start[a] || may_write(a)) continue;
+    u32 end = a;
+    while (end < ram_size && (ram[end] != ram_at_mission_start[end] && !may_write(end))) ++end;
+    char text[40];
+    std::snprintf(text, sizeof text, " $%06X-$%06X", a, end - 1);
+    out += text;
+    ++runs;
+    a = end;
+  }
+  return out;
+}
+
+ROUTINE(mission_runner, 0xC50000)
+  JSR(0x009048, 0xC50004)
+  JSR(0x0090C2, 0xC50008)
+  JSR(0x009048, 0xC5000C)
+  JSR(0x0091D0, 0xC50010)
+  JSR(0x009134, 0xC50014)
+  // where the world map and the weapon shop would leave their choices
+  wr16(chosen_mission, 0);
+  own_every_weapon(player1);
+  own_every_weapon(player2);
+  JSR(0x008910, 0xC50018)
+  JSR(0x009062, 0xC5001C)
+  JSR(0x007626, 0xC50020)
+  JSR(0x008C64, 0xC50024)
+  wr8(frame_countdown, 0xFF);
+  wr16(exit_request, 0);
+  JSR(0x00868A, 0xC50028)
+  wr8(last_key, 0);
+  note_mission_start();
+  JSR(0x008EAC, 0xC5002C)
+  wr16(runner_done, 0xFFFF);
+LABEL(0xC50030)
+  if (kit_wait(0xC50030)) return;
+  GOTO(0xC50030);
+END_ROUTINE
+
+// Over the title's entry in this test only: the game loop's registers for
+// a game of two players, then the runner. The title, the prompt, the map
+// and the shop have their own end-to-end road; this run starts the mission
+// straight after the game start.
+ROUTINE(title_stand_in, 0x00EC40)
+  set_sr(0x2300);
+  a5 = 0;
+  a7 = mission_stack;
+  wr16(two_player_flag, 0xFFFF);
+  JMP(0xC50000);
+END_ROUTINE
+
+// --- the input script: RAM in, joystick and key reports out ---------------
+
+constexpr int joy_up = 1, joy_down = 2, joy_left = 4, joy_right = 8, joy_fire = 0x80;
+
+// In a vertical section each player walks back to its lane in the middle
+// column (the horizontal sections carry them sideways); the solid stamps
+// stand in the right column.
+int back_to_lane(u32 record, i32 lane) {
+  const i32 x = static_cast<i16>(rd16(record + pr::x));
+  return x < lane - 3 ? joy_right : x > lane + 3 ? joy_left : 0;
+}
+
+int wanted_stick(u32 record, bool goal_chaser) {
+  const i16 step = static_cast<i16>(rd16(hscroll_step));
+  const u16 frame = rd16(fx_bank);
+  int stick = (frame / 8) % 2 ? joy_fire : 0;
+  if (step > 0) return stick | joy_right;
+  if (step < 0) return stick | joy_left;
+  const u32 g = goal_record.address;
+  if (!goal_chaser || rd16(g + goal::active) == 0) return stick | joy_up | back_to_lane(record, goal_chaser ? 100 : 130);
+  // Into the goal's box: goal x - player x within 20-51, goal y - player y within 80-130.
+  const i32 dx = static_cast<i16>(rd16(g + goal::x)) - static_cast<i16>(rd16(record + pr::x));
+  const i32 dy = static_cast<i16>(rd16(g + goal::y)) - static_cast<i16>(rd16(record + pr::y));
+  int move = 0;
+  if (dx > 44) move |= joy_right;
+  if (dx < 28) move |= joy_left;
+  if (dy > 120) move |= joy_down;
+  if (dy < 90) move |= joy_up;
+  return move;
+}
+
+int stick_in_ram(u32 record) {
+  return (rd8(record + pr::up) ? joy_up : 0) | (rd8(record + pr::down) ? joy_down : 0) |
+         (rd8(record + pr::left) ? joy_left : 0) | (rd8(record + pr::right) ? joy_right : 0) |
+         (rd8(record + pr::fire) ? joy_fire : 0);
+}
+
+void play_input() {
+  const u32 records[2] = {player1, player2};
+  for (int p = 0; p < 2; ++p) {
+    const int want = wanted_stick(records[p], p == 0);
+    if (want != stick_in_ram(records[p])) tos_joystick(p == 0 ? 1 : 0, want);
+  }
+  // A weapon change now and then: press in one frame, release in the next.
+  const u16 frame = rd16(fx_bank);
+  if (frame % 128 == 64) tos_key(whole_mission_weapon_keys[(frame / 128) % 2]);
+  if (frame % 128 == 65) tos_key(whole_mission_weapon_keys[(frame / 128) % 2] | 0x80);
+}
+
+
+mission_run* recording = nullptr;
+bool hashing = true;
+std::string state_folder;
+
+// At the frame-end hooks: the hash of the screen just drawn and the
+// palette, and at every 64th frame the memory guard.
+void hash_frame(u32) {
+  if (!hashing) {
+    recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), ""});
+    return;
+  }
+  b2_state h;
+  b2_init(&h);
+  b2_update(&h, ram + rd32(draw_screen), screen_bytes);
+  u8 palette[32];
+  tos_pal16(palette);
+  b2_update(&h, palette, sizeof palette);
+  char text[GFX_HASH_TEXT];
+  b2_hex(&h, text);
+  recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
+  if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
+}
+
+// The host's scroll fix, and a count of the scroll steps of each
+// horizontal section (the hook is reached only after a step).
+void note_scroll_step(u32 address) {
+  scroll_fix(address);
+  const i16 step = static_cast<i16>(rd16(hscroll_step));
+  if (recording->horizontal_steps.size() < static_cast<size_t>(rd16(stream_section) / 2 + 1)) {
+    recording->horizontal_steps.push_back(step);
+    recording->horizontal_passes.push_back(0);
+  }
+  ++recording->horizontal_passes.back();
+}
+
+
+
+void register_run_routines() {
+  dispatch_register_over(title_entry, title_stand_in);
+  register_routine(runner_entry, mission_runner,
+                   {0xC50004, 0xC50008, 0xC5000C, 0xC50010, 0xC50014, 0xC50018, 0xC5001C, 0xC50020, 0xC50024,
+                    0xC50028, 0xC5002C, 0xC50030});
+  for (const mission_stand_in& s : mission_stand_ins()) stub_records_doing(s.address, s.effect);
+  // Later work the horizontal sections reach: the explosion and debris spawners.
+  stand_in_explosions();
+  stub_records({0x0063A4});
+  hook_register(frame_end_vertical, hash_frame);
+  hook_register(frame_end_horizontal, hash_frame);
+  hook_register(scroll_step_hook, note_scroll_step);
+  tos_set_patch(0, 1); // invulnerable, as the host sets it
+}
+
+// Saves the live machine to a state file, clears the machine, and loads
+// the file back: the run goes on from the state alone.
+bool save_and_reload(mission_run& run) {
+  state_ptr saved(state_new());
+  tos_save_state(saved.get());
+  const std::string path = state_folder + "/resume" + std::to_string(run.saves) + ".state";
+  if (state_write_file(saved.get(), path.c_str()) != 1) return false;
+  state_ptr read(state_new());
+  if (state_read_file(read.get(), path.c_str()) != 1) return false;
+  machine_clear();
+  stub_reset();
+  register_run_routines();
+  tos_load_state(read.get());
+  ++run.saves;
+  return true;
+}
+
+bool resume_here(resume_at resume, const mission_run& run) {
+  const bool horizontal = rd16(hscroll_step) != 0;
+  // inside H1 after a hundred steps; inside V2 past the middle of its map
+  if (resume == resume_at::horizontal_pass)
+    return horizontal && run.horizontal_passes.size() == 2 && run.horizontal_passes[1] > 100;
+  return !horizontal && rd16(stream_section) == 4 && rd16(scroll_pos) > 600;
+}
+
+} // namespace
+
+mission_run play_whole_mission(const std::string& folder, const std::vector<u8>& file, const whole_mission_play& how) {
+  mission_run run;
+  recording = &run;
+  hashing = how.hash_frames;
+  state_folder = folder;
+  ram_at_mission_start.clear();
+  g_load_seconds = 0;
+  if (!synth_write(folder + "/BKM", file) || game_data_init(folder.c_str()) != 1) {
+    run.failure = "the data file could not be selected";
+    return run;
+  }
+  state_ptr boot(boot_state_make(folder.c_str()));
+  if (!boot) {
+    run.failure = "no boot state";
+    return run;
+  }
+  tos_load_state(boot.get());
+  stub_reset();
+  register_run_routines();
+
+  bool resumed = false;
+  double frame_ns = 0;
+  size_t frames_timed = 0;
+  while (rd16(runner_done) == 0 && run.frames.size() < frame_limit) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const int result = tos_run_slice(how.budget);
+    if (result != 1) {
+      char text[96];
+      std::snprintf(text, sizeof text, "the slice ended with %d at $%06X (fault $%06X)", result, g_cpu.pc,
+                    g_cpu.fault_pc);
+      run.failure = text;
+      break;
+    }
+    const bool in_mission = rd16(fx_bank) > 0 || !ram_at_mission_start.empty();
+    const bool spent = g_cpu.yield_reason == YIELD_BUDGET;
+    if (how.resume != resume_at::nowhere && !resumed && spent && in_mission && resume_here(how.resume, run)) {
+      if (!save_and_reload(run)) {
+        run.failure = "the state file could not be written or read";
+        break;
+      }
+      resumed = true;
+      continue;
+    }
+    if (spent && in_mission) ++run.budget_ends;
+    // A slice cut by its budget is not a VBL: the next one goes on where it stopped.
+    if (!spent) {
+      tos_vbl();
+      ++run.vbls;
+      play_input();
+      stub_calls().clear();
+    }
+    if (in_mission) {
+      frame_ns += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+      if (run.frames.size() > frames_timed) {
+        frames_timed = run.frames.size();
+        run.frame_ns.push_back(frame_ns);
+        frame_ns = 0;
+      }
+    }
+  }
+  run.finished = rd16(runner_done) == 0xFFFF;
+  if (run.breaches.empty() && hashing) run.breaches = guard_breaches();
+  run.exit = static_cast<u16>(rd16(exit_request));
+  run.score1 = rd32(player1 + pr::score);
+  run.score2 = rd32(player2 + pr::score);
+  run.level = static_cast<u16>(rd16(level_section));
+  run.stream = static_cast<u16>(rd16(stream_section));
+  recording = nullptr;
+  return run;
+}
+
+const whole_mission_build& whole_mission_built() {
+  static const whole_mission_build b = [] {
+    whole_mission_build out;
+    build_whole_mission(whole_mission_default(), out);
+    return out;
+  }();
+  return b;
+}

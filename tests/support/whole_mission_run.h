@@ -1,0 +1,64 @@
+// The whole synthetic mission (support/whole_mission.h) played headless
+// as the host plays it: the data file selected, the boot state loaded, per
+// VBL one slice and the VBL delivery, through the real cold start and game
+// start. Over the title's entry a stand-in hands over to a runner at a test
+// address that does the control loop's steps of one mission (the set-up
+// routines, the mission and weapons chosen where the map and the shop leave
+// them, the mission data load through slot $8910, frame_vertical); the
+// title, the prompt, the map and the shop have their own end-to-end road.
+// The input is a function of the machine's RAM alone, so a state loaded
+// mid-way plays on exactly as the uninterrupted run. Mission routines of
+// later work are the mission machine's stand-ins.
+//
+//   mission_run r = play_whole_mission(folder, whole_mission_built().file, {});
+//   r.frames: at each frame end (hooks 29 and 0) the BLAKE2b of the screen
+//   just drawn and the palette; r.breaches: RAM written outside what a
+//   mission may write, checked every 64th frame and at the end.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "machine/types.h"
+#include "support/whole_mission.h"
+
+enum class resume_at { nowhere, horizontal_pass, vertical_pass };
+
+struct frame_hash {
+  u16 frame;   // fx_bank
+  u16 stream;  // stream_section
+  std::string hash;
+};
+
+struct mission_run {
+  std::string failure;                 // "" unless the run could not go on
+  std::vector<frame_hash> frames;
+  std::vector<double> frame_ns;        // host time of each game frame (slices, deliveries, input)
+  std::vector<i16> horizontal_steps;   // hscroll_step of each horizontal section
+  std::vector<int> horizontal_passes;  // scroll steps of each
+  bool finished = false;               // frame_vertical returned to the runner
+  u16 exit = 0;
+  u32 score1 = 0, score2 = 0;
+  u16 level = 0, stream = 0;
+  int vbls = 0;
+  int saves = 0;
+  int budget_ends = 0;                 // slices of the mission that spent their budget
+  std::string breaches;                // the first memory-guard report
+};
+
+struct whole_mission_play {
+  u32 budget = 2000000;
+  resume_at resume = resume_at::nowhere; // where a state is saved and loaded back (budget yields only)
+  bool hash_frames = true;               // off: frames counted, nothing hashed or guarded
+};
+
+// A loop head costs one unit: slices of 97 end inside the loops of the
+// routines that run long (drawing, copying, searching).
+constexpr u32 whole_mission_tiny_budget = 97;
+
+// The default mission, built once.
+const whole_mission_build& whole_mission_built();
+
+// Writes `file` as "BKM" into `folder`, boots it and plays the mission
+// until the runner notes its end (at most 6,000 frames).
+mission_run play_whole_mission(const std::string& folder, const std::vector<u8>& file,
+                               const whole_mission_play& how);
