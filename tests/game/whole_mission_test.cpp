@@ -16,6 +16,23 @@
 
 namespace {
 
+TEST(FrameHash, OneChangedPixelOrColourChangesIt) {
+  std::vector<u8> screen(screen_bytes, 0x5A), palette(32, 0x07);
+  const std::string base = screen_hash(screen.data(), palette.data());
+  EXPECT_EQ(base.size(), 12u);
+  EXPECT_EQ(screen_hash(screen.data(), palette.data()), base);
+  // one pixel: one bit of one plane word, at the first, a middle and the last byte
+  for (u32 at : {0u, 16007u, screen_bytes - 1}) {
+    for (u8 bit : {0x01, 0x80}) {
+      screen[at] ^= bit;
+      EXPECT_NE(screen_hash(screen.data(), palette.data()), base) << "byte " << at;
+      screen[at] ^= bit;
+    }
+  }
+  palette[31] ^= 1;
+  EXPECT_NE(screen_hash(screen.data(), palette.data()), base) << "colour 15";
+}
+
 class WholeMission : public MachineTest {
  protected:
   temp_dir folder;

@@ -39,7 +39,6 @@ constexpr u32 scroll_step_hook = 0x004A50;     // hook slot 4
 constexpr u32 owned_weapons = 0x66;  // 19 bytes in the player record
 constexpr u32 weapon_counters = 0x7A; // 13 words, up to the plate latch
 constexpr u32 counter_words = 13;
-constexpr u32 screen_bytes = 32000;
 constexpr int frame_limit = 6000;
 
 // --- the control loop's steps of one mission, at a test address ----------
@@ -190,14 +189,9 @@ void hash_frame(u32) {
     recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), ""});
     return;
   }
-  b2_state h;
-  b2_init(&h);
-  b2_update(&h, ram + rd32(draw_screen), screen_bytes);
   u8 palette[32];
   tos_pal16(palette);
-  b2_update(&h, palette, sizeof palette);
-  char text[GFX_HASH_TEXT];
-  b2_hex(&h, text);
+  const std::string text = screen_hash(ram + rd32(draw_screen), palette);
   recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
@@ -257,6 +251,16 @@ bool resume_here(resume_at resume, const mission_run& run) {
 }
 
 } // namespace
+
+std::string screen_hash(const u8* screen, const u8* palette) {
+  b2_state h;
+  b2_init(&h);
+  b2_update(&h, screen, screen_bytes);
+  b2_update(&h, palette, 32);
+  char text[GFX_HASH_TEXT];
+  b2_hex(&h, text);
+  return text;
+}
 
 mission_run play_whole_mission(const std::string& folder, const std::vector<u8>& file, const whole_mission_play& how) {
   mission_run run;

@@ -55,6 +55,11 @@ struct whole_mission_play {
 // routines that run long (drawing, copying, searching).
 constexpr u32 whole_mission_tiny_budget = 97;
 
+// The hash of a frame: BLAKE2b (12 hex digits) of the 32,000 screen bytes
+// and the 16 colour registers (32 bytes, as tos_pal16 gives them).
+constexpr u32 screen_bytes = 32000;
+std::string screen_hash(const u8* screen, const u8* palette);
+
 // The default mission, built once.
 const whole_mission_build& whole_mission_built();
 
