@@ -210,4 +210,61 @@ TEST_F(menu_options_test, ShaderSlidersMakeCustomUnlessAnExternalShaderRuns) {
   vcfg = saved;
 }
 
+TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  lang_set("fr");
+  char saved_defaults[700], saved_options[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::memcpy(saved_options, options_path, sizeof saved_options);
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/default.json", dir.path.c_str());
+  std::snprintf(options_path, sizeof options_path, "%s/options.json", dir.path.c_str());
+  spit(defaults_path,
+       R"({"language": "de", "volume": 0.25, "stereo_pan": true, "latency": 9, "latency_nointerp": -1,)"
+       R"( "low_latency_audio": true, "volume_samples": 1.5})");
+  master_volume = 1;
+  fx_pan = 0;
+  multichannel_fx = 1;
+  low_latency_audio = 1;
+  unsetenv("BKM_TEST");
+  open_menu();
+  drain();
+  point_at(m, find(m, "menu.restore_default_options"));
+  menu_activate(m);
+  setenv("BKM_TEST", "1", 1);
+
+  EXPECT_STREQ(lang_current(), "fr");
+  EXPECT_EQ(master_volume, 0.25);
+  EXPECT_EQ(fx_pan, 1);
+  EXPECT_EQ(multichannel_fx, 0);  // not in the file: the built-in default
+  EXPECT_EQ(lead_with_interp, 6);
+  EXPECT_EQ(lead_without_interp, 0);
+  EXPECT_EQ(part_volume[2], 1);
+  EXPECT_EQ(low_latency_audio, 0);  // no audio device
+  EXPECT_STREQ(m->status, tr("msg.options_restored"));
+  EXPECT_TRUE(menu_open);
+  struct want {
+    int kind;
+    double a, b;
+  } wants[] = {{EV_VOLUME, 0.25, 0}, {EV_SFX_PAN, 1, 0}, {EV_SFX_MULTI, 0, 0}, {EV_PART_VOLUME, 2, 1},
+               {EV_LEAD, 6, 0}};
+  std::vector<emu_event> got = drain();
+  for (const want& w : wants) {
+    bool found = false;
+    for (const emu_event& e : got) found |= e.kind == w.kind && e.a == w.a && e.b == w.b;
+    EXPECT_TRUE(found) << w.kind;
+  }
+  const std::string written = slurp(options_path);
+  EXPECT_NE(written.find("\"language\": \"fr\""), std::string::npos) << written;
+  EXPECT_NE(written.find("\"volume\": 0.25"), std::string::npos) << written;
+
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  std::memcpy(options_path, saved_options, sizeof saved_options);
+  lang_set("en");
+  master_volume = 1;
+  fx_pan = 0;
+  lead_with_interp = 3.6;
+  lead_without_interp = 0.5;
+}
+
 }  // namespace
