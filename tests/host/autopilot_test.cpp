@@ -115,29 +115,44 @@ TEST_F(Autopilot, CountsOncePerVblHoweverOftenInputIsDelivered) {
   EXPECT_EQ(emu.pilot.pulses, 1);
 }
 
-TEST_F(Autopilot, AMissingBoxOrATableWithoutItsEndLeavesThePointer) {
+TEST_F(Autopilot, TheTableIsReadToItsEndOrItsFortiethEntry) {
   kind("map");
   pointer_at(0, 0);
-  // Forty boxes of other missions and no end marker: mission 3 in a 41st
-  // entry is beyond the table and never steered to.
-  for (int i = 0; i < 41; ++i) {
-    const u32 e = boxes + static_cast<u32>(i * 10);
-    for (int w = 0; w < 4; ++w) wr16(e + static_cast<u32>(2 * w), 100);
-    wr16(e + 8, i == 40 ? 3 : 7);
-  }
+  // Forty-one boxes and no end marker: the fortieth entry is read, the
+  // forty-first is beyond the table.
+  auto boxes_with_mission_at = [](int at) {
+    for (int i = 0; i < 41; ++i) {
+      const u32 e = boxes + static_cast<u32>(i * 10);
+      for (int w = 0; w < 4; ++w) wr16(e + static_cast<u32>(2 * w), 100);
+      wr16(e + 8, i == at ? 3 : 7);
+    }
+  };
+  boxes_with_mission_at(39);
   emu.wanted_joy[1] = 0x55;
   autopilot(10);
-  EXPECT_EQ(emu.wanted_joy[1], 0x55);
-  table({{10, 20, 10, 20, 1}});
+  EXPECT_EQ(emu.wanted_joy[1], right | down);
+  boxes_with_mission_at(40);
+  emu.wanted_joy[1] = 0x55;
   autopilot(11);
+  EXPECT_EQ(emu.wanted_joy[1], 0x55);
+  // Ended before mission 3.
+  table({{10, 20, 10, 20, 1}});
+  autopilot(12);
   EXPECT_EQ(emu.wanted_joy[1], 0x55);
 }
 
 TEST_F(Autopilot, TheShopsExitThenFire) {
   kind("shop");
+  pointer_at(284, 128);
+  autopilot(5);
+  EXPECT_EQ(emu.wanted_joy[1], right | down) << "just beyond the tolerance of (288, 132)";
+  pointer_at(285, 129);
+  autopilot(6);
+  EXPECT_EQ(emu.wanted_joy[1], 0);
+  EXPECT_EQ(emu.pilot.arrived, 1);
   pointer_at(288, 132);
   u32 v = 10;
-  for (int i = 0; i < 20; ++i) autopilot(v++);
+  for (int i = 0; i < 19; ++i) autopilot(v++);  // 20 VBLs at rest with the one above
   EXPECT_EQ(emu.pilot.pulses, 0);
   autopilot(v++);
   EXPECT_EQ(emu.pilot.pulses, 8);
@@ -171,7 +186,7 @@ TEST_F(Autopilot, PlaysTheMissionScriptAndLogsItsStartAndEnd) {
 
 TEST_F(Autopilot, OtherScreensGetFirePulsesUntilAMissionBegan) {
   kind("other");
-  autopilot(50);
+  autopilot(90);
   EXPECT_EQ(emu.pilot.pulses, 0);
   autopilot(91);
   EXPECT_EQ(emu.pilot.pulses, 6);

@@ -38,7 +38,7 @@ wait $pid
 # meets a routine not written yet, with the error logged and 1. The options
 # file is left alone and the shot is written.
 echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
-BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=2 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
+BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=4 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
   "$program" > "$work/run.log" 2>&1
 status=$?
 if [ $status -eq 1 ]; then
@@ -49,6 +49,10 @@ else
   fail "the test run ended with $status"
 fi
 grep -q "Game data: " "$work/run.log" || fail "the game data was not reported"
+# The cold start opens the game data through GEMDOS (the BKM_FOPEN trace
+# goes to error.log only).
+grep -q "^Fopen .* (selected original data, vbl [0-9]*)$" "$work/user/error.log" ||
+  fail "the cold start did not open the game data"
 [ "$(cat "$work/user/options.json")" = '{"version": 3, "stereo_pan": true}' ] || fail "options.json was changed"
 
 if [ $failures -ne 0 ]; then
