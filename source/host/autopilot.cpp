@@ -123,7 +123,7 @@ void autopilot(u32 v) {
   const char* kind = emu.kind_now;
   if (!std::strcmp(kind, "map")) {
     int x = 0, y = 0;
-    if (find_box(std::atoi(mission), &x, &y)) press_when_settled(p, auto_arrived(x, y, 1) != 1, 25, 150);
+    if (find_box(std::atoi(mission), &x, &y)) press_when_settled(p, auto_arrived(x, y, 1) != 0, 25, 150);
   } else if (!std::strcmp(kind, "shop")) {
     press_when_settled(p, auto_arrived(shop_exit_x, shop_exit_y, 3) != 0, 20, 100);
   } else if (!std::strcmp(kind, "game")) {

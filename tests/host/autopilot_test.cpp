@@ -97,7 +97,7 @@ TEST_F(Autopilot, WalksTheMapToTheMissionsBoxCentreAndFires) {
   EXPECT_EQ(emu.pilot.waits, 150);
   for (int i = 0; i < 8; ++i) {
     autopilot(v++);
-    EXPECT_EQ(emu.wanted_joy[1] & fire, fire) << i;
+    EXPECT_EQ(emu.wanted_joy[1], fire) << i;
   }
   autopilot(v++);
   EXPECT_EQ(emu.wanted_joy[1], 0);
@@ -167,7 +167,7 @@ TEST_F(Autopilot, PlaysTheMissionScriptAndLogsItsStartAndEnd) {
   } rows[] = {
       {0, 0, 0, 0},          {199, 0, 0, 0},           {200, up, 0, 0},    {299, up, 0, 0},
       {300, up, right, 1},   {400, left, up | right, 1}, {500, 0, down, 1}, {600, right, 0, 0},
-      {700, down | left, left, 1}, {799, down | left, left, 1}, {800, 0, 0, 0},
+      {699, right, 0, 0},    {700, down | left, left, 1}, {799, down | left, left, 1}, {800, 0, 0, 0},
   };
   const u32 start = 3000;
   for (const row& r : rows) {
@@ -176,8 +176,9 @@ TEST_F(Autopilot, PlaysTheMissionScriptAndLogsItsStartAndEnd) {
     EXPECT_EQ(emu.aim_in[0], r.aim) << r.d;
     EXPECT_EQ(emu.aim_fire[0], r.aim_fire) << r.d;
   }
-  autopilot(start + 801);
   EXPECT_TRUE(log.has("autopilot: mission started at vbl 3000")) << log.text();
+  EXPECT_TRUE(log.has("autopilot: script finished")) << "at 800 VBLs";
+  autopilot(start + 801);
   const std::string text = log.text();
   const size_t end = text.find("autopilot: script finished\n");
   ASSERT_NE(end, std::string::npos) << text;

@@ -40,10 +40,10 @@ TEST(DevtestScript, JoystickSequenceSkipsBadEntriesAndKeepsLaterOnes) {
 
 TEST(DevtestScript, KeysTakeStScanCodesOnly) {
   log_capture log;
-  std::vector<scripted_key> got = parse_keys("1:2,1.5:0,2:128,2.5:127,3:-1,4:300,5:3");
+  std::vector<scripted_key> got = parse_keys("1:2,1.5:0,2:128,2.5:127,3:-1,4:300,5:3,6:1");
   std::vector<int> codes;
   for (const scripted_key& k : got) codes.push_back(k.code);
-  EXPECT_EQ(codes, (std::vector<int>{2, 127, 3}));
+  EXPECT_EQ(codes, (std::vector<int>{2, 127, 3, 1}));
   for (const scripted_key& k : got) EXPECT_EQ(k.state, KEY_WAITING);
   EXPECT_TRUE(log.has("BKM_KEYS: entry \"2:128\" skipped")) << log.text();
   EXPECT_TRUE(log.has("BKM_KEYS: entry \"4:300\" skipped")) << log.text();
@@ -90,7 +90,7 @@ TEST(DevtestScript, PlayerOnesJoystickOverTime) {
       // ⌊25t⌋ = a: up with fire while a mod 10 < 5; up-left in the second
       // 30-frame phase, up-right in the fourth.
       {&pattern, 0.0, 0x81}, {&pattern, 0.21, 1}, {&pattern, 1.21, 0x85}, {&pattern, 1.41, 5},
-      {&pattern, 2.41, 0x81}, {&pattern, 3.61, 0x89}, {&pattern, 7.21, 0x81},
+      {&pattern, 2.41, 0x81}, {&pattern, 3.61, 0x89}, {&pattern, 7.21, 0x81}, {&pattern, 8.41, 0x85},
   };
   for (const row& r : rows) EXPECT_EQ(devtest_joystick(*r.s, r.t), r.want) << r.t;
 }

@@ -6,7 +6,9 @@
 #include "host/language.h"
 #include "host/settings.h"
 #include "host/window/menu_layer.h"
+#include "host/window/app_state.h"
 #include "host/window/video.h"
+#include "sound/audio_output.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -208,6 +210,29 @@ TEST_F(menu_options_test, ShaderSlidersMakeCustomUnlessAnExternalShaderRuns) {
   menu_nav(m, "left");  // Custom (index 4) -> Full CRT (3)
   EXPECT_STREQ(vcfg.preset, "Full CRT");
   vcfg = saved;
+}
+
+TEST_F(menu_options_test, LowLatencyIsAskedOfTheOutputAndFullscreenFollowsTheWindow) {
+  // An output without a device, as the audio tests make it: it refuses
+  // low latency, so the switch ends off.
+  audio_output* out = audio_output_new(44100, 100, 1024);
+  audio_out = out;
+  menu_build(1, 1, 0);
+  menu* m = menu_options;
+  open_menu();
+  point_at(m, find(m, "menu.low_latency_audio"));
+  low_latency_audio = 0;
+  menu_activate(m);
+  EXPECT_EQ(low_latency_audio, 0);
+  audio_out = nullptr;
+  audio_output_free(out);
+  // No window here: switching fullscreen on fails, and the saved choice
+  // says so.
+  fullscreen = 1;
+  point_at(m, find(m, "menu.fullscreen_f11"));
+  menu_activate(m);
+  EXPECT_EQ(fullscreen, 0);
+  close_menu();
 }
 
 TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
