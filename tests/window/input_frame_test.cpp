@@ -603,6 +603,51 @@ TEST_F(input_test, APadCaptureTakesThePadsUntilEveryButtonIsReleased) {
   close_menu();
 }
 
+TEST_F(input_test, AKeyReleasedInTheMenuActsAgainOnceItCloses) {
+  with_menus();
+  keys_frame({{SDL_SCANCODE_ESCAPE, true}, {SDL_SCANCODE_ESCAPE, false}});
+  ASSERT_TRUE(menu_open);
+  keys_frame({{SDL_SCANCODE_LEFT, true}, {SDL_SCANCODE_LEFT, false}});
+  close_menu();
+  take();
+  const posts pressed = keys_frame({{SDL_SCANCODE_LEFT, true}});
+  EXPECT_NE(std::find(pressed.begin(), pressed.end(), posted{EV_JOY1, JOY_LEFT, 0}), pressed.end());
+  keys_frame({{SDL_SCANCODE_LEFT, false}});
+}
+
+TEST_F(input_test, TheSecondPadDrivesTheMenuAndItsFireIsHeldBackToo) {
+  with_menus();
+  attach();
+  SDL_Joystick* p1 = attach();
+  ASSERT_EQ(pads_seen(), 2);
+  frame();
+  menu* m = menu_options;
+  m->tab = 0;
+  m->cursor = 0;
+  keys_frame({{SDL_SCANCODE_ESCAPE, true}, {SDL_SCANCODE_ESCAPE, false}});
+  ASSERT_TRUE(menu_open);
+  const int first = m->cursor;
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1);
+  frame(30.0);
+  EXPECT_EQ(m->cursor, first + 1);
+  frame(30.5);
+  EXPECT_EQ(m->cursor, first + 2) << "held: repeated";
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 0);
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 1);
+  frame(31.0);
+  EXPECT_EQ(pad_fire_blocked[1].load(), 1);
+  close_menu();
+  take();
+  frame(31.1);
+  for (const posted& p : take()) EXPECT_FALSE(p.kind == EV_JOY0 && p.a != 0) << "fire held through the menu";
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 0);
+  frame(31.2);
+  take();
+  SDL_JoystickSetVirtualButton(p1, SDL_CONTROLLER_BUTTON_A, 1);
+  frame(31.3);
+  EXPECT_EQ(take(), (posts{{EV_JOY0, JOY_FIRE, 0}}));
+}
+
 TEST_F(input_test, AResizeRedrawsTheMenu) {
   std::snprintf(menu_drawn_sig, sizeof menu_drawn_sig, "drawn");
   SDL_Event e{};
