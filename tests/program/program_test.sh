@@ -38,7 +38,7 @@ wait $pid
 # meets a routine not written yet, with the error logged and 1. The options
 # file is left alone and the shot is written.
 echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
-BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=4 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
+BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=8 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
   "$program" > "$work/run.log" 2>&1
 status=$?
 if [ $status -eq 1 ]; then
