@@ -18,10 +18,17 @@ mkdir -p "$work/data" "$work/user" "$work/nodata" "$work/shots"
 export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1 BKM_NODUMP=1
 log=$work/user/error.log
 
+# Each run gets an X server of its own: windows of tests running beside it
+# on a shared display would take its focus, and it theirs.
+display=()
+if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
+  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
+
 # Runs the program with the given environment inside a time limit; the
 # status is left in $status.
 run() {
-  env "$@" timeout 60 "$program" > "$work/out.txt" 2>&1
+  env "$@" "${display[@]}" timeout 60 "$program" > "$work/out.txt" 2>&1
   status=$?
 }
 
@@ -52,12 +59,8 @@ case $script in
 no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
   # test run).
-  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots timeout 60 "$program" > "$work/out.txt" 2>&1 &
-  pid=$!
-  for _ in $(seq 1 200); do [ -s "$work/shots/s0000.png" ] && break; sleep 0.1; done
-  sleep 0.5
-  kill -TERM $pid
-  wait $pid
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
+    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
   status=$?
   [ $status -eq 1 ] || fail "status $status, want 1"
   shot=$work/shots/s0000.png
