@@ -2,6 +2,7 @@
 // the shader items.
 #include "host/window/menu_options.h"
 
+#include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/language.h"
 #include "host/settings.h"
@@ -235,6 +236,65 @@ TEST_F(menu_options_test, LowLatencyIsAskedOfTheOutputAndFullscreenFollowsTheWin
   close_menu();
 }
 
+TEST_F(menu_options_test, RestoreWithoutDefaultJsonTakesTheBuiltInDefaults) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  char saved_defaults[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/none.json", dir.path.c_str());
+  sound_on = 0;
+  master_volume = 0.3;
+  for (double& v : part_volume) v = 0.2;
+  mp3_on = 0;
+  show_startup = 0;
+  multichannel_fx = 1;
+  fx_pan = 1;
+  match_refresh = 1;
+  pflags[PF_INTERPOLATION] = 0;
+  pflags[PF_SUBPIXEL] = 0;
+  lead_with_interp = 5;
+  lead_without_interp = 2;
+  fast_input = 1;
+  audio_trim_ms = 40;
+  open_menu();
+  drain();
+  resend_input = 0;
+  std::snprintf(menu_drawn_sig, sizeof menu_drawn_sig, "drawn");
+  point_at(m, find(m, "menu.restore_default_options"));
+  menu_activate(m);
+
+  EXPECT_EQ(sound_on, 1);
+  EXPECT_EQ(master_volume, 1);
+  for (double v : part_volume) EXPECT_EQ(v, 1);
+  EXPECT_EQ(mp3_on, 1);
+  EXPECT_EQ(show_startup, 1);
+  EXPECT_EQ(multichannel_fx, 0);
+  EXPECT_EQ(fx_pan, 0);
+  EXPECT_EQ(match_refresh, 0);
+  EXPECT_EQ(pflags[PF_INTERPOLATION], 1);
+  EXPECT_EQ(pflags[PF_SUBPIXEL], 1);
+  EXPECT_EQ(lead_with_interp, 3.6);
+  EXPECT_EQ(lead_without_interp, 0.5);
+  EXPECT_EQ(fast_input.load(), 0);
+  EXPECT_EQ(audio_trim_ms, 0);
+  EXPECT_EQ(resend_input, 1) << "the input state goes out again";
+  EXPECT_EQ(menu_drawn_sig[0], 0) << "the menu redraws";
+  struct want {
+    int kind;
+    double a, b;
+    bool operator==(const want&) const = default;
+  };
+  std::vector<want> got;
+  for (const emu_event& e : drain()) got.push_back({e.kind, e.a, e.b});
+  const std::vector<want> expected = {
+      {EV_AUDIO, 1, 0},         {EV_VOLUME, 1, 0},        {EV_PART_VOLUME, 0, 1}, {EV_PART_VOLUME, 1, 1},
+      {EV_PART_VOLUME, 2, 1},   {EV_PART_VOLUME, 3, 1},   {EV_MP3, 1, 0},         {EV_SFX_MULTI, 0, 0},
+      {EV_SFX_PAN, 0, 0},       {EV_LEAD, 3.6, 0},        {EV_GAME_RATE, 50, 0}};
+  EXPECT_TRUE(got == expected) << got.size() << " events";
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  close_menu();
+}
+
 TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
   menu_build(0, 1, 0);
   menu* m = menu_options;
@@ -246,7 +306,7 @@ TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
   std::snprintf(options_path, sizeof options_path, "%s/options.json", dir.path.c_str());
   spit(defaults_path,
        R"({"language": "de", "volume": 0.25, "stereo_pan": true, "latency": 9, "latency_nointerp": -1,)"
-       R"( "low_latency_audio": true, "volume_samples": 1.5})");
+       R"( "low_latency_audio": true, "volume_samples": 1.5, "audio_sync_trim_ms": 150})");
   master_volume = 1;
   fx_pan = 0;
   multichannel_fx = 1;
@@ -266,6 +326,7 @@ TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
   EXPECT_EQ(lead_without_interp, 0);
   EXPECT_EQ(part_volume[2], 1);
   EXPECT_EQ(low_latency_audio, 0);  // no audio device
+  EXPECT_EQ(audio_trim_ms, 100);
   EXPECT_STREQ(m->status, tr("msg.options_restored"));
   EXPECT_TRUE(menu_open);
   struct want {
