@@ -908,13 +908,16 @@ constexpr u32 projectile_directions = 0x00A082;
 constexpr u32 direction_block_bytes = 192;
 constexpr u32 direction_entry_bytes = 12;
 constexpr u32 fx_bank_low = 0x000273; // its bit 0: the frame parity
+// What the vertical probe leaves in obstacle_record when it touches no
+// vehicle; the terrain step reads the record only after a touch.
+constexpr u32 no_vehicle = 0x001B44;
 
 } // namespace
 
 // $9BEA: whether the point (d0, d1) of the player at a4 touches a solid
 // object: d7.w non-zero when it does (the table size minus the record's
 // index). In a vertical section the objects are the vehicles, and
-// obstacle_record holds the one touched ($1B44, past the table, when
+// obstacle_record holds the one touched ($1B44 when
 // none). In a horizontal section a section object under the point (types
 // up to 241) is destroyed with debris and kills the player unless he
 // blinks, and the probe goes on from the debris point; then the section's
@@ -938,6 +941,7 @@ LOOP(0x9BF6)
 HERE(0x9BFA)
   a0 += vehicle_table.size;
   if (dbf(d7)) GOTO(0x9BF6);
+  a0 = no_vehicle;
 HERE(0x9BFE)
   wr32(obstacle_record, a0);
   GOTO(0x9C26);
