@@ -21,7 +21,7 @@ constexpr u32 countdown_step = 0x006CFA, draw_all = 0x006D12, draw_one = 0x006D6
 constexpr u32 boom_head = 0x006D1A, boom_end = 0x006D5A;
 constexpr u32 sample_b = 0x00E756, spawn_pan_site = 0x006CEA;
 constexpr u32 screen = mission_draw_screen;
-constexpr u32 screen_span = 32000;
+constexpr u32 screen_span = 32000 + 160 * 40; // and what lies below the screen
 
 // The sample calls heard at the sample player's entry hook: the return
 // address and the x word the host pans by (a4 + 0 at the spawner's site).
@@ -214,6 +214,7 @@ TEST_F(Explosions, OneFrameIsClippedToTheFieldAndTheScreen) {
       {128, 90, true, true, false, 0, 10, 12},    {128, 79, true, true, false, 0, 21, 1},
       {128, 290, true, true, false, 190, 0, 10},  {128, 78, false, false, false, 0, 0, 0},
       {128, 300, false, false, false, 0, 0, 0},   {240, 290, true, false, false, 190, 0, 10},
+      {128, 277, true, true, false, 177, 0, 22},  {128, 278, true, true, false, 178, 0, 22},
   };
   u32 seed = 1;
   for (const row& r : rows) {

@@ -111,6 +111,18 @@ TEST_F(Damage, EachTargetsBlastBoxAtItsBounds) {
   }
 }
 
+TEST_F(Damage, AFreedExplosionHurtsNothing) {
+  put_explosion(2, 160, 0x01FF, 0, 0); // the y word's low byte set
+  wr16(explosion_at(2) + 4, 0);
+  put_enemy(0, 160, 0x01FF);
+  put_homing_unit(0, 160, 0x01FF);
+  put_player(player1, 160 - 36, 0x01FF - 100);
+  ASSERT_EQ(run(blast), 1);
+  EXPECT_FALSE(struck(0));
+  EXPECT_EQ(rd16(homing_unit_at(0) + 0x0E), 0u);
+  EXPECT_TRUE(deaths().empty());
+}
+
 TEST_F(Damage, TheFrameDecidesWhatABlastStillHurts) {
   const struct {
     u16 frame;
@@ -185,16 +197,17 @@ TEST_F(Damage, PointsGoToTheOwnerForEveryTarget) {
 }
 
 TEST_F(Damage, AChainBlastLaterInTheTableStrikesInTheSamePass) {
-  // The blast in record 1 at (96, 150) destroys object 0 (field 126, 150);
-  // its chain blast at (90 + 44, 50 + 96), stored at x 128, reaches object
-  // 1 (field 150, 150), which the first blast does not. The chain takes
+  // The blast in record 1 at (100, 150) destroys object 0 (field 128,
+  // 150); its chain blast at (92 + 44, 50 + 96), stored at x 128 (a
+  // remainder of 8 rounds down), reaches object 1 (field 150, 150), which
+  // the first blast does not. The chain takes
   // record 0 when it is free (tested next pass) or else record 2 (tested
   // in this pass).
   for (bool later : {false, true}) {
     SetUp();
     if (later) put_explosion(0, 0, 0, 0, 10); // live, past its damage
-    put_explosion(1, 96, 150, 1, 1);
-    put_section_object(0, 126 - 36, 150 - 100);
+    put_explosion(1, 100, 150, 1, 1);
+    put_section_object(0, 128 - 36, 150 - 100);
     put_section_object(1, 150 - 36, 150 - 100);
     ASSERT_EQ(run(blast), 1);
     const u32 chain = explosion_at(later ? 2 : 0);
@@ -204,6 +217,21 @@ TEST_F(Damage, AChainBlastLaterInTheTableStrikesInTheSamePass) {
     EXPECT_EQ(rd16(section_object_at(0)), 0u);
     EXPECT_EQ(rd16(section_object_at(1)) == 0, later) << "the chain struck in the same pass";
     EXPECT_EQ(points(player2), later ? 400u : 200u);
+  }
+}
+
+TEST_F(Damage, AChainBlastStandsAtTheObjectPlus44And96) {
+  // Object x + 44 with a remainder of 8 (rounded down) or 9 (up).
+  const struct {
+    u16 x, y, stored_x, stored_y;
+  } rows[] = {{92, 40, 128, 136}, {93, 41, 144, 137}};
+  for (const auto& r : rows) {
+    SetUp();
+    put_explosion(0, r.x + 36, r.y + 100, 0, 0);
+    put_section_object(0, r.x, r.y);
+    ASSERT_EQ(run(blast), 1);
+    EXPECT_EQ(rd16(explosion_at(1)), r.stored_x) << r.x;
+    EXPECT_EQ(rd16(explosion_at(1) + 2), r.stored_y) << r.x;
   }
 }
 
@@ -225,6 +253,7 @@ TEST_F(Damage, PlayersInOneBlastBothDieUnlessProtected) {
     wr16(player1 + player_record::blink, r.blink1);
     wr16(player2 + player_record::state, r.state2);
     wr16(dev_freerun, r.freerun);
+    wr16(current_player, 1); // as the contact test leaves it
     ASSERT_EQ(run(blast), 1);
     if (stubbed(start_death)) {
       EXPECT_EQ(deaths(), r.died);
@@ -312,6 +341,7 @@ TEST_F(Damage, ContactTouchesOnlyTheFirstEnemiesAndOnePerPlayer) {
   put_enemy(22, 186, 200, 3);  // a second one: left for the next frame
   put_enemy(5, 136, 250, 0, true); // dying: skipped
   put_enemy(6, 136, 250, 3);   // player 2's
+  wr16(current_player, 1);     // as the last frame left it
   ASSERT_EQ(run(contact), 1);
   EXPECT_FALSE(struck(25));
   EXPECT_TRUE(struck(20));
