@@ -99,6 +99,7 @@ TEST_F(Projectiles, AFullTableFiresNothing) {
   for (u32 i = 0; i < 20; ++i) put_projectile(i, 7, 7, 26);
   fire_with(5, 1, 9, 0);
   for (u32 i = 0; i < 20; ++i) EXPECT_EQ(rd16(projectile_at(i) + 2), 7u);
+  EXPECT_EQ(rd16(projectile_at(20)), 0u) << "nothing past the table";
   wr16(projectile_at(19), 0);
   fire_with(5, 1, 9, 0);
   expect_shot(19, 1, 9);
@@ -216,6 +217,26 @@ TEST_F(Probe, AHorizontalProbeDestroysDeadlyObjectsAndAsksTheInstallations) {
     wr16(hscroll_step, 1);
     put_section_installation(1, 120, 40);
     EXPECT_EQ(probe_at(r.x, r.y), r.touch ? 5u : 0u) << r.x << ", " << r.y;
+  }
+  // A freed installation keeps its place but is no obstacle.
+  SetUp();
+  wr16(hscroll_step, 1);
+  put_section_installation(0, 300, 40);
+  wr16(section_installation_at(0), 0);
+  EXPECT_EQ(probe_at(310, 50), 0u);
+}
+
+TEST_F(Probe, ASectionObjectIsTouchedWithinSixteenPixels) {
+  const struct {
+    u16 x, y;
+    bool touch;
+  } rows[] = {{150, 60, true}, {166, 76, true}, {167, 60, false}, {150, 77, false}, {149, 70, false}, {160, 59, false}};
+  for (const auto& r : rows) {
+    SetUp();
+    wr16(hscroll_step, 1);
+    put_section_object(7, 150, 60, 241);
+    probe_at(r.x, r.y);
+    EXPECT_EQ(rd16(section_object_at(7)) == 0, r.touch) << r.x << ", " << r.y;
   }
 }
 
