@@ -179,6 +179,12 @@ TEST_F(Objects, TheTwinsDifferOnlyInPlaneThree) {
 
 TEST_F(Objects, EveryRecordPassesBothHooksWithItsAddress) {
   hooks_record({0x005E3A, 0x005F10, 0x005F22, 0x005FF4});
+  // Freed records keep their other fields.
+  place({draw_grenades, true, 100, 100, true}, 5, 24);
+  wr16(grenade_at(5) + 4, 0);
+  wr16(grenade_at(5) + 6, 0x0101);
+  place({draw_projectiles, false, 300, 100, true}, 6, 20);
+  wr16(projectile_at(6), 0);
   const std::vector<u8> before = screen_bytes();
   for (const auto& [entry, head, end, records, at] :
        {std::tuple{draw_grenades, 0x005E3Au, 0x005F10u, 17u, &grenade_at},

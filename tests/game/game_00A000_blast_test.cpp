@@ -111,8 +111,9 @@ TEST_F(Damage, EachTargetsBlastBoxAtItsBounds) {
   }
 }
 
-TEST_F(Damage, AFreedExplosionHurtsNothing) {
-  put_explosion(2, 160, 0x01FF, 0, 0); // the y word's low byte set
+TEST_F(Damage, FreedRecordsNeitherHurtNorAreHurt) {
+  // Freed records keep their other fields (the y word's low byte set).
+  put_explosion(2, 160, 0x01FF, 0, 0);
   wr16(explosion_at(2) + 4, 0);
   put_enemy(0, 160, 0x01FF);
   put_homing_unit(0, 160, 0x01FF);
@@ -120,6 +121,30 @@ TEST_F(Damage, AFreedExplosionHurtsNothing) {
   ASSERT_EQ(run(blast), 1);
   EXPECT_FALSE(struck(0));
   EXPECT_EQ(rd16(homing_unit_at(0) + 0x0E), 0u);
+  EXPECT_TRUE(deaths().empty());
+  SetUp();
+  put_explosion(0, 160, 200, 0, 0);
+  put_enemy(1, 160, 0x00C8);
+  wr16(enemy_at(1) + 4, 0);
+  wr16(enemy_at(1) + 6, 0x0101);
+  put_homing_unit(1, 160, 200);
+  wr16(homing_unit_at(1), 0);
+  wr16(homing_unit_at(1) + 2, 0x0101);
+  // The goal record after the unit table is no unit.
+  wr16(goal_record.address, 0xFFFF);
+  wr16(goal_record.address + 4, 160);
+  wr16(goal_record.address + 6, 200);
+  ASSERT_EQ(run(blast), 1);
+  EXPECT_FALSE(struck(1));
+  EXPECT_EQ(rd16(homing_unit_at(1) + 0x0E), 0u);
+  EXPECT_EQ(rd16(goal_record.address + 0x0E), 0u);
+  EXPECT_EQ(points(player1), 0u);
+  SetUp();
+  put_player(player1, 150, 100);
+  put_enemy(3, 186, 0x00C8);
+  wr16(enemy_at(3) + 4, 0);
+  ASSERT_EQ(run(contact), 1);
+  EXPECT_FALSE(struck(3));
   EXPECT_TRUE(deaths().empty());
 }
 
@@ -250,6 +275,10 @@ TEST_F(Damage, PlayersInOneBlastBothDieUnlessProtected) {
     put_explosion(0, 200, 200, 0, 3); // a player's own blast hurts him too
     put_player(player1, 200 - 36 - 10, 200 - 100);
     put_player(player2, 200 - 36 - 20, 200 - 100 + 10);
+    for (u32 p : {player1, player2}) {
+      wr16(p + 0x2C, 0x0202); // the words after the blink and state words: not theirs
+      wr16(p + 0x52, 0x0303);
+    }
     wr16(player1 + player_record::blink, r.blink1);
     wr16(player2 + player_record::state, r.state2);
     wr16(dev_freerun, r.freerun);
@@ -331,6 +360,18 @@ TEST_F(Damage, APlayerWalkingIntoAnEnemyDiesAndStrikesIt) {
     EXPECT_TRUE(samples.empty()) << "a touch is silent";
     EXPECT_EQ(points(player1), 0u);
   }
+}
+
+TEST_F(Damage, ContactNeverReachesRecordTwentyFive) {
+  put_player(player1, 150, 100);
+  put_enemy(25, 186, 200);
+  put_enemy(24, 186, 300); // out of reach
+  ASSERT_EQ(run(contact), 1);
+  EXPECT_FALSE(struck(25));
+  EXPECT_TRUE(deaths().empty());
+  put_enemy(24, 186, 200);
+  ASSERT_EQ(run(contact), 1);
+  EXPECT_TRUE(struck(24));
 }
 
 TEST_F(Damage, ContactTouchesOnlyTheFirstEnemiesAndOnePerPlayer) {

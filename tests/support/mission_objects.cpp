@@ -114,7 +114,7 @@ void put_enemy(u32 index, u16 x, u16 y, u16 frame_word, bool dying) {
   wr16(r + 0x02, y);
   wr16(r + 0x04, 0xFFFF);
   wr16(r + 0x08, frame_word);
-  wr16(r + 0x0C, 3); // moving, so a strike that stops it shows
+  wr16(r + 0x0C, 0xFFFD); // moving, so a strike that stops it shows
   wr16(r + 0x0E, 0xFFFE);
   wr16(r + 0x26, dying ? 0xFFFF : 0);
 }
