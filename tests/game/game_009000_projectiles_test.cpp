@@ -202,6 +202,15 @@ TEST_F(Probe, AHorizontalProbeDestroysDeadlyObjectsAndAsksTheInstallations) {
         EXPECT_EQ(c.d1 & 0xFFFF, 148u);
         EXPECT_EQ(c.d2 & 0xFFFF, 1u);
       }
+    } else {
+      // The debris record: x, y and its start delay.
+      const u32 piece = debris_table.address;
+      EXPECT_EQ(rd16(piece) != 0, r.destroyed);
+      if (r.destroyed) {
+        EXPECT_EQ(rd16(piece + 2), 178u);
+        EXPECT_EQ(rd16(piece + 4), 148u);
+        EXPECT_EQ(rd16(piece + 0x0A), 1u);
+      }
     }
     if (stubbed(start_death)) {
       EXPECT_EQ(stub_call_count(start_death), r.dies ? 1 : 0) << r.type;
@@ -218,6 +227,14 @@ TEST_F(Probe, AHorizontalProbeDestroysDeadlyObjectsAndAsksTheInstallations) {
     put_section_installation(1, 120, 40);
     EXPECT_EQ(probe_at(r.x, r.y), r.touch ? 5u : 0u) << r.x << ", " << r.y;
   }
+  // The first installation, right after the object table, is only an
+  // installation.
+  SetUp();
+  wr16(hscroll_step, 1);
+  put_section_installation(0, 120, 40);
+  EXPECT_EQ(probe_at(130, 50), 6u);
+  EXPECT_EQ(rd16(section_installation_at(0)), 0xFFFFu);
+  EXPECT_TRUE(stub_calls().empty()) << "no debris, no death";
   // A freed installation keeps its place but is no obstacle.
   SetUp();
   wr16(hscroll_step, 1);
@@ -234,9 +251,9 @@ TEST_F(Probe, ASectionObjectIsTouchedWithinSixteenPixels) {
   for (const auto& r : rows) {
     SetUp();
     wr16(hscroll_step, 1);
-    put_section_object(7, 150, 60, 241);
+    put_section_object(15, 150, 60, 241);
     probe_at(r.x, r.y);
-    EXPECT_EQ(rd16(section_object_at(7)) == 0, r.touch) << r.x << ", " << r.y;
+    EXPECT_EQ(rd16(section_object_at(15)) == 0, r.touch) << r.x << ", " << r.y;
   }
 }
 

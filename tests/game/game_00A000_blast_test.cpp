@@ -130,6 +130,10 @@ TEST_F(Damage, FreedRecordsNeitherHurtNorAreHurt) {
   put_homing_unit(1, 160, 200);
   wr16(homing_unit_at(1), 0);
   wr16(homing_unit_at(1) + 2, 0x0101);
+  // The bullet table after the enemies holds no enemy.
+  wr16(bullet_table.address, 160);
+  wr16(bullet_table.address + 2, 200);
+  wr16(bullet_table.address + 4, 0xFFFF);
   // The goal record after the unit table is no unit.
   wr16(goal_record.address, 0xFFFF);
   wr16(goal_record.address + 4, 160);
@@ -138,6 +142,7 @@ TEST_F(Damage, FreedRecordsNeitherHurtNorAreHurt) {
   EXPECT_FALSE(struck(1));
   EXPECT_EQ(rd16(homing_unit_at(1) + 0x0E), 0u);
   EXPECT_EQ(rd16(goal_record.address + 0x0E), 0u);
+  EXPECT_EQ(rd16(bullet_table.address + 0x26), 0u);
   EXPECT_EQ(points(player1), 0u);
   SetUp();
   put_player(player1, 150, 100);
@@ -177,15 +182,15 @@ TEST_F(Damage, AStruckEnemyIsHeardStopsAndDies) {
   for (const auto& r : rows) {
     SetUp();
     put_explosion(0, 200, 200, 1, 2);
-    put_enemy(40, 195, 190, r.frame_word); // record 40: blasts reach every record
-    put_enemy(41, 200, 200, 0, true);      // dying: left alone
-    wr16(enemy_at(41) + 0x14, 0x1234);
+    put_enemy(47, 195, 190, r.frame_word); // the last record: blasts reach every one
+    put_enemy(46, 200, 200, 0, true);      // dying: left alone
+    wr16(enemy_at(46) + 0x14, 0x1234);
     ASSERT_EQ(run(blast), 1);
-    EXPECT_TRUE(struck(40));
-    EXPECT_EQ(rd16(enemy_at(40) + 0x0C), 0u);
-    EXPECT_EQ(rd16(enemy_at(40) + 0x0E), 0u);
-    EXPECT_EQ(animation_of(40), r.animation) << r.frame_word;
-    EXPECT_EQ(rd16(enemy_at(41) + 0x14), 0x1234u);
+    EXPECT_TRUE(struck(47));
+    EXPECT_EQ(rd16(enemy_at(47) + 0x0C), 0u);
+    EXPECT_EQ(rd16(enemy_at(47) + 0x0E), 0u);
+    EXPECT_EQ(animation_of(47), r.animation) << r.frame_word;
+    EXPECT_EQ(rd16(enemy_at(46) + 0x14), 0x1234u);
     EXPECT_EQ(samples, (std::vector<heard>{{4, blast_pan_site, 195}}));
     EXPECT_EQ(points(player2), 200u);
     EXPECT_EQ(points(player1), 0u);
