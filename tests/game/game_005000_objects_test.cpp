@@ -129,6 +129,8 @@ TEST_F(Objects, AnObjectIsDrawnInsideItsAreaAndTakenOutOfPlayBeyondIt) {
       {draw_grenades, true, 120, 0, true},        {draw_projectiles, false, 72, 192, true},
       {draw_grenades, true, 136, 192, true},      {draw_projectiles, false, 120, 193, false},
       {draw_grenades, true, 72, 100, true},       {draw_projectiles, false, 80, 100, true},
+      {draw_grenades, true, 77, 100, true},       {draw_projectiles, false, 83, 100, true},
+      {draw_projectiles, false, 93, 30, true},    {draw_grenades, true, 99, 30, true},
       {draw_grenades, true, 0x7FFF, 100, false},  {draw_projectiles, false, 0x8000, 100, false},
   };
   u32 seed = 5;
@@ -183,7 +185,7 @@ TEST_F(Objects, EveryRecordPassesBothHooksWithItsAddress) {
   place({draw_grenades, true, 100, 100, true}, 5, 24);
   wr16(grenade_at(5) + 4, 0);
   wr16(grenade_at(5) + 6, 0x0101);
-  place({draw_projectiles, false, 300, 100, true}, 6, 20);
+  place({draw_projectiles, false, 200, 100, true}, 6, 20);
   wr16(projectile_at(6), 0);
   const std::vector<u8> before = screen_bytes();
   for (const auto& [entry, head, end, records, at] :

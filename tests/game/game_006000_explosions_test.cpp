@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "game/game_ram.h"
@@ -100,7 +101,10 @@ TEST_F(Explosions, ASpawnTakesTheFirstFreeRecordOnASixteenPixelColumn) {
   put_explosion(0, 10, 10, 0, 3); // live: skipped
   u32 i = 1;
   for (const auto& r : rows) {
+    // A record used before keeps its old words until the spawn.
+    wr16(explosion_at(i) + 6, 10);
     wr16(explosion_at(i) + 8, 0x5555);
+    wr16(explosion_at(i) + 0x0C, 0x0101);
     spawn_at(r.x, 150 + i, i == 2 ? 1 : 0xFFFF);
     const u32 e = explosion_at(i);
     EXPECT_EQ(rd16(e + 0), r.stored) << r.x;
@@ -158,13 +162,14 @@ TEST_F(Explosions, TheSpawnerKeepsEveryRegister) {
 }
 
 TEST_F(Explosions, TheCountdownRunsInEveryRecordAndWraps) {
-  for (u32 i = 0; i < 17; ++i) wr16(explosion_at(i) + 8, 100 + i);
   put_explosion(3, 150, 150, 0, 0);
+  for (u32 i = 0; i < 17; ++i) wr16(explosion_at(i) + 8, 100 + i);
   wr16(explosion_at(16) + 8, 0);
   ASSERT_EQ(run(countdown_step), 1);
   for (u32 i = 0; i < 16; ++i) EXPECT_EQ(rd16(explosion_at(i) + 8), 99 + i) << i;
   EXPECT_EQ(rd16(explosion_at(16) + 8), 0xFFFFu);
   EXPECT_EQ(rd16(explosion_at(0) + 0x0A), 0u) << "nothing but the countdown";
+  EXPECT_EQ(rd16(explosion_at(17) + 8), 0u) << "nothing past the table";
 }
 
 // --- animation -------------------------------------------------------------------------
@@ -215,16 +220,17 @@ TEST_F(Explosions, OneFrameIsClippedToTheFieldAndTheScreen) {
       {128, 290, true, true, false, 190, 0, 10},  {128, 78, false, false, false, 0, 0, 0},
       {128, 300, false, false, false, 0, 0, 0},   {240, 290, true, false, false, 190, 0, 10},
       {128, 277, true, true, false, 177, 0, 22},  {128, 278, true, true, false, 178, 0, 22},
+      {128, 99, true, true, false, 0, 1, 21},
   };
   u32 seed = 1;
   for (const row& r : rows) {
-    for (u32 frame : {0u, 7u, 10u}) {
+    for (const auto& [frame, offset] : {std::pair{0u, 0u}, std::pair{7u, 7u}, std::pair{10u, 15u}}) {
       random_background(seed++);
       std::vector<u8> want = screen_bytes();
       reference_explosion(want, frame, r.px, r.top, r.first, r.lines, r.left, r.right);
       const u16 x = r.px + 36; // any x in the column draws alike
       put_explosion(4, x, r.y, 0, 0);
-      d0 = x + (frame & 15);
+      d0 = x + offset;
       d1 = r.y;
       d6 = frame;
       a4 = explosion_at(4);
@@ -321,7 +327,7 @@ TEST_F(Explosions, AGrenadeFliesTwentyStepsAndBurstsForItsOwner) {
     u16 x, y;
     i16 dx, dy;
     u16 owner;
-  } rows[] = {{150, 280, 2, -5, 1}, {250, 150, -3, 4, 0xFFFF}};
+  } rows[] = {{149, 280, 2, -5, 1}, {250, 150, -3, 4, 0xFFFF}}; // bursts at x 184 (to 176) and 185 (192)
   for (const auto& r : rows) {
     SetUp();
     put_grenade(5, r.x, r.y, r.dx, r.dy, r.owner);
@@ -345,6 +351,20 @@ TEST_F(Explosions, AGrenadeFliesTwentyStepsAndBurstsForItsOwner) {
     EXPECT_EQ(rd16(explosion_at(0) + 0x0A), r.owner);
     EXPECT_EQ(samples.size(), 1u);
   }
+}
+
+TEST_F(Explosions, EveryGrenadeRecordStepsAndNothingPastTheTable) {
+  put_grenade(16, 150, 200, 3, -2, 0);
+  // The dot-bullet table after it: not a grenade.
+  wr16(grenade_at(17), 150);
+  wr16(grenade_at(17) + 4, 0xFFFF);
+  wr16(grenade_at(17) + 8, 30);
+  wr16(grenade_at(17) + 0x10, 1);
+  ASSERT_EQ(run(grenades_step), 1);
+  EXPECT_EQ(rd16(grenade_at(16)), 153u);
+  EXPECT_EQ(rd16(grenade_at(16) + 2), 198u);
+  EXPECT_EQ(rd16(grenade_at(17)), 150u);
+  EXPECT_EQ(rd16(grenade_at(17) + 8), 30u);
 }
 
 TEST_F(Explosions, AFullExplosionTableSwallowsTheBurst) {

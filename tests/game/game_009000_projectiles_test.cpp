@@ -111,6 +111,8 @@ TEST_F(Projectiles, EachStepMovesAndTheLifeRunsOut) {
   put_projectile(19, 120, 130, 20, 4, -3, 2);
   wr16(projectile_at(5) + 2, 77); // free: not moved
   wr16(projectile_at(5) + 0x0A, 1);
+  // The effect table after it: not projectiles.
+  put_projectile(20, 60, 60, 16, 5, 1, 1);
   fill_registers();
   const std::vector<u32> before = registers();
   ASSERT_EQ(run(step), 1);
@@ -119,6 +121,8 @@ TEST_F(Projectiles, EachStepMovesAndTheLifeRunsOut) {
   EXPECT_EQ(rd16(projectile_at(0) + 2), 105u);
   EXPECT_EQ(rd16(projectile_at(0) + 4), 193u);
   EXPECT_EQ(rd16(projectile_at(5) + 2), 77u);
+  EXPECT_EQ(rd16(projectile_at(20) + 2), 60u);
+  EXPECT_EQ(rd16(projectile_at(20) + 8), 5u);
   EXPECT_EQ(rd16(projectile_at(19) + 2), 117u);
   EXPECT_EQ(rd16(projectile_at(19) + 4), 132u);
   EXPECT_EQ(rd16(projectile_at(19) + 8), 3u);
@@ -175,6 +179,11 @@ TEST_F(Probe, AVerticalProbeTouchesAVehicleInsideItsBox) {
     EXPECT_EQ(rd32(obstacle_record), r.touch ? vehicle_at(2) : 0x1B44u) << r.x << ", " << r.y;
   }
   EXPECT_TRUE(stub_calls().empty()) << "no debris, no death";
+  // Freed vehicles keep their place but are no obstacles.
+  for (u32 i = 0; i < 5; ++i) wr16(vehicle_at(i), 0);
+  put_vehicle(1, 300, 180, 40, 24);
+  wr16(vehicle_at(1), 0);
+  EXPECT_EQ(probe_at(310, 190), 0u);
 }
 
 TEST_F(Probe, AHorizontalProbeDestroysDeadlyObjectsAndAsksTheInstallations) {
@@ -234,6 +243,13 @@ TEST_F(Probe, AHorizontalProbeDestroysDeadlyObjectsAndAsksTheInstallations) {
   put_section_installation(0, 120, 40);
   EXPECT_EQ(probe_at(130, 50), 6u);
   EXPECT_EQ(rd16(section_installation_at(0)), 0xFFFFu);
+  EXPECT_TRUE(stub_calls().empty()) << "no debris, no death";
+  // A freed section object is no obstacle either.
+  SetUp();
+  wr16(hscroll_step, 1);
+  put_section_object(2, 150, 60, 240);
+  wr16(section_object_at(2), 0);
+  EXPECT_EQ(probe_at(155, 65), 0u);
   EXPECT_TRUE(stub_calls().empty()) << "no debris, no death";
   // A freed installation keeps its place but is no obstacle.
   SetUp();

@@ -151,6 +151,30 @@ TEST_F(Damage, FreedRecordsNeitherHurtNorAreHurt) {
   ASSERT_EQ(run(contact), 1);
   EXPECT_FALSE(struck(3));
   EXPECT_TRUE(deaths().empty());
+  // Nothing past the explosion table blasts; the installations after the
+  // section objects are not objects; the last explosion record blasts.
+  SetUp();
+  wr16(debris_table.address, 160); // read as an explosion: at the enemy, live, frame 0
+  wr16(debris_table.address + 2, 0xFFFF);
+  wr16(debris_table.address + 4, 0xFFFF);
+  put_enemy(0, 160, 0xFFFF);
+  put_section_installation(0, 124, 100);
+  put_explosion(16, 124 + 36, 200, 0, 0);
+  ASSERT_EQ(run(blast), 1);
+  EXPECT_FALSE(struck(0));
+  EXPECT_EQ(rd16(section_installation_at(0)), 0xFFFFu);
+  EXPECT_EQ(points(player1), 0u);
+  put_enemy(1, 160, 200);
+  ASSERT_EQ(run(blast), 1);
+  EXPECT_TRUE(struck(1)) << "record 16 blasts";
+  // A player out of play is never touched.
+  SetUp();
+  put_player(player1, 150, 100);
+  wr16(player1 + player_record::lives, 0);
+  put_enemy(3, 186, 200);
+  ASSERT_EQ(run(contact), 1);
+  EXPECT_FALSE(struck(3));
+  EXPECT_TRUE(deaths().empty());
 }
 
 TEST_F(Damage, TheFrameDecidesWhatABlastStillHurts) {

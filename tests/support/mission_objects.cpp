@@ -81,6 +81,7 @@ void put_explosion(u32 index, u16 x, u16 y, u16 owner, u16 frame) {
   wr16(r + 0x02, y);
   wr16(r + 0x04, 0xFFFF);
   wr16(r + 0x06, frame);
+  wr16(r + 0x08, 20);
   wr16(r + 0x0A, owner);
   wr16(r + 0x0C, 2);
 }

@@ -59,7 +59,8 @@ struct projectile_directions {
 // --- records ----------------------------------------------------------------------------
 
 // Each writes record `index` of its table and makes it live (the fields
-// not named stay as they are).
+// not named stay as they are, but for the spawners' own: an explosion's
+// countdown 20 and delay 2, a grenade's picture 24).
 void put_explosion(u32 index, u16 x, u16 y, u16 owner, u16 frame);
 void put_grenade(u32 index, u16 x, u16 y, i16 dx, i16 dy, u16 owner, u16 flight = 36);
 void put_projectile(u32 index, u16 x, u16 y, u16 type, u16 life = 3, i16 dx = 0, i16 dy = 0);
