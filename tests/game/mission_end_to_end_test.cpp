@@ -109,6 +109,9 @@ std::vector<u8> logical_file(const mission_builder& m) {
   for (const table_range& t : program_tables) {
     std::vector<u8> bytes(t.bytes);
     for (u32 i = 0; i < t.bytes; ++i) bytes[i] = static_cast<u8>(rd8(t.at + i));
+    // The disk road's front end carries its own player starts and
+    // ammunition table: this mission's take their place.
+    std::erase_if(g.regions, [&](const synth_region& r) { return r.name == t.name; });
     EXPECT_TRUE(synth_place_at_program(g, t.name, "a table of the mission's routines", t.at, bytes)) << g.error;
   }
   std::vector<u8> file = synth_bkm(g);
