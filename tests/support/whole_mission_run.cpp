@@ -1,5 +1,6 @@
 #include "support/whole_mission_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -180,6 +181,56 @@ void play_input() {
 
 mission_run* recording = nullptr;
 bool hashing = true;
+
+// The words the scroll moves in every record, filled or not (the y word
+// in the vertical sections; the x word of the explosions and installations
+// by the host's scroll fix in the horizontal ones): a record is filled when
+// any other byte is non-zero.
+struct named_table {
+  const char* name;
+  object_table table;
+  int moved[2]; // offsets of moved words, -1 for none
+};
+const named_table object_tables[] = {
+    {"enemy_table", enemy_table, {2, -1}},
+    {"bullet_table", bullet_table, {2, -1}},
+    {"grenade_table", grenade_table, {2, -1}},
+    {"dot_bullet_table", dot_bullet_table, {0, -1}},
+    {"explosion_table", explosion_table, {0, 2}},
+    {"debris_table", debris_table, {4, -1}},
+    {"projectile_table", projectile_table, {4, -1}},
+    {"effect_table", effect_table, {2, -1}},
+    {"installation_table", installation_table, {0, 2}},
+    {"vehicle_table", vehicle_table, {4, -1}},
+    {"section_object_table", section_object_table, {-1, -1}},
+    {"section_installation_table", section_installation_table, {-1, -1}},
+    {"homing_unit_table", homing_unit_table, {6, -1}},
+    {"goal_record", goal_record, {4, -1}},
+};
+
+bool record_filled(const named_table& t, u32 record) {
+  for (u32 i = 0; i < t.table.size; ++i) {
+    const int word = static_cast<int>(i & ~1u);
+    if (word == t.moved[0] || word == t.moved[1]) continue;
+    if (rd8(record + i) != 0) return true;
+  }
+  return false;
+}
+
+// A table is live once one of its records is filled: the tables are all
+// zero from the mission's start.
+void note_live_tables() {
+  for (const named_table& t : object_tables) {
+    const std::string name = t.name;
+    if (std::find(recording->live_tables.begin(), recording->live_tables.end(), name) != recording->live_tables.end())
+      continue;
+    for (u32 r = 0; r < t.table.records; ++r)
+      if (record_filled(t, t.table.address + r * t.table.size)) {
+        recording->live_tables.push_back(name);
+        break;
+      }
+  }
+}
 std::string state_folder;
 
 // At the frame-end hooks: the hash of the screen just drawn and the
@@ -193,6 +244,7 @@ void hash_frame(u32) {
   tos_pal16(palette);
   const std::string text = screen_hash(ram + rd32(draw_screen), palette);
   recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
+  note_live_tables();
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
 

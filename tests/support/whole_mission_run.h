@@ -43,6 +43,7 @@ struct mission_run {
   int saves = 0;
   int budget_ends = 0;                 // slices of the mission that spent their budget
   std::string breaches;                // the first memory-guard report
+  std::vector<std::string> live_tables; // object tables with a record filled at some frame end
 };
 
 struct whole_mission_play {
