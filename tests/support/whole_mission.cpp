@@ -9,6 +9,7 @@
 #include "machine/memory.h"
 #include "support/dot_effect_tables.h"
 #include "support/machine_fixture.h"
+#include "support/setup_tables.h"
 #include "support/shot_tables.h"
 #include "support/synthetic_disk.h"
 
@@ -221,6 +222,11 @@ bool build_whole_mission(const whole_mission& d, whole_mission_build& out) {
 
   synth_game_data g = synth_standard();
   if (!synth_place_disk_road(g)) return refuse(out, g.error);
+  // The panel pieces, plates and weapon parameters (counter indexes within
+  // the record's counters) of the set-up.
+  setup_tables setup;
+  setup.two_players = true;
+  if (!setup.place(g)) return refuse(out, setup.error.empty() ? g.error : setup.error);
   // The disk road carries the front end's player starts and ammunition
   // table: the mission plays with those.
   for (const program_table& t : whole_mission_tables(d))
