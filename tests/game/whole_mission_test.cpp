@@ -69,6 +69,9 @@ TEST_F(WholeMission, PlaysFromTheBootToTheGoal) {
                              << run.stream;
   EXPECT_NE(run.exit, 0u) << "completed";
   EXPECT_GE(run.score1, 2000u) << "the goal's points";
+  EXPECT_TRUE(run.player2_died) << "in the window without invulnerability";
+  EXPECT_EQ(run.lives1, 3u);
+  EXPECT_EQ(run.lives2, 2u) << "respawned with a life less";
   EXPECT_EQ(run.level, 3u);
   EXPECT_EQ(run.stream, 6u);
   ASSERT_EQ(run.horizontal_steps.size(), 3u);

@@ -267,7 +267,7 @@ whole_mission whole_mission_default() {
   // Vertical maps: a plain first row, then rows of every block with stamps
   // and installations, a plain last row. Solid stamps and installations
   // stand in the right column, the open stamps in the left one: the players
-  // walk up the middle (their x 60-175) without meeting a solid cell.
+  // walk up the middle (their x 60-170) without meeting a solid cell.
   for (int v = 0; v < 4; ++v) {
     std::vector<map_row> rows = {{{0}, {1}, {2}}};
     for (int r = 0; r < 34; ++r) {
@@ -295,7 +295,9 @@ whole_mission whole_mission_default() {
                   hobject_event(210, 242, 150, 100), hobject_event(220, 243, 60, 120)};
   d.streams[5] = {hinstallation_event(190, 238, 200, 40), hinstallation_event(200, 239, 120, 60),
                   hobject_event(210, 244, 150, 100), hobject_event(220, 245, 60, 120)};
-  // V1, V2: the other vehicle types and homing units of both kinds by event.
+  // V1, V2: the other vehicle types and homing units of both kinds by event;
+  // in V2 a shooter that player 2 walks into in its window without
+  // invulnerability.
   d.streams[2] = {vehicle_event(190, 247, {40, 20, 0, 1, 0}), vehicle_event(200, 248, {100, 20, 0, 1, 0}),
                   homing_event(205, {0, 5, 30, 1}),           homing_event(206, {1, 5, 60, 1}),
                   homing_event(207, {0, 5, 90, 1}),           homing_event(208, {1, 5, 120, 1}),
@@ -303,7 +305,7 @@ whole_mission whole_mission_default() {
   d.streams[4] = {vehicle_event(190, 249, {40, 20, 0, 1, 0}, {{1, 0, 0, 0}}),
                   vehicle_event(200, 250, {100, 20, 0, 1, 0}), vehicle_event(205, 251, {140, 20, 0, 1, 0}),
                   vehicle_event(210, 252, {70, 20, 0, 1, 0}),  homing_event(215, {0, 5, 50, 1}),
-                  enemy_event(220, enemy_shooter, 60, 10)};
+                  enemy_event(220, enemy_shooter, 60, 10),     enemy_event(105, enemy_shooter, 150, 10)};
   // V3: the goal, early enough to be met before the section's end.
   d.streams[6] = {enemy_event(190, enemy_walker, 30, 0), goal_event(220, 60, 120, 0)};
   return d;

@@ -141,14 +141,39 @@ int back_to_lane(u32 record, i32 lane) {
   return x < lane - 3 ? joy_right : x > lane + 3 ? joy_left : 0;
 }
 
+// The one window without invulnerability: in V2 while the scroll is
+// between 300 and 900, player 2 holds its fire and walks into the first
+// live enemy, whose touch kills it; it respawns and the mission goes on.
+bool death_window() { return rd16(stream_section) == 4 && rd16(scroll_pos) >= 300 && rd16(scroll_pos) < 900; }
+
+// Set before every slice from RAM alone, as the host would set it.
+void apply_invulnerability() {
+  const int on = death_window() ? 0 : 1;
+  if (g_cpu.patch_flags[0] != on) tos_set_patch(0, on);
+}
+
+int into_an_enemy(u32 record) {
+  for (u32 e = 0; e < 25; ++e) {
+    const u32 at = enemy_table.address + enemy_table.size * e;
+    if (rd16(at + 4) == 0) continue;
+    const i32 dx = static_cast<i16>(rd16(at)) - 36 - static_cast<i16>(rd16(record + pr::x));
+    const i32 dy = static_cast<i16>(rd16(at + 2)) - 100 - static_cast<i16>(rd16(record + pr::y));
+    return (dx > 2 ? joy_right : dx < -2 ? joy_left : 0) | (dy > 2 ? joy_down : dy < -2 ? joy_up : 0);
+  }
+  return joy_up | back_to_lane(record, 160);
+}
+
 int wanted_stick(u32 record, bool goal_chaser) {
   const i16 step = static_cast<i16>(rd16(hscroll_step));
   const u16 frame = rd16(fx_bank);
   int stick = (frame / 8) % 2 ? joy_fire : 0;
   if (step > 0) return stick | joy_right;
   if (step < 0) return stick | joy_left;
+  if (!goal_chaser && death_window()) return into_an_enemy(record);
   const u32 g = goal_record.address;
-  if (!goal_chaser || rd16(g + goal::active) == 0) return stick | joy_up | back_to_lane(record, goal_chaser ? 100 : 130);
+  if (rd16(g + goal::active) == 0) return stick | joy_up | back_to_lane(record, goal_chaser ? 100 : 160);
+  // Player 2 stays where it is while player 1 walks into the goal.
+  if (!goal_chaser) return stick;
   // Into the goal's box: goal x - player x within 20-51, goal y - player y within 80-130.
   const i32 dx = static_cast<i16>(rd16(g + goal::x)) - static_cast<i16>(rd16(record + pr::x));
   const i32 dy = static_cast<i16>(rd16(g + goal::y)) - static_cast<i16>(rd16(record + pr::y));
@@ -245,6 +270,7 @@ void hash_frame(u32) {
   const std::string text = screen_hash(ram + rd32(draw_screen), palette);
   recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
   note_live_tables();
+  if (rd16(player2 + pr::state) == 0xFFFF) recording->player2_died = true;
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
 
@@ -274,7 +300,6 @@ void register_run_routines() {
   hook_register(frame_end_vertical, hash_frame);
   hook_register(frame_end_horizontal, hash_frame);
   hook_register(scroll_step_hook, note_scroll_step);
-  tos_set_patch(0, 1); // invulnerable, as the host sets it
 }
 
 // Saves the live machine to a state file, clears the machine, and loads
@@ -339,6 +364,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   size_t frames_timed = 0;
   while (rd16(runner_done) == 0 && run.frames.size() < frame_limit) {
     const auto t0 = std::chrono::steady_clock::now();
+    apply_invulnerability();
     const int result = tos_run_slice(how.budget);
     if (result != 1) {
       char text[96];
@@ -379,6 +405,8 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   run.exit = static_cast<u16>(rd16(exit_request));
   run.score1 = rd32(player1 + pr::score);
   run.score2 = rd32(player2 + pr::score);
+  run.lives1 = static_cast<u16>(rd16(player1 + pr::lives));
+  run.lives2 = static_cast<u16>(rd16(player2 + pr::lives));
   run.level = static_cast<u16>(rd16(level_section));
   run.stream = static_cast<u16>(rd16(stream_section));
   recording = nullptr;

@@ -6,7 +6,9 @@
 // routines, the mission and weapons chosen where the map and the shop leave
 // them, the mission data load through slot $8910, frame_vertical); the
 // title, the prompt, the map and the shop have their own end-to-end road.
-// The input is a function of the machine's RAM alone, so a state loaded
+// Both players are invulnerable (patch switch 0, as the host sets it) but
+// in one window of V2, where player 2 walks into an enemy, dies and
+// respawns. The input is a function of the machine's RAM alone, so a state loaded
 // mid-way plays on exactly as the uninterrupted run. Mission routines of
 // later work are the mission machine's stand-ins.
 //
@@ -44,6 +46,8 @@ struct mission_run {
   int budget_ends = 0;                 // slices of the mission that spent their budget
   std::string breaches;                // the first memory-guard report
   std::vector<std::string> live_tables; // object tables with a record filled at some frame end
+  bool player2_died = false;            // seen dying at a frame end
+  u16 lives1 = 0, lives2 = 0;           // at the end
 };
 
 struct whole_mission_play {
