@@ -139,15 +139,17 @@ void count_hook(u32) {
 }
 
 // A loop whose head is a hook point, then a call whose return address is
-// another hook point. Both are places in routines not written yet: the
-// generated table wins over a test's routine, so they move when those land.
+// another hook point. Neither may be a label of the generated table, which
+// wins over a test's routine: the loop head lies in a routine not written
+// yet (it moves when that lands), the return address is a hook that the
+// sample player holds between two instructions, without a label.
 ROUTINE(toy_hooked_loop, 0xC30000)
   d1 = 0;
 LOOP_HOOK(0x005E3A)
   d1 += 1;
   if (d1 < 5) GOTO(0x005E3A);
-  JSR(0xC31000, 0x0060DE)
-  HOOK_AT(0x0060DE)
+  JSR(0xC31000, 0x00E708)
+  HOOK_AT(0x00E708)
 LABEL(0xC30010)
   if (kit_wait(0xC30010)) return;
   GOTO(0xC30010);
@@ -165,10 +167,10 @@ class KitHooks : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    register_routine(0xC30000, toy_hooked_loop, {0x5E3A, 0x60DE, 0xC30010});
+    register_routine(0xC30000, toy_hooked_loop, {0x5E3A, 0xE708, 0xC30010});
     register_routine(0xC31000, toy_waiting_callee, {0xC31002});
     hook_register(0x5E3A, count_hook);
-    hook_register(0x60DE, count_hook);
+    hook_register(0xE708, count_hook);
     hook_calls = 0;
     g_cpu.pc = 0xC30000;
   }
