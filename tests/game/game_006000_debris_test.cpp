@@ -65,6 +65,7 @@ class Debris : public MissionTest {
 
 TEST_F(Debris, TheSpawnerTakesTheFirstFreeRecordAndKeepsTheRegisters) {
   wr16(rec(0), 0xFFFF);
+  for (u32 i = 2; i < debris_table.size; i += 2) wr16(rec(1) + i, 0x0404); // a former piece's words
   fill_register_patterns();
   d0 = 150;
   d1 = 170;

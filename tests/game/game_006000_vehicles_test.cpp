@@ -204,6 +204,7 @@ TEST_F(Vehicles, ItemsPastTheSixthAreReadAndDropped) {
   for (u8 i = 0; i < 8; ++i) eight.push_back({static_cast<u8>(i + 1), 2, 3, 4});
   std::vector<u8> e;
   std::string error;
+  eight[6].y = 0x90; // a byte of a dropped item with bit 7 set does not end the list
   ASSERT_TRUE(vehicle_event({.command = 250, .units = eight, .unchecked = true}, e, error));
   e.insert(e.end(), {0xAB, 0xCD}); // the next event's bytes
   load_event(e);
@@ -366,22 +367,33 @@ TEST_F(Vehicles, TheDestructionListFollowsTheType) {
 
 // ---- drawing ---------------------------------------------------------------------------
 
-std::vector<std::pair<u32, u32>> hook_visits; // (hook, a6)
-void note_visit(u32 address) { hook_visits.emplace_back(address, g_cpu.a[6]); }
+struct visit {
+  u32 hook, a6, d5;
+  bool operator==(const visit&) const = default;
+};
+std::vector<visit> hook_visits;
+void note_visit(u32 address) { hook_visits.push_back({address, g_cpu.a[6], g_cpu.d[5]}); }
 
 TEST_F(Vehicles, EachRecordPassesTheHooksOfItsDrawing) {
   hook_visits.clear();
   for (u32 h : {0x0060CCu, 0x0060DAu, 0x0060DEu, 0x0060F0u, 0x0061FAu, 0x0062C0u}) hook_register(h, note_visit);
-  put_vehicle(0, 4, 132, 150);
-  put_vehicle(1, 6, 132, 150);
+  put_vehicle(0, 4, 132, 80);  // from picture line 20
+  put_vehicle(1, 6, 132, 320); // freed by its drawing
   put_vehicle(2, 2, 132, 150);
+  put_vehicle(3, 4, 132, 150); // freed earlier: its words stay
+  wr16(rec(3) + veh::active, 0);
   put_vehicle(4, 0, 132, 320); // freed by its drawing
+  d5 = 0x55555555;
   ASSERT_EQ(run(draw), 1);
-  const std::vector<std::pair<u32, u32>> want = {
-      {0x62C0, rec(0)}, {0x60CC, rec(0)}, {0x60DE, rec(0)}, {0x61FA, rec(1)}, {0x60DA, rec(1)}, {0x60DE, rec(1)},
-      {0x60F0, rec(2)}, {0x60DE, rec(2)}, {0x60DE, rec(3)}, {0x60F0, rec(4)}, {0x60DE, rec(4)},
+  // d5 at a return point: the picture bytes skipped (0 from each entry on)
+  const std::vector<visit> want = {
+      {0x62C0, rec(0), 0x55555555}, {0x60CC, rec(0), 20 * 24}, {0x60DE, rec(0), 20 * 24},
+      {0x61FA, rec(1), 20 * 24},    {0x60DA, rec(1), 0},       {0x60DE, rec(1), 0},
+      {0x60F0, rec(2), 0},          {0x60DE, rec(2), 0},       {0x60DE, rec(3), 0},
+      {0x60F0, rec(4), 0},          {0x60DE, rec(4), 0},
   };
   EXPECT_EQ(hook_visits, want);
+  EXPECT_EQ(rd16(rec(1)), 0u);
   EXPECT_EQ(rd16(rec(4)), 0u);
 }
 
@@ -430,6 +442,19 @@ TEST_F(Vehicles, TheWreckFrameAndTheOpaqueMiddle) {
   const u32 at = group_address(40, 8);
   for (u32 p = 0; p < 4; ++p) EXPECT_EQ(rd16(at + 2 * p) & 0x0100, 0u);
   EXPECT_TRUE(masked_at(69, 10, group_of(ground_picture::vehicle_b, 1, 29, 3)));
+  struct wreck_case {
+    u32 type;
+    ground_picture picture;
+    u32 last_line, last_group;
+  };
+  for (const wreck_case c : {wreck_case{4, ground_picture::vehicle_type4, 62, 2}, {6, ground_picture::vehicle_type6, 47, 1},
+                             {1, ground_picture::vehicle_a, 29, 3}}) {
+    fill_background();
+    put_vehicle(0, c.type, 148, 140, 30);
+    ASSERT_EQ(run(draw), 1);
+    EXPECT_TRUE(masked_at(40, 7, group_of(c.picture, 1, 0, 0))) << "type " << c.type;
+    EXPECT_TRUE(masked_at(40 + c.last_line, 7 + c.last_group, group_of(c.picture, 1, c.last_line, c.last_group)));
+  }
 }
 
 // What a drawing routine changed between its entry hook and its return
