@@ -12,8 +12,8 @@
 
 namespace {
 
-namespace inst = installation;
-namespace veh = vehicle;
+namespace inst = installation_field;
+namespace veh = vehicle_field;
 
 constexpr u32 line_bytes = 160;
 constexpr u32 screen_lines = 200;
@@ -40,23 +40,22 @@ constexpr u32 installation_lines = 32;
 constexpr u32 installation_line_bytes = 16;
 
 // One 16-pixel group through its own mask: colour 0 keeps the screen.
+// Planes 0 and 1, then 2 and 3, are taken as longs.
 inline void masked_group(u32 screen, u32 picture) {
-  const u32 p0 = rd16(picture), p1 = rd16(picture + 2), p2 = rd16(picture + 4), p3 = rd16(picture + 6);
-  const u32 mask = ~(p0 | p1 | p2 | p3);
-  wr16(screen, (rd16(screen) & mask) | p0);
-  wr16(screen + 2, (rd16(screen + 2) & mask) | p1);
-  wr16(screen + 4, (rd16(screen + 4) & mask) | p2);
-  wr16(screen + 6, (rd16(screen + 6) & mask) | p3);
+  const u32 p01 = rd32(picture), p23 = rd32(picture + 4);
+  const u32 used = (p01 | p01 >> 16 | p23 | p23 >> 16) & 0xFFFF;
+  const u32 mask = ~(used << 16 | used);
+  wr32(screen, (rd32(screen) & mask) | p01);
+  wr32(screen + 4, (rd32(screen + 4) & mask) | p23);
 }
 
 // An installation group: its plane words lie two words apart.
 inline void masked_interleaved_group(u32 screen, u32 picture) {
-  const u32 p0 = rd16(picture), p1 = rd16(picture + 4), p2 = rd16(picture + 8), p3 = rd16(picture + 12);
-  const u32 mask = ~(p0 | p1 | p2 | p3);
-  wr16(screen, (rd16(screen) & mask) | p0);
-  wr16(screen + 2, (rd16(screen + 2) & mask) | p1);
-  wr16(screen + 4, (rd16(screen + 4) & mask) | p2);
-  wr16(screen + 6, (rd16(screen + 6) & mask) | p3);
+  const u32 p01 = rd16(picture) << 16 | rd16(picture + 4), p23 = rd16(picture + 8) << 16 | rd16(picture + 12);
+  const u32 used = (p01 | p01 >> 16 | p23 | p23 >> 16) & 0xFFFF;
+  const u32 mask = ~(used << 16 | used);
+  wr32(screen, (rd32(screen) & mask) | p01);
+  wr32(screen + 4, (rd32(screen + 4) & mask) | p23);
 }
 
 // The middle of a 64-pixel vehicle: colour 0 included.
@@ -242,18 +241,18 @@ ROUTINE(sub_0063A4, 0x0063A4)
   a0 = debris_table.address;
   put<W>(d7, debris_table.records - 1);
 LOOP(0x63B2)
-  tst<W>(rd16(a0 + debris::active));
+  tst<W>(rd16(a0 + debris_field::active));
   if (cc_eq()) GOTO(0x63C4);
   a0 += debris_table.size;
   if (dbf(d7)) GOTO(0x63B2);
   GOTO(0x63D6);
 HERE(0x63C4)
-  wr16(a0 + debris::x, d0);
-  wr16(a0 + debris::y, d1);
-  wr16(a0 + debris::delay, d2);
-  wr16(a0 + debris::frame, 0);
-  wr16(a0 + debris::timer, debris::frame_time);
-  wr16(a0 + debris::active, 0xFFFF);
+  wr16(a0 + debris_field::x, d0);
+  wr16(a0 + debris_field::y, d1);
+  wr16(a0 + debris_field::delay, d2);
+  wr16(a0 + debris_field::frame, 0);
+  wr16(a0 + debris_field::timer, debris_field::frame_time);
+  wr16(a0 + debris_field::active, 0xFFFF);
 HERE(0x63D6)
   restore_regs(dregs(0, 7) | aregs(0, 6));
   RTS();
@@ -265,7 +264,7 @@ ROUTINE(sub_0063DE, 0x0063DE)
   a6 = debris_table.address;
   put<W>(d7, debris_table.records - 1);
 LOOP(0x63EA)
-  tst<W>(rd16(a6 + debris::active));
+  tst<W>(rd16(a6 + debris_field::active));
   if (cc_eq()) GOTO(0x63FA);
   push32(d7);
   JSR(0x006408, 0x63F6)
@@ -282,23 +281,23 @@ END_ROUTINE
 // the field's lines, and its animation, which frees it after five
 // pictures. A piece below the field is freed at once.
 ROUTINE(sub_006408, 0x006408)
-  tst<W>(rd16(a6 + debris::delay));
+  tst<W>(rd16(a6 + debris_field::delay));
   if (cc_eq()) GOTO(0x6418);
-  wr16(a6 + debris::delay, rd16(a6 + debris::delay) - 1);
+  wr16(a6 + debris_field::delay, rd16(a6 + debris_field::delay) - 1);
   RTS();
 HERE(0x6418)
   {
-    const u32 x = std::clamp<u32>(rd16(a6 + debris::x), debris_left, debris_right);
-    const u32 y = rd16(a6 + debris::y);
+    const u32 x = std::clamp<u32>(rd16(a6 + debris_field::x), debris_left, debris_right);
+    const u32 y = rd16(a6 + debris_field::y);
     if (y > field_bottom) {
-      wr16(a6 + debris::active, 0);
+      wr16(a6 + debris_field::active, 0);
       RTS();
     }
     const u32 first = std::max(y, field_top);
     const u32 end = std::min(y + debris_lines, field_bottom);
     put<W>(d7, end > first ? end - first : 0);
     a0 = rd32(draw_screen) + ((x - field_left) >> 4) * 8 + (first - field_top) * line_bytes;
-    a1 = debris_frames + rd16(a6 + debris::frame) * debris_frame_bytes + (first - y) * debris_line_bytes;
+    a1 = debris_frames + rd16(a6 + debris_field::frame) * debris_frame_bytes + (first - y) * debris_line_bytes;
   }
   if ((d7 & 0xFFFF) == 0) GOTO(0x64D0);
 LOOP(0x64A0)
@@ -310,11 +309,11 @@ LOOP(0x64A0)
   put<W>(d7, d7 - 1);
   if ((d7 & 0xFFFF) != 0) GOTO(0x64A0);
 HERE(0x64D0)
-  wr16(a6 + debris::timer, rd16(a6 + debris::timer) - 1);
-  if ((rd16(a6 + debris::timer) & 0xFFFF) != 0) RTS();
-  wr16(a6 + debris::timer, debris::frame_time);
-  wr16(a6 + debris::frame, rd16(a6 + debris::frame) + 1);
-  if (rd16(a6 + debris::frame) == debris::frames) wr16(a6 + debris::active, 0);
+  wr16(a6 + debris_field::timer, rd16(a6 + debris_field::timer) - 1);
+  if ((rd16(a6 + debris_field::timer) & 0xFFFF) != 0) RTS();
+  wr16(a6 + debris_field::timer, debris_field::frame_time);
+  wr16(a6 + debris_field::frame, rd16(a6 + debris_field::frame) + 1);
+  if (rd16(a6 + debris_field::frame) == debris_field::frames) wr16(a6 + debris_field::active, 0);
   RTS();
 END_ROUTINE
 

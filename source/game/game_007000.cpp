@@ -105,8 +105,8 @@ END_ROUTINE
 
 namespace {
 
-namespace veh = vehicle;
-namespace proj = projectile;
+namespace veh = vehicle_field;
+namespace proj = projectile_field;
 
 constexpr u32 vehicle_points = 2000;
 constexpr u32 destroyed_sample = 3;

@@ -36,9 +36,9 @@ inline void set_text_cursor(u32 line, u32 column, u32 colour) {
 
 namespace {
 
-namespace inst = installation;
-namespace veh = vehicle;
-namespace proj = projectile;
+namespace inst = installation_field;
+namespace veh = vehicle_field;
+namespace proj = projectile_field;
 
 constexpr u32 installation_points = 1000;
 constexpr u32 enemy_owner = 0xFFFF;   // obeys every test

@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace inst = installation;
+namespace inst = installation_field;
 
 constexpr u32 place = 0x006F3E;
 constexpr u32 update = 0x006FB0;
@@ -358,6 +358,7 @@ TEST_F(Installations, TheDestructionPatternAlternatesWithBit4OfTheVblCounter) {
     put_installation(0, 0xF1, 80, 40);
     wr16(rec(0) + inst::destroyed, 0);
     put_projectile(0, 120, 140, 16, 0);
+    d2 = 0x7777; // the debris get no start delay whatever d2 held
     ASSERT_EQ(run(hits), 1);
     for (u32 i = 0; i < 2; ++i) {
       const u32 d = debris_table.address + debris_table.size * i;
@@ -371,6 +372,34 @@ TEST_F(Installations, TheDestructionPatternAlternatesWithBit4OfTheVblCounter) {
     ASSERT_EQ(got.size(), 2u);
     for (u32 i = 0; i < 2; ++i) EXPECT_TRUE(same_explosion(c.explosions[i], got[i])) << got[i].x << ", " << got[i].y;
   }
+}
+
+TEST_F(Installations, TheLastProjectileMeetsTheLastInstallation) {
+  put_installation(19, 0xF4, 80, 40);
+  put_projectile(19, 120, 140, 23, 0);
+  ASSERT_EQ(run(hits), 1);
+  EXPECT_EQ(rd16(rec(19) + inst::type), inst::wreck);
+}
+
+// ---- the impact spawner of the bullets -------------------------------------------------
+
+TEST_F(Installations, ImpactsTakeTheFirstFreeProjectileRecord) {
+  put_projectile(0, 1, 2, 16, 0);
+  for (u32 i = 2; i < projectile_table.size; i += 2) wr16(shot(1) + i, 0x0505); // a former record's words
+  a3 = 0x33333333;
+  d7 = 0x77777777;
+  d0 = 150;
+  d1 = 160;
+  d2 = 27;
+  ASSERT_EQ(run(0x00A85E), 1);
+  const std::array<u32, 8> words = {0xFFFF, 150, 160, 27, 3, 0, 0, 0x0505};
+  for (u32 i = 0; i < words.size(); ++i) EXPECT_EQ(rd16(shot(1) + 2 * i), words[i]) << "word +" << 2 * i;
+  EXPECT_EQ(a3, 0x33333333u);
+  EXPECT_EQ(d7, 0x77777777u);
+  for (u32 i = 2; i < 20; ++i) put_projectile(i, 1, 2, 16, 0);
+  wr16(effect_table.address, 0);
+  ASSERT_EQ(run(0x00A85E), 1);
+  EXPECT_EQ(rd16(effect_table.address), 0u) << "a full table drops the impact";
 }
 
 // ---- drawing ----------------------------------------------------------------------------

@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace veh = vehicle;
+namespace veh = vehicle_field;
 
 constexpr u32 place = 0x006026;
 constexpr u32 move = 0x00A526;
@@ -269,6 +269,33 @@ TEST_F(Vehicles, TypeFourFiresItsPatternAndOthersDoNot) {
 
 // ---- hits -----------------------------------------------------------------------------
 
+TEST_F(Vehicles, EveryProjectileRecordMeetsEveryVehicleAndNothingPastTheTables) {
+  put_vehicle(0, 0, 40, 120);   // far to the left
+  put_vehicle(3, 0, 248, 120);
+  put_projectile(19, 260, 130, 16, 0);
+  // a record just past the table, as a heavy projectile in the box
+  wr16(effect_table.address, 0xFFFF);
+  wr16(effect_table.address + 2, 60);
+  wr16(effect_table.address + 4, 130);
+  wr16(effect_table.address + 6, 16);
+  ASSERT_EQ(run(hits), 1);
+  EXPECT_EQ(rd16(rec(3) + veh::destroyed), 0xFFFFu);
+  EXPECT_EQ(rd16(rec(0) + veh::destroyed), 0u);
+  EXPECT_EQ(rd16(effect_table.address), 0xFFFFu);
+}
+
+TEST_F(Vehicles, AllSixMountedUnitsGoAtTheDestruction) {
+  put_vehicle(0, 0, 148, 120);
+  for (u32 i = 0; i < 6; ++i) {
+    wr16(unit(i), 0xFFFF);
+    wr32(rec(0) + veh::slots + 4 * i, unit(i));
+  }
+  put_projectile(0, 160, 130, 16, 0);
+  ASSERT_EQ(run(hits), 1);
+  for (u32 i = 0; i < 6; ++i) EXPECT_EQ(rd16(unit(i)), 0u) << i;
+  EXPECT_EQ(rd32(rec(0) + veh::slots + 20), unit(5)) << "the slots stay";
+}
+
 TEST_F(Vehicles, TheHitBoxReachesHeightAndWidth) {
   struct box_case {
     u32 px, py;
@@ -319,11 +346,28 @@ TEST_F(Vehicles, AnIntactVehicleBecomesAWreck) {
   EXPECT_EQ(rd16(debris_table.address + 2), 148u);
 }
 
+TEST_F(Vehicles, ALaterVehicleInTheBoxIsFoundPastFreeAndDistantOnes) {
+  put_vehicle(0, 0, 148, 120);
+  wr16(rec(0) + veh::active, 0); // freed: its words stay
+  put_vehicle(1, 0, 40, 120);
+  put_vehicle(2, 1, 148, 120);
+  put_projectile(4, 160, 130, 17, 0);
+  put_projectile(5, 10, 10, 3, 1); // its neighbour in the table, in use
+  ASSERT_EQ(run(hits), 1);
+  EXPECT_EQ(rd16(rec(2) + veh::destroyed), 0xFFFFu);
+  EXPECT_EQ(rd16(rec(1) + veh::destroyed), 0u);
+  EXPECT_EQ(rd32(player1 + player_record::score), 2000u);
+  EXPECT_EQ(rd32(player2 + player_record::score), 0u);
+  const std::vector<played_sample> sound = {{3, 0x72EE, rec(2)}};
+  EXPECT_EQ(samples_played(), sound);
+}
+
 TEST_F(Vehicles, AWreckTakesOnlyTheBlast) {
   put_vehicle(0, 0, 148, 120);
   wr16(rec(0) + veh::destroyed, 0xFFFF);
   wr16(rec(0) + veh::frame, 1);
   put_projectile(0, 160, 130, 20, 0);
+  put_projectile(1, 10, 10, 3, 1); // its neighbour in the table, in use
   ASSERT_EQ(run(hits), 1);
   EXPECT_EQ(rd16(shot(0)), 0u);
   EXPECT_EQ(rd32(player1 + player_record::score), 0u);
