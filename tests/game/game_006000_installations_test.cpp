@@ -374,6 +374,17 @@ TEST_F(Installations, TheDestructionPatternAlternatesWithBit4OfTheVblCounter) {
   }
 }
 
+TEST_F(Installations, NothingPastTheTwentiethRecordIsTakenForAnInstallation) {
+  // the first vehicle record read as an installation: x $FFFF, y 148, in use
+  wr16(vehicle_table.address, 0xFFFF);
+  wr16(vehicle_table.address + 2, 148);
+  wr16(vehicle_table.address + 4, 10);
+  put_projectile(0, 40, 250, 16, 0);
+  ASSERT_EQ(run(hits), 1);
+  EXPECT_EQ(rd16(shot(0)), 0xFFFFu);
+  EXPECT_EQ(rd16(vehicle_table.address + 0x0C), 0u);
+}
+
 TEST_F(Installations, TheLastProjectileMeetsTheLastInstallation) {
   put_installation(19, 0xF4, 80, 40);
   put_projectile(19, 120, 140, 23, 0);

@@ -177,14 +177,17 @@ TEST_F(Vehicles, AFullUnitTableLeavesAZeroSlotThatEndsTheClearing) {
   EXPECT_EQ(rd32(rec(0) + veh::slots), unit(4));
   EXPECT_EQ(rd32(rec(0) + veh::slots + 4), unit(5));
   EXPECT_EQ(rd32(rec(0) + veh::slots + 8), 0u);
-  // a stale address after the zero slot stays alive at the destruction
+  // a stale address after the zero slot stays alive at the destruction,
+  // and nothing is written through the zero slot
   wr32(rec(0) + veh::slots + 12, unit(0));
+  wr16(0, 0xBEEF);
   wr16(rec(0) + veh::y, 120);
   put_projectile(0, 150, 130, 18, 0);
   ASSERT_EQ(run(hits), 1);
   EXPECT_EQ(rd16(unit(4)), 0u);
   EXPECT_EQ(rd16(unit(5)), 0u);
   EXPECT_EQ(rd16(unit(0)), 0xFFFFu);
+  EXPECT_EQ(rd16(0), 0xBEEFu);
 }
 
 TEST_F(Vehicles, ASixthVehicleConsumesItsListAndPlacesNothing) {

@@ -1,6 +1,7 @@
 #include "support/ground_objects.h"
 
 #include "machine/memory.h"
+#include "support/synthetic_game_data.h"
 
 namespace {
 
@@ -20,12 +21,13 @@ u32 mix(u32 v) {
 
 u32 item_bytes(const wreck_item& i) { return i.code == 1 ? 6 : 8; }
 
-void put_entry(u32 at, const fire_entry& e) {
-  wr16(at, static_cast<u16>(e.dx));
-  wr16(at + 2, static_cast<u16>(e.dy));
-  wr16(at + 4, static_cast<u16>(e.step_x));
-  wr16(at + 6, static_cast<u16>(e.step_y));
-  wr16(at + 8, static_cast<u16>(e.delay));
+void put16(std::vector<u8>& b, u32 v) {
+  b.push_back(static_cast<u8>(v >> 8));
+  b.push_back(static_cast<u8>(v));
+}
+
+void put_entry(std::vector<u8>& b, const fire_entry& e) {
+  for (i16 w : {e.dx, e.dy, e.step_x, e.step_y, e.delay}) put16(b, static_cast<u16>(w));
 }
 
 } // namespace
@@ -101,24 +103,49 @@ bool ground_objects::put_in_ram() {
           for (u32 plane = 0; plane < 4; ++plane)
             wr16(picture_word_address(p, f, line, g, plane), picture_word(p, f, line, g, plane));
   }
-  for (u32 s = 0; s < 2; ++s)
-    for (u32 i = 0; i < 8; ++i) put_entry(installation_patterns_at + 80 * s + 10 * i, installation_patterns[s][i]);
-  for (u32 i = 0; i < 8; ++i) put_entry(vehicle_pattern_at + 10 * i, vehicle_pattern[i]);
-  for (u32 k = 0; k < 20; ++k) {
-    wr16(turret_steps_at + 4 * k, static_cast<u16>(turret_steps[k][0]));
-    wr16(turret_steps_at + 4 * k + 2, static_cast<u16>(turret_steps[k][1]));
-  }
+  for (const table_bytes& t : program_tables())
+    for (u32 i = 0; i < t.bytes.size(); ++i) wr8(t.address + i, t.bytes[i]);
+  return true;
+}
+
+std::vector<ground_objects::table_bytes> ground_objects::program_tables() {
+  if (!check()) return {};
+  std::vector<table_bytes> r;
+  std::vector<u8> b;
+  for (const auto& pattern : installation_patterns)
+    for (const fire_entry& e : pattern) put_entry(b, e);
+  r.push_back({"installation_fire_patterns", installation_patterns_at, b});
+  b.clear();
+  for (const fire_entry& e : vehicle_pattern) put_entry(b, e);
+  r.push_back({"vehicle_fire_pattern", vehicle_pattern_at, b});
+  b.clear();
+  for (const auto& step : turret_steps)
+    for (i16 w : step) put16(b, static_cast<u16>(w));
+  r.push_back({"turret_steps", turret_steps_at, b});
+  const char* names[4] = {"wreck_list_0", "wreck_list_2", "wreck_list_4", "wreck_list_other"};
   for (u32 n = 0; n < 4; ++n) {
-    u32 at = wreck_list_addresses[n];
+    b.clear();
     for (const wreck_item& i : wreck_lists[n]) {
-      wr16(at, i.code);
-      wr16(at + 2, static_cast<u16>(i.dx));
-      wr16(at + 4, static_cast<u16>(i.dy));
-      if (i.code != 1) wr16(at + 6, i.delay);
-      at += item_bytes(i);
+      put16(b, i.code);
+      put16(b, static_cast<u16>(i.dx));
+      put16(b, static_cast<u16>(i.dy));
+      if (i.code != 1) put16(b, i.delay);
     }
-    wr16(at, list_end);
+    put16(b, list_end);
+    r.push_back({names[n], wreck_list_addresses[n], b});
   }
+  return r;
+}
+
+bool synth_place_ground_object_tables(synth_game_data& g, ground_objects o) {
+  const std::vector<ground_objects::table_bytes> tables = o.program_tables();
+  if (tables.empty()) {
+    g.error = o.error;
+    return false;
+  }
+  for (const auto& t : tables)
+    if (!synth_place_at_program(g, t.name, "a table of the vertical sections' ground objects", t.address, t.bytes))
+      return false;
   return true;
 }
 

@@ -69,7 +69,20 @@ struct ground_objects {
   bool check();
   // Everything into RAM; nothing written when check() refuses.
   bool put_in_ram();
+  // The tables of the game image (fire patterns, turret steps, wreck
+  // lists): address and bytes; empty when check() refuses.
+  struct table_bytes {
+    const char* name;
+    u32 address;
+    std::vector<u8> bytes;
+  };
+  std::vector<table_bytes> program_tables();
 };
+
+// Places the tables of the game image as program-block regions of the
+// synthetic game data (the pictures lie in the graphics the loaders unpack).
+struct synth_game_data;
+bool synth_place_ground_object_tables(synth_game_data& g, ground_objects o = {});
 
 // A vehicle event of the mission stream: trigger, command 246-252, the
 // five argument bytes and the attachment list (four bytes an item) ended
