@@ -10,6 +10,7 @@
 #include "support/ground_objects.h"
 #include "support/interrupt_check.h"
 #include "support/mission_machine.h"
+#include "support/resume_check.h"
 #include "support/resumption_check.h"
 #include "support/screen_check.h"
 
@@ -171,6 +172,13 @@ TEST_F(Debris, ThePassResumesFromASavedState) {
   EXPECT_GE(r.yields, 4);
   EXPECT_TRUE(r.sliced_same) << r.first_difference;
   EXPECT_TRUE(r.resumed_same) << r.first_difference;
+}
+
+TEST_F(Debris, EveryRoadResumesAtEveryLabel) {
+  for (u32 entry : {pass}) {
+    prepare_pieces();
+    EXPECT_TRUE(resumes_alike({.entry = entry})) << std::hex << entry;
+  }
 }
 
 } // namespace

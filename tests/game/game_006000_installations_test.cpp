@@ -4,6 +4,7 @@
 // synthetic pictures and fire patterns.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "game/game_ram.h"
@@ -12,6 +13,7 @@
 #include "machine/hooks.h"
 #include "support/ground_objects.h"
 #include "support/mission_machine.h"
+#include "support/resume_check.h"
 #include "support/resumption_check.h"
 #include "support/screen_check.h"
 #include "support/spawn_log.h"
@@ -485,6 +487,41 @@ TEST_F(Installations, NoGroupIsDrawnPastColumn319) {
   EXPECT_EQ(changed_words().size(), 4u * 32 + 8u * 32);
 }
 
+// What changed between a record's two hooks must lie in its picture's box.
+std::vector<u16> screen_before;
+std::vector<std::string> box_faults;
+void snapshot(u32) {
+  screen_before.resize(check_screen_bytes / 2);
+  for (u32 i = 0; i < screen_before.size(); ++i) screen_before[i] = static_cast<u16>(rd16(check_screen + 2 * i));
+}
+void compare_box(u32) {
+  const u32 r = g_cpu.a[6] + (g_cpu.d[6] & 0xFFFF);
+  const i32 y = static_cast<i16>(rd16(r + inst::y));
+  const u32 x = rd16(r + inst::x) & 0xFFF0;
+  for (u32 i = 0; i < screen_before.size(); ++i) {
+    if (rd16(check_screen + 2 * i) == screen_before[i]) continue;
+    const i32 line = static_cast<i32>(2 * i / 160);
+    const u32 column = (2 * i % 160) / 8 * 16;
+    if (line < y || line >= y + 32 || column < x || column >= x + 32)
+      box_faults.push_back("record +" + std::to_string(r - installation_table.address) + " word " + std::to_string(2 * i));
+  }
+}
+
+TEST_F(Installations, NothingIsDrawnOutsideAPicturesBox) {
+  box_faults.clear();
+  hook_register(0x006E54, snapshot);
+  hook_register(0x006F18, compare_box);
+  fill_background();
+  put_installation(0, 0xF1, 64, -20, 0xFF00);
+  put_installation(4, 0xF3, 240, 180);
+  put_installation(9, 0xF4, 304, 100);
+  put_installation(13, 0xF2, 128, 60);
+  put_installation(19, 0xF0, 96, 250);
+  ASSERT_EQ(run(draw), 1);
+  EXPECT_TRUE(box_faults.empty()) << box_faults.front();
+  EXPECT_FALSE(changed_words().empty());
+}
+
 TEST_F(Installations, TheWreckShowsFrame5) {
   fill_background();
   put_installation(0, inst::wreck, 128, 100);
@@ -515,6 +552,24 @@ TEST_F(Installations, EveryPassResumesFromASavedState) {
     EXPECT_GE(r.yields, 2) << std::hex << entry;
     EXPECT_TRUE(r.sliced_same) << std::hex << entry << ": " << r.first_difference;
     EXPECT_TRUE(r.resumed_same) << std::hex << entry << ": " << r.first_difference;
+  }
+}
+
+TEST_F(Installations, ThePlacementResumesAtEveryLabel) {
+  prepare_busy_table();
+  wr16(rec(7) + inst::state, 0);
+  wr8(map_at, 100);
+  wr8(map_at + 1, 30);
+  wr16(placing_type, 0xF4);
+  a2 = map_at;
+  sync_regs_out();
+  EXPECT_TRUE(resumes_alike({.entry = 0x006F32}));
+}
+
+TEST_F(Installations, EveryRoadResumesAtEveryLabel) {
+  for (u32 entry : {update, fire, hits, draw}) {
+    prepare_busy_table();
+    EXPECT_TRUE(resumes_alike({.entry = entry})) << std::hex << entry;
   }
 }
 

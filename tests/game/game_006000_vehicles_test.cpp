@@ -12,6 +12,7 @@
 #include "machine/hooks.h"
 #include "support/ground_objects.h"
 #include "support/mission_machine.h"
+#include "support/resume_check.h"
 #include "support/resumption_check.h"
 #include "support/screen_check.h"
 #include "support/spawn_log.h"
@@ -570,6 +571,28 @@ TEST_F(Vehicles, EveryPassResumesFromASavedState) {
     EXPECT_GE(r.yields, save_at) << std::hex << entry;
     EXPECT_TRUE(r.sliced_same) << std::hex << entry << ": " << r.first_difference;
     EXPECT_TRUE(r.resumed_same) << std::hex << entry << ": " << r.first_difference;
+  }
+}
+
+void prepare_placement() {
+  prepare_vehicles();
+  wr16(rec(4), 0);
+  std::vector<u8> e;
+  std::string error;
+  vehicle_event({.command = 250, .units = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}}}, e, error);
+  load_event(e);
+  sync_regs_out();
+}
+
+TEST_F(Vehicles, ThePlacementResumesAtEveryLabel) {
+  prepare_placement();
+  EXPECT_TRUE(resumes_alike({.entry = place}));
+}
+
+TEST_F(Vehicles, EveryRoadResumesAtEveryLabel) {
+  for (u32 entry : {move, fire, hits, draw}) {
+    prepare_vehicles();
+    EXPECT_TRUE(resumes_alike({.entry = entry})) << std::hex << entry;
   }
 }
 
