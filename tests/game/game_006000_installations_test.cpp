@@ -271,6 +271,22 @@ TEST_F(Installations, EntriesOfDelayZeroFireInOneFrameAndTheWrapIsAFrameWithoutA
   EXPECT_EQ(per_frame, (std::vector<size_t>{8, 0, 0, 8, 0}));
 }
 
+// The wrap to offset 0 happens in the pass that reads past the eighth
+// entry: with a last delay of 0 that is the pass of the eight shots, so
+// there is no frame without a shot between the rounds.
+TEST_F(Installations, WithAllDelaysZeroEveryFrameFiresAllEight) {
+  for (auto& e : tables.installation_patterns[1]) e.delay = 0;
+  ASSERT_TRUE(tables.put_in_ram());
+  put_installation(0, 0xF2, 64, 10);
+  wr16(rec(0) + inst::pattern, 1);
+  for (int frame = 0; frame < 3; ++frame) {
+    spawn_log_clear();
+    ASSERT_EQ(run(fire), 1);
+    EXPECT_EQ(bullets_spawned().size(), 8u) << "frame " << frame;
+    EXPECT_EQ(rd16(rec(0) + inst::fire_offset), 0u);
+  }
+}
+
 TEST_F(Installations, InstallationsAboveOrBelowTheScreenFireButWrecksAndFreeRecordsDoNot) {
   put_installation(0, 0xF2, 64, -50, 0xFF00);
   put_installation(1, 0xF2, 64, 250, 0xFF00);
