@@ -12,6 +12,7 @@
 #include "game/vertical_objects_ram.h"
 #include "machine/hooks.h"
 #include "support/ground_objects.h"
+#include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resume_check.h"
 #include "support/resumption_check.h"
@@ -145,6 +146,33 @@ TEST_F(Installations, ThePatternBitFollowsTheRandomNumbers) {
     seen[bit] = true;
   }
   EXPECT_TRUE(seen[0] && seen[1]);
+}
+
+TEST_F(Installations, TheLevelMapPlacesItsInstallationsInOrder) {
+  mission_builder m;
+  ASSERT_TRUE(m.map({{{0}, {0}, {0}},
+                     {{3, {installation(0xF1, 10, 11), installation(0xF2, 12, 13), stamp(5, 2),
+                           installation(0xF3, 14, 15), installation(0xF4, 16, 80)}},
+                      {0},
+                      {0}},
+                     {{1}, {1}, {1}}}))
+      << m.error;
+  m.put_in_ram();
+  wr32(level_map_pointer, m.map_address(0) + 3);
+  wr16(scroll_pos, 232);
+  ASSERT_EQ(run_routine(0x00899A, 1), 1);
+  struct placed {
+    u32 type, x, y;
+  };
+  const placed want[4] = {{0xF1, 64, 0xFFCB}, {0xF2, 64, 0xFFCD}, {0xF3, 64, 0xFFCF}, {0xF4, 80, 16}};
+  for (u32 i = 0; i < 4; ++i) {
+    EXPECT_EQ(rd16(rec(i) + inst::type), want[i].type) << i;
+    EXPECT_EQ(rd16(rec(i) + inst::x), want[i].x) << i;
+    EXPECT_EQ(rd16(rec(i) + inst::y), want[i].y) << i;
+    EXPECT_EQ(rd8(rec(i) + inst::state), 0xFFu) << i;
+  }
+  EXPECT_EQ(rd16(rec(4) + inst::state), 0u);
+  EXPECT_EQ(rd32(level_map_pointer), m.map_address(0) + 4 + 15) << "the map goes on after each y byte";
 }
 
 TEST_F(Installations, ATwentyFirstPlacesNothingButConsumesItsBytes) {
