@@ -126,7 +126,7 @@ TEST_F(Vehicles, PlacementFillsTheFirstFreeRecordAndKeepsTheRegisters) {
   wr16(rec(1) + veh::destroyed, 0xFFFF);
   wr32(rec(1) + veh::slots + 8, 0x1C84);
   d6 = 0x66666666;
-  d7 = 0x77777777;
+  d7 = 0x77770000; // the search counts its own records
   a6 = 0x12345678;
   ASSERT_EQ(run(place), 1);
   EXPECT_EQ(a0, stream_at + 8) << "past the end byte";
@@ -134,7 +134,7 @@ TEST_F(Vehicles, PlacementFillsTheFirstFreeRecordAndKeepsTheRegisters) {
   EXPECT_EQ(d3, 251u);
   EXPECT_EQ(d5, 44u);
   EXPECT_EQ(d6, 0x66666666u);
-  EXPECT_EQ(d7, 0x77777777u);
+  EXPECT_EQ(d7, 0x77770000u);
   EXPECT_EQ(a6, 0x12345678u);
   const std::array<u32, 8> words = {0xFFFF, 132, 7, 2, 0, 50, 0, 44};
   for (u32 i = 0; i < words.size(); ++i) EXPECT_EQ(rd16(rec(1) + 2 * i), words[i]) << "word +" << 2 * i;
@@ -192,14 +192,19 @@ TEST_F(Vehicles, AFullUnitTableLeavesAZeroSlotThatEndsTheClearing) {
 }
 
 TEST_F(Vehicles, ASixthVehicleConsumesItsListAndPlacesNothing) {
-  for (u32 i = 0; i < 5; ++i) put_vehicle(i, 0, 100 + i, 10);
+  for (u32 i = 0; i < 4; ++i) put_vehicle(i, 0, 100 + i, 10);
   std::vector<u8> e;
   std::string error;
+  ASSERT_TRUE(vehicle_event({.command = 246, .x = 16}, e, error));
+  load_event(e);
+  ASSERT_EQ(run(place), 1);
+  EXPECT_EQ(rd16(rec(4) + veh::x), 116u) << "the fifth record is the last free one";
   ASSERT_TRUE(vehicle_event({.command = 252, .units = {{1, 2, 3, 4}, {5, 6, 7, 8}}}, e, error));
   load_event(e);
   ASSERT_EQ(run(place), 1);
   EXPECT_EQ(a0, stream_at + 7 + 8 + 1);
-  for (u32 i = 0; i < 5; ++i) EXPECT_EQ(rd16(rec(i) + veh::x), 100 + i);
+  for (u32 i = 0; i < 4; ++i) EXPECT_EQ(rd16(rec(i) + veh::x), 100 + i);
+  EXPECT_EQ(rd16(rec(4) + veh::x), 116u);
   EXPECT_EQ(rd16(unit(0)), 0u) << "no unit placed";
 }
 
@@ -502,6 +507,23 @@ TEST_F(Vehicles, TheWreckFrameAndTheOpaqueMiddle) {
     ASSERT_EQ(run(draw), 1);
     EXPECT_TRUE(masked_at(40, 7, group_of(c.picture, 1, 0, 0))) << "type " << c.type;
     EXPECT_TRUE(masked_at(40 + c.last_line, 7 + c.last_group, group_of(c.picture, 1, c.last_line, c.last_group)));
+  }
+}
+
+// x - 36 not a multiple of 16, as the game draws it: the picture's groups
+// start at the byte (x - 36) / 2, an odd address taken byte by byte.
+TEST_F(Vehicles, AVehicleOffTheGroupsIsDrawnFromTheHalvedColumn) {
+  fill_background();
+  put_vehicle(0, 6, 138, 150); // column 102: byte 51 of the line
+  const u32 at = check_screen + 50 * 160 + 51;
+  u16 before[8];
+  for (u32 i = 0; i < 8; ++i) before[i] = static_cast<u16>(rd16(at + 2 * i));
+  ASSERT_EQ(run(draw), 1);
+  for (u32 g = 0; g < 2; ++g) {
+    const auto p = group_of(ground_picture::vehicle_type6, 0, 0, g);
+    const u16 mask = static_cast<u16>(~(p[0] | p[1] | p[2] | p[3]));
+    for (u32 q = 0; q < 4; ++q)
+      EXPECT_EQ(rd16(at + 8 * g + 2 * q), (before[4 * g + q] & mask) | p[q]) << "group " << g << " plane " << q;
   }
 }
 
