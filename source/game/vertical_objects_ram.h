@@ -2,6 +2,7 @@
 // vehicles and debris, and the tables of the game image they are drawn and
 // fired from. The tables' addresses and strides are in mission_ram.h.
 #pragma once
+#include "game/shot_ram.h"
 #include "machine/types.h"
 
 // installation_table: screen coordinates (column, line of the top row).
@@ -46,7 +47,6 @@ constexpr u32 first_command = 246;
 } // namespace vehicle_field
 
 constexpr u32 vehicle_fire_pattern = 0x00AEF6; // 8 entries of 5 words
-constexpr u32 last_homing_unit = 0x0002D6;     // long: record placed last, or 0
 constexpr u32 vehicle_line_count = 0x0002D4;   // word: lines left of draw_vehicle
 
 // debris_table: play-field coordinates.

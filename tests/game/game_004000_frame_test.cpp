@@ -214,12 +214,15 @@ void fill_section_tables() {
 }
 
 // The section tables after a scroll by delta and, when `cleared`, with
-// every record's active word cleared.
-std::string section_tables_difference(u32 delta, bool cleared) {
+// every record's active word cleared. With `only_x` only the x words are
+// compared: the installations' and objects' own updates also run on the
+// filled records (freeing, counting, wrecking) and leave x alone.
+std::string section_tables_difference(u32 delta, bool cleared, bool only_x = false) {
   for (const object_table& t : {section_object_table, section_installation_table})
     for (u32 r = 0; r < t.records; ++r) {
       const u32 at = t.address + r * t.size;
       for (u32 i = 0; i < t.size; i += 2) {
+        if (only_x && i != 2) continue;
         u32 want = pattern(at + i) << 8 | pattern(at + i + 1);
         if (i == 0 && cleared) want = 0;
         if (i == 2) want = (want + delta) & 0xFFFF;
@@ -264,7 +267,7 @@ TEST_F(FrameHorizontal, TheSectionEndsAtExactlyScrollPosition0180) {
       EXPECT_EQ(rd16(fx_bank), 2u) << what;
       EXPECT_EQ(rd16(hscroll_step), 2u);
       EXPECT_EQ(rd16(scroll_pos), 102u) << "absent players let it scroll";
-      EXPECT_EQ(section_tables_difference(0xFFFC, false), "");
+      EXPECT_EQ(section_tables_difference(0xFFFC, false, true), "");
       EXPECT_EQ(rd16(level_section), 0u);
       EXPECT_EQ(loop_calls().back(), std::make_pair(0x008E96u, 0x4848u));
     }

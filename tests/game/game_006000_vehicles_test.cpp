@@ -78,6 +78,15 @@ std::array<u16, 4> group_of(ground_picture p, u32 frame, u32 line, u32 group) {
   return g;
 }
 
+// Sample 3 only: a written explosion spawner plays sample 6 on the same
+// channel.
+std::vector<played_sample> destruction_samples() {
+  std::vector<played_sample> r;
+  for (const played_sample& s : samples_played())
+    if (s.sample == 3) r.push_back(s);
+  return r;
+}
+
 class Vehicles : public MissionTest {
  protected:
   void SetUp() override {
@@ -348,7 +357,7 @@ TEST_F(Vehicles, AnIntactVehicleBecomesAWreck) {
   EXPECT_EQ(rd16(unit(2)), 0u) << "its mounted unit is gone";
   EXPECT_EQ(rd16(rec(1) + veh::destroyed), 0u);
   const std::vector<played_sample> sound = {{3, 0x72EE, rec(0)}};
-  EXPECT_EQ(samples_played(), sound) << "panned by the vehicle at a4";
+  EXPECT_EQ(destruction_samples(), sound) << "panned by the vehicle at a4";
   // list 0: explosion at (0, 0), debris of code 2 at (0, 0) with delay 0
   ASSERT_EQ(explosions_spawned().size(), 1u);
   EXPECT_TRUE(same_explosion({148, 120, 0xFFFF}, explosions_spawned()[0]));
@@ -368,7 +377,7 @@ TEST_F(Vehicles, ALaterVehicleInTheBoxIsFoundPastFreeAndDistantOnes) {
   EXPECT_EQ(rd32(player1 + player_record::score), 2000u);
   EXPECT_EQ(rd32(player2 + player_record::score), 0u);
   const std::vector<played_sample> sound = {{3, 0x72EE, rec(2)}};
-  EXPECT_EQ(samples_played(), sound);
+  EXPECT_EQ(destruction_samples(), sound);
 }
 
 TEST_F(Vehicles, AWreckTakesOnlyTheBlast) {
@@ -383,7 +392,7 @@ TEST_F(Vehicles, AWreckTakesOnlyTheBlast) {
   EXPECT_EQ(rd16(rec(0) + veh::frame), 1u);
   ASSERT_EQ(explosions_spawned().size(), 1u);
   EXPECT_TRUE(same_explosion({158, 122, 0}, explosions_spawned()[0]));
-  EXPECT_TRUE(samples_played().empty());
+  EXPECT_TRUE(destruction_samples().empty());
 }
 
 TEST_F(Vehicles, TheDestructionListFollowsTheType) {

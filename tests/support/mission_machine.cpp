@@ -102,6 +102,8 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00B6A6, "effect spawner", nullptr},
     // the terrain step's deadly contact
     mission_stand_in{0x00AA42, "player start death", nullptr},
+    // the bullets' impact marks
+    mission_stand_in{0x00A85E, "impact spawner", nullptr},
     // what the enemy scripts fire (the grenade throw is above)
     mission_stand_in{0x006B74, "enemy bullets", nullptr},
     // what the installations and vehicles spawn and place
