@@ -7,7 +7,9 @@
 // once they leave the field), the goal's drawing, and the bullets: their
 // drawing as 2 x 2-pixel marks, their per-frame hit tests against the
 // ground, the enemies, the players and the vehicles, and the spawner every
-// shooter calls.
+// shooter calls; grenades (the throw and the flight that ends in a burst)
+// and explosions (the spawner the host also calls, the countdown, the
+// animation and the clipped drawing of one frame).
 #include <algorithm>
 
 #include "game/game_ram.h"
