@@ -11,6 +11,7 @@ namespace {
 constexpr u32 map_file_offset = 39 * 10 * 512;
 constexpr u32 pictures_at = 28;
 constexpr u32 picture_bytes = 512;
+constexpr u32 shop_picture_at = 0x05AC80 - 0x05647E;
 
 void put_text(u32 at, const char* text) {
   for (; *text; ++text) wr8(at++, static_cast<u8>(*text));
@@ -31,6 +32,14 @@ synth_map make() {
   for (u32 g = 0; g < 20; ++g) m.picture[199 * 160 + g * 8 + 2] = 0xFF; // colour 2 in the bottom line
   const std::vector<u8> packed = pack_picture(m.picture);
   m.unpacked.insert(m.unpacked.end(), packed.begin(), packed.end());
+  m.shop_picture.assign(32000, 0);
+  for (u32 g = 0; g < 20; ++g) {
+    m.shop_picture[100 * 160 + g * 8 + 4] = 0xF0; // colour 4 in line 100
+    m.shop_picture[150 * 160 + g * 8 + 0] = 0x0F; // colour 1 in the text box's line 150
+  }
+  const std::vector<u8> shop = pack_picture(m.shop_picture);
+  m.unpacked.resize(shop_picture_at, 0);
+  m.unpacked.insert(m.unpacked.end(), shop.begin(), shop.end());
   return m;
 }
 

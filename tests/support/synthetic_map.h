@@ -19,6 +19,7 @@ struct synth_map {
   std::array<std::array<u16, 2>, 12> marker_positions;
   std::vector<u8> unpacked;             // what the map file unpacks to at $5647E
   std::vector<u8> picture;              // the map's screen (32,000 bytes) packed into it
+  std::vector<u8> shop_picture;         // the weapon shop's screen, packed at $5AC80
 };
 
 // Twelve boxes of 20 x 12 pixels in a grid inside 7..312 x 59..195 (box i
