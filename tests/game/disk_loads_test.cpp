@@ -211,6 +211,33 @@ TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {
   }
 }
 
+// A disk image that does not carry the saved sector reads 512 zero bytes:
+// the defaults stay. One non-zero name byte makes it a table again.
+TEST_F(DiskLoads, AnEmptyHighScoreSectorKeepsTheDefaults) {
+  struct row {
+    int at; // the one non-zero byte (-1: none)
+    bool taken;
+  };
+  for (const row& r : {row{-1, false}, row{230, false}, row{221, true}, row{0, true}}) {
+    SCOPED_TRACE(testing::Message() << "byte " << r.at);
+    machine_clear();
+    register_routine(0x0077F6, test_returns);
+    disk_in_cache();
+    std::vector<u8> sector(512, 0);
+    if (r.at >= 0) sector[static_cast<size_t>(r.at)] = 'A';
+    std::copy(sector.begin(), sector.end(), ram + cache + 512);
+    for (u32 i = 0; i < 222; ++i) wr8(hiscore_names + i, 0x2E);
+    run(0x008900);
+    if (r.taken) {
+      EXPECT_TRUE(ram_equals(hiscore_names, sector, 0, 222));
+      EXPECT_TRUE(ram_equals(hiscore_scores, sector, 222, 32));
+    } else {
+      for (u32 i = 0; i < 222; ++i) ASSERT_EQ(rd8(hiscore_names + i), 0x2Eu);
+      for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * i);
+    }
+  }
+}
+
 // The reference of a pre-shifted copy: the group's word shifted right by
 // 2k pixels into two groups.
 u32 shifted_left(u32 w, u32 k) { return w >> (2 * k); }
