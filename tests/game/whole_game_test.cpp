@@ -59,21 +59,16 @@ struct player_hand {
   std::vector<int> shop_sounds;
 };
 
+// The game start has entered the title: its return into wait_fire lies on
+// the fresh stack (the title routine, once written, runs on below it).
+bool reached_title() { return rd32(0x0023FC) == 0x00EBFE; }
+
 class WholeGame : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
     g_load_seconds = 0;
     setenv("BKM_FOPEN", "1", 1);
-    synth_game_data g = synth_standard();
-    ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
-    bkm = synth_bkm(g);
-    synth_put_high_scores(bkm);
-    ASSERT_TRUE(synth_write(folder / "BKM", bkm));
-    ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
-    state_ptr boot(boot_state_make(folder.path.c_str()));
-    ASSERT_NE(boot, nullptr);
-    tos_load_state(boot.get());
     hook_register(0x008EE2, decide_mission);
     hook_register(0x041BCC, note_tune);
     tunes.clear();
@@ -81,6 +76,31 @@ class WholeGame : public MissionTest {
     fail_missions = false;
     hand = {};
   }
+  // The data file: "BKM" with the saved high-score sector, or the disk
+  // image of the same data, which does not carry that sector.
+  void boot(bool disk_image) {
+    synth_game_data g = synth_standard();
+    ASSERT_TRUE(synth_place_disk_road(g)) << g.error;
+    if (disk_image) {
+      data = synth_image(g);
+      data_name = "brakmoor.st";
+    } else {
+      data = synth_bkm(g);
+      synth_put_high_scores(data);
+      data_name = "BKM";
+    }
+    ASSERT_FALSE(data.empty()) << g.error;
+    ASSERT_TRUE(synth_write(folder / data_name, data));
+    ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+    state_ptr state(boot_state_make(folder.path.c_str()));
+    ASSERT_NE(state, nullptr);
+    tos_load_state(state.get());
+  }
+  std::vector<u8> data_file_now() {
+    std::ifstream in(folder / data_name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
   void TearDown() override {
     unsetenv("BKM_FOPEN");
     gemdos_close_all();
@@ -143,7 +163,7 @@ class WholeGame : public MissionTest {
     const u32 at = g_cpu.pc;
     if (at == 0xFDF0 && hand.typing.empty()) type({0x02}); // one player
     if (at == 0x31B6 && hand.typing.empty() && rd16(0x0001C8) == 0) type({0x1E, 0x30, 0x1C}); // "AB", Return
-    if (!hand.typing.empty() && (at == 0xFDF0 || at == 0x31B6)) {
+    if (!hand.typing.empty()) {
       hand.key_down = hand.typing.front();
       hand.typing.erase(hand.typing.begin());
       tos_key(hand.key_down);
@@ -181,15 +201,14 @@ class WholeGame : public MissionTest {
     }
   }
 
-  // VBLs until the game reaches the title (a jump to $EC40 while the title
-  // is not written) or `limit` VBLs; the quick start is set once the game
+  // VBLs until the game fails or stops (a jump to the title while it is not
+  // written), `stop` holds, or `limit` VBLs; the quick start is set once the game
   // start has begun (after the restart cleared it, before the game start
   // reads it).
-  int run(int limit) {
-    bool started = false;
+  int run(int limit, bool (*stop)() = nullptr) {
     for (int vbls = 0; vbls < limit; ++vbls) {
       const int result = tos_run_slice(2000000);
-      if (result != 1) return vbls;
+      if (result != 1 || (stop && stop())) return vbls;
       if (!started && rd32(dev_string_pos) == dev_string) { // the game start, setting up its interrupts
         started = true;
         wr32(quick_start, 1);
@@ -203,13 +222,16 @@ class WholeGame : public MissionTest {
     return limit;
   }
 
+  bool started = false; // the quick start is set once, at the first game start
   temp_dir folder;
-  std::vector<u8> bkm;
+  std::vector<u8> data;
+  std::string data_name;
 };
 
 TEST_F(WholeGame, TwelveMissionsTheEndAndTheHighScores) {
-  run(60000);
-  EXPECT_EQ(g_cpu.fault_pc, 0x00EC40u) << "the title after the end, at pc $" << std::hex << g_cpu.pc;
+  boot(false);
+  run(60000, reached_title);
+  EXPECT_TRUE(reached_title()) << "the title after the end; pc $" << std::hex << g_cpu.pc;
   EXPECT_EQ(missions_completed, 12);
   // The first shop visit: weapon 0 bought (9), weapon 1 refused (25), the
   // equipment screen seen.
@@ -229,9 +251,66 @@ TEST_F(WholeGame, TwelveMissionsTheEndAndTheHighScores) {
   EXPECT_EQ(rd32(hiscore_scores), 12u * points_per_mission);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(ram + hiscore_names), 3), "AB ");
   // The table's write reached no file.
-  std::ifstream in(folder / "BKM", std::ios::binary);
-  const std::vector<u8> after{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  EXPECT_TRUE(after == bkm) << "the data file byte for byte the same";
+  EXPECT_TRUE(data_file_now() == data) << "the data file byte for byte the same";
+}
+
+// A second game: one mission done, the developer sequence typed on the
+// map, then F1 restarts the game: the game start runs again towards the
+// title, with developer mode and the missions done cleared.
+TEST_F(WholeGame, F1RestartsAGameInDeveloperMode) {
+  boot(false);
+  struct at {
+    static bool developer_mode_on_the_map() {
+      if (missions_completed == 1 && rd8(split_map) == 0xFF && hand.typing.empty() && hand.key_down < 0 &&
+          rd16(dev_mode) == 0)
+        type({synth_dev_sequence[0], synth_dev_sequence[1], synth_dev_sequence[2]});
+      return rd16(dev_mode) != 0;
+    }
+  };
+  run(20000, at::developer_mode_on_the_map);
+  ASSERT_NE(rd16(dev_mode), 0u) << "developer mode on";
+  EXPECT_EQ(rd8(missions_done), 0xFFu);
+  type({0x3B}); // F1
+  const int vbls = run(2000, reached_title);
+  EXPECT_LT(vbls, 2000) << "every slice returns, up to the title";
+  EXPECT_TRUE(reached_title());
+  EXPECT_EQ(rd16(dev_mode), 0u);
+  for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << i;
+  EXPECT_EQ(rd32(dev_string_pos), dev_string);
+  EXPECT_EQ(missions_completed, 1);
+}
+
+// A third game fails its first mission: the failed screen's tune, the high
+// scores (no entry with no points), fire in the delay after them, and the
+// next game's prompt without the title.
+TEST_F(WholeGame, AFailedGameEndsAtTheNextPrompt) {
+  boot(false);
+  fail_missions = true;
+  struct at {
+    static bool second_prompt() { return tunes.size() >= 3 && g_cpu.pc == 0xFDF0; }
+  };
+  const int vbls = run(30000, at::second_prompt);
+  EXPECT_LT(vbls, 30000);
+  EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 7, 5})) << "map, mission, failed, high scores";
+  EXPECT_NE(rd32(quick_start), 0u) << "fire in the delay";
+  EXPECT_EQ(g_cpu.pc, 0xFDF0u) << "the prompt of the next game";
+  EXPECT_EQ(rd16(player1 + player_record::lives), 0u);
+  EXPECT_TRUE(data_file_now() == data);
+}
+
+// The disk image does not carry the saved table: the game's own names stay
+// (below the new entry), not eight empty ones.
+TEST_F(WholeGame, FromADiskImageTheGamesOwnTableIsShown) {
+  boot(true);
+  run(60000, reached_title);
+  EXPECT_TRUE(reached_title());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ram + hiscore_names), 3), "AB ");
+  for (u32 i = 1; i < 8; ++i) {
+    std::string name(reinterpret_cast<const char*>(ram + hiscore_names + 22 * i), 5);
+    EXPECT_EQ(name, synth_table_name(i - 1)) << i;
+    EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * (i - 1)) << "the default scores";
+  }
+  EXPECT_TRUE(data_file_now() == data);
 }
 
 } // namespace
