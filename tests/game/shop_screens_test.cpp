@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "front_end_checks.h"
+#include "support/effect_check.h"
 #include "game/game_ram.h"
 #include "game/map_ram.h"
 #include "game/mission_ram.h"

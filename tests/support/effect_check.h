@@ -1,5 +1,5 @@
-// Checks shared by the tests of the front-end screens (shop, equipment,
-// mission results, high scores): which sound effect the game started.
+// Which sound effect the game started, told from the YM driver's channel
+// record (for the tests of the front-end screens and the whole-game runs).
 #pragma once
 #include "game/ym_driver.h"
 #include "machine/cpu_alu.h"
