@@ -197,11 +197,14 @@ TEST_F(HighScores, TheMaskedOutputDrawsInItsColourOverTheCleanPicture) {
   for (int r = 0; r < 8; ++r) EXPECT_EQ(g_cpu.d[r], before.d[r]) << "d" << r;
   for (int r = 0; r < 7; ++r) EXPECT_EQ(g_cpu.a[r], before.a[r]) << "a" << r;
 
+  EXPECT_EQ(rd8(at + 160 * 8), 0xFFu) << "eight rows only";
+
   struct control {
     u8 byte;
     u32 line, column, colour;
   };
-  for (const control& c : {control{0x8C, 1440, 4, 12}, control{13, 2880, 2, 9}, control{5, 1440, 9, 9}}) {
+  for (const control& c : {control{0x8C, 1440, 4, 12}, control{13, 2880, 2, 9}, control{5, 1440, 9, 9},
+                           control{31, 1440, 35, 9}, control{' ', 1440, 5, 9}}) {
     wr16(text_line, 1440);
     wr16(text_column, 4);
     wr16(text_margin, 2);
@@ -211,6 +214,25 @@ TEST_F(HighScores, TheMaskedOutputDrawsInItsColourOverTheCleanPicture) {
     EXPECT_EQ(rd16(text_line), c.line) << int(c.byte);
     EXPECT_EQ(rd16(text_column), c.column) << int(c.byte);
     EXPECT_EQ(rd16(text_colour), c.colour) << int(c.byte);
+  }
+}
+
+// The heading: draws of the generator until one has bit 3 clear; its low
+// three bits choose the heading.
+TEST_F(HighScores, TheHeadingIsChosenByTheFirstDrawWithBit3Clear) {
+  for (u32 seed : {0x12345678u, 0x00000001u, 0x0BADCAFEu, 0x00400004u, 0x7FFFFFFFu}) {
+    u32 v = seed, r = 0;
+    do {
+      const u32 w = v << 1;
+      v = w | (((w >> 23) ^ (w >> 1)) & 1);
+      r = v & 15;
+    } while (r & 8);
+    wr32(random_seed, seed);
+    g_cpu.d[0] = 0xCAFE1234;
+    ASSERT_EQ(run_routine(0x00360C), 1);
+    EXPECT_EQ(g_cpu.a[0], 0x3640 + rd16(0x362E + 2 * r)) << std::hex << seed;
+    EXPECT_EQ(g_cpu.d[0], 0xCAFE1234u);
+    EXPECT_EQ(rd32(random_seed), v);
   }
 }
 
@@ -225,8 +247,25 @@ class HighScoreSequence : public HighScores {
   }
   static inline std::vector<u32> tunes;
   static void note_tune(u32) { tunes.push_back(g_cpu.d[0] & 0xFFFF); }
+  // What the screen shows when a name entry starts: the prompt, its colour,
+  // and the table lines around the new one.
+  static inline std::vector<std::string> entries;
+  static void vbl_noting_entries() {
+    const slice_end last = driver_slice_ends().back();
+    if (last == waited(0x31B6) && rd16(entry_cursor) == 0 && rd8(last_key) == 0 &&
+        (entries.size() < 1 + rd16(current_player))) {
+      const u32 rank = rd16(entry_rank), line = 0x12C0 + 2880 * rank;
+      entries.push_back(screen_text(screen_buffer_b, 0x7760, 8, 8) + " " +
+                        std::to_string(screen_cell_colour(screen_buffer_b, 0x7760, 8)) + " " +
+                        screen_text(screen_buffer_b, line - 2880, 7, 5) + "|" +
+                        screen_text(screen_buffer_b, line, 7, 20) + "|" +
+                        screen_text(screen_buffer_b, line + 2880, 7, 5));
+    }
+    vbl_typing();
+  }
   void run() {
-    run_routine(0x002D9A, 3000, vbl_typing);
+    entries.clear();
+    run_routine(0x002D9A, 3000, vbl_noting_entries);
     ASSERT_TRUE(driver_finished());
   }
 };
@@ -261,6 +300,7 @@ TEST_F(HighScoreSequence, BothPlayersEnterAndTheTableIsWrittenOnceForEach) {
   wr32(player1 + player_record::score, 5500); // rank 3
   wr32(player2 + player_record::score, 7500); // rank 1: moves player 1's line to 4
   keys = {key_a, key_return, key_b, key_b, key_return};
+  wr16(current_player, 1); // what the game before left
   std::vector<u8> cache_before(ram + cache, ram + cache + 4096);
   const u32 tag = rd32(cache_first);
   run();
@@ -273,6 +313,11 @@ TEST_F(HighScoreSequence, BothPlayersEnterAndTheTableIsWrittenOnceForEach) {
   EXPECT_EQ(screen_text(screen_buffer_b, 0x12C0 + 2880 * 4, 7, 2), "A ");
   // Written after each entry, from $28000: the names, then the scores.
   EXPECT_EQ(transfers, 2);
+  // At each entry: the table with the new empty line, and the prompt in
+  // colour 12 with the player's number.
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0], "PLAYER 1 12 GAME2|                    |GAME3");
+  EXPECT_EQ(entries[1], "PLAYER 2 12 GAME0|                    |GAME1");
   for (u32 i = 0; i < 222; ++i) ASSERT_EQ(rd8(table_copy + i), rd8(hiscore_names + i)) << i;
   for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(table_copy + 222 + 4 * i), rd32(hiscore_scores + 4 * i));
   EXPECT_EQ(rd32(table_copy + 256), 0xA5A5A5A5u) << "the rest of the sector as it was";

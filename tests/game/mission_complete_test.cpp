@@ -32,6 +32,7 @@ constexpr u32 tune_wait_vbls = 0x80FF0; // in RAM, so a loaded state carries it
 struct sound_seen {
   int effect;
   u32 money1, money2;
+  std::string fields; // both players' label and money fields during the pause after it
   bool operator==(const sound_seen&) const = default;
 };
 std::vector<sound_seen> sounds;
@@ -44,7 +45,9 @@ void vbl() {
     if (rd16(tune_wait_vbls) == 10) wr8(tune_playing, 0);
   }
   const int e = take_started_effect({1, 16});
-  if (e != 0) sounds.push_back({e, rd32(money1), rd32(money2)});
+  if (e != 0) sounds.push_back({e, rd32(money1), rd32(money2), ""});
+  if (!sounds.empty() && sounds.back().fields.empty() && driver_slice_ends().back() == waited(0xFC62))
+    sounds.back().fields = screen_text(screen_buffer_b, 14240, 12, 16) + "|" + screen_text(screen_buffer_b, 17440, 12, 16);
 }
 
 int waits_at(u32 label) {
@@ -80,6 +83,7 @@ TEST_F(MissionComplete, ThePayIsSharedAmongThePlayersInPlay) {
   const road roads[] = {
       {3, 0, 5000, 2500},
       {0, 2, 5000, 2500},
+      {0x0100, 0, 5000, 2500}, // the lives are a word
       {3, 2, 5000, 1250},
       {3, 0, 0x12345, 0x111A2}, // only the low word is halved
       {3, 2, 0x10003, 0x10000},
@@ -96,9 +100,18 @@ TEST_F(MissionComplete, ThePayIsSharedAmongThePlayersInPlay) {
     EXPECT_EQ(rd32(money1), m1) << r.lives1 << r.lives2 << " " << r.pay;
     EXPECT_EQ(rd32(money2), m2) << r.lives1 << r.lives2 << " " << r.pay;
     // Both moneys are raised before the first sound; one sound a player.
+    // Each player's money field shows the new money during the pause
+    // after the player's sound; a player out of play has no fields.
+    auto six = [](u32 m) {
+      const std::string d = std::to_string(1000000 + m % 1000000);
+      return d.substr(1);
+    };
+    const std::string p1 = r.lives1 ? "P1.." + std::string(6, '.') + six(m1) : std::string(16, '.');
+    const std::string p2_before = r.lives2 ? "P2.." + std::string(6, '.') + six(200) : std::string(16, '.');
+    const std::string p2 = r.lives2 ? "P2.." + std::string(6, '.') + six(m2) : std::string(16, '.');
     std::vector<sound_seen> expect;
-    if (r.lives1) expect.push_back({16, m1, m2});
-    if (r.lives2) expect.push_back({16, m1, m2});
+    if (r.lives1) expect.push_back({16, m1, m2, p1 + "|" + p2_before});
+    if (r.lives2) expect.push_back({16, m1, m2, p1 + "|" + p2});
     EXPECT_EQ(sounds, expect);
     EXPECT_EQ(tunes, std::vector<u32>{6});
   }
@@ -117,15 +130,16 @@ TEST_F(MissionComplete, TheResultFieldsOfThePlayersInPlay) {
     EXPECT_EQ(screen_text(screen_buffer_b, 2080, 8, 9), "WELL DONE");
     EXPECT_EQ(screen_text(screen_buffer_b, 3840, 8, 7), "MISSION");
     EXPECT_EQ(screen_text(screen_buffer_b, 5600, 8, 8), "COMPLETE");
+    EXPECT_EQ(screen_text(screen_buffer_b, 5600 + 1440, 8, 1), "!") << "a return goes back to column 8";
     EXPECT_EQ(screen_cell_colour(screen_buffer_b, 5600, 8), 14u);
     EXPECT_EQ(rd16(colour14), 0x777u);
     EXPECT_EQ(screen_text(screen_buffer_b, 10400, 13, 5), "TALLY") << "the tally's heading over the money's";
     // Six digits of the money (the tally paid in), four of the count (0 now).
     EXPECT_EQ(screen_text(screen_buffer_b, 14240, 12, 2), "P1");
-    EXPECT_EQ(screen_text(screen_buffer_b, 14240, 16, 4), "0000");
+    EXPECT_EQ(screen_text(screen_buffer_b, 14240, 16, 6), "0000..");
     EXPECT_EQ(screen_text(screen_buffer_b, 14240, 22, 6), two ? "124826" : "126076") << "the pay and 120 of tally";
     EXPECT_EQ(screen_text(screen_buffer_b, 17440, 12, 2), two ? "P2" : "..");
-    EXPECT_EQ(screen_text(screen_buffer_b, 17440, 16, 4), two ? "0000" : "....");
+    EXPECT_EQ(screen_text(screen_buffer_b, 17440, 16, 6), two ? "0000.." : "......");
     EXPECT_EQ(screen_text(screen_buffer_b, 17440, 22, 6), two ? "004699" : "......") << "10,004,699: the last six";
   }
 }
@@ -177,6 +191,9 @@ TEST_F(MissionComplete, ThePausesLastTheirVBLs) {
     // after each pay.
     EXPECT_EQ(waits_at(0xFC62), 129 + 45 + (two ? 90 : 45));
     EXPECT_EQ(waits_at(0xF91E), 10) << "the tune's end awaited VBL by VBL";
+    // Two fade steps of five, 100 of the result fields, 100 of the tally's
+    // heading, its one pass.
+    EXPECT_EQ(waits_at(0x79E2), 211);
     for (const slice_end& e : driver_slice_ends()) EXPECT_NE(e.reason, static_cast<u32>(YIELD_BUDGET));
   }
 }
@@ -202,6 +219,7 @@ TEST_F(MissionComplete, TheFadeTakesTwoLevelsOffAndTheEraserOnlyColour14) {
   const u16 before[16] = {0x777, 0x123, 0x300, 0x002, 0x710, 0, 0x070, 0x007,
                           0x111, 0x222, 0x333, 0x444, 0x555, 0x666, 0x765, 0x076};
   for (u32 i = 0; i < 16; ++i) wr16(0xFF8240 + 2 * i, before[i]);
+  wr16(fade_wait, 0); // the two-step fade sets its own wait
   // In the bottom line of both screens: a group of colour 14 next to one
   // of colour 15, and one whose pixels take 14 and 6 alternately.
   for (u32 screen : {screen_buffer_a, screen_buffer_b}) {
@@ -212,6 +230,11 @@ TEST_F(MissionComplete, TheFadeTakesTwoLevelsOffAndTheEraserOnlyColour14) {
     wr16(g + 18, 0xFFFF);
     wr16(g + 20, 0xFFFF);
     wr16(g + 22, 0xAAAA);
+    // The last group of the screen, and the one past it.
+    for (u32 p : {1u, 2u, 3u}) {
+      wr16(screen + 31992 + 2 * p, 0x8001);
+      wr16(screen + 32000 + 2 * p, 0x8001);
+    }
   }
   run();
   const u16 after[16] = {0x555, 0x001, 0x100, 0x000, 0x500, 0, 0x050, 0x005,
@@ -224,6 +247,10 @@ TEST_F(MissionComplete, TheFadeTakesTwoLevelsOffAndTheEraserOnlyColour14) {
     EXPECT_EQ(rd16(g + 18), 0x5555u) << "the pixels of colour 6 stay";
     EXPECT_EQ(rd16(g + 20), 0x5555u);
     EXPECT_EQ(rd16(g + 22), 0u);
+    for (u32 p = 1; p < 4; ++p) {
+      EXPECT_EQ(rd16(screen + 31992 + 2 * p), 0u) << "the last group";
+      EXPECT_EQ(rd16(screen + 32000 + 2 * p), 0x8001u) << "past the screen";
+    }
   }
 }
 

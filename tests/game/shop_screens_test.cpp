@@ -14,6 +14,7 @@
 #include "game/map_ram.h"
 #include "game/mission_ram.h"
 #include "game_harness.h"
+#include "support/interrupt_check.h"
 #include "support/resume_check.h"
 #include "support/synthetic_front_end.h"
 #include "support/synthetic_map.h"
@@ -77,6 +78,7 @@ TEST_F(ShopSlot, WhoShops) {
     wr16(player1, r.lives1);
     wr16(player2, r.lives2);
     wr16(two_player_flag, r.two_players);
+    wr16(current_player, 1); // what the last game left
     wr8(player1 + owned + 4, 0xFF);
     wr8(player2 + owned + 4, 0xFF);
     run_routine(0x0086BC, 2000, vbl_leaving);
@@ -130,25 +132,34 @@ TEST_F(ShopSlot, ATurnAnnouncesThePlayerAndShowsTheShopAndTheMoney) {
 }
 
 TEST_F(ShopSlot, TheAnnouncementIsTypedInColour8AtLine96) {
-  wr16(player1, 3);
-  wr8(player1 + owned, 0xFF);
-  static std::string typed;
-  static u32 colour;
-  typed.clear();
-  struct watch {
-    static void vbl() {
-      // The delay after the announcement: the picture is not there yet.
-      if (typed.empty() && screen_text(screen_buffer_b, 15360, 6, 8) == "PLAYER 1") {
-        typed = "PLAYER 1";
-        colour = screen_cell_colour(screen_buffer_b, 15360, 6);
+  for (u32 player : {0u, 1u}) {
+    SetUp();
+    wr16(player1, player == 0 ? 3 : 0);
+    wr16(player2, 3);
+    wr8(player1 + owned, 0xFF);
+    wr8(player2 + owned, 0xFF);
+    static std::string typed, second_line;
+    static u32 colour;
+    typed.clear();
+    struct watch {
+      static void vbl() {
+        // The delay after the announcement: the picture is not there yet.
+        const std::string line = screen_text(screen_buffer_b, 15360, 6, 8);
+        if (typed.empty() && line.substr(0, 7) == "PLAYER " && line[7] != '.' &&
+            screen_text(screen_buffer_b, 15360 + 1440, 6, 4) == "SHOP") {
+          typed = line;
+          second_line = screen_text(screen_buffer_b, 15360 + 1440, 6, 4);
+          colour = screen_cell_colour(screen_buffer_b, 15360, 6);
+        }
+        vbl_leaving();
       }
-      vbl_leaving();
-    }
-  };
-  run_routine(0x0086BC, 2000, watch::vbl);
-  ASSERT_TRUE(driver_finished());
-  EXPECT_EQ(typed, "PLAYER 1");
-  EXPECT_EQ(colour, 8u);
+    };
+    run_routine(0x0086BC, 2000, watch::vbl);
+    ASSERT_TRUE(driver_finished());
+    EXPECT_EQ(typed, player == 0 ? "PLAYER 1" : "PLAYER 2");
+    EXPECT_EQ(second_line, "SHOP") << "the return goes back to column 6";
+    EXPECT_EQ(colour, 8u);
+  }
 }
 
 TEST_F(ShopSlot, ResumesAlike) {
@@ -177,9 +188,12 @@ class Equipment : public GameTest {
       wr16(0x008C24 + 2 * i, 0x0200 + i);
       wr16(0x008C44 + 2 * i, 0x0300 + i);
     }
+    fill_register_patterns();
+    wr16(0x00027C, 0x1234); // the word after current_player
     g_cpu.a[4] = player1;
     shown.clear();
     script = {};
+    palette_first = 0;
   }
 
   // What the screen shows at its first poll, and the fire bytes VBL by VBL
@@ -191,10 +205,12 @@ class Equipment : public GameTest {
   static inline std::vector<hand> script;
   static inline std::vector<std::string> shown;
   static inline int polls;
-  static inline u32 palette_then;
+  static inline u32 palette_then, palette_first;
+  static inline std::vector<u32> colours;
   static void vbl() {
     simple_vbl();
     const slice_end last = driver_slice_ends().back();
+    if (palette_first == 0 && last == waited(0x79E2)) palette_first = rd16(0xFF8240 + 2);
     if (last != waited(0xD0FE) && last != waited(0xD110)) return;
     if (shown.empty()) {
       polls = 0;
@@ -202,6 +218,8 @@ class Equipment : public GameTest {
       shown.push_back(screen_text(screen_buffer_b, 0, 0, 9));
       for (u32 l = 0; l < 18; ++l) shown.push_back(screen_text(screen_buffer_b, 2400 + 1440 * l, 0, 3));
       for (u32 l = 0; l < 11; ++l) shown.push_back(screen_text(screen_buffer_b, 2400 + 1440 * l, 15, 8));
+      colours = {screen_cell_colour(screen_buffer_b, 0, 0), screen_cell_colour(screen_buffer_b, 2400, 0),
+                 screen_cell_colour(screen_buffer_b, 2400, 15), screen_cell_colour(screen_buffer_b, 2400, 18)};
     }
     ++polls;
     for (const hand& h : script)
@@ -229,6 +247,7 @@ TEST_F(Equipment, ListsTheWeaponsOwnedAndTheSupplyCountsWhole) {
                                              "S0500005", "S0600006", "S0800008", "S0900009", "S1000010",
                                              "........"}))
       << "item 7 is not listed; counts in five digits";
+  EXPECT_EQ(colours, (std::vector<u32>{15, 6, 10, 13})) << "heading, weapon, supply name, count";
 }
 
 TEST_F(Equipment, EighteenNamesWhenAllAreOwned) {
@@ -247,7 +266,8 @@ TEST_F(Equipment, OnlyANewPressAndReleaseOfTheShoppingPlayersFireEndIt) {
   };
   const road roads[] = {
       // Held at entry: cleared, so a press is still needed.
-      {0, {{3, 0xFF, 0}, {5, 0, 0}}, 5},
+      {0, {{2, 0, 0}, {3, 0xFF, 0}, {5, 0, 0}}, 5},
+      {1, {{2, 0, 0}, {4, 0, 0xFF}, {6, 0, 0}}, 6},
       // The other player's fire does nothing.
       {0, {{1, 0, 0xFF}, {2, 0, 0}, {4, 0xFF, 0xFF}, {6, 0, 0xFF}}, 6},
       {1, {{1, 0xFF, 0}, {2, 0, 0}, {4, 0, 0xFF}, {9, 0, 0}}, 9},
@@ -277,6 +297,7 @@ TEST_F(Equipment, TheShopScreenAndItsPaletteComeBack) {
   run_routine(0x00D078, 200, vbl);
   ASSERT_TRUE(driver_finished());
   EXPECT_EQ(palette_then, 0x0401u) << "the equipment palette while shown";
+  EXPECT_EQ(palette_first, 0x0301u) << "the dimmed shop palette while it is drawn";
   for (u32 i = 0; i < 32768; i += 4) {
     ASSERT_EQ(rd32(screen_buffer_b + i), 0x11223344 + i) << i;
     ASSERT_EQ(rd32(screen_buffer_a + i), 0x11223344 + i) << "the saved copy " << i;

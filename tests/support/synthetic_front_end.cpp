@@ -43,8 +43,8 @@ std::vector<synth_front_end_block> make() {
     for (u32 w : {0x8000, 0xC000, 0xE000, 0xF000, 0xF800, 0xFC00, 0xF000, 0x9800, 0x0800}) add_word(pointer, w);
     v.push_back({0x00CDBC, "the shop pointer", pointer});
   }
-  v.push_back({0x00CE74, "player 1's shop announcement", text("PLAYER 1")});
-  v.push_back({0x00CE8E, "player 2's shop announcement", text("PLAYER 2")});
+  v.push_back({0x00CE74, "player 1's shop announcement", text("PLAYER 1\rSHOP")});
+  v.push_back({0x00CE8E, "player 2's shop announcement", text("PLAYER 2\rSHOP")});
   texts_with_offsets(v, 0x00CEA8, 0x00D3AC, "the shop's cell texts", 30, synth_cell_text);
   {
     std::vector<u8> prices;
@@ -77,7 +77,7 @@ std::vector<synth_front_end_block> make() {
   // The mission-complete screen.
   v.push_back({0x00FABE, "result line 1", text("WELL DONE")});
   v.push_back({0x00FAD3, "result line 2", text("MISSION")});
-  v.push_back({0x00FAE9, "result line 3", text("COMPLETE")});
+  v.push_back({0x00FAE9, "result line 3", text("COMPLETE\r!")});
   v.push_back({0x00FAFC, "player 1's result label", text("P1")});
   v.push_back({0x00FB07, "player 2's result label", text("P2")});
   v.push_back({0x00FB12, "the tally heading", text("TALLY")});
