@@ -86,7 +86,7 @@ inline bool in_play(u32 lives) { return rd16(lives) != 0; }
 // raised before the first sound.
 ROUTINE(sub_00F91E, 0x00F91E)
 WAIT_VBL_FLAG(0xF91E)
-  tst<B>(rd8(0x0424F2));
+  tst<B>(rd8(tune_playing));
   if (cc_ne()) GOTO(0xF91E);
   JSR(0x00FB4A, 0xF934)
   if (!in_play(player1_lives)) GOTO(0xF944);
