@@ -13,7 +13,7 @@
 #include "machine/gemdos.h"
 #include "machine/loader_hold.h"
 #include "support/mission_machine.h"
-#include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 #include "support/temp_dir.h"
 #include "support/whole_game.h"
 
@@ -61,7 +61,7 @@ void vbl() {
 // (the poll after the VBL, then the wait for the next).
 void BM_EquipmentWaitOneVBL(benchmark::State& state) {
   machine_clear();
-  synth_front_end_in_ram();
+  synth_front_screens_in_ram();
   wr32(draw_screen, screen_buffer_b);
   wr8(player1 + 0x66, 0xFF);
   g_cpu.a[4] = player1;

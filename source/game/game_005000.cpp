@@ -1,5 +1,7 @@
-// Page $5000: the players' drawing (their order, and the blitter that
-// shifts a 32-pixel, four-plane sprite to any pixel at draw time), the
+// Page $5000: the horizontal sections' objects (placed, updated: mines,
+// vents and guns; drawn) and the installations' hostile dot bullet; the players'
+// drawing (their order, and the blitter that shifts a 32-pixel, four-plane
+// sprite to any pixel at draw time), the
 // shot pictures' pre-shifted copies, and the enemies' drawing: sorted by y,
 // clipped to the play field, drawn from the pre-shifted banks of
 // enemy_frames or, at the window's edges, shifted here.
@@ -60,6 +62,326 @@ inline void shifted_columns(u32 s) {
 }
 
 } // namespace
+
+// ---- Horizontal-section objects ---------------------------------------------------
+
+namespace {
+
+namespace sobj {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04, kind = 0x06, timer = 0x08, puffs = 0x0A, side = 0x0C;
+} // namespace sobj
+
+constexpr u32 vent = 242, gun_down = 243, gun_up = 244;
+constexpr u32 sobj_first_x = 38, sobj_last_x = 265;
+constexpr u32 gun_wait_mask = 31;
+constexpr u32 vent_pause_mask = 0x63; // 0-3, 32-35, 64-67 or 96-99 frames
+constexpr u32 burst_puffs = 14;
+constexpr u32 near_reach = 30;
+
+// A gun's shot: a hostile bullet from 6 pixels into the picture, dy in d4.
+inline void gun_shot_registers(u32 y_offset, u32 dy) {
+  put<W>(d0, rd16(a4 + sobj::x) + 42);
+  put<W>(d1, rd16(a4 + sobj::y) + y_offset);
+  d3 = 0;
+  put<W>(d4, dy);
+  put<W>(d2, 50);
+  put<W>(d5, 0xFFFF);
+}
+
+// Whether the player at a3 is in play and within 30 pixels of the object
+// at a4 sideways.
+inline bool player_near() {
+  if (rd16(a3 + player_record::lives) == 0) return false;
+  return ((rd16(a4 + sobj::x) - rd16(a3 + player_record::x) + near_reach) & 0xFFFF) <= 2 * near_reach;
+}
+
+} // namespace
+
+// $52FA: event commands 240-245: an object of kind d0.w at the x and y
+// bytes at a0. Every register is kept, a0 too; the stream goes on past the
+// two bytes whether or not a record was free. A reused record keeps its
+// timer, puff count and side.
+ROUTINE(sub_0052FA, 0x0052FA)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a1 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x5306)
+  tst<W>(rd16(a1 + sobj::active));
+  if (cc_eq()) GOTO(0x5318);
+  a1 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x5306);
+  a0 += 2;
+  GOTO(0x532A);
+HERE(0x5318)
+  wr16(a1 + sobj::kind, d0);
+  wr8(a1 + sobj::x, 0);
+  wr8(a1 + sobj::x + 1, rd8(a0));
+  wr8(a1 + sobj::y, 0);
+  wr8(a1 + sobj::y + 1, rd8(a0 + 1));
+  a0 += 2;
+  wr8(a1 + sobj::active, 0xFF);
+HERE(0x532A)
+  wr32(event_pointer, a0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $5336: every object: freed out of x 38-265; guns fire a hostile bullet
+// down or up and wait 0-31 frames; a vent with a player near puffs once a
+// frame toward the player's side, 14 puffs, then pauses (its timer runs
+// only while someone is near).
+ROUTINE(sub_005336, 0x005336)
+  a4 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x533E)
+  tst<W>(rd16(a4 + sobj::active));
+  if (cc_eq()) GOTO(0x549E);
+  put<W>(d0, rd16(a4 + sobj::x));
+  if ((d0 & 0xFFFF) < sobj_first_x || (d0 & 0xFFFF) > sobj_last_x) {
+    wr16(a4 + sobj::active, 0);
+    GOTO(0x549E);
+  }
+  put<W>(d0, rd16(a4 + sobj::kind));
+  if ((d0 & 0xFFFF) == vent) GOTO(0x5400);
+  if ((d0 & 0xFFFF) != gun_down && (d0 & 0xFFFF) != gun_up) GOTO(0x549E);
+  tst<W>(rd16(a4 + sobj::timer));
+  if (cc_eq()) GOTO(0x5386);
+  wr16(a4 + sobj::timer, rd16(a4 + sobj::timer) - 1);
+  GOTO(0x549E);
+HERE(0x5386)
+  JSR(0x007576, 0x538A)
+  wr16(a4 + sobj::timer, d0 & gun_wait_mask);
+  if (rd16(a4 + sobj::kind) == gun_up) GOTO(0x53CE);
+  gun_shot_registers(116, 3);
+  JSR(0x006B74, 0x53CA)
+  GOTO(0x549E);
+HERE(0x53CE)
+  gun_shot_registers(100, 0xFFFD);
+  JSR(0x006B74, 0x53FC)
+  GOTO(0x549E);
+
+HERE(0x5400)
+  JSR(0x005680, 0x5404)
+  tst<L>(d6);
+  if (cc_ne()) GOTO(0x549E);
+  tst<W>(rd16(a4 + sobj::timer));
+  if (cc_eq()) GOTO(0x5416);
+  wr16(a4 + sobj::timer, rd16(a4 + sobj::timer) - 1);
+  GOTO(0x549E);
+HERE(0x5416)
+  wr16(a4 + sobj::puffs, rd16(a4 + sobj::puffs) + 1);
+  if (rd16(a4 + sobj::puffs) != burst_puffs) GOTO(0x5436);
+  JSR(0x007576, 0x5428)
+  wr16(a4 + sobj::timer, d0 & vent_pause_mask);
+  wr16(a4 + sobj::puffs, 0);
+HERE(0x5436)
+  put<W>(d0, rd16(a4 + sobj::x) + 36);
+  d3 = 0;
+  put<W>(d2, 200);
+  put<W>(d5, 0xFFFF);
+  tst<W>(rd16(a4 + sobj::side));
+  if (cc_ne()) GOTO(0x5470);
+  put<W>(d1, rd16(a4 + sobj::y) + 102);
+  put<W>(d4, 8);
+  GOTO(0x547C);
+HERE(0x5470)
+  put<W>(d1, rd16(a4 + sobj::y) + 98);
+  put<W>(d4, 0xFFF7);
+HERE(0x547C)
+  JSR(0x00B6A6, 0x549A)
+HERE(0x549E)
+  a4 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x533E);
+  RTS();
+END_ROUTINE
+
+namespace {
+
+constexpr u32 object_pictures = 0x046336; // kind 240 + k: 16 lines of four plane words
+constexpr u32 object_picture_bytes = 128;
+constexpr u32 first_kind = 240;
+constexpr u32 clip_left_flag = 0x00020C;
+constexpr u32 clip_right_flag = 0x00020E;
+constexpr u32 blit_rows = 0x000212;
+constexpr u32 object_lines = 16;
+constexpr u32 screen_lines = 200;
+
+// One masked 16-pixel column at `at` (plane 0) from the plane words w0-w3
+// under the mask `keep` (set where the screen stays).
+inline void object_column(u32 at, u32 keep, u32 w0, u32 w1, u32 w2, u32 w3) {
+  keep &= 0xFFFF;
+  wr16(at + 6, (rd16(at + 6) & keep) | (w3 & 0xFFFF));
+  wr16(at + 4, (rd16(at + 4) & keep) | (w2 & 0xFFFF));
+  wr16(at + 2, (rd16(at + 2) & keep) | (w1 & 0xFFFF));
+  wr16(at, (rd16(at) & keep) | (w0 & 0xFFFF));
+}
+
+// One line shifted into two columns: d0-d3 hold the plane words with the
+// left column's pixels in their high halves and the right column's in
+// their low halves; a0 is plane 3 of the right column.
+inline void object_shifted_line() {
+  d5 = ~(d0 | d1 | d2 | d3);
+  if (rd16(clip_right_flag) != 0) object_column(a0 - 6, d5, d0, d1, d2, d3);
+  if (rd16(clip_left_flag) != 0) object_column(a0 - 14, d5 >> 16, d0 >> 16, d1 >> 16, d2 >> 16, d3 >> 16);
+  a1 += 8;
+  a0 += 160;
+}
+
+inline void load_object_line() {
+  d0 = rd16(a1);
+  d1 = rd16(a1 + 2);
+  d2 = rd16(a1 + 4);
+  d3 = rd16(a1 + 6);
+}
+
+} // namespace
+
+// $54AA: every live object, picture kind - 240, at its screen x and y. The
+// picture is cut at the screen's last line: drawn whole from y 184 down it
+// would run into the next memory (the spare bytes and the horizontal band
+// after screen $20000, the other screen after $18000).
+ROUTINE(sub_0054AA, 0x0054AA)
+  a4 = section_object_table.address;
+  d7 = section_object_table.records - 1;
+LOOP(0x54B2)
+  tst<W>(rd16(a4 + sobj::active));
+  if (cc_eq()) GOTO(0x550A);
+  put<W>(d1, rd16(a4 + sobj::y));
+  if ((d1 & 0xFFFF) >= screen_lines) GOTO(0x550A);
+  a1 = object_pictures + ((rd16(a4 + sobj::kind) - first_kind) & 0xFFFF) * object_picture_bytes;
+  put<W>(d0, rd16(a4 + sobj::x) - 64);
+  put<W>(d0, asr<W>(d0, 1) & 0xFFF8);
+  a0 = rd32(draw_screen) + 32 + (d1 & 0xFFFF) * 160 + sext16(d0 & 0xFFFF);
+  put<W>(d1, screen_lines - (d1 & 0xFFFF));
+  if ((d1 & 0xFFFF) > object_lines) put<W>(d1, object_lines);
+  wr16(blit_rows, d1);
+  put<W>(d0, rd16(a4 + sobj::x));
+  push32(d7);
+  push32(a4);
+  JSR(0x005514, 0x5506)
+  a4 = pop32();
+  d7 = pop32();
+HERE(0x550A)
+  a4 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x54B2);
+  RTS();
+END_ROUTINE
+
+// $5514: the 16 x 16 picture at a1 to pixel x d0.w from a0 (plane 0 of the
+// column holding x), blit_rows lines, shifted at draw time into two
+// columns; a column outside the play field (pixels 64-255) is not written.
+ROUTINE(sub_005514, 0x005514)
+  a0 += 14;
+  wr8(clip_left_flag, 0xFF);
+  wr8(clip_right_flag, 0xFF);
+  if ((d0 & 0xFFFF) > 240) {
+    wr16(clip_right_flag, 0);
+    if ((d0 & 0xFFFF) >= 256) RTS();
+  }
+  if ((d0 & 0xFFFF) < 64) {
+    wr16(clip_left_flag, 0);
+    if ((d0 & 0xFFFF) <= 48) RTS();
+  }
+  put<W>(d6, d0 & 15);
+  if ((d6 & 0xFFFF) == 0) GOTO(0x5540);
+  if ((d6 & 0xFFFF) > 8) GOTO(0x55C0);
+  GOTO(0x5580);
+
+  // s = 0: one column, the flags not looked at
+HERE(0x5540)
+  a0 -= 8;
+LOOP(0x5544)
+  load_object_line();
+  a1 += 8;
+  object_column(a0 - 6, ~(d0 | d1 | d2 | d3), d0, d1, d2, d3);
+  a0 += 160;
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x5544);
+  RTS();
+
+  // s = 1-8: each word from the high half shifted right by s
+LOOP(0x5580)
+  load_object_line();
+  d0 = (d0 << 16) >> (d6 & 15);
+  d1 = (d1 << 16) >> (d6 & 15);
+  d2 = (d2 << 16) >> (d6 & 15);
+  d3 = (d3 << 16) >> (d6 & 15);
+  object_shifted_line();
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x5580);
+  RTS();
+
+  // s = 9-15: each word from the low half shifted left by 16 - s
+LOOP(0x55C0)
+  load_object_line();
+  d0 <<= 16 - (d6 & 15);
+  d1 <<= 16 - (d6 & 15);
+  d2 <<= 16 - (d6 & 15);
+  d3 <<= 16 - (d6 & 15);
+  object_shifted_line();
+  wr16(blit_rows, rd16(blit_rows) - 1);
+  if (rd16(blit_rows) != 0) GOTO(0x55C0);
+  RTS();
+END_ROUTINE
+
+// $5680: for the vent at a4, d6 := 0 when a player in play is within 30
+// pixels sideways (else -1, the side left as it was), and its side: 0
+// (puffs down) when player 1, in play, is lower than the vent by its own
+// test, else when player 2 is lower by its own; 1 otherwise.
+ROUTINE(sub_005680, 0x005680)
+  d6 = 0xFFFFFFFF;
+  a3 = player1;
+  if (player_near()) GOTO(0x56A4);
+  a3 = player2;
+  if (!player_near()) RTS();
+HERE(0x56A4)
+  d6 = 0;
+  if (rd16(player1 + player_record::lives) != 0) {
+    put<W>(d0, rd16(a4 + sobj::y) + 7);
+    put<W>(d1, rd16(player1 + player_record::y) + 16);
+    if (((d0 - d1) & 0x8000) != 0) {
+      wr16(a4 + sobj::side, 0);
+      RTS();
+    }
+  }
+  if (rd16(player2 + player_record::lives) != 0) {
+    put<W>(d0, rd16(a4 + sobj::y));
+    if (((d0 - rd16(player2 + player_record::y)) & 0x8000) != 0) {
+      wr16(a4 + sobj::side, 0);
+      RTS();
+    }
+  }
+  wr16(a4 + sobj::side, 1);
+  RTS();
+END_ROUTINE
+
+// $5904: a hostile dot bullet (owner $FFFF) at x d0.w, y d1.w with dx d2.w,
+// dy d3.w and range d4.w into the first free record; a full table fires
+// nothing. Only d7 and a6 are used, and they are kept.
+ROUTINE(sub_005904, 0x005904)
+  push32(d7);
+  push32(a6);
+  a6 = dot_bullet_table.address;
+  d7 = dot_bullet_table.records - 1;
+LOOP(0x5910)
+  tst<W>(rd16(a6 + 4));
+  if (cc_eq()) GOTO(0x5922);
+  a6 += dot_bullet_table.size;
+  if (dbf(d7)) GOTO(0x5910);
+  GOTO(0x5940);
+HERE(0x5922)
+  wr16(a6, d0);
+  wr16(a6 + 2, d1);
+  wr16(a6 + 0x0A, d2);
+  wr16(a6 + 0x0C, d3);
+  wr16(a6 + 6, d4);
+  wr16(a6 + 4, 0xFFFF);
+  wr16(a6 + 8, 0xFFFF);
+HERE(0x5940)
+  a6 = pop32();
+  d7 = pop32();
+  RTS();
+END_ROUTINE
 
 // $5946: draws both players, the one higher on the screen first (player 1
 // on equal lines), so that the lower one covers it. The second is reached

@@ -6,6 +6,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
+#include "game/shot_ram.h"
 #include "machine/host_aim.h"
 
 using namespace st_io;
@@ -253,6 +254,7 @@ constexpr u32 throw_pose_frames = 4;
 constexpr u32 effect_sample = 8;
 constexpr u32 effect_spawn_arg = 100;
 constexpr u32 player_two_frames = 40; // player 2's pictures lie 40 frames below player 1's
+constexpr u32 no_bullet = 126;        // bullet_dir_table's x factor of a direction without one
 
 inline void set_flag(u32 address) { wr8(address, 0xFF); }
 
@@ -568,6 +570,35 @@ HERE(0x95FA)
   if (cc_ls()) GOTO(0x9612);
   wr16(a4 + pr::y, bottom_line);
 HERE(0x9612)
+  RTS();
+END_ROUTINE
+
+// ---- The bullet weapon -------------------------------------------------------
+
+// $9614: one bullet of the current weapon from the player at a4
+// (current_player its index) in its direction: the facing when it did not
+// turn this frame, else turn_table's code for the old and the new facing
+// (facings 11-15 read past the 11 x 11 table, on into the walk lists). A
+// code whose x factor is 126 fires nothing. Every register kept.
+ROUTINE(sub_009614, 0x009614)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  d0 = rd8(a4 + pr::facing);
+  d1 = rd8(a4 + pr::facing_before);
+  if (d0 == d1) GOTO(0x9636);
+  d0 = rd8(turn_table + d1 * 11 + d0);
+HERE(0x9636)
+  a0 = bullet_dir_table + ((d0 << 3) & 0xFF);
+  cmp<W>(no_bullet, rd16(a0));
+  if (cc_eq()) GOTO(0x968E);
+  d3 = muls(rd16(a4 + pr::bullet_speed), rd16(a0));
+  d4 = muls(rd16(a4 + pr::bullet_speed), rd16(a0 + 2));
+  put<W>(d0, rd16(a4 + pr::x) + rd16(a0 + 4));
+  put<W>(d1, rd16(a4 + pr::y) + rd16(a0 + 6));
+  put<W>(d2, rd16(a4 + pr::bullet_life));
+  put<W>(d5, rd16(current_player));
+  JSR(0x006B74, 0x968A)
+HERE(0x968E)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
   RTS();
 END_ROUTINE
 

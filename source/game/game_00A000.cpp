@@ -1,13 +1,15 @@
 // Page $A000: the small screens of the front end: the mission-failed
 // screen with its typewriter, the player-count prompt, and the entry
 // stubs of the palette load and of the mission data load's prompt; the
-// ammunition type lookup of the players' weapons; and the missions' event
-// stream.
+// ammunition type lookup of the players' weapons; a player's death and
+// respawn; the dot bullets (fired, struck and moved); the goal test; and
+// the missions' event stream.
 #include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/loader_hold.h"
 #include "game/routine_kit.h"
+#include "game/shot_ram.h"
 
 using namespace st_io;
 
@@ -72,6 +74,66 @@ HERE(0xA9F8)
   RTS();
 END_ROUTINE
 
+// ---- Death and respawn ------------------------------------------------------
+
+namespace {
+
+namespace pr = player_record;
+
+constexpr u32 blink_frames = 80;
+constexpr u32 hide_frames = 20;
+constexpr u32 standing_frame_1 = 40; // player 1's pictures lie 40 above player 2's
+constexpr u32 standing_frame_2 = 0;
+
+inline bool invulnerable() { return g_cpu.patch_flags[0] != 0; }
+
+} // namespace
+
+// $AA2E: one game frame of the dying player at a4 (current_player its
+// index): the next frame byte of its death animation, or at the end byte
+// the respawn where it died: a life less, hidden for 20 frames, then
+// blinking (out of danger) for 80. d0 = the byte, a0 past it.
+ROUTINE(sub_00AA2E, 0x00AA2E)
+  a0 = rd32(a4 + pr::death_next);
+  d0 = 0;
+  put<B>(d0, move<B>(rd8(a0)));
+  a0 += 1;
+  if (cc_mi()) GOTO(0xAA84);
+HERE(0xAA38)
+  wr16(a4 + pr::frame, d0);
+  wr32(a4 + pr::death_next, a0);
+  RTS();
+HERE(0xAA84)
+  wr16(a4 + pr::lives, rd16(a4 + pr::lives) - 1);
+  wr16(a4 + pr::blink, blink_frames);
+  wr16(a4 + pr::state, 0);
+  wr16(a4 + pr::frame, standing_frame_1);
+  tst<W>(rd16(current_player));
+  if (cc_eq()) GOTO(0xAA9E);
+  wr16(a4 + pr::frame, standing_frame_2);
+HERE(0xAA9E)
+  wr16(a4 + pr::hide, hide_frames);
+  wr8(a4 + pr::facing, 0);
+  RTS();
+END_ROUTINE
+
+// $AA42: the player at a4 (current_player its index; the callers test
+// that it is alive and not blinking) starts dying: its own list of death
+// frames from the place its facing gives. With the host's invulnerability
+// on, nothing at all happens.
+ROUTINE(player_start_death, 0x00AA42)
+  if (invulnerable()) RTS();
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  d0 = rd8(death_start_table + rd8(a4 + pr::facing));
+  if (d0 & 0x80) d0 = 0;
+  wr16(a4 + pr::state, 0xFFFF);
+  a0 = rd16(current_player) == 0 ? death_list_1 : death_list_2;
+  wr32(a4 + pr::death_next, a0 + d0);
+  wr16(a4 + pr::hide, 0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
 // $AAF8: the ammunition type of the record at a4's weapon and column:
 // d0.b := ammo_type_table[4 x weapon + column] (d0.w is the code for the
 // weapons 0-18; the upper half of d0 stays), d1.w := the column, a0 := the
@@ -82,6 +144,162 @@ ROUTINE(sub_00AAF8, 0x00AAF8)
   a0 = adda<W>(d0, ammo_type_table);
   put<W>(d1, rd16(a4 + player_record::ammo_column));
   put<B>(d0, move<B>(rd8(adda<W>(d1, a0))));
+  RTS();
+END_ROUTINE
+
+// ---- Dot bullets ----------------------------------------------------------------
+
+namespace {
+
+constexpr u32 dot_bullet_directions = 0x00ABBE; // 16 facings x 5 words: x, y offsets, dx, dy, range
+constexpr u32 dot_direction_bytes = 10;
+
+namespace dot {
+constexpr u32 x = 0x00, y = 0x02, active = 0x04, range = 0x06, owner = 0x08, dx = 0x0A, dy = 0x0C;
+} // namespace dot
+
+constexpr u32 dot_burst_rise = 9;   // the burst shows 9 lines above the shot
+constexpr u32 dot_hit_points = 50;
+
+// The box of a strike: the shot within 16 pixels right of and 21 lines
+// below the enemy's corner (14 and 16 of a homing unit's).
+constexpr u32 enemy_box_x = 16, enemy_box_y = 21;
+constexpr u32 unit_box_x = 14, unit_box_y = 16;
+constexpr u32 struck_enemies = 25; // records 25-47 are never struck
+constexpr u32 enemy_dying = 0x26, enemy_frame = 0x08, enemy_dx = 0x0C, enemy_dy = 0x0E;
+constexpr u32 unit_x = 0x04, unit_y = 0x06, unit_destroyed = 0x0E;
+
+// 50 points to the owner of the shot at a4: player 1 for owner 0, player 2
+// for any other (a hostile shot never comes here).
+inline void dot_points_to_owner() {
+  const u32 score = (rd16(a4 + dot::owner) == 0 ? player1 : player2) + player_record::score;
+  wr32(score, rd32(score) + dot_hit_points);
+}
+
+// The burst at the shot's place, 9 lines up, owned by the shooter.
+inline void dot_burst_registers() {
+  put<W>(d0, rd16(a4 + dot::x));
+  put<W>(d1, rd16(a4 + dot::y) - dot_burst_rise);
+  put<W>(d2, rd16(a4 + dot::owner));
+}
+
+} // namespace
+
+// $AB5C: one dot bullet from the player at a4 in its facing's direction,
+// owned by current_player; an empty facing (first word negative) or a full
+// table fires nothing.
+ROUTINE(sub_00AB5C, 0x00AB5C)
+  d0 = rd8(a4 + player_record::facing) & 15;
+  a0 = dot_bullet_directions + (d0 & 0xFFFF) * dot_direction_bytes;
+  tst<W>(rd16(a0));
+  if (cc_mi()) RTS();
+  put<W>(d0, rd16(a4 + player_record::x) + rd16(a0));
+  put<W>(d1, rd16(a4 + player_record::y) + rd16(a0 + 2));
+  put<W>(d2, rd16(a0 + 4));
+  put<W>(d3, rd16(a0 + 6));
+  put<W>(d4, rd16(a0 + 8));
+  a6 = dot_bullet_table.address;
+  d7 = dot_bullet_table.records - 1;
+LOOP(0xAB8E)
+  tst<W>(rd16(a6 + dot::active));
+  if (cc_eq()) GOTO(0xAB9E);
+  a6 += dot_bullet_table.size;
+  if (dbf(d7)) GOTO(0xAB8E);
+  RTS();
+HERE(0xAB9E)
+  wr16(a6 + dot::x, d0);
+  wr16(a6 + dot::y, d1);
+  wr16(a6 + dot::dx, d2);
+  wr16(a6 + dot::dy, d3);
+  wr16(a6 + dot::range, d4);
+  wr16(a6 + dot::active, 0xFFFF);
+  wr16(a6 + dot::owner, rd16(current_player));
+  RTS();
+END_ROUTINE
+
+// $AC5E: every live dot bullet: struck enemy or homing unit first (at the
+// place before the move), then the move and the burst at the end of the
+// range. A struck enemy stops and starts dying; the damage is the burst's.
+// Shots of the horizontal installations (owner bit 15 set) strike nothing:
+// they only fly and burst, and their owner-less burst hurts only the
+// players; tested here they would score for player 2 and kill enemies.
+ROUTINE(sub_00AC5E, 0x00AC5E)
+LOOP(0xAC5E)
+  a4 = dot_bullet_table.address;
+  d7 = dot_bullet_table.records - 1;
+LOOP(0xAC68)
+  tst<W>(rd16(a4 + dot::active));
+  if (cc_eq()) GOTO(0xADE4);
+  tst<W>(rd16(a4 + dot::owner));
+  if (cc_mi()) GOTO(0xADA0);
+
+  a6 = enemy_table.address;
+  d6 = struck_enemies - 1;
+LOOP(0xAC7C)
+  tst<W>(rd16(a6 + 4));
+  if (cc_eq()) GOTO(0xAD04);
+  tst<W>(rd16(a6 + enemy_dying));
+  if (cc_ne()) GOTO(0xAD04);
+  put<W>(d0, rd16(a4 + dot::x) - rd16(a6));
+  cmp<W>(enemy_box_x, d0);
+  if (cc_hi()) GOTO(0xAD04);
+  put<W>(d0, rd16(a4 + dot::y) - rd16(a6 + 2));
+  cmp<W>(enemy_box_y, d0);
+  if (cc_hi()) GOTO(0xAD04);
+  wr16(a4 + dot::active, 0);
+  dot_burst_registers();
+  JSR(0x006CA8, 0xACBC)
+  wr16(a6 + enemy_dying, 0xFFFF);
+  d0 = rd16(a6 + enemy_frame) <= 16 ? 3 : 10;
+  push32(a6);
+  JSR(0x00B1E4, 0xACDA)
+  a6 = pop32();
+  wr16(a6 + enemy_dx, 0);
+  wr16(a6 + enemy_dy, 0);
+  d0 = 4;
+  JSR(0x00E756, 0xACF0) // the host pans by the x at a4 + 0
+  dot_points_to_owner();
+  GOTO(0xADE4);
+HERE(0xAD04)
+  a6 += enemy_table.size;
+  if (dbf(d6)) GOTO(0xAC7C);
+
+  a6 = homing_unit_table.address;
+  d6 = homing_unit_table.records - 1;
+LOOP(0xAD12)
+  tst<W>(rd16(a6));
+  if (cc_eq()) GOTO(0xAD94);
+  tst<W>(rd16(a6 + unit_destroyed));
+  if (cc_ne()) GOTO(0xAD94);
+  put<W>(d0, rd16(a4 + dot::x) - rd16(a6 + unit_x));
+  cmp<W>(unit_box_x, d0);
+  if (cc_hi()) GOTO(0xAD94);
+  put<W>(d0, rd16(a4 + dot::y) - rd16(a6 + unit_y));
+  cmp<W>(unit_box_y, d0);
+  if (cc_hi()) GOTO(0xAD94);
+  wr16(a4 + dot::active, 0);
+  put<W>(d0, rd16(a6 + unit_x));
+  put<W>(d1, rd16(a6 + unit_y));
+  put<W>(d2, rd16(a4 + dot::owner));
+  JSR(0x006CA8, 0xAD5E)
+  dot_points_to_owner();
+  GOTO(0xADE4);
+HERE(0xAD94)
+  a6 += homing_unit_table.size;
+  if (dbf(d6)) GOTO(0xAD12);
+
+HERE(0xADA0)
+  wr16(a4 + dot::x, rd16(a4 + dot::x) + rd16(a4 + dot::dx));
+  wr16(a4 + dot::y, rd16(a4 + dot::y) + rd16(a4 + dot::dy));
+  put<W>(d0, sub<W>(1, rd16(a4 + dot::range)));
+  wr16(a4 + dot::range, d0);
+  if (cc_ne()) GOTO(0xADE4);
+  dot_burst_registers();
+  JSR(0x006CA8, 0xADD8)
+  wr16(a4 + dot::active, 0);
+HERE(0xADE4)
+  a4 += dot_bullet_table.size;
+  if (dbf(d7)) GOTO(0xAC68);
   RTS();
 END_ROUTINE
 
@@ -132,6 +350,47 @@ LOOP(0xAE10)
   d6 = 0xFFFFFFFF;
 HERE(0xAE16)
   restore_regs(dregs(0, 0) | aregs(3, 4));
+  RTS();
+END_ROUTINE
+
+// ---- The goal --------------------------------------------------------------
+
+namespace {
+
+constexpr u32 goal_points = 2000;
+
+} // namespace
+
+// $AE1A: the goal test of player 1, then of player 2, who finds the goal
+// gone when player 1 took it in the same frame.
+ROUTINE(sub_00AE1A, 0x00AE1A)
+  a4 = goal_record.address;
+  a6 = player1;
+  JSR(0x00AE2A, 0xAE24)
+  a6 = player2;
+  JMP(0x00AE2A);
+END_ROUTINE
+
+// $AE2A: a living player at a6 whose top-left lies 20-51 pixels left of
+// and 80-130 lines above the goal at a4 reaches it: 2,000 points and the
+// mission's end.
+ROUTINE(sub_00AE2A, 0x00AE2A)
+  tst<W>(rd16(a6 + player_record::lives));
+  if (cc_eq()) GOTO(0xAE6A);
+  tst<W>(rd16(a6 + player_record::state));
+  if (cc_ne()) GOTO(0xAE6A);
+  tst<W>(rd16(a4 + goal::active));
+  if (cc_eq()) GOTO(0xAE6A);
+  put<W>(d0, rd16(a4 + goal::y) - rd16(a6 + player_record::y) - 100 + 20);
+  cmp<W>(50, d0);
+  if (cc_hi()) GOTO(0xAE6A);
+  put<W>(d0, rd16(a4 + goal::x) - rd16(a6 + player_record::x) - 36 + 16);
+  cmp<W>(32, d0);
+  if (cc_cc()) GOTO(0xAE6A);
+  wr16(exit_request, 0xFFFF);
+  wr16(a4 + goal::active, 0);
+  wr32(a6 + player_record::score, rd32(a6 + player_record::score) + goal_points);
+HERE(0xAE6A)
   RTS();
 END_ROUTINE
 

@@ -455,3 +455,293 @@ END_ROUTINE
 ROUTINE(sub_00EB26, 0x00EB26)
   RTS();
 END_ROUTINE
+
+// --- the title and attract sequence ------------------------------------------
+
+namespace {
+
+constexpr u32 fire_port1 = player1 + player_record::fire; // player 1's fire byte
+constexpr u32 fire_port0 = player2 + player_record::fire; // player 2's fire byte
+constexpr u32 title_sample_ptr = 0x0001E0;
+constexpr u32 title_sample_start = 0x066F38;
+constexpr u32 timer_a_vector = 0x000134;
+constexpr u32 title_sample_isr = 0x00F816;
+constexpr u32 title_palette = 0x00EB76;
+constexpr u32 blank_palette = 0x00EB96; // set before a picture is copied in
+constexpr u32 short_block = 0x068254;     // the packed title picture, first side
+constexpr u32 short_block_data = 0x068271; // past the file header
+constexpr u32 short_block_end = 0x06E24F;
+constexpr u32 node_table = 0x014000;
+constexpr u32 unpack_output = 0x017F80; // 128 bytes before screen $18000
+constexpr u32 full_block = 0x05647E;      // the second side's title block
+constexpr u32 full_picture = 0x05F22A;
+constexpr u32 title_script = 0x00F752;
+constexpr u32 screen_longs = 8192;
+constexpr u32 animation_background = 0x01DA68; // x 208-319, lines 144-180 of $18000
+constexpr u32 animation_area = 0x025A68;       // the same in screen $20000
+
+inline void set_disk_request(u32 side, u32 track, u32 sector, u32 count, u32 buffer) {
+  wr16(disk_request, 0);
+  wr16(disk_side, side);
+  wr16(disk_track, track);
+  wr16(disk_sector, sector);
+  wr16(disk_count, count);
+  wr32(disk_buffer, buffer);
+}
+
+// 8,192 longs from a0 to a1.
+inline void copy_screen_longs() {
+  for (u32 i = 0; i < screen_longs; ++i) {
+    wr32(a1, rd32(a0));
+    a0 += 4;
+    a1 += 4;
+  }
+}
+
+} // namespace
+
+// $EBFE: wait_fire, where the title sequence returns: tune 0, then a fire
+// button once per VBL; port 1 first, so both in one VBL make one player.
+ROUTINE(wait_fire, 0x00EBFE)
+  d0 = 0;
+  JSR(0x0074F4, 0xEC04)  // the loop's head: every pass waits a VBL
+  JSR(0x0079DC, 0xEC08)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  GOTO(0xEC04);
+END_ROUTINE
+
+// $EC16: fire on port 1: a one-player game; the title sample's timer
+// stopped and the YM silenced before the main loop.
+ROUTINE(sub_00EC16, 0x00EC16)
+  wr16(two_player_flag, 0x0000);
+  JSR(0x007866, 0xEC20)
+  JSR(0x0083B2, 0xEC26)
+  JMP(0x0088FC);
+END_ROUTINE
+
+// $EC2A: fire on port 0: a two-player game.
+ROUTINE(sub_00EC2A, 0x00EC2A)
+  wr16(two_player_flag, 0xFFFF);
+  JSR(0x007866, 0xEC36)
+  JSR(0x0083B2, 0xEC3C)
+  JMP(0x0088FC);
+END_ROUTINE
+
+// $EC40: the title. Without the second side, one packed picture from the
+// first; with it, the full-screen picture built up piece by piece, then
+// the script's animation over the title sample, then the closing pieces.
+// Returns into wait_fire, or leaves through an exit on fire.
+ROUTINE(sub_00EC40, 0x00EC40)
+  tst<W>(rd16(second_side_ok));
+  if (cc_ne()) GOTO(0xECB4);
+  set_disk_request(0, 0, 10, 49, short_block);
+  JSR(0x00E92A, 0xEC6E)
+  a4 = short_block_data;
+  a1 = short_block_end;
+  a3 = node_table;
+  a6 = unpack_output;
+  JSR(0x00FC88, 0xEC8A)
+  a1 = blank_palette;
+  JSR(0x00AF96, 0xEC94)
+  JSR(0x0079DC, 0xEC98)
+  a0 = screen_buffer_a;
+  a1 = screen_buffer_b;
+  copy_screen_longs();
+  a1 = title_palette;
+  JSR(0x00AF96, 0xECAA)
+  wr32(split_title, 0xFFFF0000);
+  RTS();
+
+HERE(0xECB4)
+  set_disk_request(1, 1, 1, 143, full_block);
+  JSR(0x00E92A, 0xECE0)
+  a1 = blank_palette;
+  JSR(0x00AF96, 0xECEA)
+  JSR(0x0079DC, 0xECEE)
+  a0 = full_picture;
+  a1 = screen_buffer_b;
+  copy_screen_longs();
+  a1 = title_palette;
+  JSR(0x00AF96, 0xED02)
+
+  // Eight timed steps; a fire button at any of their VBLs leaves at once.
+  put<W>(d6, 100);
+LOOP(0xED06)
+  JSR(0x0079DC, 0xED0A)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xED06);
+  JSR(0x00EF0C, 0xED26)
+  put<W>(d6, 70);
+LOOP(0xED2A)
+  JSR(0x0079DC, 0xED2E)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xED2A);
+  JSR(0x00F620, 0xED4A)
+  put<W>(d6, 4);
+LOOP(0xED4E)
+  JSR(0x0079DC, 0xED52)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xED4E);
+  JSR(0x00F5B8, 0xED6E)
+  put<W>(d6, 36);
+LOOP(0xED72)
+  JSR(0x0079DC, 0xED76)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xED72);
+  JSR(0x00F620, 0xED92)
+  put<W>(d6, 4);
+LOOP(0xED96)
+  JSR(0x0079DC, 0xED9A)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xED96);
+  JSR(0x00F5B8, 0xEDB6)
+  put<W>(d6, 26);
+LOOP(0xEDBA)
+  JSR(0x0079DC, 0xEDBE)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xEDBA);
+  JSR(0x00F5EC, 0xEDDA)
+  put<W>(d6, 33);
+LOOP(0xEDDE)
+  JSR(0x0079DC, 0xEDE2)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xEDDE);
+  JSR(0x00F606, 0xEDFE)
+  put<W>(d6, 53);
+LOOP(0xEE02)
+  JSR(0x0079DC, 0xEE06)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  put<W>(d6, d6 - 1);
+  if ((d6 & 0xFFFF) != 0xFFFF) GOTO(0xEE02);
+  JSR(0x00F5D2, 0xEE22)
+
+  // The finished picture becomes the animation's clean background.
+  JSR(0x007558, 0xEE26)
+
+  // The title sample on Timer A (4,915.2 interrupts a second); the pointer
+  // is written before the vector, with the timer still off.
+  wr16(title_mode, 0xFFFF);
+  wr32(title_sample_ptr, title_sample_start);
+  wr32(timer_a_vector, title_sample_isr);
+  push16(get_sr());
+  set_sr(0x2700);
+  wr8(st_io::mfp_isra, bclr<B>(5, rd8(st_io::mfp_isra)));
+  wr8(st_io::mfp_ipra, bclr<B>(5, rd8(st_io::mfp_ipra)));
+  wr8(st_io::mfp_imra, bset<B>(5, rd8(st_io::mfp_imra)));
+  wr8(st_io::mfp_iera, bset<B>(5, rd8(st_io::mfp_iera)));
+  wr8(st_io::mfp_tacr, 2);
+  wr8(st_io::mfp_tadr, 50);
+  set_sr(pop16());
+
+  // The script: one byte a VBL, ended by the first byte of $80 or more.
+  a3 = title_script;
+LOOP(0xEE7A)
+  if (rd8(fire_port1) != 0) JMP(0x00EC16);
+  if (rd8(fire_port0) != 0) JMP(0x00EC2A);
+  JSR(0x0079DC, 0xEE92)
+  d5 = 0;
+  put<B>(d5, rd8(a3));
+  a3 += 1;
+  if (d5 & 0x80) GOTO(0xEEA6);
+  JSR(0x00F688, 0xEEA2)
+  GOTO(0xEE7A);
+
+  // The closing pieces over a clean animation area.
+HERE(0xEEA6)
+  a0 = animation_background;
+  a1 = animation_area;
+  for (u32 line = 0; line < 37; ++line) {
+    for (u32 i = 0; i < 56; i += 4) wr32(a1 + i, rd32(a0 + i));
+    a0 += 160;
+    a1 += 160;
+  }
+  JSR(0x00F5B8, 0xEEB0)
+  JSR(0x00EEF2, 0xEEB6)
+  JSR(0x00EF3E, 0xEEBC)
+  JSR(0x00EF58, 0xEEC2)
+  JSR(0x00F56E, 0xEEC8)
+  wr32(split_title, 0xFFFF0000); // split_title on, title_mode off
+  RTS();
+END_ROUTINE
+
+namespace {
+
+// One fixed blit: source, destination, groups - 1, lines - 1.
+inline void load_blit(u32 from, u32 to, u32 groups, u32 lines) {
+  a0 = from;
+  a1 = to;
+  put<W>(d6, groups);
+  put<W>(d7, lines);
+}
+
+constexpr u32 tile = 0x0579CA;
+
+} // namespace
+
+// $EEF2: the lower piece at x 128, y 157.
+ROUTINE(sub_00EEF2, 0x00EEF2)
+  load_blit(0x05EB1A, 0x026260, 6, 29);
+  JSR(0x00F63A, 0xEF08)
+  RTS();
+END_ROUTINE
+
+// $EF0C: the left picture at x 32, y 6, then the lower piece.
+ROUTINE(sub_00EF0C, 0x00EF0C)
+  load_blit(0x05ABDA, 0x0203D0, 8, 193);
+  JSR(0x00F63A, 0xEF22)
+  load_blit(0x05EB1A, 0x026260, 6, 29);
+  JSR(0x00F63A, 0xEF3A)
+  RTS();
+END_ROUTINE
+
+// $EF3E: the top-right picture at x 208, y 0; its 61st line comes from the
+// first bytes of the panel piece after it.
+ROUTINE(sub_00EF3E, 0x00EF3E)
+  load_blit(0x05649A, 0x020068, 6, 60);
+  JSR(0x00F63A, 0xEF54)
+  RTS();
+END_ROUTINE
+
+// $EF58: the bottom row of tiles (reaching into the unshown lines 200 and
+// 201), the panel piece at x 224, y 158, and a gap of colour 0 on line 193.
+ROUTINE(sub_00EF58, 0x00EF58)
+  load_blit(tile, 0x027440, 0, 15);
+  JSR(0x00F63A, 0xEF6E)
+  put<W>(d5, 49);
+LOOP(0xEF72)
+  load_blit(tile, 0x027448, 0, 15);
+  JSR(0x00F63A, 0xEF88)
+  put<W>(d5, d5 - 1);
+  if ((d5 & 0xFFFF) != 0xFFFF) GOTO(0xEF72);
+  a2 = 0x027450;
+  put<W>(d5, 11);
+LOOP(0xEF94)
+  a0 = tile;
+  a1 = a2;
+  put<W>(d6, 0);
+  put<W>(d7, 15);
+  JSR(0x00F63A, 0xEFA6)
+  a2 += 8;
+  put<W>(d5, d5 - 1);
+  if ((d5 & 0xFFFF) != 0xFFFF) GOTO(0xEF94);
+  load_blit(0x0571BA, 0x026330, 5, 42);
+  JSR(0x00F63A, 0xEFC2)
+  for (u32 i = 0; i < 16; i += 4) wr32(0x0278C0 + i, 0);
+  RTS();
+END_ROUTINE

@@ -486,3 +486,127 @@ LOOP(0xFF62)
   if (rd16(disk_count) != 0) GOTO(0xFF62);
   RTS();
 END_ROUTINE
+
+// --- the title's pieces and animation ---------------------------------------
+
+namespace {
+
+inline void load_blit(u32 from, u32 to, u32 groups, u32 lines) {
+  a0 = from;
+  a1 = to;
+  put<W>(d6, groups);
+  put<W>(d7, lines);
+}
+
+constexpr u32 title_frame = 0x000204;          // word: 0-3
+constexpr u32 animation_background = 0x01DA68; // x 208-319, lines 144-180 of $18000
+constexpr u32 animation_area = 0x025A68;
+constexpr u32 small_frames = 0x0597BA;         // 4 x 1,288 bytes, 23 lines
+constexpr u32 small_frame_bytes = 1288;
+constexpr u32 large_frames = 0x057F72;         // 2,072 bytes apart, 37 lines
+constexpr u32 large_frame_bytes = 2072;
+
+inline void timing_colour(u32 colour) {
+  if (rd16(dev_timing) != 0) wr16(st_io::palette_regs, colour);
+}
+
+} // namespace
+
+// $F56E: the three strips at x 144, y 66, 73 and 80.
+ROUTINE(sub_00F56E, 0x00F56E)
+  load_blit(0x057A4A, 0x022988, 10, 4);
+  JSR(0x00F63A, 0xF584)
+  load_blit(0x057C02, 0x022DE8, 10, 4);
+  JSR(0x00F63A, 0xF59C)
+  load_blit(0x057DBA, 0x023248, 10, 4);
+  JSR(0x00F63A, 0xF5B4)
+  RTS();
+END_ROUTINE
+
+// $F5B8, $F5D2: the two 32-pixel pieces at x 96, y 20.
+ROUTINE(sub_00F5B8, 0x00F5B8)
+  load_blit(0x05E26A, 0x020CB0, 1, 49);
+  JSR(0x00F63A, 0xF5CE)
+  RTS();
+END_ROUTINE
+
+ROUTINE(sub_00F5D2, 0x00F5D2)
+  load_blit(0x05E59A, 0x020CB0, 1, 49);
+  JSR(0x00F63A, 0xF5E8)
+  RTS();
+END_ROUTINE
+
+// $F5EC, $F606: one piece at x 96, y 30, 10 or 32 lines high.
+ROUTINE(sub_00F5EC, 0x00F5EC)
+  load_blit(0x05E8CA, 0x0212F0, 1, 9);
+  JSR(0x00F63A, 0xF602)
+  RTS();
+END_ROUTINE
+
+ROUTINE(sub_00F606, 0x00F606)
+  load_blit(0x05E8CA, 0x0212F0, 1, 31);
+  JSR(0x00F63A, 0xF61C)
+  RTS();
+END_ROUTINE
+
+// $F620: the small piece at x 96, y 34.
+ROUTINE(sub_00F620, 0x00F620)
+  load_blit(0x05EADA, 0x021570, 1, 3);
+  JSR(0x00F63A, 0xF636)
+  RTS();
+END_ROUTINE
+
+// $F63A: masked block blit of d6.w + 1 groups by d7.w + 1 lines from a0
+// (rows back to back) to the screen at a1: colour-0 source pixels leave
+// the screen as it was. No clipping. Every register kept.
+ROUTINE(sub_00F63A, 0x00F63A)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+LOOP(0xF63E)
+  put<W>(d5, d6);
+LOOP(0xF640)
+  d0 = rd16(a0);
+  d1 = rd16(a0 + 2);
+  d2 = rd16(a0 + 4);
+  d3 = rd16(a0 + 6);
+  a0 += 8;
+  d4 = ~(d0 | d1 | d2 | d3) & 0xFFFF;
+  wr16(a1, (rd16(a1) & d4) | d0);
+  wr16(a1 + 2, (rd16(a1 + 2) & d4) | d1);
+  wr16(a1 + 4, (rd16(a1 + 4) & d4) | d2);
+  wr16(a1 + 6, (rd16(a1 + 6) & d4) | d3);
+  a1 += 8;
+  put<W>(d5, d5 - 1);
+  if ((d5 & 0xFFFF) != 0xFFFF) GOTO(0xF640);
+  a1 += 160 - ((d6 & 0xFFFF) + 1) * 8;
+  put<W>(d7, d7 - 1);
+  if ((d7 & 0xFFFF) != 0xFFFF) GOTO(0xF63E);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $F688: one animation step (d5 = the script byte): the clean background
+// back under the animation, the next small frame in turn, the large frame
+// the byte chooses. With dev_timing set, colour 0 marks the phases.
+ROUTINE(sub_00F688, 0x00F688)
+  timing_colour(0x657);
+  a0 = animation_background;
+  a1 = animation_area;
+  for (u32 line = 0; line < 37; ++line) {
+    for (u32 i = 0; i < 56; i += 4) wr32(a1 + i, rd32(a0 + i));
+    a0 += 160;
+    a1 += 160;
+  }
+  timing_colour(0x431);
+  load_blit(small_frames + rd16(title_frame) * small_frame_bytes, 0x026260, 6, 22);
+  JSR(0x00F63A, 0xF6F0)
+  wr16(title_frame, rd16(title_frame) + 1);
+  if (rd16(title_frame) < 4) GOTO(0xF70C);
+  wr16(title_frame, 0);
+  timing_colour(0x727);
+HERE(0xF70C)
+  put<W>(d5, (d5 & 3) * large_frame_bytes);
+  load_blit(large_frames + (d5 & 0xFFFF), 0x025A60, 6, 36);
+  JSR(0x00F63A, 0xF72E)
+  timing_colour(0);
+  RTS();
+END_ROUTINE

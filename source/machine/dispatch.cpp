@@ -5,7 +5,9 @@
 
 #include "host/platform.h"
 #include "machine/coroutine.h"
+#include "machine/memory.h"
 
+void (*dispatch_call_observer)(u32 target, u32 return_address);
 u64 dyn_hist[dyn_hist_size];
 u32 dyn_n;
 int call_depth;
@@ -72,14 +74,24 @@ int game_try(u32 address) {
   return known;
 }
 
-void game_dispatch(u32 address) {
-  address &= 0xFFFFFF;
+namespace {
+
+void dispatch_or_report(u32 address) {
   if (game_try(address)) return;
   g_cpu.fault_pc = g_cpu.pc = address;
   yield_to_host(YIELD_BAD_JUMP);
 }
 
-void game_resume(u32 address) { game_dispatch(address); }
+} // namespace
+
+void game_dispatch(u32 address) {
+  address &= 0xFFFFFF;
+  if (dispatch_call_observer) dispatch_call_observer(address, rd32(a7));
+  dispatch_or_report(address);
+}
+
+// A resumption continues a call already made: not a call of its own.
+void game_resume(u32 address) { dispatch_or_report(address & 0xFFFFFF); }
 
 void call_dynamic(u32 target) {
   dyn_hist[dyn_n & (dyn_hist_size - 1)] = static_cast<u64>(a7) << 32 | (target & 0xFFFFFF);

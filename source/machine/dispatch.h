@@ -43,6 +43,12 @@ void game_dispatch(u32 address); // unknown: YIELD_BAD_JUMP at that address
 void game_resume(u32 address);
 void call_dynamic(u32 target);   // computed JSR/JMP: recorded in dyn_hist
 
+// Tests only, off (null) by default: sees every call the routines make
+// (JSR, computed JSR) with its target and the return address it pushed,
+// whether a written routine or a test's stand-in answers it, so a test of
+// call order holds while the callees are being written.
+extern void (*dispatch_call_observer)(u32 target, u32 return_address);
+
 // The last 32 computed jumps, each (a7 << 32) | target.
 constexpr int dyn_hist_size = 32;
 extern u64 dyn_hist[dyn_hist_size];

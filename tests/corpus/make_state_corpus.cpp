@@ -25,18 +25,6 @@
 
 namespace {
 
-// Stand-ins for routines of later work that the boot passes through (as in
-// the boot test); the states never stop inside them.
-ROUTINE(corpus_typed_keys, 0xC00700) // $2110
-  RTS();
-END_ROUTINE
-ROUTINE(corpus_sample_check, 0xC00800) // $E7C0
-  RTS();
-END_ROUTINE
-ROUTINE(corpus_text_slot, 0xC00900) // $8934
-  JMP(0x008584);
-END_ROUTINE
-
 constexpr u32 disk_copy = 0x81000;
 constexpr u32 disk_copy_size = 819200;
 
@@ -74,15 +62,12 @@ int main(int argc, char** argv) {
   state_ptr boot(boot_state_make(data.path.c_str()));
   if (!boot) return 1;
   tos_load_state(boot.get());
-  register_routine(0x002110, corpus_typed_keys);
-  register_routine(0x00E7C0, corpus_sample_check);
-  register_routine(0x008934, corpus_text_slot);
   state_ptr last(state_new());
   if (!last || !save(out, "boot.bkms", boot.get())) return 1;
 
   // The host's steps; a state after the first slice (the interrupt handlers
-  // installed), the first inside the resident loader, and the last before
-  // the game leaves the routines written so far.
+  // installed), the first inside the resident loader, and the last of
+  // 1,000 VBLs (the title over, waiting for a fire button).
   bool in_loader = false;
   int vbl = 0;
   for (; vbl < 1000; ++vbl) {
@@ -98,6 +83,6 @@ int main(int argc, char** argv) {
   if (!save(out, "last_before_the_end.bkms", last.get())) return 1;
   gemdos_close_all();
   game_data_release();
-  std::printf("%d VBLs; the game stopped at %06X\n", vbl, g_cpu.fault_pc);
+  std::printf("%d VBLs; the game waits at %06X\n", vbl, g_cpu.pc);
   return in_loader ? 0 : 1;
 }

@@ -15,8 +15,10 @@
 #include "game/mission_ram.h"
 #include "game_harness.h"
 #include "machine/boot_state.h"
+#include "machine/dispatch.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
+#include "support/dispatch_check.h"
 #include "support/mission_machine.h"
 #include "support/resume_check.h"
 #include "support/synthetic_disk.h"
@@ -117,7 +119,8 @@ void steer_in_the_shop() {
   wr8(player1 + player_record::fire, x >= tx && x <= tx + 3 && y >= ty && y <= ty + 3 ? 0xFF : 0);
 }
 
-// The title (later work): its arrival ends the run.
+// The title: its arrival ends the run (the title itself is tested on its
+// own and in the run from the boot to a mission).
 ROUTINE(test_title, 0xC20100)
   ++title_arrivals;
   JMP(driver_return);
@@ -141,12 +144,14 @@ void decide_mission(u32) {
     wr16(player1 + player_record::lives, 0);
 }
 
-// The text before the load, read back before the first section clears
-// nothing but the screens are cleared again after it.
-void read_loading_text() {
+// The text before the load, read back as the first section begins (the
+// screen set-up after it clears the screens), then the game's own first
+// section.
+ROUTINE(first_section_reading, 0xC20200)
   loading_text = screen_text(screen_buffer_b, 0x3840, 9, 4);
   loading_colour = screen_cell_colour(screen_buffer_b, 0x3840, 9);
-}
+  game_table_try(first_section);
+END_ROUTINE
 
 // The high scores: what the screen shows when they start, and fire held
 // from here on when the plan says so.
@@ -186,9 +191,9 @@ class ControlLoop : public MissionTest {
     put_text(0xFE1E, "1 OR 2");
     synth_map_file_in_cache(synth_map_content(), cache);
     synth_map_tables_in_ram(synth_map_content());
-    register_routine(0x00EC40, test_title);
+    dispatch_register_over(0x00EC40, test_title);
     stub_records({mission_setup, panel_value});
-    stub_records_doing(first_section, read_loading_text);
+    dispatch_register_over(first_section, first_section_reading);
     hook_register(0x008EE2, decide_mission);
     hook_register(0x041BCC, note_tune);
     tunes.clear();
@@ -256,10 +261,8 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
     EXPECT_EQ(title_arrivals, 0);
     for (u32 i = 0; i < 12; ++i)
       EXPECT_EQ(rd8(missions_done + i), i == static_cast<u32>(r.mission) ? 0xFFu : r.done_before[i]) << i;
-    if (stubbed(first_section)) { // the written section set-up leaves no stand-in to read it at
-      EXPECT_EQ(loading_text, "LOAD");
-      EXPECT_EQ(loading_colour, 1u);
-    }
+    EXPECT_EQ(loading_text, "LOAD");
+    EXPECT_EQ(loading_colour, 1u);
     EXPECT_EQ(rd8(player1 + 0x66), 0xFFu) << "weapon 0 bought in the shop";
     EXPECT_EQ(tune_count(5), 0) << "no high scores";
     EXPECT_EQ(rd16(two_player_flag), 0x0000u);
@@ -333,6 +336,23 @@ TEST_F(ControlLoop, ResumesAtEveryLabel) {
   plan.fire_in_delays = true;
   for (u32 i = 0; i < 11; ++i) wr8(missions_done + i, 0xFF);
   EXPECT_TRUE(resumes_alike({.entry = 0x00382E, .between = vbl_ending_the_result_tune, .load_every = 512}));
+}
+
+// The three routines with the labels others reach (the title's way back
+// to $37C2, the next mission's pass, the result tune's wait point) and the
+// jump slots that lead to the screens.
+TEST(ControlLoopRows, NamedAddresses) {
+  expect_named_rows({
+      {0x00373A, routine_entry, "sub_00373A"}, {0x003762, routine_entry, "sub_003762"},
+      {0x0037C2, resume_label, "sub_003762"},  {0x00EBF6, resume_label, "sub_003762"},
+      {0x00382E, routine_entry, "sub_00382E"}, {0x003866, resume_label, "sub_00382E"},
+      {0x003972, resume_label, "sub_00382E"},  {0x0086C0, routine_entry, "sub_0086C0"},
+      {0x0086D8, routine_entry, "sub_0086D8"}, {0x0088F8, routine_entry, "sub_0088F8"},
+      {0x0088FC, routine_entry, "sub_0088FC"}, {0x008914, routine_entry, "sub_008914"},
+      {0x008920, routine_entry, "sub_008920"}, {0x008934, routine_entry, "sub_008934"},
+      {0x00AF9E, routine_entry, "sub_00AF9E"}, {0x00FDF0, resume_label, "sub_00AF9E"},
+      {0x00A914, routine_entry, "sub_00A914"}, {0x00A97A, resume_label, "sub_00A914"},
+  });
 }
 
 } // namespace

@@ -10,8 +10,10 @@
 
 #include "game/game_ram.h"
 #include "machine/boot_state.h"
+#include "machine/dispatch.h"
 #include "machine/io_devices.h"
 #include "support/dispatch_check.h"
+#include "support/enemy_tables.h"
 #include "support/gemdos_double.h"
 #include "game/mission_ram.h"
 #include "game_harness.h"
@@ -29,9 +31,8 @@ ROUTINE(test_returns, 0xC00400)
   RTS();
 END_ROUTINE
 
-// The title ($EC40, later work), where the cold start's road through the
-// restart and the game start ends: notes what it sees and ends the
-// driver's call.
+// The title ($EC40), where the cold start's road through the restart and
+// the game start ends here: notes what it sees and ends the driver's call.
 struct title_arrival {
   u32 a0, a7, line, column, margin, colour, sr;
 };
@@ -56,7 +57,7 @@ class DiskLoads : public MachineTest {
     // Routines of other pages that these paths pass through; where the
     // game's own exist, they run instead.
     register_routine(0x0077F6, test_returns); // keyboard ACIA reset
-    register_routine(0x00EC40, test_title);
+    dispatch_register_over(0x00EC40, test_title);
     titles.clear();
   }
 
@@ -285,6 +286,10 @@ TEST_F(DiskLoads, MissionSetZeroCarriesTheBuildersMissionThatPlays) {
   EXPECT_TRUE(ram_equals(0x073B92, m.level_file()));
   EXPECT_TRUE(ram_equals(0x05647E, m.graphics()));
   EXPECT_TRUE(ram_equals(spawn_table, m.spawn_bytes())) << "in the program image";
+  // the enemy frames of the enemy tables, but for the five the loader lays
+  // over them from the resident graphics
+  const std::vector<u8> frames = enemy_tables{}.frame_bytes();
+  EXPECT_TRUE(ram_equals(enemy_frames, frames, 0, 34 * enemy_frame_bytes));
 
   // The loaded map fills the ring and reads its first stamped block.
   wr32(level_map_pointer, m.map_address(0));

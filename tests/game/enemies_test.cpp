@@ -9,6 +9,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
+#include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
@@ -202,15 +203,30 @@ TEST_F(Enemies, HomingUnitsAndTheGoal) {
 }
 
 TEST_F(Enemies, AHomingUnitWithTheTableFullIsDroppedAndTheGoalKept) {
-  for (u32 i = 0; i < 6; ++i) wr16(homing_unit_table.address + 18 * i, 0xFFFF);
-  for (u32 i = 0; i < 8; ++i) wr8(goal_record.address + i, 0xA0 + i);
-  put_stream({184, 253, 5, 6, 7, 8, 184, 3, 10, 10, 0xFF});
-  put_script(3, {2, 9, 4, 1, 0xFF, 0xFF});
-  wr8(event_clock, 184);
-  ASSERT_EQ(run(event_stream), 1);
-  for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd8(goal_record.address + i), 0xA0 + i);
-  EXPECT_EQ(rd16(rec(0)), 110u) << "the stream went on";
-  EXPECT_EQ(rd32(event_pointer), stream_at + 10);
+  // an active goal, and one not placed yet, whose free first word a
+  // search running on would take; and the sixth record the only free one
+  struct row {
+    bool goal_active;
+    u32 busy; // records 0 to busy - 1
+  };
+  for (const row r : {row{true, 6}, row{false, 6}, row{false, 5}}) {
+    SetUp();
+    const bool goal_active = r.goal_active;
+    for (u32 i = 0; i < r.busy; ++i) wr16(homing_unit_table.address + 18 * i, 0xFFFF);
+    for (u32 i = 0; i < 8; ++i) wr8(goal_record.address + i, 0xA0 + i);
+    if (!goal_active) wr16(goal_record.address, 0);
+    const u16 first_word = static_cast<u16>(rd16(goal_record.address));
+    put_stream({184, 253, 5, 6, 7, 8, 184, 3, 10, 10, 0xFF});
+    put_script(3, {2, 9, 4, 1, 0xFF, 0xFF});
+    wr8(event_clock, 184);
+    ASSERT_EQ(run(event_stream), 1);
+    const u32 last = homing_unit_table.address + 18 * 5;
+    EXPECT_EQ(rd16(last + 2), r.busy == 5 ? 5u : 0u) << "the sixth record is searched too";
+    EXPECT_EQ(rd16(goal_record.address), first_word) << goal_active;
+    for (u32 i = 2; i < 8; ++i) EXPECT_EQ(rd8(goal_record.address + i), 0xA0 + i) << goal_active;
+    EXPECT_EQ(rd16(rec(0)), 110u) << "the stream went on";
+    EXPECT_EQ(rd32(event_pointer), stream_at + 10);
+  }
 }
 
 TEST_F(Enemies, InstallationObjectAndVehicleFamiliesHandTheirRegisters) {
@@ -584,23 +600,9 @@ namespace draw {
 constexpr u32 screen = mission_draw_screen;
 constexpr u32 rows = 201; // line 200 is the spare line below the screen
 
-// Frame f, line l, pixel c: colour 8 + v where v is not 0. Asymmetric in
-// both directions, different for every frame.
-u32 sprite_value(u32 f, u32 l, u32 c) {
-  if ((c + l + f) % 5 == 0) return 0;
-  return ((f + 1) * (l + 3) + c * c + 2 * c) % 8;
-}
-
-void put_frames() {
-  for (u32 f = 0; f < 39; ++f)
-    for (u32 l = 0; l < 22; ++l)
-      for (u32 p = 0; p < 3; ++p) {
-        u32 w = 0;
-        for (u32 c = 0; c < 16; ++c)
-          if ((sprite_value(f, l, c) >> p) & 1) w |= 0x8000 >> c;
-        wr16(frames + 132 * f + 6 * l + 2 * p, w);
-      }
-}
+// Frame f, line l, pixel c: colour 8 + v where v = enemy_frame_pixel is
+// not 0; bank 0 as the enemy tables build it.
+void put_frames() { enemy_tables{}.put_in_ram(); }
 
 // A patterned background, and its colours as the reference starts them.
 std::vector<u32> put_background() {
@@ -632,7 +634,7 @@ void paint(std::vector<u32>& ref, u32 x, u32 y, u32 f) {
       } else {
         px = 64 + static_cast<int>((x - 100) & ~1u) + static_cast<int>(c);
       }
-      const u32 v = sprite_value(f, l, c);
+      const u32 v = enemy_frame_pixel(f, l, c);
       if (v != 0) ref[row * 320 + px] = 8 + v;
     }
   }

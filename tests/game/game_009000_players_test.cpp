@@ -29,6 +29,7 @@ constexpr u32 hold_hook = 0x009306;
 constexpr u32 sample_a = 0x00E6EC;
 constexpr u32 pass_opening = 0x004C06;
 constexpr u32 death_step = 0x00AA2E;
+constexpr u32 death_pointer = 0x5C; // long in the player record: the death animation's next byte
 constexpr u32 terrain_step = 0x009860;
 constexpr u32 counter_check = 0x00ADF2;
 constexpr u32 bullet_weapon = 0x009614;
@@ -309,6 +310,10 @@ TEST_F(Players, OutOfPlayDyingAndHiddenPlayersOnlyGetTheirLineClamped) {
     wr16(player1 + pr::hide, c.hide);
     wr16(player1 + pr::y, 200);
     wr8(player1 + pr::fire_delay, 5);
+    // The death step's next frame byte, where a dying player's update reads it.
+    constexpr u32 death_frame_at = 0x3100, death_frame = 9;
+    wr32(player1 + death_pointer, death_frame_at);
+    wr8(death_frame_at, death_frame);
     wr8(last_key, f1_key);
     tables.weapon_keys[f1_key] = 0;
     tables.put_in_ram();
@@ -319,7 +324,12 @@ TEST_F(Players, OutOfPlayDyingAndHiddenPlayersOnlyGetTheirLineClamped) {
       if (i == pr::y || i == pr::y + 1 || i == pr::right || i == pr::fire) continue;
       if (c.hide && i >= pr::left_pressed && i < pr::left_pressed + 8) continue; // cleared before the test
       if (c.hide && (i == pr::moved || i == pr::moved + 1)) continue;
+      if (c.death_step && (i == pr::frame + 1 || (i >= death_pointer && i < death_pointer + 4))) continue;
       EXPECT_EQ(rd8(player1 + i), before[i]) << c.what << ": byte +" << std::hex << i;
+    }
+    if (c.death_step && !stubbed(death_step)) {
+      EXPECT_EQ(rd16(player1 + pr::frame), death_frame) << c.what << ": the death step's frame";
+      EXPECT_EQ(rd32(player1 + death_pointer), death_frame_at + 1) << c.what;
     }
     EXPECT_EQ(rd16(player1 + pr::y), 168u) << c.what;
     EXPECT_EQ(rd8(last_key), f1_key) << c.what << ": no keys taken";

@@ -1,24 +1,25 @@
 // The set-up of a mission and of its vertical sections, the weapon picture
 // in the panel, the collision lookup and the counter check, on the mission
-// machine with synthetic tables written straight into RAM.
+// machine with the synthetic set-up tables and level files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/setup_tables.h"
 
 namespace {
 
 constexpr u32 next_section = 0x009062, clear_collision = 0x0090AA, new_game = 0x0090C2;
 constexpr u32 each_mission = 0x009134, clear_tables = 0x0091D0;
-constexpr u32 mission_screen = 0x008C64, mission_pictures = 0x008CA2;
+constexpr u32 mission_screen = 0x008C64, pictures_routine = 0x008CA2;
 constexpr u32 first_weapons = 0x009D70, weapon_picture = 0x009DB8;
 constexpr u32 counter_check = 0x00ADF2, collision_lookup = 0x00AF6A;
-constexpr u32 weapon_pictures = 0x039434, weapon_params = 0x009E46;
-constexpr u32 pictures_base = 0x044776;
 
 // Fills n bytes from `at` with a pattern that differs from address to address.
 void pattern(u32 at, u32 n, u32 salt) {
@@ -71,6 +72,22 @@ TEST_F(Setup, TheNextVerticalSectionTakesItsMapAndStreamAndClearsTheCollisionMap
   EXPECT_EQ(rd32(event_pointer), level_table - 0x20);
 }
 
+TEST_F(Setup, SectionBySectionThroughAMissionOfFourMapsAndEightStreams) {
+  mission_builder m;
+  for (u8 k = 0; k < 4; ++k) ASSERT_TRUE(m.map({{{k}, {1}, {2}}, {{3}, {4}, {5}}})) << m.error;
+  for (u8 k = 0; k < 8; ++k) ASSERT_TRUE(m.stream({{184, 254, static_cast<u8>(10 + k), 100, k}})) << m.error;
+  m.put_in_ram();
+  wr16(level_section, 0xFFFF);
+  wr16(stream_section, 0xFFFF);
+  for (int section = 0; section < 6; ++section) {
+    ASSERT_EQ(run_routine(next_section), 1);
+    EXPECT_EQ(rd32(level_map_pointer), m.map_address(std::min(section, 3))) << section;
+    EXPECT_EQ(rd8(rd32(level_map_pointer)), std::min(section, 3)) << "the map's first block";
+    EXPECT_EQ(rd32(event_pointer), m.stream_address(section));
+    EXPECT_EQ(rd8(rd32(event_pointer) + 4), section) << "the stream's own goal";
+  }
+}
+
 TEST_F(Setup, ThePlayerRecordsOfANewGameAndOfEachMission) {
   // entry 0: (10, 20, 30); entry 1: (11, 21, 31)
   const u16 entries[6] = {10, 20, 30, 11, 21, 31};
@@ -91,8 +108,10 @@ TEST_F(Setup, ThePlayerRecordsOfANewGameAndOfEachMission) {
   };
   for (const row& r : rows) {
     SetUp();
-    for (u32 i = 0; i < 6; ++i) wr16(0x0091C4 + 2 * i, entries[i]);
-    wr16(two_player_flag, r.two ? 0xFFFF : 0);
+    setup_tables t;
+    t.two_players = r.two;
+    t.starts = {{{entries[0], entries[1], entries[2]}, {entries[3], entries[4], entries[5]}}};
+    t.put_in_ram();
     for (u32 p : {player1, player2}) {
       pattern(p, 0x9C, p);
       wr32(p + player_record::score, 0x1234);
@@ -160,15 +179,10 @@ TEST_F(Setup, TheObjectTablesAreClearedFrom412To1DC2Inclusive) {
 
 // --- the mission screen ----------------------------------------------------------------
 
-// The picture of mission m has m + 1 in every byte.
-void mission_pictures_in_ram() {
-  for (u32 m = 0; m < 12; ++m)
-    for (u32 i = 0; i < 336; ++i) wr8(pictures_base + 336 * m + i, m + 1);
-}
-u32 picture_at(u32 at) { return rd8(at); }
+constexpr u32 left_picture = 0x25BE8, right_picture = 0x25C68; // line 147, x 16 and x 272
 
 TEST_F(Setup, OnePlayerNeverSeesTheMissionsOwnPictureOnTheRight) {
-  mission_pictures_in_ram();
+  setup_tables{}.put_in_ram();
   struct row {
     u16 mission;
     bool two;
@@ -178,19 +192,17 @@ TEST_F(Setup, OnePlayerNeverSeesTheMissionsOwnPictureOnTheRight) {
       wr16(chosen_mission, r.mission);
       wr16(two_player_flag, r.two ? 0xFFFF : 0);
       wr32(random_seed, seed);
-      ASSERT_EQ(run_routine(mission_pictures, 50), 1);
-      EXPECT_EQ(picture_at(0x25BE8), r.mission + 1u);
-      EXPECT_EQ(picture_at(0x25BE8 + 160 * 20 + 15), r.mission + 1u) << "21 lines of 16 bytes";
-      EXPECT_NE(picture_at(0x25BE8 + 160 * 21), r.mission + 1u);
-      const u32 right = picture_at(0x25C68);
+      for (u32 i = 0; i < 16; ++i) wr8(left_picture + 160 * 21 + i, 0x5A);
+      ASSERT_EQ(run_routine(pictures_routine, 50), 1);
+      EXPECT_EQ(mission_picture_at(left_picture), r.mission) << "21 lines of 16 bytes";
+      for (u32 i = 0; i < 16; ++i) ASSERT_EQ(rd8(left_picture + 160 * 21 + i), 0x5Au) << "no 22nd line";
+      const int right = mission_picture_at(right_picture);
       if (r.two) {
-        EXPECT_EQ(right, r.mission + 1u);
+        EXPECT_EQ(right, r.mission);
       } else {
-        EXPECT_NE(right, r.mission + 1u);
-        EXPECT_LE(right, 12u);
-        EXPECT_GE(right, 1u);
+        EXPECT_NE(right, r.mission);
+        EXPECT_GE(right, 0);
       }
-      EXPECT_EQ(picture_at(0x25C68 + 160 * 20 + 15), right);
       // one draw after the other: the right picture is the first draw unequal to the mission
       if (!r.two) {
         u32 s = seed, pick = 0;
@@ -199,46 +211,69 @@ TEST_F(Setup, OnePlayerNeverSeesTheMissionsOwnPictureOnTheRight) {
           s = v | (((v >> 23) ^ (v >> 1)) & 1);
           pick = std::min<u32>(s & 15, 11);
         } while (pick == r.mission);
-        EXPECT_EQ(right, pick + 1) << "seed " << seed;
+        EXPECT_EQ(right, static_cast<int>(pick)) << "seed " << seed;
         EXPECT_EQ(rd32(random_seed), s);
       }
     }
   }
 }
 
+// The pixels of a screen piece of `groups` 16-pixel groups per line as
+// built, against a screen.
+void expect_piece(u32 screen_at, const std::vector<u8>& source, u32 lines, u32 bytes_per_line, const char* what) {
+  for (u32 line = 0; line < lines; ++line)
+    for (u32 i = 0; i < bytes_per_line; ++i)
+      ASSERT_EQ(rd8(screen_at + 160 * line + i), source[bytes_per_line * line + i]) << what << " line " << line;
+}
+
 TEST_F(Setup, TheMissionScreenEndsWithBothScreensAlikeAndTheMissionPalette) {
   for (bool two : {false, true}) {
     SetUp();
-    wr16(two_player_flag, two ? 0xFFFF : 0);
+    setup_tables t;
+    t.two_players = two;
+    t.put_in_ram();
+    default_mission().put_in_ram();
     pattern(0x8C24, 32, 1);
     wr16(0x8C40, 0x0123);
-    pattern(0x8C44, 32, 2);
-    pattern(0xFF8C, 640 + 16, 3);
-    pattern(0x1026C, 576, 4);
-    pattern(0x104AC, 576, 5);
-    mission_pictures_in_ram();
-    pattern(weapon_pictures, 19 * 472, 6);
-    pattern(weapon_params, 190, 7);
     wr8(player1 + 0x66 + 4, 1);
     wr8(player2 + 0x66 + 7, 1);
     wr16(chosen_mission, 2);
-    wr32(level_map_pointer, level_data);
+    wr32(random_seed, mission_random_seed);
+    ASSERT_EQ(run_routine(next_section), 1);
+    const u32 map_at = rd32(level_map_pointer);
     ASSERT_GT(run_routine(mission_screen, 200), 0);
-    for (u32 c = 0; c < 16; ++c) EXPECT_EQ(rd16(0xFF8240 + 2 * c) & 0x777, rd16(0x8C24 + 2 * c) & 0x777) << c;
+    for (u32 c = 0; c < 16; ++c) {
+      if (c == 14) continue;
+      EXPECT_EQ(rd16(0xFF8240 + 2 * c) & 0x777, rd16(0x8C24 + 2 * c) & 0x777) << c;
+    }
     EXPECT_EQ(rd16(0xFF825C) & 0x777, 0x0123u) << "colour 14 from the mission data";
-    EXPECT_EQ(rd8(0x20268 + 160 * 39 + 15), rd8(0xFF8C + 16 * 39 + 15)) << "panel piece";
+    expect_piece(0x20268, t.panel, 40, 16, "panel piece");
     EXPECT_EQ(rd8(0x20268 + 160 * 40), 0u) << "40 lines";
     EXPECT_EQ(rd16(player1 + 0x0C), 4u);
-    EXPECT_EQ(rd8(0x20000 + 0x2948), rd8(weapon_pictures + 472 * 4));
+    EXPECT_EQ(weapon_picture_at(0x20000 + 0x2948), 4);
+    EXPECT_EQ(rd16(player1 + 0x4A), t.weapon_params[4][0]);
     if (two) {
       EXPECT_EQ(rd16(player2 + 0x0C), 7u);
-      EXPECT_EQ(rd8(0x20000 + 0x29D0), rd8(weapon_pictures + 472 * 7));
+      EXPECT_EQ(weapon_picture_at(0x20000 + 0x29D0), 7);
+      EXPECT_EQ(rd16(player2 + 0x4A), t.weapon_params[7][0]);
+      EXPECT_EQ(rd8(0x20000 + 0x6FC0), 0u) << "no plate with two players";
     } else {
-      EXPECT_EQ(rd8(0x26FC0 + 160 * 17 + 31), rd8(0x1026C + 32 * 17 + 31)) << "player 2's plate";
-      EXPECT_EQ(rd8(0x1EFC0), rd8(0x1026C));
+      EXPECT_EQ(rd16(player2 + 0x0C), 0u) << "player 2 left alone";
+      EXPECT_EQ(weapon_picture_at(0x20000 + 0x29D0), -1) << "no picture for player 2";
+      for (u32 screen : {0x18000u, 0x20000u}) expect_piece(screen + 0x6FC0, t.plate2, 18, 32, "player 2's plate");
     }
-    EXPECT_EQ(picture_at(0x25BE8), 3u);
+    EXPECT_EQ(mission_picture_at(left_picture), 2);
+    const int right = mission_picture_at(right_picture);
+    EXPECT_TRUE(two ? right == 2 : right >= 0 && right != 2) << right;
     for (u32 i = 0; i < 32000; i += 4) ASSERT_EQ(rd32(0x18000 + i), rd32(0x20000 + i)) << i;
+    // the ring as the prefill alone leaves it
+    std::vector<u8> ring(256 * ring_row_bytes);
+    for (u32 i = 0; i < ring.size(); ++i) ring[i] = static_cast<u8>(rd8(bg_ring + i));
+    EXPECT_NE(std::count(ring.begin(), ring.end(), 0), static_cast<long>(ring.size()));
+    for (u32 i = 0; i < ring.size(); ++i) wr8(bg_ring + i, 0);
+    wr32(level_map_pointer, map_at);
+    ASSERT_GT(run_routine(0x008D1E, 200), 0);
+    for (u32 i = 0; i < ring.size(); ++i) ASSERT_EQ(rd8(bg_ring + i), ring[i]) << "ring byte " << i;
   }
 }
 
@@ -259,9 +294,6 @@ TEST_F(Setup, ThePlatesGoIntoBothScreensAtLine178) {
 // --- weapon picture ------------------------------------------------------------------
 
 TEST_F(Setup, TheWeaponPictureGoesIntoBothScreensAndTheParametersIntoTheRecord) {
-  pattern(weapon_pictures, 19 * 472, 9);
-  for (u32 w = 0; w < 19; ++w)
-    for (u32 k = 0; k < 5; ++k) wr16(weapon_params + 10 * w + 2 * k, 0x100 * w + 0x11 * (k + 1));
   struct row {
     u32 record;
     u16 player, weapon;
@@ -269,9 +301,11 @@ TEST_F(Setup, TheWeaponPictureGoesIntoBothScreensAndTheParametersIntoTheRecord) 
   };
   for (const row r : {row{player1, 0, 3, 0x2948}, row{player2, 1, 18, 0x29D0}, row{player1, 1, 0, 0x29D0}}) {
     SetUp();
-    pattern(weapon_pictures, 19 * 472, 9);
+    setup_tables t;
     for (u32 w = 0; w < 19; ++w)
-      for (u32 k = 0; k < 5; ++k) wr16(weapon_params + 10 * w + 2 * k, 0x100 * w + 0x11 * (k + 1));
+      t.weapon_params[w] = {static_cast<u16>(0x100 * w + 0x11), static_cast<u16>(0x100 * w + 0x22), 0x33CC,
+                            static_cast<u16>(0x100 * w + 0x44), static_cast<u16>(w % 5)};
+    t.put_in_ram();
     for (u32 s : {0x18000u, 0x20000u}) pattern(s + 0x2900, 160 * 64, 0x77);
     wr16(current_player, r.player);
     wr16(r.record + 0x0C, r.weapon);
@@ -296,19 +330,17 @@ TEST_F(Setup, TheWeaponPictureGoesIntoBothScreensAndTheParametersIntoTheRecord) 
     EXPECT_EQ(g_cpu.a[4], r.record);
     EXPECT_EQ(g_cpu.a[6], 0xA6u);
     for (u32 s : {0x18000u, 0x20000u}) {
-      for (u32 line = 0; line < 59; ++line)
-        for (u32 i = 0; i < 8; ++i)
-          ASSERT_EQ(rd8(s + r.at + 160 * line + i), rd8(weapon_pictures + 472 * r.weapon + 8 * line + i)) << line;
+      EXPECT_EQ(weapon_picture_at(s + r.at), r.weapon) << "59 lines";
       const u32 before = rd8(s + r.at - 1), after = rd8(s + r.at + 8), below = rd8(s + r.at + 160 * 59);
       pattern(0x80000, 160 * 64, 0x77);
       EXPECT_EQ(before, rd8(0x80000 + r.at - 1 - 0x2900)) << "beside untouched";
       EXPECT_EQ(after, rd8(0x80000 + r.at + 8 - 0x2900));
       EXPECT_EQ(below, rd8(0x80000 + r.at + 160 * 59 - 0x2900));
     }
-    const u32 rec = weapon_params + 10 * r.weapon;
+    const u32 rec = weapon_param_table + 10 * r.weapon;
     EXPECT_EQ(rd16(r.record + 0x4A), rd16(rec));
     EXPECT_EQ(rd16(r.record + 0x4C), rd16(rec + 2));
-    EXPECT_EQ(rd8(r.record + 0x4E), rd8(rec + 5));
+    EXPECT_EQ(rd8(r.record + 0x4E), 0xCCu) << "the low byte of the delay word";
     EXPECT_EQ(rd16(r.record + 0x52), rd16(rec + 6));
     EXPECT_EQ(rd16(r.record + 0x64), rd16(rec + 8));
     EXPECT_EQ(rd8(r.record + 0x19), 0u);
@@ -407,10 +439,7 @@ void prepare_screen() {
   stub_reset();
   mission_machine_reset();
   wr16(two_player_flag, 0);
-  pattern(0xFF8C, 640, 3);
-  pattern(weapon_pictures, 19 * 472, 6);
-  for (u32 m = 0; m < 12; ++m)
-    for (u32 i = 0; i < 336; ++i) wr8(pictures_base + 336 * m + i, m + 1);
+  setup_tables{}.put_in_ram();
   wr8(player1 + 0x66 + 2, 1);
   wr16(chosen_mission, 4);
   wr32(level_map_pointer, level_data);

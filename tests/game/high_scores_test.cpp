@@ -15,7 +15,7 @@
 #include "machine/hooks.h"
 #include "support/interrupt_check.h"
 #include "support/resume_check.h"
-#include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 #include "support/synthetic_sound.h"
 
 namespace {
@@ -64,7 +64,7 @@ class HighScores : public GameTest {
     GameTest::SetUp();
     load_test_font();
     synth_sound_load();
-    synth_front_end_in_ram();
+    synth_front_screens_in_ram();
     for (u32 i = 0; i < 8; ++i) wr32(hiscore_scores + 4 * i, 8000 - 1000 * i);
     for (u32 i = 0; i < 512; i += 4) wr32(table_copy + i, 0xA5A5A5A5);
     for (u32 i = 0; i < 4096; i += 4) wr32(cache + i, 0x5A5A0000 + i);

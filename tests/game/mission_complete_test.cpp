@@ -15,7 +15,7 @@
 #include "game_harness.h"
 #include "machine/hooks.h"
 #include "support/resume_check.h"
-#include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 #include "support/synthetic_sound.h"
 
 namespace {
@@ -60,7 +60,7 @@ class MissionComplete : public GameTest {
     GameTest::SetUp();
     load_test_font();
     synth_sound_load();
-    synth_front_end_in_ram();
+    synth_front_screens_in_ram();
     wr32(draw_screen, screen_buffer_b);
     for (u32 i = 0; i < 12; ++i) wr32(mission_pay_table + 4 * i, 1000 * (i + 1));
     wr16(chosen_mission, 4); // pays 5,000

@@ -17,7 +17,7 @@
 #include "machine/loader_hold.h"
 #include "machine/tos.h"
 #include "support/mission_machine.h"
-#include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 #include "support/temp_dir.h"
 #include "support/whole_game.h"
 

@@ -153,6 +153,61 @@ bool mission_builder::map_bytes(const std::vector<u8>& bytes) {
   return true;
 }
 
+// --- the checks of an event stream ---------------------------------------------
+
+namespace {
+
+constexpr u8 first_vehicle = 246, last_vehicle = 252, homing_event = 253, goal_event = 254;
+constexpr u32 max_homing_units = 6, max_attachments = 6;
+constexpr u8 clock_start = 184, lowest_goal_y = 76, highest_goal_y = 176;
+
+// The event's length for its command, or 0 when its bytes do not hold it.
+size_t event_length(const std::vector<u8>& e) {
+  const u8 c = e[1];
+  if (c == homing_event) return 6;
+  if (c == goal_event) return 5;
+  if (c < first_vehicle || c > last_vehicle) return 4;
+  for (size_t i = 7; i < e.size(); i += 4)
+    if (e[i] & 0x80) return i + 1;
+  return 0;
+}
+
+} // namespace
+
+// Why the interpreter could not play the events as meant, or "": triggers
+// that follow the scroll from 184 (a passed trigger holds the stream for
+// 256 lines), room for every homing unit (a seventh one alive would be
+// written over the goal), homing kinds 0-1 (the pictures built), goals
+// drawn whole (y 76-176) and vehicle lists ended with at most six items.
+std::string stream_problem(const std::vector<std::vector<u8>>& events) {
+  u32 since_start = 0, homing_units = 0;
+  for (size_t n = 0; n < events.size(); ++n) {
+    const std::vector<u8>& e = events[n];
+    const std::string at = "event " + std::to_string(n);
+    const u32 distance = static_cast<u8>(e[0] - clock_start);
+    if (distance < since_start) return at + ": trigger " + std::to_string(e[0]) + " comes before the one above it";
+    since_start = distance;
+    const size_t length = event_length(e);
+    if (length == 0) return at + ": the vehicle's list has no end byte";
+    if (e.size() != length) return at + ": command " + std::to_string(e[1]) + " takes " + std::to_string(length) + " bytes";
+    if (e[1] == homing_event) {
+      ++homing_units;
+      if (e[2] > 1) return at + ": homing kind " + std::to_string(e[2]) + " is not 0-1";
+    }
+    if (e[1] == goal_event && (e[3] < lowest_goal_y || e[3] > highest_goal_y))
+      return at + ": goal y " + std::to_string(e[3]) + " is not 76-176";
+    if (e[1] >= first_vehicle && e[1] <= last_vehicle) {
+      const size_t items = (length - 8) / 4;
+      if (items > max_attachments) return at + ": a vehicle holds at most six homing units";
+      for (size_t i = 0; i < items; ++i)
+        if (e[7 + 4 * i] > 1) return at + ": homing kind " + std::to_string(e[7 + 4 * i]) + " is not 0-1";
+      homing_units += static_cast<u32>(items);
+    }
+    if (homing_units > max_homing_units) return at + ": more than six homing units in one section";
+  }
+  return "";
+}
+
 bool mission_builder::stream(const std::vector<std::vector<u8>>& events) {
   if (streams_.size() == table_words - map_words) return refuse("no stream word left in level_table");
   std::vector<u8> bytes;
@@ -160,6 +215,10 @@ bool mission_builder::stream(const std::vector<std::vector<u8>>& events) {
     if (!unchecked && (e.size() < 2 || e[0] == stream_end))
       return refuse("an event needs a trigger other than $FF and a command");
     bytes.insert(bytes.end(), e.begin(), e.end());
+  }
+  if (!unchecked) {
+    const std::string why = stream_problem(events);
+    if (!why.empty()) return refuse(why);
   }
   bytes.push_back(stream_end);
   streams_.push_back(bytes);

@@ -74,7 +74,11 @@ class mission_builder {
   bool map_bytes(const std::vector<u8>& bytes);
   // Appends an event stream (its stream_section index is the number of
   // streams before it): each event is its bytes (trigger, command,
-  // arguments); the end byte $FF is added.
+  // arguments); the end byte $FF is added. Refused: triggers that do not
+  // follow the scroll from 184, events of the wrong length, more than six
+  // homing units (events and vehicle items together), homing kinds other
+  // than 0-1, goal y bytes outside 76-176, vehicle lists without their end
+  // byte or of more than six items.
   bool stream(const std::vector<std::vector<u8>>& events);
   // Replaces one of the eight spawn_table entries.
   bool spawn(u32 q, spawn_entry e);
@@ -116,6 +120,8 @@ class mission_builder {
 // rows with stamps of each kind and an installation of each type, ending
 // in a plain row; one stream without events.
 const mission_builder& default_mission();
+// Why mission_builder::stream refuses a list of events, or "" (see there).
+std::string stream_problem(const std::vector<std::vector<u8>>& events);
 // Places the program-image tables (spawn_table) as program-block regions.
 bool synth_place_mission_tables(synth_game_data& g, const mission_builder& m = default_mission());
 

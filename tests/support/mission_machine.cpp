@@ -69,11 +69,15 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x006812, "draw bullets", nullptr},
     mission_stand_in{0x005F1A, "draw projectiles", nullptr},
     mission_stand_in{0x00B6EA, "draw effects", nullptr},
-    // out-of-play plates, section switch-over
+    // out-of-play plates
     mission_stand_in{0x008E24, "player 1 plate", nullptr},
     mission_stand_in{0x008DC6, "player 2 plate", nullptr},
-    mission_stand_in{0x0045D6, "horizontal switch-over", nullptr},
-    mission_stand_in{0x00474A, "horizontal frame loop", nullptr},
+    // the horizontal frame's own updates and drawing
+    mission_stand_in{0x004A52, "projectiles against horizontal installations", nullptr},
+    mission_stand_in{0x004C74, "horizontal installations", nullptr},
+    mission_stand_in{0x005336, "section objects", nullptr},
+    mission_stand_in{0x004F32, "draw horizontal installations", nullptr},
+    mission_stand_in{0x0054AA, "draw section objects", nullptr},
     // placements reached from the level map and the event stream
     mission_stand_in{0x006F2A, "place installation $F1", skips_map_position},
     mission_stand_in{0x006F22, "place installation $F2", skips_map_position},
@@ -85,7 +89,6 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00B1E4, "start enemy animation", nullptr},
     mission_stand_in{0x009BEA, "obstacle probe", probe_touches_nothing},
     // the players' update, aim step and fire: their callees of later work
-    mission_stand_in{0x004C06, "players' pass opening (empty)", nullptr},
     mission_stand_in{0x00AA2E, "player death step", nullptr},
     mission_stand_in{0x009860, "terrain step (the test sets the way bytes)", nullptr},
     mission_stand_in{0x009614, "bullet weapon", nullptr},
@@ -95,6 +98,8 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00B6A6, "effect spawner", nullptr},
     // the terrain step's deadly contact
     mission_stand_in{0x00AA42, "player start death", nullptr},
+    // the bullets' impact marks
+    mission_stand_in{0x00A85E, "impact spawner", nullptr},
     // what the enemy scripts fire (the grenade throw is above)
     mission_stand_in{0x006B74, "enemy bullets", nullptr},
     // the sound driver's sample players

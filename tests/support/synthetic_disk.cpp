@@ -5,8 +5,10 @@
 #include <string>
 
 #include "support/disk_codecs.h"
+#include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ constexpr u32 startup_text_address = 0x0037C6;
 constexpr u32 startup_palette_address = 0x008C24;
 constexpr u32 enemy_header = 28;
 constexpr u32 enemy_frame_bytes = 39 * 22 * 6;
-constexpr u32 first_mission_offset = 30 * track_bytes;
+constexpr u32 first_mission_offset = 47 * track_bytes; // past the world map's file (track 39 on) and the image's shared bytes of tracks 45-46
 constexpr u32 high_score_offset = sector_bytes; // track 0, sector 2
 
 struct random_bytes {
@@ -132,10 +134,12 @@ bool place_sound_program(synth_game_data& g, const synth_sound& sound) {
 }
 
 // A mission set that plays: the level file and graphics of a mission
-// builder instead of invented bytes.
+// builder and the enemy frames of the enemy tables instead of invented
+// bytes.
 void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
   m.level = b.level_file();
   m.graphics = b.graphics();
+  m.enemy_file = enemy_tables{}.enemy_file();
   m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
   if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the builder's graphics do not unpack in place");
 }
@@ -155,7 +159,7 @@ synth_disk make_content() {
   use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
 
-  // Files of the two missions, one after the other from track 30 on.
+  // Files of the two missions, one after the other from track 47 on.
   u32 offset = first_mission_offset;
   for (synth_disk_mission& m : d.missions) {
     const std::vector<u8>* files[3] = {&m.graphics_file, &m.enemy_file, &m.level};
@@ -188,6 +192,21 @@ std::vector<u8> sector_record(const int where[3], u32 bytes) {
 
 bool place_program(synth_game_data& g, const char* name, const char* holds, u32 at, const std::vector<u8>& b) {
   return synth_place_at_program(g, name, holds, at, b);
+}
+
+// The title: its palettes and script in the program block, and the
+// second side's block of pieces, full-screen picture, sample and YM table.
+bool place_title(synth_game_data& g) {
+  std::vector<u8> palettes;
+  for (u32 p = 0; p < 4; ++p)
+    for (u32 i = 0; i < 16; ++i) put16(palettes, (i * 0x111 + p * 0x100) & 0x777);
+  std::vector<u8> script;
+  for (u32 i = 0; i < synth_title_script_steps; ++i) script.push_back(static_cast<u8>(i * 5 & 0x7F));
+  script.push_back(0x80);
+  const std::vector<u8> block = synth_title_block();
+  return place_program(g, "title_palettes", "the title's palettes $EB76-$EBF5", 0x00EB76, palettes) &&
+         place_program(g, "title_script", "the title's animation script", 0x00F752, script) &&
+         synth_place_at_sector(g, "title_block", "the full title's block", 1, 1, 1, block);
 }
 
 } // namespace
@@ -257,7 +276,24 @@ bool synth_place_disk_road(synth_game_data& g) {
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
-         synth_place_mission_tables(g) && synth_place_front_end(g);
+         synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g) && synth_place_front_screens(g);
+}
+
+std::vector<u8> synth_title_block() {
+  std::vector<u8> b(synth_title_sectors * sector_bytes);
+  u32 x = 0x2468ACE1;
+  for (u8& v : b) {
+    x = x * 1103515245u + 12345u;
+    v = static_cast<u8>(x >> 24);
+  }
+  // The sample's YM table writes only the three volume registers.
+  const u32 table = 0x067A0C - synth_title_address;
+  for (u32 i = 0; i < 256; ++i)
+    for (u32 r = 0; r < 3; ++r) {
+      b[table + i * 8 + r * 2] = static_cast<u8>(8 + r);
+      b[table + i * 8 + r * 2 + 1] = static_cast<u8>(((i >> 4) + r) & 15);
+    }
+  return b;
 }
 
 void synth_put_high_scores(std::vector<u8>& bkm) {

@@ -5,7 +5,9 @@
 // (track 0, sector 2) and the files of two missions; in the program block:
 // the load record, the mission load table with its colours, the mission
 // words, the three loaders' record tables, the start-up text and palette,
-// the sample table with its samples and the idle Timer A handler.
+// the sample table with its samples and the idle Timer A handler; the
+// title's block, palettes and script; and the front end's font, texts,
+// tables and world-map file (synthetic_front_end.h).
 //
 // The content is invented and fixed (a seeded generator), so a test can
 // compare what the game unpacked with what the builder packed. Mission set
@@ -22,6 +24,7 @@ struct synth_disk_mission {
   std::vector<u8> graphics;        // unpacked by loader 1 to $5647E
   std::vector<u8> graphics_file;   // its squeezed file, read to $5E652
   std::vector<u8> enemy_file;      // read by loader 2 to $5E5EE: 28 bytes, then 39 x 22 x 6 bytes of frames
+                                   // (set 0: the frames of enemy_tables)
   std::vector<u8> level;           // read by loader 3 to $73B92
   int side_track_sector[3][3];     // where the three files lie: side, track, sector
 };
@@ -60,3 +63,13 @@ void synth_put_high_scores(std::vector<u8>& bkm);
 // unpacked bytes with the two re-ordered areas (2,300 groups at $2F91C, 192
 // at $45736; w0 w4 w1 w5 w2 w6 w3 w7).
 std::vector<u8> synth_resident_graphics_reordered();
+
+// The full title's block (second side, track 1, sector 1 on; loaded at
+// $5647E): pieces, picture, sample in invented bytes, and a YM table that
+// writes only the volume registers. The script at $F752 has this many
+// steps before its end byte.
+constexpr u32 synth_title_address = 0x05647E;
+constexpr u32 synth_title_sectors = 143;
+constexpr u32 synth_title_script_steps = 12;
+std::vector<u8> synth_title_block();
+

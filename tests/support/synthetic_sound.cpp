@@ -11,10 +11,10 @@ using namespace ym_code;
 
 constexpr u32 sample_table = 0x00E86A;
 constexpr u32 idle_handler = 0x00E660;
-// Code of the floppy routines and of the unpacker's tail: no data of the
+// Code of the floppy routines and of the title sequence: no data of the
 // program block lies there, so the samples can.
 constexpr u32 sample_space_1 = 0x00E8B2;
-constexpr u32 sample_space_2 = 0x00FD90;
+constexpr u32 sample_space_2 = 0x00EC40;
 
 void put16(std::vector<u8>& b, u32 v) {
   b.push_back(static_cast<u8>(v >> 8));

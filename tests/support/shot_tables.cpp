@@ -1,0 +1,116 @@
+#include "support/shot_tables.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "game/shot_ram.h"
+#include "machine/memory.h"
+
+namespace {
+
+u32 hash(u32 v) {
+  v ^= v >> 16;
+  v *= 0x7FEB352D;
+  v ^= v >> 15;
+  v *= 0x846CA68B;
+  return v ^ (v >> 16);
+}
+
+// A picture's pixel: its own colour top left, every fourth pixel along a
+// diagonal transparent, the rest from the hash (colour 0 too).
+u32 picture_pixel(u32 seed, u32 line, u32 x, u32 own_colour) {
+  if (line == 0 && x == 0) return own_colour;
+  if ((x + line) % 4 == 0) return 0;
+  return hash(seed * 4096 + line * 64 + x) >> 8 & 15;
+}
+
+// Pictures of `columns` 16-pixel columns as 68k plane words.
+std::vector<u8> planes(u32 lines, u32 columns, u32 (*pixel)(u32, u32, u32, u32), u32 a, u32 b) {
+  std::vector<u8> out(lines * columns * 8, 0);
+  for (u32 line = 0; line < lines; ++line)
+    for (u32 x = 0; x < 16 * columns; ++x) {
+      const u32 v = pixel(a, b, line, x);
+      for (u32 p = 0; p < 4; ++p)
+        if (v >> p & 1) out[line * columns * 8 + (x / 16) * 8 + 2 * p + (x % 16) / 8] |= static_cast<u8>(0x80 >> (x % 8));
+    }
+  return out;
+}
+
+u32 unit_pixel4(u32 kind, u32 frame, u32 line, u32 x) { return unit_frame_pixel(kind, frame, line, x); }
+u32 goal_pixel4(u32 picture, u32, u32 line, u32 x) { return goal_frame_pixel(picture, line, x); }
+
+void put(u32 at, const std::vector<u8>& bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) wr8(at + static_cast<u32>(i), bytes[i]);
+}
+
+} // namespace
+
+u32 unit_frame_pixel(u32 kind, u32 frame, u32 line, u32 x) {
+  return picture_pixel(0x1000 + kind * 16 + frame, line, x, 1 + (kind * 9 + frame) % 15);
+}
+
+u32 goal_frame_pixel(u32 picture, u32 line, u32 x) { return picture_pixel(0x2000 + picture, line, x, 1 + picture); }
+
+shot_tables::shot_tables() {
+  for (u32 i = 0; i < styles.size(); ++i) styles[i] = i % 3 == 0 ? 0 : 1;
+  for (u32 c = 0; c < dirs.size(); ++c) {
+    const bool up = c & 1, down = c & 2, left = c & 4, right = c & 8;
+    const bool valid = c != 0 && !(up && down) && !(left && right);
+    dirs[c] = {static_cast<i16>(valid ? right - left : no_bullet_factor), static_cast<i16>(down - up),
+               static_cast<i16>(44 + c), static_cast<i16>(95 + c)};
+  }
+  for (u32 o = 0; o < 11; ++o)
+    for (u32 n = 0; n < 11; ++n) turns[o][n] = static_cast<u8>(n);
+  for (u32 p = 0; p < 2; ++p) {
+    const u8 f = p == 0 ? 60 : 20;
+    deaths[p] = {f, static_cast<u8>(f + 1), static_cast<u8>(f + 2), 0x80,
+                 static_cast<u8>(f + 3), static_cast<u8>(f + 4), 0x81,
+                 0x82};
+    for (u32 i = 8; i < death_list_bytes; ++i) deaths[p][i] = i + 1 == death_list_bytes ? 0xFF : static_cast<u8>(f + i);
+  }
+  death_starts.fill(0);
+  death_starts[0] = 0x80;
+  death_starts[1] = 4;
+  death_starts[2] = 6;
+  death_starts[4] = 5;
+  death_starts[8] = 8;
+  for (u32 i = 0; i < 8; ++i) {
+    const i16 k = static_cast<i16>(i);
+    fire_dirs[i] = {static_cast<i16>(i < 7 ? i + 1 : 0), static_cast<i16>(4 + k), static_cast<i16>(8 + k),
+                    static_cast<i16>(k - 3), static_cast<i16>(2 + k), 0x7777};
+  }
+  const u16 codes[8] = {1, 2, 3, 4, 6, 8, 9, 12};
+  for (u32 i = 0; i < 8; ++i) steers[i] = {codes[i], static_cast<u16>(i + 1)};
+}
+
+void shot_tables::put_in_ram() const {
+  for (u32 i = 0; i < styles.size(); ++i) wr8(bullet_style_table + i, styles[i]);
+  for (u32 c = 0; c < dirs.size(); ++c) {
+    const u32 at = bullet_dir_table + 8 * c;
+    wr16(at, static_cast<u16>(dirs[c].x_factor));
+    wr16(at + 2, static_cast<u16>(dirs[c].y_factor));
+    wr16(at + 4, static_cast<u16>(dirs[c].x_offset));
+    wr16(at + 6, static_cast<u16>(dirs[c].y_offset));
+  }
+  for (u32 o = 0; o < 11; ++o)
+    for (u32 n = 0; n < 11; ++n) wr8(turn_table + 11 * o + n, turns[o][n]);
+  for (u32 i = 0; i < death_list_bytes; ++i) {
+    wr8(death_list_1 + i, deaths[0][i]);
+    wr8(death_list_2 + i, deaths[1][i]);
+  }
+  for (u32 f = 0; f < 16; ++f) wr8(death_start_table + f, death_starts[f]);
+  for (u32 i = 0; i < 8; ++i) {
+    const unit_fire_dir& r = fire_dirs[i];
+    const i16 w[6] = {r.frame, r.x_offset, r.y_offset, r.dx, r.dy, r.spare};
+    for (u32 k = 0; k < 6; ++k) wr16(unit_fire_dirs + 12 * i + 2 * k, static_cast<u16>(w[k]));
+  }
+  for (u32 i = 0; i < 8; ++i) {
+    wr16(unit_steer_table + 4 * i, steers[i].code);
+    wr16(unit_steer_table + 4 * i + 2, steers[i].frame);
+  }
+  for (u32 k = 0; k < unit_kinds_built; ++k)
+    for (u32 f = 0; f < unit_frames_per_kind; ++f)
+      put(homing_unit_frames + k * homing_unit_kind_bytes + f * 128, planes(16, 1, unit_pixel4, k, f));
+  for (u32 p = 0; p < goal_pictures_built; ++p)
+    put(goal_frames + p * goal_frame_bytes, planes(25, 2, goal_pixel4, p, 0));
+}
