@@ -494,6 +494,119 @@ constexpr u32 shot_copy_groups = 261;
 
 } // namespace
 
+// ---- Object drawing -------------------------------------------------------------
+
+namespace {
+
+constexpr u32 shot_frame_bytes = 54; // 9 lines of three plane words
+constexpr u32 shot_lines = 9;
+constexpr u32 lowest_object_line = 192;
+
+// The object's picture line at a2 into the 8-pixel group at `screen`: the
+// bytes 0, 2 and 4 of the line (from `side`, 0 for the left group, 1 for
+// the right) are planes 0-2; with plane3_set the drawn pixels take colours
+// 9-15, else plane 3 is cleared under them (colours 1-7).
+inline void object_group(u32 screen, u32 side, bool plane3_set) {
+  const u32 b0 = rd8(a2 + side), b1 = rd8(a2 + 2 + side), b2 = rd8(a2 + 4 + side);
+  const u32 m = b0 | b1 | b2;
+  if (plane3_set) wr8(screen + 6, rd8(screen + 6) | m);
+  wr8(screen, (rd8(screen) & ~m) | b0);
+  wr8(screen + 2, (rd8(screen + 2) & ~m) | b1);
+  wr8(screen + 4, (rd8(screen + 4) & ~m) | b2);
+  if (!plane3_set) wr8(screen + 6, rd8(screen + 6) & ~m);
+}
+
+// a0 at the line's first byte of the object's column (d1.w the line, d0.w
+// the screen column), a1 at the right group, a2 at the picture of frame
+// d2.w shifted by the column's low 3 bits.
+inline void place_object() {
+  a0 = adda<W>((d1 * line_bytes) & 0xFFFF, rd32(draw_screen));
+  a0 += (d0 >> 1) & 0x7FF8;
+  if (d0 & 8) {
+    a0 += 1;
+    a1 = a0 + 7;
+  } else {
+    a1 = a0 + 1;
+  }
+  a2 = shot_frames + (d2 & 0xFFFF) * shot_frame_bytes + (d0 & 7) * shot_copy_bytes;
+}
+
+} // namespace
+
+// $5E32: the grenades of grenade_table, from the pre-shifted shot
+// pictures, in colours 9-15. A grenade whose line leaves 0-192 or whose
+// screen column leaves 67-248 is taken out of play. Every record passes
+// both hooks (a6 = the record), free ones too.
+ROUTINE(draw_objects_a, 0x005E32)
+  a6 = grenade_table.address;
+  put<W>(d7, grenade_table.records - 1);
+LOOP_HOOK(0x005E3A)
+  tst<W>(rd16(a6 + 4));
+  if (cc_eq()) GOTO(0x005F10);
+  put<W>(d1, rd16(a6 + 2) - 100);
+  cmp<W>(lowest_object_line, d1);
+  if (cc_hi()) GOTO(0x5F0A);
+  put<W>(d0, rd16(a6) - 36);
+  cmp<W>(67, d0);
+  if (cc_cs()) GOTO(0x5F04);
+  cmp<W>(248, d0);
+  if (cc_hi()) GOTO(0x5F04);
+  put<W>(d2, rd16(a6 + 0x0A));
+  place_object();
+  put<W>(d6, shot_lines - 1);
+LOOP(0x5EAA)
+  object_group(a0, 0, true);
+  object_group(a1, 1, true);
+  a0 += line_bytes;
+  a1 += line_bytes;
+  a2 += 6;
+  if (dbf(d6)) GOTO(0x5EAA);
+  GOTO(0x005F10);
+LOOP(0x5F04)
+HERE(0x5F0A)
+  wr16(a6 + 4, 0);
+  HOOK(0x005F10)
+  a6 += grenade_table.size;
+  if (dbf(d7)) GOTO(0x005E3A);
+  RTS();
+END_ROUTINE
+
+// $5F1A: the projectiles and impacts of projectile_table, twin of the
+// grenades' drawing: screen columns 64-244, colours 1-7.
+ROUTINE(draw_objects_b, 0x005F1A)
+  a6 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP_HOOK(0x005F22)
+  tst<W>(rd16(a6));
+  if (cc_eq()) GOTO(0x005FF4);
+  put<W>(d1, rd16(a6 + 4) - 100);
+  cmp<W>(lowest_object_line, d1);
+  if (cc_hi()) GOTO(0x5FEE);
+  put<W>(d0, rd16(a6 + 2) - 36);
+  cmp<W>(64, d0);
+  if (cc_cs()) GOTO(0x5FE8);
+  cmp<W>(244, d0);
+  if (cc_hi()) GOTO(0x5FE8);
+  put<W>(d2, rd16(a6 + 6));
+  place_object();
+  put<W>(d6, shot_lines - 1);
+LOOP(0x5F92)
+  object_group(a0, 0, false);
+  object_group(a1, 1, false);
+  a0 += line_bytes;
+  a1 += line_bytes;
+  a2 += 6;
+  if (dbf(d6)) GOTO(0x5F92);
+  GOTO(0x005FF4);
+LOOP(0x5FE8)
+HERE(0x5FEE)
+  wr16(a6, 0);
+  HOOK(0x005FF4)
+  a6 += projectile_table.size;
+  if (dbf(d7)) GOTO(0x005F22);
+  RTS();
+END_ROUTINE
+
 // $5FFE: copies 1-7 of the shot pictures, each its predecessor moved one
 // pixel right. The pointers run on from pass to pass, so each pass reads
 // the copy the previous one wrote. The plane 0 and 1 words shift as one

@@ -914,3 +914,180 @@ HERE(0x9A98)
   if (rd8(terrain_ways + 2) == 0) block(rec::way_right);
   RTS();
 END_ROUTINE
+
+// ---- Obstacle probe and projectiles ------------------------------------------------
+
+namespace {
+
+namespace vehicle {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04, height = 0x0A, width = 0x0E;
+} // namespace vehicle
+namespace section_object {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04, type = 0x06;
+constexpr u32 last_deadly_type = 241; // 242-245 are passed over
+} // namespace section_object
+namespace section_installation {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04;
+} // namespace section_installation
+namespace projectile {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04, type = 0x06, life = 0x08, dx = 0x0A, dy = 0x0C, owner = 0x0E;
+} // namespace projectile
+
+// 3 blocks of 16 entries by facing: type (negative: no shot), x and y
+// offsets from the player, dx, dy, life.
+constexpr u32 projectile_directions = 0x00A082;
+constexpr u32 direction_block_bytes = 192;
+constexpr u32 direction_entry_bytes = 12;
+constexpr u32 fx_bank_low = 0x000273; // its bit 0: the frame parity
+// What the vertical probe leaves in obstacle_record when it touches no
+// vehicle; the terrain step reads the record only after a touch.
+constexpr u32 no_vehicle = 0x001B44;
+
+} // namespace
+
+// $9BEA: whether the point (d0, d1) of the player at a4 touches a solid
+// object: d7.w non-zero when it does (the table size minus the record's
+// index). In a vertical section the objects are the vehicles, and
+// obstacle_record holds the one touched ($1B44 when
+// none). In a horizontal section a section object under the point (types
+// up to 241) is destroyed with debris and kills the player unless he
+// blinks, and the probe goes on from the debris point; then the section's
+// installations answer. d0, d1, d2 and a0 are kept.
+ROUTINE(sub_009BEA, 0x009BEA)
+LOOP(0x9BEA)
+  save_regs(dregs(0, 2) | aregs(0, 0));
+  tst<W>(rd16(hscroll_step));
+  if (cc_ne()) GOTO(0x9C02);
+  a0 = vehicle_table.address;
+  put<W>(d7, vehicle_table.records - 1);
+LOOP(0x9BF6)
+  tst<W>(rd16(a0 + vehicle::active));
+  if (cc_eq()) GOTO(0x9BFA);
+  put<W>(d2, d0 - rd16(a0 + vehicle::x));
+  cmp<W>(rd16(a0 + vehicle::width), d2);
+  if (cc_hi()) GOTO(0x9BFA);
+  put<W>(d2, d1 - rd16(a0 + vehicle::y));
+  cmp<W>(rd16(a0 + vehicle::height), d2);
+  if (cc_ls()) GOTO(0x9BFE);
+HERE(0x9BFA)
+  a0 += vehicle_table.size;
+  if (dbf(d7)) GOTO(0x9BF6);
+  a0 = no_vehicle;
+HERE(0x9BFE)
+  wr32(obstacle_record, a0);
+  GOTO(0x9C26);
+
+HERE(0x9C02)
+  a0 = section_object_table.address;
+  put<W>(d7, section_object_table.records - 1);
+LOOP(0x9C06)
+  tst<W>(rd16(a0 + section_object::active));
+  if (cc_eq()) GOTO(0x9C12);
+  cmp<W>(section_object::last_deadly_type, rd16(a0 + section_object::type));
+  if (cc_hi()) GOTO(0x9C12);
+  put<W>(d2, d0 - rd16(a0 + section_object::x));
+  cmp<W>(16, d2);
+  if (cc_hi()) GOTO(0x9C12);
+  put<W>(d2, d1 - rd16(a0 + section_object::y));
+  cmp<W>(16, d2);
+  if (cc_hi()) GOTO(0x9C12);
+  put<W>(d0, rd16(a0 + section_object::x) + 28);
+  put<W>(d1, rd16(a0 + section_object::y) + 88);
+  put<W>(d2, 1);
+  wr16(a0 + section_object::active, 0);
+  JSR(0x0063A4, 0x9C0E)
+  tst<W>(rd16(a4 + rec::blink));
+  if (cc_ne()) GOTO(0x9C12);
+  JSR(0x00AA42, 0x9C10)
+  GOTO(0x9C16);
+HERE(0x9C12)
+  a0 += section_object_table.size;
+  if (dbf(d7)) GOTO(0x9C06);
+
+HERE(0x9C16)
+  a0 = section_installation_table.address;
+  put<W>(d7, section_installation_table.records - 1);
+LOOP(0x9C1A)
+  tst<W>(rd16(a0 + section_installation::active));
+  if (cc_eq()) GOTO(0x9C22);
+  put<W>(d2, d0 - rd16(a0 + section_installation::x));
+  cmp<W>(32, d2);
+  if (cc_hi()) GOTO(0x9C22);
+  put<W>(d2, d1 - rd16(a0 + section_installation::y));
+  cmp<W>(32, d2);
+  if (cc_ls()) GOTO(0x9C26);
+HERE(0x9C22)
+  a0 += section_installation_table.size;
+  if (dbf(d7)) GOTO(0x9C1A);
+
+  // Both scans end here: a touch at count c gives c + 1, none $FFFF + 1.
+HERE(0x9C26)
+  put<W>(d7, d7 + 1);
+  restore_regs(dregs(0, 2) | aregs(0, 0));
+  RTS();
+END_ROUTINE
+
+// $9FA4: every live projectile and impact one step; freed when its life
+// runs out. Every register is kept.
+ROUTINE(sub_009FA4, 0x009FA4)
+LOOP(0x9FA4)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  a0 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP(0x9FB0)
+  tst<W>(rd16(a0 + projectile::active));
+  if (cc_eq()) GOTO(0x9FD4);
+  wr16(a0 + projectile::x, rd16(a0 + projectile::x) + rd16(a0 + projectile::dx));
+  wr16(a0 + projectile::y, rd16(a0 + projectile::y) + rd16(a0 + projectile::dy));
+  put<W>(d0, rd16(a0 + projectile::life) - 1);
+  wr16(a0 + projectile::life, d0);
+  if ((d0 & 0xFFFF) != 0) GOTO(0x9FD4);
+  wr16(a0 + projectile::active, 0);
+HERE(0x9FD4)
+  a0 += projectile_table.size;
+  if (dbf(d7)) GOTO(0x9FB0);
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE
+
+// $9FE0: one projectile for the player at a4 from the entry of his
+// weapon's pattern (+$52) and facing. Pattern 0 alternates blocks 1 and 0
+// frame by frame; weapons 3 and 4 fire on even frames only. Every
+// register is kept.
+ROUTINE(sub_009FE0, 0x009FE0)
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  put<W>(d0, move<W>(rd16(a4 + rec::pattern)));
+  if (cc_mi()) GOTO(0xA07A);
+  if (cc_ne()) GOTO(0x9FFC);
+  put<W>(d0, (rd8(fx_bank_low) & 1) == 0 ? 1 : 0);
+  GOTO(0xA014);
+HERE(0x9FFC)
+  put<W>(d1, rd16(a4 + rec::weapon));
+  if ((d1 & 0xFFFF) != 3 && (d1 & 0xFFFF) != 4) GOTO(0xA014);
+  if ((rd8(fx_bank_low) & 1) != 0) GOTO(0xA07A);
+HERE(0xA014)
+  a0 = projectile_directions + mulu(direction_block_bytes, d0) +
+       (rd8(a4 + player_record::facing) & 0x0F) * direction_entry_bytes;
+  a1 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP(0xA02E)
+  tst<W>(rd16(a1 + projectile::active));
+  if (cc_eq()) GOTO(0xA03C);
+  a1 += projectile_table.size;
+  if (dbf(d7)) GOTO(0xA02E);
+  GOTO(0xA07A);
+HERE(0xA03C)
+  tst<W>(rd16(a0));
+  if (cc_mi()) GOTO(0xA07A);
+  wr16(a1 + projectile::type, rd16(a0));
+  wr16(a1 + projectile::x, rd16(a4 + rec::x) + rd16(a0 + 2));
+  wr16(a1 + projectile::y, rd16(a4 + rec::y) + rd16(a0 + 4));
+  wr16(a1 + projectile::dx, rd16(a0 + 6));
+  wr16(a1 + projectile::dy, rd16(a0 + 8));
+  wr16(a1 + projectile::life, rd16(a0 + 10));
+  wr16(a1 + projectile::owner, rd16(current_player));
+  wr16(a1 + projectile::active, 0xFFFF);
+HERE(0xA07A)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+  RTS();
+END_ROUTINE

@@ -32,6 +32,225 @@ inline void set_text_cursor(u32 line, u32 column, u32 colour) {
 
 } // namespace
 
+// ---- Player contact and blast damage -----------------------------------------------
+
+namespace {
+
+namespace pr = player_record;
+
+namespace enemy {
+constexpr u32 x = 0x00, y = 0x02, active = 0x04, frame = 0x08, dx = 0x0C, dy = 0x0E, dying = 0x26;
+} // namespace enemy
+namespace explosion {
+constexpr u32 x = 0x00, y = 0x02, active = 0x04, frame = 0x06, owner = 0x0A;
+} // namespace explosion
+namespace section_object {
+constexpr u32 active = 0x00, x = 0x02, y = 0x04;
+} // namespace section_object
+
+constexpr u32 touchable_enemies = 25; // records 25-47 never meet a player
+constexpr u32 last_damaging_frame = 8;
+constexpr u32 last_player_frame = 3;
+constexpr u32 kill_points = 200;
+constexpr u32 struck_sample = 4;
+constexpr u32 destroyed_unit_frame = 8;
+// Players and section objects keep screen coordinates; the others the
+// play field's, 36 columns and 100 lines further on.
+constexpr u32 field_dx = 36, field_dy = 100;
+
+// Box test of one axis: the difference plus the box's low bound, unsigned
+// against the box's size (so a difference past either side fails).
+inline bool in_box(u32 difference, u32 low, u32 size) { return ((difference + low) & 0xFFFF) <= size; }
+
+// The struck enemy at a6 stops and plays its dying animation: 3 for the
+// frames up to 16, else 10.
+inline void strike_enemy() {
+  wr16(a6 + enemy::dying, 0xFFFF);
+  wr16(a6 + enemy::dx, 0);
+  wr16(a6 + enemy::dy, 0);
+  put<W>(d0, rd16(a6 + enemy::frame) <= 16 ? 3 : 10);
+}
+
+// 200 points to the owner of the explosion at a4: owner 1 is player 2,
+// any other (hostile ones too, see sub_00A5FC) player 1.
+inline void credit_owner() {
+  const u32 record = rd16(a4 + explosion::owner) == 1 ? player2 : player1;
+  wr32(record + pr::score, rd32(record + pr::score) + kill_points);
+}
+
+// Whether the player at a6 may be hurt by the blast at a4.
+inline bool player_in_blast() {
+  if (rd16(a6 + pr::lives) == 0 || rd16(a6 + pr::state) != 0 || rd16(a6 + pr::blink) != 0) return false;
+  return in_box(rd16(a4 + explosion::y) - rd16(a6 + pr::y) - field_dy, 10, 30) &&
+         in_box(rd16(a4 + explosion::x) - rd16(a6 + pr::x) - field_dx, 0, 31);
+}
+
+} // namespace
+
+// $A544: each player in play against the enemies.
+ROUTINE(sub_00A544, 0x00A544)
+  tst<W>(rd16(player1 + pr::lives));
+  if (cc_eq()) GOTO(0xA552);
+  wr16(current_player, 0);
+  a6 = player1;
+  JSR(0x00A562, 0xA552)
+  tst<W>(rd16(player2 + pr::lives));
+  if (cc_eq()) JMP(0x00A5FA);
+  wr16(current_player, 1);
+  a6 = player2;
+  JSR(0x00A562, 0xA55E)
+  JMP(0x00A5FA);
+END_ROUTINE
+
+// $A562: the player at a6 walking into one of enemies 0-24 dies (unless
+// dev_freerun), and the first enemy touched is struck down by it, even
+// when the host's invulnerability keeps the player alive. A blinking or
+// dying player touches nothing. a6 ends at the struck enemy.
+ROUTINE(sub_00A562, 0x00A562)
+  tst<W>(rd16(a6 + pr::blink));
+  if (cc_ne()) JMP(0x00A5FA);
+  tst<W>(rd16(a6 + pr::state));
+  if (cc_ne()) JMP(0x00A5FA);
+  a4 = enemy_table.address;
+  put<W>(d7, touchable_enemies - 1);
+LOOP(0xA578)
+  tst<W>(rd16(a4 + enemy::active));
+  if (cc_eq()) GOTO(0xA5F0);
+  tst<W>(rd16(a4 + enemy::dying));
+  if (cc_mi()) GOTO(0xA5F0);
+  put<W>(d0, rd16(a6 + pr::y) + field_dy - rd16(a4 + enemy::y));
+  if (!in_box(d0, 22, 34)) GOTO(0xA5F0);
+  put<W>(d0, rd16(a6 + pr::x) + field_dx - rd16(a4 + enemy::x));
+  if (!in_box(d0, 26, 35)) GOTO(0xA5F0);
+  tst<W>(rd16(dev_freerun));
+  if (cc_ne()) GOTO(0xA5C6);
+  push32(a4);
+  a4 = a6;
+  JSR(0x00AA42, 0xA5C2)
+  a4 = pop32();
+HERE(0xA5C6)
+  a6 = a4;
+  strike_enemy();
+  JSR(0x00B1E4, 0xA5EC)
+  JMP(0x00A5FA);
+HERE(0xA5F0)
+  a4 += enemy_table.size;
+  if (dbf(d7)) GOTO(0xA578);
+  JMP(0x00A5FA);
+END_ROUTINE
+
+// $A5FA: the shared return of the contact and blast routines.
+ROUTINE(sub_00A5FA, 0x00A5FA)
+  RTS();
+END_ROUTINE
+
+// $A5FC: the blast of every explosion in frames 0-8: player-owned blasts
+// strike the enemies, destroy homing units and section objects (which
+// explode in turn, with the same owner, so blasts chain) for 200 points
+// each; every blast in frames 0-3 kills the players standing in it.
+//
+// The owner is tested only inside the enemy scan, at the first enemy that
+// is active and not dying. With no such enemy a hostile blast goes on
+// through the units and objects, destroys them and credits player 1, as
+// the game always did; a saved game or a recorded run depends on it.
+ROUTINE(sub_00A5FC, 0x00A5FC)
+LOOP(0xA5FC)
+  a4 = explosion_table.address;
+  put<W>(d6, explosion_table.records - 1);
+LOOP(0xA606)
+  tst<W>(rd16(a4 + explosion::active));
+  if (cc_eq()) GOTO(0xA800);
+  cmp<W>(last_damaging_frame, rd16(a4 + explosion::frame));
+  if (cc_hi()) GOTO(0xA800);
+  a6 = enemy_table.address;
+  put<W>(d7, enemy_table.records - 1);
+LOOP(0xA620)
+  tst<W>(rd16(a6 + enemy::active));
+  if (cc_eq()) GOTO(0xA68E);
+  tst<W>(rd16(a6 + enemy::dying));
+  if (cc_ne()) GOTO(0xA68E);
+  tst<W>(rd16(a4 + explosion::owner));
+  if (cc_mi()) GOTO(0xA74A);
+  put<W>(d0, rd16(a4 + explosion::y) - rd16(a6 + enemy::y));
+  if (!in_box(d0, 20, 42)) GOTO(0xA68E);
+  put<W>(d0, rd16(a4 + explosion::x) - rd16(a6 + enemy::x));
+  if (!in_box(d0, 30, 43)) GOTO(0xA68E);
+  put<W>(d0, struck_sample);
+  JSR(0x00E756, 0xA660) // the host pans by the word at a6
+  credit_owner();
+  strike_enemy();
+  JSR(0x00B1E4, 0xA68A)
+HERE(0xA68E)
+  a6 += enemy_table.size;
+  if (dbf(d7)) GOTO(0xA620);
+
+  a6 = homing_unit_table.address;
+  put<W>(d7, homing_unit_table.records - 1);
+LOOP(0xA69E)
+  tst<W>(rd16(a6 + homing_unit::active));
+  if (cc_eq()) GOTO(0xA6D8);
+  tst<W>(rd16(a6 + homing_unit::wrecked));
+  if (cc_mi()) GOTO(0xA6D8);
+  put<W>(d0, rd16(a4 + explosion::y) - rd16(a6 + homing_unit::y));
+  if (!in_box(d0, 22, 38)) GOTO(0xA6D8);
+  put<W>(d0, rd16(a4 + explosion::x) - rd16(a6 + homing_unit::x));
+  if (!in_box(d0, 30, 43)) GOTO(0xA6D8);
+  credit_owner();
+  wr16(a6 + homing_unit::frame, destroyed_unit_frame);
+  wr16(a6 + homing_unit::wrecked, 0xFFFF);
+HERE(0xA6D8)
+  a6 += homing_unit_table.size;
+  if (dbf(d7)) GOTO(0xA69E);
+
+  a6 = section_object_table.address;
+  put<W>(d7, section_object_table.records - 1);
+LOOP(0xA6E8)
+  tst<W>(rd16(a6 + section_object::active));
+  if (cc_eq()) GOTO(0xA740);
+  put<W>(d0, rd16(a4 + explosion::y) - rd16(a6 + section_object::y) - field_dy);
+  if (!in_box(d0, 22, 38)) GOTO(0xA740);
+  put<W>(d0, rd16(a4 + explosion::x) - rd16(a6 + section_object::x) - field_dx);
+  if (!in_box(d0, 30, 43)) GOTO(0xA740);
+  credit_owner();
+  wr16(a6 + section_object::active, 0);
+  save_regs(dregs(0, 7) | aregs(0, 6));
+  put<W>(d0, rd16(a6 + section_object::x) + 44);
+  put<W>(d1, rd16(a6 + section_object::y) + 96);
+  put<W>(d2, rd16(a4 + explosion::owner));
+  JSR(0x006CA8, 0xA73A)
+  restore_regs(dregs(0, 7) | aregs(0, 6));
+HERE(0xA740)
+  a6 += section_object_table.size;
+  if (dbf(d7)) GOTO(0xA6E8);
+
+HERE(0xA74A)
+  tst<W>(rd16(dev_freerun));
+  if (cc_ne()) GOTO(0xA800);
+  cmp<W>(last_player_frame, rd16(a4 + explosion::frame));
+  if (cc_hi()) GOTO(0xA800);
+  wr16(current_player, 0);
+  a6 = player1;
+  if (!player_in_blast()) GOTO(0xA7A4);
+  push32(a4);
+  a4 = player1;
+  JSR(0x00AA42, 0xA7A0)
+  a4 = pop32();
+HERE(0xA7A4)
+  cmp<W>(last_player_frame, rd16(a4 + explosion::frame));
+  if (cc_hi()) GOTO(0xA800);
+  wr16(current_player, 1);
+  a6 = player2;
+  if (!player_in_blast()) GOTO(0xA800);
+  push32(a4);
+  a4 = player2;
+  JSR(0x00AA42, 0xA7FA)
+  a4 = pop32();
+HERE(0xA800)
+  a4 += explosion_table.size;
+  if (dbf(d6)) GOTO(0xA606);
+  RTS();
+END_ROUTINE
+
 // $A914: the mission-failed screen: tune 7 and two typed lines; then the
 // screen stays while the host's music still plays the failure tune.
 ROUTINE(sub_00A914, 0x00A914)

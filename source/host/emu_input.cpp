@@ -62,6 +62,7 @@ void key_enqueue(int code, int down) {
 }
 
 void pump(u32 v) {
+  autopilot(v);
   for (int i = 0; i < 2; ++i) emu.aim_dir[i] = emu.last_gp ? static_cast<u8>(emu.aim_in[i]) : 0;
   deliver_port(0, v);
   deliver_port(1, v);

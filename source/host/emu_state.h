@@ -50,6 +50,19 @@ struct quick_job_state {
   int active = 0;
 };
 
+// The test autopilot's counters (BKM_AUTOMISSION).
+struct autopilot_state {
+  int pulses = 0;       // VBLs of fire still to give
+  int waits = 0;        // VBLs of stillness after them
+  int arrived = 0;      // VBLs in a row with the pointer on its target
+  u32 last_pulse = 0;   // VBL of the last fire pulse
+  int started = 0;      // a mission began
+  u32 mission_start = 0;
+  int finished = 0;
+  int counted = 0;      // the VBL below was counted
+  u32 last_vbl = 0;
+};
+
 struct key_entry {
   int code;
   int down;
@@ -121,6 +134,7 @@ struct emu_controller {
   // Tune-flag hold.
   u8 vf_real = 0;
   u8 vf_forced = 0;
+  autopilot_state pilot;
 };
 
 extern emu_controller emu;
@@ -142,6 +156,14 @@ void emu_sleep(double ms);
 void pump(u32 vbl);
 int do_step();
 void key_enqueue(int code, int down);
+
+// The test autopilot (autopilot.cpp): under BKM_TEST with BKM_AUTOMISSION,
+// walks the map and the shop to a mission and plays a fixed script there.
+// Counts once per VBL however often the input is delivered.
+void autopilot(u32 vbl);
+// Steers player 1's wanted joystick toward (x, y) on the map or shop
+// pointer; 1 when no direction is needed.
+int auto_arrived(int x, int y, int tolerance);
 // Publishes the screen kind for emu_kind (emulation thread).
 void publish_kind(const char* kind);
 

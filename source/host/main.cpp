@@ -19,6 +19,7 @@
 #include "host/platform.h"
 #include "host/settings.h"
 #include "host/window/app_state.h"
+#include "host/window/devtest.h"
 #include "host/window/fast_input.h"
 #include "host/window/input_frame.h"
 #include "host/window/menu_layer.h"
@@ -32,7 +33,6 @@
 #include "sound/audio_output.h"
 
 int render_scale = 3;
-int god_mode = 0, infinite_money = 0;
 
 namespace {
 
@@ -130,7 +130,6 @@ void show_error(const char* text) {
   sleep_ms(4000);
 }
 
-int overlay_on = 0;
 std::vector<uint8_t> frozen_frame;  // the game's last frame, shown while the menu is open
 
 // The game's frame, or with the menu open the frozen frame under the menu
@@ -278,6 +277,7 @@ int main(int argc, char** argv) {
 
   while (app_running.load() && emu_running.load()) {
     const double t = now_s() - loop_start;
+    devtest_frame(t);
     const double seconds = env_d("BKM_SECONDS", 0);
     if (seconds > 0 && t > seconds) {
       const char* shot = std::getenv("BKM_SHOT");
@@ -359,9 +359,7 @@ int main(int argc, char** argv) {
   fast_input_stop();
   const bool joined = emu_join() != 0;
   present_drain(presenter);
-  store_video_cfg();
-  cfg_set_bool("fullscreen", fullscreen);
-  save_options();
+  save_all_options();
   if (!joined) {
     // The thread still runs and may use the audio output and the queue.
     video_close();

@@ -90,7 +90,7 @@ TEST_F(DotEffectsInFrames, AnEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
   in_play(player1, 100, 170, 17, 20, true);
   in_play(player2, 104, 150, 0, 20, false); // 40 and 100 from the shot
   wr16(enemy(0), 140);
-  wr16(enemy(0) + 2, 245);
+  wr16(enemy(0) + 2, 237); // in the shot's reach, 13 lines above player 2's touch
   wr16(enemy(0) + 4, 1);
   wr16(enemy(0) + 0x0A, 1000); // a long wait in its script
   // pass 0 throws the first effect; pass 1 it kills the enemy and the second
@@ -108,7 +108,7 @@ TEST_F(DotEffectsInFrames, AnEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
   in_play(player1, 100, 170, 17, 20, true);
   in_play(player2, 104, 150, 0, 20, false);
   wr16(enemy(0), 140);
-  wr16(enemy(0) + 2, 245);
+  wr16(enemy(0) + 2, 237); // in the shot's reach, 13 lines above player 2's touch
   wr16(enemy(0) + 4, 1);
   wr16(enemy(0) + 0x0A, 1000);
   ASSERT_TRUE(run_passes(3));
@@ -141,7 +141,7 @@ TEST_F(DotEffectsInFrames, InAHorizontalSectionTooTheEffectWeaponKillsAnEnemyAnd
   in_play(player1, 150, 100, 17, 20, true);
   in_play(player2, 154, 80, 0, 20, false); // 40 and 100 from the shot
   wr16(enemy(0), 190);
-  wr16(enemy(0) + 2, 175);
+  wr16(enemy(0) + 2, 167); // in the shot's reach, 13 lines above player 2's touch
   wr16(enemy(0) + 4, 1);
   wr16(enemy(0) + 0x0A, 1000);
   ASSERT_TRUE(run_passes(3, frame_horizontal));

@@ -99,7 +99,7 @@ class Terrain : public MissionTest {
     wr16(scroll_pos, scroll);
     touch_points.clear();
     probed.clear();
-    stub_records_doing(obstacle_probe, probe_answer);
+    stub_records_over(obstacle_probe, probe_answer); // the terrain step alone
     register_routine(0xC30000, test_update, {0xC30004});
   }
   // One pass with offset (0, 0) for player 1 at (x, y).

@@ -143,9 +143,9 @@ void count_hook(u32) {
 // generated table wins over a test's routine, so they move when those land.
 ROUTINE(toy_hooked_loop, 0xC30000)
   d1 = 0;
-LOOP_HOOK(0x005E3A)
+LOOP_HOOK(0x006E54)
   d1 += 1;
-  if (d1 < 5) GOTO(0x005E3A);
+  if (d1 < 5) GOTO(0x006E54);
   JSR(0xC31000, 0x0060DE)
   HOOK_AT(0x0060DE)
 LABEL(0xC30010)
@@ -165,9 +165,9 @@ class KitHooks : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    register_routine(0xC30000, toy_hooked_loop, {0x5E3A, 0x60DE, 0xC30010});
+    register_routine(0xC30000, toy_hooked_loop, {0x6E54, 0x60DE, 0xC30010});
     register_routine(0xC31000, toy_waiting_callee, {0xC31002});
-    hook_register(0x5E3A, count_hook);
+    hook_register(0x6E54, count_hook);
     hook_register(0x60DE, count_hook);
     hook_calls = 0;
     g_cpu.pc = 0xC30000;
@@ -195,7 +195,7 @@ TEST_F(KitHooks, RunUninterruptedEachPointFiresOncePerPass) {
 TEST_F(KitHooks, ResumedAtTheLoopHeadTheHookFiresOnce) {
   // Budget 2: two passes, then a budget stop at the hooked loop head.
   ASSERT_EQ(core_run(&g_cpu, 2), YIELD_BUDGET);
-  EXPECT_EQ(g_cpu.pc, 0x5E3Au);
+  EXPECT_EQ(g_cpu.pc, 0x6E54u);
   EXPECT_EQ(hook_calls, 2);
   reload();
   ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);

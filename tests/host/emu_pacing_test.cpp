@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "host/emu_fixture.h"
+#include "sound/audio_assembly.h"
+#include "sound/audio_output.h"
 
 namespace {
 
@@ -114,6 +116,66 @@ TEST_F(Pacing, EveryReBaseIsAnnouncedToThePresenter) {
 TEST_F(Pacing, QuitEndsTheLoop) {
   emu_post(EV_QUIT, 0, 0);
   EXPECT_EQ(emu_iteration(), 0);
+}
+
+TEST_F(Pacing, StatisticsEveryTwoSecondsKeepTheStallCount) {
+  toy_frames = true;
+  run_for(0.5);
+  std::vector<present_msg*> old = take(MSG_STATS);
+  free_all(old);
+  const double start = sim_now;
+  run_for(2.2);
+  std::vector<present_msg*> stats = take(MSG_STATS);
+  ASSERT_EQ(stats.size(), 1u);
+  // 100 VBLs in two seconds, 50 a second; the first report also counts
+  // the lead run at the start.
+  EXPECT_NEAR(stats[0]->stats.steps_per_s, 50 + emu.lead / 2, 1);
+  EXPECT_EQ(stats[0]->stats.stalls, 0);
+  EXPECT_GE(stats[0]->stats.step_ms, 0);
+  EXPECT_GE(stats[0]->stats.longest_ms, stats[0]->stats.step_ms);
+  free_all(stats);
+  // A stall of a second: re-based once, and the count survives the reports.
+  sim_now += 1.0;
+  run_for(4.0);
+  stats = take(MSG_STATS);
+  ASSERT_EQ(stats.size(), 2u);
+  EXPECT_EQ(stats[0]->stats.stalls, 1);
+  EXPECT_EQ(stats[1]->stats.stalls, 1);
+  EXPECT_NEAR(stats[1]->stats.steps_per_s, 50, 1);
+  free_all(stats);
+  EXPECT_GT(sim_now - start, 6);
+}
+
+TEST_F(Pacing, PausedTheMachineStopsAndItsMusicGoesOn) {
+  audio_output* out = audio_output_new(44100, 1e7, 1024);
+  audio_shutdown();
+  audio_config c;
+  c.output = out;
+  audio_start(c);
+  emu.cfg.audio = out;
+  emu.audio_on = 1;
+  run_for(0.5);
+  int gaps = 0, trims = 0;
+  u64 before = 0, after = 0;
+  audio_stats(out, &gaps, &trims, &before);
+  emu_post(EV_PAUSE, 1, 0);
+  const u32 paused_at = tos.vbl;
+  run_for(1.0);
+  EXPECT_EQ(tos.vbl, paused_at);
+  audio_stats(out, &gaps, &trims, &after);
+  // One VBL of audio (882 frames) for each fiftieth of a second.
+  EXPECT_NEAR(static_cast<double>(after - before) / 4, 44100, 2 * 882);  // bytes of 16-bit stereo
+  // Without sound the paused thread only waits.
+  emu_post(EV_AUDIO, 0, 0);
+  run_for(0.1);
+  audio_stats(out, &gaps, &trims, &before);
+  run_for(1.0);
+  audio_stats(out, &gaps, &trims, &after);
+  EXPECT_EQ(after, before);
+  audio_shutdown();
+  audio_start(audio_config{});
+  emu.cfg.audio = nullptr;
+  audio_output_free(out);
 }
 
 } // namespace

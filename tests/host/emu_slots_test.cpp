@@ -155,4 +155,40 @@ TEST_F(Slots, TheTitleWithoutGameDataIsIgnored) {
   EXPECT_EQ(rd32(0x1000), 0x77u);
 }
 
+// The synthetic game runs from its start-up state toward the player-count
+// prompt: a restart ends there with no fire held and says so, or, where the
+// game meets a routine not written yet, stops with the error and does not
+// claim a restart.
+TEST_F(Slots, ARestartEndsOnThePromptOrReportsWhyNot) {
+  synth_game_data g = synth_standard();
+  ASSERT_TRUE(synth_write(saves / "BKM", synth_bkm(g)));
+  ASSERT_EQ(game_data_init(saves.path.c_str()), 1);
+  emu.data_dir = saves.path;
+  publish_kind("map");
+  emu.have_premap = 1;
+  emu.pre_map = state_new();
+  tos_save_state(emu.pre_map);
+  emu.force_fire[1] = 1;
+  const int ok = restart_players();
+  std::vector<std::string> errors, said;
+  while (present_msg* m = msgq_pop()) {
+    if (m->kind == MSG_ERROR) errors.push_back(m->text);
+    if (m->kind == MSG_TOAST) said.push_back(m->text);
+    msg_free(m);
+  }
+  EXPECT_EQ(emu.have_premap, 0);
+  EXPECT_EQ(emu.sent_joy[1], 0);
+  EXPECT_EQ(emu.force_fire[1], 0);
+  EXPECT_STREQ(emu.kind_now, "");
+  if (ok) {
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(said, std::vector<std::string>{"msg.restarted"});
+    EXPECT_LE(vbl_since(tos.vbl, tos.wait_vbl_at[2]), 1);
+  } else {
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Emulation error near ", 0), 0u) << errors[0];
+    EXPECT_TRUE(said.empty());
+  }
+}
+
 } // namespace

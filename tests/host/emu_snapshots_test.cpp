@@ -13,6 +13,9 @@ namespace {
 constexpr u8 map_palette[32] = {0x00, 0x00, 0x07, 0x77, 0x00, 0x12, 0x00, 0x14, 0x00, 0x25, 0x01,
                                 0x36, 0x02, 0x46, 0x03, 0x56, 0x04, 0x67, 0x07, 0x40, 0x06, 0x30,
                                 0x05, 0x20, 0x03, 0x53, 0x02, 0x42, 0x01, 0x31, 0x00, 0x20};
+constexpr u8 shop_palette[32] = {0x00, 0x00, 0x07, 0x62, 0x05, 0x55, 0x04, 0x43, 0x02, 0x33, 0x01,
+                                 0x52, 0x05, 0x20, 0x00, 0x21, 0x07, 0x76, 0x01, 0x22, 0x05, 0x32,
+                                 0x03, 0x20, 0x01, 0x31, 0x00, 0x11, 0x00, 0x47, 0x05, 0x42};
 constexpr u32 marker = 0x1000;
 
 using Snapshots = EmuTest;
@@ -45,6 +48,27 @@ TEST_F(Snapshots, TheMapIsSnapshottedWhileQuietAndItsNewestIsTheWayBack) {
   EXPECT_EQ(emu.nmap_hist, 0);
   ASSERT_NE(emu.pre_map, nullptr);
   EXPECT_EQ(emu.pre_map->ram[marker + 3], 3);
+}
+
+TEST_F(Snapshots, TheShopIsSnapshottedEveryFiftyVblsAndAtOnceAfterARestore) {
+  std::memcpy(io + 0x240, shop_palette, 32);
+  wr32(marker, 1);
+  steps(1);
+  ASSERT_STREQ(emu.kind_now, "shop");
+  ASSERT_NE(emu.snap_shop, nullptr) << "the first at once";
+  EXPECT_EQ(emu.snap_shop->ram[marker + 3], 1);
+  wr32(marker, 2);
+  steps(49);
+  EXPECT_EQ(emu.snap_shop->ram[marker + 3], 1) << "not within 50 VBLs";
+  steps(1);
+  EXPECT_EQ(emu.snap_shop->ram[marker + 3], 2);
+  // A restored state (here the shop's own) gets its snapshot at once.
+  state_ptr copy(state_new());
+  tos_save_state(copy.get());
+  restore_state(copy.get());
+  wr32(marker, 3);
+  steps(1);
+  EXPECT_EQ(emu.snap_shop->ram[marker + 3], 3);
 }
 
 // The game's own song start ($74F4) runs and reaches the driver's song

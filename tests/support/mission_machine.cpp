@@ -102,6 +102,8 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00A85E, "impact spawner", nullptr},
     // what the enemy scripts fire (the grenade throw is above)
     mission_stand_in{0x006B74, "enemy bullets", nullptr},
+    // what the obstacle probe leaves when it destroys a section object
+    mission_stand_in{0x0063A4, "debris spawner", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},
     mission_stand_in{0x00E756, "sample channel B", sample_hook_b},

@@ -17,7 +17,7 @@ std::vector<stub_call> calls;
 
 template <int N> void recorder() {
   calls.push_back({slots[N].address, d0, d1, a0, a1, a2, a4, get_sr(), a7, rd32(a7), rd8(stub_watch_address),
-                   rd16(0xFF8240)});
+                   rd16(0xFF8240), d2, d3, a6});
   if (slots[N].effect) slots[N].effect();
   RTS();
 }
@@ -60,16 +60,30 @@ void stub_returns(std::initializer_list<u32> addresses) {
   for (u32 a : addresses) register_routine(a, returns_only);
 }
 
-void stub_records_doing(u32 address, void (*effect)()) {
+namespace {
+
+int recorder_slot(u32 address, void (*effect)()) {
   int slot = 0;
   while (slot < slots_used && slots[slot].address != address) ++slot;
   if (slot == stub_recorder_slots) {
     ADD_FAILURE() << "too many recording stubs";
-    return;
+    return -1;
   }
   if (slot == slots_used) ++slots_used;
   slots[slot] = {address, effect};
-  register_routine(address, recorder_fns[slot]);
+  return slot;
+}
+
+} // namespace
+
+void stub_records_over(u32 address, void (*effect)()) {
+  const int slot = recorder_slot(address, effect);
+  if (slot >= 0) dispatch_register_over(address, recorder_fns[slot]);
+}
+
+void stub_records_doing(u32 address, void (*effect)()) {
+  const int slot = recorder_slot(address, effect);
+  if (slot >= 0) register_routine(address, recorder_fns[slot]);
 }
 
 void stub_records(std::initializer_list<u32> addresses) {
@@ -92,7 +106,7 @@ int stub_call_count(u32 address) {
 }
 
 void hook_noted(u32 address) {
-  calls.push_back({address, d0, d1, a0, a1, a2, a4, get_sr(), a7, 0, rd8(stub_watch_address), rd16(0xFF8240)});
+  calls.push_back({address, d0, d1, a0, a1, a2, a4, get_sr(), a7, 0, rd8(stub_watch_address), rd16(0xFF8240), d2, d3, a6});
 }
 
 void hooks_record(std::initializer_list<u32> hook_addresses) {

@@ -40,11 +40,15 @@ struct stub_call {
   u32 ret;     // the return address on the stack
   u32 watched; // the byte at stub_watch_address at the call
   u32 colour0; // colour register 0 ($FF8240) at the call
+  u32 d2, d3, a6;
 };
 constexpr int stub_recorder_slots = 96;
 inline u32 stub_watch_address = 0;
 void stub_records(std::initializer_list<u32> addresses);
 void stub_records_doing(u32 address, void (*effect)());
+// The same, run in place of a routine that is written: a test of a caller
+// isolates it from its callee this way.
+void stub_records_over(u32 address, void (*effect)());
 void stub_reset();
 std::vector<stub_call>& stub_calls();
 int stub_call_count(u32 address);

@@ -21,11 +21,10 @@ class menu_layer : public ::testing::Test {
     lang_init(BKM_TEST_LANGUAGES);
     lang_set("en");
     input_defaults();
-    if (!menu_controls) build_controls_menu();
-    if (!menu_options) {
-      menu_options = menu_new("title.options");
-      menu_add(menu_options, mi_action("menu.keys_and_gamepad_buttons", nullptr, open_controls));
-    }
+    // Menus of their own: other tests build the full options menu.
+    build_controls_menu();
+    menu_options = menu_new("title.options");
+    menu_add(menu_options, mi_action("menu.keys_and_gamepad_buttons", nullptr, open_controls));
     evq_open();
   }
   void TearDown() override {

@@ -2,11 +2,14 @@
 // the shader items.
 #include "host/window/menu_options.h"
 
+#include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/language.h"
 #include "host/settings.h"
 #include "host/window/menu_layer.h"
+#include "host/window/app_state.h"
 #include "host/window/video.h"
+#include "sound/audio_output.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -208,6 +211,146 @@ TEST_F(menu_options_test, ShaderSlidersMakeCustomUnlessAnExternalShaderRuns) {
   menu_nav(m, "left");  // Custom (index 4) -> Full CRT (3)
   EXPECT_STREQ(vcfg.preset, "Full CRT");
   vcfg = saved;
+}
+
+TEST_F(menu_options_test, LowLatencyIsAskedOfTheOutputAndFullscreenFollowsTheWindow) {
+  // An output without a device, as the audio tests make it: it refuses
+  // low latency, so the switch ends off.
+  audio_output* out = audio_output_new(44100, 100, 1024);
+  audio_out = out;
+  menu_build(1, 1, 0);
+  menu* m = menu_options;
+  open_menu();
+  point_at(m, find(m, "menu.low_latency_audio"));
+  low_latency_audio = 0;
+  menu_activate(m);
+  EXPECT_EQ(low_latency_audio, 0);
+  audio_out = nullptr;
+  audio_output_free(out);
+  // No window here: switching fullscreen on fails, and the saved choice
+  // says so.
+  fullscreen = 1;
+  point_at(m, find(m, "menu.fullscreen_f11"));
+  menu_activate(m);
+  EXPECT_EQ(fullscreen, 0);
+  close_menu();
+}
+
+TEST_F(menu_options_test, RestoreWithoutDefaultJsonTakesTheBuiltInDefaults) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  char saved_defaults[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/none.json", dir.path.c_str());
+  sound_on = 0;
+  master_volume = 0.3;
+  for (double& v : part_volume) v = 0.2;
+  mp3_on = 0;
+  show_startup = 0;
+  multichannel_fx = 1;
+  fx_pan = 1;
+  match_refresh = 1;
+  pflags[PF_INTERPOLATION] = 0;
+  pflags[PF_SUBPIXEL] = 0;
+  lead_with_interp = 5;
+  lead_without_interp = 2;
+  fast_input = 1;
+  audio_trim_ms = 40;
+  open_menu();
+  drain();
+  resend_input = 0;
+  std::snprintf(menu_drawn_sig, sizeof menu_drawn_sig, "drawn");
+  point_at(m, find(m, "menu.restore_default_options"));
+  menu_activate(m);
+
+  EXPECT_EQ(sound_on, 1);
+  EXPECT_EQ(master_volume, 1);
+  for (double v : part_volume) EXPECT_EQ(v, 1);
+  EXPECT_EQ(mp3_on, 1);
+  EXPECT_EQ(show_startup, 1);
+  EXPECT_EQ(multichannel_fx, 0);
+  EXPECT_EQ(fx_pan, 0);
+  EXPECT_EQ(match_refresh, 0);
+  EXPECT_EQ(pflags[PF_INTERPOLATION], 1);
+  EXPECT_EQ(pflags[PF_SUBPIXEL], 1);
+  EXPECT_EQ(lead_with_interp, 3.6);
+  EXPECT_EQ(lead_without_interp, 0.5);
+  EXPECT_EQ(fast_input.load(), 0);
+  EXPECT_EQ(audio_trim_ms, 0);
+  EXPECT_EQ(resend_input, 1) << "the input state goes out again";
+  EXPECT_EQ(menu_drawn_sig[0], 0) << "the menu redraws";
+  struct want {
+    int kind;
+    double a, b;
+    bool operator==(const want&) const = default;
+  };
+  std::vector<want> got;
+  for (const emu_event& e : drain()) got.push_back({e.kind, e.a, e.b});
+  const std::vector<want> expected = {
+      {EV_AUDIO, 1, 0},         {EV_VOLUME, 1, 0},        {EV_PART_VOLUME, 0, 1}, {EV_PART_VOLUME, 1, 1},
+      {EV_PART_VOLUME, 2, 1},   {EV_PART_VOLUME, 3, 1},   {EV_MP3, 1, 0},         {EV_SFX_MULTI, 0, 0},
+      {EV_SFX_PAN, 0, 0},       {EV_LEAD, 3.6, 0},        {EV_GAME_RATE, 50, 0}};
+  EXPECT_TRUE(got == expected) << got.size() << " events";
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  close_menu();
+}
+
+TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  lang_set("fr");
+  char saved_defaults[700], saved_options[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::memcpy(saved_options, options_path, sizeof saved_options);
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/default.json", dir.path.c_str());
+  std::snprintf(options_path, sizeof options_path, "%s/options.json", dir.path.c_str());
+  spit(defaults_path,
+       R"({"language": "de", "volume": 0.25, "stereo_pan": true, "latency": 9, "latency_nointerp": -1,)"
+       R"( "low_latency_audio": true, "volume_samples": 1.5, "audio_sync_trim_ms": 150})");
+  master_volume = 1;
+  fx_pan = 0;
+  multichannel_fx = 1;
+  low_latency_audio = 1;
+  unsetenv("BKM_TEST");
+  open_menu();
+  drain();
+  point_at(m, find(m, "menu.restore_default_options"));
+  menu_activate(m);
+  setenv("BKM_TEST", "1", 1);
+
+  EXPECT_STREQ(lang_current(), "fr");
+  EXPECT_EQ(master_volume, 0.25);
+  EXPECT_EQ(fx_pan, 1);
+  EXPECT_EQ(multichannel_fx, 0);  // not in the file: the built-in default
+  EXPECT_EQ(lead_with_interp, 6);
+  EXPECT_EQ(lead_without_interp, 0);
+  EXPECT_EQ(part_volume[2], 1);
+  EXPECT_EQ(low_latency_audio, 0);  // no audio device
+  EXPECT_EQ(audio_trim_ms, 100);
+  EXPECT_STREQ(m->status, tr("msg.options_restored"));
+  EXPECT_TRUE(menu_open);
+  struct want {
+    int kind;
+    double a, b;
+  } wants[] = {{EV_VOLUME, 0.25, 0}, {EV_SFX_PAN, 1, 0}, {EV_SFX_MULTI, 0, 0}, {EV_PART_VOLUME, 2, 1},
+               {EV_LEAD, 6, 0}};
+  std::vector<emu_event> got = drain();
+  for (const want& w : wants) {
+    bool found = false;
+    for (const emu_event& e : got) found |= e.kind == w.kind && e.a == w.a && e.b == w.b;
+    EXPECT_TRUE(found) << w.kind;
+  }
+  const std::string written = slurp(options_path);
+  EXPECT_NE(written.find("\"language\": \"fr\""), std::string::npos) << written;
+  EXPECT_NE(written.find("\"volume\": 0.25"), std::string::npos) << written;
+
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  std::memcpy(options_path, saved_options, sizeof saved_options);
+  lang_set("en");
+  master_volume = 1;
+  fx_pan = 0;
+  lead_with_interp = 3.6;
+  lead_without_interp = 0.5;
 }
 
 }  // namespace

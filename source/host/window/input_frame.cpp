@@ -35,9 +35,22 @@ constexpr int WEAPON_KEY[2] = {30, 78};
 constexpr int PLAYERS_KEY[2] = {2, 3};
 constexpr double TYPED_KEY_HOLD_S = 0.12;
 constexpr int MAX_RELEASES = 8;
+// A direction held on a pad repeats its menu command after this, then at
+// the faster rate.
+constexpr double MENU_REPEAT_FIRST_S = 0.4;
+constexpr double MENU_REPEAT_NEXT_S = 0.09;
+constexpr int PAD_BUTTON_LB = 0x100, PAD_BUTTON_RB = 0x200;
+
+// In the menu LB and RB change tabs whatever they are bound to: the action
+// bound to them must not also act there (by default LB is the previous
+// weapon, which would close the menu, and RB the next weapon, which would
+// reach the paused game).
+bool on_tab_button(int action) {
+  return (pad_bind[action].load(std::memory_order_relaxed) & (PAD_BUTTON_LB | PAD_BUTTON_RB)) != 0;
+}
 
 struct pad_edges {
-  int exit, wnext, fire, grenade, rocket, wprev;
+  int menu, exit, wnext, fire, grenade, rocket, wprev, lb, rb;
 };
 
 struct mapping_state {
@@ -50,6 +63,8 @@ struct mapping_state {
   int sent_joy1 = -1, sent_joy0 = -1;
   int sent_hold[2] = {-1, -1};
   int sent_aim[2] = {-1, -1};
+  int menu_prev_dirs[2] = {};
+  double menu_repeat_at[2] = {};
 };
 
 mapping_state st;
@@ -149,37 +164,72 @@ void drain_events() {
   video_event ev;
   while (video_poll(&ev)) {
     if (ev.kind == VIDEO_EV_QUIT) app_running.store(0);
+    if (ev.kind == VIDEO_EV_RESIZED) menu_drawn_sig[0] = 0;
     if (ev.kind == VIDEO_EV_KEY) key_event(ev);
   }
 }
+
+bool menu_is_up() { return menu_open_flag.load(std::memory_order_relaxed) != 0; }
 
 // The press edges of one pad's actions.
 void pad_actions(int i, const pad_state* pad, double now) {
   pad_edges cur{};
   if (pad) {
+    cur.menu = (pad->actions & PAD_ACT_MENU) != 0;
     cur.exit = (pad->actions & PAD_ACT_EXIT) != 0;
     cur.wnext = pad->wnext;
     cur.fire = (pad->joy & JOY_FIRE) != 0;
     cur.grenade = (pad->actions & PAD_ACT_GRENADE) != 0;
     cur.rocket = (pad->actions & PAD_ACT_ROCKET) != 0;
     cur.wprev = (pad->actions & PAD_ACT_WPREV) != 0;
+    cur.lb = (pad->buttons & PAD_BUTTON_LB) != 0;
+    cur.rb = (pad->buttons & PAD_BUTTON_RB) != 0;
   }
   pad_edges& was = st.was[i];
   const int key = WEAPON_KEY[i];
-  if (cur.wprev && !was.wprev) emu_post(EV_WEAPON_KEY, key, -1);
-  if (cur.rocket && !was.rocket) emu_post(EV_QUICK_WEAPON, key, 0);
-  if (cur.grenade && !was.grenade) emu_post(EV_QUICK_WEAPON, key, 1);
+  if (menu_is_up()) {
+    if (on_tab_button(PAD_WPREV)) cur.wprev = was.wprev;
+    if (on_tab_button(PAD_ROCKET)) cur.rocket = was.rocket;
+    if (on_tab_button(PAD_WNEXT) && cur.wnext) cur.wnext = was.wnext;
+  }
+  if (cur.menu && !was.menu) {
+    if (menu_is_up()) {
+      close_menu();
+    } else {
+      open_menu();
+    }
+  }
+  if (cur.wprev && !was.wprev) {
+    if (menu_is_up()) {
+      menu_back();
+    } else {
+      emu_post(EV_WEAPON_KEY, key, -1);
+    }
+  }
+  if (cur.rocket && !was.rocket) {
+    if (menu_is_up()) {
+      menu_back();
+    } else {
+      emu_post(EV_QUICK_WEAPON, key, 0);
+    }
+  }
+  if (cur.grenade && !was.grenade && !menu_is_up()) emu_post(EV_QUICK_WEAPON, key, 1);
   if (cur.wnext != was.wnext) emu_post(EV_KEY, key, cur.wnext);
   if (cur.exit && !was.exit) {
     // In the menu the exit button goes back: on the map the game's own
     // Escape returns to the title and would lose the campaign.
-    if (menu_open_flag.load(std::memory_order_relaxed)) {
+    if (menu_is_up()) {
       menu_back();
     } else {
       emu_post(EV_ESCAPE, 0, 0);
     }
   }
-  if (cur.fire && !was.fire && st.n_releases < MAX_RELEASES && std::strcmp(screen_kind(), "players") == 0) {
+  if (menu_is_up()) {
+    if (cur.fire && !was.fire) menu_activate(menu_cur);
+    if (cur.lb && !was.lb) menu_nav(menu_cur, "tabprev");
+    if (cur.rb && !was.rb) menu_nav(menu_cur, "tabnext");
+  } else if (cur.fire && !was.fire && st.n_releases < MAX_RELEASES &&
+             std::strcmp(screen_kind(), "players") == 0) {
     emu_post(EV_KEY, PLAYERS_KEY[i], 1);
     st.release_scancode[st.n_releases] = PLAYERS_KEY[i];
     st.release_at[st.n_releases] = now + TYPED_KEY_HOLD_S;
@@ -202,6 +252,27 @@ void due_releases(double now) {
   st.n_releases = kept;
 }
 
+// A pad's directions drive the menu: a new direction at once, a held one
+// again after a pause and then at a steady rate.
+void menu_directions(int i, const pad_state* pad, double now) {
+  static constexpr struct {
+    int bit;
+    const char* command;
+  } dirs[] = {{JOY_UP, "up"}, {JOY_DOWN, "down"}, {JOY_LEFT, "left"}, {JOY_RIGHT, "right"}};
+  const int held = pad ? pad->joy & 0x0F : 0;
+  const int fresh = held & ~st.menu_prev_dirs[i];
+  int send = fresh;
+  if (fresh) {
+    st.menu_repeat_at[i] = now + MENU_REPEAT_FIRST_S;
+  } else if (held && now >= st.menu_repeat_at[i]) {
+    send = held;
+    st.menu_repeat_at[i] = now + MENU_REPEAT_NEXT_S;
+  }
+  st.menu_prev_dirs[i] = held;
+  for (const auto& d : dirs)
+    if (send & d.bit) menu_nav(menu_cur, d.command);
+}
+
 int unblocked_joy(int i, const pad_state& pad) {
   int joy = pad.joy;
   if (!pad_fire_blocked[i].load(std::memory_order_relaxed)) return joy;
@@ -212,16 +283,44 @@ int unblocked_joy(int i, const pad_state& pad) {
 
 void pads_frame(double now) {
   pad_state pads[2];
-  const int count = pads_read(pads);
-  for (int i = 0; i < 2; i++) post_on_change(&st.sent_hold[i], i < count ? pads[i].hold : 0, EV_HOLD, i);
-  for (int i = 0; i < 2; i++) post_on_change(&st.sent_aim[i], pad_aim_code(pads, count, i), EV_AIM, i);
+  int count = pads_read(pads);
+  if (menu_is_up()) {
+    int buttons[2] = {};
+    // Directions count as buttons here: one still held when a capture
+    // ends must not move the cursor.
+    for (int i = 0; i < count; i++) buttons[i] = pads[i].buttons | (pads[i].joy & 0x0F);
+    // A capture takes the pads; after it they stay quiet until every
+    // button is released, so the new binding does not act at once.
+    if (menu_pad_capture(buttons, count)) count = 0;
+  }
+  const bool open = menu_is_up();
+  for (int i = 0; i < 2; i++)
+    post_on_change(&st.sent_hold[i], i < count && !open ? pads[i].hold : 0, EV_HOLD, i);
+  for (int i = 0; i < 2; i++)
+    post_on_change(&st.sent_aim[i], open ? 0 : pad_aim_code(pads, count, i), EV_AIM, i);
   for (int i = 0; i < 2; i++) pad_actions(i, i < count ? &pads[i] : nullptr, now);
   due_releases(now);
 
-  int joy1 = st.kbd_state;
+  int joy1 = 0;
   int joy0 = 0;
-  if (count > 0) joy1 |= unblocked_joy(0, pads[0]);
-  if (count > 1) joy0 = unblocked_joy(1, pads[1]);
+  if (menu_is_up()) {
+    for (int i = 0; i < 2; i++) {
+      menu_directions(i, i < count ? &pads[i] : nullptr, now);
+      // Fire that confirms in the menu must not shoot once it closes.
+      pad_fire_blocked[i].store(1, std::memory_order_relaxed);
+    }
+  } else {
+    st.menu_prev_dirs[0] = st.menu_prev_dirs[1] = 0;
+    joy1 = st.kbd_state;
+    if (count > 0) joy1 |= unblocked_joy(0, pads[0]);
+    if (count > 1) joy0 = unblocked_joy(1, pads[1]);
+  }
+  if (resend_input) {
+    resend_input = 0;
+    st.sent_joy1 = st.sent_joy0 = -1;
+    st.sent_hold[0] = st.sent_hold[1] = -1;
+    st.sent_aim[0] = st.sent_aim[1] = -1;
+  }
   if (fast_input_active()) return;
   if (joy1 != st.sent_joy1) emu_post(EV_JOY1, st.sent_joy1 = joy1, 0);
   if (joy0 != st.sent_joy0) emu_post(EV_JOY0, st.sent_joy0 = joy0, 0);
@@ -238,8 +337,14 @@ int pad_aim_code(const pad_state* pads, int count, int i) {
 
 void input_set_kbd_state(int state) { st.kbd_state = state; }
 
+void input_forget_hold_aim() {
+  st.sent_hold[0] = st.sent_hold[1] = -1;
+  st.sent_aim[0] = st.sent_aim[1] = -1;
+}
+
 void input_reset() {
   st = mapping_state{};
+  resend_input = 0;
   for (auto& k : key_held) k.store(0, std::memory_order_relaxed);
   for (auto& b : pad_fire_blocked) b.store(0, std::memory_order_relaxed);
 }

@@ -23,6 +23,9 @@ extern std::atomic<int> menu_open_flag;
 int input_frame(double now);
 // The keyboard's joystick byte for player 1 (scripted tests).
 void input_set_kbd_state(int state);
+// Opening the menu posts hold and aim of 0 itself; the next frame sends
+// them again whatever was sent before.
+void input_forget_hold_aim();
 // Pad i's aim direction, with the fire bit when "pad_aim_autofire" is on
 // and the pad aims; 0 when pad i is absent.
 int pad_aim_code(const pad_state* pads, int count, int i);

@@ -7,7 +7,9 @@
 #include "host/language.h"
 #include "host/settings.h"
 #include "host/window/input_frame.h"
+#include "host/window/app_state.h"
 #include "host/window/video.h"
+#include "host/window/video_settings.h"
 
 #include <cstdio>
 #include <cstring>
@@ -82,6 +84,7 @@ void open_menu() {
     emu_post(EV_HOLD, player, 0);
     emu_post(EV_AIM, player, 0);
   }
+  input_forget_hold_aim();
   emu_post(EV_JOY1, 0, 0);
   emu_post(EV_JOY0, 0, 0);
   emu_post(EV_PAUSE, 1, 0);
@@ -97,7 +100,7 @@ void close_menu() {
   menu_open_flag.store(0);
   resend_input = 1;
   emu_post(EV_PAUSE, 0, 0);
-  save_options();
+  save_all_options();
 }
 
 void menu_back() {
@@ -205,6 +208,7 @@ void menu_key(int code, int repeat, int shift) {
       break;
     case VK_F11:
       video_set_fullscreen(!video_is_fullscreen());
+      fullscreen = video_is_fullscreen();
       break;
     default:
       break;

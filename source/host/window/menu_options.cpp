@@ -10,13 +10,21 @@
 #include "host/window/app_state.h"
 #include "host/window/menu_layer.h"
 #include "host/window/menu_options.h"
+#include "host/options.h"
 #include "host/window/video.h"
+#include "host/window/video_settings.h"
+#include "sound/audio_output.h"
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <set>
+#include <string>
 
 int menu_slot = 1;
 
@@ -63,17 +71,45 @@ void custom_param(float* param, double v) {
 
 int shaders_enabled() { return vcfg.external[0] == 0; }
 
+void set_fullscreen(int on) {
+  video_set_fullscreen(on);
+  // A switch that failed keeps the old state; the saved option follows it.
+  fullscreen = video_is_fullscreen();
+}
+
+// Low latency is asked of the audio output, which may refuse it; without a
+// device the switch stays off.
+void set_low_latency(int on) {
+  low_latency_audio = on;
+  if (!audio_out || !audio_set_lowlat(audio_out, on)) low_latency_audio = 0;
+  if (audio_out) audio_set_target(audio_out, aud_target_ms());
+}
+
+void set_trim(double ms) {
+  audio_trim_ms = ms;
+  if (audio_out) audio_set_target(audio_out, aud_target_ms());
+}
+
+double clamped(const char* key, double def, double lo, double hi) {
+  const double v = cfg_num(key, def);
+  return std::isfinite(v) ? std::clamp(v, lo, hi) : def;
+}
+
+constexpr struct {
+  const char* key;
+  int flag;
+} restored_flags[] = {{"subpixel_smoothing", PF_SUBPIXEL}, {"scroll_fix", PF_SCROLL_FIX},
+                      {"extrapolate", PF_EXTRAPOLATE},     {"filter_x", PF_FILTER_X},
+                      {"filter_y", PF_FILTER_Y},           {"residual_layer", PF_RESIDUAL}};
+
 void add(const menu_item& item) { menu_add(menu_cur, item); }
 
-// Hint ids are the label ids without their indent, with ".hint".
+// Hint ids are the label ids without their indent, with ".hint". Kept
+// once each for the program's life (the menus hold pointers to them).
 const char* hint_of(const char* label) {
-  static char hints[menu_max_items * 2][104];
-  static int used = 0;
-  if (used >= menu_max_items * 2) return nullptr;
+  static std::set<std::string> hints;
   while (*label == ' ') ++label;
-  char* out = hints[used++];
-  std::snprintf(out, 104, "%s.hint", label);
-  return out;
+  return hints.insert(std::string(label) + ".hint").first->c_str();
 }
 
 menu_item with_hint(menu_item item) {
@@ -157,7 +193,7 @@ void build_options(int audio, int video) {
   }
 
   add(with_hint(mi_tab("tab.video", nullptr)));
-  add(with_hint(mi_bool("menu.fullscreen_f11", nullptr, video_is_fullscreen, video_set_fullscreen)));
+  add(with_hint(mi_bool("menu.fullscreen_f11", nullptr, video_is_fullscreen, set_fullscreen)));
   if (video) {
     static const char* aspect_ids[] = {"val.aspect.0", "val.aspect.1", "val.aspect.2",
                                        "val.aspect.3"};
@@ -288,11 +324,10 @@ void build_options(int audio, int video) {
                         })));
   add(with_hint(mi_bool("menu.gpu_wait", nullptr, video_get_glfinish, video_set_glfinish)));
   if (audio) {
-    // This system's audio output refuses low latency, so the switch ends off.
     add(with_hint(mi_bool("menu.low_latency_audio", nullptr, [] { return low_latency_audio; },
-                          [](int) { low_latency_audio = 0; })));
+                          set_low_latency)));
     add(with_hint(mi_slider("  menu.audio_sync_trim_ms", nullptr, -100, 100, 5, "%.0f",
-                            [] { return audio_trim_ms; }, [](double v) { audio_trim_ms = v; })));
+                            [] { return audio_trim_ms; }, set_trim)));
   }
 
   add(with_hint(mi_tab("tab.controls", nullptr)));
@@ -321,6 +356,7 @@ void build_options(int audio, int video) {
       })));
   add(with_hint(mi_bool("menu.startup_screen", nullptr, [] { return show_startup; },
                         [](int v) { show_startup = v; })));
+  add(with_hint(mi_action("menu.restore_default_options", nullptr, act_restore)));
   add(mi_sep(""));
   add(with_hint(mi_action("menu.continue", nullptr, close_menu)));
   add(with_hint(mi_action("menu.quit", nullptr, [] { app_running.store(0); })));
@@ -332,6 +368,45 @@ void build_options(int audio, int video) {
 }
 
 }  // namespace
+
+void act_restore() {
+  cfg_clear();
+  cfg_load(defaults_path);
+  sound_on = cfg_bool("sound", 1);
+  emu_post(EV_AUDIO, sound_on, 0);
+  master_volume = clamped("volume", 1, 0, 1);
+  emu_post(EV_VOLUME, master_volume, 0);
+  static const char* const part_keys[4] = {"volume_mp3", "volume_chip_music", "volume_samples",
+                                           "volume_chip_fx"};
+  for (int i = 0; i < 4; ++i) {
+    part_volume[i] = clamped(part_keys[i], 1, 0, 1);
+    emu_post(EV_PART_VOLUME, i, part_volume[i]);
+  }
+  mp3_on = cfg_bool("mp3_music", 1);
+  emu_post(EV_MP3, mp3_on, 0);
+  show_startup = cfg_bool("startup_screen", 1);
+  multichannel_fx = cfg_bool("multichannel_sfx", 0);
+  emu_post(EV_SFX_MULTI, multichannel_fx, 0);
+  fx_pan = cfg_bool("stereo_pan", 0);
+  emu_post(EV_SFX_PAN, fx_pan, 0);
+  set_fullscreen(cfg_bool("fullscreen", 1));
+  for (const auto& f : restored_flags) pflags[f.flag] = cfg_bool(f.key, 1);
+  lead_with_interp = clamped("latency", 3.6, 0.5, 6);
+  lead_without_interp = clamped("latency_nointerp", 0.5, 0, 6);
+  match_refresh = cfg_bool("game_speed_match", 0);
+  pflags[PF_INTERPOLATION] = cfg_bool("frame_interpolation", 1);
+  apply_lead();
+  fast_input.store(cfg_bool("fast_input", 0));
+  resend_input = 1;
+  set_low_latency(cfg_bool("low_latency_audio", 0));
+  set_trim(clamped("audio_sync_trim_ms", 0, -100, 100));
+  apply_video_cfg();  // the GPU wait and the shader settings
+  std::snprintf(music_pack, sizeof music_pack, "%s", cfg_str("music_pack", "arrange"));
+  input_cfg_load();
+  save_all_options();
+  menu_status(menu_cur, tr("msg.options_restored"));
+  menu_drawn_sig[0] = 0;
+}
 
 void menu_build(int audio, int video, int /*packs*/) {
   build_controls_menu();

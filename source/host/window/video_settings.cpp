@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "host/options.h"
+#include "host/settings.h"
+#include "host/window/app_state.h"
 #include "host/window/video.h"
 
 namespace {
@@ -57,4 +59,10 @@ void store_video_cfg() {
   cfg_set_num("aspect", vcfg.aspect);
   cfg_set_bool("gpu_wait", video_get_glfinish());
   for (const param_key& p : param_keys) cfg_set_num(p.key, vcfg.*p.field);
+}
+
+int save_all_options() {
+  store_video_cfg();
+  cfg_set_bool("fullscreen", fullscreen);
+  return save_options();
 }

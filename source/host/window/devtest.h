@@ -1,0 +1,10 @@
+// The scripted test mode on the main thread: under BKM_TEST the program
+// plays scripted joystick states, ST keys, hold, aim, god mode and menu
+// commands, so that it can be driven without a person.
+#pragma once
+
+// One displayed frame at t seconds since the main loop began. Does nothing
+// unless BKM_TEST is set; the scripts are read on first use.
+void devtest_frame(double t);
+// Forgets the scripts and what was played of them (tests).
+void devtest_reset();

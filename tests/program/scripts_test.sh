@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Scripted runs of the real program under BKM_TEST, one script per call:
+#   scripts_test.sh <script> <brakmoor> <write_synthetic_bkm> <shot_count>
+# A script passes only on evidence from outside the process: the exit
+# status, error.log, the files it leaves, and screenshots whose colours are
+# the ones the program must draw (counted by shot_count), never pictures
+# saved from an earlier run. Needs an X display with OpenGL, as the window
+# tests do.
+set -uo pipefail
+script=$1 program=$2 writer=$3 count=$4
+work=$(mktemp -d /tmp/bkm_script_XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL ($script): $*"; failures=$((failures + 1)); }
+
+mkdir -p "$work/data" "$work/user" "$work/nodata" "$work/shots"
+"$writer" "$work/data" > /dev/null || { echo "could not write the synthetic data"; exit 1; }
+export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1 BKM_NODUMP=1
+log=$work/user/error.log
+
+# Each run gets an X server of its own: windows of tests running beside it
+# on a shared display would take its focus, and it theirs.
+display=()
+if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
+  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+fi
+
+# Runs the program with the given environment inside a time limit; the
+# status is left in $status.
+run() {
+  env "$@" "${display[@]}" timeout 60 "$program" > "$work/out.txt" 2>&1
+  status=$?
+}
+
+# Pixels of a shot within tolerance of a colour.
+pixels() { "$count" "$1" "$2" "${3:-2}"; }
+
+# At least min pixels of the colour in the shot.
+expect_colour() {
+  local shot=$1 what=$2 colour=$3 min=$4 tolerance=${5:-2}
+  local n
+  n=$(pixels "$shot" "$colour" "$tolerance") || { fail "cannot read $shot"; return; }
+  [ "$n" -ge "$min" ] || fail "$(basename "$shot"): $what ($colour) on $n pixels, want at least $min"
+}
+# A colour that is not drawn: only the odd anti-aliased text pixel may
+# come near it.
+expect_no_colour() {
+  local shot=$1 what=$2 colour=$3
+  local n
+  n=$(pixels "$shot" "$colour" 1) || { fail "cannot read $shot"; return; }
+  [ "$n" -le 40 ] || fail "$(basename "$shot"): $what ($colour) on $n pixels, want none"
+}
+
+# The panel colour 0x0A0C18 at alpha 238 over a black frame.
+panel=$(printf '%02X%02X%02X' $(( (0x0A * 238 + 127) / 255 )) $(( (0x0C * 238 + 127) / 255 )) $(( (0x18 * 238 + 127) / 255 )))
+gold_title=FFD75A
+
+case $script in
+no_data)
+  # The missing-data screen until SIGTERM, then 1 (windowed, as in every
+  # test run).
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
+    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+  status=$?
+  [ $status -eq 1 ] || fail "status $status, want 1"
+  shot=$work/shots/s0000.png
+  if [ -s "$shot" ]; then
+    expect_colour "$shot" "panel" "$panel" 50000
+    expect_colour "$shot" "red title" FF7A66 30
+    expect_colour "$shot" "game-data folder in gold" $gold_title 30
+  else
+    fail "no s0000.png"
+  fi
+  ;;
+splash)
+  # The loading screen asked for in a test run: its rows over the panel.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1 BKM_SPLASH=1 BKM_SHOTS="$work/shots" \
+    BKM_SHOT_EVERY=100
+  shot=$work/shots/s0000.png
+  if [ -s "$shot" ]; then
+    expect_colour "$shot" "panel" "$panel" 50000
+    expect_colour "$shot" "gold title" $gold_title 30
+    expect_colour "$shot" "row labels" DCC878 100
+    expect_colour "$shot" "row values" FFFFFF 100
+  else
+    fail "the loading screen was not shown"
+  fi
+  grep -q "^Game data: original/BKM" "$log" || fail "the game data's description was not logged"
+  ;;
+menu_tour)
+  # The menu opened at once, so the game stays paused before its first VBL:
+  # every tab, a preset change, the controls menu and back, the tab bar.
+  # A shot every second, half a second after each step.
+  echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
+  mseq="0:open"
+  mseq+=",1.2:tabnext,1.3:down,1.4:down,1.5:down,1.6:down,1.7:right"  # video: the shader preset
+  mseq+=",2.2:tabnext"                                               # motion
+  mseq+=",3.2:tabnext"                                               # controls: the gamepad picture
+  mseq+=",4.2:down,4.3:down,4.4:enter"                               # the controls menu
+  mseq+=",5.2:up,5.3:enter,5.4:up,5.5:up,5.6:up"                     # back; the tab bar
+  mseq+=",6.2:tabnext"                                               # system
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=7.5 BKM_SHOTS="$work/shots" \
+    BKM_SHOT_FROM=1 BKM_SHOT_EVERY=1 BKM_MSEQ="$mseq"
+  [ $status -eq 0 ] || fail "status $status, want 0 (the menu held the game paused)"
+  # BKM_SHOT is written only without BKM_SHOTS: a second, short run.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1 BKM_SHOT="$work/last.png" BKM_MSEQ="0:open"
+  [ $status -eq 0 ] || fail "the BKM_SHOT run ended with $status"
+  if [ -s "$work/last.png" ]; then
+    expect_colour "$work/last.png" "panel in the last shot" "$panel" 50000
+  else
+    fail "BKM_SHOT was not written"
+  fi
+  grep -q "Emulation ERROR" "$log" && fail "the paused game reported an error"
+  mapfile -t shots < <(ls "$work/shots"/t*.png 2> /dev/null | sort)
+  [ ${#shots[@]} -ge 7 ] || fail "${#shots[@]} shots, want 7"
+  # A slow frame takes its shot late: what a shot must show follows from
+  # the time in its name (milliseconds since the loop began).
+  chip=373E76 focused_chip=5A69BE
+  seen_controls=0 seen_focus=0
+  for shot in "${shots[@]}"; do
+    ms=$(basename "$shot" .png)
+    ms=$((10#${ms#t}))
+    expect_colour "$shot" "panel" "$panel" 50000
+    expect_colour "$shot" "gold title" $gold_title 30
+    if [ $ms -lt 4400 ]; then
+      expect_colour "$shot" "current tab's chip" $chip 300 1
+      expect_no_colour "$shot" "focused chip" $focused_chip
+    elif [ $ms -ge 4500 ] && [ $ms -lt 5200 ]; then
+      # The controls menu has no tabs.
+      expect_no_colour "$shot" "tab chip" $chip
+      expect_no_colour "$shot" "focused chip" $focused_chip
+      seen_controls=1
+    elif [ $ms -ge 5700 ]; then
+      expect_colour "$shot" "focused tab chip" $focused_chip 300 1
+      seen_focus=1
+    fi
+  done
+  [ $seen_controls = 1 ] || fail "no shot of the controls menu"
+  [ $seen_focus = 1 ] || fail "no shot of the focused tab bar"
+  [ "$(cat "$work/user/options.json")" = '{"version": 3, "stereo_pan": true}' ] || fail "options.json was changed"
+  ;;
+corrupt_first_vbl)
+  # An injected failure at the first VBL (13 in the start-up state), where
+  # no snapshot exists: the error once, with that VBL, and status 1.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=10 BKM_CORRUPT=13
+  [ $status -eq 1 ] || fail "status $status, want 1"
+  n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 13)$" "$log")
+  [ "$n" = 1 ] || fail "the emulation error for vbl 13 was logged $n times"
+  ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
+  ;;
+*)
+  echo "unknown script $script"
+  exit 2
+  ;;
+esac
+
+if [ $failures -ne 0 ]; then
+  echo "---- output"; cat "$work/out.txt"
+  echo "---- error.log"; cat "$log" 2> /dev/null
+  exit 1
+fi
+echo "script $script passed"
