@@ -93,6 +93,8 @@ TEST_F(MissionComplete, ThePayIsSharedAmongThePlayersInPlay) {
     wr16(player1, r.lives1);
     wr16(player2, r.lives2);
     wr32(mission_pay_table + 16, r.pay);
+    wr16(player1 + 2, 0x0101); // the words after the lives count for nothing
+    wr16(player2 + 2, 0x0101);
     wr32(money1, 100);
     wr32(money2, 200);
     run();
