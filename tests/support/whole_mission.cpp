@@ -1,5 +1,7 @@
 #include "support/whole_mission.h"
 
+#include "support/mission_objects.h"
+
 #include <algorithm>
 
 #include "game/game_ram.h"
@@ -9,6 +11,7 @@
 #include "machine/memory.h"
 #include "support/dot_effect_tables.h"
 #include "support/machine_fixture.h"
+#include "support/mission_objects.h"
 #include "support/setup_tables.h"
 #include "support/shot_tables.h"
 #include "support/synthetic_disk.h"
@@ -171,6 +174,13 @@ std::vector<program_table> whole_mission_tables(const whole_mission& d) {
   h.put_in_ram();
   const u32 script_bytes = put_enemy_tables();
   put_player_starts();
+  // The players' projectiles: heavy ones, straight up the playfield, long
+  // enough to reach the installations the players walk under.
+  projectile_directions shots;
+  for (u32 b = 0; b < 3; ++b)
+    for (u32 c = 0; c < 16; ++c)
+      shots.entries[b][c] = {static_cast<i16>(16 + (b + c) % 8), 36, 90, 0, -6, 24};
+  shots.put_in_ram();
   const struct {
     const char* name;
     u32 at, bytes;
@@ -194,6 +204,7 @@ std::vector<program_table> whole_mission_tables(const whole_mission& d) {
       {"anims", anim_offsets, 26 + 26},
       {"fire_points", fire_points, 12},
       {"player_starts", player_starts, 12},
+      {"projectile_directions", projectile_directions_at, 3 * 192},
   };
   std::vector<program_table> tables;
   for (const auto& r : ranges) tables.push_back({r.name, r.at, bytes_of(r.at, r.bytes)});
@@ -226,6 +237,9 @@ bool build_whole_mission(const whole_mission& d, whole_mission_build& out) {
   // the record's counters) of the set-up.
   setup_tables setup;
   setup.two_players = true;
+  // Every weapon with projectile pattern 0 (the two blocks by frame): a
+  // pattern past the directions table would never shoot.
+  for (auto& w : setup.weapon_params) w[3] = 0;
   if (!setup.place(g)) return refuse(out, setup.error.empty() ? g.error : setup.error);
   // The disk road carries the front end's player starts and ammunition
   // table: the mission plays with those.

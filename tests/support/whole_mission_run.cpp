@@ -9,6 +9,7 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "graphics/content_hash.h"
+#include "graphics/png_codec.h"
 #include "machine/boot_state.h"
 #include "machine/cpu.h"
 #include "machine/dispatch.h"
@@ -21,10 +22,12 @@
 #include "machine/slice_runner.h"
 #include "machine/tos.h"
 #include "machine/vbl_delivery.h"
-#include "support/dot_effect_tables.h"
 #include "support/machine_fixture.h"
 #include "support/mission_machine.h"
 #include "support/section_cycle.h"
+#include "support/golden_frames.h"
+#include "support/st_palette.h"
+#include "support/st_planes.h"
 #include "support/synthetic_game_data.h"
 
 namespace {
@@ -141,10 +144,15 @@ int back_to_lane(u32 record, i32 lane) {
   return x < lane - 3 ? joy_right : x > lane + 3 ? joy_left : 0;
 }
 
-// The one window without invulnerability: in V2 while the scroll is
-// between 300 and 900, player 2 holds its fire and walks into the first
-// live enemy, whose touch kills it; it respawns and the mission goes on.
-bool death_window() { return rd16(stream_section) == 4 && rd16(scroll_pos) >= 300 && rd16(scroll_pos) < 900; }
+// The one window without invulnerability: in V2 from scroll 300 until
+// player 2 has lost its first life, player 2 holds its fire and walks into
+// the first live enemy, whose touch kills it; it respawns and the mission
+// goes on. The window closes at the respawn, before the section's vehicles
+// reach player 1.
+bool death_window() {
+  return rd16(stream_section) == 4 && rd16(scroll_pos) >= 300 && rd16(scroll_pos) < 900 &&
+         rd16(player2 + pr::lives) == 3;
+}
 
 // Set before every slice from RAM alone, as the host would set it.
 void apply_invulnerability() {
@@ -206,6 +214,8 @@ void play_input() {
 
 mission_run* recording = nullptr;
 bool hashing = true;
+bool keeping_screens = false;
+frame_picture latest_picture;
 
 // The words the scroll moves in every record, filled or not (the y word
 // in the vertical sections; the x word of the explosions and installations
@@ -268,7 +278,19 @@ void hash_frame(u32) {
   u8 palette[32];
   tos_pal16(palette);
   const std::string text = screen_hash(ram + rd32(draw_screen), palette);
-  recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), text});
+  const u16 stream = static_cast<u16>(rd16(stream_section));
+  const size_t index = recording->frames.size();
+  recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), stream, text});
+  if (keeping_screens) {
+    // The last frame is golden too, but only the run's end tells which it is.
+    const unsigned previous = index == 0 ? stream : recording->frames[index - 1].stream;
+    frame_picture picture{index, std::vector<u8>(ram + rd32(draw_screen), ram + rd32(draw_screen) + screen_bytes),
+                          std::vector<u8>(palette, palette + 32)};
+    if (golden_frame_wanted(index, stream, previous, false))
+      recording->pictures.push_back(std::move(picture));
+    else
+      latest_picture = std::move(picture);
+  }
   note_live_tables();
   if (rd16(player2 + pr::state) == 0xFFFF) recording->player2_died = true;
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
@@ -294,9 +316,6 @@ void register_run_routines() {
                    {0xC50004, 0xC50008, 0xC5000C, 0xC50010, 0xC50014, 0xC50018, 0xC5001C, 0xC50020, 0xC50024,
                     0xC50028, 0xC5002C, 0xC50030});
   for (const mission_stand_in& s : mission_stand_ins()) stub_records_doing(s.address, s.effect);
-  // Later work the horizontal sections reach: the explosion and debris spawners.
-  stand_in_explosions();
-  stub_records({0x0063A4});
   hook_register(frame_end_vertical, hash_frame);
   hook_register(frame_end_horizontal, hash_frame);
   hook_register(scroll_step_hook, note_scroll_step);
@@ -343,6 +362,8 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   mission_run run;
   recording = &run;
   hashing = how.hash_frames;
+  keeping_screens = how.hash_frames && how.keep_golden_screens;
+  latest_picture = {};
   state_folder = folder;
   ram_at_mission_start.clear();
   g_load_seconds = 0;
@@ -401,6 +422,9 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
     }
   }
   run.finished = rd16(runner_done) == 0xFFFF;
+  if (keeping_screens && !run.frames.empty() &&
+      (run.pictures.empty() || run.pictures.back().index != run.frames.size() - 1))
+    run.pictures.push_back(std::move(latest_picture));
   if (run.breaches.empty() && hashing) run.breaches = guard_breaches();
   run.exit = static_cast<u16>(rd16(exit_request));
   run.score1 = rd32(player1 + pr::score);
@@ -411,6 +435,21 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   run.stream = static_cast<u16>(rd16(stream_section));
   recording = nullptr;
   return run;
+}
+
+bool write_frame_png(const frame_picture& p, const std::string& path) {
+  if (p.screen.size() != screen_bytes || p.palette.size() != 32) return false;
+  const st_palette colours = palette_read(p.palette.data());
+  std::vector<u8> rgb(320 * 200 * 3);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const int k = st_get_pixel(p.screen.data(), x, y);
+      u8* out = &rgb[(y * 320 + x) * 3];
+      out[0] = static_cast<u8>(shown_gun(colours, k, 8));
+      out[1] = static_cast<u8>(shown_gun(colours, k, 4));
+      out[2] = static_cast<u8>(shown_gun(colours, k, 0));
+    }
+  return png_write(path.c_str(), rgb.data(), 320, 200, 3) == 1;
 }
 
 const whole_mission_build& whole_mission_built() {

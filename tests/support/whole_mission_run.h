@@ -31,6 +31,13 @@ struct frame_hash {
   std::string hash;
 };
 
+// The screen and palette of a golden frame, kept for its picture.
+struct frame_picture {
+  size_t index = 0;      // in mission_run::frames
+  std::vector<u8> screen; // 32,000 bytes
+  std::vector<u8> palette; // the 16 colour registers, 32 bytes
+};
+
 struct mission_run {
   std::string failure;                 // "" unless the run could not go on
   std::vector<frame_hash> frames;
@@ -48,12 +55,14 @@ struct mission_run {
   std::vector<std::string> live_tables; // object tables with a record filled at some frame end
   bool player2_died = false;            // seen dying at a frame end
   u16 lives1 = 0, lives2 = 0;           // at the end
+  std::vector<frame_picture> pictures;  // the golden frames', when kept
 };
 
 struct whole_mission_play {
   u32 budget = 2000000;
   resume_at resume = resume_at::nowhere; // where a state is saved and loaded back (budget yields only)
   bool hash_frames = true;               // off: frames counted, nothing hashed or guarded
+  bool keep_golden_screens = false;      // the screens of the golden frames into `pictures`
 };
 
 // A loop head costs one unit: slices of 97 end inside the loops of the
@@ -64,6 +73,9 @@ constexpr u32 whole_mission_tiny_budget = 97;
 // and the 16 colour registers (32 bytes, as tos_pal16 gives them).
 constexpr u32 screen_bytes = 32000;
 std::string screen_hash(const u8* screen, const u8* palette);
+
+// The picture as the screen shows it (320 x 200 RGB), for a developer's eyes.
+bool write_frame_png(const frame_picture& p, const std::string& path);
 
 // The default mission, built once.
 const whole_mission_build& whole_mission_built();
