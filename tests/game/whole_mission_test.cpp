@@ -162,6 +162,23 @@ TEST_F(WholeMission, StatesSavedInsideAPassPlayOnToTheSameEnd) {
   }
 }
 
+// Every unit hook of the drawing routines keeps its contract through the
+// whole mission: the register holds a record of the kind's table, each
+// opened unit is closed by its exit before the next entry, and the kinds
+// that end at their return return to a return-point hook.
+TEST_F(WholeMission, UnitHooksKeepTheirContract) {
+  const mission_run run = play(2000000);
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.hook_breach, "");
+  std::vector<std::string> seen = run.unit_kinds_seen;
+  std::sort(seen.begin(), seen.end());
+  std::string kinds;
+  for (const std::string& k : seen) kinds += " " + k;
+  std::printf("[ units    ] %d units:%s\n", run.units, kinds.c_str());
+  for (const char* kind : {"player", "enemy", "obj5e32", "obj5f1a", "fx", "veh", "veh6", "veh4", "bullet", "bullet2", "boom", "turret"})
+    EXPECT_NE(std::find(seen.begin(), seen.end(), kind), seen.end()) << kind;
+}
+
 // --- the golden file ----------------------------------------------------------
 
 golden_file golden_of(const mission_run& run) {

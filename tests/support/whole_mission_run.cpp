@@ -296,6 +296,117 @@ void hash_frame(u32) {
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
 
+// --- the hook contract of the drawing routines -----------------------------
+// At a unit's entry hook the register holds a record of the kind's table;
+// a unit opens while the kind's active word is non-zero and must be closed
+// by its exit (a fixed hook, or for the kinds that end at their return the
+// return-point hook whose address is the long at a7) before the next entry.
+
+enum class unit_register { a0, a4, a6, a6_plus_d6 };
+
+struct unit_kind {
+  const char* name;
+  u32 entry, exit;      // exit 0: at the return address
+  unit_register reg;
+  u32 table, size, records;
+  u32 active;           // offset of the active word
+};
+
+constexpr unit_kind unit_kinds[] = {
+    {"player", 0x00597A, 0, unit_register::a4, player1, player2 - player1, 2, 0},
+    {"enemy", 0x005BA8, 0, unit_register::a6, enemy_table.address, enemy_table.size, enemy_table.records, 4},
+    {"obj5e32", 0x005E3A, 0x005F10, unit_register::a6, grenade_table.address, grenade_table.size, grenade_table.records, 4},
+    {"obj5f1a", 0x005F22, 0x005FF4, unit_register::a6, projectile_table.address, projectile_table.size,
+     projectile_table.records, 0},
+    {"fx", 0x00B6F2, 0x00B6F8, unit_register::a6, effect_table.address, effect_table.size, effect_table.records, 8},
+    {"veh", 0x0060F0, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"veh6", 0x0061FA, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"veh4", 0x0062C0, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"bullet", 0x006848, 0x0068B4, unit_register::a0, bullet_table.address, bullet_table.size, bullet_table.records, 8},
+    {"bullet2", 0x0068DC, 0x006946, unit_register::a0, bullet_table.address, bullet_table.size, bullet_table.records, 8},
+    {"boom", 0x006D1A, 0x006D5A, unit_register::a4, explosion_table.address, explosion_table.size,
+     explosion_table.records, 4},
+    {"turret", 0x006E54, 0x006F18, unit_register::a6_plus_d6, installation_table.address, installation_table.size,
+     installation_table.records, 4},
+};
+constexpr u32 unit_return_points[] = {0x0047FA, 0x00595A, 0x005972, 0x005BA0, 0x0060CC, 0x0060DA, 0x0060DE, 0x008FC6};
+
+struct open_unit {
+  const unit_kind* kind = nullptr;
+  u32 exit = 0;
+};
+open_unit unit_open;
+
+void contract_breach(const std::string& what) {
+  if (!recording->hook_breach.empty()) return;
+  char at[48];
+  std::snprintf(at, sizeof at, " (frame %u, stream %u)", rd16(fx_bank), rd16(stream_section));
+  recording->hook_breach = what + at;
+}
+
+std::string hex(u32 v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "$%06X", v);
+  return text;
+}
+
+void unit_entry(u32 address) {
+  const unit_kind* k = nullptr;
+  for (const unit_kind& u : unit_kinds)
+    if (u.entry == address) k = &u;
+  if (k == nullptr) return;
+  if (unit_open.kind != nullptr)
+    contract_breach(std::string(k->name) + " entered at " + hex(address) + " while a " + unit_open.kind->name +
+                    " unit waits for its exit " + hex(unit_open.exit));
+  u32 record = 0;
+  switch (k->reg) {
+    case unit_register::a0: record = g_cpu.a[0]; break;
+    case unit_register::a4: record = g_cpu.a[4]; break;
+    case unit_register::a6: record = g_cpu.a[6]; break;
+    case unit_register::a6_plus_d6: record = g_cpu.a[6] + (g_cpu.d[6] & 0xFFFF); break;
+  }
+  const u32 offset = record - k->table;
+  if (record < k->table || offset % k->size != 0 || offset / k->size >= k->records) {
+    contract_breach(std::string(k->name) + " entered with " + hex(record) + ", no record of its table");
+    unit_open = {};
+    return;
+  }
+  if (rd16(record + k->active) == 0) {
+    unit_open = {};
+    return;
+  }
+  u32 exit = k->exit;
+  if (exit == 0) {
+    exit = rd32(g_cpu.a[7]);
+    if (std::find(std::begin(unit_return_points), std::end(unit_return_points), exit) == std::end(unit_return_points))
+      contract_breach(std::string(k->name) + " returns to " + hex(exit) + ", no return-point hook");
+  }
+  unit_open = {k, exit};
+  const std::string name = k->name;
+  if (std::find(recording->unit_kinds_seen.begin(), recording->unit_kinds_seen.end(), name) ==
+      recording->unit_kinds_seen.end())
+    recording->unit_kinds_seen.push_back(name);
+  ++recording->units;
+}
+
+void unit_exit(u32 address) {
+  if (unit_open.kind == nullptr) return;
+  if (address != unit_open.exit) {
+    contract_breach(std::string("exit ") + hex(address) + " while a " + unit_open.kind->name + " unit waits for " +
+                    hex(unit_open.exit));
+    return;
+  }
+  unit_open = {};
+}
+
+void unit_hook(u32 address) {
+  for (const unit_kind& u : unit_kinds)
+    if (u.exit == address) return unit_exit(address);
+  if (std::find(std::begin(unit_return_points), std::end(unit_return_points), address) != std::end(unit_return_points))
+    return unit_exit(address);
+  unit_entry(address);
+}
+
 // The host's scroll fix, and a count of the scroll steps of each
 // horizontal section (the hook is reached only after a step).
 void note_scroll_step(u32 address) {
@@ -319,6 +430,11 @@ void register_run_routines() {
   hook_register(frame_end_vertical, hash_frame);
   hook_register(frame_end_horizontal, hash_frame);
   hook_register(scroll_step_hook, note_scroll_step);
+  for (const unit_kind& u : unit_kinds) {
+    hook_register(u.entry, unit_hook);
+    if (u.exit != 0) hook_register(u.exit, unit_hook);
+  }
+  for (u32 r : unit_return_points) hook_register(r, unit_hook);
 }
 
 // Saves the live machine to a state file, clears the machine, and loads
@@ -364,6 +480,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   hashing = how.hash_frames;
   keeping_screens = how.hash_frames && how.keep_golden_screens;
   latest_picture = {};
+  unit_open = {};
   state_folder = folder;
   ram_at_mission_start.clear();
   g_load_seconds = 0;

@@ -56,6 +56,9 @@ struct mission_run {
   bool player2_died = false;            // seen dying at a frame end
   u16 lives1 = 0, lives2 = 0;           // at the end
   std::vector<frame_picture> pictures;  // the golden frames', when kept
+  std::string hook_breach;              // the first break of the unit hooks' contract
+  std::vector<std::string> unit_kinds_seen; // kinds of the units opened
+  int units = 0;                        // units opened
 };
 
 struct whole_mission_play {
