@@ -189,6 +189,20 @@ map_slots)
   grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
   [ "$(cat "$work/user/options.json")" = '{"version": 3, "stereo_pan": true}' ] || fail "options.json was changed"
   ;;
+effect_boom)
+  # A sound effect 40 VBLs and an explosion 60 VBLs after the first step
+  # (VBL 13 in the start-up state), each once, logged to the file only, and
+  # the game goes on.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=3 BKM_EFFECT=40 BKM_EFFECT_N=2 \
+    BKM_BOOM=60:100:80:0
+  [ $status -eq 0 ] || fail "status $status, want 0"
+  for line in "effect started at vbl 53" "explosion created at vbl 73"; do
+    n=$(grep -cx "$line" "$log")
+    [ "$n" = 1 ] || fail "\"$line\" logged $n times, want once"
+    grep -q "$line" "$work/out.txt" && fail "\"$line\" went to the console too"
+  done
+  grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
+  ;;
 *)
   echo "unknown script $script"
   exit 2
