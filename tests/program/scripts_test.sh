@@ -71,6 +71,21 @@ no_data)
   else
     fail "no s0000.png"
   fi
+  # Fullscreen asked for in options.json: under a bare X server nobody
+  # carries the request out, and the screen must still show whole (the
+  # red title is at its top).
+  mkdir -p "$work/full"
+  echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
+    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+  status=$?
+  [ $status -eq 1 ] || fail "fullscreen: status $status, want 1"
+  if [ -s "$work/full/s0000.png" ]; then
+    expect_colour "$work/full/s0000.png" "panel" "$panel" 50000
+    expect_colour "$work/full/s0000.png" "red title" FF7A66 30
+  else
+    fail "no s0000.png in fullscreen"
+  fi
   ;;
 splash)
   # The loading screen asked for in a test run: its rows over the panel.
