@@ -25,12 +25,17 @@ if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
   display=(xvfb-run -a -s "-screen 0 1280x1024x24")
 fi
 
-# Runs the program with the given environment inside a time limit; the
-# status is left in $status.
-run() {
-  env "$@" "${display[@]}" timeout 60 "$program" > "$work/out.txt" 2>&1
-  status=$?
+# Runs a command on the display with its output in out.txt; the command's
+# own status is left in $status: xvfb-run now and then fails to remove its
+# temporary folder and then reports that instead.
+on_display() {
+  rm -f "$work/status"
+  "${display[@]}" bash -c '"$@"; echo $? > "$0"' "$work/status" "$@" > "$work/out.txt" 2>&1
+  status=$(cat "$work/status" 2> /dev/null) || status="none (the display did not start)"
 }
+
+# Runs the program with the given environment inside a time limit.
+run() { on_display env "$@" timeout 60 "$program"; }
 
 # Pixels of a shot within tolerance of a colour.
 pixels() { "$count" "$1" "$2" "${3:-2}"; }
@@ -59,10 +64,9 @@ case $script in
 no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
   # test run).
-  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
-  [ $status -eq 1 ] || fail "status $status, want 1"
+  on_display env BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" BKM_SHOTS="$work/shots" \
+    timeout --preserve-status -s TERM 4 "$program"
+  [ "$status" = 1 ] || fail "status $status, want 1"
   shot=$work/shots/s0000.png
   if [ -s "$shot" ]; then
     expect_colour "$shot" "panel" "$panel" 50000
@@ -76,10 +80,9 @@ no_data)
   # red title is at its top).
   mkdir -p "$work/full"
   echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
-  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
-    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
-  [ $status -eq 1 ] || fail "fullscreen: status $status, want 1"
+  on_display env BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" BKM_SHOTS="$work/full" \
+    timeout --preserve-status -s TERM 4 "$program"
+  [ "$status" = 1 ] || fail "fullscreen: status $status, want 1"
   if [ -s "$work/full/s0000.png" ]; then
     expect_colour "$work/full/s0000.png" "panel" "$panel" 50000
     expect_colour "$work/full/s0000.png" "red title" FF7A66 30
@@ -116,10 +119,10 @@ menu_tour)
   mseq+=",6.2:tabnext"                                               # system
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=7.5 BKM_SHOTS="$work/shots" \
     BKM_SHOT_FROM=1 BKM_SHOT_EVERY=1 BKM_MSEQ="$mseq"
-  [ $status -eq 0 ] || fail "status $status, want 0 (the menu held the game paused)"
+  [ "$status" = 0 ] || fail "status $status, want 0 (the menu held the game paused)"
   # BKM_SHOT is written only without BKM_SHOTS: a second, short run.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1 BKM_SHOT="$work/last.png" BKM_MSEQ="0:open"
-  [ $status -eq 0 ] || fail "the BKM_SHOT run ended with $status"
+  [ "$status" = 0 ] || fail "the BKM_SHOT run ended with $status"
   if [ -s "$work/last.png" ]; then
     expect_colour "$work/last.png" "panel in the last shot" "$panel" 50000
   else
@@ -158,7 +161,7 @@ corrupt_first_vbl)
   # An injected failure at the first VBL (13 in the start-up state), where
   # no snapshot exists: the error once, with that VBL, and status 1.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=10 BKM_CORRUPT=13
-  [ $status -eq 1 ] || fail "status $status, want 1"
+  [ "$status" = 1 ] || fail "status $status, want 1"
   n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 13)$" "$log")
   [ "$n" = 1 ] || fail "the emulation error for vbl 13 was logged $n times"
   ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
@@ -181,7 +184,7 @@ map_slots)
   echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=17.5 BKM_JOYSEQ="$joy" BKM_KEYS="$keys" \
     BKM_MSEQ="$mseq"
-  [ $status -eq 0 ] || fail "status $status, want 0"
+  [ "$status" = 0 ] || fail "status $status, want 0"
   # Each slot reads back as a machine state on the map (split_map $FF at
   # $1FE), with the pointer where it was: at its start for slots 1 and 3,
   # moved right along its line for slot 2.
@@ -204,13 +207,30 @@ map_slots)
   grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
   [ "$(cat "$work/user/options.json")" = '{"version": 3, "stereo_pan": true}' ] || fail "options.json was changed"
   ;;
+corrupt_map)
+  # An injected failure on the world map (reached as in map_slots): no
+  # mission has run, so there is no snapshot to go back to; the error once,
+  # with its VBL, status 1 and no crash report. A save through the menu
+  # shortly before shows that the map was reached by then (an emulation
+  # that has stopped saves nothing), and nothing leaves the map after it.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=20 BKM_CORRUPT=700 \
+    BKM_JOYSEQ="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0" BKM_KEYS="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2" \
+    BKM_MSEQ="9.5:open,9.7:down,9.9:down,10.1:enter,10.3:close"
+  [ "$status" = 1 ] || fail "status $status, want 1"
+  n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 700)$" "$log")
+  [ "$n" = 1 ] || fail "the emulation error for vbl 700 was logged $n times"
+  split=$("$probe" "$work/user/saves/slot1.bkms" 1FE) || fail "no save on the map before the failure"
+  [ "${split:0:2}" = FF ] || fail "the save before the failure was not on the map (split_map $split)"
+  grep -q "^recovery: " "$log" && fail "a recovery without a snapshot"
+  ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
+  ;;
 effect_boom)
   # A sound effect 40 VBLs and an explosion 60 VBLs after the first step
   # (VBL 13 in the start-up state), each once, logged to the file only, and
   # the game goes on.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=3 BKM_EFFECT=40 BKM_EFFECT_N=2 \
     BKM_BOOM=60:100:80:0
-  [ $status -eq 0 ] || fail "status $status, want 0"
+  [ "$status" = 0 ] || fail "status $status, want 0"
   for line in "effect started at vbl 53" "explosion created at vbl 73"; do
     n=$(grep -cx "$line" "$log")
     [ "$n" = 1 ] || fail "\"$line\" logged $n times, want once"
