@@ -1,11 +1,14 @@
 // Page $7000: the game's machine services (border picture, palette, music
-// calls, screen copy and clear, random numbers, delays, pause, MFP Timer A,
+// calls, screen copy and clear, the heavy projectiles' hits on vehicles
+// with their destruction patterns, random numbers, delays, pause, MFP Timer A,
 // keyboard processor), its interrupt handlers with the keyboard byte sorter
 // and the key commands, and the exception report with the digit printers
 // and the missions' status panel.
 #include "game/game_io.h"
 #include "game/game_ram.h"
+#include "game/mission_ram.h"
 #include "game/routine_kit.h"
+#include "game/vertical_objects_ram.h"
 #include "machine/loader_hold.h"
 
 using namespace st_io;
@@ -96,6 +99,103 @@ ROUTINE(sub_0071A6, 0x0071A6)
     put<W>(d0, roxl<W>(d0, 1));
   }
   RTS();
+END_ROUTINE
+
+// ---- Vehicle hits ------------------------------------------------------------
+
+namespace {
+
+namespace veh = vehicle_field;
+namespace proj = projectile_field;
+
+constexpr u32 vehicle_points = 2000;
+constexpr u32 destroyed_sample = 3;
+constexpr u32 wreck_list_type0 = 0x00738A;
+constexpr u32 wreck_list_type2 = 0x007400;
+constexpr u32 wreck_list_type4 = 0x007476;
+constexpr u32 wreck_list_other = 0x0074C4;
+constexpr u32 wreck_list_end = 0x8000; // a code from here on ends a list
+constexpr u32 wreck_explosion = 1;
+
+} // namespace
+
+// $71E8: the heavy projectiles (types 16-23) against the vehicles; the
+// first vehicle in the box takes the projectile. An intact one becomes a
+// wreck: 2,000 points to the owner, it stops, its mounted homing units go,
+// sample 3 sounds (panned by the vehicle at a4 from the return address
+// $72EE) and its destruction pattern follows. A wreck only takes the blast.
+ROUTINE(sub_0071E8, 0x0071E8)
+  a6 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP(0x71F0)
+  tst<W>(rd16(a6 + proj::active));
+  if (cc_eq()) GOTO(0x7310);
+  if (((rd16(a6 + proj::type) - proj::first_heavy) & 0xFFFF) > proj::last_heavy - proj::first_heavy) GOTO(0x7310);
+  a4 = vehicle_table.address;
+  put<W>(d6, vehicle_table.records - 1);
+LOOP(0x7200)
+  tst<W>(rd16(a4 + veh::active));
+  if (cc_eq()) GOTO(0x7300);
+  put<W>(d0, rd16(a6 + proj::y) + 4 - rd16(a4 + veh::y));
+  if ((d0 & 0xFFFF) > rd16(a4 + veh::height)) GOTO(0x7300);
+  put<W>(d0, rd16(a6 + proj::x) + 2 - rd16(a4 + veh::x));
+  if ((d0 & 0xFFFF) > rd16(a4 + veh::width)) GOTO(0x7300);
+  wr16(a6 + proj::active, 0);
+  tst<W>(rd16(a4 + veh::destroyed));
+  if (cc_eq()) GOTO(0x7270);
+  put<W>(d0, rd16(a6 + proj::x) - 2);
+  put<W>(d1, rd16(a6 + proj::y) - 8);
+  put<W>(d2, rd16(a6 + proj::owner));
+  d3 = 0;
+  JSR(0x006CA8, 0x7260)
+  GOTO(0x7310);
+HERE(0x7270)
+  {
+    const u32 score = rd16(a6 + proj::owner) == 0 ? player1 : player2;
+    wr32(score + player_record::score, rd32(score + player_record::score) + vehicle_points);
+  }
+  wr16(a4 + veh::speed, 0);
+  wr16(a4 + veh::destroyed, 0xFFFF);
+  wr16(a4 + veh::frame, rd16(a4 + veh::frame) + 1);
+  for (u32 s = 0; s < veh::slot_count && rd32(a4 + veh::slots + 4 * s) != 0; ++s)
+    wr16(rd32(a4 + veh::slots + 4 * s), 0);
+  put<W>(d0, destroyed_sample);
+  JSR(0x00E756, 0x72EE)
+  JSR(0x007324, 0x72F2)
+  GOTO(0x7310);
+HERE(0x7300)
+  a4 += vehicle_table.size;
+  if (dbf(d6)) GOTO(0x7200);
+HERE(0x7310)
+  a6 += projectile_table.size;
+  if (dbf(d7)) GOTO(0x71F0);
+  RTS();
+END_ROUTINE
+
+// $7324: the destruction pattern of the vehicle at a4, from the list of its
+// type: explosions (code 1) and debris with a start delay (other codes
+// below $8000), each offset from the vehicle's corner.
+ROUTINE(sub_007324, 0x007324)
+  put<W>(d0, rd16(a4 + veh::type));
+  a0 = wreck_list_other;
+  if ((d0 & 0xFFFF) == 0) a0 = wreck_list_type0;
+  if ((d0 & 0xFFFF) == 2) a0 = wreck_list_type2;
+  if ((d0 & 0xFFFF) == 4) a0 = wreck_list_type4;
+LOOP(0x7340)
+  put<W>(d2, rd16(a0));
+  if ((d2 & 0xFFFF) >= wreck_list_end) RTS();
+  put<W>(d0, rd16(a4 + veh::x) + rd16(a0 + 2));
+  put<W>(d1, rd16(a4 + veh::y) + rd16(a0 + 4));
+  if ((d2 & 0xFFFF) != wreck_explosion) GOTO(0x736C);
+  put<W>(d2, 0xFFFF);
+  a0 += 6;
+  JSR(0x006CA8, 0x7368)
+  GOTO(0x7340);
+HERE(0x736C)
+  put<W>(d2, rd16(a0 + 6));
+  a0 += 8;
+  JSR(0x0063A4, 0x7378)
+  GOTO(0x7340);
 END_ROUTINE
 
 // $74F0: the palette load's second entry.

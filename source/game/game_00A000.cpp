@@ -2,14 +2,16 @@
 // screen with its typewriter, the player-count prompt, and the entry
 // stubs of the palette load and of the mission data load's prompt; the
 // ammunition type lookup of the players' weapons; a player's death and
-// respawn; the dot bullets (fired, struck and moved); the goal test; and
-// the missions' event stream.
+// respawn; the dot bullets (fired, struck and moved); the goal test; the
+// missions' event stream; and the vertical sections' installation fire and
+// hits, vehicle movement and fire, and the bullets' impact records.
 #include "game/game_io.h"
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/loader_hold.h"
 #include "game/routine_kit.h"
 #include "game/shot_ram.h"
+#include "game/vertical_objects_ram.h"
 
 using namespace st_io;
 
@@ -31,6 +33,223 @@ inline void set_text_cursor(u32 line, u32 column, u32 colour) {
 }
 
 } // namespace
+
+// ---- Vertical ground objects: installations and vehicles ---------------------
+
+namespace {
+
+namespace inst = installation_field;
+namespace veh = vehicle_field;
+namespace proj = projectile_field;
+
+constexpr u32 installation_points = 1000;
+constexpr u32 enemy_owner = 0xFFFF;   // obeys every test
+constexpr u32 vehicle_owner = 0xFFFE; // passes through vehicles
+constexpr u32 shot_life = 200;
+constexpr u32 last_fire_offset = 80;  // past the eighth entry: a frame without a shot
+constexpr u32 arrangement_bit = 4;    // of the VBL counter's low byte
+constexpr u32 vbl_counter_low = 0x001DC7;
+
+// A heavy projectile: one of the types that wreck installations and vehicles.
+inline bool heavy(u32 type) { return ((type - proj::first_heavy) & 0xFFFF) <= proj::last_heavy - proj::first_heavy; }
+
+inline void add_points(u32 owner, u32 points) {
+  const u32 score = (owner & 0xFFFF) == 0 ? player1 : player2;
+  wr32(score + player_record::score, rd32(score + player_record::score) + points);
+}
+
+} // namespace
+
+// $A2C2: the heavy projectiles against the installations (a box 33 pixels
+// wide and 28 lines high); the first intact one in the box becomes a wreck
+// with 1,000 points to the owner and one of two patterns of debris and
+// explosions, by bit 4 of the VBL counter. The projectile is used up.
+ROUTINE(sub_00A2C2, 0x00A2C2)
+  a4 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP(0xA2C8)
+  tst<W>(rd16(a4 + proj::active));
+  if (cc_eq()) GOTO(0xA3E8);
+  if (!heavy(rd16(a4 + proj::type))) GOTO(0xA3E8);
+  a6 = installation_table.address;
+  put<W>(d6, installation_table.records - 1);
+LOOP(0xA2D8)
+  tst<W>(rd16(a6 + inst::state));
+  if (cc_eq()) GOTO(0xA3D0);
+  tst<W>(rd16(a6 + inst::destroyed));
+  if (cc_mi()) GOTO(0xA3D0);
+  put<W>(d0, rd16(a4 + proj::y) - (rd16(a6 + inst::y) + 96));
+  if ((d0 & 0xFFFF) > 27) GOTO(0xA3D0);
+  put<W>(d0, rd16(a4 + proj::x) - (rd16(a6 + inst::x) + 32));
+  if ((d0 & 0xFFFF) > 32) GOTO(0xA3D0);
+  add_points(rd16(a4 + proj::owner), installation_points);
+  wr16(a6 + inst::type, inst::wreck);
+  wr16(a4 + proj::active, 0);
+  wr16(a6 + inst::destroyed, 0xFFFF);
+  if (rd8(vbl_counter_low) >> arrangement_bit & 1) GOTO(0xA378);
+  d2 = 0;
+  put<W>(d0, rd16(a6 + inst::x) + 35);
+  put<W>(d1, rd16(a6 + inst::y) + 86);
+  JSR(0x0063A4, 0xA33A)
+  put<W>(d0, rd16(a6 + inst::x) + 51);
+  put<W>(d1, rd16(a6 + inst::y) + 102);
+  JSR(0x0063A4, 0xA34A)
+  put<W>(d2, 0xFFFF);
+  put<W>(d0, rd16(a6 + inst::x) + 67);
+  put<W>(d1, rd16(a6 + inst::y) + 97);
+  JSR(0x006CA8, 0xA35A)
+  put<W>(d0, rd16(a6 + inst::x) + 35);
+  put<W>(d1, rd16(a6 + inst::y) + 113);
+  JSR(0x006CA8, 0xA36A)
+  GOTO(0xA3E8);
+HERE(0xA378)
+  put<W>(d2, 0xFFFF);
+  put<W>(d0, rd16(a6 + inst::x) + 32);
+  put<W>(d1, rd16(a6 + inst::y) + 94);
+  JSR(0x006CA8, 0xA388)
+  put<W>(d0, rd16(a6 + inst::x) + 64);
+  put<W>(d1, rd16(a6 + inst::y) + 110);
+  JSR(0x006CA8, 0xA398)
+  d2 = 0;
+  put<W>(d0, rd16(a6 + inst::x) + 48);
+  put<W>(d1, rd16(a6 + inst::y) + 85);
+  JSR(0x0063A4, 0xA3A8)
+  put<W>(d0, rd16(a6 + inst::x) + 32);
+  put<W>(d1, rd16(a6 + inst::y) + 101);
+  JSR(0x0063A4, 0xA3B8)
+  GOTO(0xA3E8);
+HERE(0xA3D0)
+  a6 += installation_table.size;
+  if (dbf(d6)) GOTO(0xA2D8);
+HERE(0xA3E8)
+  a4 += projectile_table.size;
+  if (dbf(d7)) GOTO(0xA2C8);
+  RTS();
+END_ROUTINE
+
+// $A3FE: every installation in use and intact fires along its pattern,
+// on screen or not: each entry waits its delay, an entry of delay 0 lets
+// the next fire in the same frame, and after the eighth a frame passes
+// without a shot.
+ROUTINE(sub_00A3FE, 0x00A3FE)
+  a6 = installation_table.address;
+  put<W>(d7, installation_table.records - 1);
+LOOP(0xA404)
+  tst<W>(rd16(a6 + inst::state));
+  if (cc_eq()) GOTO(0xA478);
+  tst<W>(rd16(a6 + inst::destroyed));
+  if (cc_mi()) GOTO(0xA478);
+LOOP(0xA40C)
+  tst<W>(rd16(a6 + inst::fire_delay));
+  if (cc_eq()) GOTO(0xA418);
+  wr16(a6 + inst::fire_delay, rd16(a6 + inst::fire_delay) - 1);
+  GOTO(0xA478);
+HERE(0xA418)
+  a0 = installation_fire_patterns + rd16(a6 + inst::pattern) * fire_pattern_bytes;
+  put<W>(d6, rd16(a6 + inst::fire_offset));
+  wr16(a6 + inst::fire_offset, d6 + fire_entry_bytes);
+  if (rd16(a6 + inst::fire_offset) > last_fire_offset) {
+    wr16(a6 + inst::fire_offset, 0);
+    GOTO(0xA478);
+  }
+  a0 += d6 & 0xFFFF;
+  put<W>(d0, rd16(a6 + inst::x) + 32 + rd16(a0));
+  put<W>(d1, rd16(a6 + inst::y) + 100 + rd16(a0 + 2));
+  put<W>(d3, rd16(a0 + 4));
+  put<W>(d4, rd16(a0 + 6));
+  wr16(a6 + inst::fire_delay, rd16(a0 + 8));
+  put<W>(d5, enemy_owner);
+  put<W>(d2, shot_life);
+  JSR(0x006B74, 0xA470)
+  GOTO(0xA40C);
+HERE(0xA478)
+  a6 += installation_table.size;
+  if (dbf(d7)) GOTO(0xA404);
+  RTS();
+END_ROUTINE
+
+// $A526: every vehicle in use moves down by its speed.
+ROUTINE(sub_00A526, 0x00A526)
+  a6 = vehicle_table.address;
+  put<W>(d7, vehicle_table.records - 1);
+LOOP(0xA52C)
+  tst<W>(rd16(a6 + veh::active));
+  if (cc_eq()) GOTO(0xA53A);
+  wr16(a6 + veh::y, rd16(a6 + veh::y) + rd16(a6 + veh::speed));
+HERE(0xA53A)
+  a6 += vehicle_table.size;
+  if (dbf(d7)) GOTO(0xA52C);
+  RTS();
+END_ROUTINE
+
+// $A85E: an impact of kind d2.w at (d0.w, d1.w) in the first free
+// projectile record, three frames long; dropped when none is free. a3 and
+// d7 are kept.
+ROUTINE(sub_00A85E, 0x00A85E)
+  push32(a3);
+  push32(d7);
+  a3 = projectile_table.address;
+  put<W>(d7, projectile_table.records - 1);
+LOOP(0xA86A)
+  tst<W>(rd16(a3 + proj::active));
+  if (cc_eq()) GOTO(0xA878);
+  a3 += projectile_table.size;
+  if (dbf(d7)) GOTO(0xA86A);
+  GOTO(0xA894);
+HERE(0xA878)
+  wr16(a3 + proj::x, d0);
+  wr16(a3 + proj::y, d1);
+  wr16(a3 + proj::type, d2);
+  wr16(a3 + 0x0A, 0);
+  wr16(a3 + 0x0C, 0);
+  wr16(a3 + 0x08, 3);
+  wr16(a3 + proj::active, 0xFFFF);
+HERE(0xA894)
+  d7 = pop32();
+  a3 = pop32();
+  RTS();
+END_ROUTINE
+
+// $AE7A: the vehicles of type 4 that are intact fire along the vehicle
+// pattern, the way the installations do, with shots that pass through
+// vehicles.
+ROUTINE(sub_00AE7A, 0x00AE7A)
+  a6 = vehicle_table.address;
+  put<W>(d7, vehicle_table.records - 1);
+LOOP(0xAE80)
+  tst<W>(rd16(a6 + veh::active));
+  if (cc_eq()) GOTO(0xAEEA);
+  tst<W>(rd16(a6 + veh::destroyed));
+  if (cc_mi()) GOTO(0xAEEA);
+  cmp<W>(4, rd16(a6 + veh::type));
+  if (cc_ne()) GOTO(0xAEEA);
+LOOP(0xAE90)
+  tst<W>(rd16(a6 + veh::fire_delay));
+  if (cc_eq()) GOTO(0xAE9C);
+  wr16(a6 + veh::fire_delay, rd16(a6 + veh::fire_delay) - 1);
+  GOTO(0xAEEA);
+HERE(0xAE9C)
+  put<W>(d6, rd16(a6 + veh::fire_offset));
+  wr16(a6 + veh::fire_offset, d6 + fire_entry_bytes);
+  if (rd16(a6 + veh::fire_offset) > last_fire_offset) {
+    wr16(a6 + veh::fire_offset, 0);
+    GOTO(0xAEEA);
+  }
+  a0 = vehicle_fire_pattern + (d6 & 0xFFFF);
+  put<W>(d0, rd16(a6 + veh::x) + rd16(a0));
+  put<W>(d1, rd16(a6 + veh::y) + rd16(a0 + 2));
+  put<W>(d3, rd16(a0 + 4));
+  put<W>(d4, rd16(a0 + 6));
+  wr16(a6 + veh::fire_delay, rd16(a0 + 8));
+  put<W>(d5, vehicle_owner);
+  put<W>(d2, shot_life);
+  JSR(0x006B74, 0xAEE0)
+  GOTO(0xAE90);
+HERE(0xAEEA)
+  a6 += vehicle_table.size;
+  if (dbf(d7)) GOTO(0xAE80);
+  RTS();
+END_ROUTINE
 
 // ---- Player contact and blast damage -----------------------------------------------
 

@@ -139,15 +139,16 @@ void count_hook(u32) {
 }
 
 // A loop whose head is a hook point, then a call whose return address is
-// another hook point. Both are places in routines not written yet: the
-// generated table wins over a test's routine, so they move when those land.
+// another hook point. Neither may be a label of the generated table, which
+// wins over a test's routine: both are hooks that the sample players hold
+// between two instructions, without a label.
 ROUTINE(toy_hooked_loop, 0xC30000)
   d1 = 0;
-LOOP_HOOK(0x006E54)
+LOOP_HOOK(0x00E678)
   d1 += 1;
-  if (d1 < 5) GOTO(0x006E54);
-  JSR(0xC31000, 0x0060DE)
-  HOOK_AT(0x0060DE)
+  if (d1 < 5) GOTO(0x00E678);
+  JSR(0xC31000, 0x00E708)
+  HOOK_AT(0x00E708)
 LABEL(0xC30010)
   if (kit_wait(0xC30010)) return;
   GOTO(0xC30010);
@@ -165,10 +166,10 @@ class KitHooks : public MachineTest {
  protected:
   void SetUp() override {
     MachineTest::SetUp();
-    register_routine(0xC30000, toy_hooked_loop, {0x6E54, 0x60DE, 0xC30010});
+    register_routine(0xC30000, toy_hooked_loop, {0xE678, 0xE708, 0xC30010});
     register_routine(0xC31000, toy_waiting_callee, {0xC31002});
-    hook_register(0x6E54, count_hook);
-    hook_register(0x60DE, count_hook);
+    hook_register(0xE678, count_hook);
+    hook_register(0xE708, count_hook);
     hook_calls = 0;
     g_cpu.pc = 0xC30000;
   }
@@ -195,7 +196,7 @@ TEST_F(KitHooks, RunUninterruptedEachPointFiresOncePerPass) {
 TEST_F(KitHooks, ResumedAtTheLoopHeadTheHookFiresOnce) {
   // Budget 2: two passes, then a budget stop at the hooked loop head.
   ASSERT_EQ(core_run(&g_cpu, 2), YIELD_BUDGET);
-  EXPECT_EQ(g_cpu.pc, 0x6E54u);
+  EXPECT_EQ(g_cpu.pc, 0xE678u);
   EXPECT_EQ(hook_calls, 2);
   reload();
   ASSERT_EQ(core_run(&g_cpu, 100), YIELD_WAIT);

@@ -26,6 +26,10 @@ void skips_attachment_list() {
   a0 += 1;
 }
 
+// The vehicle placement stores last_homing_unit into a slot after each
+// unit: none placed, so the slot ends the list.
+void places_no_homing_unit() { wr32(0x0002D6, 0); }
+
 // The obstacle probe answers "no contact": a stale d7 would read as a
 // vehicle touched.
 void probe_touches_nothing() { put<W>(d7, 0); }
@@ -102,7 +106,10 @@ constexpr std::array stand_ins = {
     mission_stand_in{0x00A85E, "impact spawner", nullptr},
     // what the enemy scripts fire (the grenade throw is above)
     mission_stand_in{0x006B74, "enemy bullets", nullptr},
-    // what the obstacle probe leaves when it destroys a section object
+    // what the installations and vehicles spawn and place, and what the
+    // obstacle probe leaves when it destroys a section object
+    mission_stand_in{0x006CA8, "explosion spawner", nullptr},
+    mission_stand_in{0x00B424, "homing unit placement", places_no_homing_unit},
     mission_stand_in{0x0063A4, "debris spawner", nullptr},
     // the sound driver's sample players
     mission_stand_in{0x00E6EC, "sample channel A", sample_hook_a},

@@ -6,6 +6,7 @@
 
 #include "support/disk_codecs.h"
 #include "support/enemy_tables.h"
+#include "support/ground_objects.h"
 #include "support/mission_builder.h"
 #include "support/synthetic_front_end.h"
 
@@ -275,7 +276,8 @@ bool synth_place_disk_road(synth_game_data& g) {
   return place_program(g, "startup_text", "the text shown while the cold start loads", startup_text_address,
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
-         synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g);
+         synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g) &&
+         synth_place_ground_object_tables(g);
 }
 
 std::vector<u8> synth_title_block() {
