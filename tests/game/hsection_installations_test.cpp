@@ -1,8 +1,7 @@
 // The horizontal sections' installations: placed by the event stream
 // ($4C2E), run once a frame through their pattern lists ($4C74 and its
-// continuations), wrecked by heavy projectiles ($4A52). The debris
-// spawner of later work is a recording stand-in (checks on it fall silent
-// once written); the bullet and explosion spawners fill their tables.
+// continuations), wrecked by heavy projectiles ($4A52). The bullet,
+// debris and explosion spawners fill their tables.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,13 +41,6 @@ void put_inst(u32 i, u32 type, u32 x, u32 y, u32 delay = 0, u32 step = 0) {
   wr16(inst(i) + 0x0A, step);
 }
 
-// What a spawner of later work was called with.
-struct spawn {
-  u32 address;
-  u32 d[6];
-};
-std::vector<spawn> spawns;
-template <u32 address> void note_spawn() { spawns.push_back({address, {d0, d1, d2, d3, d4, d5}}); }
 u32 w(u32 v) { return v & 0xFFFF; }
 
 // The shots of a run, whichever spawner made them: (x, y, dx, dy).
@@ -87,8 +79,6 @@ class HorizontalInstallations : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    spawns.clear();
-    stub_records_doing(debris_spawner, note_spawn<debris_spawner>);
     stand_in_explosions();
     tables = hsection_tables{};
   }
@@ -373,20 +363,35 @@ TEST_F(HorizontalInstallations, TheWrecksDebrisAndExplosionsByBit4OfTheVblCounte
         EXPECT_EQ(rd16(boom(e) + 0x0A), 0xFFFFu) << counter;
         ++e;
       }
-    if (!stubbed(debris_spawner) || !stubbed(explode)) continue;
+    // the debris in its table, in its order, starting at once
+    u32 k = 0;
+    for (const piece& p : want)
+      if (p.address == debris_spawner) {
+        const u32 at = debris_table.address + k++ * debris_table.size;
+        EXPECT_EQ(rd16(at), 0xFFFFu) << counter;
+        EXPECT_EQ(rd16(at + 2), p.x) << counter;
+        EXPECT_EQ(rd16(at + 4), p.y) << counter;
+        EXPECT_EQ(rd16(at + 0x0A), 0u) << counter << ": start delay";
+      }
+    EXPECT_EQ(rd16(debris_table.address + 2 * debris_table.size), 0u) << counter;
+
+    // The order of the four, with both spawners noting their calls instead.
+    SetUp();
+    wr8(0x001DC7, counter);
+    put_inst(0, 235, x, y);
+    put_projectile(0, 16, x + 40, y + 100, 0);
+    stub_records_over(debris_spawner, nullptr);
+    stub_records_over(explode, nullptr);
+    run(hits);
     std::vector<piece> got;
     for (const stub_call& c : stub_calls())
-      if (c.address == debris_spawner || c.address == explode) got.push_back({c.address, w(c.d0), w(c.d1), 0});
+      if (c.address == debris_spawner || c.address == explode) got.push_back({c.address, w(c.d0), w(c.d1), w(c.d2)});
     ASSERT_EQ(got.size(), 4u) << counter;
     for (u32 i = 0; i < 4; ++i) {
       EXPECT_EQ(got[i].address, want[i].address) << counter << " piece " << i;
       EXPECT_EQ(got[i].x, want[i].x) << counter << " piece " << i;
       EXPECT_EQ(got[i].y, want[i].y) << counter << " piece " << i;
-    }
-    for (const spawn& s : spawns) {
-      if (s.address == debris_spawner) {
-        EXPECT_EQ(w(s.d[2]), 0u) << "start delay";
-      }
+      EXPECT_EQ(got[i].d2, want[i].d2) << counter << " piece " << i << ": delay or owner";
     }
   }
 }
@@ -455,8 +460,6 @@ TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {
 void prepare_busy_frame() {
   machine_clear();
   mission_machine_reset();
-  spawns.clear();
-  stub_records_doing(debris_spawner, note_spawn<debris_spawner>);
   stand_in_explosions();
   hsection_tables t;
   t.unchecked = true;
