@@ -357,6 +357,12 @@ constexpr u32 hiscore_buffer = 0x028000;  // the high-score sector
 constexpr u32 hiscore_name_bytes = 222;
 constexpr u32 hiscore_check_bytes = 160;
 constexpr u32 hiscore_highest_letter = 0x6E; // 'n'
+
+inline bool all_zero(u32 from, u32 bytes) {
+  for (u32 i = 0; i < bytes; ++i)
+    if (rd8(from + i) != 0) return false;
+  return true;
+}
 constexpr u32 dma_mode_register = 0xFF8606;
 
 constexpr u32 mission_load_table = 0x010748; // 8 bytes per mission: three entries and a colour
@@ -506,7 +512,79 @@ LOOP(0xFEC8)
   JMP(0x008930);
 END_ROUTINE
 
-// $86BC is the weapon shop's slot.
+namespace {
+
+constexpr u32 shop_palette = 0x008C24;
+constexpr u32 shop_picture = 0x05AC80;            // packed_picture in the map file
+constexpr u32 shop_announcements[2] = {0x00CE74, 0x00CE8E};
+constexpr u32 shop_announce_delay = 50000;       // counts of $75A4
+constexpr u32 shop_start_cell = 12;
+constexpr u32 shop_start_xy = 100;
+constexpr u32 shop_colour14 = 0xFF825C;
+
+inline void set_shop_text_cursor() {
+  wr16(text_line, 15360); // line 96
+  wr16(text_column, 6);
+  wr16(text_margin, 6);
+  wr16(text_colour, 8);
+}
+
+} // namespace
+
+// $86BC: the weapon shop (code at $CA02-$CB66): one turn for each player in
+// play, player 1 first; player 2 only in a two-player game or when player 1
+// is out. Each turn is announced, then shown on the shop picture with the
+// player's money. Leaves colour 14 black and the map's music faded out.
+ROUTINE(sub_0086BC, 0x0086BC)
+LABEL(0xCA02)
+  a1 = shop_palette;
+  JSR(0x0075E2, 0xCA0A)
+  set_shop_text_cursor();
+  tst<W>(rd16(player1 + player_record::lives));
+  if (cc_eq()) GOTO(0xCAE6);
+  wr16(current_player, 0);
+HERE(0xCA3A)
+  a0 = shop_announcements[rd16(current_player) & 1];
+  JSR(0x00A9D8, 0xCA44)
+  d7 = shop_announce_delay;
+  JSR(0x0075A4, 0xCA50)
+  a3 = shop_picture;
+  a4 = screen_buffer_a;
+  JSR(0x008494, 0xCA60)
+  a0 = screen_buffer_a;
+  a1 = screen_buffer_b;
+  JSR(0x007564, 0xCA70)
+  wr32(pointer_erase_addr, screen_buffer_b);
+  wr16(map_cursor_x, shop_start_xy);
+  wr16(map_cursor_y, shop_start_xy);
+  wr16(0x0001F2, shop_start_cell);
+  wr8(0x0001F0, 0xFF);
+  a4 = rd16(current_player) == 0 ? player1 : player2;
+  wr8(last_key, 0);
+  d0 = rd32(a4 + map_money);
+  JSR(0x007D3E, 0xCAAC)
+  wr16(text_line, 29920); // line 187
+  wr16(text_column, 28);
+  wr16(text_margin, 28);
+  a0 = digit_buffer;
+  JSR(0x008058, 0xCAC8)
+  JSR(0x00CB68, 0xCACC)
+  tst<W>(rd16(current_player));
+  if (cc_ne()) GOTO(0xCB52);
+  tst<W>(rd16(two_player_flag));
+  if (cc_eq()) GOTO(0xCB52);
+HERE(0xCAE6)
+  JSR(0x007626, 0xCAEA)
+  set_shop_text_cursor();
+  tst<W>(rd16(player2 + player_record::lives));
+  if (cc_eq()) GOTO(0xCB52);
+  wr16(current_player, 1);
+  GOTO(0xCA3A);
+HERE(0xCB52)
+  wr16(shop_colour14, 0);
+  JSR(0x00751A, 0xCB60)
+  RTS();
+END_ROUTINE
 
 // $86C0: the disk words and the screen position of the mission data load's
 // prompt (code at $4B8C-$4BBD): track 79 into the buffer $18000, then
@@ -542,8 +620,8 @@ END_ROUTINE
 
 // $8900: the high-score table load (code at $2CE0-$2D78): the default
 // scores, then the saved table from track 0, sector 2, unless a byte of its
-// first 160 (the names) is above $6E; then the defaults and the names of
-// the game image stay.
+// first 160 (the names) is above $6E or its 222 name bytes are all zero;
+// then the defaults and the names of the game image stay.
 ROUTINE(sub_008900, 0x008900)
 LABEL(0x2CE0)
   a0 = hiscore_scores;
@@ -568,6 +646,10 @@ LOOP(0x2D22)
   a0 += 1;
   if (cc_hi()) GOTO(0x2D76);
   if (dbf(d0)) GOTO(0x2D22);
+  // A disk image without the saved sector gives 512 zero bytes, which pass
+  // the letter check but would replace the defaults with eight empty names
+  // of 0 points.
+  if (all_zero(hiscore_buffer, hiscore_name_bytes)) GOTO(0x2D76);
   a0 = hiscore_buffer;
   a1 = hiscore_names;
   d0 = hiscore_name_bytes - 1;
@@ -759,7 +841,56 @@ ROUTINE(sub_008920, 0x008920)
   JMP(0x007B2A);
 END_ROUTINE
 
-// $8924 is the mission-complete screen's slot.
+namespace {
+
+constexpr u32 tally_count = 0x96;        // player_record: word, counted down by the tally
+constexpr u32 result_tune = 6;
+constexpr u32 result_pause = 1150000;    // passes of $FC60
+constexpr u32 result_hold = 0x0001DA;    // word: VBLs the result fields stay
+constexpr u32 result_hold_vbls = 100;
+constexpr u32 result_texts[3] = {0x00FABE, 0x00FAD3, 0x00FAE9};
+constexpr u32 result_lines[3] = {2080, 3840, 5600}; // lines 13, 24 and 35
+constexpr u32 result_column = 8;
+constexpr u32 result_colour = 14;
+constexpr u32 result_colour14 = 0x777;
+
+} // namespace
+
+// $8924: the mission-complete screen (code at $F886-$F91C) on the picture
+// the mission left: tune 6, a pause, two fade steps, the old colour-14
+// pixels taken out of both screens, three lines in colour 14 (now white);
+// then the pay once the tune has ended, the result fields and the tally.
+// Only players in play keep a tally count.
+ROUTINE(sub_008924, 0x008924)
+LABEL(0xF886)
+  if (rd16(player1 + player_record::lives) == 0) wr16(player1 + tally_count, 0);
+  if (rd16(player2 + player_record::lives) == 0) wr16(player2 + tally_count, 0);
+  d0 = result_tune;
+  JSR(0x041BCC, 0xF8A6)
+  d0 = result_pause;
+  JSR(0x00FC60, 0xF8B2)
+  JSR(0x00FA62, 0xF8B6)
+  a0 = screen_buffer_b;
+  JSR(0x00FC66, 0xF8C0)
+  a0 = screen_buffer_a;
+  JSR(0x00FC66, 0xF8CA)
+  wr16(text_colour, result_colour);
+  wr16(palette_regs + 2 * 14, result_colour14);
+  d7 = 0;
+LOOP(0xF8DC)
+  wr16(text_line, result_lines[d7 & 3]);
+  wr16(text_column, result_column);
+  wr16(text_margin, result_column);
+  a0 = result_texts[d7 & 3];
+  JSR(0x008928, 0xF8F6)
+  d7 += 1;
+  if (d7 < 3) GOTO(0xF8DC);
+  JSR(0x00F91E, 0xF904)
+  wr16(result_hold, result_hold_vbls);
+  JSR(0x00FC32, 0xF910)
+  JSR(0x00F9C8, 0xF914)
+  RTS();
+END_ROUTINE
 
 // $8928: string output (code at $34F0-$34F8): each byte of the text at a0
 // through the masked character output at $34FA until the zero; a0 ends

@@ -52,6 +52,301 @@ ROUTINE(sub_00F864, 0x00F864)
   RTE();
 END_ROUTINE
 
+// --- the mission-complete screen's pay, result fields and tally --------------------
+
+namespace {
+
+constexpr u32 tally_sound_gap = 0x0001D8; // word, signed: passes until the next tally sound
+constexpr u32 result_hold = 0x0001DA;     // word: VBLs the result fields stay
+constexpr u32 result_hold_vbls = 100;
+constexpr u32 mission_pay_table = 0x00C7EA; // 12 longs
+constexpr u32 player1_lives = 0x0002DA, player2_lives = 0x000376;
+constexpr u32 player1_money = 0x000332, player2_money = 0x0003CE;
+constexpr u32 player1_tally = 0x000370, player2_tally = 0x00040C;
+constexpr u32 pay_pause = 400000;         // passes of $FC60
+constexpr u32 pay_sound = 16;
+constexpr u32 tally_sound = 1;
+constexpr u32 tally_unit = 10;            // money for one tally count
+constexpr u32 tally_sound_passes = 4;
+
+// $FC60 runs at a fixed rate of host time, as the game's other busy delays
+// do: 8,900 passes a VBL (18 cycles a pass at 8 MHz). A rest of half a VBL
+// or more still waits for it, so 1,150,000 passes take 129 VBLs and
+// 400,000 take 45.
+constexpr u32 delay_passes_per_vbl = 8900;
+
+inline bool in_play(u32 lives) { return rd16(lives) != 0; }
+
+} // namespace
+
+// $F91E: waits, a VBL at a time, for the end of tune 6 (the first test
+// after a VBL); then the money fields, a pause, and each player in play
+// paid a share of the mission's pay with a sound and a pause each: the
+// pay's low word halved, and halved again when both play. Both moneys are
+// raised before the first sound.
+ROUTINE(sub_00F91E, 0x00F91E)
+WAIT_VBL_FLAG(0xF91E)
+  tst<B>(rd8(tune_playing));
+  if (cc_ne()) GOTO(0xF91E);
+  JSR(0x00FB4A, 0xF934)
+  if (!in_play(player1_lives)) GOTO(0xF944);
+  JSR(0x00FB66, 0xF940)
+  JSR(0x00FBA8, 0xF944)
+  if (!in_play(player2_lives)) GOTO(0xF954);
+  JSR(0x00FBCC, 0xF950)
+  JSR(0x00FC0E, 0xF954)
+  d0 = pay_pause;
+  JSR(0x00FC60, 0xF95E)
+  d0 = rd32(mission_pay_table + 4 * sext16(rd16(chosen_mission)));
+  if (in_play(player1_lives) && in_play(player2_lives)) put<W>(d0, (d0 & 0xFFFF) >> 1);
+  put<W>(d0, (d0 & 0xFFFF) >> 1);
+  if (!in_play(player1_lives)) GOTO(0xF9A6);
+  wr32(player1_money, rd32(player1_money) + d0);
+  if (in_play(player2_lives)) wr32(player2_money, rd32(player2_money) + d0);
+  d0 = pay_sound;
+  d1 = 0;
+  JSR(0x041C04, 0xF982)
+  JSR(0x00FBA8, 0xF986)
+  d0 = pay_pause;
+  JSR(0x00FC60, 0xF98C)
+  if (!in_play(player2_lives)) GOTO(0xF9C6);
+  d0 = pay_sound;
+  d1 = 0;
+  JSR(0x041C04, 0xF99A)
+  JSR(0x00FC0E, 0xF99E)
+  d0 = pay_pause;
+  JSR(0x00FC60, 0xF9A4)
+  GOTO(0xF9C6);
+HERE(0xF9A6)
+  if (!in_play(player2_lives)) GOTO(0xF9C6);
+  wr32(player2_money, rd32(player2_money) + d0);
+  d0 = pay_sound;
+  d1 = 0;
+  JSR(0x041C04, 0xF9B8)
+  JSR(0x00FC0E, 0xF9BC)
+  d0 = pay_pause;
+  JSR(0x00FC60, 0xF9C4)
+HERE(0xF9C6)
+  RTS();
+END_ROUTINE
+
+// $F9C8: the bonus tally: heading and counts, 100 VBLs, then a pass a VBL
+// in which each player in play with a count left turns one count into 10
+// of money, until both counts are 0; a sound on every fifth pass.
+ROUTINE(sub_00F9C8, 0x00F9C8)
+  JSR(0x00FB2E, 0xF9CC)
+  if (!in_play(player1_lives)) GOTO(0xF9D8);
+  JSR(0x00FB82, 0xF9D8)
+  if (!in_play(player2_lives)) GOTO(0xF9E4);
+  JSR(0x00FBE8, 0xF9E4)
+  wr16(result_hold, result_hold_vbls);
+LOOP(0xF9EA)
+  JSR(0x0086D8, 0xF9EE)
+  wr16(result_hold, rd16(result_hold) - 1);
+  if (rd16(result_hold) != 0) GOTO(0xF9EA);
+LOOP(0xF9F8)
+  JSR(0x0086D8, 0xF9FC)
+  if (!in_play(player1_lives) || rd16(player1_tally) == 0) GOTO(0xFA1E);
+  wr16(player1_tally, rd16(player1_tally) - 1);
+  wr32(player1_money, rd32(player1_money) + tally_unit);
+  JSR(0x00FB82, 0xFA16)
+  JSR(0x00FBA8, 0xFA1E)
+  if (!in_play(player2_lives) || rd16(player2_tally) == 0) GOTO(0xFA40);
+  wr16(player2_tally, rd16(player2_tally) - 1);
+  wr32(player2_money, rd32(player2_money) + tally_unit);
+  JSR(0x00FBE8, 0xFA3C)
+  JSR(0x00FC0E, 0xFA40)
+  put<W>(d0, move<W>(rd16(player1_tally) + rd16(player2_tally)));
+  if (cc_eq()) GOTO(0xFA60);
+  tst<W>(rd16(tally_sound_gap));
+  if (cc_pl()) GOTO(0xFA5A);
+  d0 = tally_sound;
+  d1 = 0;
+  JSR(0x041C04, 0xFA54)
+  wr16(tally_sound_gap, tally_sound_passes);
+HERE(0xFA5A)
+  wr16(tally_sound_gap, rd16(tally_sound_gap) - 1);
+  GOTO(0xF9F8);
+HERE(0xFA60)
+  RTS();
+END_ROUTINE
+
+// $FA62: two fade steps of five VBLs each. d7 changed.
+ROUTINE(sub_00FA62, 0x00FA62)
+  wr16(fade_wait, 4);
+  d7 = 1;
+LOOP(0xFA6A)
+  JSR(0x00FA72, 0xFA6E)
+  if (dbf(d7)) GOTO(0xFA6A);
+  RTS();
+END_ROUTINE
+
+// $FA72: one fade step: waits word $208 + 1 VBLs, sets it back to 4, then
+// takes one level off every non-zero colour component of the 16 colour
+// registers. a0, d0, d1 changed.
+ROUTINE(sub_00FA72, 0x00FA72)
+LOOP(0xFA72) // the wait loops back to the entry
+  JSR(0x0086D8, 0xFA76)
+  tst<W>(rd16(fade_wait));
+  if (cc_eq()) GOTO(0xFA84);
+  wr16(fade_wait, rd16(fade_wait) - 1);
+  GOTO(0xFA72);
+HERE(0xFA84)
+  wr16(fade_wait, 4);
+  a0 = st_io::palette_regs;
+  d0 = 15;
+LOOP(0xFA90)
+  put<W>(d1, rd16(a0));
+  if (d1 & 0x700) put<W>(d1, d1 - 0x100);
+  if (d1 & 0x070) put<W>(d1, d1 - 0x010);
+  if (d1 & 0x007) put<W>(d1, d1 - 0x001);
+  wr16(a0, d1);
+  a0 += 2;
+  if (dbf(d0)) GOTO(0xFA90);
+  RTS();
+END_ROUTINE
+
+// --- the result fields: each a text or a number through the string output of
+// $8928 at a line offset and column of its own (the colour is the cursor's)
+
+namespace {
+
+constexpr u32 tally_heading = 0x00FB12, money_heading = 0x00FB20;
+constexpr u32 player1_label = 0x00FAFC, player2_label = 0x00FB07;
+constexpr u32 heading_line = 10400, player1_line = 14240, player2_line = 17440;
+constexpr u32 heading_column = 13, label_column = 12, tally_column = 16, money_column = 22;
+constexpr u32 four_digits = 0x000261, six_digits = 0x00025F;
+
+inline void set_field(u32 line, u32 column) {
+  wr16(text_line, line);
+  wr16(text_column, column);
+  wr16(text_margin, column);
+}
+
+} // namespace
+
+// $FB2E: the tally heading.
+ROUTINE(sub_00FB2E, 0x00FB2E)
+  set_field(heading_line, heading_column);
+  a0 = tally_heading;
+  JSR(0x008928, 0xFB48)
+  RTS();
+END_ROUTINE
+
+// $FB4A: the money heading.
+ROUTINE(sub_00FB4A, 0x00FB4A)
+  set_field(heading_line, heading_column);
+  a0 = money_heading;
+  JSR(0x008928, 0xFB64)
+  RTS();
+END_ROUTINE
+
+// $FB66: player 1's label.
+ROUTINE(sub_00FB66, 0x00FB66)
+  set_field(player1_line, label_column);
+  a0 = player1_label;
+  JSR(0x008928, 0xFB80)
+  RTS();
+END_ROUTINE
+
+// $FB82: player 1's tally count, four digits.
+ROUTINE(sub_00FB82, 0x00FB82)
+  d0 = rd16(player1_tally);
+  JSR(0x007D3E, 0xFB8C)
+  set_field(player1_line, tally_column);
+  a0 = four_digits;
+  JSR(0x008928, 0xFBA6)
+  RTS();
+END_ROUTINE
+
+// $FBA8: player 1's money, six digits.
+ROUTINE(sub_00FBA8, 0x00FBA8)
+  d0 = rd32(player1_money);
+  JSR(0x007D3E, 0xFBB0)
+  set_field(player1_line, money_column);
+  a0 = six_digits;
+  JSR(0x008928, 0xFBCA)
+  RTS();
+END_ROUTINE
+
+// $FBCC: player 2's label.
+ROUTINE(sub_00FBCC, 0x00FBCC)
+  set_field(player2_line, label_column);
+  a0 = player2_label;
+  JSR(0x008928, 0xFBE6)
+  RTS();
+END_ROUTINE
+
+// $FBE8: player 2's tally count, four digits.
+ROUTINE(sub_00FBE8, 0x00FBE8)
+  d0 = rd16(player2_tally);
+  JSR(0x007D3E, 0xFBF2)
+  set_field(player2_line, tally_column);
+  a0 = four_digits;
+  JSR(0x008928, 0xFC0C)
+  RTS();
+END_ROUTINE
+
+// $FC0E: player 2's money, six digits.
+ROUTINE(sub_00FC0E, 0x00FC0E)
+  d0 = rd32(player2_money);
+  JSR(0x007D3E, 0xFC16)
+  set_field(player2_line, money_column);
+  a0 = six_digits;
+  JSR(0x008928, 0xFC30)
+  RTS();
+END_ROUTINE
+
+// $FC32: the money heading and the money of each player in play, shown for
+// result_hold VBLs.
+ROUTINE(sub_00FC32, 0x00FC32)
+  JSR(0x00FB4A, 0xFC36)
+  if (!in_play(player1_lives)) GOTO(0xFC42);
+  JSR(0x00FB66, 0xFC3E)
+  JSR(0x00FBA8, 0xFC42)
+  if (!in_play(player2_lives)) GOTO(0xFC4E);
+  JSR(0x00FBCC, 0xFC4A)
+  JSR(0x00FC0E, 0xFC4E)
+LOOP(0xFC50)
+  tst<W>(rd16(result_hold));
+  if (cc_eq()) GOTO(0xFC5E);
+  JSR(0x0086D8, 0xFC58)
+  wr16(result_hold, rd16(result_hold) - 1);
+  GOTO(0xFC50);
+HERE(0xFC5E)
+  RTS();
+END_ROUTINE
+
+// $FC60: counts d0.l passes down to 0, a VBL per 8,900 of them.
+ROUTINE(sub_00FC60, 0x00FC60)
+LOOP(0xFC60)
+  if (d0 < delay_passes_per_vbl / 2) GOTO(0xFC64);
+  d0 = d0 > delay_passes_per_vbl ? d0 - delay_passes_per_vbl : 0;
+WAIT_VBL_FLAG(0xFC62)
+  if (d0 != 0) GOTO(0xFC60);
+HERE(0xFC64)
+  d0 = 0;
+  RTS();
+END_ROUTINE
+
+// $FC66: the pixels of colour 14 in the screen at a0 become colour 0; no
+// other pixel changes. a0 ends 32,000 bytes further.
+ROUTINE(sub_00FC66, 0x00FC66)
+  d7 = 3999;
+LOOP(0xFC6A)
+  {
+    const u32 p0 = rd16(a0), p1 = rd16(a0 + 2), p2 = rd16(a0 + 4), p3 = rd16(a0 + 6);
+    const u32 keep = ~(p1 & p2 & p3 & ~p0);
+    wr16(a0, p0 & keep);
+    wr16(a0 + 2, p1 & keep);
+    wr16(a0 + 4, p2 & keep);
+    wr16(a0 + 6, p3 & keep);
+  }
+  a0 += 8;
+  if (dbf(d7)) GOTO(0xFC6A);
+  RTS();
+END_ROUTINE
+
 // $FC88: expands the squeezed data at a4 (just after the header; a1 = end
 // of the packed data) into a6, with the node table at a3. Returns a6 past
 // the last byte written, a4 past the last source byte used, d0 = -1 and

@@ -31,8 +31,7 @@ namespace {
 
 constexpr u32 cache = 0x81000;
 constexpr u32 disk_size = 819200;
-constexpr u32 shop_slot = 0x0086BC, complete_slot = 0x008924;
-constexpr u32 high_scores = 0x002D9A, first_section = 0x009062, mission_setup = 0x008C64;
+constexpr u32 first_section = 0x009062, mission_setup = 0x008C64;
 constexpr u32 panel_value = 0x00AAF8;
 constexpr u32 driver_return = 0xC0FF06; // ends the driver's call
 
@@ -65,9 +64,11 @@ struct run_plan {
   bool fire_in_delays = false;  // fire held from the high scores on
 };
 run_plan plan;
-// Counters the stand-ins decide by live in RAM (below the disk cache), so
-// that a loaded machine state carries them.
-constexpr u32 shop_visit_count = 0x80FF0, result_tune_vbls = 0x80FF2;
+// Counters the test decides by live in RAM (below the disk cache), so
+// that a loaded machine state carries them: the map visits ended, the VBLs
+// of a wait for the end of a tune, and whether the map or the shop was
+// seen at the last VBL.
+constexpr u32 shop_visit_count = 0x80FF0, result_tune_vbls = 0x80FF2, on_the_map = 0x80FF4, in_the_shop = 0x80FF6;
 int title_arrivals;
 // Back on the map after the planned visits: the map's pass waiting.
 bool back_on_the_map() {
@@ -80,7 +81,12 @@ u32 loading_colour;
 // fires there; the shop counts the visits in RAM, and a map visit past the
 // planned ones only waits.
 void steer_on_the_map() {
-  if (rd8(split_map) != 0xFF) return;
+  if (rd8(split_map) != 0xFF) {
+    if (rd8(on_the_map)) wr16(shop_visit_count, rd16(shop_visit_count) + 1); // the map's choice leads to the shop
+    wr8(on_the_map, 0);
+    return;
+  }
+  wr8(on_the_map, 0xFF);
   const int visit = rd16(shop_visit_count);
   wr8(player1 + player_record::fire, 0);
   if (visit >= static_cast<int>(plan.choices.size()) || plan.choices[static_cast<size_t>(visit)] < 0) return;
@@ -92,9 +98,25 @@ void steer_on_the_map() {
   wr8(player1 + player_record::up, y > ty ? 0xFF : 0);
   if (x == tx && y == ty) wr8(player1 + player_record::fire, 0xFF);
 }
-void count_shop_visit() {
-  wr16(shop_visit_count, rd16(shop_visit_count) + 1);
-  wr8(player1 + player_record::fire, 0);
+// The shop (its palette has colour 14 = $047): the stick of player 1 goes
+// to weapon 0 and buys it, then to the leave cell (312, 132) and fires
+// there. Leaving the shop lets go of the stick.
+void steer_in_the_shop() {
+  const bool shop = rd8(split_map) != 0xFF && rd16(0xFF825C) == 0x047;
+  if (!shop) {
+    if (rd8(in_the_shop))
+      for (u32 b = player_record::right; b <= player_record::fire; ++b) wr8(player1 + b, 0);
+    wr8(in_the_shop, 0);
+    return;
+  }
+  wr8(in_the_shop, 0xFF);
+  const bool bought = rd8(player1 + 0x66) != 0;
+  const u32 x = rd16(map_cursor_x), y = rd16(map_cursor_y), tx = bought ? 312 : 32, ty = bought ? 132 : 12;
+  wr8(player1 + player_record::right, x < tx ? 0xFF : 0);
+  wr8(player1 + player_record::left, x > tx + 3 ? 0xFF : 0);
+  wr8(player1 + player_record::down, y < ty ? 0xFF : 0);
+  wr8(player1 + player_record::up, y > ty + 3 ? 0xFF : 0);
+  wr8(player1 + player_record::fire, x >= tx && x <= tx + 3 && y >= ty && y <= ty + 3 ? 0xFF : 0);
 }
 
 // The title: its arrival ends the run (the title itself is tested on its
@@ -106,7 +128,13 @@ END_ROUTINE
 
 u32 level_in_mission;
 std::vector<u32> tunes;
-void note_tune(u32) { tunes.push_back(g_cpu.d[0] & 0xFFFF); }
+void hold_fire();
+// Tune 5 starts the high scores.
+void note_tune(u32) {
+  tunes.push_back(g_cpu.d[0] & 0xFFFF);
+  if ((g_cpu.d[0] & 0xFFFF) == 5) hold_fire();
+}
+int tune_count(u32 tune) { return static_cast<int>(std::count(tunes.begin(), tunes.end(), tune)); }
 
 void decide_mission(u32) {
   level_in_mission = rd8(music_level);
@@ -125,8 +153,8 @@ ROUTINE(first_section_reading, 0xC20200)
   game_table_try(first_section);
 END_ROUTINE
 
-// The high scores (later work): what the screen shows when they start,
-// and fire held from here on when the plan says so.
+// The high scores: what the screen shows when they start, and fire held
+// from here on when the plan says so.
 std::string end_text, failed_text;
 void hold_fire() {
   end_text = screen_text(screen_buffer_b, 0x3980, 0, 3);
@@ -164,10 +192,8 @@ class ControlLoop : public MissionTest {
     synth_map_file_in_cache(synth_map_content(), cache);
     synth_map_tables_in_ram(synth_map_content());
     dispatch_register_over(0x00EC40, test_title);
-    stub_records({complete_slot, mission_setup, panel_value});
-    stub_records_doing(shop_slot, count_shop_visit);
+    stub_records({mission_setup, panel_value});
     dispatch_register_over(first_section, first_section_reading);
-    stub_records_doing(high_scores, hold_fire);
     hook_register(0x008EE2, decide_mission);
     hook_register(0x041BCC, note_tune);
     tunes.clear();
@@ -192,17 +218,22 @@ class ControlLoop : public MissionTest {
     return driver_run(max_slices, 2000000, vbl_ending_the_result_tune);
   }
 
-  // The result tune (no Timer C here, so it never ends by itself) stops
-  // after ten VBLs of the wait for it.
+  // The result tunes (no Timer C here, so they never end by themselves)
+  // stop after ten VBLs of a wait for them.
   static void vbl_ending_the_result_tune() {
     steer_on_the_map();
+    steer_in_the_shop();
     if ((get_sr() >> 8 & 7) >= 4)
       g_cpu.vbl_flag = 1; // masked (the restart's set-up): only the busy-waits see it
     else
       mission_vbl();
-    if (!driver_slice_ends().empty() && driver_slice_ends().back() == waited(0x3972)) {
+    if (!driver_slice_ends().empty() &&
+        (driver_slice_ends().back() == waited(0x3972) || driver_slice_ends().back() == waited(0xF91E))) {
       wr16(result_tune_vbls, rd16(result_tune_vbls) + 1);
-      if (rd16(result_tune_vbls) == 10) wr8(tune_playing, 0);
+      if (rd16(result_tune_vbls) == 10) {
+        wr8(tune_playing, 0);
+        wr16(result_tune_vbls, 0);
+      }
     }
   }
 };
@@ -232,18 +263,19 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
       EXPECT_EQ(rd8(missions_done + i), i == static_cast<u32>(r.mission) ? 0xFFu : r.done_before[i]) << i;
     EXPECT_EQ(loading_text, "LOAD");
     EXPECT_EQ(loading_colour, 1u);
-    EXPECT_EQ(stub_call_count(shop_slot), 1);
-    EXPECT_EQ(stub_call_count(complete_slot), 1);
-    EXPECT_EQ(stub_call_count(high_scores), 0);
+    EXPECT_EQ(rd8(player1 + 0x66), 0xFFu) << "weapon 0 bought in the shop";
+    EXPECT_EQ(tune_count(5), 0) << "no high scores";
     EXPECT_EQ(rd16(two_player_flag), 0x0000u);
     EXPECT_EQ(rd8(music_level), 15u);
     EXPECT_EQ(level_in_mission, 13u);
-    // The map's tune, the mission's, the result's, the map's again.
-    EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 3, 1}));
+    // The map's tune, the mission's, the result screen's and the one after
+    // it, the map's again.
+    EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 6, 3, 1}));
   }
 }
 
 TEST_F(ControlLoop, TheLastOpenMissionEndsTheGameWithTheEndSequenceAndTheTitle) {
+  int slices_taken[2] = {};
   for (bool fire : {false, true}) {
     SetUp();
     plan.choices = {11, -1, -1, -1};
@@ -254,19 +286,18 @@ TEST_F(ControlLoop, TheLastOpenMissionEndsTheGameWithTheEndSequenceAndTheTitle) 
     ASSERT_TRUE(driver_finished()) << "fire " << fire;
     EXPECT_EQ(title_arrivals, 1);
     EXPECT_EQ(rd16(shop_visit_count), 1u);
-    EXPECT_EQ(stub_call_count(high_scores), 1);
+    EXPECT_EQ(tune_count(5), 1) << "the high scores";
     for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << "the restart opens mission " << i;
     EXPECT_EQ(end_text, "END");
     EXPECT_TRUE(seed_follows(0x0BADCAFE, rd32(random_seed))) << "the seed lives on";
     for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 0x1000 + i);
     EXPECT_EQ(rd32(quick_start), 0u);
-    // Two delays of 9,000,000 counts take about 7,200 VBLs; fire from the
-    // high scores on ends the second at once.
-    if (fire)
-      EXPECT_LT(slices, 4000);
-    else
-      EXPECT_GT(slices, 7000);
+    slices_taken[fire] = slices;
   }
+  // Two delays of 9,000,000 counts take about 7,200 VBLs; fire from the
+  // high scores on ends the second at once.
+  EXPECT_GT(slices_taken[false], 7000);
+  EXPECT_GT(slices_taken[false] - slices_taken[true], 3000);
 }
 
 TEST_F(ControlLoop, AFailedGameShowsTheFailedScreenAndFireSkipsTheTitle) {
@@ -279,8 +310,8 @@ TEST_F(ControlLoop, AFailedGameShowsTheFailedScreenAndFireSkipsTheTitle) {
     put_text(0xA9FA, "LOST");
     put_text(0xAA17, "");
     run(12000);
-    EXPECT_EQ(stub_call_count(high_scores), 1);
-    EXPECT_EQ(stub_call_count(complete_slot), 0);
+    EXPECT_EQ(tune_count(5), 1) << "the high scores";
+    EXPECT_EQ(tune_count(6), 0) << "no result screen";
     EXPECT_EQ(failed_text, "LOST") << "the failed screen";
     EXPECT_TRUE(seed_follows(0x0BADCAFE, rd32(random_seed))) << "the seed lives on";
     for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 0x1000 + i);

@@ -16,6 +16,7 @@
 #include "support/enemy_tables.h"
 #include "support/gemdos_double.h"
 #include "game/mission_ram.h"
+#include "game_harness.h"
 #include "support/machine_fixture.h"
 #include "support/mission_builder.h"
 #include "support/resume_check.h"
@@ -27,13 +28,6 @@ constexpr u32 cache = 0x81000;
 constexpr u32 disk_size = 819200;
 
 ROUTINE(test_returns, 0xC00400)
-  RTS();
-END_ROUTINE
-
-// The masked character output: notes every character.
-std::vector<u8> characters;
-ROUTINE(test_character, 0xC00600)
-  characters.push_back(static_cast<u8>(d0));
   RTS();
 END_ROUTINE
 
@@ -64,7 +58,6 @@ class DiskLoads : public MachineTest {
     // game's own exist, they run instead.
     register_routine(0x0077F6, test_returns); // keyboard ACIA reset
     dispatch_register_over(0x00EC40, test_title);
-    characters.clear();
     titles.clear();
   }
 
@@ -209,6 +202,33 @@ TEST_F(DiskLoads, TheHighScoreLoadIgnoresATableWithALetterAboveN) {
     for (u32 i = 0; i < 222; ++i) wr8(hiscore_names + i, 0x2E); // the names of the game image
     run(0x008900);
     EXPECT_EQ(rd32(0x190), 4000u);
+    if (r.taken) {
+      EXPECT_TRUE(ram_equals(hiscore_names, sector, 0, 222));
+      EXPECT_TRUE(ram_equals(hiscore_scores, sector, 222, 32));
+    } else {
+      for (u32 i = 0; i < 222; ++i) ASSERT_EQ(rd8(hiscore_names + i), 0x2Eu);
+      for (u32 i = 0; i < 8; ++i) EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * i);
+    }
+  }
+}
+
+// A disk image that does not carry the saved sector reads 512 zero bytes:
+// the defaults stay. One non-zero name byte makes it a table again.
+TEST_F(DiskLoads, AnEmptyHighScoreSectorKeepsTheDefaults) {
+  struct row {
+    int at; // the one non-zero byte (-1: none)
+    bool taken;
+  };
+  for (const row& r : {row{-1, false}, row{230, false}, row{221, true}, row{0, true}}) {
+    SCOPED_TRACE(testing::Message() << "byte " << r.at);
+    machine_clear();
+    register_routine(0x0077F6, test_returns);
+    disk_in_cache();
+    std::vector<u8> sector(512, 0);
+    if (r.at >= 0) sector[static_cast<size_t>(r.at)] = 'A';
+    std::copy(sector.begin(), sector.end(), ram + cache + 512);
+    for (u32 i = 0; i < 222; ++i) wr8(hiscore_names + i, 0x2E);
+    run(0x008900);
     if (r.taken) {
       EXPECT_TRUE(ram_equals(hiscore_names, sector, 0, 222));
       EXPECT_TRUE(ram_equals(hiscore_scores, sector, 222, 32));
@@ -368,19 +388,26 @@ TEST_F(DiskLoads, TheRecordReaderLoadsItsRecord) {
 }
 
 TEST_F(DiskLoads, TheStringOutputDrawsEachByteUntilTheZero) {
-  register_routine(0x0034FA, test_character);
-  register_routine(0x00351C, test_returns);
+  load_test_font();
   const u8 text[] = {'H', 0x81, 'I', 13, 0, 'X'};
   for (u32 i = 0; i < sizeof text; ++i) wr8(0x30000 + i, text[i]);
+  wr16(text_line, 1440);
+  wr16(text_column, 3);
+  wr16(text_margin, 2);
+  wr16(text_colour, 4);
   g_cpu.a[0] = 0x30000;
   run(0x008928);
-  EXPECT_EQ(characters, (std::vector<u8>{'H', 0x81, 'I', 13}));
+  EXPECT_EQ(screen_text(0x020000, 1440, 3, 3), "HI.") << "the zero ends the text";
+  EXPECT_EQ(screen_cell_colour(0x020000, 1440, 3), 4u);
+  EXPECT_EQ(screen_cell_colour(0x020000, 1440, 4), 1u) << "the colour byte";
+  EXPECT_EQ(rd16(text_line), 2880u) << "the carriage return";
+  EXPECT_EQ(rd16(text_column), 2u);
   EXPECT_EQ(g_cpu.a[0], 0x30005u);
 
-  characters.clear();
   g_cpu.a[0] = 0x30004;
   run(0x008928);
-  EXPECT_TRUE(characters.empty());
+  EXPECT_EQ(rd16(text_line), 2880u);
+  EXPECT_EQ(rd16(text_column), 2u);
   EXPECT_EQ(g_cpu.a[0], 0x30005u);
 }
 

@@ -16,6 +16,7 @@
 #include "support/machine_fixture.h"
 #include "support/synthetic_disk.h"
 #include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 #include "support/synthetic_map.h"
 #include "support/temp_dir.h"
 #include "support/title_to_mission.h"
@@ -130,11 +131,13 @@ void runs_from_the_title_to_the_mission(const std::string& folder) {
   EXPECT_EQ(n.vbls[v].zone_lines, (std::vector<u32>{0, 48}));
   EXPECT_EQ(text_in(n.map_screen, 2880, 12, 4), "IDLE");
 
-  // The choice: the mission and half its pay to both players.
+  // The choice: the mission and half its pay to both players; then in the
+  // shop player 1 buys weapon 0.
   const u32 half_pay = synth_map_content().pays[mission] / 2;
   EXPECT_EQ(rd16(chosen_mission), static_cast<u32>(mission));
-  EXPECT_EQ(rd32(player1 + 0x58), n.money_at_map[0] + half_pay);
+  EXPECT_EQ(rd32(player1 + 0x58), n.money_at_map[0] + half_pay - synth_weapon0_price);
   EXPECT_EQ(rd32(player2 + 0x58), n.money_at_map[1] + half_pay);
+  EXPECT_EQ(rd8(player1 + 0x66), 0xFFu);
   EXPECT_EQ(n.shop_visits, 1);
 
   // The text before the load, and the chosen mission's files loaded.

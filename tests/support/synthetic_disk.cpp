@@ -9,6 +9,7 @@
 #include "support/ground_objects.h"
 #include "support/mission_builder.h"
 #include "support/synthetic_front_end.h"
+#include "support/synthetic_front_screens.h"
 
 namespace {
 
@@ -277,7 +278,7 @@ bool synth_place_disk_road(synth_game_data& g) {
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
          synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g) &&
-         synth_place_ground_object_tables(g);
+         synth_place_ground_object_tables(g) && synth_place_front_screens(g);
 }
 
 std::vector<u8> synth_title_block() {

@@ -24,11 +24,6 @@ namespace {
 
 road_notes* notes;
 
-ROUTINE(road_shop, 0xC20200)
-  ++notes->shop_visits;
-  RTS();
-END_ROUTINE
-
 ROUTINE(road_first_section, 0xC20300)
   notes->screen_at_load.assign(ram + screen_buffer_b, ram + screen_buffer_b + 32000);
   notes->loaded.assign(ram + 0x05647E, ram + 0x083B92);
@@ -59,11 +54,22 @@ struct driver {
   int stick = 0;         // the last state sent on port 1
   bool fire_sent = false;
   bool key_sent = false;
+  bool in_shop = false;
 
   void send(int state) {
     if (state == stick) return;
     tos_joystick(1, state);
     stick = state;
+  }
+
+  // The stick towards (tx, ty) of map_cursor until it is within `near`
+  // pixels (a report takes effect a pass late), then fire.
+  void steer(u32 tx, u32 ty, int near) {
+    const int dx = static_cast<int>(rd16(map_cursor_x)) - static_cast<int>(tx);
+    const int dy = static_cast<int>(rd16(map_cursor_y)) - static_cast<int>(ty);
+    const int want = (dx < -near ? stick_right : 0) | (dx > near ? stick_left : 0) | (dy < -near ? stick_down : 0) |
+                     (dy > near ? stick_up : 0);
+    send(want ? want : stick_fire);
   }
 
   void input(int vbl) {
@@ -81,6 +87,16 @@ struct driver {
         notes->prompt_wait_recorded = tos.wait_vbl_at[2];
         notes->prompt_machine_vbl = tos.vbl;
       }
+      return;
+    }
+    // The shop (its palette's colour 14 is $047): weapon 0 bought in cell
+    // 0, then fire on the leave cell 29 at (312, 132).
+    const bool shop = rd8(split_map) != 0xFF && rd16(0xFF825C) == 0x047;
+    if (shop && !in_shop) ++notes->shop_visits;
+    in_shop = shop;
+    if (shop) {
+      const bool bought = rd8(player1 + 0x66) != 0;
+      steer(bought ? 312 : 32, bought ? 132 : 12, 5);
       return;
     }
     if (rd8(split_map) != 0xFF) {
@@ -106,7 +122,6 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
   state_ptr boot(boot_state_make(folder.c_str()));
   if (!boot) return false;
   tos_load_state(boot.get());
-  dispatch_register_over(0x0086BC, road_shop);
   dispatch_register_over(0x009062, road_first_section);
   dispatch_register_over(0x008C64, road_mission_setup);
   dispatch_register_over(0x008EAC, road_frame_loop);

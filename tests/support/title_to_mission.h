@@ -5,10 +5,10 @@
 // wait_fire, key 1 at the player-count prompt, and on the world map the
 // stick of port 1 steered into a mission's box, then fire there.
 //
-// Everything runs on the game's own routines but the weapon shop (it
-// returns), the first section's and the mission's set-ups (they return;
-// the first notes the screen and the loaded areas) and the frame loop,
-// whose arrival ends the road. Shared by the end-to-end test and the
+// In the weapon shop the stick buys weapon 0 and leaves. Everything runs
+// on the game's own routines but the first section's and the mission's
+// set-ups (they return; the first notes the screen and the loaded areas)
+// and the frame loop, whose arrival ends the road. Shared by the end-to-end test and the
 // benchmark.
 #pragma once
 #include <string>

@@ -189,9 +189,11 @@ bool xdotool(const char* action, const char* key) {
 }
 
 // Real key events arrive through the X connection: pump until the state
-// shows them.
+// shows them. The patience is by the clock and generous, since a loaded
+// machine can hold the X server back for seconds; a passing key leaves at once.
 bool wait_for_key(int vk, int want) {
-  for (int i = 0; i < 200; ++i) {
+  const Uint64 give_up = SDL_GetTicks64() + 10000;
+  while (SDL_GetTicks64() < give_up) {
     drain();
     if (video_key_down(vk) == want) return true;
     SDL_Delay(2);

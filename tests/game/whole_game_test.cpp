@@ -1,0 +1,143 @@
+// Whole games on the synthetic data as the host runs them, with the
+// scripted player of support/whole_game.h: twelve missions to the end and
+// the high scores; F1 in developer mode; a failed game; a disk image that
+// does not carry the saved high scores.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "game/game_ram.h"
+#include "game/map_ram.h"
+#include "machine/game_data.h"
+#include "machine/gemdos.h"
+#include "machine/loader_hold.h"
+#include "machine/tos.h"
+#include "support/mission_machine.h"
+#include "support/synthetic_front_screens.h"
+#include "support/temp_dir.h"
+#include "support/whole_game.h"
+
+namespace {
+
+class WholeGame : public MissionTest {
+ protected:
+  void SetUp() override {
+    MissionTest::SetUp();
+    g_load_seconds = 0;
+    setenv("BKM_FOPEN", "1", 1);
+    whole_game_reset();
+  }
+  void TearDown() override {
+    unsetenv("BKM_FOPEN");
+    gemdos_close_all();
+    game_data_release();
+    MissionTest::TearDown();
+  }
+  void boot(bool disk_image) {
+    std::string error;
+    ASSERT_TRUE(whole_game_boot(folder.path, disk_image, data, data_name, error)) << error;
+  }
+  std::vector<u8> data_file_now() {
+    std::ifstream in(folder / data_name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  temp_dir folder;
+  std::vector<u8> data;
+  std::string data_name;
+};
+
+TEST_F(WholeGame, TwelveMissionsTheEndAndTheHighScores) {
+  whole_game_state& game = whole_game();
+  boot(false);
+  whole_game_run(60000, whole_game_at_title);
+  EXPECT_TRUE(whole_game_at_title()) << "the title after the end; pc $" << std::hex << g_cpu.pc;
+  EXPECT_EQ(game.missions_completed, 12);
+  // The first shop visit: weapon 0 bought (9), weapon 1 refused (25), the
+  // equipment screen seen.
+  ASSERT_GE(game.shop_sounds.size(), 2u);
+  EXPECT_EQ(game.shop_sounds[0], 9);
+  EXPECT_EQ(game.shop_sounds[1], 25);
+  EXPECT_TRUE(game.equipment_seen);
+  EXPECT_EQ(game.shop_visits, 12);
+  // Per mission: the map's tune, the mission's, the result's, the one after
+  // it; then the high scores' tune 5.
+  std::vector<u32> expect;
+  for (int i = 0; i < 12; ++i) expect.insert(expect.end(), {1, 0, 6, 3});
+  expect.push_back(5);
+  EXPECT_EQ(game.tunes, expect);
+  EXPECT_GE(tos.wait_vbl_at[1], 0) << "the wait for tune 3's end at $3972";
+  // The name typed is at the top of the table.
+  EXPECT_EQ(rd32(hiscore_scores), 12u * whole_game_points);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ram + hiscore_names), 3), "AB ");
+  // The table's write reached no file.
+  EXPECT_TRUE(data_file_now() == data) << "the data file byte for byte the same";
+}
+
+// A second game: one mission done, the developer sequence typed on the
+// map, then F1 restarts the game: the game start runs again towards the
+// title, with developer mode and the missions done cleared.
+TEST_F(WholeGame, F1RestartsAGameInDeveloperMode) {
+  whole_game_state& game = whole_game();
+  boot(false);
+  struct at {
+    static bool developer_mode_on_the_map() {
+      const whole_game_state& g = whole_game();
+      if (g.missions_completed == 1 && rd8(split_map) == 0xFF && g.typing.empty() && g.key_down < 0 &&
+          rd16(dev_mode) == 0)
+        whole_game_type({synth_dev_sequence[0], synth_dev_sequence[1], synth_dev_sequence[2]});
+      return rd16(dev_mode) != 0;
+    }
+  };
+  whole_game_run(20000, at::developer_mode_on_the_map);
+  ASSERT_NE(rd16(dev_mode), 0u) << "developer mode on";
+  EXPECT_EQ(rd8(missions_done), 0xFFu);
+  whole_game_type({0x3B}); // F1
+  const int vbls = whole_game_run(2000, whole_game_at_title);
+  EXPECT_LT(vbls, 2000) << "every slice returns, up to the title";
+  EXPECT_TRUE(whole_game_at_title());
+  EXPECT_EQ(rd16(dev_mode), 0u);
+  for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << i;
+  EXPECT_EQ(rd32(dev_string_pos), dev_string);
+  EXPECT_EQ(game.missions_completed, 1);
+}
+
+// A third game fails its first mission: the failed screen's tune, the high
+// scores (no entry with no points), fire in the delay after them, and the
+// next game's prompt without the title.
+TEST_F(WholeGame, AFailedGameEndsAtTheNextPrompt) {
+  whole_game_state& game = whole_game();
+  boot(false);
+  game.fail_missions = true;
+  struct at {
+    static bool second_prompt() { return whole_game().tunes.size() >= 3 && g_cpu.pc == 0xFDF0; }
+  };
+  const int vbls = whole_game_run(30000, at::second_prompt);
+  EXPECT_LT(vbls, 30000);
+  EXPECT_EQ(game.tunes, (std::vector<u32>{1, 0, 7, 5})) << "map, mission, failed, high scores";
+  EXPECT_NE(rd32(quick_start), 0u) << "fire in the delay";
+  EXPECT_EQ(g_cpu.pc, 0xFDF0u) << "the prompt of the next game";
+  EXPECT_EQ(rd16(player1 + player_record::lives), 0u);
+  EXPECT_TRUE(data_file_now() == data);
+}
+
+// The disk image does not carry the saved table: the game's own names stay
+// (below the new entry), not eight empty ones.
+TEST_F(WholeGame, FromADiskImageTheGamesOwnTableIsShown) {
+  boot(true);
+  whole_game_run(60000, whole_game_at_title);
+  EXPECT_TRUE(whole_game_at_title());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ram + hiscore_names), 3), "AB ");
+  for (u32 i = 1; i < 8; ++i) {
+    std::string name(reinterpret_cast<const char*>(ram + hiscore_names + 22 * i), 5);
+    EXPECT_EQ(name, synth_table_name(i - 1)) << i;
+    EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * (i - 1)) << "the default scores";
+  }
+  EXPECT_TRUE(data_file_now() == data);
+}
+
+} // namespace
