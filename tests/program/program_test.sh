@@ -17,7 +17,9 @@ export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1
 # running beside them on a shared display do not take their focus.
 display=()
 if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  # Tests start their servers side by side, and "-a" alone races them all
+  # for the same first free number: each starts its search somewhere else.
+  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
 
 # The start-up state tool writes a state the machine reads back.

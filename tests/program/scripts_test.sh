@@ -22,7 +22,9 @@ log=$work/user/error.log
 # on a shared display would take its focus, and it theirs.
 display=()
 if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  # Tests start their servers side by side, and "-a" alone races them all
+  # for the same first free number: each starts its search somewhere else.
+  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
 
 # Runs the program with the given environment inside a time limit; the
