@@ -27,10 +27,24 @@ if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
   display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
 
+# Runs a command on that X server with the command's own status: xvfb-run
+# may put one of its own in its place (a clean-up of its temporary folder
+# that fails on a loaded machine), so the status comes back through a file.
+on_display() {
+  if [ ${#display[@]} -eq 0 ]; then
+    "$@"
+    return
+  fi
+  rm -f "$work/display.status"
+  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
+  [ -s "$work/display.status" ] || return 99
+  return "$(cat "$work/display.status")"
+}
+
 # Runs the program with the given environment inside a time limit; the
 # status is left in $status.
 run() {
-  env "$@" "${display[@]}" timeout 60 "$program" > "$work/out.txt" 2>&1
+  on_display env "$@" timeout 60 "$program" > "$work/out.txt" 2>&1
   status=$?
 }
 
@@ -62,7 +76,7 @@ no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
   # test run).
   BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
   status=$?
   [ $status -eq 1 ] || fail "status $status, want 1"
   shot=$work/shots/s0000.png
