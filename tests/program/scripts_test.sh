@@ -22,20 +22,31 @@ log=$work/user/error.log
 # on a shared display would take its focus, and it theirs.
 display=()
 if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  # Tests start their servers side by side, and "-a" alone races them all
+  # for the same first free number: each starts its search somewhere else.
+  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
 
-# Runs a command on the display with its output in out.txt; the command's
-# own status is left in $status: xvfb-run now and then fails to remove its
-# temporary folder and then reports that instead.
+# Runs a command on that X server with the command's own status: xvfb-run
+# may put one of its own in its place (a clean-up of its temporary folder
+# that fails on a loaded machine), so the status comes back through a file.
 on_display() {
-  rm -f "$work/status"
-  "${display[@]}" bash -c '"$@"; echo $? > "$0"' "$work/status" "$@" > "$work/out.txt" 2>&1
-  status=$(cat "$work/status" 2> /dev/null) || status="none (the display did not start)"
+  if [ ${#display[@]} -eq 0 ]; then
+    "$@"
+    return
+  fi
+  rm -f "$work/display.status"
+  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
+  [ -s "$work/display.status" ] || return 99
+  return "$(cat "$work/display.status")"
 }
 
-# Runs the program with the given environment inside a time limit.
-run() { on_display env "$@" timeout 60 "$program"; }
+# Runs the program with the given environment inside a time limit; the
+# status is left in $status.
+run() {
+  on_display env "$@" timeout 60 "$program" > "$work/out.txt" 2>&1
+  status=$?
+}
 
 # Pixels of a shot within tolerance of a colour.
 pixels() { "$count" "$1" "$2" "${3:-2}"; }
@@ -64,9 +75,10 @@ case $script in
 no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
   # test run).
-  on_display env BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" BKM_SHOTS="$work/shots" \
-    timeout --preserve-status -s TERM 4 "$program"
-  [ "$status" = 1 ] || fail "status $status, want 1"
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
+    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+  status=$?
+  [ $status -eq 1 ] || fail "status $status, want 1"
   shot=$work/shots/s0000.png
   if [ -s "$shot" ]; then
     expect_colour "$shot" "panel" "$panel" 50000
@@ -80,8 +92,9 @@ no_data)
   # red title is at its top).
   mkdir -p "$work/full"
   echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
-  on_display env BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" BKM_SHOTS="$work/full" \
-    timeout --preserve-status -s TERM 4 "$program"
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
+    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+  status=$?
   [ "$status" = 1 ] || fail "fullscreen: status $status, want 1"
   if [ -s "$work/full/s0000.png" ]; then
     expect_colour "$work/full/s0000.png" "panel" "$panel" 50000
