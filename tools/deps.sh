@@ -7,7 +7,7 @@ packages=(
   libsdl2-dev libgl-dev libmpg123-dev libstb-dev
   zlib1g-dev libpng-dev libb2-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
-  libepoxy-dev fonts-noto-core xvfb xauth libgl1-mesa-dri xdotool
+  libepoxy-dev libx11-dev fonts-noto-core xvfb xauth libgl1-mesa-dri xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

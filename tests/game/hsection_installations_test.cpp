@@ -1,8 +1,7 @@
 // The horizontal sections' installations: placed by the event stream
 // ($4C2E), run once a frame through their pattern lists ($4C74 and its
-// continuations), wrecked by heavy projectiles ($4A52). The bullet and
-// debris spawners of later work are recording stand-ins (checks on them
-// fall silent once written); the explosion spawner fills its table.
+// continuations), wrecked by heavy projectiles ($4A52). The bullet,
+// debris and explosion spawners fill their tables.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "game/shot_ram.h"
 #include "support/dispatch_check.h"
 #include "support/dot_effect_tables.h"
 #include "support/hsection_tables.h"
@@ -22,7 +22,6 @@ namespace {
 constexpr u32 place = 0x004C2E;
 constexpr u32 update = 0x004C74;
 constexpr u32 hits = 0x004A52;
-constexpr u32 bullet_spawner = 0x006B74;
 constexpr u32 debris_spawner = 0x0063A4;
 constexpr u32 explode = 0x006CA8;
 
@@ -31,6 +30,7 @@ u32 dot(u32 i) { return dot_bullet_table.address + i * dot_bullet_table.size; }
 u32 fx(u32 i) { return effect_table.address + i * effect_table.size; }
 u32 proj(u32 i) { return projectile_table.address + i * projectile_table.size; }
 u32 boom(u32 i) { return explosion_table.address + i * explosion_table.size; }
+u32 bul(u32 i) { return bullet_table.address + i * bullet_table.size; }
 
 void put_inst(u32 i, u32 type, u32 x, u32 y, u32 delay = 0, u32 step = 0) {
   wr16(inst(i), 0xFF00);
@@ -41,13 +41,6 @@ void put_inst(u32 i, u32 type, u32 x, u32 y, u32 delay = 0, u32 step = 0) {
   wr16(inst(i) + 0x0A, step);
 }
 
-// What a spawner of later work was called with.
-struct spawn {
-  u32 address;
-  u32 d[6];
-};
-std::vector<spawn> spawns;
-template <u32 address> void note_spawn() { spawns.push_back({address, {d0, d1, d2, d3, d4, d5}}); }
 u32 w(u32 v) { return v & 0xFFFF; }
 
 // The shots of a run, whichever spawner made them: (x, y, dx, dy).
@@ -67,10 +60,13 @@ std::vector<shot> effect_shots() {
     if (rd16(fx(i) + 8)) s.push_back({rd16(fx(i)), rd16(fx(i) + 2), rd16(fx(i) + 4), rd16(fx(i) + 6)});
   return s;
 }
+// The bullet spawner starts a shot part of a step ahead by the frame
+// counter's low bits; these tests run at frame 0, where it starts in place.
 std::vector<shot> bullet_shots() {
   std::vector<shot> s;
-  for (const spawn& c : spawns)
-    if (c.address == bullet_spawner) s.push_back({w(c.d[0]), w(c.d[1]), w(c.d[3]), w(c.d[4])});
+  for (u32 i = 0; i < bullet_table.records; ++i)
+    if (rd16(bul(i) + bullet::live))
+      s.push_back({rd16(bul(i) + bullet::x), rd16(bul(i) + bullet::y), rd16(bul(i) + bullet::dx), rd16(bul(i) + bullet::dy)});
   return s;
 }
 std::vector<shot> shots_of(u32 type) {
@@ -83,9 +79,6 @@ class HorizontalInstallations : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    spawns.clear();
-    stub_records_doing(bullet_spawner, note_spawn<bullet_spawner>);
-    stub_records_doing(debris_spawner, note_spawn<debris_spawner>);
     stand_in_explosions();
     tables = hsection_tables{};
   }
@@ -190,10 +183,8 @@ TEST_F(HorizontalInstallations, EachTypeFiresItsShotFromItsList) {
     const std::string what = "type " + std::to_string(type);
     const std::vector<shot> s = shots_of(type);
     if (type == 235 || type == 236) {
-      if (!stubbed(bullet_spawner)) continue;
-      ASSERT_EQ(spawns.size(), 1u) << what;
-      EXPECT_EQ(w(spawns[0].d[2]), 300u) << what << ": life";
-      EXPECT_EQ(w(spawns[0].d[5]), 0xFFFFu) << what << ": owner";
+      EXPECT_EQ(rd16(bul(0) + bullet::life), 300u) << what;
+      EXPECT_EQ(rd16(bul(0) + bullet::owner), 0xFFFFu) << what;
     }
     ASSERT_EQ(s.size(), 1u) << what;
     EXPECT_EQ(s[0], (shot{100 + 5 + 36, 60 - 3 + 100, 2, 0xFFFC})) << what;
@@ -229,7 +220,6 @@ TEST_F(HorizontalInstallations, DelayZeroEntriesFireABurstInOneFrameExceptForTyp
     put_inst(0, type, 100, 60);
     run(update);
     const std::string what = "type " + std::to_string(type);
-    if ((type == 235 || type == 236) && !stubbed(bullet_spawner)) continue;
     const std::vector<shot> s = shots_of(type);
     const u32 want = type == 235 ? 1 : 3;
     ASSERT_EQ(s.size(), want) << what;
@@ -248,7 +238,6 @@ TEST_F(HorizontalInstallations, TheEndMarkRunsEntryZeroInTheSameFrame) {
     run(update);
     const std::string what = "type " + std::to_string(type);
     EXPECT_EQ(rd16(inst(0) + 0x0A), 1u) << what;
-    if ((type == 235 || type == 236) && !stubbed(bullet_spawner)) continue;
     ASSERT_EQ(shots_of(type).size(), 1u) << what;
     EXPECT_EQ(shots_of(type)[0].x, 136u) << what << ": entry 0";
   }
@@ -282,7 +271,6 @@ TEST_F(HorizontalInstallations, AListWithoutADelayFiresEachEntryOnceAFrame) {
     put_inst(0, type, 100, 60, 0, 1);
     const std::string what = "type " + std::to_string(type);
     ASSERT_EQ(run_mission_routine(update), 1) << what << ": the frame ends";
-    if (type == 236 && !stubbed(bullet_spawner)) continue;
     std::vector<shot> s = shots_of(type);
     ASSERT_EQ(s.size(), 3u) << what;
     EXPECT_EQ(s[0].x, 146u) << what << ": from step 1";
@@ -375,20 +363,35 @@ TEST_F(HorizontalInstallations, TheWrecksDebrisAndExplosionsByBit4OfTheVblCounte
         EXPECT_EQ(rd16(boom(e) + 0x0A), 0xFFFFu) << counter;
         ++e;
       }
-    if (!stubbed(debris_spawner) || !stubbed(explode)) continue;
+    // the debris in its table, in its order, starting at once
+    u32 k = 0;
+    for (const piece& p : want)
+      if (p.address == debris_spawner) {
+        const u32 at = debris_table.address + k++ * debris_table.size;
+        EXPECT_EQ(rd16(at), 0xFFFFu) << counter;
+        EXPECT_EQ(rd16(at + 2), p.x) << counter;
+        EXPECT_EQ(rd16(at + 4), p.y) << counter;
+        EXPECT_EQ(rd16(at + 0x0A), 0u) << counter << ": start delay";
+      }
+    EXPECT_EQ(rd16(debris_table.address + 2 * debris_table.size), 0u) << counter;
+
+    // The order of the four, with both spawners noting their calls instead.
+    SetUp();
+    wr8(0x001DC7, counter);
+    put_inst(0, 235, x, y);
+    put_projectile(0, 16, x + 40, y + 100, 0);
+    stub_records_over(debris_spawner, nullptr);
+    stub_records_over(explode, nullptr);
+    run(hits);
     std::vector<piece> got;
     for (const stub_call& c : stub_calls())
-      if (c.address == debris_spawner || c.address == explode) got.push_back({c.address, w(c.d0), w(c.d1), 0});
+      if (c.address == debris_spawner || c.address == explode) got.push_back({c.address, w(c.d0), w(c.d1), w(c.d2)});
     ASSERT_EQ(got.size(), 4u) << counter;
     for (u32 i = 0; i < 4; ++i) {
       EXPECT_EQ(got[i].address, want[i].address) << counter << " piece " << i;
       EXPECT_EQ(got[i].x, want[i].x) << counter << " piece " << i;
       EXPECT_EQ(got[i].y, want[i].y) << counter << " piece " << i;
-    }
-    for (const spawn& s : spawns) {
-      if (s.address == debris_spawner) {
-        EXPECT_EQ(w(s.d[2]), 0u) << "start delay";
-      }
+      EXPECT_EQ(got[i].d2, want[i].d2) << counter << " piece " << i << ": delay or owner";
     }
   }
 }
@@ -457,9 +460,6 @@ TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {
 void prepare_busy_frame() {
   machine_clear();
   mission_machine_reset();
-  spawns.clear();
-  stub_records_doing(bullet_spawner, note_spawn<bullet_spawner>);
-  stub_records_doing(debris_spawner, note_spawn<debris_spawner>);
   stand_in_explosions();
   hsection_tables t;
   t.unchecked = true;

@@ -17,8 +17,24 @@ export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1
 # running beside them on a shared display do not take their focus.
 display=()
 if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  # Tests start their servers side by side, and "-a" alone races them all
+  # for the same first free number: each starts its search somewhere else.
+  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
+
+# Runs a command on that X server with the command's own status: xvfb-run
+# may put one of its own in its place (a clean-up of its temporary folder
+# that fails on a loaded machine), so the status comes back through a file.
+on_display() {
+  if [ ${#display[@]} -eq 0 ]; then
+    "$@"
+    return
+  fi
+  rm -f "$work/display.status"
+  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
+  [ -s "$work/display.status" ] || return 99
+  return "$(cat "$work/display.status")"
+}
 
 # The start-up state tool writes a state the machine reads back.
 BKM_ORIGINAL_DIR=$work/data BKM_BOOT_OUT=$work/boot.bkms "$program" > "$work/boot.log" 2>&1
@@ -33,7 +49,7 @@ DISPLAY= BKM_ORIGINAL_DIR=$work/nodata BKM_BOOT_OUT=$work/none.bkms "$program" >
 # Without game data: the missing-data screen until SIGTERM, then 1.
 mkdir -p "$work/shots"
 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-  "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/missing.log" 2>&1
+  on_display timeout --preserve-status -s TERM 4 "$program" > "$work/missing.log" 2>&1
 [ $? -eq 1 ] || fail "the missing-data screen should end with 1 on SIGTERM"
 [ -e "$work/shots/s0000.png" ] || fail "the missing-data screen was not shown"
 
@@ -42,7 +58,7 @@ BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
 # file is left alone and the shot is written.
 echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
 BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=8 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
-  "${display[@]}" "$program" > "$work/run.log" 2>&1
+  on_display "$program" > "$work/run.log" 2>&1
 status=$?
 if [ $status -eq 1 ]; then
   grep -q "Emulation ERROR: " "$work/run.log" || fail "exit 1 without the emulation error logged"

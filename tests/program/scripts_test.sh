@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Scripted runs of the real program under BKM_TEST, one script per call:
-#   scripts_test.sh <script> <brakmoor> <write_synthetic_bkm> <shot_count>
+#   scripts_test.sh <script> <brakmoor> <write_synthetic_bkm> <shot_count> <state_probe>
 # A script passes only on evidence from outside the process: the exit
 # status, error.log, the files it leaves, and screenshots whose colours are
 # the ones the program must draw (counted by shot_count), never pictures
 # saved from an earlier run. Needs an X display with OpenGL, as the window
 # tests do.
 set -uo pipefail
-script=$1 program=$2 writer=$3 count=$4
+script=$1 program=$2 writer=$3 count=$4 probe=$5
 work=$(mktemp -d /tmp/bkm_script_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -22,13 +22,29 @@ log=$work/user/error.log
 # on a shared display would take its focus, and it theirs.
 display=()
 if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+  # Tests start their servers side by side, and "-a" alone races them all
+  # for the same first free number: each starts its search somewhere else.
+  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
 fi
+
+# Runs a command on that X server with the command's own status: xvfb-run
+# may put one of its own in its place (a clean-up of its temporary folder
+# that fails on a loaded machine), so the status comes back through a file.
+on_display() {
+  if [ ${#display[@]} -eq 0 ]; then
+    "$@"
+    return
+  fi
+  rm -f "$work/display.status"
+  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
+  [ -s "$work/display.status" ] || return 99
+  return "$(cat "$work/display.status")"
+}
 
 # Runs the program with the given environment inside a time limit; the
 # status is left in $status.
 run() {
-  env "$@" "${display[@]}" timeout 60 "$program" > "$work/out.txt" 2>&1
+  on_display env "$@" timeout 60 "$program" > "$work/out.txt" 2>&1
   status=$?
 }
 
@@ -60,7 +76,7 @@ no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
   # test run).
   BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-    "${display[@]}" timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
   status=$?
   [ $status -eq 1 ] || fail "status $status, want 1"
   shot=$work/shots/s0000.png
@@ -70,6 +86,21 @@ no_data)
     expect_colour "$shot" "game-data folder in gold" $gold_title 30
   else
     fail "no s0000.png"
+  fi
+  # Fullscreen asked for in options.json: under a bare X server nobody
+  # carries the request out, and the screen must still show whole (the
+  # red title is at its top).
+  mkdir -p "$work/full"
+  echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
+  BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
+    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
+  status=$?
+  [ "$status" = 1 ] || fail "fullscreen: status $status, want 1"
+  if [ -s "$work/full/s0000.png" ]; then
+    expect_colour "$work/full/s0000.png" "panel" "$panel" 50000
+    expect_colour "$work/full/s0000.png" "red title" FF7A66 30
+  else
+    fail "no s0000.png in fullscreen"
   fi
   ;;
 splash)
@@ -101,10 +132,10 @@ menu_tour)
   mseq+=",6.2:tabnext"                                               # system
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=7.5 BKM_SHOTS="$work/shots" \
     BKM_SHOT_FROM=1 BKM_SHOT_EVERY=1 BKM_MSEQ="$mseq"
-  [ $status -eq 0 ] || fail "status $status, want 0 (the menu held the game paused)"
+  [ "$status" = 0 ] || fail "status $status, want 0 (the menu held the game paused)"
   # BKM_SHOT is written only without BKM_SHOTS: a second, short run.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1 BKM_SHOT="$work/last.png" BKM_MSEQ="0:open"
-  [ $status -eq 0 ] || fail "the BKM_SHOT run ended with $status"
+  [ "$status" = 0 ] || fail "the BKM_SHOT run ended with $status"
   if [ -s "$work/last.png" ]; then
     expect_colour "$work/last.png" "panel in the last shot" "$panel" 50000
   else
@@ -143,10 +174,82 @@ corrupt_first_vbl)
   # An injected failure at the first VBL (13 in the start-up state), where
   # no snapshot exists: the error once, with that VBL, and status 1.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=10 BKM_CORRUPT=13
-  [ $status -eq 1 ] || fail "status $status, want 1"
+  [ "$status" = 1 ] || fail "status $status, want 1"
   n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 13)$" "$log")
   [ "$n" = 1 ] || fail "the emulation error for vbl 13 was logged $n times"
   ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
+  ;;
+map_slots)
+  # The title cut short by fire, "1" at the player-count prompt, the world
+  # map; there, through the menu: a save to slot 1, the pointer moved, a
+  # save to slot 2, a load of slot 1 and a save to slot 3. The map starts
+  # with its pointer at (160, 125), in no mission's box, so fire there
+  # chooses nothing. Fire is pulsed and the key pressed several times, so
+  # a slower start still meets the title's waits and the prompt; the map is
+  # reached by about 8 s.
+  joy="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0"
+  joy+=",12.6:8,13:0"                                                   # the pointer to the right
+  keys="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2"
+  mseq="11.5:open,11.7:down,11.9:down,12.1:enter,12.3:close"           # save slot 1
+  mseq+=",13.4:open,13.6:up,13.8:right,14:down,14.2:enter"              # save slot 2
+  mseq+=",14.4:up,14.6:left,14.8:down,15:down,15.2:enter"               # load slot 1 (closes)
+  mseq+=",15.8:open,16:up,16.2:up,16.4:right,16.6:right,16.8:down,17:enter"  # save slot 3
+  echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=17.5 BKM_JOYSEQ="$joy" BKM_KEYS="$keys" \
+    BKM_MSEQ="$mseq"
+  [ "$status" = 0 ] || fail "status $status, want 0"
+  # Each slot reads back as a machine state on the map (split_map $FF at
+  # $1FE), with the pointer where it was: at its start for slots 1 and 3,
+  # moved right along its line for slot 2.
+  declare -A where
+  for n in 1 2 3; do
+    slot=$work/user/saves/slot$n.bkms
+    if ! words=$("$probe" "$slot" 1EC 1EE 1FE); then
+      fail "slot$n.bkms was not written or does not read back"
+      continue
+    fi
+    read -r x y split <<< "$(echo $words)"
+    [ "${split:0:2}" = FF ] || fail "slot $n was not saved on the map (split_map $split)"
+    where[$n]="$((16#$x)),$((16#$y))"
+  done
+  [ "${where[1]:-}" = "160,125" ] || fail "slot 1 holds the pointer at ${where[1]:-?}, want 160,125"
+  x2=${where[2]%,*}
+  { [ -n "${where[2]:-}" ] && [ "${x2:-0}" -gt 160 ] && [ "${where[2]#*,}" = 125 ]; } ||
+    fail "slot 2 holds the pointer at ${where[2]:-?}, want it moved right of 160 on line 125"
+  [ "${where[3]:-}" = "160,125" ] || fail "slot 3 holds the pointer at ${where[3]:-?}: the load did not bring slot 1 back"
+  grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
+  [ "$(cat "$work/user/options.json")" = '{"version": 3, "stereo_pan": true}' ] || fail "options.json was changed"
+  ;;
+corrupt_map)
+  # An injected failure on the world map (reached as in map_slots): no
+  # mission has run, so there is no snapshot to go back to; the error once,
+  # with its VBL, status 1 and no crash report. A save through the menu
+  # shortly before shows that the map was reached by then (an emulation
+  # that has stopped saves nothing), and nothing leaves the map after it.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=20 BKM_CORRUPT=700 \
+    BKM_JOYSEQ="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0" BKM_KEYS="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2" \
+    BKM_MSEQ="9.5:open,9.7:down,9.9:down,10.1:enter,10.3:close"
+  [ "$status" = 1 ] || fail "status $status, want 1"
+  n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 700)$" "$log")
+  [ "$n" = 1 ] || fail "the emulation error for vbl 700 was logged $n times"
+  split=$("$probe" "$work/user/saves/slot1.bkms" 1FE) || fail "no save on the map before the failure"
+  [ "${split:0:2}" = FF ] || fail "the save before the failure was not on the map (split_map $split)"
+  grep -q "^recovery: " "$log" && fail "a recovery without a snapshot"
+  ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
+  ;;
+effect_boom)
+  # A sound effect 40 VBLs and an explosion 60 VBLs after the first step
+  # (VBL 13 in the start-up state), each once, logged to the file only, and
+  # the game goes on.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=3 BKM_EFFECT=40 BKM_EFFECT_N=2 \
+    BKM_BOOM=60:100:80:0
+  [ "$status" = 0 ] || fail "status $status, want 0"
+  for line in "effect started at vbl 53" "explosion created at vbl 73"; do
+    n=$(grep -cx "$line" "$log")
+    [ "$n" = 1 ] || fail "\"$line\" logged $n times, want once"
+    grep -q "$line" "$work/out.txt" && fail "\"$line\" went to the console too"
+  done
+  grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
   ;;
 *)
   echo "unknown script $script"

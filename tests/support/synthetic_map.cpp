@@ -48,8 +48,10 @@ std::vector<table_block> table_blocks(const synth_map& m) {
   }
   for (u32 f = 0; f < 6; ++f)
     for (u32 l = 0; l < 9; ++l) put16(frames, static_cast<u16>(0x1000 << (f % 3)));
+  // The map below the panel shows in the game's own map palette: the host
+  // knows the world map by it (for saves and back-to-map).
+  for (u16 w : synth_map_palette) put16(below, w);
   for (u32 i = 0; i < 16; ++i) {
-    put16(below, static_cast<u16>(0x0100 + i));
     put16(panel, static_cast<u16>(0x0200 + i));
     put16(setup, static_cast<u16>(0x0300 + i));
   }

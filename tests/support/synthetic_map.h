@@ -32,6 +32,11 @@ constexpr u32 synth_shop_picture_at = 0x05AC80;
 constexpr u32 synth_map_input = 0x05F4CB;
 constexpr u32 synth_map_sectors = 58;
 
+// The palette of the map below its panel ($C70E): the game's own, which
+// the host takes for the sign that the world map is shown.
+constexpr std::array<u16, 16> synth_map_palette = {0x0000, 0x0777, 0x0012, 0x0014, 0x0025, 0x0136, 0x0246, 0x0356,
+                                                   0x0467, 0x0740, 0x0630, 0x0520, 0x0353, 0x0242, 0x0131, 0x0020};
+
 // Twelve boxes of 20 x 12 pixels in a grid inside 7..312 x 59..195 (box i
 // for mission i), pays 1,000 x (i + 1), mission picture i with byte i + 1
 // in its first byte, a map picture with colour 2 in its bottom line.

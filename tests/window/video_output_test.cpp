@@ -130,6 +130,34 @@ TEST_F(window_test, OverlayIsBlendedByItsAlpha) {
   EXPECT_EQ(shot.at(480, 300)[0], 200);
 }
 
+// A fullscreen request that nobody carries out (X without a window
+// manager) leaves the window as it was; the picture must still fill what is
+// shown, not a desktop-sized area of which the window holds one corner.
+TEST_F(window_test, FullscreenDrawsTheWholePictureWhateverSizeTheWindowEndsAt) {
+  open(960, 600);
+  video_set_preset("None");
+  vcfg.aspect = 2;
+  video_set_fullscreen(1);
+  for (int i = 0; i < 5; ++i) {
+    video_draw();
+    video_event e;
+    while (video_poll(&e)) {
+    }
+    SDL_Delay(20);
+  }
+  int x, y, w, h;
+  video_rect(&x, &y, &w, &h);
+  std::vector<uint8_t> overlay(size_t(w) * h * 4);
+  for (size_t i = 0; i < overlay.size(); i += 4) overlay[i] = 10, overlay[i + 1] = 250, overlay[i + 2] = 90, overlay[i + 3] = 255;
+  video_overlay(overlay.data(), w, h);
+  rgb_picture shot = draw_and_read();
+  ASSERT_EQ(std::make_pair(shot.w, shot.h), std::make_pair(w, h)) << "the screenshot holds the drawable";
+  for (auto [px, py] : {std::pair{0, 0}, {w - 1, 0}, {w / 2, h / 2}, {0, h - 1}, {w - 1, h - 1}})
+    EXPECT_EQ(std::make_tuple(shot.at(px, py)[0], shot.at(px, py)[1], shot.at(px, py)[2]),
+              std::make_tuple(10, 250, 90))
+        << px << "," << py << " of " << w << "x" << h;
+}
+
 // The game texture as GL holds it.
 std::vector<uint8_t> texture_pixels(int* w, int* h) {
   glBindTexture(GL_TEXTURE_2D, g_video.game_tex);

@@ -121,7 +121,7 @@ void video_rect(int* x, int* y, int* w, int* h) {
 
 int video_draw() {
   if (!g_video.context) return 0;
-  SDL_GL_GetDrawableSize(g_video.window, &g_video.window_w, &g_video.window_h);
+  video_read_drawable_size();
   int W = g_video.window_w, H = g_video.window_h;
   if (W <= 0 || H <= 0) return 0;
   ++g_video.frame;

@@ -62,6 +62,11 @@ struct video_state {
 extern video_state g_video;
 
 void video_set_error(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// The drawable's size into window_w and window_h: SDL's, or in fullscreen
+// on X11 the window's own (video_x11_size.cpp), as nobody may have carried
+// the request out.
+void video_read_drawable_size();
+bool video_x11_size(SDL_Window* window, int* w, int* h);
 bool video_has_error();
 
 // Shader side of drawing (video_shaders.cpp).

@@ -53,10 +53,6 @@ GLuint make_texture() {
   return tex;
 }
 
-void read_drawable_size() {
-  if (g_video.window) SDL_GL_GetDrawableSize(g_video.window, &g_video.window_w, &g_video.window_h);
-}
-
 bool open_window(int window_w, int window_h) {
   if (SDL_InitSubSystem(sdl_systems) != 0) {
     video_set_error("SDL initialization failed: %s", SDL_GetError());
@@ -106,6 +102,14 @@ bool make_gl_objects() {
 
 }  // namespace
 
+void video_read_drawable_size() {
+  if (!g_video.window) return;
+  SDL_GL_GetDrawableSize(g_video.window, &g_video.window_w, &g_video.window_h);
+  // Windowed, SDL follows the window's own changes; only a fullscreen
+  // request can leave its answer ahead of the window.
+  if (g_video.fullscreen) video_x11_size(g_video.window, &g_video.window_w, &g_video.window_h);
+}
+
 void video_set_error(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
@@ -136,7 +140,7 @@ int video_open(int window_w, int window_h, int game_w, int game_h, const char* s
     return 0;
   }
   video_list_shaders(shader_folder);
-  read_drawable_size();
+  video_read_drawable_size();
   g_video.fullscreen = false;
   return 1;
 }
@@ -169,7 +173,7 @@ int video_poll(video_event* event) {
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_RESIZED ||
             e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-          read_drawable_size();
+          video_read_drawable_size();
           event->kind = VIDEO_EV_RESIZED;
           return 1;
         }
@@ -209,7 +213,7 @@ void video_set_fullscreen(int on) {
     return;
   }
   g_video.fullscreen = want;
-  read_drawable_size();
+  video_read_drawable_size();
 }
 
 int video_is_fullscreen() { return g_video.fullscreen ? 1 : 0; }
