@@ -49,7 +49,12 @@ bool xkey(const char* action, const char* key) {
   char command[200];
   std::snprintf(command, sizeof command, "xdotool %s --window %lu %s", action,
                 static_cast<unsigned long>(info.info.x11.window), key);
-  return std::system(command) == 0;
+  // xdotool now and then fails to reach a busy X server: a second try does.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (std::system(command) == 0) return true;
+    SDL_Delay(100);
+  }
+  return false;
 }
 
 class fast_input_test : public window_test {
