@@ -21,12 +21,7 @@ constexpr u32 preshift = 0x005FFE, draw_grenades = 0x005E32, draw_projectiles = 
 constexpr u32 screen = mission_draw_screen;
 constexpr u32 screen_span = 32000 + 160 * 9; // the spare lines below the screen too
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 // Colour of pixel x (0-15) of line l of frame f in shot copy k, from RAM.
 u32 copy_pixel(u32 k, u32 f, u32 l, u32 x) {

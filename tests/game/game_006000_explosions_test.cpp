@@ -37,12 +37,7 @@ void note_sample(u32) {
   samples.push_back({g_cpu.d[0] & 0xFFFF, rd32(g_cpu.a[7]), rd16(g_cpu.a[4])});
 }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 std::vector<u8> screen_bytes() { return read_bytes(screen, screen_span); }
 
