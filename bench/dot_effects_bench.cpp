@@ -6,21 +6,13 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "support/dot_effect_tables.h"
 #include "support/mission_machine.h"
 
 namespace {
 
 u32 at(const object_table& t, u32 i) { return t.address + t.size * i; }
-
-// The routine called as a JSR from host code: no coroutine to start, so
-// the figure is the routine's own (none of these waits).
-void run_to_end(u32 entry) {
-  g_cpu.budget = 1 << 30;
-  a7 = mission_stack;
-  push32(0xC0FF06);
-  game_dispatch(entry);
-}
 
 void fresh_mission() {
   machine_clear();
@@ -81,10 +73,10 @@ void BM_DotBulletsAndEffectsFrame(benchmark::State& state) {
     state.PauseTiming();
     full_tables();
     state.ResumeTiming();
-    run_to_end(0x00B944);
-    run_to_end(0x00AC5E);
-    run_to_end(0x00660C);
-    run_to_end(0x00B6EA);
+    call_from_host(0x00B944);
+    call_from_host(0x00AC5E);
+    call_from_host(0x00660C);
+    call_from_host(0x00B6EA);
   }
   machine_clear();
 }
@@ -96,7 +88,7 @@ template <u32 entry> void BM_One(benchmark::State& state) {
     state.PauseTiming();
     full_tables();
     state.ResumeTiming();
-    run_to_end(entry);
+    call_from_host(entry);
   }
   machine_clear();
 }

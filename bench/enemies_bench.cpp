@@ -5,6 +5,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "repeat_call.h"
 #include "support/mission_machine.h"
 
@@ -21,17 +22,12 @@ void fresh_mission() {
   mission_machine_reset();
 }
 
-void run_to_end(u32 entry) {
-  driver_start(entry);
-  driver_run(1, 1 << 30);
-}
-
 // The records are written again before each drawing (a hundred stores,
 // well under a tenth of a microsecond), so every pass draws the same.
 void BM_DrawTwentyFiveEnemies(benchmark::State& state) {
   fresh_mission();
   for (u32 i = 0; i < 39 * 132; ++i) wr8(frames + i, (i * 37) & 0xFF);
-  run_to_end(0x00891C);
+  run_in_driver(0x00891C);
   repeat_call_start(0x005B32);
   for (auto _ : state) {
     for (u32 i = 0; i < 25; ++i) {

@@ -9,6 +9,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/vertical_objects_ram.h"
+#include "host_call.h"
 #include "support/ground_objects.h"
 #include "support/mission_machine.h"
 
@@ -59,11 +60,6 @@ void full_tables() {
   }
 }
 
-void run_to_end(u32 entry) {
-  driver_start(entry);
-  driver_run(1, 1 << 30);
-}
-
 // The frame's order of these passes in one call, so that the driver's own
 // start is paid once, as in a frame.
 ROUTINE(bench_ground_frame, 0xC05000)
@@ -87,7 +83,7 @@ void BM_GroundObjectsOfOneFrame(benchmark::State& state) {
                    {0xC05004, 0xC05008, 0xC0500C, 0xC05010, 0xC05014, 0xC05018, 0xC0501C, 0xC05020, 0xC05024});
   for (auto _ : state) {
     for (u32 i = 0; i < saved.size(); ++i) wr8(tables_from + i, saved[i]);
-    run_to_end(0xC05000);
+    run_in_driver(0xC05000);
   }
   machine_clear();
 }
@@ -103,7 +99,7 @@ void BM_GroundObjectsPass(benchmark::State& state) {
   for (u32 i = 0; i < saved.size(); ++i) saved[i] = static_cast<u8>(rd8(tables_from + i));
   for (auto _ : state) {
     for (u32 i = 0; i < saved.size(); ++i) wr8(tables_from + i, saved[i]);
-    run_to_end(entries[state.range(0)]);
+    run_in_driver(entries[state.range(0)]);
   }
   machine_clear();
 }

@@ -5,6 +5,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "support/dot_effect_tables.h"
 #include "support/hsection_tables.h"
 #include "support/mission_machine.h"
@@ -12,20 +13,6 @@
 namespace {
 
 u32 at(const object_table& t, u32 i) { return t.address + t.size * i; }
-
-// The routine called as a JSR from host code: no coroutine to start, so
-// the figure is the routine's own (none of these waits). The installations'
-// update ends in a jump chain, followed here as the game's loop would.
-void run_to_end(u32 entry) {
-  g_cpu.budget = 1 << 30;
-  a7 = mission_stack;
-  push32(0xC0FF06);
-  game_dispatch(entry);
-  while (jump_unwinding) {
-    jump_unwinding = 0;
-    game_dispatch(ret_addr);
-  }
-}
 
 void fresh_section() {
   machine_clear();
@@ -74,10 +61,10 @@ void BM_HorizontalSectionObjectsFrame(benchmark::State& state) {
     state.PauseTiming();
     fill_tables();
     state.ResumeTiming();
-    run_to_end(0x004C74);
-    run_to_end(0x005336);
-    run_to_end(0x004F32);
-    run_to_end(0x0054AA);
+    call_from_host(0x004C74);
+    call_from_host(0x005336);
+    call_from_host(0x004F32);
+    call_from_host(0x0054AA);
   }
   machine_clear();
 }
@@ -89,7 +76,7 @@ template <u32 entry> void BM_One(benchmark::State& state) {
     state.PauseTiming();
     fill_tables();
     state.ResumeTiming();
-    run_to_end(entry);
+    call_from_host(entry);
   }
   machine_clear();
 }

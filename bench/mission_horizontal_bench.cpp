@@ -6,6 +6,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/section_cycle.h"
@@ -19,17 +20,12 @@ void fresh_mission() {
   section_cycle_put(section_cycle_mission(), {});
 }
 
-void run_to_end(u32 entry) {
-  driver_start(entry);
-  driver_run(1, 1 << 30);
-}
-
 void BM_HorizontalSwitchOver(benchmark::State& state) {
   fresh_mission();
   wr16(last_block, 3);
   for (auto _ : state) {
     wr16(stream_section, 0);
-    run_to_end(0x0045D6);
+    run_in_driver(0x0045D6);
   }
   machine_clear();
 }
@@ -38,7 +34,7 @@ BENCHMARK(BM_HorizontalSwitchOver)->Unit(benchmark::kMicrosecond);
 void BM_HorizontalBackground(benchmark::State& state) {
   fresh_mission();
   wr16(hscroll_word, 14);
-  for (auto _ : state) run_to_end(0x00488C);
+  for (auto _ : state) run_in_driver(0x00488C);
   machine_clear();
 }
 BENCHMARK(BM_HorizontalBackground)->Unit(benchmark::kMicrosecond);
@@ -67,7 +63,7 @@ void BM_BusyHorizontalPass(benchmark::State& state) {
   fresh_mission();
   player_tables{}.put_in_ram();
   wr16(ground_blocks, 0); // any block: the band is built once
-  run_to_end(0x0045D6);
+  run_in_driver(0x0045D6);
   for (u32 record : {player1, player2}) {
     wr16(record + player_record::lives, 3);
     wr16(record + player_record::x, 150);

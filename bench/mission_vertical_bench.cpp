@@ -5,6 +5,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 
@@ -16,15 +17,10 @@ void fresh_mission() {
   mission_machine_reset();
 }
 
-void run_to_end(u32 entry) {
-  driver_start(entry);
-  driver_run(1, 1 << 30);
-}
-
 void BM_VerticalBackground(benchmark::State& state) {
   fresh_mission();
   wr16(scroll_pos, 100); // the copy in two runs
-  for (auto _ : state) run_to_end(0x00893C);
+  for (auto _ : state) run_in_driver(0x00893C);
   machine_clear();
 }
 BENCHMARK(BM_VerticalBackground)->Unit(benchmark::kMicrosecond);
@@ -37,7 +33,7 @@ void BM_RowReadBlockAndThreeStamps(benchmark::State& state) {
   for (auto _ : state) {
     wr32(level_map_pointer, m.map_address(0) + 3);
     wr16(scroll_pos, 232);
-    run_to_end(0x00899A);
+    run_in_driver(0x00899A);
   }
   machine_clear();
 }
@@ -51,7 +47,7 @@ void BM_RowReadAtMapEnd(benchmark::State& state) {
   for (auto _ : state) {
     wr32(level_map_pointer, m.map_address(0) + 3);
     wr16(scroll_pos, 232);
-    run_to_end(0x00899A);
+    run_in_driver(0x00899A);
   }
   machine_clear();
 }

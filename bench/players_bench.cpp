@@ -5,6 +5,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "host_call.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 
@@ -19,19 +20,6 @@ void fresh_players() {
   player_tables{}.put_in_ram();
 }
 
-// The routine called as a JSR from host code: no coroutine to start, so
-// the figure is the routine's own (nothing in these roads waits).
-void call_direct(u32 entry) {
-  g_cpu.budget = 1 << 30;
-  a7 = mission_stack;
-  push32(0xC0FF06);
-  game_dispatch(entry);
-  while (jump_unwinding) { // draw_player's early exits end in a jump to the shared return
-    jump_unwinding = 0;
-    game_dispatch(ret_addr);
-  }
-}
-
 void BM_DrawPlayer(benchmark::State& state) {
   fresh_players();
   wr16(player1 + pr::lives, 3);
@@ -41,7 +29,7 @@ void BM_DrawPlayer(benchmark::State& state) {
   load_regs();
   for (auto _ : state) {
     a4 = player1;
-    call_direct(0x00597A);
+    call_from_host(0x00597A);
   }
   machine_clear();
 }
@@ -67,7 +55,7 @@ void BM_PlayersPassTwoWalking(benchmark::State& state) {
       wr8(record + pr::right, right ? 0xFF : 0);
       wr8(record + pr::left, right ? 0 : 0xFF);
     }
-    call_direct(0x00922E);
+    call_from_host(0x00922E);
     stub_calls().clear();
   }
   machine_clear();

@@ -7,6 +7,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
+#include "host_call.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/shot_tables.h"
@@ -97,15 +98,6 @@ void place_units_and_goal() {
   wr16(goal_record.address + goal::y, 180);
 }
 
-// The routine called as a JSR from host code: no coroutine to start, so
-// the figure is the routine's own (the hit tests never wait).
-void call_direct(u32 entry) {
-  g_cpu.budget = 1 << 30;
-  a7 = mission_stack;
-  push32(0xC0FF06);
-  game_dispatch(entry);
-}
-
 void BM_BulletHitTests(benchmark::State& state) {
   fresh_mission();
   wr16(scroll_pos, 300);
@@ -114,7 +106,7 @@ void BM_BulletHitTests(benchmark::State& state) {
   place_vehicles();
   for (auto _ : state) {
     place_bullets();
-    call_direct(0x006950);
+    call_from_host(0x006950);
   }
   machine_clear();
 }

@@ -429,7 +429,9 @@ HERE(0x59AA)
   put<W>(d0, rd16(a4 + pr::y) * line_bytes);
   a0 = adda<W>(d0, rd32(draw_screen));
   put<W>(d1, rd16(a4 + pr::x));
-  a0 += (d1 >> 1) & 0xFFF8;
+  // A word shift: the upper half of d1 is whatever the caller left there,
+  // and a bit of it shifted down would move the sprite 32 KB on.
+  a0 += ((d1 & 0xFFFF) >> 1) & 0xFFF8;
   a0 += 22; // plane 3 of the third column
   a1 = player_frames + rd16(a4 + pr::frame) * player_frame_bytes;
   wr16(blit_line_count, sprite_lines);

@@ -18,6 +18,7 @@
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
+#include "support/disk_cache.h"
 #include "support/dispatch_check.h"
 #include "support/mission_machine.h"
 #include "support/resume_check.h"
@@ -43,18 +44,7 @@ void disk_in_cache() {
     synth_put_high_scores(f);
     return f;
   }();
-  std::copy(file.begin(), file.end(), ram + cache);
-  std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
-            ram + boot_program_address);
-  const u8 name[4] = {'B', 'K', 'M', 0};
-  std::copy(name, name + 4, ram + cache_file_name);
-  wr32(cache_first, 0);
-  wr32(cache_end, disk_size);
-  wr32(cache_disk_size, disk_size);
-  wr32(cache_buffer, cache);
-  wr32(cache_window, disk_size);
-  wr8(cache_whole_disk, 0xFF);
-  wr32(resident_table, 0xC00000);
+  put_disk_in_cache(file, cache);
 }
 
 // What the test decides and what it sees.

@@ -13,6 +13,7 @@
 #include "support/dot_effect_tables.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/screen_bytes.h"
 #include "support/st_planes.h"
 
 namespace {
@@ -348,16 +349,10 @@ TEST_F(DotBullets, AHostileShotStrikesNothingAndBurstsForNobody) {
 constexpr u32 screen = mission_draw_screen;
 constexpr u32 screen_bytes = 201 * 160; // the spare line below the screen too
 
-std::vector<u8> read_screen() {
-  std::vector<u8> s(screen_bytes + 160);
-  for (u32 i = 0; i < s.size(); ++i) s[i] = static_cast<u8>(rd8(screen + i));
-  return s;
-}
+std::vector<u8> read_screen() { return read_bytes(screen, screen_bytes + 160); }
 
 // A background of every colour, different on every line.
-void fill_background() {
-  for (u32 i = 0; i < screen_bytes + 160; ++i) wr8(screen + i, (i * 37 + (i >> 7)) & 0xFF);
-}
+void fill_background() { fill_pattern(screen, screen_bytes + 160, 37, 7); }
 
 // Frame 24 at (px, line): each of its pixels in colour 8 + its own.
 std::vector<u8> with_dot(std::vector<u8> s, u32 px, u32 line) {

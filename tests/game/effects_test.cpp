@@ -15,6 +15,7 @@
 #include "support/dot_effect_tables.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/screen_bytes.h"
 #include "support/st_planes.h"
 
 namespace {
@@ -333,14 +334,8 @@ TEST_F(Effects, AnEffectEndsAtAge12OrWhenItsLifeIsSpent) {
 constexpr u32 screen = mission_draw_screen;
 constexpr u32 screen_bytes = 201 * 160;
 
-std::vector<u8> read_screen() {
-  std::vector<u8> s(screen_bytes);
-  for (u32 i = 0; i < s.size(); ++i) s[i] = static_cast<u8>(rd8(screen + i));
-  return s;
-}
-void fill_background() {
-  for (u32 i = 0; i < screen_bytes; ++i) wr8(screen + i, (i * 29 + (i >> 8)) & 0xFF);
-}
+std::vector<u8> read_screen() { return read_bytes(screen, screen_bytes); }
+void fill_background() { fill_pattern(screen, screen_bytes, 29, 8); }
 
 // Picture n of an effect at (x, y) as the game draws it: in the play field
 // (pixels 64-255, lines 0-199), odd x drawn one pixel left, but one pixel
@@ -360,14 +355,6 @@ std::vector<u8> with_effect(std::vector<u8> s, u32 x, u32 y, u32 n) {
     }
   }
   return s;
-}
-
-std::string first_difference(const std::vector<u8>& got, const std::vector<u8>& want) {
-  for (u32 i = 0; i < got.size(); ++i)
-    if (got[i] != want[i])
-      return "byte " + std::to_string(i) + " (line " + std::to_string(i / 160) + ", column " +
-             std::to_string(i % 160) + ")";
-  return "";
 }
 
 class EffectDrawing : public Effects {

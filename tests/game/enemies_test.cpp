@@ -40,12 +40,7 @@ constexpr u32 frames = 0x5E60A;
 u32 rec(u32 i) { return enemy_table.address + enemy_table.size * i; }
 
 // The globals as the registers of the run, and back after it.
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 void put_bytes(u32 at, const std::vector<u8>& b) {
   for (u32 i = 0; i < b.size(); ++i) wr8(at + i, b[i]);

@@ -12,6 +12,8 @@
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 #include "support/resume_check.h"
+#include "support/screen_bytes.h"
+#include "support/st_planes.h"
 
 namespace {
 
@@ -27,20 +29,10 @@ constexpr u32 screen_span = 32768; // the screen and the spare lines after it
 
 // --- the reference: one pixel at a time -------------------------------------------
 
-std::vector<u8> screen_bytes() {
-  std::vector<u8> b(screen_span);
-  for (u32 i = 0; i < screen_span; ++i) b[i] = static_cast<u8>(rd8(screen + i));
-  return b;
-}
+std::vector<u8> screen_bytes() { return read_bytes(screen, screen_span); }
 
 void set_pixel(std::vector<u8>& b, u32 x, u32 y, u32 colour) {
-  const u32 word = y * 160 + (x / 16) * 8;
-  const u32 bit = 15 - x % 16;
-  for (u32 p = 0; p < 4; ++p) {
-    u8& byte = b[word + 2 * p + (bit < 8 ? 1 : 0)];
-    const u8 mask = static_cast<u8>(1u << (bit % 8));
-    byte = colour >> p & 1 ? byte | mask : byte & ~mask;
-  }
+  st_set_pixel(b.data(), static_cast<int>(x), static_cast<int>(y), static_cast<int>(colour));
 }
 
 // Frame f at (x, y) over the picture b: colour v wherever v is not 0.

@@ -33,12 +33,7 @@ u32 rec(u32 i) { return bullet_table.address + bullet_table.size * i; }
 u32 enemy(u32 i) { return enemy_table.address + enemy_table.size * i; }
 u32 vehicle(u32 i) { return vehicle_table.address + vehicle_table.size * i; }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 void put_bullet(u32 i, u32 x, u32 y, i16 dx, i16 dy, u32 owner, u32 life = 20) {
   const u32 r = rec(i);

@@ -21,12 +21,7 @@ constexpr u32 pass = 0x0063DE;
 
 u32 rec(u32 i) { return debris_table.address + debris_table.size * i; }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 void spawn_at(u32 x, u32 y, u32 delay) {
   d0 = x;

@@ -14,6 +14,8 @@
 #include "support/mission_machine.h"
 #include "support/mission_objects.h"
 #include "support/resume_check.h"
+#include "support/screen_bytes.h"
+#include "support/st_planes.h"
 
 namespace {
 
@@ -35,18 +37,9 @@ void note_sample(u32) {
   samples.push_back({g_cpu.d[0] & 0xFFFF, rd32(g_cpu.a[7]), rd16(g_cpu.a[4])});
 }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
-std::vector<u8> screen_bytes() {
-  std::vector<u8> b(screen_span);
-  for (u32 i = 0; i < screen_span; ++i) b[i] = static_cast<u8>(rd8(screen + i));
-  return b;
-}
+std::vector<u8> screen_bytes() { return read_bytes(screen, screen_span); }
 
 void random_background(u32 seed) {
   std::mt19937 rng(seed);
@@ -54,13 +47,7 @@ void random_background(u32 seed) {
 }
 
 void set_pixel(std::vector<u8>& b, u32 x, u32 y, u32 colour) {
-  const u32 word = y * 160 + (x / 16) * 8;
-  const u32 bit = 15 - x % 16;
-  for (u32 p = 0; p < 4; ++p) {
-    u8& byte = b[word + 2 * p + (bit < 8 ? 1 : 0)];
-    const u8 mask = static_cast<u8>(1u << (bit % 8));
-    byte = colour >> p & 1 ? byte | mask : byte & ~mask;
-  }
+  st_set_pixel(b.data(), static_cast<int>(x), static_cast<int>(y), static_cast<int>(colour));
 }
 
 // Explosion frame f with its left edge at screen column px and frame line

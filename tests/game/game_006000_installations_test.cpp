@@ -33,12 +33,7 @@ constexpr u32 map_at = 0x3000;
 u32 rec(u32 i) { return installation_table.address + installation_table.size * i; }
 u32 shot(u32 i) { return projectile_table.address + projectile_table.size * i; }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 // An installation in use: state 1 (on screen) unless given.
 void put_installation(u32 i, u32 type, u32 x, i32 y, u32 state = 1) {

@@ -32,12 +32,7 @@ u32 rec(u32 i) { return vehicle_table.address + vehicle_table.size * i; }
 u32 unit(u32 i) { return homing_unit_table.address + homing_unit_table.size * i; }
 u32 shot(u32 i) { return projectile_table.address + projectile_table.size * i; }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 // The stream interpreter's registers for a vehicle event built by the
 // builder: a0 at the attachment list.

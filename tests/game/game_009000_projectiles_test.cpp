@@ -20,12 +20,7 @@ constexpr u32 debris = 0x0063A4, start_death = 0x00AA42;
 constexpr u32 obstacle_record = 0x0001FA, hscroll_step = 0x000248, fx_low = 0x000273;
 constexpr u32 pattern = 0x52;
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 // Distinct values in every register, and whether they came back.
 void fill_registers() {

@@ -20,12 +20,7 @@ constexpr u32 contact = 0x00A544, blast = 0x00A5FC;
 constexpr u32 start_death = 0x00AA42, sample_b = 0x00E756, blast_pan_site = 0x00A660;
 constexpr u32 anim_data = 0x00B228;
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 // The sample calls: number, return address, and the x word at a6.
 struct heard {

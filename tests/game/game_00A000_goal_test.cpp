@@ -22,12 +22,7 @@ constexpr u32 goal_picture = 0x006724;
 constexpr u32 g = goal_record.address;
 constexpr u32 screen = mission_draw_screen;
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 void put_goal(u32 x, u32 y, u32 picture = 0) {
   wr16(g + goal::active, 0xFFFF);

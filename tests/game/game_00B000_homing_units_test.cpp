@@ -28,12 +28,7 @@ constexpr u32 screen = mission_draw_screen;
 
 u32 unit(u32 i) { return homing_unit_table.address + homing_unit_table.size * i; }
 
-int run(u32 entry) {
-  sync_regs_out();
-  const int n = run_routine(entry);
-  sync_regs_in();
-  return n;
-}
+int run(u32 entry) { return run_routine_with_regs(entry); }
 
 std::array<u32, 16> registers() { return {d0, d1, d2, d3, d4, d5, d6, d7, a0, a1, a2, a3, a4, a5, a6, a7}; }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/game_ram.h"
@@ -15,6 +16,7 @@
 #include "support/hsection_tables.h"
 #include "support/mission_machine.h"
 #include "support/resumption_check.h"
+#include "support/screen_bytes.h"
 #include "support/st_planes.h"
 
 namespace {
@@ -403,33 +405,13 @@ constexpr u32 draw = 0x004F32;
 // horizontal band at $28000.
 constexpr u32 watched_bytes = 0x28000 + 4 * 160 - mission_draw_screen;
 
-std::vector<u8> read_watched(u32 screen) {
-  std::vector<u8> v(watched_bytes);
-  for (u32 i = 0; i < v.size(); ++i) v[i] = static_cast<u8>(rd8(screen + i));
-  return v;
-}
-void fill_watched(u32 screen) {
-  for (u32 i = 0; i < watched_bytes; ++i) wr8(screen + i, (i * 11 + (i >> 8)) & 0xFF);
-}
+std::vector<u8> read_watched(u32 screen) { return read_bytes(screen, watched_bytes); }
+void fill_watched(u32 screen) { fill_pattern(screen, watched_bytes, 11, 8); }
 
 // Frame f at (x, y), unclipped, then cut to pixels 64-255 (columns 4-15)
 // and lines 0-199.
 std::vector<u8> with_installation(std::vector<u8> v, u32 f, u32 x, u32 y) {
-  for (u32 l = 0; l < 32; ++l)
-    for (u32 j = 0; j < 32; ++j) {
-      const u32 px = x + j, line = y + l;
-      if (px < 64 || px > 255 || line > 199) continue;
-      if (const u32 c = installation_frame_pixel(f, l, j))
-        st_set_pixel(v.data(), static_cast<int>(px), static_cast<int>(line), static_cast<int>(c));
-    }
-  return v;
-}
-
-std::string first_difference(const std::vector<u8>& got, const std::vector<u8>& want) {
-  for (u32 i = 0; i < got.size(); ++i)
-    if (got[i] != want[i])
-      return "byte " + std::to_string(i) + " (line " + std::to_string(i / 160) + ", byte " + std::to_string(i % 160) + ")";
-  return "";
+  return with_play_field_stamp(std::move(v), 32, x, y, [f](u32 l, u32 j) { return installation_frame_pixel(f, l, j); });
 }
 
 TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {

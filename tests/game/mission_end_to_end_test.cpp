@@ -13,6 +13,7 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "machine/boot_state.h"
+#include "support/disk_cache.h"
 #include "support/gemdos_double.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
@@ -183,17 +184,7 @@ class MissionEndToEnd : public MissionTest {
     stub_reset();
     mission_machine_reset();
     ASSERT_EQ(file.size(), disk_size);
-    std::copy(file.begin(), file.end(), ram + cache);
-    std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
-              ram + boot_program_address);
-    put_bytes(cache_file_name, {'B', 'K', 'M', 0});
-    wr32(cache_first, 0);
-    wr32(cache_end, disk_size);
-    wr32(cache_disk_size, disk_size);
-    wr32(cache_buffer, cache);
-    wr32(cache_window, disk_size);
-    wr8(cache_whole_disk, 0xFF);
-    wr32(resident_table, 0xC00000);
+    put_disk_in_cache(file, cache);
     driver_start(cold_start_load);
     gemdos_double none;
     ASSERT_GT(run_with_gemdos(none, 60), 0) << "the cold-start load";

@@ -14,6 +14,7 @@
 #include "machine/boot_state.h"
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
+#include "support/disk_cache.h"
 #include "support/dispatch_check.h"
 #include "support/resume_check.h"
 #include "support/squeeze_encoder.h"
@@ -57,18 +58,7 @@ class Title : public GameTest {
     GameTest::SetUp();
     static const std::vector<u8> file = synthetic_logical_file();
     ASSERT_EQ(file.size(), disk_size);
-    std::copy(file.begin(), file.end(), ram + cache);
-    std::copy(file.begin() + boot_block_offset, file.begin() + boot_block_offset + boot_block_size,
-              ram + boot_program_address);
-    const u8 name[4] = {'B', 'K', 'M', 0};
-    std::copy(name, name + 4, ram + cache_file_name);
-    wr32(cache_first, 0);
-    wr32(cache_end, disk_size);
-    wr32(cache_disk_size, disk_size);
-    wr32(cache_buffer, cache);
-    wr32(cache_window, disk_size);
-    wr8(cache_whole_disk, 0xFF);
-    wr32(resident_table, 0xC00000); // a miss would jump nowhere
+    put_disk_in_cache(file, cache);
     wr16(second_side_ok, 0xFFFF);
     wr32(draw_screen, screen_buffer_b);
     vbls = 0;

@@ -9,6 +9,7 @@
 #include "game/map_ram.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
+#include "support/disk_cache.h"
 #include "support/resume_check.h"
 #include "support/synthetic_map.h"
 #include "support/synthetic_sound.h"
@@ -21,15 +22,7 @@ constexpr u32 disk_size = 819200;
 void disk_with_the_map_in_cache() {
   std::fill(ram + cache, ram + cache + disk_size, 0);
   synth_map_file_in_cache(synth_map_content(), cache);
-  const u8 name[4] = {'B', 'K', 'M', 0};
-  std::copy(name, name + 4, ram + cache_file_name);
-  wr32(cache_first, 0);
-  wr32(cache_end, disk_size);
-  wr32(cache_disk_size, disk_size);
-  wr32(cache_buffer, cache);
-  wr32(cache_window, disk_size);
-  wr8(cache_whole_disk, 0xFF);
-  wr32(resident_table, 0xC00000);
+  mark_whole_disk_cached(cache, disk_size);
 }
 
 std::vector<u32> tunes;

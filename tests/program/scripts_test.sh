@@ -194,16 +194,17 @@ map_slots)
   # with its pointer at (160, 125), in no mission's box, so fire there
   # chooses nothing. Fire is pulsed and the key pressed several times, so
   # a slower start still meets the title's waits and the prompt; the map is
-  # reached by about 8 s.
+  # reached by about 8 s, and the menu waits three seconds more for a
+  # loaded machine.
   joy="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0"
-  joy+=",12.6:8,13:0"                                                   # the pointer to the right
+  joy+=",15.6:8,16:0"                                                   # the pointer to the right
   keys="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2"
-  mseq="11.5:open,11.7:down,11.9:down,12.1:enter,12.3:close"           # save slot 1
-  mseq+=",13.4:open,13.6:up,13.8:right,14:down,14.2:enter"              # save slot 2
-  mseq+=",14.4:up,14.6:left,14.8:down,15:down,15.2:enter"               # load slot 1 (closes)
-  mseq+=",15.8:open,16:up,16.2:up,16.4:right,16.6:right,16.8:down,17:enter"  # save slot 3
+  mseq="14.5:open,14.7:down,14.9:down,15.1:enter,15.3:close"           # save slot 1
+  mseq+=",16.4:open,16.6:up,16.8:right,17:down,17.2:enter"              # save slot 2
+  mseq+=",17.4:up,17.6:left,17.8:down,18:down,18.2:enter"               # load slot 1 (closes)
+  mseq+=",18.8:open,19:up,19.2:up,19.4:right,19.6:right,19.8:down,20:enter"  # save slot 3
   echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=17.5 BKM_JOYSEQ="$joy" BKM_KEYS="$keys" \
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=20.5 BKM_JOYSEQ="$joy" BKM_KEYS="$keys" \
     BKM_MSEQ="$mseq"
   [ "$status" = 0 ] || fail "status $status, want 0"
   # Each slot reads back as a machine state on the map (split_map $FF at
@@ -234,12 +235,12 @@ corrupt_map)
   # with its VBL, status 1 and no crash report. A save through the menu
   # shortly before shows that the map was reached by then (an emulation
   # that has stopped saves nothing), and nothing leaves the map after it.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=20 BKM_CORRUPT=700 \
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=40 BKM_CORRUPT=850 \
     BKM_JOYSEQ="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0" BKM_KEYS="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2" \
-    BKM_MSEQ="9.5:open,9.7:down,9.9:down,10.1:enter,10.3:close"
+    BKM_MSEQ="12.5:open,12.7:down,12.9:down,13.1:enter,13.3:close"
   [ "$status" = 1 ] || fail "status $status, want 1"
-  n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 700)$" "$log")
-  [ "$n" = 1 ] || fail "the emulation error for vbl 700 was logged $n times"
+  n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 850)$" "$log")
+  [ "$n" = 1 ] || fail "the emulation error for vbl 850 was logged $n times"
   split=$("$probe" "$work/user/saves/slot1.bkms" 1FE) || fail "no save on the map before the failure"
   [ "${split:0:2}" = FF ] || fail "the save before the failure was not on the map (split_map $split)"
   grep -q "^recovery: " "$log" && fail "a recovery without a snapshot"
@@ -249,7 +250,7 @@ effect_boom)
   # A sound effect 40 VBLs and an explosion 60 VBLs after the first step
   # (VBL 13 in the start-up state), each once, logged to the file only, and
   # the game goes on.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=3 BKM_EFFECT=40 BKM_EFFECT_N=2 \
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=6 BKM_EFFECT=40 BKM_EFFECT_N=2 \
     BKM_BOOM=60:100:80:0
   [ "$status" = 0 ] || fail "status $status, want 0"
   for line in "effect started at vbl 53" "explosion created at vbl 73"; do

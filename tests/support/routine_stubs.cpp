@@ -50,6 +50,13 @@ int run_routine(u32 entry, int max_slices, void (*between)()) {
   return driver_finished() ? n : -1;
 }
 
+int run_routine_with_regs(u32 entry) {
+  sync_regs_out();
+  const int n = run_routine(entry);
+  sync_regs_in();
+  return n;
+}
+
 bool routine_written(u32 entry) {
   for (int i = 0; i < game_dispatch_row_count; ++i)
     if (game_dispatch_rows[i].address == entry) return game_dispatch_rows[i].kind == routine_entry;

@@ -14,6 +14,9 @@
 // after every slice; the number of slices it took, or -1 when it had not
 // returned after max_slices.
 int run_routine(u32 entry, int max_slices = 4, void (*between)() = nullptr);
+// The same with the registers of g_cpu as the call's inputs, and the
+// routine's registers read back into g_cpu afterwards.
+int run_routine_with_regs(u32 entry);
 
 // Whether the product has a routine at this entry (a stub registered there
 // is then never reached), and the contrary.

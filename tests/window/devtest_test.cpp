@@ -9,6 +9,7 @@
 #include "host/window/app_state.h"
 #include "host/window/menu_layer.h"
 #include "host/window/menu_options.h"
+#include "posted_events.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct posted {
-  int kind;
-  double a, b;
-  bool operator==(const posted&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const posted& p) {
-  return os << "{" << p.kind << ", " << p.a << ", " << p.b << "}";
-}
-using posts = std::vector<posted>;
 
 constexpr const char* script_vars[] = {"BKM_JOYSEQ", "BKM_KEYS", "BKM_MSEQ", "BKM_HOLD", "BKM_AIM",
                                        "BKM_AIM_FROM", "BKM_AIM_TO", "BKM_GOD_AT", "BKM_PUSH", "BKM_NOINPUT"};

@@ -10,6 +10,8 @@
 #include "host/window/fast_input.h"
 #include "host/window/input_frame.h"
 #include "host/window/video_state.h"
+#include "posted_events.h"
+#include "virtual_pads.h"
 #include "window_fixture.h"
 
 #include <SDL.h>
@@ -21,18 +23,6 @@
 #include <vector>
 
 namespace {
-
-struct posted {
-  int kind;
-  double a, b;
-  bool operator==(const posted&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const posted& p) {
-  return os << "{" << p.kind << ", " << p.a << ", " << p.b << "}";
-}
-
-using posts = std::vector<posted>;
 
 bool xdotool(const char* action, const char* key) {
   char command[160];
@@ -49,7 +39,12 @@ bool xkey(const char* action, const char* key) {
   char command[200];
   std::snprintf(command, sizeof command, "xdotool %s --window %lu %s", action,
                 static_cast<unsigned long>(info.info.x11.window), key);
-  return std::system(command) == 0;
+  // xdotool now and then fails to reach a busy X server: a second try does.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (std::system(command) == 0) return true;
+    SDL_Delay(100);
+  }
+  return false;
 }
 
 class fast_input_test : public window_test {
@@ -73,12 +68,7 @@ class fast_input_test : public window_test {
   void TearDown() override {
     fast_input_stop();
     pads_close();
-    for (SDL_Joystick* j : joysticks_) {
-      const SDL_JoystickID id = SDL_JoystickInstanceID(j);
-      for (int d = 0; d < SDL_NumJoysticks(); d++)
-        if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
-      SDL_JoystickClose(j);
-    }
+    for (SDL_Joystick* j : joysticks_) unplug_virtual_pad(j);
     evq_close();
     fast_input = 0;
     input_ready = 0;
@@ -97,15 +87,7 @@ class fast_input_test : public window_test {
   }
 
   SDL_Joystick* attach() {
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    EXPECT_GE(index, 0) << SDL_GetError();
-    SDL_Joystick* j = SDL_JoystickOpen(index);
-    EXPECT_NE(j, nullptr) << SDL_GetError();
+    SDL_Joystick* j = attach_virtual_pad();
     joysticks_.push_back(j);
     return j;
   }

@@ -12,6 +12,8 @@
 #include "host/window/menu_layer.h"
 #include "host/window/menu_options.h"
 #include "host/window/video_state.h"
+#include "posted_events.h"
+#include "virtual_pads.h"
 #include "window_fixture.h"
 
 #include <SDL.h>
@@ -21,18 +23,6 @@
 #include <vector>
 
 namespace {
-
-struct posted {
-  int kind;
-  double a, b;
-  bool operator==(const posted&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const posted& p) {
-  return os << "{" << p.kind << ", " << p.a << ", " << p.b << "}";
-}
-
-using posts = std::vector<posted>;
 
 class input_test : public window_test {
  protected:
@@ -59,12 +49,7 @@ class input_test : public window_test {
   }
   void TearDown() override {
     pads_close();
-    for (SDL_Joystick* j : joysticks_) {
-      const SDL_JoystickID id = SDL_JoystickInstanceID(j);
-      for (int d = 0; d < SDL_NumJoysticks(); d++)
-        if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
-      SDL_JoystickClose(j);
-    }
+    for (SDL_Joystick* j : joysticks_) unplug_virtual_pad(j);
     present_free(presenter);
     presenter = nullptr;
     evq_close();
@@ -133,15 +118,7 @@ class input_test : public window_test {
   }
 
   SDL_Joystick* attach() {
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    EXPECT_GE(index, 0) << SDL_GetError();
-    SDL_Joystick* j = SDL_JoystickOpen(index);
-    EXPECT_NE(j, nullptr) << SDL_GetError();
+    SDL_Joystick* j = attach_virtual_pad();
     joysticks_.push_back(j);
     return j;
   }
@@ -354,10 +331,7 @@ TEST_F(input_test, HoldAndAimOnlyOnChange) {
   take();
   // Unplugging pad 1 releases its hold; pad 0's aim then belongs to the
   // remaining pad in slot order.
-  SDL_JoystickID id = SDL_JoystickInstanceID(p1);
-  for (int d = 0; d < SDL_NumJoysticks(); d++)
-    if (SDL_JoystickGetDeviceInstanceID(d) == id) SDL_JoystickDetachVirtual(d);
-  SDL_JoystickClose(p1);
+  unplug_virtual_pad(p1);
   joysticks_.pop_back();
   frame();
   EXPECT_EQ(take(), (posts{{EV_HOLD, 1, 0}}));

@@ -185,7 +185,12 @@ constexpr x_key x_keys[] = {
 bool xdotool(const char* action, const char* key) {
   char command[160];
   snprintf(command, sizeof command, "xdotool %s %s", action, key);
-  return system(command) == 0;
+  // xdotool now and then fails to reach a busy X server: a second try does.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (system(command) == 0) return true;
+    SDL_Delay(100);
+  }
+  return false;
 }
 
 // Real key events arrive through the X connection: pump until the state

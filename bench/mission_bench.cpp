@@ -1,0 +1,57 @@
+// Host time per game frame of the whole synthetic mission
+// (support/whole_mission_run.h), headless, from the mission's start to its
+// goal: each game frame's two VBLs with their slices, VBL deliveries and
+// input. The boot, the cold start and the mission's load are not counted,
+// the busiest frame is reported with and without the first one,
+// nor are frame hashes (the run counts frames only). Reported: the mean and
+// the busiest frame, for slices of 2,000,000 and for tiny slices of 97
+// (the cost of the yields).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
+
+#include "machine/game_data.h"
+#include "machine/gemdos.h"
+#include "support/machine_fixture.h"
+#include "support/temp_dir.h"
+#include "support/whole_mission_run.h"
+
+namespace {
+
+void BM_WholeMissionPerFrame(benchmark::State& state) {
+  const u32 budget = static_cast<u32>(state.range(0));
+  temp_dir folder;
+  setenv("BKM_FOPEN", "1", 1);
+  double total_ns = 0, busiest_ns = 0, busiest_later_ns = 0;
+  long frames = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    gemdos_close_all();
+    game_data_release();
+    machine_clear();
+    state.ResumeTiming();
+    const mission_run run = play_whole_mission(folder.path, whole_mission_built().file, {budget, resume_at::nowhere, false});
+    if (!run.failure.empty() || !run.finished) {
+      state.SkipWithError(run.failure.empty() ? "the mission did not end" : run.failure.c_str());
+      break;
+    }
+    total_ns += std::accumulate(run.frame_ns.begin(), run.frame_ns.end(), 0.0);
+    busiest_ns = std::max(busiest_ns, *std::max_element(run.frame_ns.begin(), run.frame_ns.end()));
+    busiest_later_ns = std::max(busiest_later_ns, *std::max_element(run.frame_ns.begin() + 1, run.frame_ns.end()));
+    frames += static_cast<long>(run.frame_ns.size());
+  }
+  unsetenv("BKM_FOPEN");
+  gemdos_close_all();
+  game_data_release();
+  if (frames == 0) return;
+  state.counters["frames"] = static_cast<double>(frames) / static_cast<double>(state.iterations());
+  state.counters["mean_frame_us"] = total_ns / static_cast<double>(frames) / 1000.0;
+  state.counters["busiest_frame_us"] = busiest_ns / 1000.0;
+  // The first frame also finishes the mission's start (its first screen).
+  state.counters["busiest_after_first_us"] = busiest_later_ns / 1000.0;
+}
+BENCHMARK(BM_WholeMissionPerFrame)->Arg(2000000)->Arg(97)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace

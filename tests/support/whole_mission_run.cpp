@@ -1,0 +1,579 @@
+#include "support/whole_mission_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "game/game_ram.h"
+#include "game/mission_ram.h"
+#include "game/shot_ram.h"
+#include "graphics/content_hash.h"
+#include "graphics/png_codec.h"
+#include "machine/boot_state.h"
+#include "machine/cpu.h"
+#include "machine/dispatch.h"
+#include "machine/game_data.h"
+#include "machine/hooks.h"
+#include "machine/ikbd.h"
+#include "machine/loader_hold.h"
+#include "machine/machine_state.h"
+#include "machine/memory.h"
+#include "machine/slice_runner.h"
+#include "machine/tos.h"
+#include "machine/vbl_delivery.h"
+#include "support/machine_fixture.h"
+#include "support/mission_machine.h"
+#include "support/section_cycle.h"
+#include "support/golden_frames.h"
+#include "support/st_palette.h"
+#include "support/st_planes.h"
+#include "support/synthetic_game_data.h"
+
+namespace {
+
+namespace pr = player_record;
+
+constexpr u32 title_entry = 0x00EC40;
+constexpr u32 runner_entry = 0xC50000;
+constexpr u32 runner_done = 0x80F82; // outside the game's memory: the runner's note
+constexpr u32 frame_end_vertical = 0x008EE2;   // hook slot 29
+constexpr u32 frame_end_horizontal = 0x00474A; // hook slot 0
+constexpr u32 scroll_step_hook = 0x004A50;     // hook slot 4
+constexpr u32 owned_weapons = 0x66;  // 19 bytes in the player record
+constexpr u32 weapon_counters = 0x7A; // 13 words, up to the plate latch
+constexpr u32 counter_words = 13;
+constexpr int frame_limit = 6000;
+
+// --- the control loop's steps of one mission, at a test address ----------
+
+void own_every_weapon(u32 record) {
+  for (u32 w = 0; w < 19; ++w) wr8(record + owned_weapons + w, 1);
+  for (u32 c = 0; c < counter_words; ++c) wr16(record + weapon_counters + 2 * c, 99);
+}
+
+// --- the memory guard: what a mission may write -----------------------------
+
+struct ram_range {
+  u32 from, to; // [from, to)
+  const char* what;
+};
+constexpr ram_range mission_writes[] = {
+    {0x000000, 0x002848, "the work area: object tables, variables, stack, collision map"},
+    {0x018000, 0x028000, "both screens and their spare bytes"},
+    {0x028000, 0x02E000, "the background ring and the horizontal band"},
+    {0x04152A, 0x042600, "the sound driver's variables"},
+    {0x080F80, 0x080F90, "the test runner's notes"},
+};
+
+std::vector<u8> ram_at_mission_start;
+
+void note_mission_start() { ram_at_mission_start.assign(ram, ram + ram_size); }
+
+bool may_write(u32 a) {
+  for (const ram_range& r : mission_writes)
+    if (a >= r.from && a < r.to) return true;
+  return false;
+}
+
+// The changed runs outside what a mission may write, as "$from-$to" text.
+std::string guard_breaches() {
+  std::string out;
+  if (ram_at_mission_start.empty()) return out;
+  int runs = 0;
+  for (u32 a = 0; a < ram_size && runs < 8; ++a) {
+    if (ram[a] == ram_at_mission_start[a] || may_write(a)) continue;
+    u32 end = a;
+    while (end < ram_size && (ram[end] != ram_at_mission_start[end] && !may_write(end))) ++end;
+    char text[40];
+    std::snprintf(text, sizeof text, " $%06X-$%06X", a, end - 1);
+    out += text;
+    ++runs;
+    a = end;
+  }
+  return out;
+}
+
+ROUTINE(mission_runner, 0xC50000)
+  JSR(0x009048, 0xC50004)
+  JSR(0x0090C2, 0xC50008)
+  JSR(0x009048, 0xC5000C)
+  JSR(0x0091D0, 0xC50010)
+  JSR(0x009134, 0xC50014)
+  // where the world map and the weapon shop would leave their choices
+  wr16(chosen_mission, 0);
+  own_every_weapon(player1);
+  own_every_weapon(player2);
+  JSR(0x008910, 0xC50018)
+  JSR(0x009062, 0xC5001C)
+  JSR(0x007626, 0xC50020)
+  JSR(0x008C64, 0xC50024)
+  wr8(frame_countdown, 0xFF);
+  wr16(exit_request, 0);
+  JSR(0x00868A, 0xC50028)
+  wr8(last_key, 0);
+  note_mission_start();
+  JSR(0x008EAC, 0xC5002C)
+  wr16(runner_done, 0xFFFF);
+LABEL(0xC50030)
+  if (kit_wait(0xC50030)) return;
+  GOTO(0xC50030);
+END_ROUTINE
+
+// Over the title's entry in this test only: the game loop's registers for
+// a game of two players, then the runner. The title, the prompt, the map
+// and the shop have their own end-to-end road; this run starts the mission
+// straight after the game start.
+ROUTINE(title_stand_in, 0x00EC40)
+  set_sr(0x2300);
+  a5 = 0;
+  a7 = mission_stack;
+  wr16(two_player_flag, 0xFFFF);
+  JMP(0xC50000);
+END_ROUTINE
+
+// --- the input script: RAM in, joystick and key reports out ---------------
+
+constexpr int joy_up = 1, joy_down = 2, joy_left = 4, joy_right = 8, joy_fire = 0x80;
+
+// In a vertical section each player walks back to its lane in the middle
+// column (the horizontal sections carry them sideways); the solid stamps
+// stand in the right column.
+int back_to_lane(u32 record, i32 lane) {
+  const i32 x = static_cast<i16>(rd16(record + pr::x));
+  return x < lane - 3 ? joy_right : x > lane + 3 ? joy_left : 0;
+}
+
+// The one window without invulnerability: in V2 from scroll 300 until
+// player 2 has lost its first life, player 2 holds its fire and walks into
+// the first live enemy, whose touch kills it; it respawns and the mission
+// goes on. The window closes at the respawn, before the section's vehicles
+// reach player 1.
+bool death_window() {
+  return rd16(stream_section) == 4 && rd16(scroll_pos) >= 300 && rd16(scroll_pos) < 900 &&
+         rd16(player2 + pr::lives) == 3;
+}
+
+// Set before every slice from RAM alone, as the host would set it.
+void apply_invulnerability() {
+  const int on = death_window() ? 0 : 1;
+  if (g_cpu.patch_flags[0] != on) tos_set_patch(0, on);
+}
+
+int into_an_enemy(u32 record) {
+  for (u32 e = 0; e < 25; ++e) {
+    const u32 at = enemy_table.address + enemy_table.size * e;
+    if (rd16(at + 4) == 0) continue;
+    const i32 dx = static_cast<i16>(rd16(at)) - 36 - static_cast<i16>(rd16(record + pr::x));
+    const i32 dy = static_cast<i16>(rd16(at + 2)) - 100 - static_cast<i16>(rd16(record + pr::y));
+    return (dx > 2 ? joy_right : dx < -2 ? joy_left : 0) | (dy > 2 ? joy_down : dy < -2 ? joy_up : 0);
+  }
+  return joy_up | back_to_lane(record, 160);
+}
+
+int wanted_stick(u32 record, bool goal_chaser) {
+  const i16 step = static_cast<i16>(rd16(hscroll_step));
+  const u16 frame = rd16(fx_bank);
+  int stick = (frame / 8) % 2 ? joy_fire : 0;
+  if (step > 0) return stick | joy_right;
+  if (step < 0) return stick | joy_left;
+  if (!goal_chaser && death_window()) return into_an_enemy(record);
+  const u32 g = goal_record.address;
+  if (rd16(g + goal::active) == 0) return stick | joy_up | back_to_lane(record, goal_chaser ? 100 : 160);
+  // Player 2 stays where it is while player 1 walks into the goal.
+  if (!goal_chaser) return stick;
+  // Into the goal's box: goal x - player x within 20-51, goal y - player y within 80-130.
+  const i32 dx = static_cast<i16>(rd16(g + goal::x)) - static_cast<i16>(rd16(record + pr::x));
+  const i32 dy = static_cast<i16>(rd16(g + goal::y)) - static_cast<i16>(rd16(record + pr::y));
+  int move = 0;
+  if (dx > 44) move |= joy_right;
+  if (dx < 28) move |= joy_left;
+  if (dy > 120) move |= joy_down;
+  if (dy < 90) move |= joy_up;
+  return move;
+}
+
+int stick_in_ram(u32 record) {
+  return (rd8(record + pr::up) ? joy_up : 0) | (rd8(record + pr::down) ? joy_down : 0) |
+         (rd8(record + pr::left) ? joy_left : 0) | (rd8(record + pr::right) ? joy_right : 0) |
+         (rd8(record + pr::fire) ? joy_fire : 0);
+}
+
+void play_input() {
+  const u32 records[2] = {player1, player2};
+  for (int p = 0; p < 2; ++p) {
+    const int want = wanted_stick(records[p], p == 0);
+    if (want != stick_in_ram(records[p])) tos_joystick(p == 0 ? 1 : 0, want);
+  }
+  // A weapon change now and then: press in one frame, release in the next.
+  const u16 frame = rd16(fx_bank);
+  if (frame % 128 == 64) tos_key(whole_mission_weapon_keys[(frame / 128) % 2]);
+  if (frame % 128 == 65) tos_key(whole_mission_weapon_keys[(frame / 128) % 2] | 0x80);
+}
+
+
+mission_run* recording = nullptr;
+bool hashing = true;
+bool keeping_screens = false;
+frame_picture latest_picture;
+
+// The words the scroll moves in every record, filled or not (the y word
+// in the vertical sections; the x word of the explosions and installations
+// by the host's scroll fix in the horizontal ones): a record is filled when
+// any other byte is non-zero.
+struct named_table {
+  const char* name;
+  object_table table;
+  int moved[2]; // offsets of moved words, -1 for none
+};
+const named_table object_tables[] = {
+    {"enemy_table", enemy_table, {2, -1}},
+    {"bullet_table", bullet_table, {2, -1}},
+    {"grenade_table", grenade_table, {2, -1}},
+    {"dot_bullet_table", dot_bullet_table, {0, -1}},
+    {"explosion_table", explosion_table, {0, 2}},
+    {"debris_table", debris_table, {4, -1}},
+    {"projectile_table", projectile_table, {4, -1}},
+    {"effect_table", effect_table, {2, -1}},
+    {"installation_table", installation_table, {0, 2}},
+    {"vehicle_table", vehicle_table, {4, -1}},
+    {"section_object_table", section_object_table, {-1, -1}},
+    {"section_installation_table", section_installation_table, {-1, -1}},
+    {"homing_unit_table", homing_unit_table, {6, -1}},
+    {"goal_record", goal_record, {4, -1}},
+};
+
+bool record_filled(const named_table& t, u32 record) {
+  for (u32 i = 0; i < t.table.size; ++i) {
+    const int word = static_cast<int>(i & ~1u);
+    if (word == t.moved[0] || word == t.moved[1]) continue;
+    if (rd8(record + i) != 0) return true;
+  }
+  return false;
+}
+
+// A table is live once one of its records is filled: the tables are all
+// zero from the mission's start.
+void note_live_tables() {
+  for (const named_table& t : object_tables) {
+    const std::string name = t.name;
+    if (std::find(recording->live_tables.begin(), recording->live_tables.end(), name) != recording->live_tables.end())
+      continue;
+    for (u32 r = 0; r < t.table.records; ++r)
+      if (record_filled(t, t.table.address + r * t.table.size)) {
+        recording->live_tables.push_back(name);
+        break;
+      }
+  }
+}
+std::string state_folder;
+
+// At the frame-end hooks: the hash of the screen just drawn and the
+// palette, and at every 64th frame the memory guard.
+void hash_frame(u32) {
+  if (!hashing) {
+    recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), static_cast<u16>(rd16(stream_section)), ""});
+    return;
+  }
+  u8 palette[32];
+  tos_pal16(palette);
+  const std::string text = screen_hash(ram + rd32(draw_screen), palette);
+  const u16 stream = static_cast<u16>(rd16(stream_section));
+  const size_t index = recording->frames.size();
+  recording->frames.push_back({static_cast<u16>(rd16(fx_bank)), stream, text});
+  if (keeping_screens) {
+    // The last frame is golden too, but only the run's end tells which it is.
+    const unsigned previous = index == 0 ? stream : recording->frames[index - 1].stream;
+    frame_picture picture{index, std::vector<u8>(ram + rd32(draw_screen), ram + rd32(draw_screen) + screen_bytes),
+                          std::vector<u8>(palette, palette + 32)};
+    if (golden_frame_wanted(index, stream, previous, false))
+      recording->pictures.push_back(std::move(picture));
+    else
+      latest_picture = std::move(picture);
+  }
+  note_live_tables();
+  if (rd16(player2 + pr::state) == 0xFFFF) recording->player2_died = true;
+  if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
+}
+
+// --- the hook contract of the drawing routines -----------------------------
+// At a unit's entry hook the register holds a record of the kind's table;
+// a unit opens while the kind's active word is non-zero and must be closed
+// by its exit (a fixed hook, or for the kinds that end at their return the
+// return-point hook whose address is the long at a7) before the next entry.
+
+enum class unit_register { a0, a4, a6, a6_plus_d6 };
+
+struct unit_kind {
+  const char* name;
+  u32 entry, exit;      // exit 0: at the return address
+  unit_register reg;
+  u32 table, size, records;
+  u32 active;           // offset of the active word
+};
+
+constexpr unit_kind unit_kinds[] = {
+    {"player", 0x00597A, 0, unit_register::a4, player1, player2 - player1, 2, 0},
+    {"enemy", 0x005BA8, 0, unit_register::a6, enemy_table.address, enemy_table.size, enemy_table.records, 4},
+    {"obj5e32", 0x005E3A, 0x005F10, unit_register::a6, grenade_table.address, grenade_table.size, grenade_table.records, 4},
+    {"obj5f1a", 0x005F22, 0x005FF4, unit_register::a6, projectile_table.address, projectile_table.size,
+     projectile_table.records, 0},
+    {"fx", 0x00B6F2, 0x00B6F8, unit_register::a6, effect_table.address, effect_table.size, effect_table.records, 8},
+    {"veh", 0x0060F0, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"veh6", 0x0061FA, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"veh4", 0x0062C0, 0, unit_register::a6, vehicle_table.address, vehicle_table.size, vehicle_table.records, 0},
+    {"bullet", 0x006848, 0x0068B4, unit_register::a0, bullet_table.address, bullet_table.size, bullet_table.records, 8},
+    {"bullet2", 0x0068DC, 0x006946, unit_register::a0, bullet_table.address, bullet_table.size, bullet_table.records, 8},
+    {"boom", 0x006D1A, 0x006D5A, unit_register::a4, explosion_table.address, explosion_table.size,
+     explosion_table.records, 4},
+    {"turret", 0x006E54, 0x006F18, unit_register::a6_plus_d6, installation_table.address, installation_table.size,
+     installation_table.records, 4},
+};
+constexpr u32 unit_return_points[] = {0x0047FA, 0x00595A, 0x005972, 0x005BA0, 0x0060CC, 0x0060DA, 0x0060DE, 0x008FC6};
+
+struct open_unit {
+  const unit_kind* kind = nullptr;
+  u32 exit = 0;
+};
+open_unit unit_open;
+
+void contract_breach(const std::string& what) {
+  if (!recording->hook_breach.empty()) return;
+  char at[48];
+  std::snprintf(at, sizeof at, " (frame %u, stream %u)", rd16(fx_bank), rd16(stream_section));
+  recording->hook_breach = what + at;
+}
+
+std::string hex(u32 v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "$%06X", v);
+  return text;
+}
+
+void unit_entry(u32 address) {
+  const unit_kind* k = nullptr;
+  for (const unit_kind& u : unit_kinds)
+    if (u.entry == address) k = &u;
+  if (k == nullptr) return;
+  if (unit_open.kind != nullptr)
+    contract_breach(std::string(k->name) + " entered at " + hex(address) + " while a " + unit_open.kind->name +
+                    " unit waits for its exit " + hex(unit_open.exit));
+  u32 record = 0;
+  switch (k->reg) {
+    case unit_register::a0: record = g_cpu.a[0]; break;
+    case unit_register::a4: record = g_cpu.a[4]; break;
+    case unit_register::a6: record = g_cpu.a[6]; break;
+    case unit_register::a6_plus_d6: record = g_cpu.a[6] + (g_cpu.d[6] & 0xFFFF); break;
+  }
+  const u32 offset = record - k->table;
+  if (record < k->table || offset % k->size != 0 || offset / k->size >= k->records) {
+    contract_breach(std::string(k->name) + " entered with " + hex(record) + ", no record of its table");
+    unit_open = {};
+    return;
+  }
+  if (rd16(record + k->active) == 0) {
+    unit_open = {};
+    return;
+  }
+  u32 exit = k->exit;
+  if (exit == 0) {
+    exit = rd32(g_cpu.a[7]);
+    if (std::find(std::begin(unit_return_points), std::end(unit_return_points), exit) == std::end(unit_return_points))
+      contract_breach(std::string(k->name) + " returns to " + hex(exit) + ", no return-point hook");
+  }
+  unit_open = {k, exit};
+  const std::string name = k->name;
+  if (std::find(recording->unit_kinds_seen.begin(), recording->unit_kinds_seen.end(), name) ==
+      recording->unit_kinds_seen.end())
+    recording->unit_kinds_seen.push_back(name);
+  ++recording->units;
+}
+
+void unit_exit(u32 address) {
+  if (unit_open.kind == nullptr) return;
+  if (address != unit_open.exit) {
+    contract_breach(std::string("exit ") + hex(address) + " while a " + unit_open.kind->name + " unit waits for " +
+                    hex(unit_open.exit));
+    return;
+  }
+  unit_open = {};
+}
+
+void unit_hook(u32 address) {
+  for (const unit_kind& u : unit_kinds)
+    if (u.exit == address) return unit_exit(address);
+  if (std::find(std::begin(unit_return_points), std::end(unit_return_points), address) != std::end(unit_return_points))
+    return unit_exit(address);
+  unit_entry(address);
+}
+
+// The host's scroll fix, and a count of the scroll steps of each
+// horizontal section (the hook is reached only after a step).
+void note_scroll_step(u32 address) {
+  scroll_fix(address);
+  const i16 step = static_cast<i16>(rd16(hscroll_step));
+  if (recording->horizontal_steps.size() < static_cast<size_t>(rd16(stream_section) / 2 + 1)) {
+    recording->horizontal_steps.push_back(step);
+    recording->horizontal_passes.push_back(0);
+  }
+  ++recording->horizontal_passes.back();
+}
+
+
+
+void register_run_routines() {
+  dispatch_register_over(title_entry, title_stand_in);
+  register_routine(runner_entry, mission_runner,
+                   {0xC50004, 0xC50008, 0xC5000C, 0xC50010, 0xC50014, 0xC50018, 0xC5001C, 0xC50020, 0xC50024,
+                    0xC50028, 0xC5002C, 0xC50030});
+  for (const mission_stand_in& s : mission_stand_ins()) stub_records_doing(s.address, s.effect);
+  hook_register(frame_end_vertical, hash_frame);
+  hook_register(frame_end_horizontal, hash_frame);
+  hook_register(scroll_step_hook, note_scroll_step);
+  for (const unit_kind& u : unit_kinds) {
+    hook_register(u.entry, unit_hook);
+    if (u.exit != 0) hook_register(u.exit, unit_hook);
+  }
+  for (u32 r : unit_return_points) hook_register(r, unit_hook);
+}
+
+// Saves the live machine to a state file, clears the machine, and loads
+// the file back: the run goes on from the state alone.
+bool save_and_reload(mission_run& run) {
+  state_ptr saved(state_new());
+  tos_save_state(saved.get());
+  const std::string path = state_folder + "/resume" + std::to_string(run.saves) + ".state";
+  if (state_write_file(saved.get(), path.c_str()) != 1) return false;
+  state_ptr read(state_new());
+  if (state_read_file(read.get(), path.c_str()) != 1) return false;
+  machine_clear();
+  stub_reset();
+  register_run_routines();
+  tos_load_state(read.get());
+  ++run.saves;
+  return true;
+}
+
+bool resume_here(resume_at resume, const mission_run& run) {
+  const bool horizontal = rd16(hscroll_step) != 0;
+  // inside H1 after a hundred steps; inside V2 past the middle of its map
+  if (resume == resume_at::horizontal_pass)
+    return horizontal && run.horizontal_passes.size() == 2 && run.horizontal_passes[1] > 100;
+  return !horizontal && rd16(stream_section) == 4 && rd16(scroll_pos) > 600;
+}
+
+} // namespace
+
+std::string screen_hash(const u8* screen, const u8* palette) {
+  b2_state h;
+  b2_init(&h);
+  b2_update(&h, screen, screen_bytes);
+  b2_update(&h, palette, 32);
+  char text[GFX_HASH_TEXT];
+  b2_hex(&h, text);
+  return text;
+}
+
+mission_run play_whole_mission(const std::string& folder, const std::vector<u8>& file, const whole_mission_play& how) {
+  mission_run run;
+  recording = &run;
+  hashing = how.hash_frames;
+  keeping_screens = how.hash_frames && how.keep_golden_screens;
+  latest_picture = {};
+  unit_open = {};
+  state_folder = folder;
+  ram_at_mission_start.clear();
+  g_load_seconds = 0;
+  if (!synth_write(folder + "/BKM", file) || game_data_init(folder.c_str()) != 1) {
+    run.failure = "the data file could not be selected";
+    return run;
+  }
+  state_ptr boot(boot_state_make(folder.c_str()));
+  if (!boot) {
+    run.failure = "no boot state";
+    return run;
+  }
+  tos_load_state(boot.get());
+  stub_reset();
+  register_run_routines();
+
+  bool resumed = false;
+  double frame_ns = 0;
+  size_t frames_timed = 0;
+  while (rd16(runner_done) == 0 && run.frames.size() < frame_limit) {
+    const auto t0 = std::chrono::steady_clock::now();
+    apply_invulnerability();
+    const int result = tos_run_slice(how.budget);
+    if (result != 1) {
+      char text[96];
+      std::snprintf(text, sizeof text, "the slice ended with %d at $%06X (fault $%06X)", result, g_cpu.pc,
+                    g_cpu.fault_pc);
+      run.failure = text;
+      break;
+    }
+    const bool in_mission = rd16(fx_bank) > 0 || !ram_at_mission_start.empty();
+    const bool spent = g_cpu.yield_reason == YIELD_BUDGET;
+    if (how.resume != resume_at::nowhere && !resumed && spent && in_mission && resume_here(how.resume, run)) {
+      if (!save_and_reload(run)) {
+        run.failure = "the state file could not be written or read";
+        break;
+      }
+      resumed = true;
+      continue;
+    }
+    if (spent && in_mission) ++run.budget_ends;
+    // A slice cut by its budget is not a VBL: the next one goes on where it stopped.
+    if (!spent) {
+      tos_vbl();
+      ++run.vbls;
+      play_input();
+      stub_calls().clear();
+    }
+    if (in_mission) {
+      frame_ns += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
+      if (run.frames.size() > frames_timed) {
+        frames_timed = run.frames.size();
+        run.frame_ns.push_back(frame_ns);
+        frame_ns = 0;
+      }
+    }
+  }
+  run.finished = rd16(runner_done) == 0xFFFF;
+  if (keeping_screens && !run.frames.empty() &&
+      (run.pictures.empty() || run.pictures.back().index != run.frames.size() - 1))
+    run.pictures.push_back(std::move(latest_picture));
+  if (run.breaches.empty() && hashing) run.breaches = guard_breaches();
+  run.exit = static_cast<u16>(rd16(exit_request));
+  run.score1 = rd32(player1 + pr::score);
+  run.score2 = rd32(player2 + pr::score);
+  run.lives1 = static_cast<u16>(rd16(player1 + pr::lives));
+  run.lives2 = static_cast<u16>(rd16(player2 + pr::lives));
+  run.level = static_cast<u16>(rd16(level_section));
+  run.stream = static_cast<u16>(rd16(stream_section));
+  recording = nullptr;
+  return run;
+}
+
+bool write_frame_png(const frame_picture& p, const std::string& path) {
+  if (p.screen.size() != screen_bytes || p.palette.size() != 32) return false;
+  const st_palette colours = palette_read(p.palette.data());
+  std::vector<u8> rgb(320 * 200 * 3);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const int k = st_get_pixel(p.screen.data(), x, y);
+      u8* out = &rgb[(y * 320 + x) * 3];
+      out[0] = static_cast<u8>(shown_gun(colours, k, 8));
+      out[1] = static_cast<u8>(shown_gun(colours, k, 4));
+      out[2] = static_cast<u8>(shown_gun(colours, k, 0));
+    }
+  return png_write(path.c_str(), rgb.data(), 320, 200, 3) == 1;
+}
+
+const whole_mission_build& whole_mission_built() {
+  static const whole_mission_build b = [] {
+    whole_mission_build out;
+    build_whole_mission(whole_mission_default(), out);
+    return out;
+  }();
+  return b;
+}
