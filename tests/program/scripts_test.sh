@@ -73,10 +73,10 @@ gold_title=FFD75A
 
 # Scripts driven by the autopilot: the "1" key at the player-count prompt
 # at several moments, so a slower start still meets it; the VBL of an
-# injected failure inside the mission, some 300 VBLs after it begins (at
-# about 700); the length of a run that plays the whole movement script.
+# injected failure inside the mission, some 150 VBLs after it begins (at
+# about 700, later on a loaded machine); the length of a run that plays the whole movement script.
 prompt_keys="2.5:2,3.5:2,4.5:2,5.5:2,6.5:2,7.5:2"
-mission_corrupt_vbl=1000
+mission_corrupt_vbl=850
 automission_seconds=34
 
 case $script in
@@ -282,7 +282,7 @@ corrupt_mission)
   # inside it: the crash snapshots taken during the mission's frames let
   # the game go back to the oldest of them, with a report of three files,
   # and the run ends normally.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=24 BKM_AUTOMISSION=6 \
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=26 BKM_AUTOMISSION=6 \
     BKM_KEYS="$prompt_keys" BKM_CORRUPT="$mission_corrupt_vbl"
   [ "$status" = 0 ] || fail "status $status, want 0"
   started=$(sed -n 's/^autopilot: mission started at vbl \([0-9]\+\)$/\1/p' "$log" | head -1)
