@@ -1,12 +1,15 @@
 // The ground objects inside a pass of frame_vertical: a player's heavy
 // projectiles wreck an installation and a vehicle; the wreck pictures, the
-// debris, the explosions and the points follow in the same pass.
+// debris, the explosions and the points follow in the same pass. A moving
+// vehicle runs a player down; a spiked mine's grenade leaves the play
+// field before it can burst.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "game/shot_ram.h"
 #include "game/vertical_objects_ram.h"
 #include "machine/hooks.h"
 #include "support/ground_objects.h"
@@ -118,6 +121,88 @@ TEST_F(GroundObjectsInAFrame, HeavyProjectilesWreckAnInstallationAndAVehicle) {
       EXPECT_EQ(s.a4, vehicle_at);
     }
   EXPECT_EQ(destroyed_samples, 1);
+}
+
+TEST_F(GroundObjectsInAFrame, AMovingIntactVehicleRunsThePlayerDown) {
+  // The player's deadly point is (x + 48, y + 114) = (248, 314); the vehicle
+  // covers it by 48 columns and 34 lines, whichever way it moves this pass.
+  struct row {
+    const char* what;
+    u16 speed, destroyed;
+    bool dies;
+  };
+  const row rows[] = {
+      {"moving", 2, 0, true},
+      {"standing", 0, 0, false},
+      {"a moving wreck", 2, 0xFFFF, false},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    SetUp();
+    wr16(vehicle_at + vehicle_field::active, 0xFFFF);
+    wr16(vehicle_at + vehicle_field::x, 200);
+    wr16(vehicle_at + vehicle_field::y, 280);
+    wr16(vehicle_at + vehicle_field::speed, r.speed);
+    wr16(vehicle_at + vehicle_field::height, 50);
+    wr16(vehicle_at + vehicle_field::width, 60);
+    wr16(vehicle_at + vehicle_field::type, 2);
+    wr16(vehicle_at + vehicle_field::destroyed, r.destroyed);
+    wr16(vehicle_at + vehicle_field::frame, r.destroyed ? 1 : 0);
+    driver_start(frame_vertical);
+    driver_run(20, 2000000, mission_vbl);
+    ASSERT_TRUE(driver_finished());
+
+    EXPECT_EQ(rd16(player1 + player_record::state), r.dies ? 0xFFFFu : 0u);
+    EXPECT_EQ(rd16(player1 + player_record::lives), 3u) << "a life goes only at the end of the dying";
+    if (r.dies) {
+      const u32 next = rd32(player1 + player_record::death_next);
+      EXPECT_GE(next, death_list_1);
+      EXPECT_LT(next, death_list_2) << "player 1's own death pictures";
+    }
+    EXPECT_EQ(rd16(player2 + player_record::state), 0u);
+    EXPECT_EQ(rd16(vehicle_at + vehicle_field::active), 0xFFFFu) << "the vehicle drives on";
+    EXPECT_EQ(rd16(vehicle_at + vehicle_field::y), 280u + r.speed);
+  }
+}
+
+TEST_F(GroundObjectsInAFrame, ASpikedMinesGrenadeIsFreedWithoutABurst) {
+  // The grenade starts at the mine's screen position + 12 read as play-field
+  // coordinates and steps 244 columns a frame: above the play field it goes
+  // in the frame it is thrown, on it in the next, long before its 20 steps.
+  struct row {
+    u16 x, y;
+    bool live_after_the_throw;
+  };
+  const row rows[] = {{80, 40, false}, {160, 120, true}, {240, 199, true}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.y);
+    SetUp();
+    const u32 mine = installation_table.address;
+    wr16(mine + installation_field::x, r.x);
+    wr16(mine + installation_field::y, r.y);
+    wr16(mine + installation_field::state, 1);
+    wr16(mine + installation_field::type, installation_field::mine);
+    wr16(mine + installation_field::timer, 1);
+    const u32 grenade = grenade_table.address;
+    for (int pass = 0; pass < 2; ++pass) {
+      wr16(exit_request, 0xFFFF);
+      driver_start(frame_vertical);
+      driver_run(20, 2000000, mission_vbl);
+      ASSERT_TRUE(driver_finished());
+      if (pass == 0) {
+        EXPECT_EQ(rd16(grenade + 4), r.live_after_the_throw ? 0xFFFFu : 0u);
+        EXPECT_EQ(rd16(grenade + 0), r.x + 12u);
+        EXPECT_EQ(rd16(grenade + 2), r.y + 12u);
+        EXPECT_EQ(rd16(grenade + 0x10), 0xF4u);
+        EXPECT_EQ(rd16(grenade + 0x12), 0u) << "no leftover as its dy";
+        EXPECT_EQ(rd16(grenade + 0x0C), 0xFFFFu) << "an enemy's";
+      }
+    }
+    for (u32 i = 0; i < grenade_table.records; ++i) EXPECT_EQ(rd16(grenade + i * grenade_table.size + 4), 0u) << i;
+    EXPECT_TRUE(explosions_spawned().empty());
+    for (const played_sample& s : samples_played()) EXPECT_NE(s.sample, 6u) << "a burst's sound";
+    EXPECT_EQ(rd16(mine + installation_field::timer), 29u) << "thrown once, then counting down";
+  }
 }
 
 } // namespace
