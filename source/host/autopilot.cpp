@@ -22,6 +22,36 @@ constexpr int joy_up = 1, joy_down = 2, joy_left = 4, joy_right = 8, joy_fire = 
 // The shop's exit, where fire starts the mission.
 constexpr int shop_exit_x = 288, shop_exit_y = 132;
 
+// The shop lets a player leave only with a weapon owned, and a new game
+// gives none: a player who owns none first buys the first weapon for sale
+// that the money pays for, or the pilot would walk to the exit for ever.
+constexpr u32 player1 = 0x2DA;
+constexpr u32 owned_weapons = 0x66, money = 0x58;
+constexpr int weapon_cells = 18;
+constexpr u32 shop_prices = 0xCFF8;
+constexpr int shop_columns = 5, cell_width = 64, cell_height = 24;
+constexpr int purchase_waits = 10;
+
+bool owns_a_weapon(u32 record) {
+  for (int s = 0; s < weapon_cells; ++s)
+    if (rd8(record + owned_weapons + static_cast<u32>(s))) return true;
+  return false;
+}
+
+// The centre of the cell of the weapon to buy; false when none is for
+// sale within the money.
+bool weapon_to_buy(u32 record, int* x, int* y) {
+  const u32 cash = ram_rd32(record + money);
+  for (int s = 0; s < weapon_cells; ++s) {
+    const u32 price = ram_rd32(shop_prices + 4 * static_cast<u32>(s));
+    if (price & 0x80000000u || price > cash) continue;
+    *x = s % shop_columns * cell_width + cell_width / 2;
+    *y = s / shop_columns * cell_height + cell_height / 2;
+    return true;
+  }
+  return false;
+}
+
 int signed_word(u32 addr) { return static_cast<i16>(ram_rd16(addr)); }
 
 // The centre of mission n's box on the map, if the table holds it. The
@@ -125,7 +155,10 @@ void autopilot(u32 v) {
     int x = 0, y = 0;
     if (find_box(std::atoi(mission), &x, &y)) press_when_settled(p, auto_arrived(x, y, 1) != 0, 25, 150);
   } else if (!std::strcmp(kind, "shop")) {
-    press_when_settled(p, auto_arrived(shop_exit_x, shop_exit_y, 3) != 0, 20, 100);
+    int x = shop_exit_x, y = shop_exit_y;
+    const bool buying = !owns_a_weapon(player1) && weapon_to_buy(player1, &x, &y);
+    // After a purchase the shop stays: a short rest lets fire go.
+    press_when_settled(p, auto_arrived(x, y, 3) != 0, 20, buying ? purchase_waits : 100);
   } else if (!std::strcmp(kind, "game")) {
     play_mission(p, v);
   } else if (!p.started && vbl_since(v, static_cast<i32>(p.last_pulse)) > 90) {

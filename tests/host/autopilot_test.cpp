@@ -12,6 +12,7 @@
 namespace {
 
 constexpr u32 cursor_x = 0x1EC, cursor_y = 0x1EE, boxes = 0xBF98;
+constexpr u32 player1 = 0x2DA, owned = 0x66, prices = 0xCFF8;
 constexpr int up = 1, down = 2, left = 4, right = 8, fire = 0x80;
 
 struct box {
@@ -143,6 +144,7 @@ TEST_F(Autopilot, TheTableIsReadToItsEndOrItsFortiethEntry) {
 
 TEST_F(Autopilot, TheShopsExitThenFire) {
   kind("shop");
+  wr8(player1 + owned + 17, 0xFF);  // the last weapon slot: the shop lets the owner leave
   pointer_at(284, 128);
   autopilot(5);
   EXPECT_EQ(emu.wanted_joy[1], right | down) << "just beyond the tolerance of (288, 132)";
@@ -157,6 +159,63 @@ TEST_F(Autopilot, TheShopsExitThenFire) {
   autopilot(v++);
   EXPECT_EQ(emu.pilot.pulses, 8);
   EXPECT_EQ(emu.pilot.waits, 100);
+}
+
+// A new game owns no weapon and the shop keeps such a player in: the pilot
+// buys the first weapon for sale that the money pays for, then leaves.
+TEST_F(Autopilot, APlayerWithoutAWeaponBuysOneBeforeLeaving) {
+  constexpr u32 not_for_sale = 0xFFFFFFFF;
+  struct row {
+    const char* what;
+    u32 price0, price1, price7;
+    u32 cash;
+    int owned_slot;  // -1: none
+    int x, y;        // the cell centre steered to
+  } rows[] = {
+      {"the first weapon", 500, 400, 100, 1000, -1, 32, 12},
+      {"the first not for sale", not_for_sale, 400, 100, 1000, -1, 96, 12},
+      {"the first two too dear", 5000, 1001, 1000, 1000, -1, 160, 36},
+      {"none paid for: the exit", 5000, 5000, 5000, 1000, -1, 288, 132},
+      {"a weapon owned: the exit", 500, 400, 100, 1000, 0, 288, 132},
+      {"the last slot owned: the exit", 500, 400, 100, 1000, 17, 288, 132},
+      {"grenades are no weapon to leave with", 500, 400, 100, 1000, 18, 32, 12},
+  };
+  kind("shop");
+  for (const row& r : rows) {
+    for (u32 c = 0; c < 30; ++c) wr32(prices + 4 * c, 5000);
+    wr32(prices, r.price0);
+    wr32(prices + 4, r.price1);
+    wr32(prices + 28, r.price7);
+    wr32(player1 + 0x58, r.cash);
+    for (u32 s = 0; s < 19; ++s) wr8(player1 + owned + s, 0);
+    if (r.owned_slot >= 0) wr8(player1 + owned + static_cast<u32>(r.owned_slot), 0xFF);
+    // Just beyond the tolerance of the target, below and to its right.
+    pointer_at(r.x + 4, r.y + 4);
+    emu.pilot = {};
+    autopilot(100);
+    EXPECT_EQ(emu.wanted_joy[1], left | up) << r.what;
+    pointer_at(r.x + 3, r.y + 3);
+    emu.pilot = {};
+    autopilot(101);
+    EXPECT_EQ(emu.wanted_joy[1], 0) << r.what;
+  }
+  // Settled on the weapon: fire, then a short rest, not the exit's long one.
+  for (u32 s = 0; s < 19; ++s) wr8(player1 + owned + s, 0);
+  wr32(prices, 500);
+  pointer_at(32, 12);
+  emu.pilot = {};
+  for (u32 v = 300; v < 321; ++v) autopilot(v);
+  EXPECT_EQ(emu.pilot.pulses, 8);
+  EXPECT_EQ(emu.pilot.waits, 10);
+  // Player 2's weapons do not count for player 1.
+  wr32(player1 + 0x58, 1000);
+  for (u32 s = 0; s < 19; ++s) wr8(player1 + owned + s, 0);
+  wr8(0x376 + owned, 0xFF);
+  wr32(prices, 500);
+  pointer_at(36, 16);
+  emu.pilot = {};
+  autopilot(200);
+  EXPECT_EQ(emu.wanted_joy[1], left | up);
 }
 
 TEST_F(Autopilot, PlaysTheMissionScriptAndLogsItsStartAndEnd) {

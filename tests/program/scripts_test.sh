@@ -74,6 +74,14 @@ expect_no_colour() {
 panel=$(printf '%02X%02X%02X' $(( (0x0A * 238 + 127) / 255 )) $(( (0x0C * 238 + 127) / 255 )) $(( (0x18 * 238 + 127) / 255 )))
 gold_title=FFD75A
 
+# Scripts driven by the autopilot: the "1" key at the player-count prompt
+# at several moments, so a slower start still meets it; the VBL of an
+# injected failure inside the mission, some 150 VBLs after it begins (at
+# about 700, later on a loaded machine); the length of a run that plays the whole movement script.
+prompt_keys="2.5:2,3.5:2,4.5:2,5.5:2,6.5:2,7.5:2"
+mission_corrupt_vbl=850
+automission_seconds=34
+
 case $script in
 no_data)
   # The missing-data screen until SIGTERM, then 1 (windowed, as in every
@@ -257,6 +265,50 @@ effect_boom)
     grep -q "$line" "$work/out.txt" && fail "\"$line\" went to the console too"
   done
   grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
+  ;;
+automission)
+  # The autopilot from the title: fire pulses through the title, the "1"
+  # key at the player-count prompt, the world map walked to mission 6's
+  # box (the nearest to where the pointer starts), a weapon bought in the
+  # shop (a new game owns none, and the shop lets no one leave without),
+  # the exit, then the mission's frames with the whole movement script.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS="$automission_seconds" BKM_AUTOMISSION=6 \
+    BKM_KEYS="$prompt_keys"
+  [ "$status" = 0 ] || fail "status $status, want 0"
+  started=$(sed -n 's/^autopilot: mission started at vbl \([0-9]\+\)$/\1/p' "$log")
+  [ "$(echo "$started" | grep -c .)" = 1 ] || fail "the mission start was logged ${started:-no} times, want once"
+  n=$(grep -cx "autopilot: script finished" "$log")
+  [ "$n" = 1 ] || fail "\"autopilot: script finished\" logged $n times, want once"
+  grep -q "Emulation ERROR" "$log" && fail "the game reported an error"
+  grep -q "^recovery: " "$log" && fail "a recovery in an undisturbed run"
+  ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report in an undisturbed run"
+  ;;
+corrupt_mission)
+  # The autopilot into mission 6 as above, and a failure injected well
+  # inside it: the crash snapshots taken during the mission's frames let
+  # the game go back to the oldest of them, with a report of three files,
+  # and the run ends normally.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=26 BKM_AUTOMISSION=6 \
+    BKM_KEYS="$prompt_keys" BKM_CORRUPT="$mission_corrupt_vbl"
+  [ "$status" = 0 ] || fail "status $status, want 0"
+  started=$(sed -n 's/^autopilot: mission started at vbl \([0-9]\+\)$/\1/p' "$log" | head -1)
+  { [ -n "$started" ] && [ "$started" -lt "$mission_corrupt_vbl" ]; } ||
+    fail "the mission started at vbl ${started:-never}, not before the failure at $mission_corrupt_vbl"
+  n=$(grep -cx "recovery: the game was corrupted at VBL $mission_corrupt_vbl; going back to an earlier snapshot" "$log")
+  [ "$n" = 1 ] || fail "the recovery from vbl $mission_corrupt_vbl was logged $n times, want once"
+  saves=$work/user/saves
+  n=$(grep -cxF "corruption report saved in $saves/crash1_*  (previous snapshot, inputs and corrupted state)" "$log")
+  [ "$n" = 1 ] || fail "the corruption report was logged $n times, want once"
+  for f in crash1_start.bkms crash1_inputs.txt crash1_end.bkms; do
+    [ -s "$saves/$f" ] || fail "no $f"
+  done
+  ls "$saves"/crash2_* > /dev/null 2>&1 && fail "a second crash report"
+  # Both states read back, taken in the mission: split_map ($1FE) is off.
+  for f in crash1_start crash1_end; do
+    split=$("$probe" "$saves/$f.bkms" 1FE) || { fail "$f.bkms does not read back"; continue; }
+    [ "${split:0:2}" = 00 ] || fail "$f.bkms was not taken in the mission (split_map $split)"
+  done
+  grep -q "Emulation ERROR" "$log" && fail "the recovered game reported an error"
   ;;
 *)
   echo "unknown script $script"

@@ -179,7 +179,10 @@ synth_disk make_content() {
   const std::string text = "SYNTHETIC BRAKMOOR LOADS";
   d.startup_text.assign(text.begin(), text.end());
   d.startup_text.push_back(0);
-  for (int i = 0; i < 16; ++i) d.startup_palette[i] = static_cast<u16>(0x0111 * (i & 7));
+  // The palette at $8C24 is also the shop's: the game's own, which the host
+  // takes for the sign that the shop is shown.
+  d.startup_palette = {0x0000, 0x0762, 0x0555, 0x0443, 0x0233, 0x0152, 0x0520, 0x0021,
+                       0x0776, 0x0122, 0x0532, 0x0320, 0x0131, 0x0011, 0x0047, 0x0542};
   return d;
 }
 
