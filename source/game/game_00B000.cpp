@@ -484,7 +484,9 @@ HERE(0xB770)
   a1 += fx_field_offset;
   a0 = effect_frames + (d3 & 0xFFFF) * effect_picture_bytes;
 LOOP(0xB77C)
-  fx_masked_column(a1, rd16(a0) << d6, rd16(a0 + 2) << d6, rd16(a0 + 4) << d6, rd16(a0 + 6) << d6);
+  // LSL.W Dn takes its count modulo 64: d6's upper word is whatever was there.
+  fx_masked_column(a1, rd16(a0) << (d6 & 63), rd16(a0 + 2) << (d6 & 63), rd16(a0 + 4) << (d6 & 63),
+                   rd16(a0 + 6) << (d6 & 63));
   a0 += 8;
   a1 += fx_line_bytes;
   if (dbf(d7)) GOTO(0xB77C);
@@ -498,7 +500,8 @@ HERE(0xB78C)
   a1 += fx_last_column_offset;
   a0 = effect_frames + (d3 & 0xFFFF) * effect_picture_bytes;
 LOOP(0xB798)
-  fx_masked_column(a1, rd16(a0) >> d6, rd16(a0 + 2) >> d6, rd16(a0 + 4) >> d6, rd16(a0 + 6) >> d6);
+  fx_masked_column(a1, rd16(a0) >> (d6 & 63), rd16(a0 + 2) >> (d6 & 63), rd16(a0 + 4) >> (d6 & 63),
+                   rd16(a0 + 6) >> (d6 & 63));
   a0 += 8;
   a1 += fx_line_bytes;
   if (dbf(d7)) GOTO(0xB798);
