@@ -12,6 +12,7 @@
 #include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
+#include "support/ram_bytes.h"
 #include "support/resumption_check.h"
 
 namespace {
@@ -41,10 +42,6 @@ u32 rec(u32 i) { return enemy_table.address + enemy_table.size * i; }
 
 // The globals as the registers of the run, and back after it.
 int run(u32 entry) { return run_routine_with_regs(entry); }
-
-void put_bytes(u32 at, const std::vector<u8>& b) {
-  for (u32 i = 0; i < b.size(); ++i) wr8(at + i, b[i]);
-}
 
 // Thirteen animations: n has frames n, n + 1 (n + 20, n + 21 from 6 on, so
 // a frame above 16 shows) ended by $80; animation 12 a single frame 7.

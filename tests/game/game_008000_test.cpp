@@ -12,6 +12,7 @@
 #include "support/dispatch_check.h"
 #include "support/machine_fixture.h"
 #include "support/packed_picture_encoder.h"
+#include "support/ram_bytes.h"
 
 namespace {
 
@@ -28,10 +29,6 @@ void set_cursor(u32 line, u32 column, u32 margin, u32 colour) {
   wr16(text_column, column);
   wr16(text_margin, margin);
   wr16(text_colour, colour);
-}
-
-void put_bytes(u32 at, const std::vector<u8>& bytes) {
-  for (size_t i = 0; i < bytes.size(); ++i) wr8(at + static_cast<u32>(i), bytes[i]);
 }
 
 void put_text(u32 at, const char* text) {

@@ -17,6 +17,7 @@
 #include "support/gemdos_double.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
+#include "support/ram_bytes.h"
 #include "support/shot_tables.h"
 #include "support/synthetic_disk.h"
 
@@ -39,10 +40,6 @@ constexpr u32 player_starts = 0x0091C4;
 constexpr u8 shooter_type = 2;
 constexpr u8 cmd_fire = 254, cmd_move = 252, cmd_end = 255;
 constexpr u8 event_goal = 254;
-
-void put_bytes(u32 at, const std::vector<u8>& b) {
-  for (u32 i = 0; i < b.size(); ++i) wr8(at + i, b[i]);
-}
 
 // A shooter stands still and fires straight down every fourth frame: its
 // frame 0 has the fire point 20 lines below it, 4 lines a frame.

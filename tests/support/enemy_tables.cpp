@@ -1,6 +1,7 @@
 #include "support/enemy_tables.h"
 
 #include "machine/memory.h"
+#include "support/ram_bytes.h"
 
 namespace {
 
@@ -12,10 +13,6 @@ constexpr u32 resident_first_frame = 34;
 void put16(std::vector<u8>& b, u32 v) {
   b.push_back(static_cast<u8>(v >> 8));
   b.push_back(static_cast<u8>(v));
-}
-
-void put_bytes(u32 at, const std::vector<u8>& b) {
-  for (u32 i = 0; i < b.size(); ++i) wr8(at + i, b[i]);
 }
 
 std::vector<u8> with_end(std::vector<u8> b, u8 end) {

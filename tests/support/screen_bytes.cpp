@@ -3,12 +3,6 @@
 #include "machine/memory.h"
 #include "support/st_planes.h"
 
-std::vector<u8> read_bytes(u32 from, u32 count) {
-  std::vector<u8> v(count);
-  for (u32 i = 0; i < count; ++i) v[i] = static_cast<u8>(rd8(from + i));
-  return v;
-}
-
 void fill_pattern(u32 from, u32 count, u32 step, u32 shift) {
   for (u32 i = 0; i < count; ++i) wr8(from + i, (i * step + (i >> shift)) & 0xFF);
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "machine/types.h"
+#include "support/ram_bytes.h"
 
-std::vector<u8> read_bytes(u32 from, u32 count);
 // Byte i becomes (i * step + (i >> shift)) & $FF.
 void fill_pattern(u32 from, u32 count, u32 step, u32 shift);
 // "" when equal, else where the first difference is (160-byte lines).

@@ -1,6 +1,7 @@
 #include "support/whole_mission.h"
 
 #include "support/mission_objects.h"
+#include "support/ram_bytes.h"
 
 #include <algorithm>
 
@@ -37,16 +38,6 @@ constexpr u8 goal_y_min = 76, goal_y_max = 176;
 constexpr u8 hinstallation_y_max = 168, object_y_max = 184;
 constexpr u8 clock_start = 184;
 constexpr u32 pattern_lists_end = 0x005904; // the room of type 238's list ends here
-
-std::vector<u8> bytes_of(u32 at, u32 n) {
-  std::vector<u8> b(n);
-  for (u32 i = 0; i < n; ++i) b[i] = static_cast<u8>(rd8(at + i));
-  return b;
-}
-
-void put_bytes(u32 at, const std::vector<u8>& b) {
-  for (u32 i = 0; i < b.size(); ++i) wr8(at + i, b[i]);
-}
 
 // Scripts: the shooter stands and fires down every fourth frame (its
 // frame 0 has the fire point 20 lines below it); the walker drifts down a
@@ -207,7 +198,7 @@ std::vector<program_table> whole_mission_tables(const whole_mission& d) {
       {"projectile_directions", projectile_directions_at, 3 * 192},
   };
   std::vector<program_table> tables;
-  for (const auto& r : ranges) tables.push_back({r.name, r.at, bytes_of(r.at, r.bytes)});
+  for (const auto& r : ranges) tables.push_back({r.name, r.at, read_bytes(r.at, r.bytes)});
   return tables;
 }
 
