@@ -46,7 +46,8 @@ void video_upload(const uint8_t* rgb);
 // An RGBA picture (not premultiplied) laid over the output rectangle; null
 // or a zero size removes it.
 void video_overlay(const uint8_t* rgba, int w, int h);
-// The output rectangle in drawable pixels, y from the top.
+// The output rectangle in drawable pixels, y from the top, for the window's
+// size as it is now.
 void video_rect(int* x, int* y, int* w, int* h);
 // Draws one frame and swaps. Returns 1 when it swapped, 0 when nothing was
 // drawn (no window, or a minimised one with no drawable), so that a loop

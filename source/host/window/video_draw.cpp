@@ -98,6 +98,9 @@ void video_overlay(const uint8_t* rgba, int w, int h) {
 }
 
 void video_rect(int* x, int* y, int* w, int* h) {
+  // The size the next draw will use: a picture made for a size read one
+  // frame ago would be stretched, and its thin text blurred, after a resize.
+  video_read_drawable_size();
   int W = g_video.window_w, H = g_video.window_h;
   int rx = 0, ry = 0, rw = W, rh = H;
   if (vcfg.aspect == 3) {

@@ -53,8 +53,22 @@ GLuint make_texture() {
   return tex;
 }
 
+// SDL stays started from its first use to the program's end: its X11
+// driver, stopped and started again in one process, may fail to find the
+// display (the refresh rate is read before the window opens, and the
+// start-up opens the video twice), upon which SDL falls back to drawing
+// off-screen, into a window nobody sees.
+bool start_sdl() {
+  static bool started = false;
+  if (started) return true;
+  if (SDL_InitSubSystem(sdl_systems) != 0) return false;
+  started = true;
+  std::atexit([] { SDL_QuitSubSystem(sdl_systems); });
+  return true;
+}
+
 bool open_window(int window_w, int window_h) {
-  if (SDL_InitSubSystem(sdl_systems) != 0) {
+  if (!start_sdl()) {
     video_set_error("SDL initialization failed: %s", SDL_GetError());
     return false;
   }
@@ -155,7 +169,6 @@ void video_close() {
     SDL_GL_DeleteContext(g_video.context);
   }
   if (g_video.window) SDL_DestroyWindow(g_video.window);
-  if (g_video.sdl_started) SDL_QuitSubSystem(sdl_systems);
   bool gpu_wait = g_video.gpu_wait;
   g_video = video_state{};
   g_video.gpu_wait = gpu_wait;
@@ -235,9 +248,8 @@ int video_refresh_hz() {
   if (g_video.window) {
     int display = SDL_GetWindowDisplayIndex(g_video.window);
     if (display >= 0) got = SDL_GetDesktopDisplayMode(display, &mode);
-  } else if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+  } else if (start_sdl()) {
     got = SDL_GetDesktopDisplayMode(0, &mode);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
   return got == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
 }
