@@ -165,11 +165,14 @@ TEST_F(WholeMission, StatesSavedInsideAPassPlayOnToTheSameEnd) {
 // Every unit hook of the drawing routines keeps its contract through the
 // whole mission: the register holds a record of the kind's table, each
 // opened unit is closed by its exit before the next entry, and the kinds
-// that end at their return return to a return-point hook.
+// that end at their return return to a return-point hook; nothing is drawn
+// between a unit's entry and its exit outside the box of its picture.
 TEST_F(WholeMission, UnitHooksKeepTheirContract) {
   const mission_run run = play(2000000);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.hook_breach, "");
+  EXPECT_EQ(run.box_breach, "") << "drawn between a unit's entry and exit outside its picture's box";
+  EXPECT_EQ(run.boxes_checked, run.units) << "every opened unit's drawing compared with its box";
   std::vector<std::string> seen = run.unit_kinds_seen;
   std::sort(seen.begin(), seen.end());
   std::string kinds;

@@ -29,6 +29,7 @@
 #include "support/st_palette.h"
 #include "support/st_planes.h"
 #include "support/synthetic_game_data.h"
+#include "support/unit_boxes.h"
 
 namespace {
 
@@ -337,6 +338,41 @@ struct open_unit {
 };
 open_unit unit_open;
 
+// The picture-box half of the contract: the screen at a unit's entry, its
+// box, and at the exit every changed byte must lie in that box.
+bool checking_boxes = false;
+struct unit_drawing {
+  unit_box box;
+  u32 screen = 0; // draw_screen at the entry
+  std::vector<u8> before;
+};
+unit_drawing drawing;
+
+void open_box(const unit_kind& k, u32 record) {
+  drawing.box = unit_picture_box(k.name, record);
+  drawing.screen = rd32(draw_screen);
+  if (drawing.screen > ram_size - unit_screen_span) {
+    drawing.before.clear();
+    return;
+  }
+  drawing.before.assign(ram + drawing.screen, ram + drawing.screen + unit_screen_span);
+}
+
+void close_box() {
+  if (drawing.before.empty()) return;
+  std::string fault;
+  if (rd32(draw_screen) != drawing.screen)
+    fault = drawing.box.kind + " changed draw_screen between its entry and exit";
+  else
+    fault = drawn_outside(drawing.box, drawing.before.data(), ram + drawing.screen);
+  drawing.before.clear();
+  ++recording->boxes_checked;
+  if (fault.empty() || !recording->box_breach.empty()) return;
+  char at[48];
+  std::snprintf(at, sizeof at, " (frame %u, stream %u)", rd16(fx_bank), rd16(stream_section));
+  recording->box_breach = fault + at;
+}
+
 void contract_breach(const std::string& what) {
   if (!recording->hook_breach.empty()) return;
   char at[48];
@@ -382,6 +418,7 @@ void unit_entry(u32 address) {
       contract_breach(std::string(k->name) + " returns to " + hex(exit) + ", no return-point hook");
   }
   unit_open = {k, exit};
+  if (checking_boxes) open_box(*k, record);
   const std::string name = k->name;
   if (std::find(recording->unit_kinds_seen.begin(), recording->unit_kinds_seen.end(), name) ==
       recording->unit_kinds_seen.end())
@@ -396,6 +433,7 @@ void unit_exit(u32 address) {
                     hex(unit_open.exit));
     return;
   }
+  if (checking_boxes) close_box();
   unit_open = {};
 }
 
@@ -481,6 +519,8 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   keeping_screens = how.hash_frames && how.keep_golden_screens;
   latest_picture = {};
   unit_open = {};
+  checking_boxes = how.hash_frames;
+  drawing = {};
   state_folder = folder;
   ram_at_mission_start.clear();
   g_load_seconds = 0;

@@ -59,6 +59,8 @@ struct mission_run {
   std::string hook_breach;              // the first break of the unit hooks' contract
   std::vector<std::string> unit_kinds_seen; // kinds of the units opened
   int units = 0;                        // units opened
+  std::string box_breach;               // the first unit that drew outside its picture's box
+  int boxes_checked = 0;                // units whose drawing was compared with their box
 };
 
 struct whole_mission_play {
