@@ -68,8 +68,18 @@ constexpr ram_range mission_writes[] = {
 };
 
 std::vector<u8> ram_at_mission_start;
+bool hashing = true;
+bool mission_started = false;
+std::chrono::steady_clock::time_point mission_started_at;
 
-void note_mission_start() { ram_at_mission_start.assign(ram, ram + ram_size); }
+// The guard's copy of the RAM is taken only when frames are checked, and
+// the first game frame is timed from here: the set-up and the mission data
+// load before it, in the same slice, are no game frame.
+void note_mission_start() {
+  if (hashing) ram_at_mission_start.assign(ram, ram + ram_size);
+  mission_started = true;
+  mission_started_at = std::chrono::steady_clock::now();
+}
 
 bool may_write(u32 a) {
   for (const ram_range& r : mission_writes)
@@ -214,7 +224,6 @@ void play_input() {
 
 
 mission_run* recording = nullptr;
-bool hashing = true;
 bool keeping_screens = false;
 frame_picture latest_picture;
 
@@ -514,6 +523,9 @@ std::string screen_hash(const u8* screen, const u8* palette) {
 
 mission_run play_whole_mission(const std::string& folder, const std::vector<u8>& file, const whole_mission_play& how) {
   mission_run run;
+  // Grown while the mission runs, a vector's copy would fall into one frame's time.
+  run.frames.reserve(frame_limit);
+  run.frame_ns.reserve(frame_limit);
   recording = &run;
   hashing = how.hash_frames;
   keeping_screens = how.hash_frames && how.keep_golden_screens;
@@ -523,6 +535,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   drawing = {};
   state_folder = folder;
   ram_at_mission_start.clear();
+  mission_started = false;
   g_load_seconds = 0;
   if (!synth_write(folder + "/BKM", file) || game_data_init(folder.c_str()) != 1) {
     run.failure = "the data file could not be selected";
@@ -541,7 +554,8 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   double frame_ns = 0;
   size_t frames_timed = 0;
   while (rd16(runner_done) == 0 && run.frames.size() < frame_limit) {
-    const auto t0 = std::chrono::steady_clock::now();
+    auto t0 = std::chrono::steady_clock::now();
+    const bool started_before = mission_started;
     apply_invulnerability();
     const int result = tos_run_slice(how.budget);
     if (result != 1) {
@@ -551,7 +565,12 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
       run.failure = text;
       break;
     }
-    const bool in_mission = rd16(fx_bank) > 0 || !ram_at_mission_start.empty();
+    const bool in_mission = rd16(fx_bank) > 0 || mission_started;
+    if (!started_before && mission_started) {
+      run.start_ns = std::chrono::duration<double, std::nano>(mission_started_at - t0).count();
+      t0 = mission_started_at;
+      frame_ns = 0;
+    }
     const bool spent = g_cpu.yield_reason == YIELD_BUDGET;
     if (how.resume != resume_at::nowhere && !resumed && spent && in_mission && resume_here(how.resume, run)) {
       if (!save_and_reload(run)) {

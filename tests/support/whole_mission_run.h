@@ -42,6 +42,7 @@ struct mission_run {
   std::string failure;                 // "" unless the run could not go on
   std::vector<frame_hash> frames;
   std::vector<double> frame_ns;        // host time of each game frame (slices, deliveries, input)
+  double start_ns = 0;                 // host time of the slice's part up to the mission's start (set-up, data load)
   std::vector<i16> horizontal_steps;   // hscroll_step of each horizontal section
   std::vector<int> horizontal_passes;  // scroll steps of each
   bool finished = false;               // frame_vertical returned to the runner
