@@ -31,8 +31,9 @@ TEST_F(UnitBoxes, EachKindReadsItsPositionAndFrameSize) {
       // enemies: field coordinates, 16 x 22, an odd x one pixel left, cut to the window
       {"enemy", {{0, 121}, {2, 150}}, 84, 101, 50, 71},
       {"enemy", {{0, 90}, {2, 90}}, 64, 70, 0, 11},
-      {"enemy", {{0, 290}, {2, 279}}, 253, 255, 179, 200},
+      {"enemy", {{0, 290}, {2, 290}}, 253, 255, 190, 200}, // down to the spare line 200
       // effects: 16 x 16, cut to the window and the last line
+      {"fx", {{0, 100}, {2, 150}}, 64, 80, 50, 65},
       {"fx", {{0, 200}, {2, 290}}, 163, 180, 190, 199},
       // grenades and projectiles: 16 x 9 from their own fields
       {"obj5e32", {{0, 284}, {2, 292}}, 248, 263, 192, 200},
