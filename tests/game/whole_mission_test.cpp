@@ -173,11 +173,13 @@ TEST_F(WholeMission, UnitHooksKeepTheirContract) {
   EXPECT_EQ(run.hook_breach, "");
   EXPECT_EQ(run.box_breach, "") << "drawn between a unit's entry and exit outside its picture's box";
   EXPECT_EQ(run.boxes_checked, run.units) << "every opened unit's drawing compared with its box";
+  EXPECT_GT(run.idle_records_checked, 0) << "free records pass their hooks with nothing drawn";
   std::vector<std::string> seen = run.unit_kinds_seen;
   std::sort(seen.begin(), seen.end());
   std::string kinds;
   for (const std::string& k : seen) kinds += " " + k;
-  std::printf("[ units    ] %d units:%s\n", run.units, kinds.c_str());
+  std::printf("[ units    ] %d units:%s; %d free records at golden frames\n", run.units, kinds.c_str(),
+              run.idle_records_checked);
   for (const char* kind : {"player", "enemy", "obj5e32", "obj5f1a", "fx", "veh", "veh6", "veh4", "bullet", "bullet2", "boom", "turret"})
     EXPECT_NE(std::find(seen.begin(), seen.end(), kind), seen.end()) << kind;
 }

@@ -354,11 +354,14 @@ struct unit_drawing {
   unit_box box;
   u32 screen = 0; // draw_screen at the entry
   std::vector<u8> before;
+  bool idle = false; // a free record passing its hooks: nothing may change
 };
 unit_drawing drawing;
 
-void open_box(const unit_kind& k, u32 record) {
+void open_box(const unit_kind& k, u32 record, bool idle) {
   drawing.box = unit_picture_box(k.name, record);
+  drawing.idle = idle;
+  if (idle) drawing.box.right = drawing.box.left - 1, drawing.box.bottom = drawing.box.top - 1;
   drawing.screen = rd32(draw_screen);
   if (drawing.screen > ram_size - unit_screen_span) {
     drawing.before.clear();
@@ -375,11 +378,19 @@ void close_box() {
   else
     fault = drawn_outside(drawing.box, drawing.before.data(), ram + drawing.screen);
   drawing.before.clear();
-  ++recording->boxes_checked;
+  ++(drawing.idle ? recording->idle_records_checked : recording->boxes_checked);
   if (fault.empty() || !recording->box_breach.empty()) return;
   char at[48];
   std::snprintf(at, sizeof at, " (frame %u, stream %u)", rd16(fx_bank), rd16(stream_section));
-  recording->box_breach = fault + at;
+  recording->box_breach = fault + (drawing.idle ? " by a free record" : "") + at;
+}
+
+// The frame being drawn will be a golden frame (the last one excepted: only
+// the run's end tells which it is).
+bool drawing_a_golden_frame() {
+  const size_t index = recording->frames.size();
+  const unsigned stream = rd16(stream_section);
+  return golden_frame_wanted(index, stream, index == 0 ? stream : recording->frames.back().stream, false);
 }
 
 void contract_breach(const std::string& what) {
@@ -418,6 +429,12 @@ void unit_entry(u32 address) {
   }
   if (rd16(record + k->active) == 0) {
     unit_open = {};
+    // The kinds with an exit hook pass it for free records too; at the
+    // golden frames nothing may be drawn between the two.
+    if (checking_boxes && k->exit != 0 && drawing_a_golden_frame()) {
+      unit_open = {k, k->exit};
+      open_box(*k, record, true);
+    }
     return;
   }
   u32 exit = k->exit;
@@ -427,7 +444,7 @@ void unit_entry(u32 address) {
       contract_breach(std::string(k->name) + " returns to " + hex(exit) + ", no return-point hook");
   }
   unit_open = {k, exit};
-  if (checking_boxes) open_box(*k, record);
+  if (checking_boxes) open_box(*k, record, false);
   const std::string name = k->name;
   if (std::find(recording->unit_kinds_seen.begin(), recording->unit_kinds_seen.end(), name) ==
       recording->unit_kinds_seen.end())

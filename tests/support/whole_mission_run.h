@@ -62,6 +62,7 @@ struct mission_run {
   int units = 0;                        // units opened
   std::string box_breach;               // the first unit that drew outside its picture's box
   int boxes_checked = 0;                // units whose drawing was compared with their box
+  int idle_records_checked = 0;         // free records that passed their hooks at golden frames, compared
 };
 
 struct whole_mission_play {
