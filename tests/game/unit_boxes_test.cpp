@@ -3,6 +3,7 @@
 // outside one.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "machine/memory.h"
@@ -109,6 +110,22 @@ TEST_F(UnitBoxes, ABoxBesideTheScreenAllowsNothing) {
   std::vector<u8> after = before;
   after[60 * 160 + 19 * 8 + 7] = 1; // the last column of a line of the box
   EXPECT_NE(drawn_outside(box, before.data(), after.data()).find("line 60, column 19"), std::string::npos);
+}
+
+// A free record's box holds nothing: even the picture's own place is outside.
+TEST_F(UnitBoxes, AFreeRecordsBoxHoldsNoByte) {
+  wr16(record + 0, 100); // an effect at the play field's top-left pixel
+  wr16(record + 2, 100);
+  const unit_box box = unit_empty_box("fx", record);
+  EXPECT_EQ(box.kind, "fx");
+  const std::vector<u8> before(unit_screen_span, 0);
+  for (int column : {3, 4, 5}) {
+    std::vector<u8> after = before;
+    after[static_cast<size_t>(column * 8)] = 0x80; // line 0
+    EXPECT_NE(drawn_outside(box, before.data(), after.data()).find("line 0, column " + std::to_string(column)),
+              std::string::npos);
+  }
+  EXPECT_EQ(drawn_outside(box, before.data(), before.data()), "");
 }
 
 } // namespace

@@ -76,6 +76,13 @@ unit_box unit_picture_box(const std::string& kind, u32 record) {
   return b;
 }
 
+unit_box unit_empty_box(const std::string& kind, u32 record) {
+  unit_box b = unit_picture_box(kind, record);
+  b.right = b.left - 1;
+  b.bottom = b.top - 1;
+  return b;
+}
+
 std::string drawn_outside(const unit_box& box, const u8* before, const u8* after) {
   // Whole runs are compared first: a unit changes a few lines of the 205.
   const u32 inside_from = static_cast<u32>(std::clamp(floor_column(box.left), 0, 20)) * 8;

@@ -28,6 +28,9 @@ constexpr u32 unit_screen_span = 0x8000;
 // "fx", "veh", "veh6", "veh4", "bullet", "bullet2", "boom", "turret".
 unit_box unit_picture_box(const std::string& kind, u32 record);
 
+// For a free record passing its hooks: a box that holds no byte at all.
+unit_box unit_empty_box(const std::string& kind, u32 record);
+
 // "" when every byte of the span that differs between `before` and `after`
 // lies in a line of the box and a 16-pixel column it touches; else the
 // first such byte, its line and column, and the box.

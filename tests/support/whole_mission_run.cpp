@@ -359,9 +359,8 @@ struct unit_drawing {
 unit_drawing drawing;
 
 void open_box(const unit_kind& k, u32 record, bool idle) {
-  drawing.box = unit_picture_box(k.name, record);
+  drawing.box = idle ? unit_empty_box(k.name, record) : unit_picture_box(k.name, record);
   drawing.idle = idle;
-  if (idle) drawing.box.right = drawing.box.left - 1, drawing.box.bottom = drawing.box.top - 1;
   drawing.screen = rd32(draw_screen);
   if (drawing.screen > ram_size - unit_screen_span) {
     drawing.before.clear();
