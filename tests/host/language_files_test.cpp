@@ -13,10 +13,7 @@
 
 namespace {
 
-std::string shipped_folder() {
-  std::string here = __FILE__;  // tests/host/language_files_test.cpp
-  return here.substr(0, here.rfind("/tests/")) + "/data/languages";
-}
+std::string shipped_folder() { return BKM_TEST_LANGUAGES; }
 
 std::map<std::string, lang_table> read_all() {
   std::map<std::string, lang_table> tables;
