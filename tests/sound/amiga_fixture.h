@@ -17,6 +17,8 @@ class AmigaTest : public ::testing::Test {
 
   void TearDown() override { amiga_player_forget(); }
 
+ public:
+
   void load(int rate = 44100) { ASSERT_TRUE(amiga_player_load(block.bytes.data(), rate)); }
 
   static u32 m8(u32 a) { return amem[a]; }
@@ -49,6 +51,6 @@ class AmigaTest : public ::testing::Test {
   void solo(const std::vector<u8>& seq, i8 speed = 1, u8 tempo = 0) {
     using namespace am_cmd;
     const std::vector<u8> quiet = {duration + 32, rest, next_sequence};
-    block.tune(0, speed, tempo, {{{seq}, {quiet}, {quiet}, {quiet}}});
+    block.tune(0, speed, tempo, am_voices{{{seq}, {quiet}, {quiet}, {quiet}}});
   }
 };

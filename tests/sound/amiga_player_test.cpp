@@ -374,7 +374,7 @@ TEST_F(AmigaPlayer, AnUntranslatedJumpEndsTheTickAndIsReportedOnce) {
   using namespace am_cmd;
   const std::vector<u8> jump = {duration + 1, untranslated, 10};
   const std::vector<u8> quiet = {duration + 32, rest, next_sequence};
-  block.tune(0, 1, 0, {{{jump}, {jump}, {quiet}, {quiet}}});
+  block.tune(0, 1, 0, am_voices{{{jump}, {jump}, {quiet}, {quiet}}});
   load();
   amiga_music_play(0);
   testing::internal::CaptureStderr();

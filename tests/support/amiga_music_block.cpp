@@ -68,7 +68,7 @@ u32 amiga_block::order_list(const std::vector<u32>& sequences) {
   return add(list);
 }
 
-void amiga_block::tune(int n, i8 speed, u8 tempo, const std::array<std::vector<std::vector<u8>>, 4>& voices) {
+void amiga_block::tune(int n, i8 speed, u8 tempo, const am_voices& voices) {
   const u32 entry = bkam_songs + bkam_song_size * static_cast<u32>(n);
   put8(entry, static_cast<u8>(speed));
   put8(entry + 1, tempo);
@@ -178,13 +178,11 @@ amiga_block amiga_block_default() {
                .pattern_interval = 2, .pattern_bits = 0x55, .duration = 12, .volume_list = 1});
 
   using namespace am_cmd;
-  const std::array<std::vector<std::vector<u8>>, 4> voices = {{
-      {{sample + 1, envelope + 1, duration + 2, 10, rest, 14, next_sequence}},
-      {{sample + 2, envelope + 0, duration + 3, 20, 22, tie, next_sequence}},
-      {{sample + 4, envelope + 1, arpeggio + 1, duration + 1, 30, 30, next_sequence}},
-      {{sample + 5, envelope + 0, duration + 4, 5, next_sequence}},
-  }};
-  b.tune(0, 2, 0, voices);
+  const std::vector<u8> v0 = {sample + 1, envelope + 1, duration + 2, 10, rest, 14, next_sequence};
+  const std::vector<u8> v1 = {sample + 2, envelope + 0, duration + 3, 20, 22, tie, next_sequence};
+  const std::vector<u8> v2 = {sample + 4, envelope + 1, arpeggio + 1, duration + 1, 30, 30, next_sequence};
+  const std::vector<u8> v3 = {sample + 5, envelope + 0, duration + 4, 5, next_sequence};
+  b.tune(0, 2, 0, am_voices{{{v0}, {v1}, {v2}, {v3}}});
   for (u32 n = 1; n < 8; ++n)
     for (u32 k = 0; k < bkam_song_size; ++k) b.put8(bkam_songs + bkam_song_size * n + k, b.get8(bkam_songs + k));
   return b;

@@ -13,7 +13,7 @@
 // Command bytes as the synthetic command table maps them.
 namespace am_cmd {
 constexpr u8 next_sequence = 0x80, slide = 0x81, rest = 0x82, tie = 0x83, transpose = 0x84,
-             vibrato_on = 0x85, vibrato_off = 0x86, voice_transpose = 0x87, order_list = 0x88,
+             vibrato_on = 0x85, vibrato_off = 0x86, transpose_voice = 0x87, order_list = 0x88,
              speed = 0x89, fade = 0x8A;
 // A command whose table entry is no handler.
 constexpr u8 untranslated = 0x8B;
@@ -41,6 +41,9 @@ struct am_effect {
   u16 wave_length = 16;
 };
 
+// Per voice, the sequences of its order list.
+using am_voices = std::array<std::vector<std::vector<u8>>, 4>;
+
 struct amiga_block {
   std::vector<u8> bytes; // index = Amiga address - $51762
   u32 next_free;         // next free address of the data area
@@ -58,7 +61,7 @@ struct amiga_block {
 
   // A tune: speed, tempo, and per voice the sequences of its order list
   // (each sequence's stream, the list repeating from its first entry).
-  void tune(int n, i8 speed, u8 tempo, const std::array<std::vector<std::vector<u8>>, 4>& voices);
+  void tune(int n, i8 speed, u8 tempo, const am_voices& voices);
   // An order list of the given sequences with its 0 end; its address.
   u32 order_list(const std::vector<u32>& sequences);
   void envelope(int n, u8 interval, const std::vector<u8>& entries);
