@@ -12,14 +12,9 @@
 
 #include "host/platform.h"
 #include "machine/coroutine.h"
+#include "sound/amiga_disk.h"
 #include "sound/amiga_paula.h"
 #include "sound/amiga_replay.h"
-#if __has_include("sound/amiga_disk.h")
-#include "sound/amiga_disk.h"
-#else
-// Until the disk reader is part of the program no file gives a block.
-static int amiga_disk_block(const char*, u8*) { return 0; }
-#endif
 #include "sound/music_entries.h"
 
 u8* amem = nullptr;

@@ -10,9 +10,21 @@
 
 #include "amiga_fixture.h"
 #include "machine/coroutine.h"
+#include "sound/audio_assembly.h"
+#include "sound/audio_state.h"
+#include "sound/music_entries.h"
+#include "support/amiga_disk_images.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
+
+void write_bytes(const std::string& path, const std::vector<u8>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  std::fclose(f);
+}
 
 constexpr u32 aud0 = 0xDFF0A0;
 
@@ -408,6 +420,89 @@ TEST_F(AmigaPlayer, BkmAmlogWritesPlayAndEveryHundredthRender) {
     ++renders;
   EXPECT_EQ(renders, 2u) << text;
   EXPECT_NE(text.find(" dma 020F"), std::string::npos) << text;
+}
+
+TEST_F(AmigaPlayer, FindTakesTheFirstUsableDiskFileAndRemembersTheFolder) {
+  temp_dir dir;
+  const std::vector<u8> good = amiga_raw_dump(block);
+  std::vector<u8> bad = good;
+  bad[200000] ^= 1;
+  write_bytes(dir / "bad.adf", bad);
+  write_bytes(dir / "good.Adf", good); // not a disk file's name
+  write_bytes(dir / ".adf", good);
+  write_bytes(dir / "notes.txt", good);
+  char path[1024] = "";
+  EXPECT_EQ(amiga_music_find(dir.path.c_str(), path, sizeof path), 0);
+  write_bytes(dir / "music.LHA", good); // a dump, whatever its name says
+  // The answer for a folder is remembered until another folder is asked.
+  EXPECT_EQ(amiga_music_find(dir.path.c_str(), path, sizeof path), 0);
+  temp_dir other;
+  EXPECT_EQ(amiga_music_find(other.path.c_str(), path, sizeof path), 0);
+  ASSERT_EQ(amiga_music_find(dir.path.c_str(), path, sizeof path), 1);
+  EXPECT_EQ(std::string(path), dir / "music.LHA");
+  std::remove((dir / "music.LHA").c_str());
+  path[0] = '\0';
+  EXPECT_EQ(amiga_music_find(dir.path.c_str(), path, sizeof path), 1);
+  EXPECT_EQ(std::string(path), dir / "music.LHA");
+  EXPECT_EQ(amiga_music_find("", path, sizeof path), 0);
+  EXPECT_EQ(amiga_music_find(nullptr, path, sizeof path), 0);
+  EXPECT_EQ(amiga_music_find((dir / "missing").c_str(), path, sizeof path), 0);
+  // A disk image with the block in its pieces is found as well.
+  temp_dir images;
+  amiga_block sealed = block;
+  amiga_block_seal(sealed);
+  write_bytes(images / "Brakmoor.adf", amiga_test_adf(sealed.bytes));
+  ASSERT_EQ(amiga_music_find(images.path.c_str(), path, sizeof path), 1);
+  EXPECT_EQ(std::string(path), images / "Brakmoor.adf");
+}
+
+TEST_F(AmigaPlayer, OpenLoadsTheBlockOfADiskFileOnce) {
+  temp_dir dir;
+  write_bytes(dir / "bad.adf", std::vector<u8>(300000, 1));
+  write_bytes(dir / "disk.adf", amiga_raw_dump(block));
+  EXPECT_EQ(amiga_music_open((dir / "bad.adf").c_str(), 44100), 0);
+  EXPECT_EQ(amiga_music_open((dir / "none.adf").c_str(), 44100), 0);
+  EXPECT_EQ(amiga_music_ready(), 0);
+  ASSERT_EQ(amiga_music_open((dir / "disk.adf").c_str(), 0), 1);
+  EXPECT_EQ(amiga_music_ready(), 1);
+  for (u32 i = 0; i + 4 < amiga_block_size; i += 101) ASSERT_EQ(m8(bkam_base + i), block.bytes[i]) << i;
+  // Open again: the player stays as it is.
+  amiga_music_play(0);
+  EXPECT_EQ(amiga_music_open((dir / "bad.adf").c_str(), 22050), 1);
+  EXPECT_EQ(amiga_music_playing(), 1);
+  // Rate 0 means 44,100 Hz: a tick every 875 or 876 frames.
+  std::vector<i16> out(2 * 877);
+  amiga_music_render(877, out.data());
+  EXPECT_EQ(m16(voice(0, voice_countdown)), 4u - 1); // two ticks: the note and one step
+}
+
+TEST_F(AmigaPlayer, ChoosingAmigaMusicOpensThePlayerFromTheGameFolder) {
+  temp_dir game;
+  write_bytes(game / "Brakmoor.adf", amiga_raw_dump(block));
+  const music_entry_table saved = music_entries;
+  music_entries = {};
+  amiga_music_entries(music_entries);
+  std::snprintf(aud.game_dir, sizeof aud.game_dir, "%s", (game / "missing").c_str());
+  {
+    log_capture log;
+    am_select("/music/@amiga");
+    EXPECT_EQ(aud.am_on, 0);
+    EXPECT_TRUE(log.has("Amiga music: no usable disk file found in " + game / "missing")) << log.text();
+  }
+  std::snprintf(aud.game_dir, sizeof aud.game_dir, "%s", game.path.c_str());
+  am_select("/music/@amiga");
+  EXPECT_EQ(aud.am_on, 1);
+  EXPECT_EQ(amiga_music_ready(), 1);
+  amiga_music_play(1);
+  am_select("/music/pack");
+  EXPECT_EQ(aud.am_on, 0);
+  EXPECT_EQ(amiga_music_playing(), 0);
+  // Once open the player is reused without looking at the folder again.
+  std::snprintf(aud.game_dir, sizeof aud.game_dir, "%s", "");
+  am_select("@amiga");
+  EXPECT_EQ(aud.am_on, 1);
+  aud.am_on = 0;
+  music_entries = saved;
 }
 
 } // namespace

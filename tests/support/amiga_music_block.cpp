@@ -2,35 +2,18 @@
 
 #include <stdexcept>
 
+#include "sound/amiga_disk.h"
 #include "sound/amiga_player.h"
+#include "support/amiga_disk_images.h"
 #include "sound/amiga_replay.h"
 
 namespace {
 
 constexpr u32 data_area = 0x52004;     // after the song table of tunes 0-7
 constexpr u32 data_area_end = 0x528E2; // the sample set-up's code
-constexpr u32 accepted_crc = 0x709F4145;
 
 constexpr std::array<u32, 11> handlers = {0x51C6C, 0x51C92, 0x51CA8, 0x51CD4, 0x51D12, 0x51D1A,
                                           0x51D2E, 0x51D36, 0x51D3E, 0x51D50, 0x51D5C};
-
-const std::array<u32, 256>& crc_table() {
-  static const std::array<u32, 256> table = [] {
-    std::array<u32, 256> t{};
-    for (u32 i = 0; i < 256; ++i) {
-      u32 c = i;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  return table;
-}
-
-u32 crc_run(u32 crc, const u8* p, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) crc = crc >> 8 ^ crc_table()[(crc ^ p[i]) & 0xFF];
-  return crc;
-}
 
 } // namespace
 
@@ -188,34 +171,10 @@ amiga_block amiga_block_default() {
   return b;
 }
 
-u32 amiga_block_crc(const std::vector<u8>& bytes) { return crc_run(0xFFFFFFFF, bytes.data(), bytes.size()); }
-
-void amiga_block_seal(amiga_block& block) {
-  std::vector<u8>& bytes = block.bytes;
-  const std::size_t n = bytes.size() - 4;
-  // Backwards from the wanted CRC: each step's table entry is the one whose
-  // top byte matches; then forwards, choosing the bytes that select them.
-  const auto& table = crc_table();
-  std::array<u32, 256> by_top{};
-  for (u32 i = 0; i < 256; ++i) by_top[table[i] >> 24] = i;
-  std::array<u32, 4> index{};
-  u32 crc = accepted_crc;
-  for (int k = 3; k >= 0; --k) {
-    index[static_cast<std::size_t>(k)] = by_top[crc >> 24];
-    crc = (crc ^ table[index[static_cast<std::size_t>(k)]]) << 8;
-  }
-  crc = crc_run(0xFFFFFFFF, bytes.data(), n);
-  for (std::size_t k = 0; k < 4; ++k) {
-    bytes[n + k] = static_cast<u8>((crc ^ index[k]) & 0xFF);
-    crc = crc >> 8 ^ table[index[k]];
-  }
-  if (amiga_block_crc(bytes) != accepted_crc) throw std::logic_error("amiga block: seal failed");
-}
+void amiga_block_seal(amiga_block& block) { force_crc_register(block.bytes, amiga_music_block_crc); }
 
 std::vector<u8> amiga_raw_dump(const amiga_block& block) {
   amiga_block sealed = block;
   amiga_block_seal(sealed);
-  std::vector<u8> dump(255726, 0x4E);
-  std::copy(sealed.bytes.begin(), sealed.bytes.end(), dump.begin() + 194560);
-  return dump;
+  return amiga_test_dump(sealed.bytes, dump_min_size);
 }

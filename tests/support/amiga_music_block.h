@@ -86,9 +86,7 @@ u32 am_default_sample_bytes(int n);
 // tunes the same until a test writes them).
 amiga_block amiga_block_default();
 
-// Sets the block's last four bytes so its CRC-32 (reflected, no final
-// inversion) is the one the disk reader accepts.
+// Sets the block's last four bytes so that the disk reader accepts it.
 void amiga_block_seal(amiga_block& block);
-u32 amiga_block_crc(const std::vector<u8>& bytes);
 // A raw disk dump of 255,726 bytes holding the sealed block at 194,560.
 std::vector<u8> amiga_raw_dump(const amiga_block& block);
