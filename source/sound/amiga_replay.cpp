@@ -678,6 +678,7 @@ AM_ROUTINE(bkam_052956)
   if (cc_ne()) AM_HERE_GOTO(0x52982);
   AM_JSR(bkam_0528E2, 0x5297E)
   a3 = bkam_base;
+  d7 = (d0 >> 8) & 3; // the set-up used d7
 AM_HERE(0x52982)
   a4 = a3 + at(bkam_shadows) + bkam_shadow_size * d7;
   wr8(a4 + shadow_claimed, 0xFF);

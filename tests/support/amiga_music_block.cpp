@@ -156,9 +156,11 @@ amiga_block amiga_block_default() {
 
   b.volume_list(0, {40, 30, 0x80, 20, 0});
   b.volume_list(1, {64, 0});
+  b.volume_list(2, {50, 0x80});
   b.effect(0, {.slide = -10, .period = 400, .wave_a = 0, .wave_b = 32, .wave_bits = 0xAA, .volume_list = 0});
   b.effect(1, {.reset_period = 300, .step_a = 5, .step_b = -7, .period = 300, .reset_interval = 4,
-               .pattern_interval = 2, .pattern_bits = 0x55, .duration = 12, .volume_list = 1});
+               .pattern_interval = 2, .pattern_bits = 0x55, .duration = 12, .volume_list = 2});
+  b.effect(2, {.period = 200, .volume_list = 1, .wave_length = 8});
 
   using namespace am_cmd;
   const std::vector<u8> v0 = {sample + 1, envelope + 1, duration + 2, 10, rest, 14, next_sequence};

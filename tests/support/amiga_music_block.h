@@ -82,8 +82,10 @@ u32 am_default_waveform();
 u32 am_default_sample_bytes(int n);
 
 // The block with its tables, samples, envelopes 0-2, arpeggios 0-1, effects
-// 0-1 with volume lists 0-1, and tune 0 playing on all voices (the other
-// tunes the same until a test writes them).
+// 0-2 with volume lists 0-2, and tune 0 playing on all voices (the other
+// tunes the same until a test writes them). Effect 0 slides down from 400
+// with a held volume, 1 steps and resets its period for 12 ticks, 2 ends
+// with its volume list at its second tick.
 amiga_block amiga_block_default();
 
 // Sets the block's last four bytes so that the disk reader accepts it.
