@@ -87,6 +87,23 @@ TEST_F(AmigaEffects, TheChannelTickSlidesAndStepsThroughVolumesAndWaveforms) {
   EXPECT_EQ(paula.dmacon, 0x0202);
 }
 
+TEST_F(AmigaEffects, TheVolumeListStepsEveryIntervalTicks) {
+  block.volume_list(3, {10, 20, 30, 0});
+  block.effect(3, {.period = 300, .volume_interval = 3, .volume_list = 3});
+  load();
+  start_effect(2, 3);
+  std::vector<u32> volumes;
+  for (int i = 0; i < 9; ++i) {
+    tick();
+    volumes.push_back(paula.ch[2].volume);
+  }
+  // The counter starts at 1: the first entry at once, then every third tick.
+  EXPECT_EQ(volumes, (std::vector<u32>{10, 10, 10, 20, 20, 20, 30, 30, 30}));
+  EXPECT_EQ(m8(sfx(2, sfx_active)), 0xFFu);
+  tick();
+  EXPECT_EQ(m8(sfx(2, sfx_active)), 0u);
+}
+
 TEST_F(AmigaEffects, APeriodBelow124ReachesThePaulaAs124) {
   load();
   start_effect(1, 0);

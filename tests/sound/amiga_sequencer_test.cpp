@@ -13,16 +13,6 @@ namespace {
 using namespace am_cmd;
 using AmigaSequencer = AmigaTest;
 
-// The shadow period of voice 0 after each of n ticks.
-std::vector<u32> periods(int n) {
-  std::vector<u32> out;
-  for (int i = 0; i < n; ++i) {
-    AmigaTest::tick();
-    out.push_back(AmigaTest::m16(AmigaTest::shadow(0, shadow_period)));
-  }
-  return out;
-}
-
 u32 first_sequence(const amiga_block& b, int tune, int v) {
   const u32 order = bkam_base + b.get16(bkam_songs + bkam_song_size * static_cast<u32>(tune) + 2 + 2 * static_cast<u32>(v));
   return bkam_base + b.get16(order);
@@ -286,13 +276,27 @@ TEST_F(AmigaSequencer, EffectsStepArpeggioSlideAndVibrato) {
     solo(seq);
     load();
     amiga_music_play(0);
-    const std::vector<u32> got = periods(static_cast<int>(r.offsets.size()));
-    for (std::size_t i = 0; i < got.size(); ++i) {
+    for (std::size_t i = 0; i < r.offsets.size(); ++i) {
+      tick();
       const int semis = r.semitones.empty() ? 0 : r.semitones[i];
-      EXPECT_EQ(got[i], (period_of(1, 10 + semis) + static_cast<u32>(r.offsets[i])) & 0xFFFF) << r.name << " step " << i;
+      const u32 want = (period_of(1, 10 + semis) + static_cast<u32>(r.offsets[i])) & 0xFFFF;
+      EXPECT_EQ(m16(shadow(0, shadow_period)), want) << r.name << " step " << i;
+      EXPECT_EQ(paula.ch[0].period, want) << r.name << " step " << i;
     }
     amiga_player_forget();
   }
+}
+
+TEST_F(AmigaSequencer, EachRowStartsWithoutTheSlideOfTheRowBefore) {
+  solo({sample + 1, envelope + 0, slide, 5, 0, duration + 3, 10, 12, 14});
+  load();
+  amiga_music_play(0);
+  tick(2);
+  EXPECT_EQ(m16(shadow(0, shadow_period)), period_of(1, 10) - 5);
+  tick(2); // the last step, then the next row: note 12, no slide
+  tick();
+  EXPECT_EQ(m16(shadow(0, shadow_period)), period_of(1, 12));
+  EXPECT_EQ(m8(voice(0, voice_flags)), 0u);
 }
 
 TEST_F(AmigaSequencer, CommandsSetTransposeSpeedAndOrderLists) {
