@@ -297,6 +297,16 @@ TEST_F(AmigaSequencer, EachRowStartsWithoutTheSlideOfTheRowBefore) {
   tick();
   EXPECT_EQ(m16(shadow(0, shadow_period)), period_of(1, 12));
   EXPECT_EQ(m8(voice(0, voice_flags)), 0u);
+  // The vibrato, by contrast, goes on until a command switches it off.
+  amiga_player_forget();
+  block = amiga_block_default();
+  solo({sample + 1, envelope + 0, vibrato_on, 1, 9, duration + 3, 10, 12, 14});
+  load();
+  amiga_music_play(0);
+  tick(5);
+  EXPECT_EQ(m8(voice(0, voice_note)), 12u);
+  EXPECT_NE(m8(voice(0, voice_vibrato)), 0u);
+  EXPECT_EQ(m16(shadow(0, shadow_period)), period_of(1, 12) + 2); // its second effects step
 }
 
 TEST_F(AmigaSequencer, CommandsSetTransposeSpeedAndOrderLists) {
@@ -466,11 +476,14 @@ TEST_F(AmigaSequencer, ThePulseWidthOfSample9SwingsBetween32And48) {
     positions.push_back(m16(bkam_pulse_pos));
   }
   EXPECT_EQ(positions, (std::vector<u32>{34, 36, 38, 40, 42, 44, 46, 48, 46, 44, 42, 40, 38, 36, 34, 32, 34, 36}));
+  EXPECT_EQ(m16(bkam_pulse_dir), 0u);
   // Growing wrote $C0C0 up to 46; shrinking $3F3F from 48 down to 34;
   // growing again $C0C0 at 32 and 34.
   for (u32 k = 32; k < 48; k += 2) EXPECT_EQ(m16(s9 + k), k < 36 ? 0xC0C0u : 0x3F3Fu) << k;
   EXPECT_EQ(m16(s9 + 48), 0x3F3Fu);
   EXPECT_EQ(m16(s9 + 30), 0xC0C0u);
+  tick(6);
+  EXPECT_EQ(m16(bkam_pulse_dir), 0xFFFFu);
 }
 
 TEST_F(AmigaSequencer, AClaimedChannelKeepsTheShadowButNotTheRegisters) {
