@@ -226,6 +226,9 @@ TEST_F(AmigaPlayer, TheReplayTicksEvery875Or876FramesAt44100Hz) {
   }
   ASSERT_EQ(tick_frames.size(), 51u);
   EXPECT_EQ(tick_frames[0], 0);
+  // 875.33 frames a tick: the second falls in frame 876, the third in 1751.
+  EXPECT_EQ(tick_frames[1], 876);
+  EXPECT_EQ(tick_frames[2], 1751);
   int gaps875 = 0, gaps876 = 0;
   for (std::size_t i = 1; i < tick_frames.size(); ++i) {
     const int gap = tick_frames[i] - tick_frames[i - 1];
@@ -414,6 +417,13 @@ TEST_F(AmigaPlayer, BkmAmlogWritesPlayAndEveryHundredthRender) {
   for (int i = 0; i < 101; ++i) amiga_music_render(10, out.data());
   unsetenv("BKM_AMLOG");
   const std::string text = log.text();
+  // The 101st call's line shows the state it left.
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "Amiga music: render 10 frames, playing=1, last %d, ch vol %d %d %d %d per %d %d %d %d dma %04X",
+                out[18], paula.ch[0].volume, paula.ch[1].volume, paula.ch[2].volume, paula.ch[3].volume,
+                paula.ch[0].period, paula.ch[1].period, paula.ch[2].period, paula.ch[3].period, paula.dmacon);
+  EXPECT_TRUE(log.has(line)) << line << "\n" << text;
   EXPECT_TRUE(log.has("Amiga music: play 2")) << text;
   std::size_t renders = 0;
   for (std::size_t at = 0; (at = text.find("Amiga music: render 10 frames, playing=1, last ", at)) != std::string::npos; ++at)
