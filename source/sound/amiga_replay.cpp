@@ -47,6 +47,16 @@ constexpr u32 tick_row = 0x51A62;       // read the voice's next stream byte
 constexpr u32 tick_note_tail = 0x51BF6; // save the stream, reload the countdown, DMA on
 constexpr u32 tick_next_voice = 0x51C04;
 
+// Stop and the end of a tune: every effect idle, no channel the music's
+// or claimed.
+inline void release_channels() {
+  for (u32 n = 0; n < 4; ++n) {
+    wr8(a3 + at(bkam_sfx_channels) + n * bkam_sfx_channel_size + sfx_active, 0);
+    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_music, 0);
+    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_claimed, 0);
+  }
+}
+
 inline void continue_tick_at(u32 label) {
   resume_pc = label;
   bkam_051918();
@@ -198,11 +208,7 @@ AM_END
 AM_ROUTINE(bkam_05185E)
   a3 = bkam_base;
   wr8(a3 + at(bkam_playing), 0);
-  for (u32 n = 0; n < 4; ++n) {
-    wr8(a3 + at(bkam_sfx_channels) + n * bkam_sfx_channel_size + sfx_active, 0);
-    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_music, 0);
-    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_claimed, 0);
-  }
+  release_channels();
   wr16(dmacon, 0x000F);
   wr16(adkcon, 0x00FF);
   for (u32 n = 0; n < 4; ++n) wr16(aud0 + 16 * n + aud_vol, 0);
@@ -557,11 +563,7 @@ AM_ROUTINE(bkam_051CD8)
   a3 = bkam_base;
   wr8(a3 + at(bkam_loaded), 0);
   wr8(a3 + at(bkam_playing), 0);
-  for (u32 n = 0; n < 4; ++n) {
-    wr8(a3 + at(bkam_sfx_channels) + n * bkam_sfx_channel_size + sfx_active, 0);
-    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_music, 0);
-    wr8(a3 + at(bkam_shadows) + n * bkam_shadow_size + shadow_claimed, 0);
-  }
+  release_channels();
   wr16(dmacon, 0x000F);
   wr16(adkcon, 0x00FF);
   AM_RTS();
