@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "amiga_fixture.h"
@@ -112,9 +113,19 @@ TEST_F(AmigaReplay, TheCommonExitPopsTwelveLongsAndReturns) {
 
 TEST_F(AmigaReplay, TheDispatcherKnowsTheRoutineEntriesAlone) {
   load();
-  ASSERT_TRUE(std::is_sorted(bkam_entries.begin(), bkam_entries.end()));
-  EXPECT_EQ(bkam_entries.front(), bkam_start_entry);
-  EXPECT_EQ(bkam_entries.back(), 0x52AA6u);
+  const std::array<u32, bkam_nentries> replay_routines = {
+      0x51762, 0x51770, 0x5177E, 0x5178C, 0x5179A, 0x517A2, 0x517A8, 0x517C0, 0x5185E, 0x518B8,
+      0x518D6, 0x51918, 0x51C6C, 0x51C92, 0x51CA8, 0x51CD4, 0x51CD8, 0x51D12, 0x51D1A, 0x51D2E,
+      0x51D36, 0x51D3E, 0x51D50, 0x51D5C, 0x528E2, 0x52956, 0x52A3A, 0x52AA6};
+  EXPECT_EQ(bkam_entries, replay_routines);
+  // The bodies answer at their own addresses: stop's, and ending the effects.
+  amiga_music_play(0);
+  as_the_player_calls();
+  ASSERT_EQ(bkam_dispatch(0x5185E), 1);
+  EXPECT_EQ(m8(bkam_playing), 0u);
+  as_the_player_calls();
+  ASSERT_EQ(bkam_dispatch(0x518B8), 1);
+  EXPECT_EQ(m8(sfx(2, sfx_duration)), 1u);
   // The high byte of an address is not looked at.
   as_the_player_calls();
   p8(bkam_playing, 0xFF);
