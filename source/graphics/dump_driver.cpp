@@ -200,12 +200,8 @@ int env_count(const char* name, int fallback) {
 // and right; every 12th VBL's screen kept while `keep` allows.
 void play(int iterations, bool keep) {
     for (int k = 0; k < iterations; ++k) {
-        if (k % 2 == 0) {
-            const int phase = (k / 60) % 6;
-            int joy = JOY_UP | (phase == 1 ? JOY_LEFT : phase == 3 ? JOY_RIGHT : 0);
-            if ((k / 2) % 10 < 5) joy |= JOY_FIRE;
-            tos_joystick(1, joy);
-        }
+        const int joy = dump_play_joystick(k);
+        if (joy >= 0) tos_joystick(1, joy);
         iterate();
         if (keep && k % 12 == 0 && run_state.work->ingame.size() < max_ingame) {
             dump_snap s;
@@ -213,15 +209,6 @@ void play(int iterations, bool keep) {
             run_state.work->ingame.push_back(std::move(s));
         }
     }
-}
-
-// The mission's palette: the zone in effect at line 100 of the frame.
-void mission_palette(int n, u8* words) {
-    int best = -1;
-    for (int z = 0; z < tos.zone_count; ++z)
-        if (tos.zones[z].line <= 100 && (best < 0 || tos.zones[z].line > tos.zones[best].line)) best = z;
-    std::memcpy(words, tos.zones[best < 0 ? 0 : best].palette, 32);
-    pal_cols(words, 16, run_state.work->mission_palettes[n].data());
 }
 
 // LEVEL PICTURES: each vertical section of the mission as a picture, from
@@ -321,6 +308,21 @@ void dump_say(const char* fmt, ...) {
     if (progress_cb) progress_cb(text);
 }
 
+void dump_mission_palette(const palette_zone* zones, int count, u8* words) {
+    int best = -1;
+    for (int z = 0; z < count; ++z)
+        if (zones[z].line <= 100 && (best < 0 || zones[z].line > zones[best].line)) best = z;
+    std::memcpy(words, zones[best < 0 ? 0 : best].palette, 32);
+}
+
+int dump_play_joystick(int k) {
+    if (k % 2) return -1;
+    const int phase = (k / 60) % 6;
+    int joy = JOY_UP | (phase == 1 ? JOY_LEFT : phase == 3 ? JOY_RIGHT : 0);
+    if ((k / 2) % 10 < 5) joy |= JOY_FIRE;
+    return joy;
+}
+
 int dump_write_all(dump_work& w) {
     dump_say("writing the sheets");
     dump_sprites(w);
@@ -391,7 +393,8 @@ int dump_original(const char* data_dir, const char* out_dir, dump_progress_fn pr
         run(100);
         w.mission_ram[n].assign(ram, ram + ram_size);
         u8 words[32];
-        mission_palette(n, words);
+        dump_mission_palette(tos.zones, tos.zone_count, words);
+        pal_cols(words, 16, w.mission_palettes[n].data());
         dump_mission_levels(w, n, words);
         if (n == played_mission) {
             tos_set_patch(0, 1);

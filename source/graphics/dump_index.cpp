@@ -92,10 +92,9 @@ void sb_cells(std::string& sb, const std::vector<sheet_cell>& cells) {
     sb += ']';
 }
 
-int dump_make_parents(const std::string& path) {
+void dump_make_parents(const std::string& path) {
     for (size_t i = 1; i < path.size(); ++i)
         if (path[i] == '/' || path[i] == '\\') port_mkdir(path.substr(0, i).c_str());
-    return 1;
 }
 
 namespace {

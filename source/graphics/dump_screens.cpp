@@ -21,35 +21,9 @@ constexpr std::array<u16, 16> map_palette = {0x000, 0x777, 0x012, 0x014, 0x025, 
 constexpr std::array<u16, 16> shop_palette = {0x000, 0x762, 0x555, 0x443, 0x233, 0x152, 0x520, 0x021,
                                                                                             0x776, 0x122, 0x532, 0x320, 0x131, 0x011, 0x047, 0x542};
 
-using mask_t = std::vector<u8>;
-
 // The work pictures, allocated once.
 std::vector<uint16_t> counts;  // N x 16
 mask_t mode_pic, share_ok;
-
-mask_t dilate(const mask_t& m, int mode) {
-    mask_t out = m;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            if (!m[y * W + x]) continue;
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    if (mode == 0 && dx && dy) continue;
-                    const int nx = x + dx, ny = y + dy;
-                    if (nx >= 0 && nx < W && ny >= 0 && ny < H) out[ny * W + nx] = 1;
-                }
-        }
-    return out;
-}
-
-mask_t erode(const mask_t& m) {
-    auto at = [&](int x, int y) { return x < 0 || x >= W || y < 0 || y >= H || m[y * W + x]; };
-    mask_t out(N, 0);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            out[y * W + x] = at(x, y) && at(x - 1, y) && at(x + 1, y) && at(x, y - 1) && at(x, y + 1);
-    return out;
-}
 
 // Labels the 4-connected regions of pixels equal to `value`; calls fn with
 // each region's pixels and whether it touches the picture's edge.
@@ -80,22 +54,6 @@ void regions(const mask_t& m, u8 value, Fn fn) {
         }
         fn(region, edge);
     }
-}
-
-// Closes the mask, fills its small holes and takes in the dark outline
-// around it.
-void refine_mask(mask_t& m, const std::vector<u8>& rgba) {
-    mask_t b = erode(dilate(m, 0));
-    regions(b, 0, [&](const std::vector<int>& region, bool edge) {
-        if (!edge && region.size() <= 30)
-            for (int p : region) b[p] = 1;
-    });
-    const mask_t grown = dilate(b, 1);
-    for (size_t p = 0; p < N; ++p) {
-        const u8* c = &rgba[p * 4];
-        if (grown[p] && std::max({c[0], c[1], c[2]}) <= 51) b[p] = 1;
-    }
-    m = b;
 }
 
 mask_t differ(const dump_snap& a, const dump_snap& b) {
@@ -273,6 +231,46 @@ void hud_layers(dump_work& w) {
 }
 
 } // namespace
+
+mask_t dilate(const mask_t& m, int mode) {
+    mask_t out = m;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            if (!m[y * W + x]) continue;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if (mode == 0 && dx && dy) continue;
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && nx < W && ny >= 0 && ny < H) out[ny * W + nx] = 1;
+                }
+        }
+    return out;
+}
+
+mask_t erode(const mask_t& m) {
+    auto at = [&](int x, int y) { return x < 0 || x >= W || y < 0 || y >= H || m[y * W + x]; };
+    mask_t out(N, 0);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            out[y * W + x] = at(x, y) && at(x - 1, y) && at(x + 1, y) && at(x, y - 1) && at(x, y + 1);
+    return out;
+}
+
+// Closes the mask, fills its small holes and takes in the dark outline
+// around it.
+void refine_mask(mask_t& m, const std::vector<u8>& rgba) {
+    mask_t b = erode(dilate(m, 0));
+    regions(b, 0, [&](const std::vector<int>& region, bool edge) {
+        if (!edge && region.size() <= 30)
+            for (int p : region) b[p] = 1;
+    });
+    const mask_t grown = dilate(b, 1);
+    for (size_t p = 0; p < N; ++p) {
+        const u8* c = &rgba[p * 4];
+        if (grown[p] && std::max({c[0], c[1], c[2]}) <= 51) b[p] = 1;
+    }
+    m = b;
+}
 
 const palette_zone& zone_for_line(const palette_zone* zones, int count, int line) {
     int z = 0;

@@ -250,7 +250,6 @@ void dump_bullets(dump_work& w) {
         f.width = f.height = 2;
         f.idx.assign(4, b.index);
         f.mask = b.narrow ? std::vector<u8>{1, 0, 1, 0} : std::vector<u8>{1, 1, 1, 1};
-        if (b.narrow) f.idx[1] = f.idx[3] = 0;
         frames.push_back(f);
     }
     std::vector<sheet_cell> cells;

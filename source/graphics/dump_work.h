@@ -51,6 +51,14 @@ void pal_cols(const u8* words, int count, u8* rgb);
 extern u8 GREY[768];
 void fill_grey();
 
+// ---- driver (dump_driver.cpp) ----
+// The mission's palette: the 16 colour words of the zone in effect at line
+// 100 (the latest starting at or above it, else the first zone).
+void dump_mission_palette(const palette_zone* zones, int count, u8* words);
+// Player 1's joystick at step k of the scripted play: forward, swaying left
+// and right, fire held 10 VBLs and released 10; -1 on odd steps (unchanged).
+int dump_play_joystick(int k);
+
 // ---- index text (dump_index.cpp) ----
 void sb_add(std::string& sb, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // A JSON string: control characters become spaces, quote and backslash are
@@ -74,7 +82,7 @@ struct sheet_cell {
 void sb_cells(std::string& sb, const std::vector<sheet_cell>& cells);
 
 // Files under the output folder; parent folders are made as needed.
-int dump_make_parents(const std::string& path);
+void dump_make_parents(const std::string& path);
 int save_rgba(const dump_work& w, const std::string& rel, const u8* pixels, int width, int height);
 int save_indexed(const dump_work& w, const std::string& rel, const u8* indices, int width, int height);
 int dump_write_readme(const dump_work& w);
@@ -104,6 +112,15 @@ void dump_tiles(dump_work& w);
 void dump_font(dump_work& w, const u8* memory);
 
 // ---- screen layers (dump_screens.cpp) ----
+// Masks of 320 x 200 bytes (1 set).
+using mask_t = std::vector<u8>;
+// Sets the 4 (mode 0) or 8 (mode 1) neighbours of every set pixel.
+mask_t dilate(const mask_t& m, int mode);
+// Keeps a pixel when it and its 4 neighbours are set; outside counts as set.
+mask_t erode(const mask_t& m);
+// Closes the mask, fills its enclosed holes of up to 30 pixels and takes in
+// the dark pixels (no component above 51) around it.
+void refine_mask(mask_t& m, const std::vector<u8>& rgba);
 // The zone in effect for a screen line: the last one starting at or above
 // it, else the first.
 const palette_zone& zone_for_line(const palette_zone* zones, int count, int line);

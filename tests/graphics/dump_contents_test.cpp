@@ -177,6 +177,29 @@ TEST_F(DumpContents, SpriteCellsCarryTheHashesOfThePicturesTheGameDraws) {
         }
     }
     EXPECT_EQ(jget(doc.sheet("sprites/enemy"), "cells")->items[3]->count, 1);
+    // The rows' texts go into the index unchanged.
+    const struct {
+        const char* sheet;
+        const char* format;
+        const char* note;
+    } texts[] = {
+        {"sprites/enemy",
+         "per row 3 words = bitplanes 0-2 (16 px); plane 3 is set wherever any bit is set (colours 9-15); 0 = "
+         "transparent",
+         "the game also keeps 7 copies shifted by 2 px steps (stride $2838 per step) derived from these frames"},
+        {"sprites/shots", "per row 3 words = bitplanes 0-2 (16 px); plane 3 forced; 0 = transparent",
+         "projectiles, grenades, rockets, sparks"},
+        {"sprites/shots_b", "same table as \"shots\" but routine $5F1A clears plane 3 (colours 1-7 instead of 9-15)",
+         "the same drawings in the low colour bank"},
+        {"sprites/fx", "per row 4 words = bitplanes 0-3 (16 px); 0 = transparent", "smoke / dust / sparks (effects)"},
+        {"sprites/boom", "per row 2 groups of 3 words = bitplanes 0-2 (32 px); plane 3 = 0; 0 = transparent (dithered)",
+         "explosion"},
+    };
+    for (const auto& t : texts) {
+        const json_value* memory = jget(doc.sheet(t.sheet), "memory");
+        EXPECT_EQ(text_of(jget(memory, "format")), t.format) << t.sheet;
+        EXPECT_EQ(text_of(jget(memory, "note")), t.note) << t.sheet;
+    }
 
     const json_value* bullets = doc.sheet("sprites/bullets");
     const struct {
@@ -205,7 +228,7 @@ TEST_F(DumpContents, TileCellsHashTheBlocksAndTheGroundSheetGrowsWithTheBlocksUs
     // ground blocks up to 9.
     for (int m : {6, 8}) mem(m, 0x5649A)[17] ^= 0xFF;
     w->used_gmax[8] = 9;
-    w->used_gmax[0] = 3;
+    w->used_gmax[0] = 6;
     ASSERT_EQ(dump_write_all(*w), 1);
     json_doc doc(path("index.json"));
     const std::vector<std::string> names = sheet_names(doc);
@@ -217,7 +240,8 @@ TEST_F(DumpContents, TileCellsHashTheBlocksAndTheGroundSheetGrowsWithTheBlocksUs
     EXPECT_EQ(numbers(jget(g1, "missions")), (std::vector<int>{1, 2, 3, 4, 5, 6, 8, 10, 11, 12}));
     EXPECT_EQ(numbers(jget(g2, "missions")), (std::vector<int>{7, 9}));
     EXPECT_EQ(number(jget(g2, "palette_mission")), 7);
-    EXPECT_EQ(jget(g1, "cells")->count, 6);
+    EXPECT_EQ(jget(g1, "cells")->count, 7);
+    EXPECT_EQ(number(jget(g1, "height")), 64);
     EXPECT_EQ(jget(g2, "cells")->count, 10);
     EXPECT_EQ(number(jget(g2, "width")), 384);
     EXPECT_EQ(number(jget(g2, "height")), 64);
@@ -237,6 +261,11 @@ TEST_F(DumpContents, TileCellsHashTheBlocksAndTheGroundSheetGrowsWithTheBlocksUs
     }
     const json_value* objects = doc.sheet("tiles/objects_1");
     ASSERT_EQ(jget(objects, "cells")->count, 210);
+    EXPECT_EQ(number(jget(objects, "cols")), 16);
+    EXPECT_EQ(number(jget(objects, "width")), 256);
+    EXPECT_EQ(number(jget(objects, "height")), 224);
+    EXPECT_EQ(text_of(jget(jget(objects, "memory"), "note")),
+              "210 tiles (indices 0-209); in the level map the code t is the index if t<=$7D and t-1 above that");
     EXPECT_EQ(cell(objects, 5)->count, 1);
     u8 idx[16 * 16];
     planes_to_idx(mem(0, 0x57C9A + 7 * 0x80), 16, 1, idx);
@@ -282,6 +311,8 @@ TEST_F(DumpContents, FontReadmeAndLevelPicturesAreReferences) {
 
     const json_value* font = jget(jget(jget(doc.root, "reference"), "reference/font_8x8"), "memory");
     EXPECT_EQ(text_of(jget(font, "table")), "$8700");
+    EXPECT_EQ(text_of(jget(font, "stride")), "8");
+    EXPECT_EQ(text_of(jget(font, "format")), "8 bytes per character, 1 bit per pixel, ASCII from $20");
     picture glyphs(path("reference/font_8x8.png"));
     ASSERT_EQ(glyphs.width, 128);
     ASSERT_EQ(glyphs.height, 32);
@@ -297,6 +328,7 @@ TEST_F(DumpContents, FontReadmeAndLevelPicturesAreReferences) {
     EXPECT_EQ(readme.rfind("BRAKMOOR - GRAPHICS DUMP (assets/original)\n===", 0), 0u);
     for (const char* section : {"\nLAYOUT\n", "\nHOW TO REPLACE GRAPHICS\n", "\nHOW IT WORKS\n", "\nLIMITS\n"})
         EXPECT_NE(readme.find(section), std::string::npos) << section;
+    EXPECT_EQ(readme.substr(readme.size() - 2), ".\n");
     const std::string index = slurp(path("index.json"));
     EXPECT_EQ(index.substr(index.size() - 4), "}}}\n");
 }
@@ -441,6 +473,8 @@ TEST_F(DumpContents, ScreenLayersKeepWhatBelongsToEachScreen) {
         EXPECT_EQ(number(jget(sheet, "ingame")), e.ingame ? 1 : 0);
         EXPECT_EQ(text_of(jget(sheet, "idx")), std::string("screens/") + e.name + ".idx.png");
         EXPECT_EQ(text_of(jget(cell(sheet, 0), "hash")), e.name);
+        EXPECT_EQ(number(jget(cell(sheet, 0), "i")), 0);
+        EXPECT_EQ(numbers(jget(cell(sheet, 0), "crop")), (std::vector<int>{0, 0, e.width, 200}));
         picture png(path(std::string("screens/") + e.name + ".png"));
         EXPECT_EQ(png.width, e.width);
         EXPECT_EQ(png.height, 200);
@@ -482,6 +516,20 @@ TEST_F(DumpContents, ScreenLayersKeepWhatBelongsToEachScreen) {
         {"left", &left, 0, 199, 255},      {"left", &left, 0, 180, 0},       {"left", &left, 0, 170, 255},
         {"right", &right, 0, 0, 0},        {"right", &right, 63, 199, 0},    {"right", &right, 62, 198, 0},
         {"right", &right, 61, 197, 255},   {"right", &right, 2, 2, 0},       {"right", &right, 3, 3, 255},
+        // The edges of the shop's text box and of the panels' counters.
+        {"shop", &shop, 4, 144, 0},        {"shop", &shop, 315, 181, 0},     {"shop", &shop, 316, 150, 255},
+        {"shop", &shop, 100, 143, 255},    {"shop", &shop, 100, 182, 255},   {"shop", &shop, 78, 184, 0},
+        {"shop", &shop, 77, 190, 255},     {"shop", &shop, 137, 196, 0},     {"shop", &shop, 138, 190, 255},
+        {"shop", &shop, 100, 183, 255},    {"shop", &shop, 100, 197, 255},   {"shop", &shop, 220, 184, 0},
+        {"shop", &shop, 219, 190, 255},    {"shop", &shop, 303, 196, 0},     {"shop", &shop, 304, 190, 255},
+        {"right", &right, 4, 47, 0},       {"right", &right, 59, 60, 0},     {"right", &right, 60, 50, 255},
+        {"right", &right, 3, 50, 255},     {"right", &right, 30, 46, 255},   {"right", &right, 30, 61, 255},
+        {"right", &right, 8, 78, 0},       {"right", &right, 57, 123, 0},    {"right", &right, 58, 100, 255},
+        {"right", &right, 7, 100, 255},    {"right", &right, 30, 124, 255},  {"right", &right, 30, 77, 255},
+        {"right", &right, 10, 126, 0},     {"right", &right, 55, 139, 0},    {"right", &right, 56, 130, 255},
+        {"right", &right, 9, 130, 255},    {"right", &right, 30, 140, 255},  {"right", &right, 30, 125, 255},
+        {"right", &right, 0, 176, 0},      {"right", &right, 63, 195, 0},    {"right", &right, 30, 196, 255},
+        {"right", &right, 30, 175, 255},
     };
     for (const auto& a : alphas) EXPECT_EQ(a.pic->rgba(a.x, a.y)[3], a.alpha) << a.name << " at " << a.x << "," << a.y;
     EXPECT_EQ(sold_idx.pixels[121 + 81 * 320], stripes(121, 81));
@@ -503,6 +551,139 @@ TEST_F(DumpContents, WithoutTheWholeIntroOrEnoughCapturesThoseLayersAreLeftOut) 
     json_doc doc(path("index.json"));
     for (const std::string& name : sheet_names(doc)) EXPECT_NE(name.rfind("screens/", 0), 0u) << name;
     EXPECT_FALSE(file_exists(path("screens/intro_jungle.png").c_str()));
+}
+
+// A copy of the screen with its first n pixels in another colour.
+dump_snap changed(const dump_snap& s, int n) {
+    dump_snap out = s;
+    for (int p = 0; p < n; ++p) out.idx[p] = static_cast<u8>((out.idx[p] + 1) & 15);
+    return out;
+}
+
+TEST_F(DumpContents, TheIntroScreensAreToldApartByHowManyPixelsChange) {
+    const struct {
+        int soldier_pixels, title_pixels;
+        bool found;
+    } cases[] = {{2500, 8001, true}, {2499, 8001, false}, {60000, 8001, true}, {60001, 8001, false},
+                 {2500, 8000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.soldier_pixels) + " " + std::to_string(c.title_pixels));
+        auto work = std::make_unique<dump_work>();
+        work->out_root = dir / ("intro" + std::to_string(c.soldier_pixels) + "_" + std::to_string(c.title_pixels));
+        const dump_snap jungle = screen(TAG_INTRO, bright_palette, stripes);
+        const dump_snap soldier_screen = changed(jungle, c.soldier_pixels);
+        // The title changes pixels counted from the end of the screen.
+        dump_snap title_screen = soldier_screen;
+        for (int p = 0; p < c.title_pixels; ++p) {
+            u8& v = title_screen.idx[dump_screen_pixels - 1 - p];
+            v = static_cast<u8>((v + 3) & 15);
+        }
+        work->snaps = {jungle, soldier_screen, title_screen};
+        dump_screens(*work);
+        EXPECT_EQ(file_exists((work->out_root + "/screens/title_logo.png").c_str()), c.found);
+        EXPECT_EQ(work->sheets.find("\"screens/intro_soldier\"") != std::string::npos, c.found);
+    }
+}
+
+TEST_F(DumpContents, APanelPixelChangesWhenItsCommonestIndexHoldsUnderNinetySevenPercent) {
+    // 100 captures: the pixel at (20, 20) differs in 3 of them, the one at
+    // (40, 20) in 4.
+    for (int i = 0; i < 100; ++i) {
+        w->ingame.push_back(screen(0, bright_palette, panel));
+        if (i < 3) w->ingame.back().idx[20 * 320 + 20] = 6;
+        if (i < 4) w->ingame.back().idx[20 * 320 + 40] = 6;
+    }
+    dump_screens(*w);
+    picture left(path("screens/hud_left.png"));
+    ASSERT_NE(left.pixels, nullptr);
+    EXPECT_EQ(left.rgba(20, 20)[3], 255);
+    EXPECT_EQ(left.rgba(40, 20)[3], 0);
+    picture idx(path("screens/hud_left.idx.png"), true);
+    EXPECT_EQ(idx.pixels[20 * 64 + 40], 2);
+}
+
+mask_t mask_of(std::initializer_list<std::pair<int, int>> points) {
+    mask_t m(dump_screen_pixels, 0);
+    for (auto [x, y] : points) m[y * 320 + x] = 1;
+    return m;
+}
+
+std::vector<std::pair<int, int>> set_points(const mask_t& m) {
+    std::vector<std::pair<int, int>> out;
+    for (int p = 0; p < static_cast<int>(m.size()); ++p)
+        if (m[p]) out.push_back({p % 320, p / 320});
+    return out;
+}
+
+TEST(DumpMasks, DilateAndErodeKeepInsideThePicture) {
+    using pts = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(set_points(dilate(mask_of({{0, 0}}), 0)), (pts{{0, 0}, {1, 0}, {0, 1}}));
+    EXPECT_EQ(set_points(dilate(mask_of({{319, 199}}), 1)), (pts{{318, 198}, {319, 198}, {318, 199}, {319, 199}}));
+    EXPECT_EQ(set_points(dilate(mask_of({{5, 5}}), 0)), (pts{{5, 4}, {4, 5}, {5, 5}, {6, 5}, {5, 6}}));
+    // Erosion: a plus shape keeps its centre; the corner pixel keeps itself,
+    // since outside the picture counts as set.
+    EXPECT_EQ(set_points(erode(mask_of({{5, 4}, {4, 5}, {5, 5}, {6, 5}, {5, 6}, {0, 0}, {1, 0}, {0, 1}}))),
+              (pts{{0, 0}, {5, 5}}));
+    mask_t all(dump_screen_pixels, 1);
+    all[100 * 320 + 100] = 0;
+    const mask_t eroded = erode(all);
+    EXPECT_EQ(dump_screen_pixels - set_points(eroded).size(), 5u);
+    EXPECT_EQ(eroded[0], 1);
+    EXPECT_EQ(eroded[100 * 320 + 101], 0);
+    EXPECT_EQ(eroded[99 * 320 + 100], 0);
+}
+
+TEST(DumpMasks, RefiningClosesFillsSmallHolesAndTakesInTheDarkOutline) {
+    std::vector<u8> bright(dump_screen_pixels * 4, 200);
+    const auto block = [](int x0, int y0, int x1, int y1, mask_t& m) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) m[y * 320 + x] = 1;
+    };
+    const auto hole = [](int x0, int y0, int x1, int y1, mask_t& m) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) m[y * 320 + x] = 0;
+    };
+    // A one-pixel gap between two blocks is closed.
+    mask_t m(dump_screen_pixels, 0);
+    block(10, 10, 19, 19, m);
+    block(21, 10, 30, 19, m);
+    refine_mask(m, bright);
+    EXPECT_EQ(m[15 * 320 + 20], 1);
+    EXPECT_EQ(m[9 * 320 + 20], 0);
+    // Enclosed holes that the closing leaves at up to 30 pixels are filled
+    // (a 6 x 5 hole keeps 26, its corners closed), larger ones not (7 x 5
+    // keeps 31); nor is a notch open to the picture's edge.
+    m.assign(dump_screen_pixels, 0);
+    block(50, 50, 70, 70, m);
+    hole(55, 55, 60, 59, m);
+    block(100, 50, 120, 70, m);
+    hole(105, 55, 111, 59, m);
+    block(0, 100, 20, 120, m);
+    hole(0, 105, 5, 109, m);
+    refine_mask(m, bright);
+    EXPECT_EQ(m[57 * 320 + 57], 1);
+    EXPECT_EQ(m[57 * 320 + 107], 0);
+    EXPECT_EQ(m[107 * 320 + 2], 0);
+    EXPECT_EQ(m[107 * 320 + 0], 0);
+    // Dark pixels touching the mask, also diagonally, join it; a dark pixel
+    // two away or a brighter one does not. Largest component 51 is dark, 52
+    // is not.
+    std::vector<u8> colours = bright;
+    const auto paint = [&](int x, int y, u8 r, u8 g, u8 b) {
+        u8* c = &colours[(size_t(y) * 320 + x) * 4];
+        c[0] = r, c[1] = g, c[2] = b;
+    };
+    paint(161, 151, 0, 51, 0);   // diagonal, dark
+    paint(159, 150, 51, 0, 51);  // beside, dark
+    paint(162, 150, 0, 0, 0);    // two away
+    paint(160, 149, 0, 0, 52);   // beside, not dark
+    m = mask_of({{160, 150}});
+    refine_mask(m, colours);
+    EXPECT_EQ(set_points(m).size(), 3u);
+    EXPECT_EQ(m[151 * 320 + 161], 1);
+    EXPECT_EQ(m[150 * 320 + 159], 1);
+    EXPECT_EQ(m[150 * 320 + 162], 0);
+    EXPECT_EQ(m[149 * 320 + 160], 0);
 }
 
 } // namespace

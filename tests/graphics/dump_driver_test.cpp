@@ -2,6 +2,7 @@
 // status, the files and index.json it leaves, the development runs of a
 // few missions, the shots, and the failures it reports.
 #include "graphics/dump.h"
+#include "graphics/dump_work.h"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,42 @@ TEST_F(DumpDriver, WithoutTheGameDataNothingIsDumped) {
     EXPECT_EQ(dump_original((dir / "empty").c_str(), out.c_str(), record), 0);
     EXPECT_EQ(said, (std::vector<std::string>{"the original game files cannot be read"}));
     EXPECT_FALSE(dir_exists(out.c_str()));
+}
+
+TEST(DumpScript, TheMissionPaletteIsTheZoneInEffectAtLineOneHundred) {
+    const struct {
+        std::vector<u32> lines;
+        int chosen;  // the zone whose colours are taken
+    } cases[] = {{{0}, 0},           {{0, 60, 120}, 1}, {{0, 100, 101}, 1}, {{0, 101}, 0},
+                 {{120, 150}, 0},    {{0, 60, 60}, 1},  {{0, 99, 100}, 2},  {{30, 10}, 0}};
+    for (const auto& c : cases) {
+        palette_zone zones[max_palette_zones] = {};
+        for (size_t z = 0; z < c.lines.size(); ++z) {
+            zones[z].line = c.lines[z];
+            for (int i = 0; i < 32; ++i) zones[z].palette[i] = static_cast<u8>(16 * z + i);
+        }
+        u8 words[32];
+        dump_mission_palette(zones, static_cast<int>(c.lines.size()), words);
+        EXPECT_EQ(words[0], 16 * c.chosen) << "case with " << c.lines.size() << " zones, last line " << c.lines.back();
+        EXPECT_EQ(words[31], 16 * c.chosen + 31);
+    }
+    // A frame without zones takes the first zone record.
+    palette_zone none[max_palette_zones] = {};
+    none[0].palette[5] = 9;
+    u8 words[32];
+    dump_mission_palette(none, 0, words);
+    EXPECT_EQ(words[5], 9);
+}
+
+TEST(DumpScript, ThePlayedMissionGoesForwardSwayingWithFirePulses) {
+    constexpr int up = 1, left = 4, right = 8, fire = 128;
+    const struct {
+        int k, joystick;
+    } cases[] = {{0, up | fire},   {1, -1},          {8, up | fire},   {10, up},          {18, up},
+                 {20, up | fire},  {58, up},         {60, up | left | fire}, {118, up | left}, {120, up | fire},
+                 {180, up | right | fire}, {238, up | right}, {240, up | fire}, {300, up | fire},
+                 {359, -1},        {360, up | fire}, {420, up | left | fire}, {6398, up}};
+    for (const auto& c : cases) EXPECT_EQ(dump_play_joystick(c.k), c.joystick) << "step " << c.k;
 }
 
 } // namespace
