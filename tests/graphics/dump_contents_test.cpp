@@ -522,6 +522,7 @@ TEST_F(DumpContents, ScreenLayersKeepWhatBelongsToEachScreen) {
         {"shop", &shop, 77, 190, 255},     {"shop", &shop, 137, 196, 0},     {"shop", &shop, 138, 190, 255},
         {"shop", &shop, 100, 183, 255},    {"shop", &shop, 100, 197, 255},   {"shop", &shop, 220, 184, 0},
         {"shop", &shop, 219, 190, 255},    {"shop", &shop, 303, 196, 0},     {"shop", &shop, 304, 190, 255},
+        {"shop", &shop, 250, 197, 255},    {"shop", &shop, 250, 183, 255},
         {"right", &right, 4, 47, 0},       {"right", &right, 59, 60, 0},     {"right", &right, 60, 50, 255},
         {"right", &right, 3, 50, 255},     {"right", &right, 30, 46, 255},   {"right", &right, 30, 61, 255},
         {"right", &right, 8, 78, 0},       {"right", &right, 57, 123, 0},    {"right", &right, 58, 100, 255},
