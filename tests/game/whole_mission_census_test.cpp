@@ -175,10 +175,12 @@ TEST_F(WholeMissionCensus, NotesExactlyWhatEachStateShows) {
          census_frame_end();
        },
        {census_impact}},
-      {"a heavy projectile",
+      {"a heavy projectile and a record past the impact kinds",
        [] {
          wr16(projectile_table.address + projectile_field::active, 0xFFFF);
          wr16(projectile_table.address + projectile_field::type, 23);
+         wr16(projectile_table.address + projectile_table.size + projectile_field::active, 0xFFFF);
+         wr16(projectile_table.address + projectile_table.size + projectile_field::type, 29);
          census_frame_end();
        },
        {}},
