@@ -20,13 +20,14 @@ enum class mode { in_game, fixed_screen };
 // Calls f(layer offset, screen offset) for the layer's pixels on the screen.
 template <typename F>
 void each_pixel(const pack_layer& l, F f) {
+    // Positions come from the index file: any 32-bit value.
     for (int ly = 0; ly < l.height; ++ly) {
-        const int y = l.y + ly;
+        const int64_t y = int64_t(l.y) + ly;
         if (y < 0 || y >= scene_height) continue;
         for (int lx = 0; lx < l.width; ++lx) {
-            const int x = l.x + lx;
+            const int64_t x = int64_t(l.x) + lx;
             if (x < 0 || x >= scene_width) continue;
-            f(static_cast<size_t>(ly) * l.width + lx, y * scene_width + x);
+            f(static_cast<size_t>(ly) * l.width + lx, static_cast<int>(y * scene_width + x));
         }
     }
 }
@@ -55,7 +56,7 @@ bool build_cover(size_t layer, const std::vector<char>& on_show) {
 // is being faded by the game.
 int brightness(const pack_layer& l, const palette_zone* zones, int zone_count) {
     if (l.palette_sum <= 0 || zone_count <= 0) return 256;
-    const int64_t line = std::min(l.y + l.height / 2, scene_height - 1);
+    const int64_t line = std::min<int64_t>(int64_t(l.y) + l.height / 2, scene_height - 1);
     int z = 0;
     for (int q = 0; q < zone_count; ++q)
         if (int64_t(zones[q].line) <= line) z = q;
