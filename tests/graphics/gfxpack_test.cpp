@@ -70,16 +70,19 @@ TEST_F(gfxpack_test, WithoutAUsableIndexNoHookIsInstalled) {
     int format;  // 0: no index at all
     const char* assets_env;
     int usable;
+    bool bom = false;
   } cases[] = {
       {"no index", 0, nullptr, 0},
       {"another format", 1, nullptr, 0},
       {"switched off", 2, "0", 0},
       {"switched on", 2, "1", 1},
       {"usable", 2, nullptr, 1},
+      {"with a byte-order mark", 2, nullptr, 1, true},
   };
   for (const auto& c : cases) {
     pack_assets here;
     if (c.format) here.write_index({sprite_sheet("sprites/solo", "aaaaaaaaaaaa")}, c.format);
+    if (c.bom) spit(here.dir / "original/index.json", "\xEF\xBB\xBF" + slurp(here.dir / "original/index.json"));
     if (c.assets_env)
       setenv("BKM_ASSETS", c.assets_env, 1);
     else
@@ -98,15 +101,16 @@ TEST_F(gfxpack_test, WithoutAUsableIndexNoHookIsInstalled) {
 }
 
 TEST_F(gfxpack_test, PacksAreFoldersHoldingASheetOfTheIndexSortedByName) {
-  sprite_dump_and_packs({"b", "a", "originals", "original2", ".hidden"});
+  sprite_dump_and_packs({"b", "a", "originals", "original2", ".hidden", "origina1"});
   a.make_folder("empty");
   spit(a.dir / "empty/sprites.png", "");
   ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, nullptr), 1);
-  EXPECT_EQ(listed(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(listed(), (std::vector<std::string>{"a", "b", "origina1"}));
   EXPECT_STREQ(gfxpack_name(), "a");
   EXPECT_EQ(gfxpack_replaced(), 1);
   EXPECT_TRUE(log.has("Graphics pack: a (1 replaced elements)"));
-  EXPECT_STREQ(gfxpack_list_name(2), "");
+  EXPECT_STREQ(gfxpack_list_name(3), "");
+  EXPECT_STREQ(gfxpack_list_name(-1), "");
 }
 
 TEST_F(gfxpack_test, AWantedPackThatIsMissingFallsBackAndIsLogged) {
@@ -172,6 +176,18 @@ TEST_F(gfxpack_test, ASheetLoadsAtAWholeMultipleOfTheDumpsSizeOnly) {
                     c.w, c.h);
       EXPECT_TRUE(lines.has(line)) << lines.text();
     }
+  }
+  // A sheet the index gives no width is never taken; one a pixel wide is.
+  for (int width : {0, 1}) {
+    pack_assets here;
+    here.write_index({index_sheet("sprites/thin", "sprite", width, 1, 1, 1, 1, 0, {{0, "thin"}})});
+    rgba_picture p(1, 1);
+    p.fill(0, 0, 1, 1, red);
+    here.write_sheet("mine", "sprites/thin", p.enlarged(2));
+    log_capture lines;
+    ASSERT_EQ(gfxpack_init(here.root().c_str(), 2, "mine"), 1);
+    EXPECT_EQ(gfxpack_replaced(), width) << width;
+    EXPECT_EQ(lines.has("Sheet ignored (sprites/thin: 2x2, it must be 0x1 or an integer multiple)"), width == 0);
   }
   spit(a.dir / "mine/sprites/solo.png", "not a picture");
   log_capture lines;
@@ -257,7 +273,7 @@ TEST_F(gfxpack_test, RedrawnScreensBecomeLayersAndTheOthersStandBesideThemByOrde
   hud.x = 2, hud.y = 1, hud.ingame = 1, hud.palette_sum = 700;
   bare.idx = "";  // no indexed picture named
   index_sheet map = screen_sheet("map", 1), shop = screen_sheet("shop", 0), title = screen_sheet("title", 1);
-  a.write_index({hud, odd, bare, map, shop, title});
+  a.write_index({map, hud, odd, bare, shop, title});
   rgba_picture dump(4, 2);
   dump.fill(0, 0, 4, 2, grey);
   dump.fill(0, 0, 1, 1, 0);
@@ -284,6 +300,15 @@ TEST_F(gfxpack_test, RedrawnScreensBecomeLayersAndTheOthersStandBesideThemByOrde
 }
 
 TEST_F(gfxpack_test, TheIndexTableGrowsBeforeItIsHalfFull) {
+  gfxpack_select("original");
+  // FNV-1a of "abc" is 0x1a47e90b; the kind's code times 7919 is mixed in.
+  for (char kind : {'s', 'g'}) {
+    pack_record r{};
+    r.kind = kind;
+    std::snprintf(r.hash, sizeof r.hash, "abc");
+    rep_add(std::move(r));
+    EXPECT_EQ(pack.table[kind == 's' ? 62 : 18], kind == 's' ? 0 : 1) << kind;
+  }
   gfxpack_select("original");
   for (int n = 0; n < 35; ++n) {
     pack_record r{};

@@ -50,6 +50,7 @@ class pack_lookup_test : public ::testing::Test {
  protected:
   pack_assets a;
   sprite* spr = solid_sprite(2, 2, 15);
+  sprite* plain = solid_sprite(3, 3, 9);  // in a sheet without margin or columns
   std::vector<uint8_t> object = std::vector<uint8_t>(16 * 16, 7);
 
   void SetUp() override {
@@ -58,7 +59,11 @@ class pack_lookup_test : public ::testing::Test {
     index_sheet sprites("sprites/solo", "sprite", 12, 6, 6, 6, 2, 2, {{0, hash_of(spr), 1, 2}});
     index_sheet ground("tiles/ground_1", "ground", 64, 32, 64, 32, 1, 0, {{0, array_hash(doubled(strip_pattern()), 32, 64)}});
     index_sheet objects("tiles/objects_1", "object", 32, 16, 16, 16, 2, 0, {{1, array_hash(object, 16, 16)}});
-    a.write_index({sprites, ground, objects});
+    index_sheet plain_sheet("sprites/plain", "sprite", 3, 3, 3, 3, 1, 0, {{0, hash_of(plain)}});
+    a.write_index({sprites, ground, objects, plain_sheet});
+    rgba_picture blue_square(3, 3);
+    blue_square.fill(0, 0, 3, 3, blue);
+    a.write_sheet("mine", "sprites/plain", blue_square);
     rgba_picture mine(12, 6), tiles(64, 32), objs(32, 16);
     mine.fill(0, 0, 6, 6, red);
     tiles.fill(0, 0, 32, 32, blue);
@@ -68,11 +73,12 @@ class pack_lookup_test : public ::testing::Test {
     a.write_sheet("mine", "tiles/ground_1", tiles);
     a.write_sheet("mine", "tiles/objects_1", objs);
     ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
-    ASSERT_EQ(gfxpack_replaced(), 3);
+    ASSERT_EQ(gfxpack_replaced(), 4);
     gfxpack_attach();
   }
   void TearDown() override {
     sprite_unref(spr);
+    sprite_unref(plain);
     gfxpack_init("", 1, "");
     gfxpack_attach();
   }
@@ -120,10 +126,14 @@ TEST_F(pack_lookup_test, EachScaleAskedForMakesTheRecordsOneCopy) {
     EXPECT_EQ(out.rgba[0], 255);
     EXPECT_EQ(out.rgba[3], 255);
   }
-  sprite* other = solid_sprite(2, 2, 13);
   pack_picture out{};
+  ASSERT_EQ(cb_sprite(plain, 2, &out, 0), 1);
+  EXPECT_EQ((std::array<int, 4>{out.width, out.height, out.x_offset, out.y_offset}), (std::array<int, 4>{3, 3, 0, 0}));
+  sprite* other = solid_sprite(2, 2, 13);
   EXPECT_EQ(cb_sprite(other, 2, &out, 0), 0);
   sprite_unref(other);
+  gfxpack_select("original");
+  EXPECT_EQ(cb_sprite(spr, 2, &out, 0), 0);
 }
 
 TEST_F(pack_lookup_test, TheGroundTextureIsTheLeftHalfOfItsBlock) {
@@ -141,6 +151,8 @@ TEST_F(pack_lookup_test, TheGroundTextureIsTheLeftHalfOfItsBlock) {
   std::vector<uint8_t> other = strip;
   other[5] ^= 1;
   EXPECT_EQ(pack_texture_cb(reinterpret_cast<const uint8_t(*)[strip_size]>(other.data()), 2, &rgb), 0);
+  gfxpack_select("original");
+  EXPECT_EQ(pack_texture_cb(reinterpret_cast<const uint8_t(*)[strip_size]>(strip.data()), 2, &rgb), 0);
 }
 
 TEST_F(pack_lookup_test, TilesForLevelBuildersOutliveAReloadWhileABuilderRuns) {
@@ -160,6 +172,9 @@ TEST_F(pack_lookup_test, TilesForLevelBuildersOutliveAReloadWhileABuilderRuns) {
   gfxpack_builders(1);
   const uint8_t* kept = gfxpack_ground_rgba(block.data(), 3);
   ASSERT_NE(kept, nullptr);
+  const pack_record& r = pack.reps[static_cast<size_t>(rep_find('g', array_hash(block, 32, 64).c_str()))];
+  EXPECT_EQ(r.scaled_for, 3);
+  EXPECT_EQ(r.scaled.size(), static_cast<size_t>(192 * 96 * 4));
   gfxpack_ground_rgba(block.data(), 2);  // another scale replaces the copy
   gfxpack_select("original");            // and the reload drops the record
   EXPECT_EQ(gfxpack_ground_rgba(block.data(), 2), nullptr);

@@ -22,14 +22,17 @@ rgba_picture rgba_picture::enlarged(int k) const {
 }
 
 std::string index_sheet::json() const {
-  std::string s = "\"" + name + "\":{\"kind\":\"" + kind + "\",\"width\":" + std::to_string(width) +
-                  ",\"height\":" + std::to_string(height) + ",\"cell\":[" + std::to_string(cell_w) + "," +
-                  std::to_string(cell_h) + "],\"cols\":" + std::to_string(cols) +
-                  ",\"margin\":" + std::to_string(margin);
-  if (!idx.empty())
+  // Members at the reader's default are left out, as a hand-written index may.
+  std::string s = "\"" + name + "\":{\"kind\":\"" + kind + "\",\"height\":" + std::to_string(height) + ",\"cell\":[" +
+                  std::to_string(cell_w) + "," + std::to_string(cell_h) + "]";
+  if (width) s += ",\"width\":" + std::to_string(width);
+  if (cols != 1) s += ",\"cols\":" + std::to_string(cols);
+  if (margin) s += ",\"margin\":" + std::to_string(margin);
+  if (!idx.empty()) {
     s += ",\"idx\":\"" + idx + "\",\"pos\":[" + std::to_string(x) + "," + std::to_string(y) +
-         "],\"order\":" + std::to_string(order) + ",\"ingame\":" + (ingame ? "true" : "false") +
-         ",\"palette_sum\":" + std::to_string(palette_sum);
+         "],\"order\":" + std::to_string(order) + ",\"palette_sum\":" + std::to_string(palette_sum);
+    if (ingame) s += ",\"ingame\":true";
+  }
   s += ",\"cells\":[";
   for (size_t n = 0; n < cells.size(); ++n) {
     const index_cell& c = cells[n];
