@@ -10,6 +10,7 @@
 #include "graphics/content_hash.h"
 #include "graphics/gfxpack.h"
 #include "graphics/pack_state.h"
+#include "host/platform.h"
 #include "support/pack_assets.h"
 #include "support/scene_frames.h"
 
@@ -185,6 +186,34 @@ TEST_F(pack_lookup_test, TilesForLevelBuildersOutliveAReloadWhileABuilderRuns) {
   gfxpack_builders(-1);  // held at 0
   gfxpack_builders(1);
   gfxpack_builders(-1);
+}
+
+// A level builder looking tiles up on its own thread while the main thread
+// reloads the pack: every answer is the pack's tile, read whole, or none.
+TEST_F(pack_lookup_test, ATileLookupOnAnotherThreadMeetsReloadsSafely) {
+  struct builder {
+    std::vector<uint8_t> block = doubled(strip_pattern());
+    int answered = 0, wrong = 0;
+  } job;
+  gfxpack_builders(1);
+  port_thread* thread = nullptr;
+  ASSERT_EQ(port_thread_start(
+                [](void* arg) {
+                  auto* b = static_cast<builder*>(arg);
+                  for (int n = 0; n < 300; ++n) {
+                    const uint8_t* t = gfxpack_ground_rgba(b->block.data(), 1 + n % 3);
+                    if (!t) continue;
+                    b->answered += 1;
+                    const int side = 64 * (1 + n % 3);
+                    b->wrong += t[2] != 255 || t[(side - 1) * 4 + 1] != 255;
+                  }
+                },
+                &job, &thread),
+            1);
+  for (int n = 0; n < 20; ++n) gfxpack_select(n % 2 ? "original" : "mine");
+  port_thread_join(thread);
+  gfxpack_builders(-1);
+  EXPECT_EQ(job.wrong, 0) << job.answered << " answers";
 }
 
 }  // namespace
