@@ -168,7 +168,8 @@ TEST_F(pack_lookup_test, TilesForLevelBuildersOutliveAReloadWhileABuilderRuns) {
   EXPECT_EQ((std::array<int, 4>{obj[0], obj[1], obj[2], obj[3]}), (std::array<int, 4>{255, 0, 0, 255}));
   EXPECT_EQ(obj[(16 * 16 - 1) * 4], 255);
   EXPECT_EQ(gfxpack_object_rgba(block.data(), 1), nullptr) << "no object of that content";
-  EXPECT_EQ(gfxpack_ground_rgba(object.data(), 1), nullptr);
+  const std::vector<uint8_t> other_ground(64 * 32, 7);
+  EXPECT_EQ(gfxpack_ground_rgba(other_ground.data(), 1), nullptr) << "no ground of that content";
 
   gfxpack_builders(1);
   const uint8_t* kept = gfxpack_ground_rgba(block.data(), 3);
