@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/dump.h"
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_control.h"
 #include "host/frame_pacing.h"
@@ -253,9 +254,12 @@ int main(int argc, char** argv) {
   startup_line(2, tr("startup.l.graphics"), tr("startup.ready"), 0);
   if (!stage("startup.d.packs", 0.62)) return abort_start();
   video_title(app_title);
-  startup_line(3, tr("startup.l.pack"), tr("startup.original"), 0);
+  const int packs =
+      gfxpack_init(assets_root, render_scale, overrides.pack[0] ? overrides.pack : cfg_str("graphics_pack", ""));
+  gfxpack_attach();
+  startup_line(3, tr("startup.l.pack"), gfxpack_name()[0] ? gfxpack_name() : tr("startup.original"), 0);
   if (!stage("startup.d.menu", 0.8)) return abort_start();
-  menu_build(audio_out != nullptr, !video_is_software(), 0);
+  menu_build(audio_out != nullptr, !video_is_software(), packs);
   {
     int x = 0, y = 0, w = 0, h = 0;
     video_rect(&x, &y, &w, &h);
