@@ -55,8 +55,8 @@ int loop_points_parse(const char* text, size_t size, i64* start, i64* back) {
     char lower[compared_chars + 1];
     const size_t n = std::min(len, compared_chars);
     for (size_t i = 0; i < n; ++i) {
-      // A zero byte in the line must not end the comparison early.
-      const char c = line[i] ? line[i] : ' ';
+      // A zero byte ends no line and matches no letter.
+      const char c = line[i] ? line[i] : '\x01';
       lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     lower[n] = '\0';
