@@ -13,7 +13,7 @@
 #include "sound/music_decode.h"
 #include "sound/music_entries.h"
 
-void (*music_load_observer)(const char* path, int stage);
+std::atomic<void (*)(const char* path, int stage)> music_load_observer{nullptr};
 
 struct music_loader {
   char folder[500];
@@ -51,7 +51,7 @@ void reset_slot(music_loader* l, int slot) {
 }
 
 void observe(const char* path, int stage) {
-  if (music_load_observer) music_load_observer(path, stage);
+  if (auto* seen = music_load_observer.load()) seen(path, stage);
 }
 
 // What a loading thread knows of its slot before it decodes.

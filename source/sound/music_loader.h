@@ -9,6 +9,7 @@
 // The emulation thread alone reads the PCM and switches folders, so PCM is
 // never freed while it is read; every field is under the loader's lock.
 #pragma once
+#include <atomic>
 #include <cstddef>
 
 #include "machine/types.h"
@@ -61,4 +62,4 @@ void music_loader_install();
 // Test seam: called on the loading thread with the song's path right before
 // it decodes (stage 0) and after its result was stored or thrown away
 // (stage 1). Null in the program.
-extern void (*music_load_observer)(const char* path, int stage);
+extern std::atomic<void (*)(const char* path, int stage)> music_load_observer;

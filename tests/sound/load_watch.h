@@ -17,14 +17,22 @@ struct load_watch {
   static inline std::vector<std::string> begun, ended;
   static inline std::string hold_path;
   static inline bool held = false;
+  // Only songs in these folders count: loads of earlier tests' loaders may
+  // still be finishing.
+  static inline std::vector<std::string> folders;
 
-  // Forgets what was seen and watches the loader from now on.
-  static void start() {
+  // Forgets what was seen and watches the loads of songs in folder.
+  static void start(const std::string& folder) {
     std::lock_guard lock(m);
     begun.clear();
     ended.clear();
     hold_path.clear();
+    folders = {folder + "/"};
     music_load_observer = observer;
+  }
+  static void watch(const std::string& folder) {
+    std::lock_guard lock(m);
+    folders.push_back(folder + "/");
   }
   static void stop() {
     release();
@@ -33,6 +41,9 @@ struct load_watch {
 
   static void observer(const char* path, int stage) {
     std::unique_lock lock(m);
+    const std::string p = path;
+    if (std::none_of(folders.begin(), folders.end(), [&](const std::string& f) { return p.rfind(f, 0) == 0; }))
+      return;
     (stage == 0 ? begun : ended).emplace_back(path);
     cv.notify_all();
     if (stage == 0 && path == hold_path) {

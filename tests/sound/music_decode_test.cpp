@@ -77,6 +77,8 @@ TEST(MusicWav, SampleFormats) {
       {"32-bit integer: its lowest three bytes", {1, 2, 44100, 32, 16},
        [](int, int c) { std::string s; put32(s, c ? 0x7F000100u : 0x00FFFF00u); return s; }, -1, 1},
       {"float", {3, 2, 44100, 32, 16}, [](int, int c) { return le_float(c ? -2.0f : 0.25f); }, 8192, -32768},
+      {"float just above full scale", {3, 2, 44100, 32, 16},
+       [](int, int c) { return le_float(c ? 1.00002f : -1.00002f); }, -32768, 32767},
       {"extensible float", {0xFFFE, 2, 44100, 32, 40}, [](int, int c) { return le_float(c ? 1.0f : -0.5f); },
        -16384, 32767},
       {"extensible with a short header is integer", {0xFFFE, 2, 44100, 32, 16},

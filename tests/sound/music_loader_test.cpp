@@ -19,11 +19,18 @@ namespace {
 
 using namespace song_files;
 
+// A folder switch while the old folder's mission song is held in its load.
+struct folder_switch {
+  temp_dir other;
+  std::string old_song, new_song;
+  music_loader* l = nullptr;
+};
+
 class MusicLoader : public ::testing::Test {
  protected:
   temp_dir dir;
 
-  void SetUp() override { load_watch::start(); }
+  void SetUp() override { load_watch::start(dir.path); }
   void TearDown() override { load_watch::stop(); }
 
   // Loaders live to the end of the process, as in the program; their
@@ -37,6 +44,18 @@ class MusicLoader : public ::testing::Test {
     const std::string path = dir / name;
     spit(path, wav16(counting_song(frames, offset)));
     return path;
+  }
+  void switch_while_loading(folder_switch* f) {
+    load_watch::watch(f->other.path);
+    f->old_song = song("mission.wav", 1200, 100);
+    f->new_song = f->other / "mission.wav";
+    spit(f->new_song, wav16(counting_song(1300, 5000)));
+    f->l = loader(dir.path);
+    int frames;
+    load_watch::hold(f->old_song);
+    music_get(f->l, 0, &frames);
+    load_watch::wait_held();
+    music_set_dir(f->l, f->other.path.c_str());
   }
   static std::vector<i16> pcm_of(music_loader* l, int slot) {
     int frames = 0;
@@ -135,45 +154,31 @@ TEST_F(MusicLoader, ASongThatCannotBeDecodedFailsUntilTheFolderChanges) {
 }
 
 TEST_F(MusicLoader, FolderSwitchThrowsAwayALoadForTheOldFolder) {
-  temp_dir other;
-  const std::string old_song = song("mission.wav", 1200, 100);
-  const std::string new_song = other / "mission.wav";
-  spit(new_song, wav16(counting_song(1300, 5000)));
-  music_loader* l = loader(dir.path);
-  int frames;
-  load_watch::hold(old_song);
-  music_get(l, 0, &frames);
-  load_watch::wait_held();
-  music_set_dir(l, other.path.c_str());
-  EXPECT_EQ(music_slot_state_of(l, 0), SLOT_NONE);
+  folder_switch f;
+  switch_while_loading(&f);
+  EXPECT_EQ(music_slot_state_of(f.l, 0), SLOT_NONE);
   // The new folder's song loads while the old load still runs...
-  music_get(l, 0, &frames);
-  load_watch::wait_ended(new_song);
-  ASSERT_EQ(pcm_of(l, 0), counting_song(1300, 5000));
+  int frames;
+  music_get(f.l, 0, &frames);
+  load_watch::wait_ended(f.new_song);
+  ASSERT_EQ(pcm_of(f.l, 0), counting_song(1300, 5000));
   // ...and the old load's result, arriving last, is thrown away.
   load_watch::release();
-  load_watch::wait_ended(old_song);
-  EXPECT_EQ(pcm_of(l, 0), counting_song(1300, 5000));
+  load_watch::wait_ended(f.old_song);
+  EXPECT_EQ(pcm_of(f.l, 0), counting_song(1300, 5000));
 }
 
 TEST_F(MusicLoader, FolderSwitchLeavesTheSlotFreeForTheNewFolder) {
-  temp_dir other;
-  const std::string old_song = song("mission.wav", 1200, 100);
-  const std::string new_song = other / "mission.wav";
-  spit(new_song, wav16(counting_song(1300, 5000)));
-  music_loader* l = loader(dir.path);
-  int frames;
-  load_watch::hold(old_song);
-  music_get(l, 0, &frames);
-  load_watch::wait_held();
-  music_set_dir(l, other.path.c_str());
+  folder_switch f;
+  switch_while_loading(&f);
   load_watch::release();
-  load_watch::wait_ended(old_song);
-  EXPECT_EQ(music_slot_state_of(l, 0), SLOT_NONE);
-  EXPECT_EQ(music_pending(l, 0), 1);
-  music_get(l, 0, &frames);
-  load_watch::wait_ended(new_song);
-  EXPECT_EQ(pcm_of(l, 0), counting_song(1300, 5000));
+  load_watch::wait_ended(f.old_song);
+  EXPECT_EQ(music_slot_state_of(f.l, 0), SLOT_NONE);
+  EXPECT_EQ(music_pending(f.l, 0), 1);
+  int frames;
+  music_get(f.l, 0, &frames);
+  load_watch::wait_ended(f.new_song);
+  EXPECT_EQ(pcm_of(f.l, 0), counting_song(1300, 5000));
 }
 
 TEST_F(MusicLoader, PrefetchLoadsTheUsualSongsInOrderOnce) {

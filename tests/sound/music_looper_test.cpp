@@ -75,6 +75,7 @@ TEST(MusicLooper, LoopPointsJumpBackSampleExactly) {
       {0, 3, 2, 5, {0, 1, 2, 2, 2}, 3},            // a loop of one frame
       {9, 20, 4, 5, {9, 10, 11, 4, 5}, 6},         // a loop start past the end wraps at the end
       {10, 4, 4, 4, {10, 11, 0, 1}, 2},            // no loop: the whole song repeats
+      {10, 14, 12, 4, {10, 11, 0, 1}, 2},          // a loop-back point at the end: no loop
   };
   for (const row& r : rows) {
     int pos = r.pos;
@@ -82,6 +83,25 @@ TEST(MusicLooper, LoopPointsJumpBackSampleExactly) {
               r.frames)
         << r.pos << " " << r.start << " " << r.back;
     EXPECT_EQ(pos, r.pos_after) << r.pos << " " << r.start << " " << r.back;
+  }
+}
+
+TEST(MusicLooper, SongsOfOneFrameOrNone) {
+  const std::vector<i16> one = numbered(2); // frame 0 only is the song
+  const std::vector<i16> lone = {7, -7};
+  int pos = 5;
+  EXPECT_EQ(take(3, [&](i16* out) { looper_take(&pos, lone.data(), 1, 3, out); }), (std::vector<int>{7, 7, 7}));
+  EXPECT_EQ(pos, 0);
+  for (int which = 0; which < 3; ++which) {
+    pos = 0;
+    EXPECT_EQ(take(3,
+                   [&](i16* out) {
+                     if (which == 0) looper_take(&pos, one.data(), 0, 3, out);
+                     if (which == 1) looper_take_lp(&pos, one.data(), 0, 5, 1, 3, out);
+                     if (which == 2) looper_take_once(&pos, one.data(), 0, 3, out);
+                   }),
+              (std::vector<int>{0, 0, 0}))
+        << which;
   }
 }
 
@@ -114,6 +134,8 @@ TEST(MusicLoopPoints, LinesOfTheTextFile) {
       {"the loop point start and loop point back = 3", 1, 3, -1},    // start is looked for first
       {"loop point back = 99999999999999999999999", 2, -1, i64{1} << 40},
       {long_prefix + "loop point start = 4", 0, -1, -1},             // past the 199 compared characters
+      {std::string(183, 'x') + "loop point start = 4", 1, 4, -1},   // ends at the 199th
+      {std::string(184, 'x') + "loop point start = 4", 0, -1, -1},  // ends at the 200th
       {std::string("loop point\0start = 1\nloop point back = 2", 40), 2, -1, 2},
       {"", 0, -1, -1},
   };
@@ -137,6 +159,7 @@ TEST(MusicLoopPoints, ConvertedToTheTrimmedSong) {
       {"LOOP POINT START=441000\n  Loop point back =  88200\n", 2000, 500000, 44100, 1, 439000, 86200},
       {"loop point start = 48000\nloop point back = 24000", 0, 50000, 48000, 1, 44100, 22050},
       {"loop point start = 1\nloop point back = 0", 0, 5000, 32000, 1, 1, 0},  // 1.378 rounds to 1
+      {"loop point start = 100\nloop point back = 4", 0, 5000, 32000, 1, 138, 6},  // 5.51 rounds to 6
       {"loop point start = 5000\nloop point back = 1000", 1000, 4000, 44100, 1, 4000, 0}, // start at the end
       {"loop point start = 441000", 0, 500000, 44100, 0, -1, -1},              // one value: none
   };

@@ -8,6 +8,7 @@
 #include "load_watch.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
+#include "output_drain.h"
 #include "song_files.h"
 #include "sound/audio_assembly.h"
 #include "sound/audio_output.h"
@@ -31,7 +32,7 @@ class PackPlayback : public StMachineTest {
 
   void SetUp() override {
     StMachineTest::SetUp();
-    load_watch::start();
+    load_watch::start(pack.path);
     music_entries = {};
     music_loader_install();
     out = audio_output_new(44100, 1e7, 1024);
@@ -62,12 +63,7 @@ class PackPlayback : public StMachineTest {
   }
   std::vector<i16> chunk_out() {
     audio_chunk(0, 0, 0);
-    std::vector<i16> frames(out->fill / 2);
-    for (u64 i = 0; i < out->fill; ++i)
-      reinterpret_cast<u8*>(frames.data())[i] = out->ring[(out->read_position + i) % audio_ring_bytes];
-    out->read_position = (out->read_position + out->fill) % audio_ring_bytes;
-    out->fill = 0;
-    return frames;
+    return drain_output(out);
   }
   // The song's frames as the assembly gives them at full volume.
   static std::vector<i16> as_played(const std::vector<i16>& song, int from, int n) {
