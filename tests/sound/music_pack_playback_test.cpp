@@ -82,10 +82,10 @@ class PackPlayback : public StMachineTest {
 TEST_F(PackPlayback, TheChipGivesWayToALoadedSongThatRepeats) {
   const std::vector<i16> map = counting_song(1200, 300);
   spit(pack / "map.wav", wav16(map));
+  load_watch::hold(pack / "map.wav"); // also the prefetch's load of it
   start_music();
   ym_write(7, 0x3E); // tone A on
   ym_write(8, 15);
-  load_watch::hold(pack / "map.wav");
   song(1);
   load_watch::wait_held();
   // While the song loads, the chip's music falls silent and nothing plays.
