@@ -146,6 +146,12 @@ TEST(MusicDecode, QuietEndsAreTrimmedAndCounted) {
   ASSERT_EQ(d.frames(), 1501);
   EXPECT_TRUE(std::equal(loud.begin(), loud.end(), d.pcm.begin()));
   EXPECT_EQ(d.pcm[2 * 1500 + 1], 25);
+  // One quiet frame before the song.
+  std::vector<i16> one_quiet = {3, -3};
+  one_quiet.insert(one_quiet.end(), loud.begin(), loud.end());
+  const decoded e = decode(wav16(one_quiet));
+  EXPECT_EQ(e.lead_in, 1);
+  EXPECT_EQ(e.pcm, loud);
 }
 
 TEST(MusicDecode, ShortSongsFailAndSilentOnesAreKeptWhole) {
@@ -272,6 +278,10 @@ TEST(MusicDecode, OggSongs) {
   std::unique_ptr<i16, decltype(&std::free)> pcm(decode_file((dir / "mission.mp3").c_str(), &frames, &lead_in, &rate),
                                                   &std::free);
   EXPECT_EQ(frames, 44100);
+  // Mono at the output rate: both sides equal.
+  const decoded same_rate = decode(encode_ogg(sine(44100, 1, 44100, 300), 1, 44100));
+  ASSERT_EQ(same_rate.frames(), 44100);
+  for (int i = 0; i < same_rate.frames(); ++i) ASSERT_EQ(same_rate.pcm[2 * i], same_rate.pcm[2 * i + 1]) << i;
   // Mono at 32,000 Hz: resampled, both sides equal.
   const decoded m = decode(encode_ogg(sine(32000, 1, 32000, 300), 1, 32000));
   EXPECT_EQ(m.rate, 32000);
