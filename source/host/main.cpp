@@ -33,6 +33,8 @@
 #include "machine/game_data.h"
 #include "machine/loader_hold.h"
 #include "sound/audio_output.h"
+#include "sound/music_loader.h"
+#include "sound/music_pack.h"
 
 int render_scale = 3;
 
@@ -276,7 +278,10 @@ int main(int argc, char** argv) {
   emu_config config;
   config.data_dir = original_dir_path;
   config.state_file = std::getenv("BKM_STATE");
-  config.music_dir = music_root;
+  char music_dir[800];
+  pack_dir(music_root, music_pack, music_dir, sizeof music_dir);
+  music_loader_install();
+  config.music_dir = music_dir;
   config.save_dir = save_dir;
   config.audio = audio_out;
   config.lead = lead;
@@ -284,7 +289,7 @@ int main(int argc, char** argv) {
   config.god = std::getenv("BKM_GOD") != nullptr;
   config.money = std::getenv("BKM_MONEY") != nullptr;
   config.audio_on = sound_on;
-  config.mp3_on = 0;  // no music packs in this program yet; the option is kept
+  config.mp3_on = mp3_on;
   config.sfx_multi = multichannel_fx;
   config.sfx_pan = fx_pan;
   config.volume = master_volume;

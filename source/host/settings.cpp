@@ -15,6 +15,7 @@
 #include "host/platform.h"
 #include "machine/game_data.h"
 #include "sound/audio_output.h"
+#include "sound/music_pack.h"
 
 char app_dir_path[600];
 char defaults_path[700];
@@ -31,7 +32,6 @@ int match_refresh = 0, low_latency_audio = 0, gfx_pack_chosen = 0;
 std::atomic<int> fast_input{0};
 double master_volume = 1.0, audio_trim_ms = 0;
 double part_volume[4] = {1, 1, 1, 1};
-char music_pack[80] = "arrange";
 double lead_with_interp = 3.6, lead_without_interp = 0.5, lead = 3.6;
 int monitor_hz = 60;
 audio_output* audio_out = nullptr;
@@ -218,7 +218,8 @@ void load_options(const start_overrides& o) {
   low_latency_audio = cfg_bool("low_latency_audio", 0);
   audio_trim_ms = cfg_num("audio_sync_trim_ms", 0);
   if (!std::isfinite(audio_trim_ms)) audio_trim_ms = 0;
-  std::snprintf(music_pack, sizeof music_pack, "%s", cfg_str("music_pack", "arrange"));
+  scan_packs(music_root, game_data_dir);
+  pack_resolve(cfg_str("music_pack", "arrange"));
 }
 
 int save_options() {

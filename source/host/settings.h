@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include "sound/music_pack.h"  // music_pack, the pack in force
+
 // Paths.
 extern char app_dir_path[600];
 extern char defaults_path[700];
@@ -25,7 +27,6 @@ extern int match_refresh, low_latency_audio, gfx_pack_chosen;
 extern std::atomic<int> fast_input;
 extern double master_volume, audio_trim_ms;
 extern double part_volume[4];
-extern char music_pack[80];
 extern double lead_with_interp, lead_without_interp, lead;
 extern int monitor_hz;
 // The audio output, null when sound is off.

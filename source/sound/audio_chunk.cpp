@@ -72,7 +72,10 @@ music_source choose_source(int n) {
     if (!s.pcm) {
       // While the song loads the chip music stays muted.
       s.pending = aud.pb_song >= 0 && music_entries.pending && music_entries.pending(aud.loader, aud.pb_song);
-      if (!s.pending) aud.mp3_active = 0;
+      // A load that ended between the two questions is no longer pending.
+      if (!s.pending && aud.pb_song >= 0 && music_entries.get)
+        s.pcm = music_entries.get(aud.loader, aud.pb_song, &s.frames);
+      if (!s.pcm && !s.pending) aud.mp3_active = 0;
     }
   }
   if ((s.pcm || s.pending) && aud.mp3_active != 1) {

@@ -73,8 +73,10 @@ void audio_song_switch(int song) {
 int pb_hold_value() {
   if (!aud.mp3_on || !aud.audio_on || aud.pb_song < 0 || music_loops(aud.pb_song)) return -1;
   int frames = 0;
-  const bool playing = aud.am_on || (music_entries.get && music_entries.get(aud.loader, aud.pb_song, &frames)) ||
-                       (music_entries.pending && music_entries.pending(aud.loader, aud.pb_song));
+  auto ready = [&] { return music_entries.get && music_entries.get(aud.loader, aud.pb_song, &frames); };
+  // Asked again after the pending test: a load may have ended in between.
+  const bool playing = aud.am_on || ready() ||
+                       (music_entries.pending && music_entries.pending(aud.loader, aud.pb_song)) || ready();
   if (!playing) return -1;
   return aud.pb_done ? 0 : 0xFF;
 }

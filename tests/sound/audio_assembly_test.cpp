@@ -14,6 +14,7 @@
 #include "machine/io_devices.h"
 #include "machine/ym_capture.h"
 #include "music_double.h"
+#include "output_drain.h"
 #include "sound/audio_output.h"
 #include "sound/audio_state.h"
 #include "sound/mixer.h"
@@ -63,14 +64,7 @@ class Assembly : public StMachineTest {
   }
 
   // Everything pushed since the last drain.
-  std::vector<i16> drain() {
-    std::vector<i16> frames(out->fill / 2);
-    for (u64 i = 0; i < out->fill; ++i)
-      reinterpret_cast<u8*>(frames.data())[i] = out->ring[(out->read_position + i) % audio_ring_bytes];
-    out->read_position = (out->read_position + out->fill) % audio_ring_bytes;
-    out->fill = 0;
-    return frames;
-  }
+  std::vector<i16> drain() { return drain_output(out); }
 
   // Runs a hook with the caller's return address on the 68000 stack.
   void hook(u32 address, u32 return_address = 0x9000) {

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,65 @@ TEST_F(menu_options_test, SettersPostTheirEvents) {
     EXPECT_EQ(menu_open, !c.closes) << c.label;
     close_menu();
   }
+}
+
+TEST_F(menu_options_test, MusicPackChoice) {
+  const std::string root = dir / "music";
+  for (const char* pack : {"Arrange", "remix"}) {
+    std::filesystem::create_directories(root + "/" + pack);
+    spit(root + "/" + pack + "/map.ogg", "x");
+  }
+  spit(root + "/mission.mp3", "x");
+  std::snprintf(music_root, sizeof music_root, "%s", root.c_str());
+  game_data_dir[0] = 0;
+  mp3_on = 1;
+  std::snprintf(music_pack, sizeof music_pack, "ARRANGE");
+  menu_build(1, 1, 0);
+  menu* m = menu_options;
+  open_menu();  // the list is made again and the pack checked
+  drain();
+  EXPECT_STREQ(music_pack, "Arrange");
+  const menu_item& item = m->items[find(m, "menu.music_pack")];
+  ASSERT_EQ(item.count(), 4);
+  const std::vector<std::string> texts = {item.text(0), item.text(1), item.text(2), item.text(3)};
+  EXPECT_EQ(texts, (std::vector<std::string>{"Atari ST chip", "Music folder", "Arrange", "Remix"}));
+  EXPECT_STREQ(item.text(4), "");
+  EXPECT_EQ(item.get_index(), 2);
+
+  struct row {
+    int index;
+    std::vector<int> kinds;
+    int mp3;
+    const char* pack;
+    const char* status;
+  };
+  const row rows[] = {
+      {3, {EV_MP3, EV_MUSIC_DIR}, 1, "remix", "Music: Remix"},
+      {0, {EV_MP3}, 0, "remix", "Music: Atari ST chip"},
+      {1, {EV_MP3, EV_MUSIC_DIR}, 1, "", "Music: Music folder"},
+      {4, {}, 1, "", "Music: Music folder"},  // outside the list: nothing
+  };
+  for (const row& r : rows) {
+    item.set_index(r.index);
+    std::vector<int> kinds;
+    for (const emu_event& e : drain()) {
+      kinds.push_back(e.kind);
+      if (e.kind == EV_MP3) {
+        EXPECT_EQ(e.a, r.mp3) << r.index;
+      }
+    }
+    EXPECT_EQ(kinds, r.kinds) << r.index;
+    EXPECT_EQ(mp3_on, r.mp3) << r.index;
+    EXPECT_STREQ(music_pack, r.pack) << r.index;
+    EXPECT_STREQ(m->status, r.status) << r.index;
+  }
+  EXPECT_EQ(item.get_index(), 1);
+  mp3_on = 0;
+  EXPECT_EQ(item.get_index(), 0);  // "@atari" while pack music is off
+  close_menu();
+  mp3_on = 1;
+  std::snprintf(music_pack, sizeof music_pack, "arrange");
+  music_root[0] = 0;
 }
 
 TEST_F(menu_options_test, SlotLabelsAndLoadingAnEmptySlot) {
@@ -291,7 +351,7 @@ TEST_F(menu_options_test, RestoreWithoutDefaultJsonTakesTheBuiltInDefaults) {
   const std::vector<want> expected = {
       {EV_AUDIO, 1, 0},         {EV_VOLUME, 1, 0},        {EV_PART_VOLUME, 0, 1}, {EV_PART_VOLUME, 1, 1},
       {EV_PART_VOLUME, 2, 1},   {EV_PART_VOLUME, 3, 1},   {EV_MP3, 1, 0},         {EV_SFX_MULTI, 0, 0},
-      {EV_SFX_PAN, 0, 0},       {EV_LEAD, 3.6, 0},        {EV_GAME_RATE, 50, 0}};
+      {EV_SFX_PAN, 0, 0},       {EV_LEAD, 3.6, 0},        {EV_GAME_RATE, 50, 0},  {EV_MUSIC_DIR, 0, 0}};
   EXPECT_TRUE(got == expected) << got.size() << " events";
   std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
   close_menu();

@@ -75,6 +75,8 @@ void status_assigned(int kind, int action, const char* name) {
 }  // namespace
 
 void open_menu() {
+  scan_packs(music_root, game_data_dir);
+  pack_resolve(music_pack);
   end_rebind();
   menu_cur = menu_options;
   menu_show(menu_cur);

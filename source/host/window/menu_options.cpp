@@ -14,7 +14,9 @@
 #include "host/options.h"
 #include "host/window/video.h"
 #include "host/window/video_settings.h"
+#include "host/emu_control.h"
 #include "sound/audio_output.h"
+#include "sound/music_pack.h"
 
 #include <strings.h>
 #include <sys/stat.h>
@@ -49,6 +51,54 @@ void build_shader_list() {
 }
 
 bool is_external(int i) { return !std::strncmp(shader_names[i], "External: ", 10); }
+
+const char* music_pack_text(int i) {
+  static char texts[2][96];
+  static int next = 0;
+  char* out = texts[next];
+  next ^= 1;
+  const char* name = pack_name(i);
+  if (i < 0 || i >= pack_count())
+    out[0] = 0;
+  else if (!name[0])
+    std::snprintf(out, 96, "%s", tr("val.musicfolder"));
+  else if (!std::strcmp(name, "@atari"))
+    std::snprintf(out, 96, "%s", tr("val.music_atari"));
+  else if (!std::strcmp(name, "@amiga"))
+    std::snprintf(out, 96, "%s", tr("val.music_amiga"));
+  else {
+    std::snprintf(out, 96, "%s", name);
+    if (out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 'a' + 'A');
+  }
+  return out;
+}
+
+int music_pack_get() { return std::max(pack_find(mp3_on ? music_pack : "@atari"), 0); }
+
+// Passes the chosen pack's folder to the emulation as its music folder.
+void send_music_dir() {
+  char folder[800];
+  pack_dir(music_root, music_pack, folder, sizeof folder);
+  emu_set_music_dir(folder);
+}
+
+void music_pack_set(int i) {
+  if (i < 0 || i >= pack_count()) return;
+  const char* name = pack_name(i);
+  if (!std::strcmp(name, "@atari")) {
+    mp3_on = 0;
+    emu_post(EV_MP3, 0, 0);
+  } else {
+    mp3_on = 1;
+    emu_post(EV_MP3, 1, 0);
+    std::snprintf(music_pack, sizeof music_pack, "%.79s", name);
+    send_music_dir();
+  }
+  char text[200];
+  trf(text, sizeof text, "msg.music_pack", music_pack_text(i));
+  menu_status(menu_cur, text);
+  menu_drawn_sig[0] = 0;
+}
 
 const char* slot_label(int i) {
   int n = i + 1;
@@ -223,6 +273,8 @@ void build_options(int audio, int video, int packs) {
       fx_pan = v;
       emu_post(EV_SFX_PAN, v, 0);
     })));
+    add(with_hint(mi_choice("menu.music_pack", nullptr, pack_count, music_pack_text, music_pack_get,
+                            music_pack_set)));
   }
 
   add(with_hint(mi_tab("tab.video", nullptr)));
@@ -443,7 +495,9 @@ void act_restore() {
   set_trim(clamped("audio_sync_trim_ms", 0, -100, 100));
   apply_video_cfg();  // the GPU wait and the shader settings
   restore_graphics_pack();
-  std::snprintf(music_pack, sizeof music_pack, "%s", cfg_str("music_pack", "arrange"));
+  scan_packs(music_root, game_data_dir);
+  pack_resolve(cfg_str("music_pack", "arrange"));
+  send_music_dir();
   input_cfg_load();
   save_all_options();
   menu_status(menu_cur, tr("msg.options_restored"));

@@ -1,0 +1,127 @@
+// MP3 reader through libmpg123: frames decoded one after the other from
+// memory, always as stereo 16-bit at the first frame's rate.
+#include <mpg123.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sound/music_decode.h"
+
+namespace {
+
+// Longer songs are cut here (6.5 minutes at 44,100 Hz).
+constexpr size_t most_frames = 17280000;
+constexpr size_t first_buffer_bytes = 512 * 1024;
+
+struct memory_file {
+  const u8* data;
+  size_t size;
+  size_t at;
+};
+
+mpg123_ssize_t memory_read(void* handle, void* buffer, size_t count) {
+  auto* f = static_cast<memory_file*>(handle);
+  const size_t n = std::min(count, f->size - f->at);
+  std::memcpy(buffer, f->data + f->at, n);
+  f->at += n;
+  return static_cast<mpg123_ssize_t>(n);
+}
+
+off_t memory_seek(void* handle, off_t offset, int whence) {
+  auto* f = static_cast<memory_file*>(handle);
+  off_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<off_t>(f->at);
+  if (whence == SEEK_END) base = static_cast<off_t>(f->size);
+  const off_t to = base + offset;
+  if (to < 0 || to > static_cast<off_t>(f->size)) return -1;
+  f->at = static_cast<size_t>(to);
+  return to;
+}
+
+// Bytes of an ID3v2 tag at the start, 0 when there is none or it would
+// cover the whole file.
+size_t id3_length(const u8* data, size_t size) {
+  if (size < 10 || std::memcmp(data, "ID3", 3) != 0) return 0;
+  size_t n = 10;
+  for (int i = 6; i < 10; ++i) n += static_cast<size_t>(data[i] & 0x7F) << (7 * (9 - i));
+  if (data[5] & 0x10) n += 10; // footer
+  return n < size ? n : 0;
+}
+
+struct pcm_buffer {
+  i16* samples = nullptr;
+  size_t frames = 0, capacity = 0; // in stereo frames
+  ~pcm_buffer() { std::free(samples); }
+  bool append(const u8* bytes, size_t n) {
+    const size_t add = n / 4;
+    if (frames + add > capacity) {
+      size_t grown = capacity ? capacity : first_buffer_bytes / 4;
+      while (grown < frames + add) grown *= 2;
+      auto* more = static_cast<i16*>(std::realloc(samples, grown * 4));
+      if (!more) return false;
+      samples = more, capacity = grown;
+    }
+    std::memcpy(samples + 2 * frames, bytes, add * 4);
+    frames += add;
+    return true;
+  }
+};
+
+mpg123_handle* stereo_decoder() {
+  static const int ready = mpg123_init(); // a no-op where the library needs none
+  if (ready != MPG123_OK) return nullptr;
+  mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+  if (!mh) return nullptr;
+  mpg123_param(mh, MPG123_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET, 0);
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t count = 0;
+  mpg123_rates(&rates, &count);
+  for (size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  return mh;
+}
+
+} // namespace
+
+int mp3_read(const u8* data, size_t size, music_raw* out) {
+  const size_t skip = id3_length(data, size);
+  memory_file file{data + skip, size - skip, 0};
+  mpg123_handle* mh = stereo_decoder();
+  if (!mh) return 0;
+  pcm_buffer pcm;
+  long rate = 0;
+  if (mpg123_replace_reader_handle(mh, memory_read, memory_seek, nullptr) == MPG123_OK &&
+      mpg123_open_handle(mh, &file) == MPG123_OK) {
+    for (;;) {
+      off_t frame_number = 0;
+      unsigned char* audio = nullptr;
+      size_t bytes = 0;
+      const int r = mpg123_decode_frame(mh, &frame_number, &audio, &bytes);
+      if (r == MPG123_NEW_FORMAT) {
+        long now = 0;
+        int channels = 0, encoding = 0;
+        mpg123_getformat(mh, &now, &channels, &encoding);
+        if (rate != 0 && now != rate) break; // the song is the first rate's
+        rate = now;
+        continue;
+      }
+      if (r != MPG123_OK || bytes == 0 || rate <= 0) break;
+      if (!pcm.append(audio, bytes)) break;
+      if (pcm.frames > most_frames) {
+        pcm.frames = most_frames;
+        break;
+      }
+    }
+  }
+  mpg123_delete(mh);
+  if (rate <= 0 || pcm.frames == 0) return 0;
+  out->samples = pcm.samples;
+  pcm.samples = nullptr;
+  out->frames = static_cast<int>(pcm.frames);
+  out->channels = 2;
+  out->rate = static_cast<int>(rate);
+  return 1;
+}

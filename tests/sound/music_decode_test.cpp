@@ -1,0 +1,292 @@
+// Decoding of pack songs: the WAV reader's formats and chunk rules, the
+// choice of decoder by content, resampling to 44,100 Hz stereo, trimming of
+// the quiet ends, and MP3 and Ogg songs made with the reference encoders.
+#include "sound/music_decode.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "song_encoders.h"
+#include "song_files.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace song_files;
+
+struct decoded {
+  std::vector<i16> pcm; // empty: the decoder refused
+  int lead_in = -1;
+  int rate = -1;
+  int frames() const { return static_cast<int>(pcm.size() / 2); }
+};
+
+decoded decode(const std::string& bytes) {
+  decoded d;
+  int frames = 0;
+  i16* pcm = decode_bytes(reinterpret_cast<const u8*>(bytes.data()), bytes.size(), &frames, &d.lead_in, &d.rate);
+  if (pcm) d.pcm.assign(pcm, pcm + 2 * static_cast<size_t>(frames));
+  std::free(pcm);
+  return d;
+}
+
+// A WAV of n frames with the given format whose samples are made of the
+// bytes that write(sample) gives for each channel of each frame.
+template <class Writer>
+std::string wav_of(const wav_format& f, int frames, Writer write) {
+  std::string data;
+  for (int i = 0; i < frames; ++i)
+    for (u32 c = 0; c < f.channels; ++c) data += write(i, static_cast<int>(c));
+  return riff(fmt_chunk(f) + chunk("data", data));
+}
+
+TEST(MusicWav, SampleFormats) {
+  struct row {
+    const char* what;
+    wav_format format;
+    std::string (*sample)(int frame, int channel);
+    i16 left, right; // every frame's value
+  };
+  static auto le_float = [](float f) {
+    u32 bits;
+    std::memcpy(&bits, &f, 4);
+    std::string s;
+    put32(s, bits);
+    return s;
+  };
+  const row rows[] = {
+      {"16-bit", {1, 2, 44100, 16, 16}, [](int, int c) { std::string s; put16(s, c ? 0x9000 : 1234); return s; },
+       1234, -28672},
+      {"8-bit is offset by 128", {1, 2, 44100, 8, 16},
+       [](int, int c) { return std::string(1, static_cast<char>(c ? 0 : 200)); }, (200 - 128) * 256, -32768},
+      {"24-bit over 256, rounded", {1, 2, 44100, 24, 16},
+       [](int, int c) {
+         std::string s;
+         const i32 v = c ? -0x123480 : 0x1234C0; // 4660.75 and -4660.5
+         s += static_cast<char>(v & 0xFF), s += static_cast<char>((v >> 8) & 0xFF);
+         s += static_cast<char>((v >> 16) & 0xFF);
+         return s;
+       },
+       4661, -4661},
+      {"32-bit integer: its lowest three bytes", {1, 2, 44100, 32, 16},
+       [](int, int c) { std::string s; put32(s, c ? 0x7F000100u : 0x00FFFF00u); return s; }, -1, 1},
+      {"float", {3, 2, 44100, 32, 16}, [](int, int c) { return le_float(c ? -2.0f : 0.25f); }, 8192, -32768},
+      {"float just above full scale", {3, 2, 44100, 32, 16},
+       [](int, int c) { return le_float(c ? 1.00002f : -1.00002f); }, -32768, 32767},
+      {"extensible float", {0xFFFE, 2, 44100, 32, 40}, [](int, int c) { return le_float(c ? 1.0f : -0.5f); },
+       -16384, 32767},
+      {"extensible with a short header is integer", {0xFFFE, 2, 44100, 32, 16},
+       [](int, int c) { std::string s; put32(s, c ? 0x00001000u : 0x00020000u); return s; }, 512, 16},
+      {"mono plays on both sides", {1, 1, 44100, 16, 16}, [](int, int) { std::string s; put16(s, 777); return s; },
+       777, 777},
+      {"channels beyond two are ignored", {1, 4, 44100, 16, 16},
+       [](int, int c) { std::string s; put16(s, static_cast<u32>(1000 * (c + 1))); return s; }, 1000, 2000},
+  };
+  for (const row& r : rows) {
+    const decoded d = decode(wav_of(r.format, 1500, r.sample));
+    ASSERT_EQ(d.frames(), 1500) << r.what;
+    EXPECT_EQ(d.pcm[0], r.left) << r.what;
+    EXPECT_EQ(d.pcm[1], r.right) << r.what;
+    EXPECT_EQ(d.pcm[2 * 1499 + 1], r.right) << r.what;
+    EXPECT_EQ(d.rate, 44100) << r.what;
+  }
+}
+
+TEST(MusicWav, ChunksAreWalkedWithTheirPaddingAndClampedToTheFile) {
+  const std::vector<i16> song = counting_song(1200);
+  // An odd-sized chunk before "fmt " is padded to an even length.
+  const std::string padded = riff(chunk("LIST", "odd") + fmt_chunk({}) + chunk("data", pcm16(song)));
+  EXPECT_EQ(decode(padded).pcm, song);
+  // A data chunk that claims more than the file holds ends with the file.
+  std::string cut = riff(fmt_chunk({}) + chunk("data", pcm16(song), 0x7FFFFFF0u));
+  EXPECT_EQ(decode(cut).pcm, song);
+  // A frame split by the file's end is not read.
+  cut.pop_back();
+  EXPECT_EQ(decode(cut).frames(), 1199);
+}
+
+TEST(MusicWav, BrokenFilesAreRefused) {
+  const std::string data = chunk("data", pcm16(counting_song(1200)));
+  wav_format no_rate;
+  no_rate.rate = 0;
+  wav_format no_channels;
+  no_channels.channels = 0;
+  wav_format no_bits;
+  no_bits.bits = 0;
+  wav_format short_fmt;
+  short_fmt.fmt_size = 14;
+  const std::string rows[] = {
+      riff(data),                                 // no "fmt "
+      riff(fmt_chunk({})),                        // no "data"
+      riff(fmt_chunk(no_rate) + data),
+      riff(fmt_chunk(no_channels) + data),
+      riff(fmt_chunk(no_bits) + data),
+      riff(fmt_chunk(short_fmt) + data),
+      riff(fmt_chunk({}) + chunk("data", "")),    // no frames
+      riff(fmt_chunk({}) + data).substr(0, 15),   // fewer than 16 bytes
+  };
+  for (const std::string& file : rows) EXPECT_TRUE(decode(file).pcm.empty()) << file.size();
+}
+
+TEST(MusicDecode, QuietEndsAreTrimmedAndCounted) {
+  std::vector<i16> song(2 * 300, 0);
+  for (int i = 0; i < 300; ++i) song[2 * i] = static_cast<i16>(i % 2 ? 24 : -24); // quiet on both sides
+  const std::vector<i16> loud = counting_song(1500);
+  song.insert(song.end(), loud.begin(), loud.end());
+  song.insert(song.end(), {0, 25}); // loud on one side only
+  song.insert(song.end(), 2 * 50, -3);
+  const decoded d = decode(wav16(song));
+  EXPECT_EQ(d.lead_in, 300);
+  ASSERT_EQ(d.frames(), 1501);
+  EXPECT_TRUE(std::equal(loud.begin(), loud.end(), d.pcm.begin()));
+  EXPECT_EQ(d.pcm[2 * 1500 + 1], 25);
+  // One quiet frame before the song.
+  std::vector<i16> one_quiet = {3, -3};
+  one_quiet.insert(one_quiet.end(), loud.begin(), loud.end());
+  const decoded e = decode(wav16(one_quiet));
+  EXPECT_EQ(e.lead_in, 1);
+  EXPECT_EQ(e.pcm, loud);
+}
+
+TEST(MusicDecode, ShortSongsFailAndSilentOnesAreKeptWhole) {
+  EXPECT_TRUE(decode(wav16(counting_song(999))).pcm.empty());
+  EXPECT_EQ(decode(wav16(counting_song(1000))).frames(), 1000);
+  std::vector<i16> quiet(2 * 999, 0);
+  std::vector<i16> quiet_then_999 = quiet;
+  const std::vector<i16> loud = counting_song(999);
+  quiet_then_999.insert(quiet_then_999.end(), loud.begin(), loud.end());
+  EXPECT_TRUE(decode(wav16(quiet_then_999)).pcm.empty()); // 999 audible frames
+  const decoded silent = decode(wav16(std::vector<i16>(2 * 1200, 5)));
+  EXPECT_EQ(silent.frames(), 1200);
+  EXPECT_EQ(silent.lead_in, 0);
+}
+
+TEST(MusicDecode, ResamplingToTheOutputRate) {
+  // A 22,050 Hz mono WAV: twice the frames, both sides equal.
+  const std::vector<i16> mono = sine(2000, 1, 22050, 441);
+  const decoded d = decode(wav16(mono, 1, 22050));
+  ASSERT_EQ(d.frames(), 4000);
+  EXPECT_EQ(d.rate, 22050);
+  for (int i = 0; i < d.frames(); ++i) ASSERT_EQ(d.pcm[2 * i], d.pcm[2 * i + 1]) << i;
+  // Source frames land on the even output frames unchanged.
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(d.pcm[4 * i], mono[i]) << i;
+}
+
+TEST(MusicDecode, HermiteInterpolationBetweenFrames) {
+  // Frames 0, 100, 300, 600 on the left, their negatives on the right.
+  std::vector<i16> in;
+  for (int v : {0, 100, 300, 600, 600, 600}) in.push_back(static_cast<i16>(v)), in.push_back(static_cast<i16>(-v));
+  music_raw raw{in.data(), 6, 2, 22050};
+  int frames = 0;
+  std::unique_ptr<i16, decltype(&std::free)> out(music_resample(raw, &frames), &std::free);
+  ASSERT_EQ(frames, 12);
+  // Halfway between 100 and 300: 50 + 150 + 150 / 8 - 250 / 8 = 187.5.
+  EXPECT_EQ(out.get()[2 * 3], 188);
+  EXPECT_EQ(out.get()[2 * 3 + 1], -188);
+  // At the first frame the missing neighbour before it is the frame itself.
+  // Halfway between 0 and 100: 50 + 50 / 8 - 300 / 16 = 37.5.
+  EXPECT_EQ(out.get()[2 * 1], 38);
+  // Past the last frame the neighbours repeat it.
+  EXPECT_EQ(out.get()[2 * 11], 600);
+  // 48,000 Hz: frames / (48,000 / 44,100) rounded.
+  std::vector<i16> many(2 * 4800, 1000);
+  music_raw fast{many.data(), 4800, 2, 48000};
+  std::unique_ptr<i16, decltype(&std::free)> fast_out(music_resample(fast, &frames), &std::free);
+  EXPECT_EQ(frames, 4410);
+  EXPECT_EQ(fast_out.get()[2 * 4409], 1000);
+}
+
+TEST(MusicDecode, HermiteOvershootIsClipped) {
+  std::vector<i16> in;
+  for (int v : {-32768, -32768, 32767, 32767, -32768, -32768}) in.push_back(static_cast<i16>(v)), in.push_back(0);
+  music_raw raw{in.data(), 6, 2, 11025};
+  int frames = 0;
+  std::unique_ptr<i16, decltype(&std::free)> out(music_resample(raw, &frames), &std::free);
+  ASSERT_EQ(frames, 24);
+  bool clipped_high = false;
+  for (int i = 0; i < frames; ++i) clipped_high |= out.get()[2 * i] == 32767;
+  EXPECT_TRUE(clipped_high);
+  // Just after the rise the curve overshoots: held at the top.
+  EXPECT_EQ(out.get()[2 * 9], 32767);
+}
+
+TEST(MusicDecode, ContentDecidesTheDecoder) {
+  const std::vector<i16> song = counting_song(1500);
+  temp_dir dir;
+  // A WAV named .mp3 is read as WAV.
+  spit(dir / "mission.mp3", wav16(song));
+  int frames = 0, lead_in = 0, rate = 0;
+  std::unique_ptr<i16, decltype(&std::free)> pcm(decode_file((dir / "mission.mp3").c_str(), &frames, &lead_in, &rate),
+                                                  &std::free);
+  ASSERT_TRUE(pcm);
+  EXPECT_TRUE(std::equal(song.begin(), song.end(), pcm.get()));
+  EXPECT_EQ(decode_file((dir / "missing.wav").c_str(), &frames, &lead_in, &rate), nullptr);
+  // Noise is no song for any decoder.
+  std::string noise;
+  for (int i = 0; i < 5000; ++i) noise += static_cast<char>((i * 7919) >> 3);
+  EXPECT_TRUE(decode(noise).pcm.empty());
+  EXPECT_TRUE(decode("OggS and nothing that Ogg needs").pcm.empty());
+}
+
+// The level of a song near its middle, to compare what came out of an
+// encoder with what went in.
+double rms(const std::vector<i16>& pcm, int side) {
+  double sum = 0;
+  const size_t frames = pcm.size() / 2;
+  for (size_t i = frames / 4; i < 3 * frames / 4; ++i) sum += double(pcm[2 * i + side]) * pcm[2 * i + side];
+  return std::sqrt(sum / static_cast<double>(frames / 2));
+}
+
+TEST(MusicDecode, Mp3Songs) {
+  const std::vector<i16> stereo = sine(44100, 2, 44100, 440);
+  const decoded d = decode(encode_mp3(stereo, 2, 44100));
+  // The encoder adds its delay and padding: at most two frames of 1,152.
+  ASSERT_GE(d.frames(), 44100);
+  EXPECT_LE(d.frames(), 44100 + 2 * 1152 + 1152);
+  EXPECT_EQ(d.rate, 44100);
+  EXPECT_NEAR(rms(d.pcm, 0), 12000 / std::sqrt(2.0), 600);
+  EXPECT_NEAR(rms(d.pcm, 1), 12000 / std::sqrt(2.0), 600);
+
+  // A mono 22,050 Hz song comes out stereo at 44,100 Hz, sides equal.
+  const std::string mono = encode_mp3(sine(22050, 1, 22050, 300), 1, 22050);
+  const decoded m = decode(mono);
+  EXPECT_EQ(m.rate, 22050);
+  ASSERT_GE(m.frames(), 44100);
+  for (int i = 0; i < m.frames(); ++i) ASSERT_EQ(m.pcm[2 * i], m.pcm[2 * i + 1]) << i;
+
+  // An ID3v2 tag before the frames is skipped (size in 7-bit bytes: 200).
+  std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x01\x48", 10) + std::string(200, 'x');
+  EXPECT_EQ(decode(tag + mono).frames(), m.frames());
+}
+
+TEST(MusicDecode, OggSongs) {
+  const std::vector<i16> stereo = sine(44100, 2, 44100, 440);
+  const std::string ogg = encode_ogg(stereo, 2, 44100);
+  const decoded d = decode(ogg);
+  ASSERT_EQ(d.frames(), 44100);
+  EXPECT_NEAR(rms(d.pcm, 0), 12000 / std::sqrt(2.0), 600);
+  // Ogg data in a file named .mp3 is still Ogg.
+  temp_dir dir;
+  spit(dir / "mission.mp3", ogg);
+  int frames = 0, lead_in = 0, rate = 0;
+  std::unique_ptr<i16, decltype(&std::free)> pcm(decode_file((dir / "mission.mp3").c_str(), &frames, &lead_in, &rate),
+                                                  &std::free);
+  EXPECT_EQ(frames, 44100);
+  // Mono at the output rate: both sides equal.
+  const decoded same_rate = decode(encode_ogg(sine(44100, 1, 44100, 300), 1, 44100));
+  ASSERT_EQ(same_rate.frames(), 44100);
+  for (int i = 0; i < same_rate.frames(); ++i) ASSERT_EQ(same_rate.pcm[2 * i], same_rate.pcm[2 * i + 1]) << i;
+  // Mono at 32,000 Hz: resampled, both sides equal.
+  const decoded m = decode(encode_ogg(sine(32000, 1, 32000, 300), 1, 32000));
+  EXPECT_EQ(m.rate, 32000);
+  ASSERT_EQ(m.frames(), 44100);
+  for (int i = 0; i < m.frames(); ++i) ASSERT_EQ(m.pcm[2 * i], m.pcm[2 * i + 1]) << i;
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+// Tiny MP3 and Ogg Vorbis files made at test time with the reference
+// encoders (test-only dependencies), for the loader's decoders.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "machine/types.h"
+
+// Interleaved 16-bit samples of channels (1 or 2) at rate, as file bytes.
+std::string encode_mp3(const std::vector<i16>& samples, int channels, int rate);
+std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate);
