@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/modpack.h"
 #include "graphics/present.h"
 #include "host/emu_control.h"
 #include "host/frame_pacing.h"
@@ -214,6 +215,7 @@ int main(int argc, char** argv) {
   present_set_ahead(presenter, 36.0 / monitor_hz);
 
   if (!stage("startup.d.graphics", 0.18)) return abort_start();
+  if (*assets_root) modpack_make_if_missing(assets_root);
   startup_line(2, tr("startup.l.graphics"), tr("startup.ready"), 0);
   if (!stage("startup.d.packs", 0.62)) return abort_start();
   video_title(app_title);
