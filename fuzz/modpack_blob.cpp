@@ -7,10 +7,9 @@
 #include "graphics/modpack.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 4)
+    uint32_t count = 0;
+    if (!modpack_read_count(data, size, &count))
         return 0;
-    const uint32_t count = uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
-                           uint32_t(data[3]) << 24;
     size_t at = 4;
     for (uint32_t i = 0; i < count; i++) {
         modpack_entry e;

@@ -85,12 +85,11 @@ int modpack_make_from(const char* assets, const modpack_source& blob) {
         return 0;
     const uint8_t* bytes = raw.get();
     const size_t size = blob.raw_size;
-    if (size < 4) {
+    uint32_t count = 0;
+    if (!modpack_read_count(bytes, size, &count)) {
         host_log("graphics pack mod: the dump does not match the pack (%s); the pack is not made", "");
         return 0;
     }
-    const uint32_t count = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                           uint32_t(bytes[3]) << 24;
     std::vector<patched_picture> pictures;
     size_t at = 4;
     for (uint32_t i = 0; i < count; i++) {

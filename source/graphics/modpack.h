@@ -35,6 +35,8 @@ struct modpack_entry {
     size_t end;     // offset just past the planes, once the runs are read
 };
 
+// The entry count at the blob's start: 1, or 0 when the blob is shorter.
+int modpack_read_count(const uint8_t* blob, size_t size, uint32_t* count);
 // Reads the header of the entry at `at`: 1, or 0 when fewer than L + 18
 // bytes are left (the blob has ended).
 int modpack_read_entry(const uint8_t* blob, size_t size, size_t at, modpack_entry* entry);

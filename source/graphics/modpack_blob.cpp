@@ -46,6 +46,13 @@ bool safe_name(const char* name, size_t length) {
 
 }  // namespace
 
+int modpack_read_count(const uint8_t* blob, size_t size, uint32_t* count) {
+    if (size < 4)
+        return 0;
+    *count = le32(blob);
+    return 1;
+}
+
 int modpack_read_entry(const uint8_t* blob, size_t size, size_t at, modpack_entry* e) {
     if (at >= size)
         return 0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -126,6 +127,7 @@ TEST_F(ModPack, PatchesACopyOfTheDumpWhenEveryPictureMatches) {
     ASSERT_TRUE(got);
     for (int p = 0; p < W * H; p++) {
         EXPECT_EQ(got[p * 4], 16 * idx_after[p]);
+        EXPECT_EQ(got[p * 4 + 1], 16 * idx_after[p]);
         EXPECT_EQ(got[p * 4 + 2], 16 * idx_after[p]);
     }
     std::free(got);
@@ -183,7 +185,7 @@ TEST_F(ModPack, ADumpThatDoesNotMatchMakesNoPack) {
         {"another height", [](mod_dump&, auto& e, auto&) { e[1].height = H - 1; }, idx_name},
         {"a kind of 3 bytes", [](mod_dump&, auto& e, auto&) { e[0].kind = 3; }, rgba_name},
         {"an indexed kind for an RGBA picture", [](mod_dump&, auto& e, auto&) { e[0].kind = 1; }, rgba_name},
-        {"a varint of 6 bytes", [](mod_dump&, auto& e, auto&) { e[0].overlong_first_run = true; }, rgba_name},
+        {"a varint of 6 bytes", [](mod_dump&, auto& e, auto&) { e[0].first_run_bytes = 6; }, rgba_name},
         {"a gap past the picture",
          [](mod_dump&, auto& e, auto&) { e[1].runs = {W * H + 1, 1}; }, idx_name},
         {"a run past the picture",
@@ -260,6 +262,98 @@ TEST_F(ModPack, ThisBuildCarriesNoBlobAndSaysSo) {
     const std::string before = log.text();
     EXPECT_EQ(modpack_make_if_missing(assets.path.c_str()), 0);
     EXPECT_EQ(log.text(), before);
+}
+
+// The blob's reader alone, on a blank picture of the entry's size.
+struct applied {
+    int read;
+    int ok;
+    bytes pixels;
+    size_t end;
+};
+
+applied apply_one(const bytes& blob) {
+    modpack_entry e{};
+    applied r{modpack_read_entry(blob.data(), blob.size(), 4, &e), 0, {}, 0};
+    if (!r.read)
+        return r;
+    r.pixels.assign(size_t(e.width) * size_t(e.height) * size_t(std::max(e.kind, 1)), 0);
+    r.ok = modpack_apply(blob.data(), blob.size(), &e, r.pixels.data());
+    r.end = e.end;
+    return r;
+}
+
+TEST(ModPackBlob, AppliesRunsWithVarintsOfOneToFiveBytes) {
+    // 300 x 2: a gap of 200, a run of 150, a gap, a run of 1 at the end.
+    bytes before(600, 0), after(600, 0);
+    for (int p = 200; p < 350; p++)
+        after[p] = uint8_t(p | 1);
+    after[599] = 0xEE;
+    for (int pad : {0, 5}) {
+        SCOPED_TRACE(pad);
+        modpack_test_entry e = modpack_diff("tiles/ground_2.png", 1, 300, 2, before, after);
+        ASSERT_EQ(e.runs, (std::vector<uint64_t>{200, 150, 249, 1}));
+        e.first_run_bytes = pad;
+        const bytes blob = modpack_blob_bytes(1, {e});
+        const applied r = apply_one(blob);
+        ASSERT_EQ(r.read, 1);
+        EXPECT_EQ(r.ok, 1);
+        EXPECT_EQ(r.pixels, after);
+        EXPECT_EQ(r.end, blob.size());
+    }
+}
+
+TEST(ModPackBlob, RefusesEachBrokenRuleAndUnsafeNames) {
+    const bytes before(12 * 4, 0);
+    bytes after = before;
+    for (int c = 0; c < 4; c++)
+        after[5 * 4 + c] = uint8_t(c + 1);
+    const modpack_test_entry good = modpack_diff("screens/a.png", 4, 4, 3, before, after);
+    ASSERT_EQ(apply_one(modpack_blob_bytes(1, {good})).ok, 1);
+    using change = std::function<void(modpack_test_entry&)>;
+    struct rule_case {
+        const char* what;
+        change apply;
+        int ok;
+    };
+    const rule_case cases[] = {
+        {"kind 2", [](auto& e) { e.kind = 2; }, 0},
+        {"varint of 6 bytes", [](auto& e) { e.first_run_bytes = 6; }, 0},
+        {"varint of 5 bytes", [](auto& e) { e.first_run_bytes = 5; }, 1},
+        {"gap past the picture", [](auto& e) { e.runs = {13, 0}; e.changed = 0; e.planes.clear(); }, 0},
+        {"gap to the picture's end", [](auto& e) { e.runs = {12}; e.changed = 0; e.planes.clear(); e.crc = 0; }, 1},
+        {"run past the picture", [](auto& e) { e.runs = {11, 2}; e.changed = 2; e.planes.resize(8); }, 0},
+        {"run past the changed count", [](auto& e) { e.changed = 0; e.planes.clear(); }, 0},
+        {"changed count not reached", [](auto& e) { e.changed = 2; e.planes.resize(8); }, 0},
+        {"run values missing", [](auto& e) { e.missing_runs = 1; e.planes.clear(); }, 0},
+        {"planes cut", [](auto& e) { e.planes.pop_back(); }, 0},
+        {"empty name", [](auto& e) { e.name = ""; }, 0},
+        {"absolute name", [](auto& e) { e.name = "/tmp/a.png"; }, 0},
+        {"name with a 0 byte", [](auto& e) { e.name = std::string("a\0b.png", 7); }, 0},
+        {"name going up at its start", [](auto& e) { e.name = "../a.png"; }, 0},
+        {"name going up inside", [](auto& e) { e.name = "screens/../../a.png"; }, 0},
+        {"name going up at its end", [](auto& e) { e.name = "screens/.."; }, 0},
+        {"dots that go nowhere", [](auto& e) { e.name = "a/.b/..c/d../a.png"; }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        modpack_test_entry e = good;
+        c.apply(e);
+        const applied r = apply_one(modpack_blob_bytes(1, {e}));
+        ASSERT_EQ(r.read, 1);
+        EXPECT_EQ(r.ok, c.ok);
+    }
+    uint32_t count = 0;
+    const bytes counted = {1, 2, 3, 4, 5};
+    EXPECT_EQ(modpack_read_count(counted.data(), 4, &count), 1);
+    EXPECT_EQ(count, 0x04030201u);
+    EXPECT_EQ(modpack_read_count(counted.data(), 3, &count), 0);
+    // Too short for a header: the blob has ended.
+    bytes blob = modpack_blob_bytes(1, {good});
+    blob.resize(4 + 1 + good.name.size() + 16);
+    EXPECT_EQ(apply_one(blob).read, 0);
+    blob.resize(4);
+    EXPECT_EQ(apply_one(blob).read, 0);
 }
 
 TEST(CopyDir, CopiesFilesAndFoldersButNotHiddenOnesAndStopsAtAFailure) {

@@ -68,8 +68,11 @@ std::vector<uint8_t> modpack_blob_bytes(uint32_t count, const std::vector<modpac
         put_le(out, e.runs.size() + e.missing_runs, 4);
         put_le(out, e.changed, 4);
         for (size_t i = 0; i < e.runs.size(); i++) {
-            if (i == 0 && e.overlong_first_run) {
-                out.insert(out.end(), {0x80, 0x80, 0x80, 0x80, 0x80, 0x00});
+            if (i == 0 && e.first_run_bytes) {
+                uint64_t v = e.runs[0];
+                for (int k = 1; k < e.first_run_bytes; k++, v >>= 7)
+                    out.push_back(uint8_t((v & 0x7F) | 0x80));
+                out.push_back(uint8_t(v));
                 continue;
             }
             put_varint(out, e.runs[i]);

@@ -15,7 +15,7 @@ struct modpack_test_entry {
     std::vector<uint64_t> runs; // gap, run, gap, ...
     uint32_t changed = 0;
     std::vector<uint8_t> planes;
-    bool overlong_first_run = false; // the first value in 6 bytes
+    int first_run_bytes = 0;         // the first value padded to this many bytes
     uint32_t missing_runs = 0;       // counted but not written
 };
 
