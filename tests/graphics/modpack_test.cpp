@@ -238,6 +238,13 @@ TEST_F(ModPack, ADumpThatDoesNotMatchMakesNoPack) {
     }
 }
 
+TEST_F(ModPack, ABlobTooShortForItsCountMakesNoPack) {
+    log_capture log;
+    EXPECT_EQ(make({0, 0, 0}), 0);
+    EXPECT_FALSE(fs::exists(mod));
+    EXPECT_TRUE(log.has("graphics pack mod: the dump does not match the pack (); the pack is not made"));
+}
+
 TEST_F(ModPack, ABrokenStreamIsRefusedSilently) {
     log_capture log;
     const bytes junk = {0xFF, 0xFF, 0xFF, 0xFF};
