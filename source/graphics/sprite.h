@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "machine/plane_lines.h"
+
 struct sprite {
     int32_t width;
     int32_t height;
@@ -25,12 +27,6 @@ sprite* sprite_new(int width, int height);
 // Both accept null; the last unreference frees the pictures and the record.
 sprite* sprite_ref(sprite* spr);
 void sprite_unref(sprite* spr);
-
-// ST bit-plane lines to palette indices: line_count lines of `groups`
-// 16-pixel groups, each group four big-endian plane words (plane 0 first,
-// leftmost pixel in bit 15), contiguous at 8 x groups bytes a line. Writes
-// line_count x 16 x groups indices.
-void planes_to_idx(const uint8_t* lines, int line_count, int groups, uint8_t* out);
 
 // The bounding box of the mask's drawn pixels as a new sprite, its hot spot
 // the origin plus the box's corner; null when nothing is drawn.

@@ -37,6 +37,7 @@ std::mutex music_lock;
 char music_req[700];
 
 constexpr int emu_stack_size = 64 * 1024 * 1024;
+constexpr int ahead_wait_ms = 2;
 constexpr double stats_period = 2.0;
 
 void send_clock() {
@@ -286,6 +287,21 @@ int handle_event(const emu_event* ev) {
   return 0;
 }
 
+namespace {
+
+// The whole milliseconds until the game clock has the machine behind, at
+// least one (a machine exactly on time is still ahead) and at most the
+// ahead wait: the step then runs as soon as it is due instead of up to a
+// whole wait late.
+int wait_until_due_ms(double now) {
+  const double due = emu.clock_wall + (static_cast<double>(tos.vbl) - emu.lead - emu.clock_vbl) / emu.clock_rate;
+  const double ms = std::ceil((due - now) * 1000);
+  if (!(ms < ahead_wait_ms)) return ahead_wait_ms;
+  return ms > 1 ? static_cast<int>(ms) : 1;
+}
+
+} // namespace
+
 int emu_iteration() {
   if (stop_requested.load()) return 0;
   const double now = emu_now();
@@ -302,10 +318,11 @@ int emu_iteration() {
   const bool ahead = menu_clock ? emu.ticks <= 0 : tos.vbl >= emu_clock_at(now) + emu.lead;
   if (ahead) {
     // 3. Wait for the clock or for an event, whichever comes first.
+    const int ms = menu_clock ? ahead_wait_ms : wait_until_due_ms(now);
     if (test_sleep)
-      test_sleep(2);
+      test_sleep(ms);
     else
-      ev_wait(2);
+      ev_wait(ms);
     const int handled = handle_all_events();
     if (handled < 0) return 0;
     if (handled > 0) {

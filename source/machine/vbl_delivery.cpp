@@ -10,6 +10,7 @@
 #include "machine/loader_hold.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
+#include "machine/plane_lines.h"
 #include "machine/runner.h"
 
 namespace {
@@ -96,20 +97,7 @@ void tos_screen_idx(u8* out, palette_zone* zones, int* count) {
   u32 base = static_cast<u32>(mfp_reg(video_base_high)) << 16 | static_cast<u32>(mfp_reg(video_base_mid)) << 8 |
              mfp_reg(video_base_low);
   if (base + screen_bytes > ram_size) base = fallback_screen;
-  const u8* screen = ram + base;
-  for (int y = 0; y < screen_height; ++y) {
-    for (int group = 0; group < screen_width / 16; ++group) {
-      const u8* g = screen + y * 160 + group * 8;
-      u32 planes[4];
-      for (int p = 0; p < 4; ++p) planes[p] = static_cast<u32>(g[2 * p]) << 8 | g[2 * p + 1];
-      u8* o = out + y * screen_width + group * 16;
-      for (int x = 0; x < 16; ++x) {
-        const int bit = 15 - x;
-        o[x] = static_cast<u8>((planes[0] >> bit & 1) | (planes[1] >> bit & 1) << 1 | (planes[2] >> bit & 1) << 2 |
-                               (planes[3] >> bit & 1) << 3);
-      }
-    }
-  }
+  planes_to_idx(ram + base, screen_height, screen_width / 16, out);
   if (tos.zone_count > 0) {
     const int n = tos.zone_count < max_palette_zones ? tos.zone_count : max_palette_zones;
     std::memcpy(zones, tos.zones, sizeof(palette_zone) * n);

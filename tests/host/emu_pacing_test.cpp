@@ -3,6 +3,7 @@
 // tick permits, the switch between them, pause and stalls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/emu_fixture.h"
@@ -40,6 +41,28 @@ TEST_F(Pacing, GameClockRunsFiftyVblsASecondWithItsLead) {
   // The machine stays about one lead ahead of the clock.
   EXPECT_NEAR(tos.vbl - emu_clock_at(sim_now), emu.lead, 1.0);
   EXPECT_EQ(emu.menu_clock, 0);
+  EXPECT_EQ(emu.stalls, 0);
+}
+
+// An ahead machine waits only until its next step is due (whole
+// milliseconds, as the event wait counts them), never the full wait past it.
+TEST_F(Pacing, AStepRunsWithinAMillisecondOfItsDueTime) {
+  toy_frames = true;
+  emu.lead = 3.68;  // due times fall between whole milliseconds
+  run_for(0.5);
+  double latest = 0;
+  int steps = 0;
+  while (steps < 100) {
+    const u32 before = tos.vbl;
+    const double due = emu.clock_wall + (before - emu.lead - emu.clock_vbl) / emu.clock_rate;
+    const double at = sim_now;
+    ASSERT_EQ(emu_iteration(), 1);
+    if (tos.vbl == before) continue;
+    ++steps;
+    EXPECT_GE(at, due - 1e-9);
+    latest = std::max(latest, at - due);
+  }
+  EXPECT_LT(latest, 0.001 + 1e-9);
   EXPECT_EQ(emu.stalls, 0);
 }
 

@@ -400,4 +400,31 @@ TEST_F(VblDelivery, ScreenToColourIndices) {
   EXPECT_EQ(zones[1].line, 77u);
 }
 
+// Every pixel of a screen of varied plane words against the rule: plane k
+// gives bit k, the leftmost pixel of a group from bit 15.
+TEST_F(VblDelivery, EveryPixelOfTheScreenTakesOneBitOfEachPlane) {
+  const u32 base = 0x10000;
+  io_write(0xFF8201, 1, base >> 16);
+  io_write(0xFF8203, 1, base >> 8 & 0xFF);
+  u32 seed = 12345;
+  for (u32 i = 0; i < 32000; ++i) {
+    seed = seed * 1103515245 + 12345;
+    wr8(base + i, seed >> 16);
+  }
+  std::vector<u8> idx(64000, 0xEE);
+  palette_zone zones[8];
+  int count = 0;
+  tos_screen_idx(idx.data(), zones, &count);
+  int wrong = 0;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const u32 group = base + static_cast<u32>(y * 160 + x / 16 * 8);
+      u8 want = 0;
+      for (int k = 0; k < 4; ++k) want |= static_cast<u8>((rd16(group + 2 * k) >> (15 - x % 16) & 1) << k);
+      if (idx[static_cast<size_t>(y * 320 + x)] != want && ++wrong <= 3)
+        ADD_FAILURE() << "pixel " << x << "," << y;
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <memory>
 
@@ -134,6 +135,35 @@ TEST(ui2d_canvas, GradientRunsFromTopColourToBottomColour) {
   const ui2d_point line[] = {{0, 5}, {10, 5}, {5, 5}};
   ui2d_gradient(flat, line, 3, 0xFF0000, 0x0000FF);
   EXPECT_EQ(flat.alpha(5, 5), 0);
+}
+
+// Columns of one row with the same coverage take their colour from the
+// sub-scanlines they cover: a step whose left half covers the row's upper
+// sub-scanlines and whose right half its lower ones.
+TEST(ui2d_canvas, GradientColumnsOfEqualCoverTakeTheColourOfTheirOwnSubScanlines) {
+  canvas_ptr c(8, 1);
+  const ui2d_point step[] = {{0, 0}, {4, 0}, {4, 0.4}, {8, 0.4}, {8, 1}, {4, 1}, {4, 0.6}, {0, 0.6}};
+  ui2d_gradient(c, step, 8, 0xFF0000, 0x0000FF);
+  for (int x = 0; x < 8; ++x) {
+    SCOPED_TRACE(x);
+    EXPECT_EQ(c.alpha(x, 0), 153);  // three of five sub-scanlines
+    EXPECT_EQ(std::memcmp(c.at(x, 0), c.at(x < 4 ? 0 : 4, 0), 4), 0);
+  }
+  EXPECT_GT(c.at(0, 0)[0], c.at(0, 0)[2]) << "upper half: more of the top colour";
+  EXPECT_GT(c.at(4, 0)[2], c.at(4, 0)[0]) << "lower half: more of the bottom colour";
+}
+
+// One colour at both ends fills exactly as a plain fill of that colour,
+// also where edges cover columns partly.
+TEST(ui2d_canvas, GradientOfOneColourMatchesAPlainFill) {
+  const ui2d_point diamond[] = {{20.3, 1.2}, {38.6, 20.1}, {20.1, 38.7}, {1.4, 19.8}};
+  for (int colour : {0xFF8040, 0x01FE7F}) {
+    canvas_ptr a(40, 40), b(40, 40);
+    for (canvas_ptr* p : {&a, &b}) ui2d_rect_fill(*p, 0x204060, 255, 0, 0, 40, 40);
+    ui2d_gradient(a, diamond, 4, colour, colour);
+    ui2d_polygon(b, diamond, 4, colour, UI2D_NONE, 0);
+    EXPECT_EQ(std::memcmp(a.c->pixels, b.c->pixels, 40 * 40 * 4), 0) << std::hex << colour;
+  }
 }
 
 TEST(ui2d_canvas, HairlinesSitOnPixelCentresAndThickLinesDoNot) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,18 @@ struct backdrop_cache {
 };
 backdrop_cache backdrop;
 
+// Pictures arrive malloc'd (decoder, pad renderer) and are kept as they
+// are: a gamepad picture is some 12 MB, too much to copy.
+struct free_bytes {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
 struct picture {
   std::string key;
   uint32_t sig = 0;
   int used = 0;
   int w = 0, h = 0;
-  std::vector<uint8_t> rgba;
+  std::unique_ptr<uint8_t[], free_bytes> rgba;  // w x h RGBA, null when unread
   int sw = 0, sh = 0;
   std::vector<uint8_t> scaled;
 };
@@ -88,7 +95,7 @@ void scale_picture(picture& p, int tw, int th) {
 
 picture* file_picture(const char* path) {
   for (picture& p : file_pictures)
-    if (p.used && p.key == path) return p.rgba.empty() ? nullptr : &p;
+    if (p.used && p.key == path) return p.rgba ? &p : nullptr;
   for (picture& p : file_pictures) {
     if (p.used) continue;
     p.used = 1;
@@ -98,10 +105,11 @@ picture* file_picture(const char* path) {
     if (px && w > 0 && h > 0) {
       p.w = w;
       p.h = h;
-      p.rgba.assign(px, px + size_t(w) * h * 4);
+      p.rgba.reset(px);
+    } else {
+      std::free(px);
     }
-    std::free(px);
-    return p.rgba.empty() ? nullptr : &p;
+    return p.rgba ? &p : nullptr;
   }
   return nullptr;
 }
@@ -109,7 +117,7 @@ picture* file_picture(const char* path) {
 picture* pad_picture() {
   uint32_t sig = padmap_signature();
   for (picture& p : pad_pictures)
-    if (p.used && p.sig == sig) return p.rgba.empty() ? nullptr : &p;
+    if (p.used && p.sig == sig) return p.rgba ? &p : nullptr;
   picture& p = pad_pictures[pad_next];
   pad_next = (pad_next + 1) % 4;
   p = picture();
@@ -120,10 +128,11 @@ picture* pad_picture() {
   if (px && w > 0 && h > 0) {
     p.w = w;
     p.h = h;
-    p.rgba.assign(px, px + size_t(w) * h * 4);
+    p.rgba.reset(px);
+  } else {
+    std::free(px);
   }
-  std::free(px);
-  return p.rgba.empty() ? nullptr : &p;
+  return p.rgba ? &p : nullptr;
 }
 
 // The language's own variant of a picture ("x_de.png"), when there is one.

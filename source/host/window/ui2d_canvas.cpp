@@ -83,9 +83,13 @@ void add_span(ui2d_canvas* c, span s, const float* colour, int* lo, int* hi) {
 
 void commit_row(ui2d_canvas* c, int row, const style& s, int lo, int hi) {
   uint8_t* line = c->pixels + size_t(row) * c->w * 4;
-  // Most columns of a row share one opacity: its ink is made once.
-  int ink_a = -1;
+  // Most columns of a row share one opacity, and in a gradient the fully
+  // covered ones one colour too: the colour and the ink are made again
+  // only when their inputs change.
+  int ink_a = -1, ink_colour = s.colour;
   ui2d_ink ink(s.colour, 0);
+  float last_sums[4] = {-1, -1, -1, -1};
+  int last_colour = s.colour;
   for (int i = lo; i <= hi; ++i) {
     int cover = std::min<int>(c->cover[i], FULL_COVER);
     c->cover[i] = 0;
@@ -93,19 +97,26 @@ void commit_row(ui2d_canvas* c, int row, const style& s, int lo, int hi) {
     if (s.gradient) {
       float w = c->weight[i];
       if (w > 0) {
-        auto channel = [&](float sum) { return std::clamp(int(std::lround(sum / w)), 0, 255); };
-        colour = channel(c->sum_r[i]) << 16 | channel(c->sum_g[i]) << 8 | channel(c->sum_b[i]);
+        const float sums[4] = {c->sum_r[i], c->sum_g[i], c->sum_b[i], w};
+        if (std::memcmp(sums, last_sums, sizeof sums) != 0) {
+          // Rounds half away from zero as lround does, without its library
+          // call: a float plus 0.5 is exact in double.
+          auto channel = [&](float sum) {
+            const double q = sum / w;
+            const int r = q >= 0 ? int(q + 0.5) : -int(-q + 0.5);
+            return std::clamp(r, 0, 255);
+          };
+          last_colour = channel(sums[0]) << 16 | channel(sums[1]) << 8 | channel(sums[2]);
+          std::memcpy(last_sums, sums, sizeof sums);
+        }
+        colour = last_colour;
       }
       c->sum_r[i] = c->sum_g[i] = c->sum_b[i] = c->weight[i] = 0;
     }
     if (cover <= 0) continue;
     int a = (s.alpha * cover + 637) / FULL_COVER;
     if (a <= 0) continue;
-    if (s.gradient) {
-      ui2d_blend(line + size_t(i) * 4, colour, a);
-      continue;
-    }
-    if (a != ink_a) ink = ui2d_ink(s.colour, ink_a = a);
+    if (a != ink_a || colour != ink_colour) ink = ui2d_ink(ink_colour = colour, ink_a = a);
     ink.apply(line + size_t(i) * 4);
   }
 }
@@ -212,10 +223,16 @@ void stroke(ui2d_canvas* c, std::vector<segment> segs, int colour, double line_w
   style st;
   st.colour = colour;
   st.alpha = alpha;
+  // Each segment's rows with a pixel to spare: a sub-scanline outside them
+  // can't meet the segment, however its arithmetic rounds.
+  std::vector<span> reach;
+  reach.reserve(segs.size());
+  for (const segment& s : segs) reach.push_back({std::min(s.a.y, s.b.y) - r - 1, std::max(s.a.y, s.b.y) + r + 1});
   std::vector<span> found;
   scan(c, y_min - r, y_max + r, st, [&](double ys) {
     found.clear();
-    for (const segment& s : segs) segment_intervals(s, r, ys, found);
+    for (size_t i = 0; i < segs.size(); ++i)
+      if (reach[i].a <= ys && ys <= reach[i].b) segment_intervals(segs[i], r, ys, found);
     std::sort(found.begin(), found.end(),
               [](const span& x, const span& y) { return x.a < y.a || (x.a == y.a && x.b < y.b); });
     for (size_t i = 0; i < found.size();) {
