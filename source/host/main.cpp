@@ -13,6 +13,7 @@
 
 #include "graphics/dump.h"
 #include "graphics/gfxpack.h"
+#include "graphics/modpack.h"
 #include "graphics/present.h"
 #include "host/emu_control.h"
 #include "host/frame_pacing.h"
@@ -253,6 +254,7 @@ int main(int argc, char** argv) {
 
   if (!stage("startup.d.graphics", 0.18)) return abort_start();
   first_run_dump();
+  if (*assets_root) modpack_make_if_missing(assets_root);
   startup_line(2, tr("startup.l.graphics"), tr("startup.ready"), 0);
   if (!stage("startup.d.packs", 0.62)) return abort_start();
   video_title(app_title);

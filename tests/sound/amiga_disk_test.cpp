@@ -120,6 +120,19 @@ TEST(Lh5Unpack, DecodesWhatLiblhasaDecodes) {
     ASSERT_TRUE(got);
     EXPECT_EQ(*got, c.data);
   }
+  // Bytes alone in Fibonacci counts make the deepest code there is: the
+  // encoder cuts it to 16 bits.
+  std::vector<lh5_code> codes;
+  bytes fibonacci;
+  u32 f0 = 1, f1 = 1;
+  for (int v = 0; v < 22; ++v, f1 += f0, f0 = f1 - f0)
+    for (u32 k = 0; k < f0; ++k) fibonacci.push_back(static_cast<u8>(v * 11));
+  for (u8 b : fibonacci) codes.push_back({b, 0, 0});
+  const bytes stream = lh5_encode(codes);
+  ASSERT_EQ(lhasa_unpack(stream, fibonacci.size()), fibonacci);
+  const auto got = unpacked(stream, fibonacci.size());
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, fibonacci);
 }
 
 TEST(Lh5Unpack, CopiesFromBeforeTheStartGiveZerosAndTheSizeEndsTheOutput) {
@@ -139,12 +152,14 @@ TEST(Lh5Unpack, CopiesFromBeforeTheStartGiveZerosAndTheSizeEndsTheOutput) {
   EXPECT_EQ(*cut, bytes(expected.begin(), expected.begin() + 10));
 }
 
-// One block of one code whose tables are written by hand.
+// One block of one code whose tables are written by hand, then zeros, so
+// that a wrongly accepted block would give its byte before the input ends.
 bytes one_code_block(void (*tables)(lh5_bits&), u32 code, int code_bits) {
   lh5_bits b;
   b.put(1, 16);
   tables(b);
   b.put(code, code_bits);
+  b.bytes.resize(b.bytes.size() + 16, 0);
   return b.bytes;
 }
 
@@ -156,8 +171,9 @@ TEST(Lh5Unpack, RefusesBrokenStreams) {
     b.put(1, 9);
     b.put(0, 4), b.put(0, 4);
   };
-  EXPECT_TRUE(unpacked(one_code_block(half_code, 0, 1), 1));
-  EXPECT_EQ(*unpacked(one_code_block(half_code, 0, 1), 1), bytes{0});
+  const auto one = unpacked(one_code_block(half_code, 0, 1), 1);
+  ASSERT_TRUE(one);
+  EXPECT_EQ(*one, bytes{0});
 
   struct broken_case {
     const char* what;
@@ -178,6 +194,13 @@ TEST(Lh5Unpack, RefusesBrokenStreams) {
        one_code_block([](lh5_bits& b) { b.put(0, 5), b.put(3, 5), b.put(0, 9), b.put(510, 9); }, 0, 8)},
       {"position table of 15 lengths",
        one_code_block([](lh5_bits& b) { b.put(0, 5), b.put(3, 5), b.put(0, 9), b.put(65, 9), b.put(15, 4); }, 0, 8)},
+      {"position table of three one-bit codes",
+       one_code_block(
+           [](lh5_bits& b) {
+             b.put(0, 5), b.put(3, 5), b.put(2, 9);
+             b.put(3, 4), b.put(1, 3), b.put(1, 3), b.put(1, 3);
+           },
+           0, 1)},
       {"a length of 17", one_code_block(
                              [](lh5_bits& b) {
                                b.put(2, 5), b.put(7, 3);
@@ -188,8 +211,39 @@ TEST(Lh5Unpack, RefusesBrokenStreams) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_FALSE(unpacked(c.stream, 100));
+    EXPECT_FALSE(unpacked(c.stream, 1));
   }
+}
+
+// A block whose literal table has codes of 1 to 16 bits (lengths 1, 2, ...,
+// 15, 16, 16 and any extra ones), coding the literals 16 then 15.
+bytes deepest_code_block(const std::vector<int>& extra_lengths) {
+  lh5_bits b;
+  b.put(2, 16);
+  // Pre-table: symbols 3..18 (lengths 1..16) with 4-bit codes.
+  b.put(19, 5);
+  for (int s = 0; s < 3; ++s) b.put(0, 3);
+  b.put(0, 2);
+  for (int s = 3; s < 19; ++s) b.put(4, 3);
+  std::vector<int> lengths;
+  for (int l = 1; l <= 16; ++l) lengths.push_back(l);
+  lengths.push_back(16);
+  lengths.insert(lengths.end(), extra_lengths.begin(), extra_lengths.end());
+  b.put(static_cast<u32>(lengths.size()), 9);
+  for (int l : lengths) b.put(static_cast<u32>(l + 2 - 3), 4);
+  b.put(0, 4), b.put(0, 4);
+  b.put(0xFFFF, 16); // symbol 16
+  b.put(0xFFFE, 16); // symbol 15
+  return b.bytes;
+}
+
+TEST(Lh5Unpack, ReadsCodesOfSixteenBitsAndRefusesTooManyOfThem) {
+  const bytes stream = deepest_code_block({});
+  ASSERT_EQ(lhasa_unpack(stream, 2), (bytes{16, 15}));
+  const auto got = unpacked(stream, 2);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, (bytes{16, 15}));
+  EXPECT_FALSE(unpacked(deepest_code_block({16}), 2));
 }
 
 TEST(Lh5Unpack, ACutStreamReadsZerosUntilItsTablesLieFarBeyondTheInput) {
@@ -257,6 +311,7 @@ TEST(LhaExtract, FindsDiskOneByBaseNameInAnyCaseAtEitherLevel) {
       {"in a folder, capitals", {lha_member_of("game/DISK.1", disk, "-lh5-", 1)}, true},
       {"Disk.10", {lha_member_of("Disk.10", disk)}, false},
       {"xDisk.1", {lha_member_of("xDisk.1", disk)}, false},
+      {"Risk.1", {lha_member_of("Risk.1", disk)}, false},
       {"Disk.1/", {lha_member_of("Disk.1/", disk)}, false},
       {"-lh1-", {lha_member_of("Disk.1", disk, "-lh1-")}, false},
   };
@@ -275,6 +330,18 @@ TEST(LhaExtract, FindsDiskOneByBaseNameInAnyCaseAtEitherLevel) {
       EXPECT_EQ(got, disk);
     }
   }
+  // A first extended header size of 2 ends the chain at once.
+  bytes two = lha_archive({lha_member_of("Disk.1", disk, "-lh5-", 1)});
+  two[22 + 6 + 3] = 2;
+  bool two_found = false;
+  EXPECT_EQ(extracted(two, &two_found), disk);
+  EXPECT_TRUE(two_found);
+  // An empty member that ends the file, without the archive's closing 0.
+  bytes bare = lha_archive({lha_member_of("Disk.1", {}, "-lh0-", 1)});
+  bare.pop_back();
+  bool found = false;
+  EXPECT_TRUE(extracted(bare, &found).empty());
+  EXPECT_TRUE(found);
 }
 
 TEST(LhaExtract, RefusesMembersItCannotTrust) {
@@ -294,6 +361,11 @@ TEST(LhaExtract, RefusesMembersItCannotTrust) {
   bad_method[3] = 'z';
   bytes cut_header = archive_of(lha_member_of("Disk.1", disk, "-lh5-", 1));
   cut_header.resize(26);
+  // A level-1 header whose size leaves out its last fields, cut before
+  // the size of its first extended header.
+  bytes short_level1 = archive_of(lha_member_of("Disk.1", {}, "-lh0-", 1));
+  short_level1[0] = 22 + 6;
+  short_level1.resize(26 + 6);
   struct refused_case {
     const char* what;
     bytes archive;
@@ -305,6 +377,7 @@ TEST(LhaExtract, RefusesMembersItCannotTrust) {
       {"header level 2", level2},
       {"not -lh?-", bad_method},
       {"cut in the header", cut_header},
+      {"level-1 fields beyond the header and the file", short_level1},
       {"empty", {}},
       {"a 0 header size first", bytes(40, 0)},
   };
@@ -344,12 +417,18 @@ TEST(AmigaDiskBlock, TakesTheBlockFromEachFormOfTheDisk) {
   const bytes dump = amiga_test_dump(block, adf_size);
   bytes dump_no_dos = amiga_test_dump(block, adf_size);
   dump_no_dos[0] = 'D', dump_no_dos[1] = 'O', dump_no_dos[2] = 'X';
+  bytes ffs_adf = amiga_test_adf(block);
+  ffs_adf[3] = 1; // "DOS\1": the fast file system
+  bytes dump_half_signature = amiga_test_dump(block, 300000);
+  std::memcpy(dump_half_signature.data(), "xx-lz", 5);
   struct form_case {
     const char* what;
     bytes file;
   };
   const form_case cases[] = {
       {"disk image", amiga_test_adf(block)},
+      {"disk image of the fast file system", ffs_adf},
+      {"dump starting like an archive", dump_half_signature},
       {"LHA archive, -lh5-", lha_archive({lha_member_of("Disk.1", dump)})},
       {"LHA archive, stored, level 1", lha_archive({lha_member_of("work/disk.1", dump, "-lh0-", 1)})},
       {"disk dump", dump},
