@@ -37,7 +37,8 @@ bool read_cell(map_reader& r, level_cell& cell) {
         const uint8_t code = r.next();
         if (code == 0) return true;
         if (code >= first_installation && code <= last_installation) {
-            if (!r.has(2)) return false;
+            // Its x and y bytes; a list cut by the end of memory stops at
+            // the next read.
             r.at += 2;
             continue;
         }

@@ -133,10 +133,12 @@ TEST_F(LevelBuild, PackTilesReplaceTheGamesAndObjectsBlendByTheirAlpha) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) stamp7[y * 16 + x] = static_cast<u8>(stamp_pixel(7, y, x));
     pack.ground[tile2] = [](int x, int y, u8* c) { c[0] = u8(x), c[1] = u8(y), c[2] = 7, c[3] = 13; };
-    // Opaque, clear and half-covered quarters.
-    pack.objects[stamp7] = [](int x, int y, u8* c) {
-        c[0] = 200, c[1] = 100, c[2] = 51;
-        c[3] = y < 8 ? (x < 8 ? 255 : 0) : 128;
+    // Opaque and clear quarters, a half-covered lower half with a barely
+    // covered strip. Green 24 over 25 rounds just below a half.
+    auto alpha = [](int x, int y) { return y < 8 ? (x < 8 ? 255 : 0) : (x < 4 ? 1 : 128); };
+    pack.objects[stamp7] = [alpha](int x, int y, u8* c) {
+        c[0] = 200, c[1] = 24, c[2] = 51;
+        c[3] = static_cast<u8>(alpha(x, y));
     };
     const picture p = dump(0);
     ASSERT_EQ(p.height, game.height);
@@ -146,14 +148,11 @@ TEST_F(LevelBuild, PackTilesReplaceTheGamesAndObjectsBlendByTheirAlpha) {
             u8 want[3] = {u8(x), u8(y), 7};
             if (x >= 16 && x < 32 && y >= 16) {
                 const int i = x - 16, j = y - 16;
-                const u8 src[3] = {200, 100, 51};
-                if (j < 8 && i < 8) {
-                    for (int k = 0; k < 3; ++k) want[k] = src[k];
-                } else if (j >= 8) {
-                    // src x a / 255 + dst x (1 - a / 255) + 0.5
-                    for (int k = 0; k < 3; ++k)
-                        want[k] = static_cast<u8>(src[k] * 128 / 255.0 + want[k] * (127 / 255.0) + 0.5);
-                }
+                const u8 src[3] = {200, 24, 51};
+                const int a = alpha(i, j);
+                // src x a / 255 + dst x (1 - a / 255) + 0.5
+                for (int k = 0; k < 3; ++k)
+                    want[k] = static_cast<u8>(src[k] * a / 255.0 + want[k] * ((255 - a) / 255.0) + 0.5);
             }
             expect_colour(p.at(px, py), want, "pixel " + std::to_string(x) + "," + std::to_string(y));
             if (HasFailure()) return;
@@ -190,6 +189,26 @@ TEST_F(LevelBuild, EveryScaleEnlargesTheSamePicture) {
                 expect_colour(got, one.at(x / s, y / s), "scale " + std::to_string(s));
                 if (HasFailure()) return;
             }
+    }
+}
+
+TEST_F(LevelBuild, TheDumpTellsTheHighestTile) {
+    struct {
+        std::vector<map_row> rows;
+        int highest;
+    } cases[] = {
+        {{{{0}, {0}, {0}}}, 0},
+        {{{{5}, {0}, {1}}, {{2}, {3}, {0}}}, 5},
+        {{{{0}, {4}, {1}}}, 4},
+    };
+    for (const auto& c : cases) {
+        machine_clear();
+        mission_builder m;
+        ASSERT_TRUE(m.map(c.rows)) << m.error;
+        m.put_in_ram();
+        int highest = -1;
+        EXPECT_EQ(dump(0, &highest).height, (static_cast<int>(c.rows.size()) + 8) * 32);
+        EXPECT_EQ(highest, c.highest);
     }
 }
 

@@ -48,11 +48,12 @@ class LevelCache : public MachineTest {
         frame_unref(f);
         return level;
     }
-    // test_palette with colour 0 changed by n: a palette of its own.
+    // test_palette with colour 15 made n: a palette of its own, told apart
+    // from the others by its last byte.
     static std::vector<u8> palette(int n) {
         std::vector<u8> p(32);
         test_palette(p.data());
-        palette_set(p.data(), 0, static_cast<u16>(n));
+        palette_set(p.data(), 15, static_cast<u16>(n));
         return p;
     }
     const u8* lookup(int n, int scale = 1, int* height = nullptr) {

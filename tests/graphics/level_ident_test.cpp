@@ -101,6 +101,9 @@ TEST_F(LevelIdent, TheSameMapElsewhereIsTheSameLevelKeptOnce) {
     ASSERT_NE(level, nullptr);
     EXPECT_EQ(level->refs.load(), 2);  // the list's and ours: the new parse was dropped
     level_free(level);
+    level = level_find(id);
+    EXPECT_EQ(level->refs.load(), 2);
+    level_free(level);
 }
 
 TEST_F(LevelIdent, WhatThePictureShowsChangesTheId) {

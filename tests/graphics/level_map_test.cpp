@@ -3,6 +3,7 @@
 // placements and the tiles' indices, and the bounds of the memory image.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "graphics/level.h"
@@ -132,6 +133,7 @@ TEST_F(LevelMap, PlacementsComeFromTheSpawnTable) {
         {10, 0x80, 0x00, {0, 0, 0}},
         {11, 0x0F, 0x00 | 0x18, {1, 48, 40}},
         {63, 0x00, 0x08, {1, 16, 0}},
+        {12, 0x03, 0xBF, {1, 48, 9}},  // 959 = 10 x 96 - 1
     };
     for (const auto& c : cases) {
         wr8(0x8D80 + 4 * c.q, c.b0);
@@ -161,6 +163,18 @@ TEST_F(LevelMap, TheMapOffsetIsSigned) {
     EXPECT_EQ(level->cells[24].ground, 1);
     EXPECT_FALSE(parse_level(-1));
     EXPECT_FALSE(parse_level(32768));
+}
+
+TEST(LevelHash, IsFnv1a) {
+    struct {
+        const char* bytes;
+        uint32_t hash;
+    } cases[] = {{"", 0x811c9dc5u}, {"a", 0xe40c292cu}, {"foobar", 0xbf9cf968u}};
+    for (const auto& c : cases)
+        EXPECT_EQ(fnv_add(fnv_basis, reinterpret_cast<const u8*>(c.bytes), std::strlen(c.bytes)), c.hash) << c.bytes;
+    // A number goes in low byte first.
+    EXPECT_EQ(fnv_add_u32(fnv_basis, 0x64636261), 0xce3479bdu);
+    EXPECT_EQ(fnv_add_u32(fnv_basis, 0x12345678), 0xa3649785u);
 }
 
 TEST_F(LevelMap, StopsAt4000Rows) {
