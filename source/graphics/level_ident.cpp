@@ -27,9 +27,7 @@ int32_t last_id = 0;
 uint32_t level_key(int section) {
     uint32_t h = fnv_add_u32(fnv_basis, static_cast<uint32_t>(section));
     h = fnv_add(h, ram + level_table_address, level_table_bytes);
-    const uint32_t word_at = level_table_address + 2 * static_cast<uint32_t>(section);
-    const auto offset = static_cast<int16_t>(ram[word_at] << 8 | ram[word_at + 1]);
-    return fnv_add(h, ram + level_data_address + offset, key_map_bytes);
+    return fnv_add(h, ram + level_map_start(section), key_map_bytes);
 }
 
 void keep(parsed_level* level) {

@@ -16,6 +16,10 @@ struct level_lock {
     level_lock& operator=(const level_lock&) = delete;
 };
 
+// Where section n's map starts (n 0..32767): level_data plus the section's
+// signed word of the level table.
+uint32_t level_map_start(int section);
+
 // The height in game pixels of the kept level with that id; 0 when none is
 // kept.
 int32_t level_height_of(int32_t id);

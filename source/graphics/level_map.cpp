@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "graphics/level.h"
+#include "graphics/level_internal.h"
 #include "graphics/sprite.h"
 #include "machine/memory.h"
 
@@ -48,12 +49,6 @@ bool read_cell(map_reader& r, level_cell& cell) {
     }
 }
 
-uint32_t map_start(int section) {
-    const uint32_t word_at = level_table_address + 2 * static_cast<uint32_t>(section);
-    const auto offset = static_cast<int16_t>(ram[word_at] << 8 | ram[word_at + 1]);
-    return static_cast<uint32_t>(static_cast<int64_t>(level_data_address) + offset);
-}
-
 void read_placements(parsed_level* level) {
     for (int q = 0; q < placement_count; ++q) {
         const uint8_t* e = ram + spawn_table_address + 4 * q;
@@ -84,6 +79,12 @@ void convert_tiles(parsed_level* level) {
 
 } // namespace
 
+uint32_t level_map_start(int section) {
+    const uint32_t word_at = level_table_address + 2 * static_cast<uint32_t>(section);
+    const auto offset = static_cast<int16_t>(ram[word_at] << 8 | ram[word_at + 1]);
+    return static_cast<uint32_t>(static_cast<int64_t>(level_data_address) + offset);
+}
+
 uint32_t fnv_add_u32(uint32_t hash, uint32_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                               static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
@@ -92,7 +93,7 @@ uint32_t fnv_add_u32(uint32_t hash, uint32_t value) {
 
 parsed_level* parse_level(int section) {
     if (section < 0 || section > 32767) return nullptr;
-    map_reader r{map_start(section)};
+    map_reader r{level_map_start(section)};
     std::vector<level_cell> map;
     level_cell cell;
     while (map.size() < static_cast<size_t>(level_max_rows) * level_columns && read_cell(r, cell))

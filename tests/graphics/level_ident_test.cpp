@@ -56,6 +56,9 @@ TEST_F(LevelIdent, OnlyVerticalFramesWithABackgroundOfAValidSectionAreIdentified
     // $FFFF before a mission starts, and the first number out of range.
     EXPECT_EQ(check(0xFFFF), 0);
     EXPECT_EQ(check(32768), 0);
+    // The last valid section reads its word past the table: 0 here, the
+    // first map.
+    EXPECT_NE(check(32767), 0);
 }
 
 TEST_F(LevelIdent, AMapWithoutACompleteRowGivesNoLevel) {
@@ -145,6 +148,27 @@ TEST_F(LevelIdent, TheKeyCoversTheTableAndTheMapsStartOnly) {
     const int32_t changed = check(0);
     EXPECT_NE(changed, base);
     EXPECT_EQ(check(0), changed);
+}
+
+TEST_F(LevelIdent, TheKeyTakesTheMapsFirst64Bytes) {
+    // 22 rows of plain cells: byte 63 is the last the key covers.
+    struct {
+        int byte;
+        bool seen;
+    } cases[] = {{0, true}, {63, true}, {64, false}, {65, false}};
+    for (const auto& c : cases) {
+        machine_clear();
+        level_clear();
+        mission_builder m;
+        m.unchecked = true;
+        std::vector<u8> map(66, 1);
+        map.push_back(0xFF);
+        ASSERT_TRUE(m.map_bytes(map));
+        m.put_in_ram();
+        const int32_t base = check(0);
+        wr8(0x73BEE + static_cast<u32>(c.byte), 2);
+        EXPECT_EQ(check(0) != base, c.seen) << "byte " << c.byte;
+    }
 }
 
 TEST_F(LevelIdent, TheTwentyFifthLevelPushesTheFirstOut) {
