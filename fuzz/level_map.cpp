@@ -1,8 +1,9 @@
 // Fuzz target: reading a level map out of game memory that a corrupted game
 // may have filled with anything. The input gives the section number, a mode
 // byte, the level table, the spawn table and the map bytes. Memory beyond
-// them is zero, or with the mode byte $81 filled with $81, so that an object
-// list runs up to the end of memory (slow: kept to that one mode). A level that is
+// them is zero, or with the mode byte $F1 filled with $F1, so that an object
+// list of installations runs up to the end of memory (kept to that one mode,
+// whose inputs take the longest). A level that is
 // read must hold together: whole rows, a placement for every object, the
 // indices of every tile and block it uses; small ones are also drawn.
 #include <cstdint>
@@ -15,7 +16,7 @@
 namespace {
 
 constexpr size_t header = 3;
-constexpr uint8_t long_list_mode = 0x81;
+constexpr uint8_t long_list_mode = 0xF1;
 constexpr size_t max_map_bytes = 0x10000;
 constexpr size_t spawn_bytes = 4 * placement_count;
 constexpr int largest_drawn = 64;  // rows
