@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libgl-dev libmpg123-dev libstb-dev
-  zlib1g-dev libpng-dev libb2-dev nlohmann-json3-dev
+  zlib1g-dev libpng-dev libb2-dev nlohmann-json3-dev liblhasa-dev
   clang libclang-rt-14-dev
   libepoxy-dev libx11-dev fonts-noto-core xvfb xauth libgl1-mesa-dri xdotool
 )

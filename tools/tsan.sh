@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The threaded host tests built with ThreadSanitizer: the event ring, the
-# emulation thread and its join, the fast input thread beside the main
-# thread (on a private Xvfb display, as tools/test.sh runs the window tests),
-# and the level-picture builders.
+# emulation thread and its join, the graphics pack's tile lookups on a
+# level builder's thread, the level-picture builders, and the fast input
+# thread beside the main thread (on a private Xvfb display, as
+# tools/test.sh runs the window tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -11,6 +12,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBKM_TSAN=ON 
 cmake --build "$build" --target test_host test_window test_graphics
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 "$build/tests/test_host" --gtest_filter='EventRing*:EmuThread*'
+"$build/tests/test_graphics" --gtest_filter='pack_lookup_test.*Thread*'
 "$build/tests/test_graphics" --gtest_filter='LevelCache*'
 display=(env LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "-screen 0 1280x1024x24")
 [ "${BKM_REAL_DISPLAY:-0}" = 1 ] && display=()

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/dump.h"
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_control.h"
 #include "host/frame_pacing.h"
@@ -60,9 +62,43 @@ int tool_modes(bool have_data) {
     host_log("start-up state: %s", ok ? "written" : "FAILED");
     return ok ? 0 : 1;
   }
-  // The graphics dump is not part of this program yet.
-  host_log("graphics dump: %s in %.1f s", "FAILED", 0.0);
-  return 1;
+  const double start = now_s();
+  if (!dump_begin(original_dir_path, dump_out)) return 1;
+  int ok = 0;
+  while (!dump_finished(&ok)) sleep_ms(100);
+  host_log("graphics dump: %s in %.1f s", ok ? "ok" : "FAILED", now_s() - start);
+  return ok ? 0 : 1;
+}
+
+// On the first run, the game's graphics are dumped into assets/original
+// while the loading screen shows the dump's progress. A dump needs an
+// assets folder: an empty one names none.
+void first_run_dump() {
+  char index[760];
+  std::snprintf(index, sizeof index, "%s/original/index.json", assets_root);
+  if (std::getenv("BKM_STATE") || std::getenv("BKM_NODUMP") || !assets_root[0] || file_exists(index)) return;
+  char out[720];
+  std::snprintf(out, sizeof out, "%s/original", assets_root);
+  video_title("Brakmoor - preparing the graphics (first run, a few seconds)...");
+  startup_line(2, tr("startup.l.graphics"), tr("startup.d.dump"), 1);
+  const double start = now_s();
+  int ok = 0;
+  if (dump_begin(original_dir_path, out)) {
+    while (!dump_finished(&ok)) {
+      if (startup_active()) {
+        char status[200];
+        dump_status(status, sizeof status);
+        const double t = now_s() - start;
+        startup_progress(status[0] ? status : tr("startup.d.dump"), 0.18 + 0.42 * (1 - std::exp(-t / 6)));
+      } else {
+        video_event event;
+        while (video_poll(&event)) {
+        }
+      }
+      sleep_ms(30);
+    }
+  }
+  host_log("graphics dump: %s", ok ? "ready" : "FAILED (graphics packs will not be available)");
 }
 
 int scale_for_refresh() {
@@ -214,12 +250,16 @@ int main(int argc, char** argv) {
   present_set_ahead(presenter, 36.0 / monitor_hz);
 
   if (!stage("startup.d.graphics", 0.18)) return abort_start();
+  first_run_dump();
   startup_line(2, tr("startup.l.graphics"), tr("startup.ready"), 0);
   if (!stage("startup.d.packs", 0.62)) return abort_start();
   video_title(app_title);
-  startup_line(3, tr("startup.l.pack"), tr("startup.original"), 0);
+  const int packs =
+      gfxpack_init(assets_root, render_scale, overrides.pack[0] ? overrides.pack : cfg_str("graphics_pack", ""));
+  gfxpack_attach();
+  startup_line(3, tr("startup.l.pack"), gfxpack_name()[0] ? gfxpack_name() : tr("startup.original"), 0);
   if (!stage("startup.d.menu", 0.8)) return abort_start();
-  menu_build(audio_out != nullptr, !video_is_software(), 0);
+  menu_build(audio_out != nullptr, !video_is_software(), packs);
   {
     int x = 0, y = 0, w = 0, h = 0;
     video_rect(&x, &y, &w, &h);

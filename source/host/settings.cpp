@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/input_bindings.h"
@@ -245,6 +246,7 @@ int save_options() {
   cfg_set_bool("low_latency_audio", low_latency_audio);
   cfg_set_num("audio_sync_trim_ms", audio_trim_ms);
   cfg_set_str("music_pack", music_pack);
+  if (gfx_pack_chosen) cfg_set_str("graphics_pack", gfxpack_name());
   input_cfg_save();
   if (!cfg_save(options_path)) {
     host_log("Could not save the options to %s", options_path);

@@ -9,6 +9,7 @@
 #include "host/platform.h"
 #include "machine/tos.h"
 #include "machine/ym_capture.h"
+#include "sound/amiga_player.h"
 #include "sound/audio_assembly.h"
 #include "sound/audio_state.h"
 #include "sound/mixer.h"
@@ -16,7 +17,11 @@
 #include "sound/ym_chip.h"
 
 audio_assembly_state aud;
-music_entry_table music_entries;
+music_entry_table music_entries = [] {
+  music_entry_table t{};
+  amiga_music_entries(t);
+  return t;
+}();
 int vf_on;
 int song0;
 

@@ -92,6 +92,9 @@ TEST(WholeMissionBuilder, RefusesWhatTheMissionsCannotPlay) {
       {"a vehicle command outside 246-252", [](whole_mission& d) { d.streams[2][0].command = 253; }},
       {"a vehicle in a horizontal section",
        [](whole_mission& d) { d.streams[1].push_back(vehicle_event(240, 246, {0, 0, 0, 0, 0})); }},
+      {"a vehicle x off the 16-pixel columns", [](whole_mission& d) { d.streams[0][2].args[0] = 8; }},
+      {"a vehicle picture past the playfield", [](whole_mission& d) { d.streams[0][2].args[0] = 144; }},
+      {"a narrow vehicle past the playfield", [](whole_mission& d) { d.streams[4][3].args[0] = 176; }},
       {"seven attachments", [](whole_mission& d) { d.streams[0][2].attachments.push_back({48, 16, 0, 0}); }},
       {"an attachment that ends the list", [](whole_mission& d) { d.streams[0][2].attachments[3][0] = 0x80; }},
       {"an attachment of kind 2", [](whole_mission& d) { d.streams[0][2].attachments[3][0] = 2; }},
@@ -126,6 +129,8 @@ TEST(WholeMissionBuilder, RefusesWhatTheMissionsCannotPlay) {
   d.streams[6].back().args[1] = 76;
   d.streams[1][0].args[1] = 168;
   d.streams[1][2].args[1] = 184;
+  d.streams[0][2].args[0] = 128;  // 64 pixels wide, to the playfield's last column
+  d.streams[4][3].args[0] = 160;  // type 6: 32 pixels
   whole_mission_build b;
   EXPECT_TRUE(build_whole_mission(d, b)) << b.error;
   d.streams[6].back().args[1] = 176;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/options.h"
 #include "host/settings.h"
@@ -191,6 +192,19 @@ TEST_F(Settings, AChangeMadeAfterAnOverrideIsSaved) {
   ASSERT_EQ(save_options(), 1);
   ASSERT_EQ(cfg_load((dir / "options.json").c_str()), 1);
   EXPECT_EQ(cfg_num("volume", 0), 0.8);
+}
+
+TEST_F(Settings, TheGraphicsPackIsWrittenOnlyOnceTheUserChoseOne) {
+  options(R"({"version": 3, "graphics_pack": "old"})");
+  load();
+  for (int chosen : {0, 1}) {
+    gfx_pack_chosen = chosen;
+    ASSERT_EQ(save_options(), 1);
+    ASSERT_EQ(cfg_load((dir / "options.json").c_str()), 1);
+    EXPECT_STREQ(cfg_str("graphics_pack", ""), chosen ? gfxpack_name() : "old");
+  }
+  EXPECT_STREQ(gfxpack_name(), "original");
+  gfx_pack_chosen = 0;
 }
 
 TEST_F(Settings, NothingIsSavedInTestMode) {

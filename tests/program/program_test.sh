@@ -46,6 +46,16 @@ DISPLAY= BKM_ORIGINAL_DIR=$work/nodata BKM_BOOT_OUT=$work/none.bkms "$program" >
 [ $? -eq 1 ] || fail "BKM_BOOT_OUT without data should exit with 1"
 [ ! -e "$work/none.bkms" ] || fail "no state may be written without data"
 
+# The graphics dump tool plays the game without a window and writes the
+# dump folder; without game data it fails at once.
+DISPLAY= BKM_ORIGINAL_DIR=$work/data BKM_DUMP_OUT=$work/dump "$program" > "$work/dump.log" 2>&1
+[ $? -eq 0 ] || fail "BKM_DUMP_OUT should exit with 0"
+grep -q "graphics dump: ok in [0-9.]* s" "$work/dump.log" || fail "the dump's result was not logged"
+[ -s "$work/dump/index.json" ] && [ -s "$work/dump/sprites/player.png" ] || fail "the dump folder was not written"
+DISPLAY= BKM_ORIGINAL_DIR=$work/nodata BKM_DUMP_OUT=$work/nodump "$program" > "$work/nodump.log" 2>&1
+[ $? -eq 1 ] || fail "BKM_DUMP_OUT without data should exit with 1"
+[ ! -e "$work/nodump" ] || fail "no dump may be written without data"
+
 # Without game data: the missing-data screen until SIGTERM, then 1.
 mkdir -p "$work/shots"
 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
@@ -55,10 +65,11 @@ BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
 
 # A short test run on the synthetic data: it ends with 0, or where the game
 # meets a routine not written yet, with the error logged and 1. The options
-# file is left alone and the shot is written.
+# file is left alone and the shot is written. Its first run makes the
+# graphics dump (a development run without missions, which writes nothing).
 echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
 BKM_ORIGINAL_DIR=$work/data BKM_TEST=1 BKM_SECONDS=8 BKM_SHOT=$work/shot.png BKM_FOPEN=1 \
-  on_display "$program" > "$work/run.log" 2>&1
+  BKM_ASSETS_DIR=$work/assets BKM_DUMP_MISSIONS=0 on_display "$program" > "$work/run.log" 2>&1
 status=$?
 if [ $status -eq 1 ]; then
   grep -q "Emulation ERROR: " "$work/run.log" || fail "exit 1 without the emulation error logged"
@@ -68,6 +79,8 @@ else
   fail "the test run ended with $status"
 fi
 grep -q "Game data: " "$work/run.log" || fail "the game data was not reported"
+grep -q "graphics dump: partial run (development)" "$work/run.log" &&
+  grep -q "graphics dump: ready" "$work/run.log" || fail "the first run did not dump the graphics"
 # The cold start opens the game data through GEMDOS (the BKM_FOPEN trace
 # goes to error.log only).
 grep -q "^Fopen .* (selected original data, vbl [0-9]*)$" "$work/user/error.log" ||

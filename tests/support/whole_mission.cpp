@@ -38,6 +38,8 @@ constexpr u8 goal_y_min = 76, goal_y_max = 176;
 constexpr u8 hinstallation_y_max = 168, object_y_max = 184;
 constexpr u8 clock_start = 184;
 constexpr u32 pattern_lists_end = 0x005904; // the room of type 238's list ends here
+constexpr i16 shot_x = 44, shot_y = 90;        // where the players' shots start, from the player
+constexpr u8 dot_ammunition = 71;
 
 // Scripts: the shooter stands and fires down every fourth frame (its
 // frame 0 has the fire point 20 lines below it); the walker drifts down a
@@ -99,6 +101,11 @@ std::string event_fault(const mission_event& e, int s) {
       if (!vertical) return "a vehicle in a horizontal section";
       if (e.command < first_vehicle || e.command >= homing_command) return "a vehicle command outside 246-252";
       if (e.args.size() != 5) return "a vehicle needs five bytes";
+      // drawn on 16-pixel columns without clipping in x: 64 pixels wide, 48
+      // for type 4 (command 250), 32 for type 6 (252)
+      if (e.args[0] % 16 != 0) return "a vehicle x off the 16-pixel columns";
+      if (e.args[0] + (e.command == 250 ? 48 : e.command == 252 ? 32 : 64) > 192)
+        return "a vehicle picture past the playfield's right edge";
       if (e.attachments.size() > max_attachments) return "more than six attachments";
       for (const auto& a : e.attachments) {
         if (a[0] & 0x80) return "an attachment whose first byte ends the list";
@@ -153,12 +160,20 @@ mission_event goal_event(u8 trigger, u8 x, u8 y, u8 z) { return {event_kind::goa
 
 std::vector<program_table> whole_mission_tables(const whole_mission& d) {
   machine_clear();
-  shot_tables{}.put_in_ram();
+  // Bullets, dot bullets, effects and grenades straight up in every facing.
+  shot_tables bullets;
+  for (bullet_dir& b : bullets.dirs) b = {0, -1, shot_x, shot_y};
+  bullets.put_in_ram();
   player_tables players;
   players.weapon_keys[whole_mission_weapon_keys[0]] = 0;
   players.weapon_keys[whole_mission_weapon_keys[1]] = 1;
+  players.ammo_types[whole_mission_dot_weapon] = {dot_ammunition, 0, 0, 0};
+  for (auto& e : players.effect_shots) e = {shot_x, shot_y, 0, -8};
+  for (auto& t : players.throws) t = {shot_x, shot_y, 0, -3, 60};
   players.put_in_ram();
-  dot_effect_tables{}.put_in_ram();
+  dot_effect_tables dots;
+  for (auto& e : dots.dot_directions) e = {shot_x, shot_y, 0, -6, 10};
+  dots.put_in_ram();
   hsection_tables h;
   for (u32 t = 0; t < 5; ++t)
     if (!d.patterns[t].empty()) h.pattern(234 + t, d.patterns[t]);
@@ -170,7 +185,7 @@ std::vector<program_table> whole_mission_tables(const whole_mission& d) {
   projectile_directions shots;
   for (u32 b = 0; b < 3; ++b)
     for (u32 c = 0; c < 16; ++c)
-      shots.entries[b][c] = {static_cast<i16>(16 + (b + c) % 8), 36, 90, 0, -6, 24};
+      shots.entries[b][c] = {static_cast<i16>(16 + (b + c) % 8), shot_x, shot_y, 0, -6, 24};
   shots.put_in_ram();
   const struct {
     const char* name;
@@ -228,15 +243,21 @@ bool build_whole_mission(const whole_mission& d, whole_mission_build& out) {
   // the record's counters) of the set-up.
   setup_tables setup;
   setup.two_players = true;
-  // Every weapon with projectile pattern 0 (the two blocks by frame): a
-  // pattern past the directions table would never shoot.
-  for (auto& w : setup.weapon_params) w[3] = 0;
+  // Every weapon with projectile pattern 0 (the two blocks by frame: a
+  // pattern past the directions table would never shoot) and bullets of 5
+  // lines a frame for 30 frames.
+  for (u16 w = 0; w < setup.weapon_params.size(); ++w) setup.weapon_params[w] = {5, 30, 3, 0, static_cast<u16>(w % 5)};
   if (!setup.place(g)) return refuse(out, setup.error.empty() ? g.error : setup.error);
   // The disk road carries the front end's player starts and ammunition
   // table: the mission plays with those.
-  for (const program_table& t : whole_mission_tables(d))
+  // Its ammunition table too, but for the dot bullets of one weapon.
+  for (const program_table& t : whole_mission_tables(d)) {
+    if (t.name == "ammo_types")
+      for (synth_region& r : g.regions)
+        if (r.name == t.name) r.bytes = t.bytes;
     if (!synth_find(g, t.name) && !synth_place_at_program(g, t.name, "a table of the mission's routines", t.at, t.bytes))
       return refuse(out, g.error);
+  }
   // spawn_table: every synthetic data file carries the builder's default entries.
   out.file = synth_bkm(g);
   if (out.file.empty()) return refuse(out, g.error);
@@ -285,33 +306,41 @@ whole_mission whole_mission_default() {
     rows.push_back({{0}, {1}, {2}});
     d.maps[v] = rows;
   }
-  // V0: enemies of both scripts, a vehicle with six units (a full unit
-  // table: the builder refuses a seventh unit in a section).
+  // V0: enemies of both scripts for player 1's bullets, a vehicle of 32 x
+  // 24 with six units (a full unit table: the builder refuses a seventh
+  // unit in a section) for player 2's projectiles.
   d.streams[0] = {
-      enemy_event(190, enemy_shooter, 40, 10), enemy_event(200, enemy_walker, 120, 0),
-      vehicle_event(210, 246, {0, 20, 0, 1, 0},
+      enemy_event(190, enemy_shooter, 40, 10), enemy_event(200, enemy_walker, 80, 0),
+      vehicle_event(210, 246, {16, 20, 0, 24, 64},
                     {{0, 0, 0, 0}, {1, 16, 0, 0}, {0, 32, 0, 0}, {1, 0, 16, 0}, {0, 16, 16, 0}, {1, 32, 16, 0}}),
-      enemy_event(20, enemy_shooter, 150, 10),
+      enemy_event(20, enemy_shooter, 100, 10),
   };
-  // H0-H2: installations 234-239 and objects 240-245.
-  d.streams[1] = {hinstallation_event(190, 234, 200, 40), hinstallation_event(200, 235, 120, 60),
-                  hobject_event(210, 240, 150, 100), hobject_event(220, 241, 60, 120)};
-  d.streams[3] = {hinstallation_event(190, 236, 200, 40), hinstallation_event(200, 237, 120, 60),
-                  hobject_event(210, 242, 150, 100), hobject_event(220, 243, 60, 120)};
-  d.streams[5] = {hinstallation_event(190, 238, 200, 40), hinstallation_event(200, 239, 120, 60),
-                  hobject_event(210, 244, 150, 100), hobject_event(220, 245, 60, 120)};
-  // V1, V2: the other vehicle types and homing units of both kinds by event;
-  // in V2 a shooter that player 2 walks into in its window without
-  // invulnerability.
-  d.streams[2] = {vehicle_event(190, 247, {40, 20, 0, 1, 0}), vehicle_event(200, 248, {100, 20, 0, 1, 0}),
+  // H0-H2: installations 234-239 and objects 240-245, placed where the
+  // scroll carries them past the players: H0 and H2 scroll left (their
+  // objects drift right), H1 right. A pair of objects 30 apart at one
+  // line, for a blast that destroys the first and the first's explosion
+  // the second; the mines for player 1 to walk into.
+  d.streams[1] = {hinstallation_event(190, 236, 40, 40), hinstallation_event(200, 235, 20, 60),
+                  hobject_event(240, 242, 40, 50), hobject_event(240, 243, 70, 50)};
+  d.streams[3] = {hinstallation_event(190, 234, 230, 40), hinstallation_event(200, 237, 250, 60),
+                  hobject_event(210, 240, 230, 100), hobject_event(220, 241, 250, 120)};
+  d.streams[5] = {hinstallation_event(190, 238, 40, 40), hinstallation_event(200, 239, 20, 60),
+                  hobject_event(210, 244, 30, 50), hobject_event(210, 245, 60, 50)};
+  // V1, V2: the other vehicle types (in V1 at the playfield's edges, clear
+  // of the players' way) and homing units of both kinds by event, for
+  // player 2's grenades; a walker for player 1's dot bullets; in V2 a
+  // shooter that player 2 walks into in its window without invulnerability,
+  // another for player 1's effects.
+  d.streams[2] = {vehicle_event(190, 247, {0, 20, 0, 24, 64}), vehicle_event(200, 248, {128, 20, 0, 24, 64}),
                   homing_event(205, {0, 5, 30, 1}),           homing_event(206, {1, 5, 60, 1}),
                   homing_event(207, {0, 5, 90, 1}),           homing_event(208, {1, 5, 120, 1}),
                   enemy_event(230, enemy_walker, 80, 0)};
-  d.streams[4] = {vehicle_event(190, 249, {40, 20, 0, 1, 0}, {{1, 0, 0, 0}}),
-                  vehicle_event(200, 250, {100, 20, 0, 1, 0}), vehicle_event(205, 251, {140, 20, 0, 1, 0}),
-                  vehicle_event(210, 252, {70, 20, 0, 1, 0}),  homing_event(215, {0, 5, 50, 1}),
+  d.streams[4] = {vehicle_event(190, 249, {32, 20, 0, 1, 0}, {{1, 0, 0, 0}}),
+                  vehicle_event(200, 250, {96, 20, 0, 1, 0}), vehicle_event(205, 251, {128, 20, 0, 1, 0}),
+                  vehicle_event(210, 252, {64, 20, 0, 1, 0}),  homing_event(215, {0, 5, 50, 1}),
                   enemy_event(220, enemy_shooter, 60, 10),     enemy_event(105, enemy_shooter, 150, 10)};
-  // V3: the goal, early enough to be met before the section's end.
-  d.streams[6] = {enemy_event(190, enemy_walker, 30, 0), goal_event(220, 60, 120, 0)};
+  // V3: a shooter for player 2's grenades and the goal, early enough to be
+  // met before the section's end.
+  d.streams[6] = {enemy_event(205, enemy_shooter, 30, 10), goal_event(220, 60, 120, 0)};
   return d;
 }

@@ -15,7 +15,7 @@
 // clock order from 184 (the clock only moves on, so an earlier trigger
 // after a later one would never start and hold back the rest); event
 // commands of the section's kind; vehicles of commands 246-252 with at
-// most six attachments; homing kinds 0-1 (the pictures built), for units
+// most six attachments, on 16-pixel columns and within the playfield; homing kinds 0-1 (the pictures built), for units
 // by event and attached; at most six homing units per section, attached
 // ones included (the table's records: a seventh would be written over the
 // goal); enemy types with a
@@ -66,6 +66,17 @@ constexpr u8 enemy_types_with_scripts = 4;
 // The next-weapon keys of player 1 and player 2 in the weapon key table:
 // "1" and "2" (F1 would restart the game).
 constexpr u8 whole_mission_weapon_keys[2] = {0x02, 0x03};
+
+// The weapons the input script chooses (the players own them all): 0 fires
+// a bullet and a projectile, 13 dot bullets (its ammunition is 71 in this
+// mission), 14 projectiles, 17 effects, 18 grenades. Every shot of the
+// mission's tables flies straight up from the player's x + 44 and y + 90
+// (play-field), whatever the facing.
+constexpr u16 whole_mission_bullet_weapon = 0;
+constexpr u16 whole_mission_dot_weapon = 13;
+constexpr u16 whole_mission_projectile_weapon = 14;
+constexpr u16 whole_mission_effect_weapon = 17;
+constexpr u16 whole_mission_grenade_weapon = 18;
 
 // The mission the end-to-end run plays: every kind placed at least once.
 whole_mission whole_mission_default();

@@ -30,6 +30,8 @@
 #include "support/st_planes.h"
 #include "support/synthetic_game_data.h"
 #include "support/unit_boxes.h"
+#include "support/whole_mission_census.h"
+#include "support/whole_mission_input.h"
 
 namespace {
 
@@ -143,85 +145,11 @@ ROUTINE(title_stand_in, 0x00EC40)
   JMP(0xC50000);
 END_ROUTINE
 
-// --- the input script: RAM in, joystick and key reports out ---------------
-
-constexpr int joy_up = 1, joy_down = 2, joy_left = 4, joy_right = 8, joy_fire = 0x80;
-
-// In a vertical section each player walks back to its lane in the middle
-// column (the horizontal sections carry them sideways); the solid stamps
-// stand in the right column.
-int back_to_lane(u32 record, i32 lane) {
-  const i32 x = static_cast<i16>(rd16(record + pr::x));
-  return x < lane - 3 ? joy_right : x > lane + 3 ? joy_left : 0;
-}
-
-// The one window without invulnerability: in V2 from scroll 300 until
-// player 2 has lost its first life, player 2 holds its fire and walks into
-// the first live enemy, whose touch kills it; it respawns and the mission
-// goes on. The window closes at the respawn, before the section's vehicles
-// reach player 1.
-bool death_window() {
-  return rd16(stream_section) == 4 && rd16(scroll_pos) >= 300 && rd16(scroll_pos) < 900 &&
-         rd16(player2 + pr::lives) == 3;
-}
-
 // Set before every slice from RAM alone, as the host would set it.
 void apply_invulnerability() {
-  const int on = death_window() ? 0 : 1;
+  const int on = whole_mission_death_window() ? 0 : 1;
   if (g_cpu.patch_flags[0] != on) tos_set_patch(0, on);
 }
-
-int into_an_enemy(u32 record) {
-  for (u32 e = 0; e < 25; ++e) {
-    const u32 at = enemy_table.address + enemy_table.size * e;
-    if (rd16(at + 4) == 0) continue;
-    const i32 dx = static_cast<i16>(rd16(at)) - 36 - static_cast<i16>(rd16(record + pr::x));
-    const i32 dy = static_cast<i16>(rd16(at + 2)) - 100 - static_cast<i16>(rd16(record + pr::y));
-    return (dx > 2 ? joy_right : dx < -2 ? joy_left : 0) | (dy > 2 ? joy_down : dy < -2 ? joy_up : 0);
-  }
-  return joy_up | back_to_lane(record, 160);
-}
-
-int wanted_stick(u32 record, bool goal_chaser) {
-  const i16 step = static_cast<i16>(rd16(hscroll_step));
-  const u16 frame = rd16(fx_bank);
-  int stick = (frame / 8) % 2 ? joy_fire : 0;
-  if (step > 0) return stick | joy_right;
-  if (step < 0) return stick | joy_left;
-  if (!goal_chaser && death_window()) return into_an_enemy(record);
-  const u32 g = goal_record.address;
-  if (rd16(g + goal::active) == 0) return stick | joy_up | back_to_lane(record, goal_chaser ? 100 : 160);
-  // Player 2 stays where it is while player 1 walks into the goal.
-  if (!goal_chaser) return stick;
-  // Into the goal's box: goal x - player x within 20-51, goal y - player y within 80-130.
-  const i32 dx = static_cast<i16>(rd16(g + goal::x)) - static_cast<i16>(rd16(record + pr::x));
-  const i32 dy = static_cast<i16>(rd16(g + goal::y)) - static_cast<i16>(rd16(record + pr::y));
-  int move = 0;
-  if (dx > 44) move |= joy_right;
-  if (dx < 28) move |= joy_left;
-  if (dy > 120) move |= joy_down;
-  if (dy < 90) move |= joy_up;
-  return move;
-}
-
-int stick_in_ram(u32 record) {
-  return (rd8(record + pr::up) ? joy_up : 0) | (rd8(record + pr::down) ? joy_down : 0) |
-         (rd8(record + pr::left) ? joy_left : 0) | (rd8(record + pr::right) ? joy_right : 0) |
-         (rd8(record + pr::fire) ? joy_fire : 0);
-}
-
-void play_input() {
-  const u32 records[2] = {player1, player2};
-  for (int p = 0; p < 2; ++p) {
-    const int want = wanted_stick(records[p], p == 0);
-    if (want != stick_in_ram(records[p])) tos_joystick(p == 0 ? 1 : 0, want);
-  }
-  // A weapon change now and then: press in one frame, release in the next.
-  const u16 frame = rd16(fx_bank);
-  if (frame % 128 == 64) tos_key(whole_mission_weapon_keys[(frame / 128) % 2]);
-  if (frame % 128 == 65) tos_key(whole_mission_weapon_keys[(frame / 128) % 2] | 0x80);
-}
-
 
 mission_run* recording = nullptr;
 bool keeping_screens = false;
@@ -302,6 +230,7 @@ void hash_frame(u32) {
       latest_picture = std::move(picture);
   }
   note_live_tables();
+  census_frame_end();
   if (rd16(player2 + pr::state) == 0xFFFF) recording->player2_died = true;
   if (recording->frames.size() % 64 == 1 && recording->breaches.empty()) recording->breaches = guard_breaches();
 }
@@ -498,6 +427,7 @@ void register_run_routines() {
     if (u.exit != 0) hook_register(u.exit, unit_hook);
   }
   for (u32 r : unit_return_points) hook_register(r, unit_hook);
+  census_register_hooks();
 }
 
 // Saves the live machine to a state file, clears the machine, and loads
@@ -552,6 +482,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   state_folder = folder;
   ram_at_mission_start.clear();
   mission_started = false;
+  census_start(how.hash_frames ? &run.paths_seen : nullptr);
   g_load_seconds = 0;
   if (!synth_write(folder + "/BKM", file) || game_data_init(folder.c_str()) != 1) {
     run.failure = "the data file could not be selected";
@@ -601,7 +532,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
     if (!spent) {
       tos_vbl();
       ++run.vbls;
-      play_input();
+      whole_mission_input();
       stub_calls().clear();
     }
     if (in_mission) {
@@ -625,6 +556,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   run.lives2 = static_cast<u16>(rd16(player2 + pr::lives));
   run.level = static_cast<u16>(rd16(level_section));
   run.stream = static_cast<u16>(rd16(stream_section));
+  census_start(nullptr);
   recording = nullptr;
   return run;
 }

@@ -63,7 +63,9 @@ struct mission_run {
   std::string box_breach;               // the first unit that drew outside its picture's box
   int boxes_checked = 0;                // units whose drawing was compared with their box
   int idle_records_checked = 0;         // free records that passed their hooks at golden frames, compared
+  std::vector<std::string> paths_seen;  // destruction paths (whole_mission_census.h), in the order first seen
 };
+
 
 struct whole_mission_play {
   u32 budget = 2000000;

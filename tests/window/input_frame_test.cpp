@@ -1,6 +1,7 @@
 // The per-frame input mapping: pushed window events and virtual game
 // controllers go in, and the emulation events it posts are read back from
 // the event ring in order.
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/input_bindings.h"
@@ -13,6 +14,7 @@
 #include "host/window/menu_options.h"
 #include "host/window/video_state.h"
 #include "posted_events.h"
+#include "support/pack_assets.h"
 #include "virtual_pads.h"
 #include "window_fixture.h"
 
@@ -253,6 +255,27 @@ TEST_F(input_test, FullscreenFollowsTheWindow) {
   keys_frame({{SDL_SCANCODE_F11, true}});
   g_video.window = w;
   EXPECT_EQ(fullscreen, 0);
+}
+
+TEST_F(input_test, F9FindsThePacksAgainAndReloadsTheCurrentOne) {
+  pack_assets assets;
+  assets.write_index({index_sheet("sprites/solo", "sprite", 6, 6, 6, 6, 1, 2, {{0, "aaaaaaaaaaaa"}})});
+  rgba_picture mine(6, 6);
+  mine.fill(0, 0, 6, 6, 0xFF0000FF);
+  assets.write_sheet("a", "sprites/solo", mine);
+  ASSERT_EQ(gfxpack_init(assets.root().c_str(), 1, "b"), 1);
+  ASSERT_EQ(gfxpack_list_count(), 1);
+  gfxpack_select("b");
+  EXPECT_EQ(gfxpack_replaced(), 0);
+  assets.write_sheet("b", "sprites/solo", mine);
+  const uint32_t gen = pack_gen;
+  keys_frame({{SDL_SCANCODE_F9, true}, {SDL_SCANCODE_F9, false}});
+  EXPECT_EQ(gfxpack_list_count(), 2);
+  EXPECT_EQ(gfxpack_replaced(), 1);
+  EXPECT_EQ(pack_gen, gen + 1);
+  keys_frame({{SDL_SCANCODE_F9, true}}, true);  // held down: once
+  EXPECT_EQ(pack_gen, gen + 1);
+  gfxpack_init("", 1, "");
 }
 
 TEST_F(input_test, PadButtonsBecomeWeaponEventsForTheirPlayer) {

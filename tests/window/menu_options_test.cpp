@@ -2,6 +2,7 @@
 // the shader items.
 #include "host/window/menu_options.h"
 
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/language.h"
@@ -10,6 +11,7 @@
 #include "host/window/app_state.h"
 #include "host/window/video.h"
 #include "sound/audio_output.h"
+#include "support/pack_assets.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -354,3 +356,81 @@ TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
 }
 
 }  // namespace
+
+namespace {
+
+// Packs "b" and "a", each redrawing the one sprite cell of the dump.
+void two_packs(const pack_assets& assets) {
+  assets.write_index({index_sheet("sprites/solo", "sprite", 6, 6, 6, 6, 1, 2, {{0, "aaaaaaaaaaaa"}})});
+  rgba_picture mine(6, 6);
+  mine.fill(0, 0, 6, 6, 0xFF0000FF);
+  for (const char* p : {"b", "a"}) assets.write_sheet(p, "sprites/solo", mine);
+}
+
+}  // namespace
+
+TEST_F(menu_options_test, TheGraphicsPackItemChoosesAPackAndSaysWhatItLoaded) {
+  pack_assets assets;
+  two_packs(assets);
+  ASSERT_EQ(gfxpack_init(assets.root().c_str(), 2, "original"), 1);
+  menu_build(0, 1, 0);
+  EXPECT_EQ(find(menu_options, "menu.graphics_pack"), -1);
+  // Without OpenGL the video tab holds full screen and the pack.
+  menu_build(0, 0, 1);
+  menu* m = menu_options;
+  const int video = find(m, "tab.video");
+  ASSERT_STREQ(m->items[video + 2].label, "menu.graphics_pack");
+  EXPECT_EQ(m->items[video + 3].kind, MI_TAB);
+  const menu_item& item = m->items[video + 2];
+  EXPECT_STREQ(item.hint, "menu.graphics_pack.hint");
+  ASSERT_EQ(item.count(), 3);
+  EXPECT_STREQ(item.text(0), "val.pack.original");
+  EXPECT_STREQ(item.text(1), "a");
+  EXPECT_STREQ(item.valhint(0), "valhint.pack.original");
+  EXPECT_STREQ(item.valhint(2), "valhint.pack.other");
+  EXPECT_EQ(item.get_index(), 0);
+
+  gfx_pack_chosen = 0;
+  present_state* shown = present_new(2);
+  presenter = shown;
+  std::snprintf(menu_drawn_sig, sizeof menu_drawn_sig, "drawn");
+  const uint32_t gen = pack_gen;
+  item.set_index(2);
+  EXPECT_STREQ(gfxpack_name(), "b");
+  EXPECT_EQ(item.get_index(), 2);
+  EXPECT_EQ(gfx_pack_chosen, 1);
+  EXPECT_EQ(pack_gen, gen + 1);
+  char expected[200];
+  trf(expected, sizeof expected, "msg.pack_replaced", "b", 1);
+  EXPECT_STREQ(m->status, expected);
+  EXPECT_EQ(menu_drawn_sig[0], 0);
+  item.set_index(0);
+  EXPECT_STREQ(gfxpack_name(), "original");
+  EXPECT_STREQ(m->status, tr("msg.pack_original"));
+  item.set_index(3);
+  EXPECT_STREQ(gfxpack_name(), "original") << "an entry beyond the list changes nothing";
+  presenter = nullptr;
+  present_free(shown);
+
+  // The restore action finds the stored pack whatever its case, and the
+  // options then keep the choice.
+  char saved_defaults[700], saved_options[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::memcpy(saved_options, options_path, sizeof saved_options);
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/default.json", dir.path.c_str());
+  std::snprintf(options_path, sizeof options_path, "%s/options.json", dir.path.c_str());
+  for (const char* stored : {"A", "none", "ORIGINAL"}) {
+    spit(defaults_path, std::string(R"({"graphics_pack": ")") + stored + "\"}");
+    gfxpack_select("b");
+    unsetenv("BKM_TEST");
+    act_restore();
+    setenv("BKM_TEST", "1", 1);
+    const std::string want = !std::strcmp(stored, "A") ? "a" : "original";
+    EXPECT_EQ(gfxpack_name(), want) << stored;
+    EXPECT_NE(slurp(options_path).find("\"graphics_pack\": \"" + want + "\""), std::string::npos) << slurp(options_path);
+  }
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  std::memcpy(options_path, saved_options, sizeof saved_options);
+  gfx_pack_chosen = 0;
+  gfxpack_init("", 1, "");
+}

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/pads.h"
@@ -26,6 +27,7 @@ namespace {
 
 constexpr int VK_PAGE_UP = 33;
 constexpr int VK_PAGE_DOWN = 34;
+constexpr int VK_F9 = 120;
 constexpr int VK_F11 = 122;
 constexpr int VK_ESCAPE_KEY = 27;
 constexpr int VK_SHIFT_KEY = 16;
@@ -153,6 +155,10 @@ void key_event(const video_event& ev) {
   if (down) {
     // Holding F11 must not make the window flicker.
     if (code == VK_F11 && !ev.repeat) toggle_fullscreen();
+    if (code == VK_F9 && !ev.repeat) {
+      gfxpack_reload();
+      if (presenter) present_pack_changed(presenter);
+    }
     if (code == VK_PAGE_UP) step_lead(0.5);
     if (code == VK_PAGE_DOWN) step_lead(-0.5);
   }

@@ -1,6 +1,7 @@
 // The options menu: one item per user setting, each reading and writing
 // the live setting; where the emulation must learn of a change the setter
 // posts its event. The settings reach options.json when the menu closes.
+#include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/emu_events.h"
 #include "host/input_bindings.h"
@@ -15,6 +16,7 @@
 #include "host/window/video_settings.h"
 #include "sound/audio_output.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -90,6 +92,37 @@ void set_trim(double ms) {
   if (audio_out) audio_set_target(audio_out, aud_target_ms());
 }
 
+// Entry 0 is the game's own graphics, entry i the pack i - 1 of the list.
+int graphics_pack_entry() {
+  if (!std::strcmp(gfxpack_name(), "original")) return 0;
+  for (int i = 0; i < gfxpack_list_count(); ++i)
+    if (!std::strcmp(gfxpack_list_name(i), gfxpack_name())) return i + 1;
+  return 0;
+}
+
+void choose_graphics_pack(int entry) {
+  if (entry < 0 || entry > gfxpack_list_count()) return;
+  gfxpack_select(entry == 0 ? "original" : gfxpack_list_name(entry - 1));
+  gfx_pack_chosen = 1;
+  if (presenter) present_pack_changed(presenter);
+  char text[200];
+  if (entry == 0)
+    std::snprintf(text, sizeof text, "%s", tr("msg.pack_original"));
+  else
+    trf(text, sizeof text, "msg.pack_replaced", gfxpack_name(), gfxpack_replaced());
+  menu_status(menu_options, text);
+  menu_drawn_sig[0] = 0;
+}
+
+// The stored pack by name, case aside; the game's own graphics otherwise.
+void restore_graphics_pack() {
+  const char* stored = cfg_str("graphics_pack", "");
+  int entry = 0;
+  for (int i = 0; i < gfxpack_list_count() && !entry; ++i)
+    if (!strcasecmp(gfxpack_list_name(i), stored)) entry = i + 1;
+  choose_graphics_pack(entry);
+}
+
 double clamped(const char* key, double def, double lo, double hi) {
   const double v = cfg_num(key, def);
   return std::isfinite(v) ? std::clamp(v, lo, hi) : def;
@@ -117,7 +150,7 @@ menu_item with_hint(menu_item item) {
   return item;
 }
 
-void build_options(int audio, int video) {
+void build_options(int audio, int video, int packs) {
   menu_options = menu_new("title.options");
   menu_cur = menu_options;
 
@@ -298,6 +331,14 @@ void build_options(int audio, int video) {
     menu_last_enabled(menu_cur, shaders_enabled);
   }
 
+  if (packs) {
+    add(with_hint(mi_choice(
+        "menu.graphics_pack", nullptr, [] { return gfxpack_list_count() + 1; },
+        [](int i) { return i == 0 ? "val.pack.original" : gfxpack_list_name(i - 1); }, graphics_pack_entry,
+        choose_graphics_pack)));
+    menu_last_valhint(menu_cur, [](int i) { return i == 0 ? "valhint.pack.original" : "valhint.pack.other"; });
+  }
+
   add(with_hint(mi_tab("tab.motion", nullptr)));
   add(with_hint(mi_bool("menu.frame_interpolation", nullptr,
                         [] { return int(pflags[PF_INTERPOLATION] != 0); }, [](int v) {
@@ -401,6 +442,7 @@ void act_restore() {
   set_low_latency(cfg_bool("low_latency_audio", 0));
   set_trim(clamped("audio_sync_trim_ms", 0, -100, 100));
   apply_video_cfg();  // the GPU wait and the shader settings
+  restore_graphics_pack();
   std::snprintf(music_pack, sizeof music_pack, "%s", cfg_str("music_pack", "arrange"));
   input_cfg_load();
   save_all_options();
@@ -408,8 +450,8 @@ void act_restore() {
   menu_drawn_sig[0] = 0;
 }
 
-void menu_build(int audio, int video, int /*packs*/) {
+void menu_build(int audio, int video, int packs) {
   build_controls_menu();
-  build_options(audio, video);
+  build_options(audio, video, packs);
   menu_cur = menu_options;
 }
