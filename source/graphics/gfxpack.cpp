@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/level.h"
+#include "graphics/level_pack.h"
 #include "graphics/pack_state.h"
 #include "graphics/present.h"
 #include "host/platform.h"
@@ -103,6 +105,9 @@ void gfxpack_attach() {
     pack_hud_cb = usable ? cb_hud : nullptr;
     pack_texture_cb = usable ? cb_texture : nullptr;
     present_static_cb = usable ? present_static_hook : nullptr;
+    pack_level_cb = usable ? cb_level : nullptr;
+    level_pack = usable ? level_pack_ops{gfxpack_has_tiles, gfxpack_ground_rgba, gfxpack_object_rgba, gfxpack_builders}
+                        : level_pack_ops{};
 }
 
 const char* gfxpack_name() { return pack.current.c_str(); }

@@ -15,7 +15,8 @@
 // missing, of another format, or BKM_ASSETS starts with '0'.
 int gfxpack_init(const char* assets, int scale, const char* wanted);
 // Points the renderer's and the presenter's hooks at the pack callbacks
-// when the index is usable; the level hook is left to the level pictures.
+// when the index is usable, the level hook at the level pictures, and gives
+// the level pictures the pack's tiles and builder count.
 void gfxpack_attach();
 // "original" when no pack is in use.
 const char* gfxpack_name();

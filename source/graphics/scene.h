@@ -126,11 +126,6 @@ uint64_t unit_key(int kind, uint32_t id, uint32_t frame_byte);
 extern scene_atlas* g_atlas;
 extern scene_frame* cur_frame;
 
-// Level identification (the level pictures fill these; null: the frame keeps
-// level id 0).
-extern void (*scene_check_level_cb)(scene_frame* frame);
-extern void (*level_new_segment_cb)();
-
 void scene_init(const scene_ops* ops);
 void scene_install_hooks();
 void scene_hook(uint32_t address);

@@ -7,14 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/level.h"
 #include "graphics/scene_state.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
 
 scene_module g_scene;
 scene_frame* cur_frame = nullptr;
-void (*scene_check_level_cb)(scene_frame* frame) = nullptr;
-void (*level_new_segment_cb)() = nullptr;
 
 const unit_def UNIT_DEFS[unit_kind_count] = {
     {0, "enemy", 1, 0x5BA8, 0, 6},     {1, "player", 1, 0x597A, 0, 4},   {2, "bullet", 0, 0x6848, 0x68B4, 0},
@@ -469,7 +468,7 @@ void scene_new_segment() {
     if (g_atlas)
         for (atlas_slot& slot : g_atlas->slots)
             if (slot.used && slot.spr) slot.stale = 1;
-    if (level_new_segment_cb) level_new_segment_cb();
+    level_new_segment();
     g_scene.nframes_since = 0;
     if (g_scene.callbacks.new_segment) g_scene.callbacks.new_segment();
 }

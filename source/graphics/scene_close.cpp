@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/level.h"
 #include "graphics/scene_state.h"
 #include "machine/memory.h"
 #include "machine/vbl_delivery.h"
@@ -113,7 +114,7 @@ void scene_close() {
     take_screen(f);
     rebuild(f, g_scene.rebuild.data());
     take_residual(f, g_scene.rebuild.data());
-    if (scene_check_level_cb) scene_check_level_cb(f);
+    scene_check_level(f);
     g_scene.nframes_since += 1;
     if (g_scene.callbacks.frame_done) g_scene.callbacks.frame_done(f);
     frame_unref(f);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "graphics/content_hash.h"
+#include "graphics/level_pack.h"
 #include "graphics/pack_state.h"
 #include "graphics/present.h"
 #include "support/log_capture.h"
@@ -93,7 +94,9 @@ TEST_F(gfxpack_test, WithoutAUsableIndexNoHookIsInstalled) {
     EXPECT_EQ(pack_hud_cb != nullptr, c.usable == 1) << c.what;
     EXPECT_EQ(pack_texture_cb != nullptr, c.usable == 1) << c.what;
     EXPECT_EQ(present_static_cb != nullptr, c.usable == 1) << c.what;
-    EXPECT_EQ(pack_level_cb, nullptr) << c.what;
+    EXPECT_EQ(pack_level_cb != nullptr, c.usable == 1) << c.what;
+    EXPECT_EQ(level_pack.ground_rgba != nullptr, c.usable == 1) << c.what;
+    EXPECT_EQ(level_pack.builders_add != nullptr, c.usable == 1) << c.what;
     EXPECT_STREQ(gfxpack_name(), "original") << c.what;
   }
   EXPECT_TRUE(log.has("assets/original/index.json is from another version of the program: ignored (the new dump "
