@@ -33,6 +33,7 @@
 #include "machine/boot_state.h"
 #include "machine/game_data.h"
 #include "machine/loader_hold.h"
+#include "sound/amiga_player.h"
 #include "sound/audio_output.h"
 #include "sound/music_loader.h"
 #include "sound/music_pack.h"
@@ -136,6 +137,15 @@ const char* music_row_value() {
   return music_pack;
 }
 
+// The Amiga disk file's name for the loading screen, or null when the
+// game-data folder holds none.
+const char* amiga_row_value() {
+  static char path[1024];
+  if (!amiga_music_find(game_data_dir, path, sizeof path)) return nullptr;
+  const char* slash = std::strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
 void open_audio() {
   if (sound_on || cfg_bool("sound", 1)) {
     audio_out = audio_open(audio_rate, (1 + lead) * 20 + 30);
@@ -235,7 +245,7 @@ int main(int argc, char** argv) {
 
   startup_begin();
   startup_line(0, tr("startup.l.data"), game_data_description(), 0);
-  startup_line(1, tr("startup.l.amiga"), nullptr, 0);
+  startup_line(1, tr("startup.l.amiga"), amiga_row_value(), 0);
   startup_line(2, tr("startup.l.graphics"), nullptr, 1);
   startup_line(3, tr("startup.l.pack"), nullptr, 1);
   startup_line(4, tr("startup.l.music"), music_row_value(), 0);
