@@ -20,14 +20,10 @@ namespace {
 
 void BM_DumpWholeSyntheticGame(benchmark::State& state) {
   temp_dir folder;
-  synth_game_data g = synth_standard();
-  if (!synth_place_disk_road(g)) {
-    state.SkipWithError(g.error.c_str());
+  if (const std::string error = synth_write_standard_bkm(folder.path); !error.empty()) {
+    state.SkipWithError(error.c_str());
     return;
   }
-  std::vector<u8> bkm = synth_bkm(g);
-  synth_put_high_scores(bkm);
-  synth_write(folder / "BKM", bkm);
   if (game_data_init(folder.path.c_str()) != 1) {
     state.SkipWithError("the synthetic data was not selected");
     return;

@@ -307,6 +307,16 @@ void synth_put_high_scores(std::vector<u8>& bkm) {
   std::copy(d.high_scores.begin(), d.high_scores.end(), bkm.begin() + high_score_offset);
 }
 
+std::string synth_write_standard_bkm(const std::string& folder) {
+  synth_game_data g = synth_standard();
+  if (!synth_place_disk_road(g)) return g.error;
+  std::vector<u8> bkm = synth_bkm(g);
+  if (bkm.empty()) return g.error.empty() ? "the synthetic data file is empty" : g.error;
+  synth_put_high_scores(bkm);
+  if (!synth_write(folder + "/BKM", bkm)) return "could not write " + folder + "/BKM";
+  return "";
+}
+
 std::vector<u8> synth_resident_graphics_reordered() {
   std::vector<u8> b = synth_disk_content().resident_graphics;
   auto reorder = [&b](u32 at, u32 groups) {

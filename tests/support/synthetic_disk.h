@@ -59,6 +59,10 @@ const synth_disk& synth_disk_content();
 bool synth_place_disk_road(synth_game_data& g);
 void synth_put_high_scores(std::vector<u8>& bkm);
 
+// The standard synthetic game with its disk road and high scores, written
+// as "BKM" into folder: "" or what went wrong.
+std::string synth_write_standard_bkm(const std::string& folder);
+
 // The resident graphics as the cold start leaves them from $2E000: the
 // unpacked bytes with the two re-ordered areas (2,300 groups at $2F91C, 192
 // at $45736; w0 w4 w1 w5 w2 w6 w3 w7).
