@@ -58,6 +58,11 @@ void dump_mission_palette(const palette_zone* zones, int count, u8* words);
 // Player 1's joystick at step k of the scripted play: forward, swaying left
 // and right, fire held 10 VBLs and released 10; -1 on odd steps (unchanged).
 int dump_play_joystick(int k);
+// The level pictures of mission n from the memory image as it is: each of
+// the four vertical sections with a map becomes levels/missionNN_sectionK
+// in those colours, and the highest ground block a map uses widens the
+// mission's ground sheet (used_gmax).
+void dump_mission_levels(dump_work& w, int mission, const u8* colour_words);
 
 // ---- index text (dump_index.cpp) ----
 void sb_add(std::string& sb, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
