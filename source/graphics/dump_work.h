@@ -93,7 +93,8 @@ int save_indexed(const dump_work& w, const std::string& rel, const u8* indices, 
 int dump_write_readme(const dump_work& w);
 int dump_write_index(const dump_work& w);
 // A level section's picture (192 pixels wide, RGB) as levels/<name>.png and
-// a member of "reference_levels".
+// a member of "reference_levels"; a picture that cannot be written is left
+// out of the index.
 void dump_level_picture(dump_work& w, int mission, int section, const u8* rgb, int height);
 
 // ---- sheets (dump_sheets.cpp) ----
