@@ -15,6 +15,7 @@
 
 #include "graphics/dump.h"
 #include "graphics/dump_work.h"
+#include "graphics/level.h"
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 #include "machine/boot_state.h"
@@ -211,15 +212,6 @@ void play(int iterations, bool keep) {
     }
 }
 
-// LEVEL PICTURES: each vertical section of the mission as a picture, from
-// the level-picture builder (level_dump_rgb). The builder is not part of
-// the program yet, so no section has a picture and used_gmax stays 0.
-void dump_mission_levels(dump_work& w, int mission, const u8* colour_words) {
-    (void)w;
-    (void)mission;
-    (void)colour_words;
-}
-
 void enter_mission(int n) {
     const map_box* box = first_box(n);
     if (!box) return;
@@ -321,6 +313,17 @@ int dump_play_joystick(int k) {
     int joy = JOY_UP | (phase == 1 ? JOY_LEFT : phase == 3 ? JOY_RIGHT : 0);
     if ((k / 2) % 10 < 5) joy |= JOY_FIRE;
     return joy;
+}
+
+void dump_mission_levels(dump_work& w, int mission, const u8* colour_words) {
+    for (int section = 0; section < 4; ++section) {
+        int height = 0, highest = 0;
+        u8* rgb = level_dump_rgb(section, colour_words, &height, &highest);
+        if (!rgb) continue;
+        w.used_gmax[mission] = std::max(w.used_gmax[mission], highest);
+        dump_level_picture(w, mission, section, rgb, height);
+        std::free(rgb);
+    }
 }
 
 int dump_write_all(dump_work& w) {

@@ -124,7 +124,8 @@ void dump_level_picture(dump_work& w, int mission, int section, const u8* rgb, i
         for (int c = 0; c < 3; ++c) rgba[p * 4 + c] = rgb[p * 3 + c];
         rgba[p * 4 + 3] = 255;
     }
-    save_rgba(w, std::string(name) + ".png", rgba.data(), width, height);
+    // The index names only pictures that exist.
+    if (!save_rgba(w, std::string(name) + ".png", rgba.data(), width, height)) return;
     if (!w.reflevels.empty()) w.reflevels += ',';
     sb_str(w.reflevels, name);
 }

@@ -58,6 +58,11 @@ void dump_mission_palette(const palette_zone* zones, int count, u8* words);
 // Player 1's joystick at step k of the scripted play: forward, swaying left
 // and right, fire held 10 VBLs and released 10; -1 on odd steps (unchanged).
 int dump_play_joystick(int k);
+// The level pictures of mission n from the memory image as it is: each of
+// the four vertical sections with a map becomes levels/missionNN_sectionK
+// in those colours, and the highest ground block a map uses widens the
+// mission's ground sheet (used_gmax).
+void dump_mission_levels(dump_work& w, int mission, const u8* colour_words);
 
 // ---- index text (dump_index.cpp) ----
 void sb_add(std::string& sb, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -88,7 +93,8 @@ int save_indexed(const dump_work& w, const std::string& rel, const u8* indices, 
 int dump_write_readme(const dump_work& w);
 int dump_write_index(const dump_work& w);
 // A level section's picture (192 pixels wide, RGB) as levels/<name>.png and
-// a member of "reference_levels".
+// a member of "reference_levels"; a picture that cannot be written is left
+// out of the index.
 void dump_level_picture(dump_work& w, int mission, int section, const u8* rgb, int height);
 
 // ---- sheets (dump_sheets.cpp) ----

@@ -15,6 +15,7 @@
 #include "graphics/json_reader.h"
 #include "graphics/png_codec.h"
 #include "graphics/sprite.h"
+#include "host/platform.h"
 #include "machine/memory.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -296,6 +297,10 @@ TEST_F(DumpContents, FontReadmeAndLevelPicturesAreReferences) {
     const u8 level[192 * 2 * 3] = {10, 20, 30};
     dump_level_picture(*w, 0, 1, level, 2);
     dump_level_picture(*w, 11, 3, level, 2);
+    // A picture that cannot be written (a folder stands in its place) is
+    // not named.
+    port_mkdir(path("levels/mission05_section1.png").c_str());
+    dump_level_picture(*w, 4, 0, level, 2);
     ASSERT_EQ(dump_write_all(*w), 1);
     json_doc doc(path("index.json"));
     const json_value* levels = jget(doc.root, "reference_levels");

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "graphics/json_reader.h"
@@ -16,6 +17,7 @@
 #include "host/platform.h"
 #include "machine/game_data.h"
 #include "support/machine_fixture.h"
+#include "support/mission_builder.h"
 #include "support/synthetic_disk.h"
 #include "support/synthetic_game_data.h"
 #include "support/temp_dir.h"
@@ -132,6 +134,47 @@ TEST_F(DumpDriver, TheWorkerDumpsEverySheetThatTheIndexNames) {
             std::free(indices);
         }
     }
+    // Every mission's four sections as level pictures: all four play the
+    // one map of the mission's set (42 rows in the first, 20 in the second,
+    // which the odd-numbered missions load).
+    const json_value* levels = jget(root, "reference_levels");
+    ASSERT_NE(levels, nullptr);
+    std::vector<std::string> level_names;
+    for (int i = 0; i < levels->count; ++i) level_names.push_back(levels->items[i]->text);
+    std::vector<std::string> expected_levels;
+    for (int m = 1; m <= 12; ++m)
+        for (int s = 1; s <= 4; ++s) {
+            char name[40];
+            std::snprintf(name, sizeof name, "levels/mission%02d_section%d", m, s);
+            expected_levels.push_back(name);
+        }
+    EXPECT_EQ(level_names, expected_levels);
+    for (const std::string& name : level_names) {
+        int w = 0, h = 0;
+        u8* png = png_read_rgba((out + "/" + name + ".png").c_str(), &w, &h);
+        ASSERT_NE(png, nullptr) << name;
+        std::free(png);
+        EXPECT_EQ(w, 192) << name;
+        const int mission = std::atoi(name.c_str() + 14);
+        EXPECT_EQ(h, ((mission % 2 ? 42 : 20) + 8) * 32) << name;
+    }
+    // The second set's map stands once on ground block 7: its missions'
+    // ground sheet holds blocks 0-7, the other the six blocks.
+    for (const auto& [sheet, set_missions, cells] :
+         {std::tuple{"tiles/ground_1", std::vector<int>{1, 3, 5, 7, 9, 11}, 6},
+          std::tuple{"tiles/ground_2", std::vector<int>{2, 4, 6, 8, 10, 12}, 8}}) {
+        SCOPED_TRACE(sheet);
+        const json_value* g = jget(sheets, sheet);
+        ASSERT_NE(g, nullptr);
+        const json_value* members = jget(g, "missions");
+        ASSERT_NE(members, nullptr);
+        std::vector<int> listed;
+        for (int i = 0; i < members->count; ++i) listed.push_back(number(members->items[i]));
+        EXPECT_EQ(listed, set_missions);
+        const json_value* listed_cells = jget(g, "cells");
+        ASSERT_NE(listed_cells, nullptr);
+        EXPECT_EQ(listed_cells->count, cells);
+    }
     jfree(root);
     ASSERT_GE(names.size(), 14u);
     EXPECT_EQ(names[0], "sprites/player");
@@ -197,6 +240,60 @@ TEST_F(DumpDriver, WithoutTheGameDataNothingIsDumped) {
     EXPECT_EQ(dump_original((dir / "empty").c_str(), out.c_str(), record), 0);
     EXPECT_EQ(said, (std::vector<std::string>{"the original game files cannot be read"}));
     EXPECT_FALSE(dir_exists(out.c_str()));
+}
+
+TEST(DumpLevels, EachSectionWithAMapBecomesAPictureAndTheHighestGroundBlockIsKept) {
+    machine_clear();
+    temp_dir dir;
+    mission_builder m;
+    m.unchecked = true;  // ground block 9 lies in the stamps, as a map may have it
+    ASSERT_TRUE(m.map({{{0}, {9}, {2}}}));
+    ASSERT_TRUE(m.map_bytes({0xFF}));
+    ASSERT_TRUE(m.map({{{3}, {4}, {5}}, {{1}, {2}, {3}}}));
+    ASSERT_TRUE(m.map_bytes({1, 2, 0xFF}));  // no complete row
+    m.put_in_ram();
+    u8 words[32];
+    for (int i = 0; i < 16; ++i) words[2 * i] = static_cast<u8>(i), words[2 * i + 1] = static_cast<u8>(0x11 * i);  // 16 greys
+    u8 rgb[48];
+    pal_cols(words, 16, rgb);
+
+    dump_work w;
+    w.out_root = dir / "out";
+    dump_mission_levels(w, 4, words);
+    EXPECT_EQ(w.used_gmax[4], 9) << "the highest over the sections, not the last";
+    for (int n = 0; n < dump_missions; ++n)
+        if (n != 4) { EXPECT_EQ(w.used_gmax[n], 0) << n; }
+    EXPECT_EQ(w.reflevels, "\"levels/mission05_section1\",\"levels/mission05_section3\"");
+    EXPECT_FALSE(file_exists((w.out_root + "/levels/mission05_section2.png").c_str()));
+    EXPECT_FALSE(file_exists((w.out_root + "/levels/mission05_section4.png").c_str()));
+
+    const struct {
+        const char* name;
+        int rows;
+        u32 first_block, last_block;  // left cells of the first and the last map row
+    } pictures[] = {{"mission05_section1", 1, 0, 0}, {"mission05_section3", 2, 3, 1}};
+    for (const auto& p : pictures) {
+        SCOPED_TRACE(p.name);
+        int width = 0, height = 0;
+        u8* png = png_read_rgba((w.out_root + "/levels/" + p.name + ".png").c_str(), &width, &height);
+        ASSERT_NE(png, nullptr);
+        EXPECT_EQ(width, 192);
+        EXPECT_EQ(height, (p.rows + 8) * 32);
+        // The map grows upward from its lead-in rows; every pixel is opaque.
+        const auto colour_at = [&](int x, int y) {
+            const u8* px = png + (size_t(y) * width + x) * 4;
+            return std::vector<int>{px[0], px[1], px[2], px[3]};
+        };
+        const auto expected = [&](u32 index) {
+            return std::vector<int>{rgb[3 * index], rgb[3 * index + 1], rgb[3 * index + 2], 255};
+        };
+        EXPECT_EQ(colour_at(0, 0), expected(block_pixel(p.last_block, 0, 0)));
+        EXPECT_EQ(colour_at(5, (p.rows - 1) * 32 + 3), expected(block_pixel(p.first_block, 3, 5)));
+        EXPECT_EQ(colour_at(0, height - 32), expected(block_pixel(p.first_block, 0, 0)));
+        for (int i = 0; i < width * height; ++i) ASSERT_EQ(png[4 * i + 3], 255);
+        std::free(png);
+    }
+    machine_clear();
 }
 
 TEST(DumpScript, TheMissionPaletteIsTheZoneInEffectAtLineOneHundred) {

@@ -120,6 +120,11 @@ class mission_builder {
 // rows with stamps of each kind and an installation of each type, ending
 // in a plain row; one stream without events.
 const mission_builder& default_mission();
+// The level file of the synthetic disk's second mission set (whose graphics
+// and enemy frames are invented bytes): one map of 20 plain rows, the
+// middle one on ground block 7, which lies in the stamps as a map may have
+// it; one stream without events.
+const mission_builder& second_level();
 // Why mission_builder::stream refuses a list of events, or "" (see there).
 std::string stream_problem(const std::vector<std::vector<u8>>& events);
 // Places the program-image tables (spawn_table) as program-block regions.

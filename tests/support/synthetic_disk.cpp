@@ -159,6 +159,7 @@ synth_disk make_content() {
   d.missions[0] = mission_content(0x5647E);
   use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
+  d.missions[1].level = second_level().level_file();
 
   // Files of the two missions, one after the other from track 47 on.
   u32 offset = first_mission_offset;

@@ -12,7 +12,8 @@
 // The content is invented and fixed (a seeded generator), so a test can
 // compare what the game unpacked with what the builder packed. Mission set
 // 0 carries the level file and graphics of the mission builder's
-// default_mission(), so missions loaded from it play; set 1 is bytes.
+// default_mission(), so missions loaded from it play; set 1 carries the
+// level file of second_level() and invented bytes for the rest.
 #pragma once
 #include <array>
 #include <vector>

@@ -7,8 +7,10 @@
 // and the developer access sequence.
 //
 // The values are chosen so that the game's rules show: weapon 0 costs 400
-// (within the first mission's pay), weapon 1 costs more than any money,
-// weapon 3 is not for sale; supply 2 adds nothing; the key table gives
+// (within the first mission's pay), weapon 1 costs more than the starting
+// 10,000 and the first mission's 500 (half its pay) leave after weapon 0,
+// but no more than they come to (a player who buys only it at any first
+// visit can leave the shop), weapon 3 is not for sale; supply 2 adds nothing; the key table gives
 // upper-case letters and digits only (a saved name byte above $6E is
 // refused at the next start), Return and Backspace, and some zero entries.
 #pragma once
@@ -24,7 +26,7 @@ struct synth_front_screen_block {
 };
 
 constexpr u32 synth_weapon0_price = 400;
-constexpr u32 synth_weapon1_price = 9000000;   // dearer than any money
+constexpr u32 synth_weapon1_price = 10300;     // dearer than the first money less weapon 0
 constexpr u32 synth_supply_price(u32 item) { return 100 + 10 * item; }
 constexpr u16 synth_supply_amount(u32 item) { return static_cast<u16>(item == 2 ? 0xFFFF : 5 + item); }
 constexpr u32 synth_unsold_weapon = 3;         // negative price
