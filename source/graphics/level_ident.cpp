@@ -13,7 +13,9 @@ namespace {
 constexpr int key_map_bytes = 64;
 
 // Written on the emulation thread, read on the main thread, under the lock.
-std::deque<parsed_level*> levs;
+// Never destroyed: builder threads may still hold levels when the program
+// ends, and the kept levels stay reachable until then.
+std::deque<parsed_level*>& levs = *new std::deque<parsed_level*>;
 
 port_mutex* levs_mutex() {
     static port_mutex* mutex = port_mutex_new();
