@@ -50,7 +50,6 @@ void BM_DumpWriters(benchmark::State& state) {
   screen.zone_count = 1;
   for (int i = 0; i < 5; ++i) w->snaps.push_back(screen);
   for (int i = 0; i < 600; ++i) w->ingame.push_back(screen);
-  fill_grey();
   for (auto _ : state) {
     w->out_root = folder / "out";
     w->sheets.clear();

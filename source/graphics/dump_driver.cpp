@@ -350,7 +350,6 @@ int dump_original(const char* data_dir, const char* out_dir, dump_progress_fn pr
     run_state = dump_run{};
     run_state.work = &w;
     w.out_root = out_dir;
-    fill_grey();
 
     state_ptr boot(boot_state_make(data_dir));
     if (!boot) {

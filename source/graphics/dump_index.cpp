@@ -9,12 +9,6 @@
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 
-u8 GREY[768];
-
-void fill_grey() {
-    for (int i = 0; i < 256; ++i)
-        for (int c = 0; c < 3; ++c) GREY[i * 3 + c] = static_cast<u8>(i < 16 ? 16 * i : 0);
-}
 
 void pal_cols(const u8* words, int count, u8* rgb) {
     for (int i = 0; i < count; ++i) {
@@ -112,7 +106,7 @@ int save_rgba(const dump_work& w, const std::string& rel, const u8* pixels, int 
 }
 
 int save_indexed(const dump_work& w, const std::string& rel, const u8* indices, int width, int height) {
-    return png_write_indexed(under_root(w, rel).c_str(), indices, width, height, GREY);
+    return png_write_indexed(under_root(w, rel).c_str(), indices, width, height, GREY.data());
 }
 
 void dump_level_picture(dump_work& w, int mission, int section, const u8* rgb, int height) {

@@ -4,6 +4,8 @@
 // driver (dump_driver.cpp) fills a dump_work; the writers read it.
 #pragma once
 
+#include "graphics/grey_palette.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -46,10 +48,6 @@ void dump_say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // ST/STE colour word to 8-bit RGB.
 void pal_cols(const u8* words, int count, u8* rgb);
-// Palette of every indexed picture the program writes: entry i is 16 i grey
-// for i below 16, black above.
-extern u8 GREY[768];
-void fill_grey();
 
 // ---- driver (dump_driver.cpp) ----
 // The mission's palette: the 16 colour words of the zone in effect at line

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "graphics/modpack.h"
+#include "graphics/grey_palette.h"
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 
@@ -25,15 +26,6 @@ struct patched_picture {
 };
 
 constexpr size_t path_max = 1024;
-
-// The palette of every indexed picture the program writes: the value of a
-// pixel is the game's palette index 0..15, shown as a grey.
-constexpr std::array<uint8_t, 768> grey_palette = [] {
-    std::array<uint8_t, 768> p{};
-    for (int i = 0; i < 16; i++)
-        p[3 * i] = p[3 * i + 1] = p[3 * i + 2] = uint8_t(16 * i);
-    return p;
-}();
 
 // The dump's picture for the entry, patched; null when it is missing, has
 // another size or kind, or the patch breaks a rule or gives another CRC.
@@ -61,7 +53,7 @@ bool write_picture(const char* assets, const patched_picture& p) {
     if (std::snprintf(path, sizeof path, "%s/mod/%s", assets, p.entry.name) >= int(sizeof path))
         return false;
     if (p.entry.kind == 1)
-        return png_write_indexed(path, p.pixels.get(), p.entry.width, p.entry.height, grey_palette.data());
+        return png_write_indexed(path, p.pixels.get(), p.entry.width, p.entry.height, GREY.data());
     return png_write(path, p.pixels.get(), p.entry.width, p.entry.height, 4);
 }
 

@@ -84,7 +84,6 @@ struct DumpContents : ::testing::Test {
     std::unique_ptr<dump_work> w = std::make_unique<dump_work>();
 
     void SetUp() override {
-        fill_grey();
         w->out_root = dir / "out";
         std::vector<u8> image(ram_size, 0);
         fill_random(image.data() + 0x8700, 64 * 8, 7);
@@ -388,7 +387,6 @@ TEST(DumpText, StColourWordsBecomeEightBitComponents) {
     // The STE's low bit is the nibble's high bit: 8 -> 1, 1 -> 2, 7 -> 14.
     EXPECT_EQ(std::vector<int>(rgb, rgb + 15),
               (std::vector<int>{0, 0, 0, 255, 255, 255, 17, 34, 0, 238, 238, 238, 34, 68, 102}));
-    fill_grey();
     EXPECT_EQ(GREY[15 * 3], 240);
     EXPECT_EQ(GREY[16 * 3], 0);
     EXPECT_EQ(GREY[255 * 3 + 2], 0);
