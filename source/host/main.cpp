@@ -141,7 +141,7 @@ const char* music_row_value() {
 // game-data folder holds none.
 const char* amiga_row_value() {
   static char path[1024];
-  if (!amiga_music_find(game_data_dir, path, sizeof path)) return nullptr;
+  if (!amiga_music_find(original_dir_path, path, sizeof path)) return nullptr;
   const char* slash = std::strrchr(path, '/');
   return slash ? slash + 1 : path;
 }

@@ -128,6 +128,8 @@ void set_paths() {
 
 int find_game_dir() { return game_data_init(original_dir_path); }
 
+void scan_music_packs() { scan_packs(music_root, original_dir_path); }
+
 void read_overrides(int argc, char** argv, start_overrides* o) {
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
@@ -218,7 +220,7 @@ void load_options(const start_overrides& o) {
   low_latency_audio = cfg_bool("low_latency_audio", 0);
   audio_trim_ms = cfg_num("audio_sync_trim_ms", 0);
   if (!std::isfinite(audio_trim_ms)) audio_trim_ms = 0;
-  scan_packs(music_root, game_data_dir);
+  scan_music_packs();
   pack_resolve(cfg_str("music_pack", "arrange"));
 }
 

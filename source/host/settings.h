@@ -37,6 +37,10 @@ extern audio_output* audio_out;
 void set_paths();
 // 1 when game data was found in original_dir_path.
 int find_game_dir();
+// Lists the music packs: the folders of songs under the music root, and
+// "@amiga" when the game-data folder, where the player also plays it from,
+// holds a usable Amiga disk file.
+void scan_music_packs();
 // A variable read as a finite decimal number, else the default.
 double env_d(const char* name, double def);
 

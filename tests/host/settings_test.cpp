@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "graphics/present.h"
 #include "host/options.h"
 #include "host/settings.h"
+#include "sound/music_entries.h"
+#include "sound/music_pack.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -43,7 +46,7 @@ class Settings : public ::testing::Test {
 
   static constexpr const char* cleared[] = {"BKM_TEST", "BKM_LEAD", "BKM_VOL", "BKM_FIX", "BKM_SONIDO",
                                             "BKM_GRAFICO", "BKM_NOINTERP", "BKM_NOSFIX", "BKM_SPEEDMATCH",
-                                            "BKM_FASTIN", "BKM_ASSETS_DIR"};
+                                            "BKM_FASTIN", "BKM_ASSETS_DIR", "BKM_ORIGINAL_DIR"};
   temp_dir dir;
   std::string saved_user;
 };
@@ -239,6 +242,28 @@ TEST_F(Settings, FoldersComeFromTheEnvironment) {
   setenv("BKM_USER_DIR", "", 1);
   set_paths();
   EXPECT_NE(std::string(options_path), dir / "options.json") << "empty counts as unset";
+}
+
+// The Amiga music is played from the game-data folder, and the loading
+// screen tells the user to put the disk there: the pack list must look
+// for it in the same folder, or "@amiga" is never offered.
+TEST_F(Settings, TheAmigaDiskIsLookedForInTheGameDataFolder) {
+  static std::string asked;
+  music_entries = {};
+  music_entries.amiga_find = [](const char* folder, char* out, int size) {
+    asked = folder;
+    std::snprintf(out, static_cast<size_t>(size), "%s/brakmoor.adf", folder);
+    return 1;
+  };
+  setenv("BKM_ORIGINAL_DIR", (dir / "game").c_str(), 1);
+  set_paths();
+  load();
+  EXPECT_EQ(asked, dir / "game");
+  EXPECT_GE(pack_find("@amiga"), 0);
+  asked.clear();
+  scan_music_packs();
+  EXPECT_EQ(asked, dir / "game");
+  music_entries = {};
 }
 
 } // namespace

@@ -75,7 +75,7 @@ void status_assigned(int kind, int action, const char* name) {
 }  // namespace
 
 void open_menu() {
-  scan_packs(music_root, game_data_dir);
+  scan_music_packs();
   pack_resolve(music_pack);
   end_rebind();
   menu_cur = menu_options;

@@ -495,7 +495,7 @@ void act_restore() {
   set_trim(clamped("audio_sync_trim_ms", 0, -100, 100));
   apply_video_cfg();  // the GPU wait and the shader settings
   restore_graphics_pack();
-  scan_packs(music_root, game_data_dir);
+  scan_music_packs();
   pack_resolve(cfg_str("music_pack", "arrange"));
   send_music_dir();
   input_cfg_load();
