@@ -152,7 +152,7 @@ void open_audio() {
     if (audio_out && low_latency_audio && !audio_set_lowlat(audio_out, 1)) low_latency_audio = 0;
     if (audio_out) audio_set_target(audio_out, aud_target_ms());
   }
-  if (!audio_out && !std::getenv("BKM_FAKEAUDIO")) sound_on = 0;
+  if (!audio_out && !std::getenv("BKM_FAKEAUDIO")) sound_unavailable();
 }
 
 void write_shot(const std::string& path) { video_screenshot(path.c_str()); }

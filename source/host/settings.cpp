@@ -224,6 +224,11 @@ void load_options(const start_overrides& o) {
   pack_resolve(cfg_str("music_pack", "arrange"));
 }
 
+void sound_unavailable() {
+  if (!kept_sound.overridden) keep(kept_sound, cfg_bool("sound", 1), 0);
+  sound_on = 0;
+}
+
 int save_options() {
   if (std::getenv("BKM_TEST")) return 1;
   cfg_set_num("version", 3);

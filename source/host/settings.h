@@ -59,6 +59,9 @@ void read_overrides(int argc, char** argv, start_overrides* o);
 // Reads options.json (else opciones.json, else default.json) and applies
 // it; the one-off overrides go into the settings in force only.
 void load_options(const start_overrides& o);
+// No audio device could be opened: the sound is off for this run, and the
+// stored choice stays for the next, which may have a device again.
+void sound_unavailable();
 // Writes every setting back, stored values where an override is still in
 // force; nothing under BKM_TEST. 1 when written (or nothing to do).
 int save_options();

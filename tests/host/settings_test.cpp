@@ -188,6 +188,26 @@ TEST_F(Settings, OneOffOverridesAreNeverSaved) {
   EXPECT_EQ(cfg_num("version", 0), 3);
 }
 
+// A start without an audio device must not switch the sound off for good:
+// without a device the menu has no sound tab to switch it on again.
+TEST_F(Settings, AStartWithoutAnAudioDeviceKeepsTheStoredSoundChoice) {
+  for (const bool stored : {true, false}) {
+    options(std::string(R"({"version": 3, "sound": )") + (stored ? "true" : "false") + "}");
+    load();
+    sound_unavailable();
+    EXPECT_EQ(sound_on, 0);
+    ASSERT_EQ(save_options(), 1);
+    ASSERT_EQ(cfg_load((dir / "options.json").c_str()), 1);
+    EXPECT_EQ(cfg_bool("sound", !stored), stored);
+  }
+  options(R"({"version": 3, "sound": true})");
+  load(args({"--mute"}));
+  sound_unavailable();
+  ASSERT_EQ(save_options(), 1);
+  ASSERT_EQ(cfg_load((dir / "options.json").c_str()), 1);
+  EXPECT_EQ(cfg_bool("sound", 0), 1) << "with --mute as well";
+}
+
 TEST_F(Settings, AChangeMadeAfterAnOverrideIsSaved) {
   options(R"({"version": 3, "volume": 0.5})");
   load(args({"--volume", "0.1"}));
