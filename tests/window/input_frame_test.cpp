@@ -74,12 +74,13 @@ class input_test : public window_test {
     present_drain(presenter);
   }
 
-  void key(SDL_Scancode sc, bool down, bool repeat = false) {
+  void key(SDL_Scancode sc, bool down, bool repeat = false, Uint16 mod = KMOD_NONE) {
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = repeat;
     e.key.keysym.scancode = sc;
+    e.key.keysym.mod = mod;
     e.key.windowID = SDL_GetWindowID(g_video.window);
     ASSERT_EQ(SDL_PushEvent(&e), 1);
   }
@@ -597,6 +598,25 @@ TEST_F(input_test, APadCaptureTakesThePadsUntilEveryButtonIsReleased) {
   SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1);
   frame(2.0);
   EXPECT_NE(m->cursor, cursor);
+  close_menu();
+}
+
+// Tab steps the tabs forward, Shift+Tab back, with either Shift.
+TEST_F(input_test, TabAndShiftTabStepTheMenusTabs) {
+  with_menus();
+  keys_frame({{SDL_SCANCODE_ESCAPE, true}, {SDL_SCANCODE_ESCAPE, false}});
+  ASSERT_TRUE(menu_open);
+  const int first = menu_options->tab;
+  key(SDL_SCANCODE_TAB, true);
+  key(SDL_SCANCODE_TAB, false);
+  frame();
+  EXPECT_EQ(menu_options->tab, (first + 1) % menu_options->tab_count);
+  for (Uint16 shift : {KMOD_LSHIFT, KMOD_RSHIFT}) {
+    key(SDL_SCANCODE_TAB, true, false, shift);
+    key(SDL_SCANCODE_TAB, false, false, shift);
+    frame();
+  }
+  EXPECT_EQ(menu_options->tab, (first + menu_options->tab_count - 1) % menu_options->tab_count);
   close_menu();
 }
 

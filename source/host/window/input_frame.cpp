@@ -30,7 +30,6 @@ constexpr int VK_PAGE_DOWN = 34;
 constexpr int VK_F9 = 120;
 constexpr int VK_F11 = 122;
 constexpr int VK_ESCAPE_KEY = 27;
-constexpr int VK_SHIFT_KEY = 16;
 
 constexpr int WEAPON_KEY[2] = {30, 78};
 // On the player-count screen a pad's fire types the ST key 1 or 2.
@@ -140,7 +139,9 @@ void key_event(const video_event& ev) {
   if (menu_open_flag.load(std::memory_order_relaxed)) {
     // Keys pressed in the menu stay away from the game until released.
     key_held[code].store(down ? 1 : 0, std::memory_order_relaxed);
-    if (down) menu_key(code, ev.repeat, video_key_down(VK_SHIFT_KEY));
+    // Shift as the event saw it: the keyboard state has no key for "either
+    // Shift", and by the time the frame reads it Shift may be up again.
+    if (down) menu_key(code, ev.repeat, (ev.modifiers & VIDEO_MOD_SHIFT) != 0);
     return;
   }
   if (key_held[code].load(std::memory_order_relaxed)) {
