@@ -172,12 +172,15 @@ TEST_F(playing_guide, MenuItemsAreTheMenusOwn) {
     for (const std::string& item : quoted(r[1])) EXPECT_TRUE(tabs[r[0]].count(item)) << r[0] << ": " << item;
   }
   // "**Video › Graphics pack**" anywhere in the text.
-  const std::regex reference(R"(\*\*([^*›]+) › ([^*]+)\*\*)");
+  const std::regex reference(R"(\*\*([^*›]+?)\s*›\s+([^*]+)\*\*)");
+  int references = 0;
   for (std::sregex_iterator it(text.begin(), text.end(), reference), end; it != end; ++it) {
     const std::string t = trimmed((*it)[1]), item = std::regex_replace(std::string((*it)[2]), std::regex("\\s+"), " ");
     ASSERT_TRUE(tabs.count(t)) << "tab " << t;
     EXPECT_TRUE(tabs[t].count(item)) << t << " › " << item;
+    ++references;
   }
+  EXPECT_EQ(references, static_cast<int>(matches(text, std::regex("›"), 0).size())) << "a reference not read";
 }
 
 TEST_F(playing_guide, SwitchesAndTheirVariablesChangeTheStart) {
