@@ -294,6 +294,25 @@ TEST_F(Presenter, WithoutAClockOrAnythingToShowThePictureIsBlack) {
     for (int i = 0; i < 192000; ++i) ASSERT_EQ(out[i], 0);
 }
 
+TEST_F(Presenter, TheOutputScaleIsKeptWithinOneToFour) {
+    struct {
+        int asked, kept;
+    } cases[] = {{-2, 1}, {0, 1}, {1, 1}, {2, 2}, {4, 4}, {5, 4}, {9, 4}};
+    for (const auto& c : cases) {
+        present_state* made = present_new(c.asked);
+        ASSERT_NE(made, nullptr);
+        EXPECT_EQ(present_scale(made), c.kept) << "made at " << c.asked;
+        present_free(made);
+        present_set_scale(st, c.asked);
+        EXPECT_EQ(present_scale(st), c.kept) << "set to " << c.asked;
+        // A whole picture of that scale is drawn without running past the
+        // buffer: its last byte is there, black.
+        int fixed = 0;
+        const u8* out = present_frame(st, &fixed, 1);
+        EXPECT_EQ(out[static_cast<size_t>(c.kept) * c.kept * 192000 - 1], 0) << c.asked;
+    }
+}
+
 TEST_F(Presenter, AnEnemyJumpingMoreThan24PixelsRestartsItsFilter) {
     struct {
         float jump;

@@ -423,6 +423,77 @@ TEST(Render, APacksPictureReplacesTablePicturesOnlyAndBlendsByItsAlpha) {
     pack_sprite_cb = nullptr;
 }
 
+// The middle line the pack hook is told: the picture's top (unit y plus
+// hot spot) plus half its height, whatever the scale.
+int g_told_line = -1;
+int note_middle_line(const sprite*, int, pack_picture*, int line) {
+    g_told_line = line;
+    return 0;
+}
+
+TEST(Render, ThePackHookIsToldThePicturesMiddleLine) {
+    pack_sprite_cb = note_middle_line;
+    struct {
+        double y;
+        int hot_y, height, scale;
+        int line;
+    } cases[] = {{50, 0, 4, 1, 52}, {50, -3, 9, 2, 51}, {120.6, 2, 5, 3, 124}, {10, -10, 1, 1, 0}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* a = vertical(g, 100, 0, 2, 0);
+        add_unit(a, 4, 0x1000, 150, c.y, solid_sprite(4, c.height, 15, 0, c.hot_y));
+        picture out(c.scale);
+        const render_params p = params(c.scale, 0);
+        g_told_line = -1;
+        render(a, a, &p, out.px.data(), 0);
+        EXPECT_EQ(g_told_line, c.line) << c.y << " " << c.hot_y;
+    }
+    pack_sprite_cb = nullptr;
+}
+
+// Bilinear drawing mixes the picture's edge with a border that is fully
+// transparent: over white, the column just past a black picture drawn at
+// x + 0.05 keeps 95 % of the white, 242 (not 241, as a border of alpha 1
+// would leave), and the line below at y + 0.05 the same.
+TEST(Render, TheBilinearBorderIsFullyTransparent) {
+    struct {
+        double x, y;
+        int px, py;          // just outside the picture, inside its widened box
+        int beyond_x, beyond_y;  // outside the box: untouched
+    } cases[] = {{120.05, 50, 124, 51, 125, 51}, {120, 50.05, 121, 54, 121, 55}};
+    for (const auto& c : cases) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 1);
+        palette_set(f->zones[0].palette, 1, 0x0FFF);  // white ring
+        palette_set(f->zones[0].palette, 5, 0x0000);  // black picture
+        add_unit(f, 4, 0x1000, c.x, c.y, solid_sprite(4, 4, 5));
+        picture out(1);
+        const render_params p = params(1, 0);
+        render(f, f, &p, out.px.data(), 0);
+        EXPECT_EQ(out.at(c.px, c.py), (rgb_t{242, 242, 242})) << c.x << "," << c.y;
+        EXPECT_EQ(out.at(c.beyond_x, c.beyond_y), (rgb_t{255, 255, 255})) << c.x << "," << c.y;
+    }
+}
+
+TEST(Render, AResidualPixelCoversItsOwnBlockAndNothingBeside) {
+    for (int s : {1, 2}) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 1);
+        f->residual_mask = static_cast<u8*>(std::calloc(64000, 1));
+        f->residual_screen = static_cast<u8*>(std::calloc(64000, 1));
+        f->residual_count = 1;
+        f->residual_mask[30 * 320 + 200] = 1, f->residual_screen[30 * 320 + 200] = 9;
+        picture out(s);
+        const render_params p = params(s, 0);
+        render(f, f, &p, out.px.data(), 0);
+        for (int y = 30 * s - 1; y <= 31 * s; ++y)
+            for (int x = 200 * s - 1; x <= 201 * s; ++x) {
+                const bool inside = x >= 200 * s && x < 201 * s && y >= 30 * s && y < 31 * s;
+                EXPECT_EQ(out.at(x, y), colour(inside ? 9 : 1)) << x << "," << y << " scale " << s;
+            }
+    }
+}
+
 TEST(Render, TheCacheIsRemadeForAnotherScaleOrPackGeneration) {
     frames_guard g;
     scene_frame* f = vertical(g, 100, 0, 2, 1);

@@ -346,6 +346,39 @@ TEST_F(SceneCapture, AResidualPixelIsHiddenOnlyInsideAnUncheckedUnitsWidenedBox)
     sprite_unref(table);
 }
 
+// A known picture is compared with the screen only inside the inner
+// window; at its top and bottom edges a turret (whose y is signed) is
+// inside from line 0 to line 200 and outside a line beyond.
+TEST_F(SceneCapture, TheInnerWindowRunsFromLineZeroToLine200) {
+    script_table_block(10, 242, 0, 2, 1, 6, 5, 5);
+    sprite* table = rom_sprite(10, 242, 0);
+    ASSERT_NE(table, nullptr);
+    const auto turret = [&](int y) {
+        script_unit(10, script_records, {0x90, static_cast<u16>(y), 1, 0, 0, 242}, [&](u8* s) {
+            for (int j = 0; j < table->height; ++j) {
+                const int sy = y + table->hot_y + j;
+                if (sy < 0 || sy >= 200) continue;
+                for (int i = 0; i < table->width; ++i)
+                    if (table->mask[j * table->width + i])
+                        st_set_pixel(s, 0x90 + table->hot_x + i, sy, table->pixels[j * table->width + i]);
+            }
+        });
+    };
+    struct {
+        int top;  // of the picture
+        bool inside;
+    } cases[] = {{0, true}, {-1, false}, {200 - table->height, true}, {201 - table->height, false}, {80, true}};
+    u32 vbl = 100;
+    frame(vbl, [&] { turret(100); });  // the key learnt
+    for (const auto& c : cases) {
+        std::memset(script_screen_bytes(), 0, 32000);
+        frame(vbl += 2, [&] { turret(c.top - table->hot_y); });
+        ASSERT_EQ(last().unit_count, 1) << c.top;
+        EXPECT_EQ(last().units[0].unchecked, c.inside ? 0 : 1) << "picture top " << c.top;
+    }
+    sprite_unref(table);
+}
+
 TEST_F(SceneCapture, AFrameEndBeforeItsBackgroundLeavesTheFrameOpen) {
     script_frame_start(100);
     script_frame_end();
