@@ -236,6 +236,53 @@ TEST_F(window_test, DrawingWithoutAWindowDoesNothing) {
   EXPECT_EQ(video_draw(), 0);
 }
 
+// A minimised window's drawable reads 0 on a side: nothing is drawn, the
+// frame counter stays and a pending screenshot waits. (SDL is not asked
+// here: the window is set aside for the call, so the size given stands.)
+TEST_F(window_test, ADrawableWithASideOfZeroDrawsNothing) {
+  open(320, 200);
+  const std::string path = dir / "waiting.png";
+  for (auto [w, h] : {std::pair{0, 200}, {320, 0}, {0, 0}}) {
+    video_screenshot(path.c_str());
+    SDL_Window* window = g_video.window;
+    g_video.window = nullptr;
+    g_video.window_w = w, g_video.window_h = h;
+    const unsigned frame = g_video.frame;
+    EXPECT_EQ(video_draw(), 0) << w << "x" << h;
+    g_video.window = window;
+    EXPECT_EQ(g_video.frame, frame) << w << "x" << h;
+    EXPECT_STREQ(g_video.shot_path, path.c_str()) << w << "x" << h;
+  }
+  EXPECT_EQ(video_draw(), 1);
+  EXPECT_EQ(g_video.shot_path[0], 0);
+}
+
+// Mode 2 takes each block's middle pixel in every channel, also after a
+// mode 1 frame whose averages differ from it.
+TEST_F(window_test, TheExactReductionTakesEveryChannelOfTheMiddlePixel) {
+  open(640, 400, 640, 400);
+  std::vector<uint8_t> frame(size_t(640) * 400 * 3, 0);
+  for (int y = 1; y < 400; y += 2)
+    for (int x = 1; x < 640; x += 2) {
+      uint8_t* p = &frame[(size_t(y) * 640 + x) * 3];
+      p[0] = uint8_t(200 - x / 8), p[1] = uint8_t(40 + y / 4), p[2] = uint8_t(x / 4 + y / 8);
+    }
+  vcfg.source = 1;
+  video_upload(frame.data());
+  vcfg.source = 2;
+  video_upload(frame.data());
+  int w = 0, h = 0;
+  auto tex = texture_pixels(&w, &h);
+  ASSERT_EQ(std::make_pair(w, h), std::make_pair(320, 200));
+  int wrong = 0;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x)
+      for (int c = 0; c < 3; ++c)
+        if (tex[(size_t(y) * 320 + x) * 3 + c] != frame[(size_t(2 * y + 1) * 640 + 2 * x + 1) * 3 + c] && ++wrong < 5)
+          ADD_FAILURE() << x << "," << y << " channel " << c;
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(window_test, RefreshRateIsKnownWithAndWithoutAWindow) {
   // Xvfb reports no rate, which reads as 60.
   EXPECT_GT(video_refresh_hz(), 0);

@@ -1,0 +1,92 @@
+// The video options of options.json read into the video settings: the
+// preset, the ranges of the choices, the custom parameters, the GPU wait
+// and the external shader.
+#include "host/window/video_settings.h"
+
+#include "host/options.h"
+#include "host/window/video_state.h"
+#include "window_fixture.h"
+
+#include <string>
+
+namespace {
+
+class video_settings_test : public window_test {
+ protected:
+  void TearDown() override {
+    cfg_clear();
+    video_set_glfinish(0);
+    window_test::TearDown();
+  }
+  // The options as the file holds them, read into the video settings.
+  void apply(const std::string& json) {
+    cfg_clear();
+    ASSERT_EQ(cfg_load_text(json.c_str()), 1) << json;
+    apply_video_cfg();
+  }
+};
+
+struct choices_case {
+  const char* json;
+  const char* preset;
+  int filter, source, aspect;
+};
+
+TEST_F(video_settings_test, ChoicesOutsideTheirRangesFallBack) {
+  open(320, 200);
+  const choices_case cases[] = {
+      {"{}", "Soft CRT", 1, 0, 1},
+      {R"({"preset": "None", "shader_source": 2, "aspect": 3})", "None", 0, 2, 3},
+      {R"({"preset": "None", "filter": 2, "aspect": 0})", "None", 2, 0, 0},
+      {R"({"preset": "Full CRT", "filter": 0, "shader_source": 1})", "Full CRT", 0, 1, 1},
+      {R"({"preset": "None", "filter": -1, "shader_source": 3, "aspect": 7})", "None", 1, 0, 1},
+      {R"({"preset": "None", "filter": 3, "shader_source": -1, "aspect": -1})", "None", 1, 0, 1},
+      // An unknown name keeps the preset and the filter in force (the last
+      // case's).
+      {R"({"preset": "Nonesuch"})", "None", 1, 0, 1},
+  };
+  for (const choices_case& c : cases) {
+    apply(c.json);
+    EXPECT_STREQ(vcfg.preset, c.preset) << c.json;
+    EXPECT_EQ(vcfg.filter, c.filter) << c.json;
+    EXPECT_EQ(vcfg.source, c.source) << c.json;
+    EXPECT_EQ(vcfg.aspect, c.aspect) << c.json;
+  }
+}
+
+TEST_F(video_settings_test, CustomParametersAreReadOnlyWithTheScanlineWeight) {
+  open(320, 200);
+  apply(R"({"preset": "Soft CRT"})");
+  apply(R"({"preset": "Custom", "params": {"p_scan": 0.8}})");
+  EXPECT_STREQ(vcfg.preset, "Custom");
+  EXPECT_FLOAT_EQ(vcfg.p_scan, 0.8f);
+  // The others keep Soft CRT's values.
+  EXPECT_FLOAT_EQ(vcfg.p_mask, 0.25f);
+  EXPECT_FLOAT_EQ(vcfg.p_curv, 0.10f);
+  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.10f);
+  EXPECT_FLOAT_EQ(vcfg.p_vig, 0.35f);
+  EXPECT_FLOAT_EQ(vcfg.p_bloom, 0.15f);
+  apply(R"({"preset": "Custom", "params": {"p_scan": 0.1, "p_mask": 0.2, "p_curv": 0.3, "p_bright": 1.4,)"
+        R"( "p_vig": 0.5, "p_bloom": 0.6}})");
+  const float want[6] = {0.1f, 0.2f, 0.3f, 1.4f, 0.5f, 0.6f};
+  const float got[6] = {vcfg.p_scan, vcfg.p_mask, vcfg.p_curv, vcfg.p_bright, vcfg.p_vig, vcfg.p_bloom};
+  for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(got[i], want[i]) << i;
+  // Without the scanline weight the parameters are the preset's.
+  apply(R"({"preset": "Full CRT", "params": {"p_mask": 0.9, "p_bloom": 0.1}})");
+  EXPECT_FLOAT_EQ(vcfg.p_mask, 0.55f);
+  EXPECT_FLOAT_EQ(vcfg.p_bloom, 0.50f);
+}
+
+TEST_F(video_settings_test, TheGpuWaitAndAnExternalShaderThatExists) {
+  open(320, 200, 320, 200, BKM_TEST_SHADERS);
+  ASSERT_GT(video_external_count(), 0);
+  const std::string name = video_external_name(0);
+  apply(R"({"gpu_wait": true, "external": ")" + name + R"("})");
+  EXPECT_EQ(video_get_glfinish(), 1);
+  EXPECT_EQ(std::string(vcfg.external), name);
+  apply(R"({"external": "no such shader"})");
+  EXPECT_EQ(video_get_glfinish(), 0);
+  EXPECT_STREQ(vcfg.external, "");
+}
+
+}  // namespace
