@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "game/game_ram.h"
 #include "game/map_ram.h"
@@ -116,22 +117,29 @@ struct driver {
 
 } // namespace
 
-bool run_title_to_mission(const std::string& folder, int mission, road_notes& n, int max_vbls) {
+namespace {
+
+// The road from the boot, one VBL at a time, until `arrived` holds after a
+// slice's input (or the game fails, or max_vbls).
+bool run_road(const std::string& folder, int mission, road_notes& n, int max_vbls, bool stand_ins,
+              const std::function<bool()>& arrived) {
   notes = &n;
   if (game_data_init(folder.c_str()) != 1) return false;
   state_ptr boot(boot_state_make(folder.c_str()));
   if (!boot) return false;
   tos_load_state(boot.get());
-  dispatch_register_over(0x009062, road_first_section);
-  dispatch_register_over(0x008C64, road_mission_setup);
-  dispatch_register_over(0x008EAC, road_frame_loop);
-  dispatch_register_label(0xC20510, road_frame_loop);
+  if (stand_ins) {
+    dispatch_register_over(0x009062, road_first_section);
+    dispatch_register_over(0x008C64, road_mission_setup);
+    dispatch_register_over(0x008EAC, road_frame_loop);
+    dispatch_register_label(0xC20510, road_frame_loop);
+  }
   hook_register(0x041BCC, note_tune);
   ym_events_clear();
 
   driver d{mission};
   std::vector<ym_event> events(ym_log_capacity);
-  for (int v = 0; v < max_vbls && !n.frame_loop_reached; ++v) {
+  for (int v = 0; v < max_vbls; ++v) {
     const auto start = std::chrono::steady_clock::now();
     if (tos_run_slice(2000000) != 1) return false;
     road_vbl r{g_cpu.pc, 0, 0, {}, 0, 0};
@@ -154,6 +162,18 @@ bool run_title_to_mission(const std::string& folder, int mission, road_notes& n,
     r.timer_a_vector = rd32(0x000134);
     r.host_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     n.vbls.push_back(std::move(r));
+    if (arrived()) return true;
   }
-  return n.frame_loop_reached;
+  return false;
+}
+
+} // namespace
+
+bool run_title_to_mission(const std::string& folder, int mission, road_notes& n, int max_vbls) {
+  return run_road(folder, mission, n, max_vbls, true, [&n] { return n.frame_loop_reached; });
+}
+
+bool run_title_into_mission(const std::string& folder, int mission, road_notes& n, int max_vbls,
+                            const std::function<bool()>& stop) {
+  return run_road(folder, mission, n, max_vbls, false, stop);
 }

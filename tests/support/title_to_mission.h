@@ -9,8 +9,10 @@
 // on the game's own routines but the first section's and the mission's
 // set-ups (they return; the first notes the screen and the loaded areas)
 // and the frame loop, whose arrival ends the road. Shared by the end-to-end test and the
-// benchmark.
+// benchmark. run_title_into_mission runs the same road without those
+// stand-ins, into the mission itself (the pack-in-play test).
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,3 +53,8 @@ struct road_notes {
 // choosing `mission` on the map, for at most max_vbls VBLs. False when the
 // game failed or the frame loop was not reached.
 bool run_title_to_mission(const std::string& folder, int mission, road_notes& notes, int max_vbls = 4000);
+// The same road on the game's own routines throughout, into the mission
+// and on with the stick let go, until `stop` holds after a VBL. False when
+// the game failed or `stop` never held within max_vbls.
+bool run_title_into_mission(const std::string& folder, int mission, road_notes& notes, int max_vbls,
+                            const std::function<bool()>& stop);
