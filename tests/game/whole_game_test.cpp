@@ -4,6 +4,7 @@
 // does not carry the saved high scores.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -137,6 +138,98 @@ TEST_F(WholeGame, FromADiskImageTheGamesOwnTableIsShown) {
     EXPECT_EQ(name, synth_table_name(i - 1)) << i;
     EXPECT_EQ(rd32(hiscore_scores + 4 * i), 20000 - 2000 * (i - 1)) << "the default scores";
   }
+  EXPECT_TRUE(data_file_now() == data);
+}
+
+// The screens a game passed, from where its slices ended: each label of
+// `screen_labels` met, consecutive repeats once.
+struct screen_label {
+  u32 pc, wait_return;  // wait_return: for waits in wait_vbl and the delays
+  const char* screen;
+};
+const screen_label screen_labels[] = {
+    {0x79E2, 0xECEE, "title"},         // the full title's first wait
+    {0x79E2, 0xEC08, "wait_fire"},     // under the title picture
+    {0xFDF0, 0, "prompt"},             // the player count
+    {0x79E2, 0xBC68, "map"},
+    {0x79E2, 0xCBEA, "shop"},
+    {0x00D0FE, 0, "equipment"},
+    {0x79E2, 0x920E, "mission"},       // the frame loop's wait_two_vbl
+    {0x75A8, 0xA978, "failed"},        // the mission-failed screen's pause
+    {0x79E2, 0xF9EE, "complete"},      // the mission-complete tally
+    {0x75A8, 0x39D2, "end"},           // the end text's pause
+    {0x31B6, 0, "name"},               // the high scores' name entry
+    {0x75BA, 0x3914, "scores"},        // the delay after a failed game's high scores
+};
+std::vector<std::string> screens_passed(const whole_game_state& g) {
+  std::vector<std::string> out;
+  for (auto [pc, ret] : g.labels)
+    for (const screen_label& l : screen_labels)
+      if (l.pc == pc && l.wait_return == ret && (out.empty() || out.back() != l.screen)) out.push_back(l.screen);
+  return out;
+}
+
+bool at_title_after_twelve() { return whole_game().missions_completed == 12 && whole_game_at_title(); }
+
+// The whole game from the real title: no quick start and no map data put
+// in RAM; the title and the prompt are passed by fire and the "1" key, the
+// map and the shop by the stick, as a player would. The missions are
+// decided at the frame loop's first hook point as in the games above.
+void twelve_missions_from_the_title(bool disk_image, const std::string& folder) {
+  whole_game_state& game = whole_game();
+  game.from_title = true;
+  std::vector<u8> data;
+  std::string name, error;
+  ASSERT_TRUE(whole_game_boot(folder, disk_image, data, name, error)) << error;
+  const int vbls = whole_game_run(14000, at_title_after_twelve);
+  EXPECT_LT(vbls, 14000) << "pc $" << std::hex << g_cpu.pc;
+  EXPECT_GT(vbls, 10000);
+  EXPECT_TRUE(at_title_after_twelve());
+  std::vector<std::string> want = {"title", "wait_fire", "prompt", "map", "shop", "equipment", "shop", "mission",
+                                   "complete"};
+  for (int m = 1; m < 12; ++m) want.insert(want.end(), {"map", "shop", "mission", "complete"});
+  want.insert(want.end(), {"end", "name", "title"});
+  EXPECT_EQ(screens_passed(game), want);
+  // The title's tune, then per mission the map's, the mission's, the
+  // result's and the one after it; the high scores' tune 5.
+  std::vector<u32> tunes = {0};
+  for (int i = 0; i < 12; ++i) tunes.insert(tunes.end(), {1, 0, 6, 3});
+  tunes.push_back(5);
+  EXPECT_EQ(game.tunes, tunes);
+  EXPECT_EQ(rd32(hiscore_scores), 12u * whole_game_points);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ram + hiscore_names), 3), "AB ");
+  EXPECT_EQ(rd32(quick_start), 0u) << "never set";
+}
+
+TEST_F(WholeGame, TwelveMissionsFromTheRealTitleOnTheDataFile) { twelve_missions_from_the_title(false, folder.path); }
+
+TEST_F(WholeGame, TwelveMissionsFromTheRealTitleOnTheDiskImage) { twelve_missions_from_the_title(true, folder.path); }
+
+// A game by input alone, nothing written into the machine: from the real
+// title into the first mission, where the player walks on until both
+// lives are gone; the failed screen, the high scores without an entry,
+// fire in the delay after them (the game keeps its count in quick_start)
+// and the next game's prompt without the title.
+TEST_F(WholeGame, AGameLostByInputAloneFromTheRealTitle) {
+  whole_game_state& game = whole_game();
+  game.from_title = true;
+  game.input_only = true;
+  boot(false);
+  struct at {
+    static bool second_prompt() {
+      const std::vector<std::string> s = screens_passed(whole_game());
+      return std::count(s.begin(), s.end(), "prompt") == 2;
+    }
+  };
+  const int vbls = whole_game_run(8000, at::second_prompt);
+  EXPECT_LT(vbls, 8000) << "pc $" << std::hex << g_cpu.pc;
+  EXPECT_EQ(screens_passed(game), (std::vector<std::string>{"title", "wait_fire", "prompt", "map", "shop", "equipment",
+                                                            "shop", "mission", "failed", "scores", "prompt"}));
+  EXPECT_EQ(game.tunes, (std::vector<u32>{0, 1, 0, 7, 5})) << "title, map, mission, failed, high scores";
+  EXPECT_EQ(game.missions_completed, 0);
+  EXPECT_EQ(rd16(player1 + player_record::lives), 0u);
+  EXPECT_NE(rd32(quick_start), 0u) << "fire in the delay";
+  EXPECT_EQ(g_cpu.pc, 0xFDF0u) << "the prompt of the next game";
   EXPECT_TRUE(data_file_now() == data);
 }
 

@@ -32,6 +32,7 @@ whole_game_state state;
 void note_tune(u32) { state.tunes.push_back(g_cpu.d[0] & 0xFFFF); }
 
 void decide_mission(u32) {
+  if (state.input_only) return;
   if (state.fail_missions) {
     wr16(player1 + player_record::lives, 0);
     return;
@@ -78,6 +79,12 @@ void play() {
     return;
   }
   const u32 at = g_cpu.pc;
+  // The title's wait_fire: fire pressed once, released at the next VBL.
+  if (at == 0x79E2 && rd32(a7 + 2) == 0x00EC08) {
+    send_stick(state.title_fired ? 0 : stick_fire);
+    state.title_fired = true;
+    return;
+  }
   if (at == 0xFDF0 && state.typing.empty()) whole_game_type({key_1});
   if (at == 0x31B6 && state.typing.empty() && rd16(entry_cursor) == 0) whole_game_type({key_a, key_b, key_return});
   if (!state.typing.empty()) {
@@ -113,8 +120,25 @@ void play() {
     }
   } else if (at == 0x75BA) {
     send_stick(stick_fire); // fire shortens the end's delays
+  } else if (state.input_only && (at == 0x91E8 || (at == 0x79E2 && rd32(a7 + 2) == 0x00920E))) {
+    // In the frame loop a player who walks on: up, swaying left and right,
+    // fire held 10 VBLs and let go 10.
+    const int k = state.walked++;
+    const int sway = k / 60 % 6 == 1 ? stick_left : k / 60 % 6 == 3 ? stick_right : 0;
+    send_stick(stick_up | sway | (k / 10 % 2 == 0 ? stick_fire : 0));
   } else {
     send_stick(0);
+  }
+}
+
+// Where the wait the slice ended in returns to: wait_vbl keeps a word on
+// the stack above its caller's return; the two delays ($75A4, $75AE) none.
+u32 wait_return() {
+  switch (g_cpu.pc) {
+  case 0x79E2: return rd32(a7 + 2);
+  case 0x75A8:
+  case 0x75BA: return rd32(a7);
+  default: return 0;
   }
 }
 
@@ -162,10 +186,13 @@ bool whole_game_boot(const std::string& folder, bool disk_image, std::vector<u8>
 
 int whole_game_run(int limit, bool (*stop)()) {
   for (int vbls = 0; vbls < limit; ++vbls) {
-    if (tos_run_slice(2000000) != 1 || (stop && stop())) return vbls;
+    if (tos_run_slice(2000000) != 1) return vbls;
+    const std::pair<u32, u32> at{g_cpu.pc, wait_return()};
+    if (state.labels.empty() || state.labels.back() != at) state.labels.push_back(at);
+    if (stop && stop()) return vbls;
     // The game start has begun (after the restart cleared the quick start,
     // before the game start reads it): the quick start, and the map's data.
-    if (!state.started && rd32(dev_string_pos) == dev_string) {
+    if (!state.started && !state.from_title && rd32(dev_string_pos) == dev_string) {
       state.started = true;
       wr32(quick_start, 1);
       synth_map_tables_in_ram(synth_map_content());

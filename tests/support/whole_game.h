@@ -3,9 +3,11 @@
 // the boot state loaded, then per VBL one slice and the VBL delivery, with
 // a scripted player whose input goes only through the keyboard processor
 // (tos_key, tos_joystick). The game starts as its own quick start does,
-// without the title; the missions are decided at frame_vertical's first
+// without the title (or, with `from_title`, at the real title, passed by
+// fire); the missions are decided at frame_vertical's first
 // hook point on the mission machine's stand-ins (points and tally counts
-// added and the mission completed, or both lives taken).
+// added and the mission completed, or both lives taken), or with
+// `input_only` not at all: the player walks on until the lives are gone.
 //
 // The player: '1' at the player-count prompt; on the map the first open
 // mission; in the first shop visit weapon 0 bought, weapon 1 tried (too
@@ -15,6 +17,7 @@
 #pragma once
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "machine/types.h"
@@ -27,6 +30,19 @@ struct whole_game_state {
   int missions_completed = 0;
   bool fail_missions = false;  // the missions end with both lives taken
   bool started = false;        // the quick start is set once, at the first game start
+  // From the real title: no quick start and no map data written; fire at
+  // the title's wait_fire.
+  bool from_title = false;
+  bool title_fired = false;
+  // Nothing written at all: no mission decided at the hook; in the
+  // missions' frame loop the player walks on, up and swaying, fire held 10
+  // VBLs and let go 10.
+  bool input_only = false;
+  int walked = 0;
+  // Where the slices ended, each change once: the pc, and for a wait in
+  // wait_vbl ($79E2) or in the delays ($75A8, $75BA) the address it
+  // returns to (else 0).
+  std::vector<std::pair<u32, u32>> labels;
   // The player.
   int stick = 0;               // the last joystick report sent
   int key_down = -1;           // pressed at the last VBL, released at this one
