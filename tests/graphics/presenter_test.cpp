@@ -400,11 +400,18 @@ TEST_F(Presenter, ScrollSmoothingRestartsOnJumpsAndHoldsSmallStepsBack) {
         int shift;
     };
     // Frames with scrolls 0, 10 and 9 at VBLs 100, 102, 104: the camera
-    // goes from 0 to -10 and back to -9.
-    const std::vector<step> runs[] = {
-        {{100, 0}, {101.5, 19}},           // 7.5 away: moves 1.079, residue 6.421
-        {{100, 0}, {101.7, 0}},            // 8.5 away: starts again there
-        {{101.8, 0}, {102, 0}, {102.5, -1}},  // back by 0.25 against the motion: held
+    // goes from 0 to -10 and back to -9 (the last run: 0, -10, -9, the
+    // camera the other way, so the band moves left and 19 pixels at its
+    // right edge repeat the last one moved).
+    struct run_case {
+        int scrolls[3];
+        std::vector<step> steps;
+    };
+    const run_case runs[] = {
+        {{0, 10, 9}, {{100, 0}, {101.5, 19}}},              // 7.5 away: moves 1.079, residue 6.421
+        {{0, 10, 9}, {{100, 0}, {101.7, 0}}},               // 8.5 away: starts again there
+        {{0, 10, 9}, {{101.8, 0}, {102, 0}, {102.5, -1}}},  // back by 0.25 against the motion: held
+        {{0, -10, -9}, {{100, 0}, {101.5, -19}}},
     };
     for (const auto& run : runs) {
         present_free(st);
@@ -412,15 +419,14 @@ TEST_F(Presenter, ScrollSmoothingRestartsOnJumpsAndHoldsSmallStepsBack) {
         st = present_new(s);
         push_clock(0, 0);
         scene_frame* f[3];
-        const int scrolls[3] = {0, 10, 9};
         for (int i = 0; i < 3; ++i) {
             f[i] = test_frame(100 + 2 * static_cast<u32>(i), BG_HORIZONTAL, 0, 2);
             for (int r = 0; r < 32; ++r)
                 for (int col = 0; col < 32; ++col) f[i]->strip[r][col] = static_cast<u8>((col * 5 + r) % 16);
-            f[i]->hscroll = scrolls[i];
+            f[i]->hscroll = run.scrolls[i];
             push_frame(f[i]);
         }
-        for (const step& st_ : run) {
+        for (const step& st_ : run.steps) {
             int fixed = 0;
             const u8* got = present_frame(st, &fixed, st_.vbl / 50);
             const scene_frame *a, *b;
