@@ -412,6 +412,8 @@ TEST_F(Presenter, ScrollSmoothingRestartsOnJumpsAndHoldsSmallStepsBack) {
         {{0, 10, 9}, {{100, 0}, {101.7, 0}}},               // 8.5 away: starts again there
         {{0, 10, 9}, {{101.8, 0}, {102, 0}, {102.5, -1}}},  // back by 0.25 against the motion: held
         {{0, -10, -9}, {{100, 0}, {101.5, -19}}},
+        // Small steps along the motion (0.5 each) are followed, not held.
+        {{0, -10, -9}, {{100, 0}, {100.1, 0}, {100.2, 0}}},
     };
     for (const auto& run : runs) {
         present_free(st);
