@@ -156,6 +156,21 @@ TEST_F(Enemies, EnemyEventsFillTheRecordFromTheScriptHeader) {
   }
 }
 
+// Command 255 is an enemy type like 0-233, though it lies above the other
+// families.
+TEST_F(Enemies, CommandTwoFiftyFiveIsAnEnemy) {
+  put_script(255, {2, 9, 4, 1, 0xFF, 0xFF});
+  put_stream({184, 255, 10, 20, 0xFF});
+  wr8(event_clock, 184);
+  ASSERT_EQ(run(event_stream), 1);
+  EXPECT_NE(rd16(rec(0) + 4), 0u);
+  EXPECT_EQ(rd16(rec(0)), 110u);
+  EXPECT_EQ(rd16(rec(0) + 2), 120u);
+  EXPECT_EQ(rd32(rec(0) + 0x10), script_base + 32 * 255 + 5);
+  EXPECT_TRUE(calls_to(place_vehicle).empty());
+  EXPECT_EQ(rd32(event_pointer), stream_at + 4);
+}
+
 TEST_F(Enemies, OnlyRecordsZeroToTwentyFourTakeStreamEnemies) {
   put_script(3, {2, 9, 4, 1, 0xFF, 0xFF});
   for (u32 i = 0; i < 25; ++i) wr16(rec(i) + 4, 1);

@@ -347,6 +347,52 @@ TEST_F(FrameVertical, TheHostSeesTheTimingColourOfThePhaseItStopsIn) {
   EXPECT_EQ(in_background, 0x050u) << "after the scroll step";
 }
 
+// The horizontal engine stands aside here: the switch-over and the
+// horizontal loop only note their calls (the loop may take every life), so
+// each pass meets the switch point again.
+constexpr u32 switch_over = 0x0045D6;
+constexpr u32 frame_horizontal = 0x00474A;
+void horizontal_loses_every_life() {
+  wr16(player1 + player_record::lives, 0);
+  wr16(player2 + player_record::lives, 0);
+}
+
+TEST_F(FrameVertical, TheSwitchPointRunsTheHorizontalSectionAndItsLivesTest) {
+  struct {
+    const char* what;
+    u16 lives1, lives2, freerun;
+    bool lives_lost_inside;
+    u32 passes;
+  } cases[] = {
+      {"one player", 3, 0, 0, false, 3},
+      {"two players with equal lives", 3, 3, 0, false, 3},
+      {"the last lives lost inside, even in free run", 3, 2, 1, true, 1},
+      {"a 16-bit sum of 0, even in free run", 0x8000, 0x8000, 1, false, 1},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    wr16(scroll_pos, vertical_section_end);
+    wr16(player1 + player_record::lives, c.lives1);
+    wr16(player2 + player_record::lives, c.lives2);
+    wr16(dev_freerun, c.freerun);
+    stub_records_over(switch_over, nullptr);
+    stub_records_over(frame_horizontal, c.lives_lost_inside ? horizontal_loses_every_life : nullptr);
+    stop_after_three_passes();
+    ASSERT_TRUE(run_frames(40)) << c.what;
+    EXPECT_EQ(rd16(fx_bank), c.passes) << c.what;
+    EXPECT_EQ(rd16(exit_request), c.passes == 3 ? 0xFFFFu : 0u) << c.what << ": a failed mission leaves it 0";
+    EXPECT_EQ(count(switch_over), c.passes) << c.what;
+    const auto calls = loop_calls();
+    const std::vector<std::pair<u32, u32>> pass_end(calls.end() - 5, calls.end());
+    EXPECT_EQ(pass_end, (std::vector<std::pair<u32, u32>>{{0x00B6EA, 0x9004},
+                                                          {0x008E82, 0x9008},
+                                                          {0x008E96, 0x900C},
+                                                          {switch_over, 0x901C},
+                                                          {frame_horizontal, 0x9020}}))
+        << c.what << ": after the plates, the last calls of the pass";
+  }
+}
+
 TEST_F(FrameVertical, ABudgetStopBetweenPassesResumesAtTheLoopEntry) {
   stop_after_three_passes();
   driver_start(frame_vertical);
