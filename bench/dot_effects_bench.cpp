@@ -18,7 +18,6 @@ void fresh_mission() {
   machine_clear();
   stub_reset();
   mission_machine_reset();
-  stand_in_explosions();
   dot_effect_tables{}.put_in_ram();
   preshift_pictures();
   load_regs();

@@ -18,7 +18,6 @@ void fresh_section() {
   machine_clear();
   stub_reset();
   mission_machine_reset();
-  stand_in_explosions();
   hsection_tables t;
   for (u32 type = 234; type <= 238; ++type) t.pattern(type, {{0, 0, 1, 1, 0}, {8, 4, 1, 1, 2}});
   t.put_in_ram();

@@ -1,7 +1,6 @@
 // The dot bullets: fired by a player ($AB5C), struck, moved and burst
-// ($AC5E), freed and drawn ($660C), on the mission machine. The explosion
-// spawner of later work stands in for itself (it fills the table as the
-// game does), so the checks of the explosion table hold once it is written.
+// ($AC5E), freed and drawn ($660C), on the mission machine. A burst is
+// read from the explosion table and from the call of the explosion spawner.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +8,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "support/call_trace.h"
 #include "support/dispatch_check.h"
 #include "support/dot_effect_tables.h"
 #include "support/mission_machine.h"
@@ -79,30 +79,28 @@ class DotBullets : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    stand_in_explosions();
+    call_trace_start();
     record_samples_b();
     put_animations();
   }
   void run(u32 entry) { ASSERT_EQ(run_mission_routine(entry), 1) << "one slice, no wait"; }
-  // The one burst of a run, in the table (and in the call while stubbed).
+  // The one burst of a run, in the table and in the spawner's call (the
+  // table keeps x only to 16 pixels).
   void expect_burst(u32 x, u32 y, u32 owner, const std::string& what) {
     EXPECT_EQ(rd16(boom(0) + 4), 0xFFFFu) << what;
     EXPECT_EQ(rd16(boom(0)), (x + 7) & 0xFFF0) << what;
     EXPECT_EQ(rd16(boom(0) + 2), y) << what;
     EXPECT_EQ(rd16(boom(0) + 0x0A), owner) << what;
     EXPECT_EQ(rd16(boom(1) + 4), 0u) << what << ": one burst";
-    if (stubbed(explode)) {
-      ASSERT_EQ(explosion_calls().size(), 1u) << what;
-      EXPECT_EQ(explosion_calls()[0].x, x) << what;
-      EXPECT_EQ(explosion_calls()[0].y, y) << what;
-      EXPECT_EQ(explosion_calls()[0].owner, owner) << what;
-    }
+    const auto calls = calls_to(explode);
+    ASSERT_EQ(calls.size(), 1u) << what;
+    EXPECT_EQ(calls[0].d[0] & 0xFFFF, x) << what;
+    EXPECT_EQ(calls[0].d[1] & 0xFFFF, y) << what;
+    EXPECT_EQ(calls[0].d[2] & 0xFFFF, owner) << what;
   }
   void expect_no_burst(const std::string& what) {
     EXPECT_EQ(rd16(boom(0) + 4), 0u) << what;
-    if (stubbed(explode)) {
-      EXPECT_TRUE(explosion_calls().empty()) << what;
-    }
+    EXPECT_TRUE(calls_to(explode).empty()) << what;
   }
 };
 
@@ -437,7 +435,6 @@ TEST_F(DotDrawing, TheNinthLineOfLine192FallsOnTheSpareLineAndNothingBelow) {
 void prepare_busy_frame() {
   machine_clear();
   mission_machine_reset();
-  stand_in_explosions();
   put_animations();
   dot_effect_tables{}.put_in_ram();
   preshift_pictures();

@@ -1,9 +1,7 @@
 // Dot bullets and effects inside frame_vertical, fired through the players'
 // own update: an effect weapon's shots kill an enemy and then the other
 // player; a dot bullet bursts on a homing unit, whose destruction is the
-// blast's. Routines of later work are stand-ins (the explosion spawner
-// fills its table as the game does); checks of what they do fall silent
-// while they are stubbed.
+// blast's.
 #include <gtest/gtest.h>
 
 #include "game/game_ram.h"
@@ -21,8 +19,6 @@ namespace pr = player_record;
 constexpr u32 frame_vertical = 0x008EAC;
 constexpr u32 frame_horizontal = 0x00474A;
 constexpr u32 hook_frame_start = 0x008EEA;
-constexpr u32 start_death = 0x00AA42;
-constexpr u32 blast_damage = 0x00A5FC;
 constexpr u32 kills = 0x96;
 
 u32 enemy(u32 i) { return enemy_table.address + i * enemy_table.size; }
@@ -60,8 +56,6 @@ class DotEffectsInFrames : public MissionTest {
     MissionTest::SetUp();
     tables = player_tables{};
     shots = dot_effect_tables{};
-    stand_in_explosions();
-    stub_watch_address = current_player + 1;
     // dying enemies stay on their first frame: no animation ends
     for (u32 n = 0; n < 13; ++n) wr16(0x00B20E + 2 * n, 4 * n);
     wr16(scroll_pos, 300); // player 1 low on the screen holds the scroll
@@ -99,8 +93,7 @@ TEST_F(DotEffectsInFrames, AnEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
   EXPECT_NE(rd16(enemy(0) + 0x26), 0u) << "the enemy dies in pass 1";
   EXPECT_EQ(rd32(player1 + pr::score), 50u);
   EXPECT_EQ(rd16(player1 + kills), 1u);
-  const bool p2_died_early = stubbed(start_death) ? stub_call_count(start_death) > 0 : rd16(player2 + pr::state) != 0;
-  EXPECT_FALSE(p2_died_early) << "the first effect ended its turn on the enemy";
+  EXPECT_EQ(rd16(player2 + pr::state), 0u) << "the first effect ended its turn on the enemy";
 
   SetUp();
   tables.effect_shots[1] = {44, 80, 0, 0};
@@ -113,19 +106,8 @@ TEST_F(DotEffectsInFrames, AnEffectWeaponKillsAnEnemyAndThenTheOtherPlayer) {
   wr16(enemy(0) + 0x0A, 1000);
   ASSERT_TRUE(run_passes(3));
   EXPECT_EQ(rd32(player1 + pr::score), 50u) << "one kill";
-  if (stubbed(start_death)) {
-    int deaths = 0;
-    for (const stub_call& c : stub_calls())
-      if (c.address == start_death) {
-        ++deaths;
-        EXPECT_EQ(c.a4, player2);
-        EXPECT_EQ(c.watched, 1u) << "current_player";
-      }
-    EXPECT_EQ(deaths, 1);
-  } else {
-    EXPECT_NE(rd16(player2 + pr::state), 0u);
-    EXPECT_EQ(rd16(player1 + pr::state), 0u) << "the thrower is immune";
-  }
+  EXPECT_NE(rd16(player2 + pr::state), 0u);
+  EXPECT_EQ(rd16(player1 + pr::state), 0u) << "the thrower is immune";
 }
 
 // The same in a horizontal section, which scrolls the shots and the enemy
@@ -148,16 +130,8 @@ TEST_F(DotEffectsInFrames, InAHorizontalSectionTooTheEffectWeaponKillsAnEnemyAnd
   EXPECT_NE(rd16(enemy(0) + 0x26), 0u);
   EXPECT_EQ(rd32(player1 + pr::score), 50u);
   EXPECT_EQ(rd16(player1 + kills), 1u);
-  if (stubbed(start_death)) {
-    ASSERT_EQ(stub_call_count(start_death), 1);
-    for (const stub_call& c : stub_calls()) {
-      if (c.address == start_death) {
-        EXPECT_EQ(c.a4, player2);
-      }
-    }
-  } else {
-    EXPECT_NE(rd16(player2 + pr::state), 0u);
-  }
+  EXPECT_NE(rd16(player2 + pr::state), 0u);
+  EXPECT_EQ(rd16(player1 + pr::state), 0u) << "the thrower is immune";
 }
 
 TEST_F(DotEffectsInFrames, ADotBulletBurstsOnAHomingUnitAndTheBlastDestroysIt) {
@@ -180,10 +154,8 @@ TEST_F(DotEffectsInFrames, ADotBulletBurstsOnAHomingUnitAndTheBlastDestroysIt) {
   EXPECT_EQ(rd16(boom(0) + 0x0A), 0u) << "player 1's blast";
   EXPECT_EQ(rd32(player1 + pr::score), 50u);
   EXPECT_EQ(rd16(unit(0) + 0x0E), 0u) << "the strike leaves the unit to the blast";
-  if (!stubbed(blast_damage)) {
-    ASSERT_TRUE(run_passes(3));
-    EXPECT_NE(rd16(unit(0) + 0x0E), 0u) << "destroyed by the blast";
-  }
+  ASSERT_TRUE(run_passes(3));
+  EXPECT_NE(rd16(unit(0) + 0x0E), 0u) << "destroyed by the blast";
 }
 
 } // namespace

@@ -1,8 +1,6 @@
 // The effects: placed ($B6A6), striking enemies and players, moved and aged
 // ($B944), drawn with their clipping ($B6EA, $B728 and its two cores), on
-// the mission machine. The players' death routine of later work is a
-// recording stand-in; the checks on it fall back to the dying flag it sets
-// once it is written.
+// the mission machine.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,7 +27,6 @@ constexpr u32 draw_one = 0x00B728;
 constexpr u32 pan_site = 0x00B9CC;
 constexpr u32 hook_turn = 0x00B6F2;
 constexpr u32 hook_turn_end = 0x00B6F8;
-constexpr u32 start_death = 0x00AA42;
 
 constexpr u32 anim_offsets = 0x00B20E;
 constexpr u32 anim_data = 0x00B228;
@@ -72,17 +69,11 @@ void in_play(u32 record, u32 x, u32 y) {
   wr16(record + pr::y, y);
 }
 
-// Whether the death of the player at `record` began in the run: the call
-// with the player in a4 and its index in current_player while it is a
-// stand-in, the dying flag once it is written.
+// Whether the death of the player at `record` began in the run.
 bool died(u32 record) {
   // The death's start points the record at its death frames (the state
   // word alone would count a player that was dying already).
-  if (!stubbed(start_death)) return rd32(record + 0x5C) != 0;
-  const u32 index = record == player2 ? 1 : 0;
-  for (const stub_call& c : stub_calls())
-    if (c.address == start_death && c.a4 == record && c.watched == index) return true;
-  return false;
+  return rd32(record + 0x5C) != 0;
 }
 
 class Effects : public MissionTest {
@@ -91,7 +82,6 @@ class Effects : public MissionTest {
     MissionTest::SetUp();
     record_samples_b();
     for (u32 n = 0; n < 13; ++n) wr16(anim_offsets + 2 * n, 4 * n);
-    stub_watch_address = current_player + 1;
   }
   void run(u32 entry) { ASSERT_EQ(run_mission_routine(entry), 1) << "one slice, no wait"; }
 };

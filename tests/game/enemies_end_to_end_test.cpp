@@ -12,6 +12,7 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "machine/hooks.h"
+#include "support/call_trace.h"
 #include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
@@ -99,6 +100,7 @@ TEST_F(EnemiesEndToEnd, EnemiesOfTheStreamWalkTheirScriptsAndAreDrawn) {
   mission_runner_register(write_mission);
   hook_register(frame_start, count_frame);
   hook_register(after_enemy, note_enemy);
+  call_trace_start();
   driver_start(mission_runner);
   driver_run(2000, 2000000, mission_vbl);
   hook_register(frame_start, nullptr);
@@ -143,15 +145,11 @@ TEST_F(EnemiesEndToEnd, EnemiesOfTheStreamWalkTheirScriptsAndAreDrawn) {
   for (size_t k = 1; k < climb.size() && k < walk.size(); ++k)
     EXPECT_EQ(static_cast<int>(climb[k].y) - static_cast<int>(walk[k].y),
               static_cast<int>(climb[0].y) - static_cast<int>(walk[0].y) - static_cast<int>(k));
-  if (!stubbed(bullets)) {
-    EXPECT_EQ(first_hostile_bullet, 13) << "the burst of the walker's twelfth frame";
-  } else {
-    // each walker fires once, from its fire point, where it turns
-    std::vector<u32> from;
-    for (const stub_call& c : stub_calls())
-      if (c.address == bullets) from.push_back(c.d0);
-    EXPECT_EQ(from, (std::vector<u32>{170 + 8, 220 + 8}));
-  }
+  EXPECT_EQ(first_hostile_bullet, 13) << "the burst of the walker's twelfth frame";
+  // each walker fires once, from its fire point, where it turns
+  std::vector<u32> from;
+  for (const traced_call& c : calls_to(bullets)) from.push_back(c.d[0]);
+  EXPECT_EQ(from, (std::vector<u32>{170 + 8, 220 + 8}));
 }
 
 } // namespace

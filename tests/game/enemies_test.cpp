@@ -1,6 +1,8 @@
 // The enemies: the mission event stream ($AFA2), the script step ($B09A,
 // $B0B8, $B1E4), the animation step ($B386, $B3A0) and the drawing ($5B32,
-// $5BA8 and its cores), on synthetic scripts, animations and frames.
+// $5BA8 and its cores), on synthetic scripts, animations and frames. What
+// the stream and the scripts hand the placements and the fire routines is
+// read from the dispatcher's call trace, with the registers at each call.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
+#include "support/call_trace.h"
 #include "support/enemy_tables.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
@@ -80,6 +83,7 @@ class Enemies : public MissionTest {
     MissionTest::SetUp();
     put_animations();
     wr16(fire_points, 0xFFFF);
+    call_trace_start();
   }
 };
 
@@ -150,6 +154,21 @@ TEST_F(Enemies, EnemyEventsFillTheRecordFromTheScriptHeader) {
     EXPECT_EQ(rd16(rec(0) + 0x26), 0u);
     EXPECT_EQ(rd32(event_pointer), stream_at + 4);
   }
+}
+
+// Command 255 is an enemy type like 0-233, though it lies above the other
+// families.
+TEST_F(Enemies, CommandTwoFiftyFiveIsAnEnemy) {
+  put_script(255, {2, 9, 4, 1, 0xFF, 0xFF});
+  put_stream({184, 255, 10, 20, 0xFF});
+  wr8(event_clock, 184);
+  ASSERT_EQ(run(event_stream), 1);
+  EXPECT_NE(rd16(rec(0) + 4), 0u);
+  EXPECT_EQ(rd16(rec(0)), 110u);
+  EXPECT_EQ(rd16(rec(0) + 2), 120u);
+  EXPECT_EQ(rd32(rec(0) + 0x10), script_base + 32 * 255 + 5);
+  EXPECT_TRUE(calls_to(place_vehicle).empty());
+  EXPECT_EQ(rd32(event_pointer), stream_at + 4);
 }
 
 TEST_F(Enemies, OnlyRecordsZeroToTwentyFourTakeStreamEnemies) {
@@ -227,48 +246,53 @@ TEST_F(Enemies, InstallationObjectAndVehicleFamiliesHandTheirRegisters) {
   wr8(event_clock, 184);
   ASSERT_EQ(run(event_stream), 1);
   EXPECT_EQ(rd32(event_pointer), stream_at + 28) << "every event consumed";
-  if (!stubbed(place_installation) || !stubbed(place_object) || !stubbed(place_vehicle)) return;
-  const auto& c = stub_calls();
+  std::vector<traced_call> c;
+  for (const traced_call& t : traced_calls())
+    if (t.target == place_installation || t.target == place_object || t.target == place_vehicle) c.push_back(t);
   ASSERT_EQ(c.size(), 4u);
-  EXPECT_EQ(c[0].address, place_installation);
-  EXPECT_EQ(c[0].d0 & 0xFFFF, 234u);
-  EXPECT_EQ(c[0].a0, stream_at + 2);
+  EXPECT_EQ(c[0].target, place_installation);
+  EXPECT_EQ(c[0].d[0] & 0xFFFF, 234u);
+  EXPECT_EQ(c[0].a[0], stream_at + 2);
   EXPECT_EQ(c[0].ret, 0xAFD0u);
-  EXPECT_EQ(c[1].address, place_object);
-  EXPECT_EQ(c[1].d0 & 0xFFFF, 245u);
-  EXPECT_EQ(c[1].a0, stream_at + 6);
+  EXPECT_EQ(c[1].target, place_object);
+  EXPECT_EQ(c[1].d[0] & 0xFFFF, 245u);
+  EXPECT_EQ(c[1].a[0], stream_at + 6);
   EXPECT_EQ(c[1].ret, 0xAFE2u);
-  EXPECT_EQ(c[2].address, place_vehicle);
-  EXPECT_EQ(c[2].d0 & 0xFFFF, 110u);
-  EXPECT_EQ(c[2].d1 & 0xFFFF, 11u);
-  EXPECT_EQ(c[2].a0, stream_at + 15);
+  EXPECT_EQ(c[2].target, place_vehicle);
+  EXPECT_EQ(c[2].d[0] & 0xFFFF, 110u);
+  EXPECT_EQ(c[2].d[1] & 0xFFFF, 11u);
+  EXPECT_EQ(c[2].a[0], stream_at + 15);
   EXPECT_EQ(c[2].ret, 0xB41Cu);
-  EXPECT_EQ(c[3].d0 & 0xFFFF, 120u);
-  EXPECT_EQ(c[3].a0, stream_at + 27);
-}
-
-struct vehicle_regs {
-  static inline u32 d2v, d3v, d4v, d5v;
-};
-void note_vehicle_regs() {
-  vehicle_regs::d2v = d2 & 0xFFFF;
-  vehicle_regs::d3v = d3 & 0xFFFF;
-  vehicle_regs::d4v = d4 & 0xFFFF;
-  vehicle_regs::d5v = d5 & 0xFFFF;
-  while ((rd8(a0) & 0x80) == 0) a0 += 4;
-  a0 += 1;
+  EXPECT_EQ(c[3].target, place_vehicle);
+  EXPECT_EQ(c[3].d[0] & 0xFFFF, 120u);
+  EXPECT_EQ(c[3].a[0], stream_at + 27);
 }
 
 TEST_F(Enemies, TheVehicleGetsAllFiveBytes) {
-  if (!stubbed(place_vehicle)) GTEST_SKIP() << "the vehicle placement is written";
-  stub_records_doing(place_vehicle, note_vehicle_regs);
-  put_stream({184, 249, 10, 11, 12, 13, 14, 0x80, 0xFF});
-  wr8(event_clock, 184);
-  ASSERT_EQ(run(event_stream), 1);
-  EXPECT_EQ(vehicle_regs::d2v, 12u);
-  EXPECT_EQ(vehicle_regs::d3v, 249u);
-  EXPECT_EQ(vehicle_regs::d4v, 13u);
-  EXPECT_EQ(vehicle_regs::d5v, 14u);
+  struct {
+    u8 command;
+    u32 type;
+  } cases[] = {{249, 3}, {246, 0}, {252, 6}};
+  for (const auto& c : cases) {
+    SetUp();
+    put_stream({184, c.command, 10, 11, 12, 13, 14, 0x80, 0xFF});
+    wr8(event_clock, 184);
+    ASSERT_EQ(run(event_stream), 1);
+    const auto placed = calls_to(place_vehicle);
+    ASSERT_EQ(placed.size(), 1u) << int(c.command);
+    const u32 want[6] = {110, 11, 12, c.command, 13, 14}; // x + 100, y, speed, command, height, width
+    for (int r = 0; r < 6; ++r) EXPECT_EQ(placed[0].d[r] & 0xFFFF, want[r]) << int(c.command) << " d" << r;
+    EXPECT_EQ(placed[0].a[0], stream_at + 7) << "the attachment list";
+    const u32 v = vehicle_table.address;
+    EXPECT_EQ(rd16(v), 0xFFFFu);
+    EXPECT_EQ(rd16(v + 0x02), 110u);
+    EXPECT_EQ(rd16(v + 0x04), 11u);
+    EXPECT_EQ(rd16(v + 0x06), 12u);
+    EXPECT_EQ(rd16(v + 0x0A), 13u);
+    EXPECT_EQ(rd16(v + 0x0E), 14u);
+    EXPECT_EQ(rd16(v + 0x10), c.type);
+    EXPECT_EQ(rd32(event_pointer), stream_at + 8) << "past the end byte";
+  }
 }
 
 // ---- the script step -------------------------------------------------------------------
@@ -362,53 +386,45 @@ TEST_F(Enemies, FireAndGrenadeCommandsActInTheStepThatReadsThem) {
   d7 = 0x12345678; // kept around each step
   ASSERT_EQ(run(scripts_all), 1);
   EXPECT_EQ(rd32(rec(0) + 0x10), 0x3C07u);
-  if (!stubbed(bullets) || !stubbed(grenade)) return;
-  const auto& c = stub_calls();
+  std::vector<traced_call> c;
+  for (const traced_call& t : traced_calls())
+    if (t.target == bullets || t.target == grenade) c.push_back(t);
   ASSERT_EQ(c.size(), 3u);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(c[i].address, bullets);
-    EXPECT_EQ(c[i].d0, 95u);
-    EXPECT_EQ(c[i].d1, 157u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(c[i].target, i < 2 ? bullets : grenade) << i;
+    EXPECT_EQ(c[i].ret, i < 2 ? 0xB13Cu : 0xB16Au) << i;
+    EXPECT_EQ(c[i].d[0], 95u) << i;
+    EXPECT_EQ(c[i].d[1], 157u) << i;
   }
-  EXPECT_EQ(c[2].address, grenade);
-  EXPECT_EQ(c[2].d0, 95u);
-  EXPECT_EQ(c[2].d1, 157u);
-}
-
-struct fire_regs {
-  static inline u32 d2v, d3v, d4v, d5v;
-};
-void note_fire_regs() {
-  fire_regs::d2v = d2;
-  fire_regs::d3v = d3;
-  fire_regs::d4v = d4;
-  fire_regs::d5v = d5;
 }
 
 TEST_F(Enemies, FireRegisters) {
-  if (!stubbed(bullets) || !stubbed(grenade)) GTEST_SKIP() << "the fire routines are written";
-  put_bytes(fire_points, {0, 6, 0, 11, 0, 12, 0xFF, 0xFB, 0, 7, 0xFF, 0xFF});
-  put_bytes(0x3C00, {254, 0xFF});
-  stub_records_doing(bullets, note_fire_regs);
-  place(0, 0x3C00);
-  wr16(rec(0) + 8, 6);
-  d5 = 0;
-  ASSERT_EQ(run(scripts_all), 1);
-  EXPECT_EQ(fire_regs::d2v, 24u);
-  EXPECT_EQ(fire_regs::d3v, 11u);
-  EXPECT_EQ(fire_regs::d4v, 12u);
-  EXPECT_EQ(fire_regs::d5v, 0xFFFFFFFFu);
-  SetUp();
-  put_bytes(fire_points, {0, 6, 0, 11, 0, 12, 0xFF, 0xFB, 0, 7, 0xFF, 0xFF});
-  put_bytes(0x3C00, {253, 0xFF});
-  stub_records_doing(grenade, note_fire_regs);
-  place(0, 0x3C00);
-  wr16(rec(0) + 8, 6);
-  d5 = 0x12340000;
-  ASSERT_EQ(run(scripts_all), 1);
-  EXPECT_EQ(fire_regs::d2v, 11u);
-  EXPECT_EQ(fire_regs::d3v, 12u);
-  EXPECT_EQ(fire_regs::d5v & 0xFFFF, 0xFFFFu);
+  struct {
+    u8 command;
+    u32 routine;
+    u32 d5_before;
+    u32 d2, d3, d4, d5; // d4 not handed by the grenade command: not compared
+  } cases[] = {
+      {254, bullets, 0, 24, 11, 12, 0xFFFFFFFF},
+      {253, grenade, 0x12340000, 11, 12, 0, 0x1234FFFF},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    put_bytes(fire_points, {0, 6, 0, 11, 0, 12, 0xFF, 0xFB, 0, 7, 0xFF, 0xFF});
+    put_bytes(0x3C00, {c.command, 0xFF});
+    place(0, 0x3C00);
+    wr16(rec(0) + 8, 6);
+    d5 = c.d5_before;
+    ASSERT_EQ(run(scripts_all), 1);
+    const auto fired = calls_to(c.routine);
+    ASSERT_EQ(fired.size(), 1u) << int(c.command);
+    EXPECT_EQ(fired[0].d[2], c.d2) << int(c.command);
+    EXPECT_EQ(fired[0].d[3], c.d3) << int(c.command);
+    if (c.routine == bullets) {
+      EXPECT_EQ(fired[0].d[4], c.d4);
+    }
+    EXPECT_EQ(fired[0].d[5], c.d5) << int(c.command) << ": the bullets' d5 whole, the grenade's low word";
+  }
 }
 
 TEST_F(Enemies, NoMatchingFirePointFiresNothing) {
@@ -418,8 +434,8 @@ TEST_F(Enemies, NoMatchingFirePointFiresNothing) {
   wr16(rec(0) + 8, 7);
   ASSERT_EQ(run(scripts_all), 1);
   EXPECT_EQ(rd16(rec(0) + 0x0A), 4u) << "the script went on";
-  if (stubbed(bullets)) { EXPECT_EQ(stub_call_count(bullets), 0); }
-  if (stubbed(grenade)) { EXPECT_EQ(stub_call_count(grenade), 0); }
+  EXPECT_TRUE(calls_to(bullets).empty());
+  EXPECT_TRUE(calls_to(grenade).empty());
 }
 
 TEST_F(Enemies, ADyingEnemy) {
@@ -438,7 +454,8 @@ TEST_F(Enemies, ADyingEnemy) {
     EXPECT_EQ(rd32(rec(0) + 0x10), 0x3C00u) << "command " << int(cmd) << " read again";
     EXPECT_EQ(rd16(rec(0) + 8), 6u);
     EXPECT_NE(rd16(rec(0) + 4), 0u);
-    if (stubbed(bullets)) { EXPECT_EQ(stub_call_count(bullets), 0); }
+    EXPECT_TRUE(calls_to(bullets).empty()) << "command " << int(cmd);
+    EXPECT_TRUE(calls_to(grenade).empty()) << "command " << int(cmd);
   }
   SetUp();
   put_bytes(0x3C00, {252, 1, 1, 1, 0xFF});

@@ -1,7 +1,6 @@
 // Page $4000: the frame loop of a horizontal section, its end and its place
-// in the section cycle of a mission, on the mission machine with stand-ins
-// for the routines of later work. Call order is read from the dispatcher's
-// call trace, which sees written routines and stand-ins alike.
+// in the section cycle of a mission, on the mission machine. Call order is
+// read from the dispatcher's calls.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,7 +1,6 @@
 // The bullets: the spawner ($6B74), the per-frame hit tests and move
 // ($6950) and the drawing ($6812), on hand-made records; vehicles are
-// hand-built vehicle_table records, the impact spawner a recording
-// stand-in that spoils the registers its callers must keep.
+// hand-built vehicle_table records; impacts are read from their records.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -24,7 +23,6 @@ namespace pr = player_record;
 constexpr u32 spawn = 0x006B74;
 constexpr u32 bullets_step = 0x006950;
 constexpr u32 draw = 0x006812;
-constexpr u32 impact_spawner = 0x00A85E;
 constexpr u32 sample_b = 0x00E756;
 constexpr u32 anim_offsets = 0x00B20E;
 constexpr u32 anim_data = 0x00B228;
@@ -51,21 +49,10 @@ bool live(u32 i) { return rd16(rec(i) + bullet::live) != 0; }
 struct impact {
   u32 x, y, kind;
 };
-std::vector<impact> noted_impacts;
 
-// The impact spawner keeps only a3 and d7 (and the stack): the stand-in
-// spoils every other register its callers might lean on.
-void note_impact() {
-  noted_impacts.push_back({d0 & 0xFFFF, d1 & 0xFFFF, d2 & 0xFFFF});
-  d0 = d1 = d2 = d3 = d4 = d5 = d6 = 0xBAD0BAD0;
-  a0 = a1 = a2 = a4 = a6 = 0x00BADBAD;
-}
-
-// The impacts made: noted by the stand-in, or, once the spawner is
-// written, the impact records (kinds 26-28) of projectile_table.
+// The impacts made: the impact records (kinds 26-28) of projectile_table.
 const std::vector<impact>& impacts() {
   static std::vector<impact> made;
-  if (stubbed(impact_spawner)) return noted_impacts;
   made.clear();
   for (u32 i = 0, r = projectile_table.address; i < projectile_table.records; ++i, r += projectile_table.size) {
     const u32 kind = rd16(r + 6);
@@ -84,9 +71,7 @@ class Bullets : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    noted_impacts.clear();
     samples.clear();
-    stub_records_doing(impact_spawner, note_impact);
     hook_register(sample_b, note_sample);
     shot_tables{}.put_in_ram();
     // Thirteen animations, animation n starting at offset 4n with frame n.
@@ -572,7 +557,6 @@ void prepare_busy_field() {
   machine_clear();
   stub_reset();
   mission_machine_reset();
-  stub_records_doing(impact_spawner, note_impact);
   shot_tables{}.put_in_ram();
   wr16(scroll_pos, 300);
   wr16(player1 + pr::lives, 2);

@@ -1,15 +1,14 @@
 // Page $8000: the vertical frame loop of a mission and its end-of-frame
-// plates, on the mission machine with stand-ins for the routines of later
-// work (assertions about those calls hold only while they are stubbed).
+// plates, on the mission machine. Call order and the registers at each call
+// are read from the dispatcher's call trace.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <set>
 #include <utility>
 #include <vector>
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
+#include "support/call_trace.h"
 #include "support/dispatch_check.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
@@ -24,48 +23,34 @@ constexpr u32 hook_players = 0x008FC6;    // slot 31
 constexpr u32 sample_b = 0x00E756;
 constexpr u32 plate_1 = 0x008E24;
 constexpr u32 plate_2 = 0x008DC6;
-constexpr u32 switch_over = 0x0045D6;
-constexpr u32 frame_horizontal = 0x00474A;
 constexpr u32 players_update = 0x00922E;
+constexpr u32 frame_vertical_last = 0x009060; // the last return address inside the loop
 
-// Calls of one whole pass, with their return addresses (hooks: 0).
+// One whole pass: the loop's own calls with their return addresses and its
+// hooks (return address 0), in order.
 const std::vector<std::pair<u32, u32>> pass_calls = {
-    {hook_frame_end, 0},   {hook_frame_start, 0}, {0x00A2C2, 0x8EEE}, {0x0071E8, 0x8EF2}, {0x00A544, 0x8EF6},
-    {0x00A5FC, 0x8EFA},    {0x00AE1A, 0x8EFE},    {0x006C28, 0x8F02}, {0x006CFA, 0x8F06}, {0x006FB0, 0x8F0A},
-    {0x006950, 0x8F0E},    {0x009FA4, 0x8F12},    {0x00A526, 0x8F16}, {0x00B46E, 0x8F1A}, {0x00B944, 0x8F1E},
-    {0x00AC5E, 0x8F22},    {0x00A3FE, 0x8F26},    {0x00AE7A, 0x8F2A}, {0x00922E, 0x8F2E}, {0x00B09A, 0x8F40},
-    {0x00AFA2, 0x8F44},    {0x00B386, 0x8F48},    {hook_background, 0}, {0x006E4C, 0x8F9C}, {0x0060AA, 0x8FAE},
-    {0x006D12, 0x8FB2},    {0x0063DE, 0x8FB6},    {0x00652E, 0x8FBA}, {0x0066F4, 0x8FBE}, {0x005B32, 0x8FC2},
-    {0x005946, 0x8FC6},    {hook_players, 0},     {0x005E32, 0x8FD8}, {0x00660C, 0x8FDC}, {0x006812, 0x8FE0},
-    {0x005F1A, 0x8FE4},    {0x00B6EA, 0x9004},
+    {hook_frame_end, 0},   {0x0091E0, 0x8EE6},    {0x007E06, 0x8EEA},     {hook_frame_start, 0}, {0x00A2C2, 0x8EEE},
+    {0x0071E8, 0x8EF2},    {0x00A544, 0x8EF6},    {0x00A5FC, 0x8EFA},     {0x00AE1A, 0x8EFE},    {0x006C28, 0x8F02},
+    {0x006CFA, 0x8F06},    {0x006FB0, 0x8F0A},    {0x006950, 0x8F0E},     {0x009FA4, 0x8F12},    {0x00A526, 0x8F16},
+    {0x00B46E, 0x8F1A},    {0x00B944, 0x8F1E},    {0x00AC5E, 0x8F22},     {0x00A3FE, 0x8F26},    {0x00AE7A, 0x8F2A},
+    {0x00922E, 0x8F2E},    {0x00B09A, 0x8F40},    {0x00AFA2, 0x8F44},     {0x00B386, 0x8F48},    {0x00899A, 0x8F5A},
+    {0x00893C, 0x8F7C},    {hook_background, 0},  {0x006E4C, 0x8F9C},     {0x0060AA, 0x8FAE},    {0x006D12, 0x8FB2},
+    {0x0063DE, 0x8FB6},    {0x00652E, 0x8FBA},    {0x0066F4, 0x8FBE},     {0x005B32, 0x8FC2},    {0x005946, 0x8FC6},
+    {hook_players, 0},     {0x005E32, 0x8FD8},    {0x00660C, 0x8FDC},     {0x006812, 0x8FE0},    {0x005F1A, 0x8FE4},
+    {0x00B6EA, 0x9004},    {0x008E82, 0x9008},    {0x008E96, 0x900C},
 };
 
-bool is_hook(u32 address) { return game_hook_slot(address) >= 0 && address != sample_b; }
+// What frame_vertical itself called, and its hooks.
+std::vector<std::pair<u32, u32>> loop_calls() { return calls_returning_within(frame_vertical, frame_vertical_last); }
 
-// The expected calls that can be seen: hooks always, stand-ins only while
-// their routine is not written.
-std::vector<std::pair<u32, u32>> visible(const std::vector<std::pair<u32, u32>>& calls) {
-  std::vector<std::pair<u32, u32>> v;
-  for (const auto& c : calls)
-    if (is_hook(c.first) || stubbed(c.first)) v.push_back(c);
-  return v;
-}
-
-// The recorded calls at the given addresses, in order.
-std::vector<std::pair<u32, u32>> seen(const std::vector<std::pair<u32, u32>>& of) {
-  std::set<u32> wanted;
-  for (const auto& c : of) wanted.insert(c.first);
-  std::vector<std::pair<u32, u32>> v;
-  for (const stub_call& c : stub_calls())
-    if (wanted.count(c.address)) v.emplace_back(c.address, c.ret);
-  return v;
-}
+size_t count(u32 target) { return calls_to(target).size(); }
 
 class FrameVertical : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    hooks_record({hook_background, hook_frame_end, hook_frame_start, hook_players});
+    call_trace_start();
+    call_trace_hooks({hook_background, hook_frame_end, hook_frame_start, hook_players});
     // The game image's weapon keys: none of the keys these tests press
     // (a zero table would make each of them player 1's next-weapon key).
     player_tables{}.put_in_ram();
@@ -117,10 +102,10 @@ TEST_F(FrameVertical, OnePassCallsEveryRoutineInOrderBetweenItsHooks) {
   wr16(player2 + player_record::y, 150);
   wr16(exit_request, 0xFFFF); // seen only in the end tests: one whole pass
   ASSERT_TRUE(run_frames(20));
-  EXPECT_EQ(seen(pass_calls), visible(pass_calls));
+  EXPECT_EQ(loop_calls(), pass_calls);
   EXPECT_EQ(rd16(fx_bank), 1u);
   EXPECT_EQ(rd32(draw_screen), screen_buffer_a) << "wait_two_vbl swapped the screens";
-  EXPECT_EQ(stub_call_count(plate_1) + stub_call_count(plate_2), 0) << "both players in play";
+  EXPECT_EQ(count(plate_1) + count(plate_2), 0u) << "both players in play";
 }
 
 void set_exit_request() { wr16(exit_request, 0xFFFF); }
@@ -135,7 +120,7 @@ TEST_F(FrameVertical, ExitRequestBetweenSlicesEndsTheMissionAfterThatPass) {
 // The frame-start hook of the third pass asks the loop to end: three
 // passes, however the slices fall.
 void frame_start_ending_the_third_pass(u32 address) {
-  hook_noted(address);
+  call_trace_hook_noted(address);
   if (rd16(fx_bank) == 2) wr16(exit_request, 0xFFFF);
 }
 void stop_after_three_passes() { hook_register(hook_frame_start, frame_start_ending_the_third_pass); }
@@ -167,7 +152,7 @@ TEST_F(FrameVertical, KeyPEndsTheMissionAsCompletedBeforeAnyWait) {
   wr8(last_key, 25);
   ASSERT_TRUE(run_frames(2));
   EXPECT_EQ(rd8(exit_request), 0xFFu);
-  EXPECT_TRUE(stub_calls().empty()) << "no hook and no routine before it";
+  EXPECT_TRUE(loop_calls().empty()) << "no hook and no routine before it";
   EXPECT_EQ(rd16(fx_bank), 0u);
   EXPECT_EQ(rd32(draw_screen), mission_draw_screen);
   // Without the developer words the key is nobody's business.
@@ -186,7 +171,6 @@ struct sample_start {
 std::vector<sample_start> samples;
 u8 key_after_sample;
 void sample_hook(u32 address) {
-  hook_noted(address);
   samples.push_back({address, d0 & 0xFFFF, rd32(a7)});
   if (key_after_sample) wr8(last_key, key_after_sample);
 }
@@ -218,9 +202,10 @@ TEST_F(DeveloperKeys, DigitsPlaySamplesOnChannelB) {
     EXPECT_EQ(samples[0].channel, sample_b);
     EXPECT_EQ(samples[0].sample, static_cast<u32>(c.sample));
     EXPECT_EQ(samples[0].ret, 0x8EC6u);
-    ASSERT_GE(stub_calls().size(), 2u);
-    EXPECT_EQ(stub_calls()[0].address, sample_b);
-    EXPECT_EQ(stub_calls()[1].address, hook_frame_end) << "before the frame's first hook";
+    const auto calls = loop_calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0], std::make_pair(sample_b, 0x8EC6u));
+    EXPECT_EQ(calls[1], std::make_pair(hook_frame_end, 0u)) << "before the frame's first hook";
   }
 }
 
@@ -230,7 +215,7 @@ TEST_F(DeveloperKeys, TheKeyIsReadAgainAfterTheSample) {
   ASSERT_TRUE(run_frames(2));
   ASSERT_EQ(samples.size(), 1u);
   EXPECT_EQ(rd8(exit_request), 0xFFu);
-  EXPECT_EQ(stub_call_count(hook_frame_end), 0);
+  EXPECT_EQ(count(hook_frame_end), 0u);
 }
 
 TEST_F(FrameVertical, SpaceWithFreerunSkipsTheWaitPanelAndDrawing) {
@@ -246,19 +231,16 @@ TEST_F(FrameVertical, SpaceWithFreerunSkipsTheWaitPanelAndDrawing) {
     stop_after_three_passes();
     ASSERT_TRUE(run_frames(40));
     EXPECT_EQ(rd16(fx_bank), 3u) << "the frame bank still counts";
-    EXPECT_EQ(stub_call_count(hook_frame_end), c.waits ? 3 : 0);
-    EXPECT_EQ(stub_call_count(hook_frame_start), 3);
+    EXPECT_EQ(count(hook_frame_end), c.waits ? 3u : 0u);
+    EXPECT_EQ(count(0x007E06), c.waits ? 3u : 0u) << "the panel goes with the wait";
+    EXPECT_EQ(count(hook_frame_start), 3u);
     EXPECT_EQ(rd32(draw_screen), c.waits ? screen_buffer_a : mission_draw_screen) << "one swap per wait";
-    EXPECT_EQ(stub_call_count(hook_background), 0);
-    EXPECT_EQ(stub_call_count(hook_players), 0);
-    if (stubbed(players_update)) {
-      EXPECT_EQ(stub_call_count(players_update), 3) << "the updates run";
-    }
-    for (u32 draw : {0x006E4C, 0x005946, 0x00B6EA, 0x008DC6}) {
-      if (stubbed(draw)) {
-        EXPECT_EQ(stub_call_count(draw), 0) << std::hex << draw;
-      }
-    }
+    EXPECT_EQ(count(hook_background), 0u);
+    EXPECT_EQ(count(hook_players), 0u);
+    EXPECT_EQ(count(players_update), 3u) << "the updates run";
+    EXPECT_EQ(count(0x00899A), 3u) << "the scroll step too";
+    for (u32 draw : {0x00893C, 0x006E4C, 0x005946, 0x00B6EA, 0x008E82, 0x008E96})
+      EXPECT_EQ(count(draw), 0u) << std::hex << draw << ": neither drawing nor plates";
   }
 }
 
@@ -268,19 +250,15 @@ TEST_F(FrameVertical, OnePlayerGamesDrawPlayerTwosPlateOnceAtTheEndOfTheFirstPas
   EXPECT_EQ(rd16(fx_bank), 3u);
   EXPECT_EQ(rd8(player2 + player_record::plate_latch), 0xFFu);
   EXPECT_EQ(rd8(player1 + player_record::plate_latch), 0u);
-  if (!stubbed(plate_2)) return;
-  EXPECT_EQ(stub_call_count(plate_2), 1);
-  EXPECT_EQ(stub_call_count(plate_1), 0);
+  ASSERT_EQ(count(plate_2), 1u);
+  EXPECT_EQ(count(plate_1), 0u);
+  EXPECT_EQ(calls_to(plate_2)[0].ret, 0x8EA6u);
   std::vector<u32> order;
-  for (const stub_call& c : stub_calls())
-    if (c.address == plate_2 || c.address == hook_frame_end || c.address == 0x00B6EA) order.push_back(c.address);
-  ASSERT_GE(order.size(), 3u);
+  for (const traced_call& c : traced_calls())
+    if (c.target == plate_2 || c.target == hook_frame_end || c.target == 0x00B6EA) order.push_back(c.target);
+  ASSERT_GE(order.size(), 4u);
   EXPECT_EQ(order[2], plate_2) << "after the first pass's last drawing, before the second wait";
-  EXPECT_EQ(stub_calls()[std::find_if(stub_calls().begin(), stub_calls().end(),
-                                      [](const stub_call& c) { return c.address == plate_2; }) -
-                         stub_calls().begin()]
-                .ret,
-            0x8EA6u);
+  EXPECT_EQ(order[3], hook_frame_end);
 }
 
 TEST_F(FrameVertical, PlatesAreDrawnOnlyForAPlayerOutOfPlayWithoutOne) {
@@ -298,64 +276,56 @@ TEST_F(FrameVertical, PlatesAreDrawnOnlyForAPlayerOutOfPlayWithoutOne) {
       wr16(p.record + player_record::plate_latch, c.latch);
       ASSERT_EQ(run_mission_routine(p.record == player1 ? 0x008E82 : 0x008E96), 1);
       EXPECT_EQ(rd16(p.record + player_record::plate_latch), c.drawn ? 0xFF00u : c.latch);
-      if (!stubbed(p.plate)) continue;
-      ASSERT_EQ(stub_call_count(p.plate), c.drawn ? 1 : 0);
+      ASSERT_EQ(count(p.plate), c.drawn ? 1u : 0u);
       if (c.drawn) {
-        EXPECT_EQ(stub_calls()[0].ret, p.ret);
+        EXPECT_EQ(calls_to(p.plate)[0].ret, p.ret);
       }
     }
 }
 
+// The players' update stands aside with known d0 and d1: what the loop does
+// to them after it is seen at the next call.
 void players_update_sets_d0_d1() {
   d0 = 0x0F00;
   d1 = 0x0011;
 }
 
 TEST_F(FrameVertical, DeveloperTimingColoursAndTheirRegisterTrace) {
-  if (!stubbed(players_update)) GTEST_SKIP() << "the players' update is written";
   for (u32 timing : {1u, 0u}) {
     SetUp();
-    stub_records_doing(players_update, players_update_sets_d0_d1);
+    stub_records_over(players_update, players_update_sets_d0_d1);
     wr16(dev_timing, timing);
     wr16(exit_request, 0xFFFF);
     wr16(0xFF8240, 0x0123);
-    // A horizontal installation event in the first frame: its stand-in sees
-    // the colour and d1 of the enemies' phase, whichever of their routines
-    // are written.
-    const bool stream_written = routine_written(0x00AFA2);
-    if (stream_written) {
-      const u8 stream[] = {184, 234, 10, 10, 0xFF};
-      for (u32 i = 0; i < sizeof stream; ++i) wr8(0x3C00 + i, stream[i]);
-      wr32(event_pointer, 0x3C00);
-      wr8(event_clock, 184);
-    }
     ASSERT_TRUE(run_frames(20));
     auto at = [](u32 ret) {
-      for (const stub_call& c : stub_calls())
+      for (const traced_call& c : traced_calls())
         if (c.ret == ret) return c;
       ADD_FAILURE() << "no call returning to " << std::hex << ret;
-      return stub_call{};
+      return traced_call{};
     };
     auto hook = [](u32 address) {
-      for (const stub_call& c : stub_calls())
-        if (c.address == address) return c;
+      const auto calls = calls_to(address);
+      if (!calls.empty()) return calls[0];
       ADD_FAILURE() << "no hook " << std::hex << address;
-      return stub_call{};
+      return traced_call{};
     };
     if (timing != 0) {
-      const u32 phase = stream_written ? 0xAFD0 : 0x8F40;
-      EXPECT_EQ(at(phase).colour0, 0x417u) << "after the players' update";
-      EXPECT_EQ(hook(hook_background).colour0, 0x050u) << "after the scroll step";
+      EXPECT_EQ(at(0x8F40).colour0, 0x417u) << "after the players' update";
+      EXPECT_EQ(at(0x8F5A).colour0, 0x444u) << "after the second enemy step";
+      EXPECT_EQ(at(0x8F7C).colour0, 0x050u) << "after the scroll step";
+      EXPECT_EQ(hook(hook_background).colour0, 0x050u);
       EXPECT_EQ(at(0x8F9C).colour0, 0x000u) << "$222 then $000 after the background";
       EXPECT_EQ(at(0x8FAE).colour0, 0x741u) << "after the installations";
       EXPECT_EQ(hook(hook_players).colour0, 0x741u) << "the hook comes before $400";
       EXPECT_EQ(at(0x8FD8).colour0, 0x400u);
       EXPECT_EQ(at(0x9004).colour0, 0x000u) << "$444 then $000 after the projectiles";
-      EXPECT_EQ(at(phase).d1 & 0xFFFF, 0x0011u) << "no register trace with the colours";
+      EXPECT_EQ(at(0x8F40).d[1] & 0xFFFF, 0x0011u) << "no register trace with the colours";
     } else {
-      const u32 phase = stream_written ? 0xAFD0 : 0x8F40;
-      EXPECT_EQ(at(phase).colour0, 0x000u) << "only wait_two_vbl's black";
-      EXPECT_EQ(at(phase).d1 & 0xFFFF, 0x0F11u) << "d1.w |= d0.w";
+      for (u32 ret : {0x8F40u, 0x8F5Au, 0x8F7Cu, 0x8F9Cu, 0x8FAEu, 0x8FD8u, 0x9004u})
+        EXPECT_EQ(at(ret).colour0, 0x000u) << std::hex << ret << ": only wait_two_vbl's black";
+      EXPECT_EQ(at(0x8F40).d[1] & 0xFFFF, 0x0F11u) << "d1.w |= d0.w";
+      EXPECT_EQ(at(0x8F40).d[0] & 0xFFFF, 0x0F00u);
     }
   }
 }
@@ -377,35 +347,50 @@ TEST_F(FrameVertical, TheHostSeesTheTimingColourOfThePhaseItStopsIn) {
   EXPECT_EQ(in_background, 0x050u) << "after the scroll step";
 }
 
+// The horizontal engine stands aside here: the switch-over and the
+// horizontal loop only note their calls (the loop may take every life), so
+// each pass meets the switch point again.
+constexpr u32 switch_over = 0x0045D6;
+constexpr u32 frame_horizontal = 0x00474A;
 void horizontal_loses_every_life() {
   wr16(player1 + player_record::lives, 0);
   wr16(player2 + player_record::lives, 0);
 }
 
-TEST_F(FrameVertical, TheSwitchPointRunsTheHorizontalSection) {
-  if (stubbed(switch_over) != stubbed(frame_horizontal) || !stubbed(frame_horizontal))
-    GTEST_SKIP() << "the horizontal engine is written";
-  // Lives lost inside the horizontal section end the mission at once, even
-  // with the developer's free run.
-  wr16(scroll_pos, vertical_section_end);
-  wr16(dev_freerun, 1);
-  stub_records_doing(frame_horizontal, horizontal_loses_every_life);
-  stop_after_three_passes();
-  ASSERT_TRUE(run_frames(40));
-  EXPECT_EQ(rd16(fx_bank), 1u);
-  const std::vector<std::pair<u32, u32>> section = {{0x00B6EA, 0x9004}, {switch_over, 0x901C},
-                                                    {frame_horizontal, 0x9020}};
-  EXPECT_EQ(seen(section), visible(section));
-  EXPECT_EQ(rd16(exit_request), 0u);
-
-  // With a life left the vertical end tests follow: the section goes on.
-  SetUp();
-  wr16(scroll_pos, vertical_section_end);
-  stop_after_three_passes();
-  ASSERT_TRUE(run_frames(40));
-  EXPECT_EQ(rd16(fx_bank), 3u);
-  EXPECT_EQ(stub_call_count(switch_over), 3) << "the stand-in leaves scroll_pos at the switch point";
-  EXPECT_EQ(stub_call_count(frame_horizontal), 3);
+TEST_F(FrameVertical, TheSwitchPointRunsTheHorizontalSectionAndItsLivesTest) {
+  struct {
+    const char* what;
+    u16 lives1, lives2, freerun;
+    bool lives_lost_inside;
+    u32 passes;
+  } cases[] = {
+      {"one player", 3, 0, 0, false, 3},
+      {"two players with equal lives", 3, 3, 0, false, 3},
+      {"the last lives lost inside, even in free run", 3, 2, 1, true, 1},
+      {"a 16-bit sum of 0, even in free run", 0x8000, 0x8000, 1, false, 1},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    wr16(scroll_pos, vertical_section_end);
+    wr16(player1 + player_record::lives, c.lives1);
+    wr16(player2 + player_record::lives, c.lives2);
+    wr16(dev_freerun, c.freerun);
+    stub_records_over(switch_over, nullptr);
+    stub_records_over(frame_horizontal, c.lives_lost_inside ? horizontal_loses_every_life : nullptr);
+    stop_after_three_passes();
+    ASSERT_TRUE(run_frames(40)) << c.what;
+    EXPECT_EQ(rd16(fx_bank), c.passes) << c.what;
+    EXPECT_EQ(rd16(exit_request), c.passes == 3 ? 0xFFFFu : 0u) << c.what << ": a failed mission leaves it 0";
+    EXPECT_EQ(count(switch_over), c.passes) << c.what;
+    const auto calls = loop_calls();
+    const std::vector<std::pair<u32, u32>> pass_end(calls.end() - 5, calls.end());
+    EXPECT_EQ(pass_end, (std::vector<std::pair<u32, u32>>{{0x00B6EA, 0x9004},
+                                                          {0x008E82, 0x9008},
+                                                          {0x008E96, 0x900C},
+                                                          {switch_over, 0x901C},
+                                                          {frame_horizontal, 0x9020}}))
+        << c.what << ": after the plates, the last calls of the pass";
+  }
 }
 
 TEST_F(FrameVertical, ABudgetStopBetweenPassesResumesAtTheLoopEntry) {

@@ -9,6 +9,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/machine_state.h"
+#include "support/call_trace.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
 
@@ -25,6 +26,7 @@ class LevelMap : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
+    call_trace_start();
     std::memset(g_ram + bg_ring, ring_filler, ring_rows * ring_row_bytes);
     std::memset(g_ram + collision_map, cell_filler, 0x400);
   }
@@ -248,14 +250,11 @@ TEST_F(LevelMap, InstallationCodesReachTheirPlacementOnTheXByte) {
   const u32 x_bytes[4] = {list + 1, list + 4, list + 9, list + 12};
   const u32 rets[4] = {0x8B60, 0x8B68, 0x8B70, 0x8B78};
   for (int i = 0; i < 4; ++i) {
-    if (!stubbed(entries[i])) continue;
-    ASSERT_EQ(stub_call_count(entries[i]), 1);
-    for (const stub_call& c : stub_calls())
-      if (c.address == entries[i]) {
-        EXPECT_EQ(c.a2, x_bytes[i]) << "code $F" << i + 1;
-        EXPECT_EQ(rd8(c.a2), 10u + 2 * i);
-        EXPECT_EQ(c.ret, rets[i]);
-      }
+    const auto calls = calls_to(entries[i]);
+    ASSERT_EQ(calls.size(), 1u) << "code $F" << i + 1;
+    EXPECT_EQ(calls[0].a[2], x_bytes[i]) << "code $F" << i + 1;
+    EXPECT_EQ(rd8(calls[0].a[2]), 10u + 2 * i);
+    EXPECT_EQ(calls[0].ret, rets[i]);
   }
   expect_block(band_top(233), 0, 3, {{5, 2}});
   EXPECT_EQ(rd32(level_map_pointer), list + 15) << "the map goes on after each y byte";

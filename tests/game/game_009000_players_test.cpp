@@ -1,7 +1,8 @@
 // Page $9000: the players' update (movement, hold, fire, weapon keys), the
 // aim step with the walk animation and the players' pass of a frame, on the
-// mission machine with the players' tables of the mission builder.
-// Assertions about calls into later work hold only while it is stubbed.
+// mission machine with the players' tables of the mission builder. What
+// the update hands the routines it calls is read from the dispatcher's call
+// trace, with the registers at each call.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/host_aim.h"
+#include "support/call_trace.h"
 #include "support/dispatch_check.h"
 #include "support/mission_builder.h"
 #include "support/mission_machine.h"
@@ -38,6 +40,8 @@ constexpr u32 dot_bullets = 0x00AB5C;
 constexpr u32 grenade = 0x006BEA;
 constexpr u32 effect_spawner = 0x00B6A6;
 constexpr u32 weapon_picture = 0x009DB8;
+constexpr u32 update_last = 0x009613;      // the last return address inside the update
+constexpr u32 players_pass_last = 0x00928F; // and inside the players' pass
 
 constexpr u8 f1_key = 0x3B, f2_key = 0x3C, f3_key = 0x3D, f4_key = 0x3E;
 constexpr u32 start_x = 150, start_y = 100;
@@ -86,16 +90,23 @@ void in_play(u32 record) {
   set_ways(record, 0);
 }
 
-// The registers a spawner of later work is called with.
-struct spawn_call {
-  u32 address;
-  u32 d[6];
-  u32 a4;
-  u32 current;
-};
-std::vector<spawn_call> spawns;
-template <u32 address> void note_spawn() {
-  spawns.push_back({address, {d0, d1, d2, d3, d4, d5}, a4, rd16(current_player)});
+// The calls the update made itself, as (target, return address).
+std::vector<std::pair<u32, u32>> update_calls() { return calls_returning_within(update, update_last); }
+
+// The targets of the update's own calls among these routines, in order.
+std::vector<u32> update_calls_to(std::initializer_list<u32> targets) {
+  std::vector<u32> r;
+  for (const auto& c : update_calls())
+    for (u32 t : targets)
+      if (c.first == t) r.push_back(t);
+  return r;
+}
+
+// d0 to d5 of a call, low words.
+std::vector<u32> low_words_d0_d5(const traced_call& c) {
+  std::vector<u32> r;
+  for (int i = 0; i < 6; ++i) r.push_back(c.d[i] & 0xFFFF);
+  return r;
 }
 
 // The sample hook at the player's sample calls: what the host's panning
@@ -127,12 +138,10 @@ class Players : public MissionTest {
     tables = player_tables{};
     tables.put_in_ram();
     in_play(player1);
-    spawns.clear();
     samples.clear();
     aim_calls.clear();
     aim_for_player1 = 0;
-    stub_records_doing(grenade, note_spawn<grenade>);
-    stub_records_doing(effect_spawner, note_spawn<effect_spawner>);
+    call_trace_start();
     hook_register(sample_a, sample_noted);
   }
 
@@ -327,7 +336,7 @@ TEST_F(Players, OutOfPlayDyingAndHiddenPlayersOnlyGetTheirLineClamped) {
       if (c.death_step && (i == pr::frame + 1 || (i >= death_pointer && i < death_pointer + 4))) continue;
       EXPECT_EQ(rd8(player1 + i), before[i]) << c.what << ": byte +" << std::hex << i;
     }
-    if (c.death_step && !stubbed(death_step)) {
+    if (c.death_step) {
       EXPECT_EQ(rd16(player1 + pr::frame), death_frame) << c.what << ": the death step's frame";
       EXPECT_EQ(rd32(player1 + death_pointer), death_frame_at + 1) << c.what;
     }
@@ -335,9 +344,9 @@ TEST_F(Players, OutOfPlayDyingAndHiddenPlayersOnlyGetTheirLineClamped) {
     EXPECT_EQ(rd8(last_key), f1_key) << c.what << ": no keys taken";
     EXPECT_TRUE(samples.empty()) << c.what;
     EXPECT_TRUE(aim_calls.empty());
-    if (stubbed(death_step)) {
-      EXPECT_EQ(stub_call_count(death_step), c.death_step ? 1 : 0) << c.what;
-    }
+    std::vector<std::pair<u32, u32>> called;
+    if (c.death_step) called.emplace_back(death_step, 0x92A2);
+    EXPECT_EQ(update_calls(), called) << c.what << ": nothing else";
   }
 }
 
@@ -405,14 +414,15 @@ TEST_F(Players, ABulletWeaponPlaysItsSampleFromThePanSiteThenFires) {
   EXPECT_EQ(counter(player1), counter_start - 1) << "counter 4 used up";
   EXPECT_EQ(rd16(player1 + pr::counts), counter_start) << "counter 0 untouched";
   EXPECT_EQ(rd8(player1 + pr::fire_delay), 0xFFu);
-  std::vector<u32> order, want;
-  for (const stub_call& c : stub_calls())
-    if (c.address == counter_check || c.address == sample_a || c.address == bullet_weapon ||
-        c.address == projectiles)
-      order.push_back(c.address);
-  for (u32 a : {counter_check, sample_a, bullet_weapon, projectiles})
-    if (a == sample_a || stubbed(a)) want.push_back(a);
-  EXPECT_EQ(order, want);
+  EXPECT_EQ(update_calls(), (std::vector<std::pair<u32, u32>>{{terrain_step, 0x92E2},
+                                                              {aim_step, 0x93A6},
+                                                              {counter_check, 0x9520},
+                                                              {sample_a, 0x9542},
+                                                              {bullet_weapon, 0x9546},
+                                                              {projectiles, 0x954A}}));
+  const auto weapon_calls = calls_to(bullet_weapon);
+  ASSERT_EQ(weapon_calls.size(), 1u);
+  EXPECT_EQ(weapon_calls[0].a[4], player1);
 }
 
 TEST_F(Players, WeaponBranchesOfTheFireStep) {
@@ -444,13 +454,11 @@ TEST_F(Players, WeaponBranchesOfTheFireStep) {
         EXPECT_EQ(samples[0].ret, c.sample_ret) << what;
       }
       EXPECT_EQ(counter(player1), empty ? 0u : counter_start - 1) << what;
-      if (stubbed(c.spawner)) {
-        EXPECT_EQ(stub_call_count(c.spawner), empty ? 0 : 1) << what;
-      }
-      for (u32 other : {projectiles, bullet_weapon, dot_bullets, effect_spawner, grenade})
-        if (other != c.spawner && stubbed(other) && !(c.spawner == bullet_weapon && other == projectiles)) {
-          EXPECT_EQ(stub_call_count(other), 0) << what << " " << std::hex << other;
-        }
+      std::vector<u32> made;
+      if (!empty) made = {c.spawner};
+      if (!empty && c.spawner == bullet_weapon) made.push_back(projectiles); // the side projectiles
+      EXPECT_EQ(update_calls_to({projectiles, bullet_weapon, dot_bullets, effect_spawner, grenade}), made) << what;
+      EXPECT_EQ(update_calls_to({counter_check}).size(), 1u) << what << ": checked once, empty or not";
       EXPECT_EQ(rd8(player1 + pr::fire_delay), c.delay_after) << what << ": set before the counter is checked";
     }
   }
@@ -469,10 +477,11 @@ TEST_F(Players, TheEffectShotTakesItsEntryByFacingEveryFrame) {
     EXPECT_EQ(s.a4, player1);
   }
   EXPECT_EQ(counter(player1), counter_start - 3);
-  if (stubbed(effect_spawner)) {
-    ASSERT_EQ(spawns.size(), 3u);
-    const u32 want[6] = {100 + 13, 60 - 11, 100, 0x309, 0x409, 0};
-    for (int r = 0; r < 6; ++r) EXPECT_EQ(spawns[0].d[r] & 0xFFFF, want[r]) << "d" << r;
+  const auto shots = calls_to(effect_spawner);
+  ASSERT_EQ(shots.size(), 3u);
+  for (const traced_call& c : shots) {
+    EXPECT_EQ(low_words_d0_d5(c), (std::vector<u32>{100 + 13, 60 - 11, 100, 0x309, 0x409, 0}));
+    EXPECT_EQ(c.ret, 0x943Au);
   }
 
   // A negative first word: the counter is used, no shot.
@@ -484,9 +493,7 @@ TEST_F(Players, TheEffectShotTakesItsEntryByFacingEveryFrame) {
   frame(player1, fire_only);
   EXPECT_TRUE(samples.empty());
   EXPECT_EQ(counter(player1), counter_start - 1);
-  if (stubbed(effect_spawner)) {
-    EXPECT_TRUE(spawns.empty());
-  }
+  EXPECT_TRUE(calls_to(effect_spawner).empty());
 }
 
 // Facing 15 (every direction at once) reads entry 15, which lies on the
@@ -501,12 +508,10 @@ TEST_F(Players, FacingFifteenReadsTheCodeAfterTheEffectShotTable) {
   wr16(player2 + pr::y, 60);
   frame(player2, fire_only);
   ASSERT_EQ(samples.size(), 1u);
-  if (stubbed(effect_spawner)) {
-    ASSERT_EQ(spawns.size(), 1u);
-    const u32 want[6] = {100 + 0x10, 60 + 0x20, 100, 0x1234, 0x5678, 1};
-    for (int r = 0; r < 6; ++r) EXPECT_EQ(spawns[0].d[r] & 0xFFFF, want[r]) << "d" << r;
-    EXPECT_EQ(spawns[0].a4, player2);
-  }
+  const auto shots = calls_to(effect_spawner);
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_EQ(low_words_d0_d5(shots[0]), (std::vector<u32>{100 + 0x10, 60 + 0x20, 100, 0x1234, 0x5678, 1}));
+  EXPECT_EQ(shots[0].a[4], player2);
 }
 
 TEST_F(Players, TheThrowTakesItsEntryAndShowsItsPoseForFourFrames) {
@@ -528,24 +533,21 @@ TEST_F(Players, TheThrowTakesItsEntryAndShowsItsPoseForFourFrames) {
     } frames[] = {{true, pose, 4}, {false, pose, 3}, {false, pose, 2}, {false, pose, 1}, {true, pose, 4}};
     int n = 0;
     for (const auto& f : frames) {
-      const size_t before = spawns.size();
+      const size_t before = calls_to(grenade).size();
       frame(record, fire_only);
       EXPECT_EQ(rd16(record + pr::frame), f.frame) << n;
       EXPECT_EQ(rd16(record + pr::throw_pose), f.pose_left) << n;
-      if (stubbed(grenade)) {
-        EXPECT_EQ(spawns.size(), before + (f.thrown ? 1 : 0)) << n;
-      }
+      EXPECT_EQ(calls_to(grenade).size(), before + (f.thrown ? 1 : 0)) << n;
       ++n;
     }
     EXPECT_EQ(rd16(record + pr::pose_saved), standing) << "the frame came back before the second throw";
     EXPECT_EQ(counter(record), counter_start - 5) << "a counter in every frame, thrown or not";
     EXPECT_TRUE(samples.empty());
-    if (stubbed(grenade)) {
-      ASSERT_FALSE(spawns.empty());
-      const u32 want[6] = {100 + 12, 60 + 7, static_cast<u16>(-2), static_cast<u16>(-9), pose,
-                           record == player2 ? 1u : 0u};
-      for (int r = 0; r < 6; ++r) EXPECT_EQ(spawns[0].d[r] & 0xFFFF, want[r]) << "d" << r;
-    }
+    const auto throws = calls_to(grenade);
+    ASSERT_FALSE(throws.empty());
+    EXPECT_EQ(low_words_d0_d5(throws[0]), (std::vector<u32>{100 + 12, 60 + 7, static_cast<u16>(-2),
+                                                            static_cast<u16>(-9), pose, record == player2 ? 1u : 0u}));
+    EXPECT_EQ(throws[0].ret, 0x9418u);
     // Released: the pose runs out and the standing frame comes back.
     for (int f = 0; f < 4; ++f) frame(record, none);
     EXPECT_EQ(rd16(record + pr::frame), standing);
@@ -580,9 +582,7 @@ TEST_F(Players, TheEndOfAThrowPose) {
   frame(player1, fire_only);
   EXPECT_EQ(rd16(player1 + pr::throw_pose), 4u);
   EXPECT_EQ(rd16(player1 + pr::frame), 41u);
-  if (stubbed(grenade)) {
-    EXPECT_TRUE(spawns.empty());
-  }
+  EXPECT_TRUE(calls_to(grenade).empty());
   // The throw sets the weapon's delay, and its frame skips the count-down.
   SetUp();
   wr16(player1 + pr::weapon, 18);
@@ -612,7 +612,7 @@ TEST_F(Players, NextWeaponKeyTakesTheNextOwnedWeaponWithWrap) {
     SetUp();
     tables.weapon_keys[f1_key] = 0;
     tables.put_in_ram();
-    stub_watch_address = current_player + 1;
+    call_trace_watch = current_player;
     for (u32 w = 0; w < 19; ++w) wr8(player1 + pr::owned + w, c.owned.count(w) ? 1 : 0);
     wr16(player1 + pr::weapon, c.from);
     wr16(player1 + pr::ammo_column, 2);
@@ -622,14 +622,10 @@ TEST_F(Players, NextWeaponKeyTakesTheNextOwnedWeaponWithWrap) {
     EXPECT_EQ(rd16(player1 + pr::ammo_type), 20 + c.to) << c.from;
     EXPECT_EQ(rd16(player1 + pr::ammo_column), 0u) << c.from;
     EXPECT_EQ(rd8(last_key), 0u);
-    if (stubbed(weapon_picture)) {
-      ASSERT_EQ(stub_call_count(weapon_picture), 1) << c.from;
-      for (const stub_call& s : stub_calls())
-        if (s.address == weapon_picture) {
-          EXPECT_EQ(s.a4, player1);
-          EXPECT_EQ(s.watched, 0u) << "current_player";
-        }
-    }
+    const auto pictures = calls_to(weapon_picture);
+    ASSERT_EQ(pictures.size(), 1u) << c.from;
+    EXPECT_EQ(pictures[0].a[4], player1);
+    EXPECT_EQ(pictures[0].watched, 0u) << "current_player";
   }
 }
 
@@ -666,17 +662,15 @@ TEST_F(Players, PlayerTwosKeyWaitsForPlayerTwosPass) {
   wr8(player2 + pr::owned + 4, 1);
   wr8(player1 + pr::owned + 4, 1);
   wr8(last_key, f2_key);
+  call_trace_watch = current_player;
   ASSERT_EQ(run_mission_routine(players_pass), 1);
   EXPECT_EQ(rd16(player1 + pr::weapon), 0u);
   EXPECT_EQ(rd16(player2 + pr::weapon), 4u);
   EXPECT_EQ(rd8(last_key), 0u);
-  if (stubbed(weapon_picture)) {
-    ASSERT_EQ(stub_call_count(weapon_picture), 1);
-    for (const stub_call& s : stub_calls())
-      if (s.address == weapon_picture) {
-        EXPECT_EQ(s.a4, player2);
-      }
-  }
+  const auto pictures = calls_to(weapon_picture);
+  ASSERT_EQ(pictures.size(), 1u);
+  EXPECT_EQ(pictures[0].a[4], player2);
+  EXPECT_EQ(pictures[0].watched, 1u) << "current_player";
 }
 
 TEST_F(Players, NextAmmunitionKey) {
@@ -742,9 +736,7 @@ TEST_F(Players, WeaponSearchPassesOverWeaponsWithoutAmmunition) {
   EXPECT_EQ(rd16(player1 + pr::weapon), 5u);
   EXPECT_EQ(rd16(player1 + pr::ammo_type), 44u);
   EXPECT_EQ(rd8(last_key), 0u);
-  if (stubbed(weapon_picture)) {
-    EXPECT_EQ(stub_call_count(weapon_picture), 0);
-  }
+  EXPECT_TRUE(calls_to(weapon_picture).empty());
 }
 
 // --- aim and walk -------------------------------------------------------------------
@@ -891,10 +883,8 @@ TEST_F(Players, ThePassCopiesTheMapRowsStoresThePositionsAndUpdatesOneThenTwo) {
   EXPECT_EQ(g_cpu.a[4], player2);
   EXPECT_EQ(rd16(current_player), 1u);
   EXPECT_EQ(g_cpu.a[1], collision_map + 72) << "the copy's source end (a0, its destination, the updates use)";
-  if (stubbed(pass_opening)) {
-    ASSERT_FALSE(stub_calls().empty());
-    EXPECT_EQ(stub_calls()[0].address, pass_opening);
-  }
+  EXPECT_EQ(calls_returning_within(players_pass, players_pass_last),
+            (std::vector<std::pair<u32, u32>>{{pass_opening, 0x9234}, {update, 0x9278}, {update, 0x928E}}));
 }
 
 TEST_F(Players, AOnePlayerGamesSecondPassOnlyClampsItsLine) {

@@ -11,6 +11,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
+#include "support/call_trace.h"
 #include "support/mission_machine.h"
 
 namespace {
@@ -361,11 +362,15 @@ TEST_F(Terrain, AMovingIntactVehicleKillsAndTheStepEndsAtOnce) {
     touch_points = {{static_cast<u16>(x + 36 + 12), static_cast<u16>(y + 114)}};
     a4 = player1;
     sync_regs_out();
+    call_trace_start();
     ASSERT_EQ(run_routine(0xC30000), 1);
     EXPECT_EQ(rd16(update_mark), 0xBEEFu) << "the update goes on after the step";
-    if (stubbed(start_death)) {
-      EXPECT_EQ(stub_call_count(start_death), r.death_called ? 1 : 0);
+    const auto deaths = calls_to(start_death);
+    ASSERT_EQ(deaths.size(), r.death_called ? 1u : 0u);
+    if (r.death_called) {
+      EXPECT_EQ(deaths[0].a[4], player1);
     }
+    EXPECT_EQ(rd16(player1 + 0x50), r.death_called ? 0xFFFFu : 0u) << "dying";
     if (r.deadly) {
       EXPECT_EQ(ways_of(player1), (ways{true, true, true, true})) << "the ground's answer is not applied";
       EXPECT_EQ(probed.size(), 1u) << "no blocking probes, no second pass";

@@ -81,7 +81,6 @@ class HorizontalInstallations : public MissionTest {
  protected:
   void SetUp() override {
     MissionTest::SetUp();
-    stand_in_explosions();
     tables = hsection_tables{};
   }
   void run(u32 entry) { ASSERT_EQ(run_mission_routine(entry), 1) << "one slice, no wait"; }
@@ -442,7 +441,6 @@ TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {
 void prepare_busy_frame() {
   machine_clear();
   mission_machine_reset();
-  stand_in_explosions();
   hsection_tables t;
   t.unchecked = true;
   for (u32 type = 234; type <= 238; ++type)

@@ -1,9 +1,9 @@
 // Missions played to their end, headless, from the synthetic data file with
 // the disk in the loader's cache: the cold-start load and the mission data
 // load on the game's own routines, then a runner of the mission steps and
-// the vertical frame loop with the VBL between slices. Routines of later
-// work are the mission machine's stand-ins. The mission is one section of
-// plain ground whose event stream carries the goal or the shooters.
+// the vertical frame loop with the VBL between slices. The mission is one
+// section of plain ground whose event stream carries the goal or the
+// shooters.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -69,35 +69,11 @@ u32 dot_frame_pixel(u32 line, u32 x) {
 
 namespace {
 
-std::vector<explosion_call> explosions;
 std::vector<sample_seen> samples;
-
-void explosion_stand_in() {
-  explosions.push_back({d0 & 0xFFFF, d1 & 0xFFFF, d2 & 0xFFFF});
-  for (u32 r = 0; r < explosion_table.records; ++r) {
-    const u32 e = explosion_table.address + r * explosion_table.size;
-    if (rd16(e + 4) != 0) continue;
-    wr16(e, (d0 + 7) & 0xFFF0);
-    wr16(e + 2, d1);
-    wr16(e + 0x0A, d2);
-    wr16(e + 6, 0);
-    wr16(e + 0x0C, 2);
-    wr16(e + 8, 20);
-    wr16(e + 4, 0xFFFF);
-    return;
-  }
-}
 
 void sample_noted(u32) { samples.push_back({d0 & 0xFFFF, rd32(a7), a4}); }
 
 } // namespace
-
-std::vector<explosion_call>& explosion_calls() { return explosions; }
-
-void stand_in_explosions() {
-  explosions.clear();
-  stub_records_doing(0x006CA8, explosion_stand_in);
-}
 
 std::vector<sample_seen>& samples_seen() { return samples; }
 

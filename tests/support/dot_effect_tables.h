@@ -40,17 +40,7 @@ void preshift_pictures();
 u32 effect_picture_pixel(u32 n, u32 line, u32 x);
 u32 dot_frame_pixel(u32 line, u32 x);
 
-// --- explosions and samples as the dot bullets and effects see them ----------
-
-// The explosion spawner ($6CA8) of later work stands in for itself: it notes
-// its registers and fills the first free explosion record as the game does
-// (x rounded to a multiple of 16), keeping every register; once written it
-// runs instead and only the table is seen.
-struct explosion_call {
-  u32 x, y, owner;
-};
-std::vector<explosion_call>& explosion_calls();
-void stand_in_explosions();
+// --- samples as the dot bullets and effects see them --------------------------
 
 // The sample hook of channel B ($E756): each sample with the return address
 // of its call and the a4 the host pans by.

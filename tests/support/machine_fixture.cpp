@@ -32,6 +32,7 @@ void machine_clear() {
   g_ym_tag = 0;
   hooks_clear();
   g_host_aim = nullptr;
+  dispatch_call_observer = nullptr;
   dispatch_clear_registered();
   std::memset(&g_cpu, 0, sizeof g_cpu);
   g_cpu.sr_sys = 0x2700;

@@ -1,16 +1,10 @@
 // The machine of a mission test: the state the game's restart leaves for a
-// mission, the VBL delivered through the game's own handler, and a
-// recording stand-in for every routine that the mission routines call and
-// later work has not written yet.
+// mission and the VBL delivered through the game's own handler.
 //
-// Use MissionTest as the fixture. Every stand-in notes its call in
-// stub_calls() (registers, return address) and does the least its callers
-// need of it (see mission_stand_ins below); a written routine always wins
-// over its stand-in, so assertions about calls into later work belong under
-// `if (stubbed(address))`. Tests add stand-ins of their own with
-// stub_records / stub_records_doing after SetUp.
+// Use MissionTest as the fixture. A test that isolates a routine from a
+// callee stands in for it with stub_records_over after SetUp; what a
+// routine hands its callees is read from the call trace (call_trace.h).
 #pragma once
-#include <span>
 
 #include "support/routine_stubs.h"
 
@@ -25,18 +19,8 @@ constexpr u32 mission_draw_screen = 0x020000;
 // set bit there.
 constexpr u32 mission_random_seed = 0x12345678;
 
-// A mission routine of later work that a test may meet, with what its
-// stand-in does beyond noting the call and returning.
-struct mission_stand_in {
-  u32 address;
-  const char* role;
-  void (*effect)(); // null: a bare return
-};
-std::span<const mission_stand_in> mission_stand_ins();
-
 // On a cleared machine: the restart's registers and variables
-// (draw_screen $20000, frame_countdown $FFFF, random_seed as above), and
-// every stand-in registered.
+// (draw_screen $20000, frame_countdown $FFFF, random_seed as above).
 void mission_machine_reset();
 
 // One VBL: the flag of the busy-waits, then the game's VBL handler ($78A8)
@@ -47,9 +31,6 @@ int mission_vbls(); // delivered since the reset
 // Runs the routine at `entry` in the game coroutine with a VBL after every
 // slice, as run_routine does; slices taken, or -1 when it had not returned.
 int run_mission_routine(u32 entry, int max_slices = 4, i32 budget = 2000000);
-
-// The return addresses of the recorded calls, in order (from stub_calls()).
-std::vector<u32> stub_return_addresses();
 
 class MissionTest : public GameTest {
  protected:

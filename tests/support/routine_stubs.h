@@ -1,9 +1,8 @@
 // Running a game routine to its end in the game coroutine, and test-only
-// routines at the addresses of routines that later work provides. A stub
-// registered at an address is reached only while the product has no
-// routine there: the generated dispatch table wins, so a stub retires by
-// itself when its routine lands, and assertions about calls into later
-// work are made only while stubbed() holds.
+// routines at addresses the product has no routine for (code loaded at run
+// time, say). A stub registered at such an address is reached only while
+// the product has no routine there: the generated dispatch table wins. A
+// test isolates a routine from a written callee with stub_records_over.
 #pragma once
 #include <initializer_list>
 #include <vector>
@@ -19,9 +18,8 @@ int run_routine(u32 entry, int max_slices = 4, void (*between)() = nullptr);
 int run_routine_with_regs(u32 entry);
 
 // Whether the product has a routine at this entry (a stub registered there
-// is then never reached), and the contrary.
+// is then never reached).
 bool routine_written(u32 entry);
-inline bool stubbed(u32 entry) { return !routine_written(entry); }
 
 // The YM driver's song start ($41BCC) and stop ($41BE8) are hook points:
 // stand-ins there run the hook and return, so a handler registered with

@@ -1,13 +1,9 @@
-// What the vertical sections' ground objects spawned through the spawners
-// of other work: bullets ($6B74), grenades ($6BEA), explosions ($6CA8) and
-// mounted homing units ($B424), and the samples they played ($E756).
-//
-// While a spawner is not written, its stand-in notes the registers of each
-// call; once it is, the same list is read from its table (records in use,
-// in table order), so a test keeps its meaning either way. Tests keep
-// fx_bank's two low bits clear so that a written bullet spawner adds no
-// sub-frame stagger. Explosions: a written spawner keeps x only to 16
-// pixels, so compare with same_explosion.
+// What the vertical sections' ground objects spawned, read from the
+// spawners' tables (records in use, in table order): bullets ($6B74),
+// grenades ($6BEA) and explosions ($6CA8); and the samples they played
+// ($E756). Tests keep fx_bank's two low bits clear so that the bullet
+// spawner adds no sub-frame stagger. Explosions: the spawner keeps x only
+// to 16 pixels, so compare with same_explosion.
 #pragma once
 #include <vector>
 
@@ -30,15 +26,14 @@ struct played_sample {
   bool operator==(const played_sample&) const = default;
 };
 
-// Installs the stand-ins (where the spawners are not written), a stand-in
-// of the homing-unit placement that does what that routine does, and a
-// hook at the sample player's entry; forgets what was noted.
+// Installs a hook at the sample player's entry; forgets what was noted and
+// frees the spawners' tables.
 void spawn_log_start();
 std::vector<spawned_bullet> bullets_spawned();
 std::vector<spawned_grenade> grenades_spawned();
 std::vector<spawned_explosion> explosions_spawned();
 std::vector<played_sample> samples_played();
-// x as a written spawner keeps it when it is written, else exactly.
+// x as the spawner keeps it.
 bool same_explosion(const spawned_explosion& expected, const spawned_explosion& got);
 // Forgets the notes and frees the spawners' tables.
 void spawn_log_clear();

@@ -418,7 +418,6 @@ void register_run_routines() {
   register_routine(runner_entry, mission_runner,
                    {0xC50004, 0xC50008, 0xC5000C, 0xC50010, 0xC50014, 0xC50018, 0xC5001C, 0xC50020, 0xC50024,
                     0xC50028, 0xC5002C, 0xC50030});
-  for (const mission_stand_in& s : mission_stand_ins()) stub_records_doing(s.address, s.effect);
   hook_register(frame_end_vertical, hash_frame);
   hook_register(frame_end_horizontal, hash_frame);
   hook_register(scroll_step_hook, note_scroll_step);

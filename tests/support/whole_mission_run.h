@@ -9,8 +9,7 @@
 // Both players are invulnerable (patch switch 0, as the host sets it) but
 // in one window of V2, where player 2 walks into an enemy, dies and
 // respawns. The input is a function of the machine's RAM alone, so a state loaded
-// mid-way plays on exactly as the uninterrupted run. Mission routines of
-// later work are the mission machine's stand-ins.
+// mid-way plays on exactly as the uninterrupted run.
 //
 //   mission_run r = play_whole_mission(folder, whole_mission_built().file, {});
 //   r.frames: at each frame end (hooks 29 and 0) the BLAKE2b of the screen
