@@ -632,6 +632,76 @@ TEST_F(input_test, AKeyReleasedInTheMenuActsAgainOnceItCloses) {
   keys_frame({{SDL_SCANCODE_LEFT, false}});
 }
 
+// Whatever opens and closes the menu, afterwards the game sees exactly the
+// keys that are down: a joystick key and a typed ST key, both held when the
+// menu opens, are released in the game then, and a release inside the menu,
+// or an auto-repeat there followed by a release after the menu, sends
+// nothing more.
+TEST_F(input_test, KeysHeldIntoTheMenuAreReleasedInTheGameHoweverItOpens) {
+  with_menus();
+  SDL_Joystick* p0 = attach();
+  ASSERT_EQ(pads_seen(), 1);
+  frame();
+  take();
+  set_kind("other");
+  kbd_set_bind(KEY_LEFT, 'J');
+  double now = 40;
+  auto toggle_by_pad = [&] {
+    SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_START, 1);
+    frame(now += 0.1);
+    SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_START, 0);
+    frame(now += 0.1);
+  };
+  struct row {
+    const char* what;
+    bool by_pad;     // else the scripted open and close
+    bool repeat;     // the held keys auto-repeat in the menu, and are let go after it
+  } rows[] = {
+      {"pad button, released inside", true, false},
+      {"scripted open, released inside", false, false},
+      {"pad button, repeated inside and released after", true, true},
+      {"scripted open, repeated inside and released after", false, true},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.what);
+    EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, true}, {SDL_SCANCODE_1, true}}),
+              (posts{{EV_KEY, 36, 1}, {EV_KEY, 2, 1}, {EV_JOY1, JOY_LEFT, 0}}));
+    if (r.by_pad) {
+      toggle_by_pad();
+    } else {
+      open_menu();
+    }
+    ASSERT_TRUE(menu_open);
+    const posts opened = take();
+    EXPECT_NE(std::find(opened.begin(), opened.end(), posted{EV_KEY, 36, 0}), opened.end());
+    EXPECT_NE(std::find(opened.begin(), opened.end(), posted{EV_KEY, 2, 0}), opened.end());
+    if (r.repeat) {
+      keys_frame({{SDL_SCANCODE_J, true}, {SDL_SCANCODE_1, true}}, true);
+    } else {
+      keys_frame({{SDL_SCANCODE_J, false}, {SDL_SCANCODE_1, false}});
+    }
+    if (r.by_pad) {
+      toggle_by_pad();
+    } else {
+      close_menu();
+    }
+    ASSERT_FALSE(menu_open);
+    posts after = take();
+    if (r.repeat) {
+      for (const posted& p : keys_frame({{SDL_SCANCODE_J, false}, {SDL_SCANCODE_1, false}})) after.push_back(p);
+    }
+    for (int i = 0; i < 3; ++i)
+      for (const posted& p : keys_frame({})) after.push_back(p);
+    for (const posted& p : after) {
+      EXPECT_FALSE(p.kind == EV_JOY1 && (int(p.a) & JOY_LEFT)) << p;
+      EXPECT_NE(p.kind, EV_KEY) << p;
+    }
+    // A new press acts again.
+    EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, true}}), (posts{{EV_KEY, 36, 1}, {EV_JOY1, JOY_LEFT, 0}}));
+    EXPECT_EQ(keys_frame({{SDL_SCANCODE_J, false}}), (posts{{EV_KEY, 36, 0}, {EV_JOY1, 0, 0}}));
+  }
+}
+
 TEST_F(input_test, TheSecondPadDrivesTheMenuAndItsFireIsHeldBackToo) {
   with_menus();
   attach();

@@ -57,6 +57,8 @@ struct pad_edges {
 struct mapping_state {
   int kbd_state = 0;
   bool typed[KEY_CODE_LIMIT] = {};
+  // Keys whose press reached the game and whose release has not.
+  bool game_down[KEY_CODE_LIMIT] = {};
   pad_edges was[2] = {};
   int release_scancode[MAX_RELEASES] = {};
   double release_at[MAX_RELEASES] = {};
@@ -150,7 +152,6 @@ void key_event(const video_event& ev) {
   }
   if (down && code == VK_ESCAPE_KEY && !ev.repeat) {
     open_menu();
-    st.kbd_state = 0;
     return;
   }
   if (down) {
@@ -164,6 +165,7 @@ void key_event(const video_event& ev) {
     if (code == VK_PAGE_DOWN) step_lead(-0.5);
   }
   if (ev.repeat) return;
+  st.game_down[code] = down;
   bound_key(code, down);
 }
 
@@ -343,6 +345,18 @@ int pad_aim_code(const pad_state* pads, int count, int i) {
 }
 
 void input_set_kbd_state(int state) { st.kbd_state = state; }
+
+void input_release_game_keys() {
+  for (int code = 1; code < KEY_CODE_LIMIT; ++code) {
+    if (!st.game_down[code]) continue;
+    st.game_down[code] = false;
+    bound_key(code, false);
+    // Whether the key is let go in the menu or after it closes, its release
+    // must not reach the game again, nor a press that was not seen.
+    key_held[code].store(1, std::memory_order_relaxed);
+  }
+  st.kbd_state = 0;
+}
 
 void input_forget_hold_aim() {
   st.sent_hold[0] = st.sent_hold[1] = -1;

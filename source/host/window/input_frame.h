@@ -23,6 +23,10 @@ extern std::atomic<int> menu_open_flag;
 int input_frame(double now);
 // The keyboard's joystick byte for player 1 (scripted tests).
 void input_set_kbd_state(int state);
+// Opening the menu, whatever opens it: every key the game holds down is
+// released there, and held back until it is let go, so that after the menu
+// the game sees only keys pressed since.
+void input_release_game_keys();
 // Opening the menu posts hold and aim of 0 itself; the next frame sends
 // them again whatever was sent before.
 void input_forget_hold_aim();

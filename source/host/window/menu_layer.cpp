@@ -87,6 +87,7 @@ void open_menu() {
     emu_post(EV_AIM, player, 0);
   }
   input_forget_hold_aim();
+  input_release_game_keys();
   emu_post(EV_JOY1, 0, 0);
   emu_post(EV_JOY0, 0, 0);
   emu_post(EV_PAUSE, 1, 0);
