@@ -15,6 +15,7 @@
 #include "graphics/gfxpack.h"
 #include "graphics/modpack.h"
 #include "graphics/present.h"
+#include "graphics/scene.h"
 #include "host/emu_control.h"
 #include "host/frame_pacing.h"
 #include "host/language.h"
@@ -33,7 +34,6 @@
 #include "machine/boot_state.h"
 #include "machine/game_data.h"
 #include "machine/loader_hold.h"
-#include "sound/amiga_player.h"
 #include "sound/audio_output.h"
 #include "sound/music_loader.h"
 #include "sound/music_pack.h"
@@ -137,15 +137,6 @@ const char* music_row_value() {
   return music_pack;
 }
 
-// The Amiga disk file's name for the loading screen, or null when the
-// game-data folder holds none.
-const char* amiga_row_value() {
-  static char path[1024];
-  if (!amiga_music_find(original_dir_path, path, sizeof path)) return nullptr;
-  const char* slash = std::strrchr(path, '/');
-  return slash ? slash + 1 : path;
-}
-
 void open_audio() {
   if (sound_on || cfg_bool("sound", 1)) {
     audio_out = audio_open(audio_rate, (1 + lead) * 20 + 30);
@@ -245,7 +236,7 @@ int main(int argc, char** argv) {
 
   startup_begin();
   startup_line(0, tr("startup.l.data"), game_data_description(), 0);
-  startup_line(1, tr("startup.l.amiga"), amiga_row_value(), 0);
+  startup_amiga_line(original_dir_path);
   startup_line(2, tr("startup.l.graphics"), nullptr, 1);
   startup_line(3, tr("startup.l.pack"), nullptr, 1);
   startup_line(4, tr("startup.l.music"), music_row_value(), 0);
@@ -415,6 +406,8 @@ int main(int argc, char** argv) {
   app_running.store(0);
   fast_input_stop();
   const bool joined = emu_join() != 0;
+  // The atlas is the emulation thread's until the thread has stopped.
+  if (joined && std::getenv("BKM_ATLAS")) scene_dump_atlas();
   present_drain(presenter);
   save_all_options();
   if (!joined) {

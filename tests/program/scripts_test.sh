@@ -278,9 +278,14 @@ automission)
   # box (the nearest to where the pointer starts), a weapon bought in the
   # shop (a new game owns none, and the shop lets no one leave without),
   # the exit, then the mission's frames with the whole movement script.
+  # With BKM_ATLAS the program prints the atlas of the mission's pictures
+  # as it ends.
   run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS="$automission_seconds" BKM_AUTOMISSION=6 \
-    BKM_KEYS="$prompt_keys"
+    BKM_KEYS="$prompt_keys" BKM_ATLAS=1
   [ "$status" = 0 ] || fail "status $status, want 0"
+  n=$(grep -Ec '^ATLAS [^ :]+:[0-9]+:[0-9]+ [0-9]+ [0-9]+ -?[0-9]+ -?[0-9]+ [0-9a-f]{16}$' "$work/out.txt")
+  [ "$n" -gt 0 ] || fail "no atlas report with BKM_ATLAS"
+  [ "$(grep -c '^ATLAS ' "$work/out.txt")" = "$n" ] || fail "atlas lines not in their format"
   started=$(sed -n 's/^autopilot: mission started at vbl \([0-9]\+\)$/\1/p' "$log")
   [ "$(echo "$started" | grep -c .)" = 1 ] || fail "the mission start was logged ${started:-no} times, want once"
   n=$(grep -cx "autopilot: script finished" "$log")
@@ -315,6 +320,42 @@ corrupt_mission)
     [ "${split:0:2}" = 00 ] || fail "$f.bkms was not taken in the mission (split_map $split)"
   done
   grep -q "Emulation ERROR" "$log" && fail "the recovered game reported an error"
+  grep -q '^ATLAS ' "$work/out.txt" && fail "an atlas report without BKM_ATLAS"
+  ;;
+display_lost)
+  # The X server goes away under the program, on the missing-data screen
+  # and in a running game: it ends within 10 s, with a status that is not 0
+  # and the reason in error.log, instead of waiting on the dead connection
+  # for ever. Each run has an X server of its own, which the test kills.
+  command -v Xvfb > /dev/null || fail "Xvfb is needed for this test"
+  for where in nodata data; do
+    n=$((100 + RANDOM % 4000))
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((100 + RANDOM % 4000)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.txt" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    rm -f "$log"
+    extra=()
+    [ $where = data ] && extra=(BKM_SECONDS=60)
+    env DISPLAY=":$n" SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/$where" "${extra[@]}" \
+      "$program" > "$work/out.txt" 2>&1 &
+    pid=$!
+    # Shown once the window has its GL context (logged), and a moment more.
+    for _ in $(seq 200); do grep -q "^OpenGL " "$log" 2> /dev/null && break; sleep 0.1; done
+    sleep 2
+    kill -0 $pid 2> /dev/null || fail "$where: the program ended before the display went away"
+    kill $xvfb
+    wait $xvfb 2> /dev/null
+    for _ in $(seq 100); do kill -0 $pid 2> /dev/null || break; sleep 0.1; done
+    if kill -0 $pid 2> /dev/null; then
+      fail "$where: still running 10 s after the display went away"
+      kill -KILL $pid
+    fi
+    wait $pid
+    status=$?
+    [ $status -ne 0 ] || fail "$where: status 0 after losing the display"
+    grep -q "^The X display was lost" "$log" || fail "$where: the lost display was not logged"
+  done
   ;;
 *)
   echo "unknown script $script"

@@ -8,10 +8,14 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 inline constexpr int VIDEO_EXTERNAL_MAX = 64;
+// Texture units 1.. for the samplers of an external file that the program
+// does not supply (unit 0 holds the game picture).
+inline constexpr size_t VIDEO_BLANK_UNITS = 15;
 
 struct video_external_entry {
   std::string path;  // folder + "/" + file name (cut to 255 characters)
@@ -52,6 +56,9 @@ struct video_state {
   GLuint external_prog = 0;
   std::string external_built;  // name of the program in external_prog
   std::vector<video_uniform> external_uniforms;
+  std::vector<video_uniform> blank_samplers;  // on units 1, 2, ... in order
+  GLuint blank_tex = 0;                       // 1 x 1, transparent
+  std::set<std::string> externals_reported;   // files whose missing uniforms were logged
   shader_param params[SHADER_PARAM_MAX] = {};
   int param_count = 0;
 
@@ -67,6 +74,9 @@ void video_set_error(const char* fmt, ...) __attribute__((format(printf, 1, 2)))
 // the request out.
 void video_read_drawable_size();
 bool video_x11_size(SDL_Window* window, int* w, int* h);
+// On X11: a lost display ends the program at once with status 1 and a log
+// line (video_x11_lost.cpp).
+void video_x11_watch_display();
 bool video_has_error();
 
 // Shader side of drawing (video_shaders.cpp).

@@ -64,6 +64,7 @@ bool start_sdl() {
   if (SDL_InitSubSystem(sdl_systems) != 0) return false;
   started = true;
   std::atexit([] { SDL_QuitSubSystem(sdl_systems); });
+  video_x11_watch_display();
   return true;
 }
 
@@ -164,6 +165,7 @@ void video_close() {
     video_delete_programs();
     glDeleteTextures(1, &g_video.game_tex);
     glDeleteTextures(1, &g_video.overlay_tex);
+    if (g_video.blank_tex) glDeleteTextures(1, &g_video.blank_tex);
     glDeleteBuffers(1, &g_video.vbo);
     glDeleteVertexArrays(1, &g_video.vao);
     SDL_GL_DeleteContext(g_video.context);
