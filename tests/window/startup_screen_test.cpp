@@ -6,9 +6,11 @@
 #include "host/window/startup_screen.h"
 #include "host/window/ui2d_canvas.h"
 #include "host/window/video_state.h"
+#include "support/amiga_disk_images.h"
 #include "window_fixture.h"
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -338,6 +340,48 @@ TEST_F(startup_test, TestScreenshotsAreTakenAtMostTwiceASecond) {
   int w = 0, h = 0;
   free(png_read_rgba((dir / "s0000.png").c_str(), &w, &h));
   EXPECT_EQ(std::make_pair(w, h), std::make_pair(960, 600));
+}
+
+// The loading screen's panel, as shown: its height in the overlay, read
+// down the middle column (panel 248 over the window's dimming of 150).
+int shown_panel_height() {
+  std::vector<uint8_t> rgba(size_t(g_video.overlay_tex_w) * g_video.overlay_tex_h * 4);
+  glBindTexture(GL_TEXTURE_2D, g_video.overlay_tex);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  const int x = g_video.overlay_w / 2;
+  int top = -1, bottom = -1;
+  for (int y = 0; y < g_video.overlay_h; ++y) {
+    if (rgba[(size_t(y) * g_video.overlay_tex_w + x) * 4 + 3] <= 150) continue;
+    if (top < 0) top = y;
+    bottom = y;
+  }
+  return top < 0 ? 0 : bottom - top + 1;
+}
+
+// The "Amiga music" row is there only when the folder holds an Amiga disk
+// file: the panel grows by one line step (37 at this height) with it and
+// not at all without.
+TEST_F(startup_test, TheAmigaRowIsShownOnlyWithAnAmigaDisk) {
+  lang_init(BKM_TEST_LANGUAGES);
+  const std::string with_disk = dir / "with", without = dir / "without";
+  std::filesystem::create_directories(with_disk);
+  std::filesystem::create_directories(without);
+  const std::vector<u8> adf = amiga_test_adf(amiga_test_block(1));
+  std::ofstream(with_disk + "/music.adf", std::ios::binary).write(reinterpret_cast<const char*>(adf.data()), adf.size());
+  std::ofstream(without + "/notes.txt") << "no disk here";
+  auto panel_with_rows = [](const char* folder) {
+    startup_begin();
+    startup_line(0, "Game data", "BKM", 0);
+    startup_amiga_line(folder);
+    startup_progress("x", 0.5);
+    const int h = shown_panel_height();
+    startup_end();
+    return h;
+  };
+  const int one_row = panel_with_rows(without.c_str());
+  EXPECT_EQ(one_row, 240 + 2);  // the panel and its outline's outer half
+  EXPECT_EQ(panel_with_rows(with_disk.c_str()), one_row + 37);
 }
 
 Uint32 push_key_later(Uint32, void* key) {

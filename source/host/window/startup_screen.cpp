@@ -9,6 +9,7 @@
 #include "host/platform.h"
 #include "host/window/startup_layout.h"
 #include "host/window/video_state.h"
+#include "sound/amiga_player.h"
 
 #include <algorithm>
 #include <cmath>
@@ -177,6 +178,13 @@ void startup_line(int index, const char* label, const char* value, int busy) {
   row.value = std::string(value ? value : "").substr(0, 399);
   row.busy = busy != 0;
   row.shown = true;
+}
+
+void startup_amiga_line(const char* folder) {
+  char path[1024];
+  if (!amiga_music_find(folder, path, sizeof path)) return;
+  const char* slash = std::strrchr(path, '/');
+  startup_line(1, tr("startup.l.amiga"), slash ? slash + 1 : path, 0);
 }
 
 int startup_progress(const char* detail, double fraction) {

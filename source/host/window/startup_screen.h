@@ -11,6 +11,9 @@ void startup_begin();
 int startup_active();
 // Sets row 0..5 (label, value, busy) and shows it; null value = empty.
 void startup_line(int index, const char* label, const char* value, int busy);
+// Row 1: the name of the Amiga disk file found in the folder; without one
+// the row is not shown at all.
+void startup_amiga_line(const char* folder);
 // Raises the progress (it never falls), sets the detail text, reads the
 // window's events and presents the screen. Returns 0 once the user closed
 // the window, else 1.
