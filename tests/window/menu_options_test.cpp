@@ -60,6 +60,7 @@ class menu_options_test : public ::testing::Test {
     lang_init(BKM_TEST_LANGUAGES);
     lang_set("en");
     std::snprintf(save_dir, sizeof save_dir, "%s", dir.path.c_str());
+    god_mode = infinite_money = 0;
     evq_open();
   }
   void TearDown() override {
@@ -145,6 +146,43 @@ TEST_F(menu_options_test, SettersPostTheirEvents) {
       EXPECT_DOUBLE_EQ(got[0].b, c.b) << c.label;
     }
     EXPECT_EQ(menu_open, !c.closes) << c.label;
+    close_menu();
+  }
+}
+
+// The testing switches show what is in force, not what the menu last set:
+// god mode switched on at start or by a test script shows as on, and the
+// switch then turns it off.
+TEST_F(menu_options_test, TestingSwitchesShowTheLiveState) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  struct {
+    const char* label;
+    int* live;
+    int kind;
+  } rows[] = {
+      {"menu.invulnerability_testing", &god_mode, EV_GOD},
+      {"menu.infinite_money_testing", &infinite_money, EV_MONEY},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.label);
+    const int index = find(m, r.label);
+    ASSERT_GE(index, 0);
+    char text[64];
+    *r.live = 0;
+    EXPECT_STREQ(menu_value_text(m->items[index], text, sizeof text), tr("val.off"));
+    *r.live = 1;  // behind the menu's back
+    EXPECT_STREQ(menu_value_text(m->items[index], text, sizeof text), tr("val.on"));
+    open_menu();
+    drain();
+    point_at(m, index);
+    menu_nav(m, "right");
+    const std::vector<emu_event> got = drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].kind, r.kind);
+    EXPECT_EQ(got[0].a, 0);
+    EXPECT_EQ(*r.live, 0);
+    EXPECT_STREQ(menu_value_text(m->items[index], text, sizeof text), tr("val.off"));
     close_menu();
   }
 }

@@ -151,8 +151,11 @@ TEST(menu, ValuesOfSwitchesChoicesAndActions) {
   EXPECT_EQ(empty_choice_value, 0);
   char text[64];
   EXPECT_STREQ(menu_value_text(m->items[4], text, sizeof text), "");
-  slider_value = 0.25;
-  EXPECT_STREQ(menu_value_text(m->items[2], text, sizeof text), "25 %");
+  // A slider without a format shows its value in whole percent, rounded.
+  for (auto [value, shown] : {std::pair{0.25, "25 %"}, {1.0, "100 %"}, {0.125, "13 %"}, {0.0, "0 %"}}) {
+    slider_value = value;
+    EXPECT_STREQ(menu_value_text(m->items[2], text, sizeof text), shown) << value;
+  }
 }
 
 TEST(menu, ShowingKeepsOrResetsTheCursor) {

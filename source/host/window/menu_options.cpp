@@ -34,7 +34,6 @@ int menu_slot = 1;
 
 namespace {
 
-int god_on = 0, money_on = 0;
 char slot_labels[3][64];
 
 constexpr const char* presets[] = {"None", "Scanlines", "Soft CRT", "Full CRT"};
@@ -230,14 +229,16 @@ void build_options(int audio, int video, int packs) {
     emu_post(EV_RESTART, 0, 0);
     close_menu();
   })));
-  add(with_hint(mi_bool("menu.invulnerability_testing", nullptr, [] { return god_on; },
+  // The switches show what is in force, also when it was switched on at
+  // start (BKM_GOD, BKM_MONEY) or by a test script.
+  add(with_hint(mi_bool("menu.invulnerability_testing", nullptr, [] { return god_mode; },
                         [](int v) {
-                          god_on = v;
+                          god_mode = v;
                           emu_post(EV_GOD, v, 0);
                         })));
-  add(with_hint(mi_bool("menu.infinite_money_testing", nullptr, [] { return money_on; },
+  add(with_hint(mi_bool("menu.infinite_money_testing", nullptr, [] { return infinite_money; },
                         [](int v) {
-                          money_on = v;
+                          infinite_money = v;
                           emu_post(EV_MONEY, v, 0);
                         })));
 
