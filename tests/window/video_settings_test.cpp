@@ -77,6 +77,31 @@ TEST_F(video_settings_test, CustomParametersAreReadOnlyWithTheScanlineWeight) {
   EXPECT_FLOAT_EQ(vcfg.p_bloom, 0.50f);
 }
 
+// Hand-edited shader parameters are brought into the range the built-in
+// shaders are made for (1e308 would reach the shader as infinity); one that
+// is no number keeps the preset's value.
+TEST_F(video_settings_test, ShaderParametersStayInTheirRange) {
+  struct {
+    const char* options;
+    float video_cfg::*field;
+    float want;
+  } rows[] = {
+      {R"({"preset": "Custom", "params.p_scan": 1e308})", &video_cfg::p_scan, 1.0f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_mask": -3}})", &video_cfg::p_mask, 0.0f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_bright": 1e308}})", &video_cfg::p_bright, 1.8f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_bright": 0.1}})", &video_cfg::p_bright, 0.5f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_bright": 1.5}})", &video_cfg::p_bright, 1.5f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_vig": 2}})", &video_cfg::p_vig, 1.0f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_bloom": -1e308}})", &video_cfg::p_bloom, 0.0f},
+      {R"({"preset": "Custom", "params": {"p_scan": 0.8, "p_curv": 1e999}})", &video_cfg::p_curv, 0.10f},
+  };
+  for (const auto& r : rows) {
+    video_set_preset("Soft CRT");
+    apply(r.options);
+    EXPECT_FLOAT_EQ(vcfg.*r.field, r.want) << r.options;
+  }
+}
+
 TEST_F(video_settings_test, TheGpuWaitAndAnExternalShaderThatExists) {
   open(320, 200, 320, 200, BKM_TEST_SHADERS);
   ASSERT_GT(video_external_count(), 0);

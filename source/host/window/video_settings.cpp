@@ -1,5 +1,7 @@
 #include "host/window/video_settings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -10,14 +12,17 @@
 
 namespace {
 
+// The built-in shaders' parameters and the range each is made for (the
+// options menu's sliders span the same).
 struct param_key {
   const char* key;
   float video_cfg::*field;
+  double min, max;
 };
 constexpr param_key param_keys[] = {
-    {"params.p_scan", &video_cfg::p_scan},     {"params.p_mask", &video_cfg::p_mask},
-    {"params.p_curv", &video_cfg::p_curv},     {"params.p_bright", &video_cfg::p_bright},
-    {"params.p_vig", &video_cfg::p_vig},       {"params.p_bloom", &video_cfg::p_bloom},
+    {"params.p_scan", &video_cfg::p_scan, 0, 1},       {"params.p_mask", &video_cfg::p_mask, 0, 1},
+    {"params.p_curv", &video_cfg::p_curv, 0, 1},       {"params.p_bright", &video_cfg::p_bright, 0.5, 1.8},
+    {"params.p_vig", &video_cfg::p_vig, 0, 1},         {"params.p_bloom", &video_cfg::p_bloom, 0, 1},
 };
 
 int in_range(double v, int lo, int hi, int fallback) {
@@ -37,9 +42,12 @@ void apply_video_cfg() {
   vcfg.filter = in_range(cfg_num("filter", vcfg.filter), 0, 2, 1);
   vcfg.source = in_range(cfg_num("shader_source", 0), 0, 2, 0);
   vcfg.aspect = in_range(cfg_num("aspect", 1), 0, 3, 1);
+  // A hand-edited value outside its range is brought into it (1e308 would
+  // reach the shader as infinity); one that is no number keeps the current.
   if (cfg_has("params.p_scan"))
     for (const param_key& p : param_keys)
-      vcfg.*p.field = static_cast<float>(cfg_num(p.key, vcfg.*p.field));
+      if (const double v = cfg_num(p.key, vcfg.*p.field); std::isfinite(v))
+        vcfg.*p.field = static_cast<float>(std::clamp(v, p.min, p.max));
   video_set_glfinish(cfg_bool("gpu_wait", 0));
   const char* external = cfg_str("external", "");
   for (int i = 0; *external && i < video_external_count(); ++i) {
