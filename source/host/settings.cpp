@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "graphics/gfxpack.h"
 #include "graphics/present.h"
@@ -164,11 +165,19 @@ void read_overrides(int argc, char** argv, start_overrides* o) {
 
 void load_options(const start_overrides& o) {
   kept_fix = kept_sound = kept_volume = kept_lead = kept_interp = kept_sfix = kept_speed = kept_fastin = {};
-  cfg_load(pick_options_file());
+  const char* file = pick_options_file();
+  cfg_load(file);
   lang_set(cfg_str("language", "en"));
   input_cfg_load();
+  // Files before version 2 stored these choices with other meanings.
   if (cfg_num("version", 1) < 2) {
-    for (const char* key : {"preset", "external", "filter", "aspect", "fullscreen"}) cfg_remove(key);
+    std::string dropped;
+    for (const char* key : {"preset", "external", "filter", "aspect", "fullscreen"}) {
+      if (cfg_has(key)) dropped += (dropped.empty() ? "" : ", ") + std::string(key);
+      cfg_remove(key);
+    }
+    if (!dropped.empty())
+      host_log("Options file %s is older than version 2; left out: %s", file, dropped.c_str());
   }
   const int stored_sound = cfg_bool("sound", 1);
   sound_on = stored_sound && !o.sound_off;

@@ -1,10 +1,33 @@
 // External shader text preparation and the "#pragma parameter" reader.
 #include "host/shader_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// Where the text's first line that is not blank or a comment begins (at
+// its first character that is not white space).
+size_t after_comments(std::string_view text) {
+  size_t at = 0;
+  for (;;) {
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    if (text.compare(at, 2, "//") == 0) {
+      at = text.find('\n', at);
+    } else if (text.compare(at, 2, "/*") == 0) {
+      at = text.find("*/", at + 2);
+      if (at != std::string_view::npos) at += 2;
+    } else {
+      return at;
+    }
+    if (at == std::string_view::npos) return text.size();
+  }
+}
+
+}  // namespace
 
 std::string shader_prepare_text(std::string_view file) {
   // GL reads the source as a C string: nothing after a 0 byte counts.
@@ -14,10 +37,10 @@ std::string shader_prepare_text(std::string_view file) {
   for (char c : file)
     if (c != '\r') text.push_back(c);
   // The stage prefix carries the version; a second one would not compile.
-  if (text.starts_with("#version")) {
-    size_t end = text.find('\n');
-    text.erase(0, end == std::string::npos ? text.size() : end + 1);
-  }
+  // It may follow a licence header: comments and blank lines. Its text goes,
+  // its line stays, so that the compiler's line numbers are the file's.
+  const size_t at = after_comments(text);
+  if (text.compare(at, 8, "#version") == 0) text.erase(at, std::min(text.find('\n', at), text.size()) - at);
   return text;
 }
 
@@ -25,6 +48,8 @@ std::string shader_stage_source(std::string_view prepared, bool vertex) {
   std::string source = "#version 330 compatibility\n";
   source += vertex ? "#define VERTEX\n" : "#define FRAGMENT\n";
   source += "#define PARAMETER_UNIFORM\n";
+  // The compiler counts the file's lines, not those of this prefix.
+  source += "#line 1\n";
   source += prepared;
   return source;
 }

@@ -19,12 +19,12 @@ struct shader_param {
 };
 
 // The file's text up to its first 0 byte, without carriage returns and
-// without a first line that begins "#version" (the program chooses its own
-// version).
+// with its "#version" line emptied (the program chooses its own version):
+// the first line that is not blank or a comment, when it begins so.
 std::string shader_prepare_text(std::string_view file);
 
 // The stage source: the version line, the stage macro and
-// PARAMETER_UNIFORM, then the prepared text.
+// PARAMETER_UNIFORM, then the prepared text numbered from line 1.
 std::string shader_stage_source(std::string_view prepared, bool vertex);
 
 // Reads every "#pragma parameter NAME "description" default" of the text,

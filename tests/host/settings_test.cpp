@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "graphics/gfxpack.h"
 #include "graphics/present.h"
 #include "host/options.h"
+#include "host/platform.h"
 #include "host/settings.h"
 #include "sound/music_entries.h"
 #include "sound/music_pack.h"
@@ -129,15 +131,33 @@ TEST_F(Settings, OptionsAreReadFromTheFirstFileThatExists) {
   EXPECT_EQ(fx_pan, 0);
 }
 
+// What is left out is said once, in one line naming the keys.
 TEST_F(Settings, VersionOneLosesItsVideoChoicesOnly) {
+  port_log_close();  // error.log in this test's folder
+  auto log_lines = [&] {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(slurp(dir / "error.log"));
+    while (std::getline(in, line))
+      if (line.starts_with("Options file ")) lines.push_back(line);
+    return lines;
+  };
   options(R"({"preset": "None", "aspect": 2, "filter": 0, "external": "x", "fullscreen": false,
               "stereo_pan": true})");
   load();
   for (const char* key : {"preset", "aspect", "filter", "external", "fullscreen"}) EXPECT_FALSE(cfg_has(key)) << key;
   EXPECT_EQ(fx_pan, 1);
+  EXPECT_EQ(log_lines(), std::vector<std::string>{"Options file " + (dir / "options.json") +
+                                                  " is older than version 2; left out: preset, external, filter, "
+                                                  "aspect, fullscreen"});
   options(R"({"version": 2, "preset": "None"})");
   load();
   EXPECT_TRUE(cfg_has("preset"));
+  // Nothing left out, nothing said.
+  options(R"({"stereo_pan": true})");
+  load();
+  EXPECT_EQ(log_lines().size(), 1u);
+  port_log_close();
 }
 
 TEST_F(Settings, ValuesAreClamped) {

@@ -110,6 +110,7 @@ constexpr test_shader test_shaders[] = {
     {"crt-geom-mini.glsl", nullptr, 0},
     {"image-adjustment.glsl", nullptr, 0},
     {"scanline.glsl", "SCANLINE_SINE_COMP_A", 0.15f},
+    {"bezel-overlay.glsl", "BEZEL_ON", 1.0f},  // "#version" below a licence header
 };
 
 class external_shader_test : public window_test {
@@ -128,13 +129,13 @@ class external_shader_test : public window_test {
 
 TEST_F(external_shader_test, ShaderFolderListsTheGlslFiles) {
   open(960, 600, 320, 200, dir.path.c_str());
-  EXPECT_EQ(video_external_count(), 6);
+  EXPECT_EQ(video_external_count(), 7);
   std::vector<std::string> names;
   for (int i = 0; i < video_external_count(); ++i) names.push_back(video_external_name(i));
   for (const test_shader& s : test_shaders)
     EXPECT_NE(std::find(names.begin(), names.end(), display(s.file)), names.end()) << s.file;
   EXPECT_NE(std::find(names.begin(), names.end(), "BROKEN"), names.end());
-  EXPECT_STREQ(video_external_name(6), "");
+  EXPECT_STREQ(video_external_name(7), "");
   EXPECT_STREQ(video_external_name(-1), "");
 }
 
@@ -219,6 +220,60 @@ TEST_F(external_shader_test, BrokenShaderIsTriedOnceAndThePresetDraws) {
   EXPECT_STREQ(video_take_error(), "External shader missing failed");
 }
 
+// A file that samples a picture this program does not supply (a bezel)
+// reads a transparent one instead of the game's texture, which would lay a
+// dimmed copy of the game over the whole picture; the uniforms left unset
+// are logged once for the file.
+TEST_F(external_shader_test, SamplersTheProgramLacksReadATransparentPicture) {
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  video_use_external("bezel-overlay");
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  rgb_picture shot = draw_and_read();
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  EXPECT_EQ(video_take_error(), nullptr);
+  EXPECT_STREQ(vcfg.external, "bezel-overlay");
+  for (auto [x, y] : {std::pair{480, 300}, {5, 5}, {950, 590}})
+    EXPECT_NEAR(shot.at(x, y)[1], 90, 1) << x << "," << y;
+  // Chosen again, and drawn again: still one line.
+  video_use_external("scanline");
+  draw_and_read();
+  video_use_external("bezel-overlay");
+  draw_and_read();
+  const std::string text = log.text();
+  const std::string line = "External shader bezel-overlay: not provided by this program: ";
+  const size_t at = text.find(line);
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_EQ(text.find(line, at + 1), std::string::npos) << "logged twice";
+  const std::string names = text.substr(at + line.size(), text.find('\n', at) - at - line.size());
+  EXPECT_TRUE(names == "BezelTexture, OrigInputSize" || names == "OrigInputSize, BezelTexture") << names;
+  // A file that uses only what the program gives says nothing.
+  EXPECT_EQ(text.find("External shader scanline: not provided"), std::string::npos);
+}
+
+// The compiler's messages name lines of the file, not of the text the
+// program puts before it.
+TEST_F(external_shader_test, CompileErrorsNameLinesOfTheFile) {
+  spit(dir / "typo.glsl",
+       "// Licence: free to copy.\n"
+       "\n"
+       "#version 120\n"
+       "#if defined(VERTEX)\n"
+       "void main() { gl_Position = vec4(0.0); }\n"
+       "#elif defined(FRAGMENT)\n"
+       "out vec4 o;\n"
+       "void main() { o = vec4(1.0) }\n"
+       "#endif\n");
+  open(960, 600, 320, 200, dir.path.c_str());
+  video_use_external("typo");
+  draw_and_read();
+  EXPECT_STREQ(video_take_error(), "External shader typo failed");
+  // Mesa's form: source 0, line 8, column.
+  EXPECT_NE(log.text().find("External shader typo: Shader compilation failed: 0:8("), std::string::npos) << log.text();
+}
+
 TEST_F(external_shader_test, OversizedShaderFileIsRefused) {
   std::string big = slurp(dir / "scanline.glsl");
   big.append(SHADER_FILE_MAX, ' ');
@@ -232,14 +287,26 @@ TEST_F(external_shader_test, OversizedShaderFileIsRefused) {
 // ---- The text preparation -------------------------------------------------
 
 TEST(shader_text, VersionLineAndCarriageReturnsAreRemoved) {
-  EXPECT_EQ(shader_prepare_text("#version 110\r\nvoid main() {}\r\n"), "void main() {}\n");
-  EXPECT_EQ(shader_prepare_text("// x\n#version 110\n"), "// x\n#version 110\n");
-  EXPECT_EQ(shader_prepare_text("#version 130"), "");
+  // The version line is emptied, its line kept: line numbers stay the file's.
+  struct {
+    const char* file;
+    const char* prepared;
+  } rows[] = {
+      {"#version 110\r\nvoid main() {}\r\n", "\nvoid main() {}\n"},
+      {"#version 130", ""},
+      {"// x\n#version 110\n", "// x\n\n"},
+      {"/* licence\n   text */\n\n  #version 330 core\r\nx\n", "/* licence\n   text */\n\n  \nx\n"},
+      {"// a\n/* b */ // c\n\t\n#version 120\nx", "// a\n/* b */ // c\n\t\n\nx"},
+      {"x\n#version 110\n", "x\n#version 110\n"},          // after code: the compiler's to refuse
+      {"/* never closed\n#version 110\n", "/* never closed\n#version 110\n"},
+      {"// only a comment", "// only a comment"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(shader_prepare_text(r.file), r.prepared) << r.file;
   EXPECT_EQ(shader_prepare_text(std::string_view("a\0#pragma parameter B \"b\" 1", 30)), "a");
   EXPECT_EQ(shader_stage_source("body", true),
-            "#version 330 compatibility\n#define VERTEX\n#define PARAMETER_UNIFORM\nbody");
+            "#version 330 compatibility\n#define VERTEX\n#define PARAMETER_UNIFORM\n#line 1\nbody");
   EXPECT_EQ(shader_stage_source("body", false),
-            "#version 330 compatibility\n#define FRAGMENT\n#define PARAMETER_UNIFORM\nbody");
+            "#version 330 compatibility\n#define FRAGMENT\n#define PARAMETER_UNIFORM\n#line 1\nbody");
 }
 
 struct param_case {

@@ -154,6 +154,7 @@ void forget_external_program() {
   g_video.external_prog = 0;
   g_video.external_built.clear();
   g_video.external_uniforms.clear();
+  g_video.blank_samplers.clear();
   g_video.param_count = 0;
 }
 
@@ -193,8 +194,77 @@ void read_uniform_types(GLuint program) {
     GLint size = 0;
     GLenum type = 0;
     glGetActiveUniform(program, GLuint(i), sizeof name, nullptr, &size, &type, name);
+    // An array is listed by its first element.
+    if (char* bracket = strchr(name, '[')) *bracket = 0;
     g_video.external_uniforms.push_back({name, type});
   }
+}
+
+bool is_sampler(GLenum type) {
+  switch (type) {
+    case GL_SAMPLER_1D: case GL_SAMPLER_2D: case GL_SAMPLER_3D: case GL_SAMPLER_CUBE:
+    case GL_SAMPLER_1D_SHADOW: case GL_SAMPLER_2D_SHADOW: case GL_SAMPLER_1D_ARRAY:
+    case GL_SAMPLER_2D_ARRAY: case GL_SAMPLER_1D_ARRAY_SHADOW: case GL_SAMPLER_2D_ARRAY_SHADOW:
+    case GL_SAMPLER_CUBE_SHADOW: case GL_SAMPLER_2D_RECT: case GL_SAMPLER_2D_RECT_SHADOW:
+    case GL_SAMPLER_BUFFER: case GL_SAMPLER_2D_MULTISAMPLE: case GL_SAMPLER_2D_MULTISAMPLE_ARRAY:
+    case GL_INT_SAMPLER_2D: case GL_UNSIGNED_INT_SAMPLER_2D:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The uniforms the drawing sets: the fixed ones and the file's parameters.
+bool provided(const std::string& name) {
+  static constexpr const char* fixed[] = {"MVPMatrix",  "Texture",    "InputSize",     "TextureSize",
+                                          "OutputSize", "FrameCount", "FrameDirection"};
+  for (const char* f : fixed)
+    if (name == f) return true;
+  for (int i = 0; i < g_video.param_count; ++i)
+    if (name == g_video.params[i].name) return true;
+  return name.starts_with("gl_");
+}
+
+// Files written for other programs declare inputs this one has not got (a
+// bezel picture, earlier frames, the original size). Each extra sampler
+// gets a texture unit of its own with a transparent picture: left unset it
+// would read unit 0, the game's texture. The file's list is logged once.
+void find_unprovided(const char* file) {
+  g_video.blank_samplers.clear();
+  std::string missing;
+  for (const video_uniform& u : g_video.external_uniforms) {
+    if (provided(u.name)) continue;
+    missing += (missing.empty() ? "" : ", ") + u.name;
+    if (is_sampler(u.type) && g_video.blank_samplers.size() < VIDEO_BLANK_UNITS)
+      g_video.blank_samplers.push_back(u);
+  }
+  if (missing.empty() || g_video.externals_reported.contains(file)) return;
+  g_video.externals_reported.insert(file);
+  host_log("External shader %s: not provided by this program: %s", file, missing.c_str());
+}
+
+GLuint blank_texture() {
+  if (!g_video.blank_tex) {
+    static constexpr uint8_t clear_pixel[4] = {0, 0, 0, 0};
+    glGenTextures(1, &g_video.blank_tex);
+    glBindTexture(GL_TEXTURE_2D, g_video.blank_tex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, clear_pixel);
+  }
+  return g_video.blank_tex;
+}
+
+void bind_blank_samplers(GLuint program) {
+  for (size_t i = 0; i < g_video.blank_samplers.size(); ++i) {
+    const video_uniform& u = g_video.blank_samplers[i];
+    const GLint unit = GLint(i) + 1;
+    glUniform1i(glGetUniformLocation(program, u.name.c_str()), unit);
+    if (u.type != GL_SAMPLER_2D) continue;
+    glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+    glBindTexture(GL_TEXTURE_2D, blank_texture());
+  }
+  glActiveTexture(GL_TEXTURE0);
 }
 
 bool build_external(const char* name) {
@@ -212,6 +282,7 @@ bool build_external(const char* name) {
   g_video.external_built = name;
   read_uniform_types(program);
   g_video.param_count = shader_read_params(text, g_video.params, SHADER_PARAM_MAX);
+  find_unprovided(name);
   return true;
 }
 
@@ -259,6 +330,7 @@ void draw_external(int out_w, int out_h) {
   set_external("FrameDirection", &one, 1);
   for (int i = 0; i < g_video.param_count; ++i)
     set_external(g_video.params[i].name, &g_video.params[i].value, 1);
+  bind_blank_samplers(program);
   video_bind_quad(program, true);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
