@@ -16,7 +16,7 @@ struct emu_config {
   const char* music_dir = "";
   const char* save_dir = "";
   audio_output* audio = nullptr;  // null = no device
-  double lead = 3.6;              // 0 or less means 3.6
+  double lead = -1;               // in VBLs, as EV_LEAD sets it; below 0 (none chosen): 3.6
   int fix = 1;
   int god = 0;
   int money = 0;

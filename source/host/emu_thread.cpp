@@ -39,6 +39,7 @@ char music_req[700];
 constexpr int emu_stack_size = 64 * 1024 * 1024;
 constexpr int ahead_wait_ms = 2;
 constexpr double stats_period = 2.0;
+constexpr double default_lead = 3.6;
 
 void send_clock() {
   present_msg* m = msg_new(MSG_CLOCK);
@@ -394,7 +395,8 @@ int emu_start(const emu_config* config) {
   emu.cfg.music_dir = emu.music_dir.c_str();
   emu.cfg.save_dir = emu.save_dir.c_str();
   emu.cfg.state_file = nullptr;
-  emu.lead = config->lead > 0 ? config->lead : 3.6;
+  // The chosen lead as a change in play would set it, 0 included.
+  emu.lead = config->lead >= 0 ? config->lead : default_lead;
   if (!load_initial_state()) return 0;
 
   audio_config audio;
@@ -462,6 +464,7 @@ int emu_join() {
   while (emu_running.load() && now_s() < until) sleep_ms(2);
   if (emu_running.load()) {
     host_log("The emulation thread did not stop within 3 s; leaving it behind");
+    port_thread_detach(thread_handle);
     thread_handle = nullptr;
     return 0;
   }

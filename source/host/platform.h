@@ -23,6 +23,9 @@ int port_thread_start_stack(port_thread_fn fn, void* arg, port_thread** out_hand
 int port_thread_start(port_thread_fn fn, void* arg, port_thread** out_handle);
 // Waits for the thread and frees the handle.
 void port_thread_join(port_thread* handle);
+// Lets the thread run on unjoined; its resources go when it ends. Frees the
+// handle (null does nothing).
+void port_thread_detach(port_thread* handle);
 
 port_mutex* port_mutex_new();
 void port_mutex_free(port_mutex* m);

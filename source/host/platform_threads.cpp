@@ -81,6 +81,12 @@ void port_thread_join(port_thread* handle) {
   delete handle;
 }
 
+void port_thread_detach(port_thread* handle) {
+  if (!handle) return;
+  pthread_detach(handle->id);
+  delete handle;
+}
+
 port_mutex* port_mutex_new() {
   auto* m = new (std::nothrow) port_mutex;
   if (!m) return nullptr;

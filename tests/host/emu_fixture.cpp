@@ -1,6 +1,7 @@
 #include "host/emu_fixture.h"
 
 #include "game/routine_kit.h"
+#include "host/platform.h"
 #include "machine/hooks.h"
 #include "sound/audio_assembly.h"
 
@@ -8,12 +9,23 @@ bool toy_frames = false;
 int toy_slices = 0;
 bool toy_fail_next = false;
 double sim_now = 0;
+std::atomic<bool> toy_stuck{false};
+std::atomic<bool> toy_hanging{false};
+int toy_tune_flag_seen = -1;
+int toy_tune_flag_write = -1;
 
 namespace {
 
 // What the scene capture's frame callback would see at a mission frame.
 void toy_vbl() {
   ++toy_slices;
+  while (toy_stuck.load()) {
+    toy_hanging = true;
+    sleep_ms(1);
+  }
+  toy_hanging = false;
+  toy_tune_flag_seen = static_cast<int>(rd8(tune_flag));
+  if (toy_tune_flag_write >= 0) wr8(tune_flag, static_cast<u32>(toy_tune_flag_write));
   if (!toy_frames) return;
   scene_frame* f = frame_new();
   f->vbl = tos.vbl;
@@ -51,6 +63,8 @@ void EmuTest::SetUp() {
   toy_frames = false;
   toy_slices = 0;
   toy_fail_next = false;
+  toy_stuck = false;
+  toy_tune_flag_seen = toy_tune_flag_write = -1;
   register_routine(toy_entry, toy_game, {toy_wait});
   audio_start(audio_config{});
   static const scene_ops ops = {on_frame_cb, on_sprite_cb, on_drop_cb, on_reset_cb};

@@ -6,6 +6,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ extern bool toy_frames;
 extern int toy_slices;
 extern bool toy_fail_next;
 extern double sim_now;
+// While set, the toy routine's slice does not end (a machine that hangs).
+extern std::atomic<bool> toy_stuck;
+extern std::atomic<bool> toy_hanging;  // set while it does not end
+// The tune flag as the toy routine saw it in its last slice; a value of 0
+// or more is written to the flag there, as the game's own write.
+extern int toy_tune_flag_seen;
+extern int toy_tune_flag_write;
 
 class EmuTest : public MachineTest {
  protected:

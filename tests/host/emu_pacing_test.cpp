@@ -116,6 +116,41 @@ TEST_F(Pacing, ResumingFromPauseRunsNoCatchUp) {
   EXPECT_EQ(emu.stalls, 0);
 }
 
+// A pause that arrives with the events of a due step stops the machine
+// before that step, and the thread goes on (paused, its music playing).
+TEST_F(Pacing, APauseArrivingWhenAStepIsDueStopsTheStepNotTheThread) {
+  toy_frames = true;
+  run_for(0.5);
+  sim_now += 0.1;  // five VBLs behind: a step is due
+  emu_post(EV_PAUSE, 1, 0);
+  const u32 before = tos.vbl;
+  const int slices = toy_slices;
+  EXPECT_EQ(emu_iteration(), 1);
+  EXPECT_EQ(tos.vbl, before);
+  EXPECT_EQ(toy_slices, slices);
+  EXPECT_EQ(emu.paused, 1);
+  run_for(0.5);
+  EXPECT_EQ(tos.vbl, before);
+}
+
+// Ahead of the clock the thread waits for events at most 2 ms at a time
+// (the simulated sleep stands for the event wait and records its length),
+// so a joystick change reaches the machine within that.
+TEST_F(Pacing, AnAheadMachineWaitsAtMostTwoMilliseconds) {
+  toy_frames = true;
+  run_for(0.5);
+  emu.clock_vbl -= 100;  // two seconds ahead: every pass waits
+  const u32 vbl = tos.vbl;
+  for (int menu_clock : {0, 1}) {
+    emu.menu_clock = menu_clock;
+    emu.ticks = 0;
+    const double before = sim_now;
+    ASSERT_EQ(emu_iteration(), 1);
+    EXPECT_NEAR(sim_now - before, 0.002, 1e-9) << "menu clock " << menu_clock;
+  }
+  EXPECT_EQ(tos.vbl, vbl);
+}
+
 TEST_F(Pacing, AStallReBasesTheClockInsteadOfCatchingUp) {
   toy_frames = true;
   run_for(0.5);

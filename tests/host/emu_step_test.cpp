@@ -10,7 +10,11 @@
 #include "host/emu_fixture.h"
 #include "host/platform.h"
 #include "machine/input_log.h"
+#include "machine/hooks.h"
 #include "machine/memory.h"
+#include "sound/audio_assembly.h"
+#include "sound/audio_state.h"
+#include "sound/music_double.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -130,12 +134,99 @@ TEST_F(Step, KeysGoOnePerVblAndAReleaseThreeVblsAfterItsPress) {
                                               {v0 + 4, 2, 0}, {v0 + 7, 2 | 0x80, 0}}));
 }
 
+// A code outside the ST's range is no key at all: not queued, and not a
+// press that skips the song playing.
 TEST_F(Step, KeyCodesOutsideTheStRangeAreIgnored) {
   for (int code : {0, 128, 200, 255, -1}) {
+    aud.skip_key = 0;
     emu_event ev{EV_KEY, static_cast<double>(code), 1};
     handle_event(&ev);
+    EXPECT_EQ(aud.skip_key, 0) << code;
   }
   EXPECT_EQ(emu.nkeyq, 0);
+  emu_event ev{EV_KEY, 1, 1};
+  handle_event(&ev);
+  EXPECT_EQ(aud.skip_key, 1);
+}
+
+// The menu's testing switches and the enemy-script fix each set their own
+// patch flag of the machine: 0 invulnerability, 1 the fix.
+TEST_F(Step, GodModeAndTheFixSetTheirOwnPatchFlag) {
+  for (int kind : {EV_GOD, EV_FIX}) {
+    const emu_event off{kind, 0, 0};
+    handle_event(&off);
+  }
+  struct {
+    int kind;
+    double a;
+    u8 god, fix;
+  } rows[] = {{EV_GOD, 1, 1, 0}, {EV_FIX, 1, 1, 1}, {EV_GOD, 0, 0, 1}, {EV_FIX, 0, 0, 0}, {EV_FIX, 1, 0, 1}};
+  for (const auto& r : rows) {
+    const emu_event ev{r.kind, r.a, 0};
+    EXPECT_EQ(handle_event(&ev), 0);
+    EXPECT_EQ(g_cpu.patch_flags[0], r.god) << r.kind << " " << r.a;
+    EXPECT_EQ(g_cpu.patch_flags[1], r.fix) << r.kind << " " << r.a;
+    EXPECT_EQ(emu.god_on, r.god);
+    EXPECT_EQ(emu.fix_on, r.fix);
+  }
+}
+
+// Hold and aim reach the player named, 0 or 1; other players are ignored.
+TEST_F(Step, HoldAndAimReachTheirPlayerOnly) {
+  struct {
+    int kind;
+    double player, b;
+    bool hold0, hold1;
+    int aim1, fire1;
+  } rows[] = {
+      {EV_HOLD, 1, 1, false, true, 0, 0},  {EV_HOLD, 0, 1, true, true, 0, 0},
+      {EV_HOLD, 2, 0, true, true, 0, 0},   {EV_HOLD, -1, 0, true, true, 0, 0},
+      {EV_HOLD, 1, 0, true, false, 0, 0},  {EV_AIM, 1, 0x84, true, false, 4, 1},
+      {EV_AIM, 2, 0x01, true, false, 4, 1}, {EV_AIM, 1, 0x02, true, false, 2, 0},
+  };
+  for (const auto& r : rows) {
+    const emu_event ev{r.kind, r.player, r.b};
+    handle_event(&ev);
+    EXPECT_EQ(emu.hold_on[0], r.hold0) << r.kind << " " << r.player;
+    EXPECT_EQ(emu.hold_on[1], r.hold1) << r.kind << " " << r.player;
+    EXPECT_EQ(emu.aim_in[1], r.aim1) << r.kind << " " << r.player;
+    EXPECT_EQ(emu.aim_fire[1], r.fire1) << r.kind << " " << r.player;
+  }
+}
+
+// While a replacement song plays a once-only tune, the game's slice sees
+// its tune flag held; afterwards the game's own byte is back, unless the
+// game wrote the flag itself during the slice.
+TEST_F(Step, TheTuneFlagIsHeldForTheSliceOnly) {
+  music_double::install_pack();
+  audio_shutdown();
+  audio_config c;
+  c.mp3_on = 1;
+  audio_start(c);
+  music_double::songs[3] = std::vector<i16>(2 * 1000000, 0);
+  g_cpu.d[0] = 0xABCD0003u;  // the game starts song 3
+  g_cpu.a[7] = 0x10000;
+  wr32(0x10000, 0x9000);
+  host_hook(0x41BCC);
+  ASSERT_EQ(pb_hold_value(), 0xFF);
+  struct {
+    int game_writes;  // -1: none
+    int seen, after;
+  } rows[] = {{-1, 0xFF, 0x00}, {0x22, 0xFF, 0x22}};
+  for (const auto& r : rows) {
+    wr8(tune_flag, 0x00);
+    toy_tune_flag_write = r.game_writes;
+    steps(1);
+    EXPECT_EQ(toy_tune_flag_seen, r.seen);
+    EXPECT_EQ(rd8(tune_flag), static_cast<u32>(r.after));
+  }
+  // Without a replacement song the game sees its own byte.
+  toy_tune_flag_write = -1;
+  audio_set_mp3(0);
+  wr8(tune_flag, 0x05);
+  steps(1);
+  EXPECT_EQ(toy_tune_flag_seen, 0x05);
+  music_entries = {};
 }
 
 TEST_F(Step, AFullKeyQueueStillTakesReleases) {

@@ -9,6 +9,7 @@
 #include "host/emu_fixture.h"
 #include "host/platform.h"
 #include "machine/input_log.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -69,6 +70,50 @@ TEST_F(EmuThread, RunsFromAStateFileTakesInputAndStops) {
 TEST_F(EmuThread, AnUnreadableStateFileFailsTheStart) {
   spit(dir / "toy.bkms", "damaged");
   EXPECT_EQ(start(), 0);
+  EXPECT_EQ(emu_running.load(), 0);
+}
+
+// The start takes the lead that was chosen as a change in play would,
+// also the least one of 0; only without a choice it is 3.6.
+TEST_F(EmuThread, TheStartTakesTheChosenLead) {
+  struct {
+    double chosen, lead;
+  } rows[] = {{0, 0}, {0.5, 0.5}, {2.5, 2.5}, {-1, 3.6}};
+  for (const auto& r : rows) {
+    config.lead = r.chosen;
+    ASSERT_EQ(start(), 1);
+    ASSERT_EQ(emu_join(), 1);
+    EXPECT_EQ(emu.lead, r.lead) << r.chosen;
+  }
+}
+
+TEST_F(EmuThread, WithoutBootDataTheStartFails) {
+  config.state_file = nullptr;
+  config.data_dir = dir.path.c_str();  // no game data there
+  config.save_dir = dir.path.c_str();
+  EXPECT_EQ(emu_start(&config), 0);
+  EXPECT_EQ(emu_running.load(), 0);
+  emu_post(EV_TICK, 0, 0);
+  EXPECT_EQ(evq_count(), 0) << "no queue without a thread";
+}
+
+// A thread that does not stop within 3 s is left behind: the join says so
+// and reports it, so that nothing the thread uses is freed under it.
+TEST_F(EmuThread, AJoinThatTimesOutLeavesTheThreadAndSaysSo) {
+  log_capture log;
+  ASSERT_EQ(start(), 1);
+  ASSERT_TRUE(wait_first_step());
+  toy_stuck = true;  // the next slice hangs
+  for (int i = 0; i < 2500 && !toy_hanging.load(); ++i) {
+    emu_post(EV_TICK, 0, 0);
+    sleep_ms(2);
+  }
+  ASSERT_TRUE(toy_hanging.load());
+  EXPECT_EQ(emu_join(), 0);
+  EXPECT_EQ(emu_running.load(), 1);
+  EXPECT_NE(log.text().find("The emulation thread did not stop within 3 s; leaving it behind"), std::string::npos);
+  toy_stuck = false;  // it ends by itself now, unjoined
+  for (int i = 0; i < 2500 && emu_running.load(); ++i) sleep_ms(2);
   EXPECT_EQ(emu_running.load(), 0);
 }
 
