@@ -15,8 +15,9 @@ extern std::atomic<int> input_ready;
 // The fullscreen state written back as the option "fullscreen".
 extern int fullscreen;
 extern present_state* presenter;
-// BKM_GOD / BKM_MONEY at start (or god mode from a test script); shown in
-// the window title.
+// Invulnerability and infinite money in force: BKM_GOD / BKM_MONEY at
+// start, god mode from a test script, or the options menu's switches;
+// shown in the window title.
 extern int god_mode;
 extern int infinite_money;
 // A menu picture is laid over the video.
