@@ -248,6 +248,46 @@ TEST_F(fast_input_test, KeysBoundToJoystickActionsMoveIt) {
   key_held[37] = 0;
 }
 
+// Outside tests the keyboard counts only while the window has the focus:
+// keys that reach it unfocused (sent to it by another program) are not the
+// player's. BKM_FASTIN_TEST lets tests read it regardless.
+TEST_F(fast_input_test, TheKeyboardCountsOnlyWithTheFocus) {
+  unsetenv("BKM_FASTIN_TEST");
+  fast_input_start();
+  EXPECT_EQ(collect_until(everything_zero), everything_zero);
+  focus();
+  ASSERT_TRUE(video_has_focus());
+  ASSERT_TRUE(xkey("keydown", "Left"));
+  EXPECT_EQ(collect_until({{EV_JOY1, JOY_LEFT, 0}}), (posts{{EV_JOY1, JOY_LEFT, 0}}));
+  SDL_Window* other = SDL_CreateWindow("other", 0, 0, 100, 100, SDL_WINDOW_SHOWN);
+  ASSERT_NE(other, nullptr);
+  SDL_RaiseWindow(other);
+  SDL_SetWindowInputFocus(other);
+  for (int i = 0; i < 500 && video_has_focus(); ++i) {
+    SDL_PumpEvents();
+    sleep_ms(2);
+  }
+  ASSERT_FALSE(video_has_focus());
+  EXPECT_EQ(collect_until({{EV_JOY1, 0, 0}}), (posts{{EV_JOY1, 0, 0}}));
+  ASSERT_TRUE(xkey("keydown", "Up"));
+  for (int i = 0; i < 500 && !video_key_down(38); ++i) {
+    SDL_PumpEvents();
+    sleep_ms(2);
+  }
+  ASSERT_TRUE(video_key_down(38)) << "the key did not reach the window";
+  EXPECT_EQ(settle(), posts{});
+  fast_input_stop();  // the environment is not changed under a reader
+  setenv("BKM_FASTIN_TEST", "1", 1);
+  fast_input_start();
+  const posts read = {{EV_HOLD, 0, 0}, {EV_AIM, 0, 0}, {EV_HOLD, 1, 0},
+                      {EV_AIM, 1, 0},  {EV_JOY1, JOY_UP, 0}, {EV_JOY0, 0, 0}};
+  EXPECT_EQ(collect_until(read), read);
+  fast_input_stop();
+  xkey("keyup", "Up");
+  xkey("keyup", "Left");
+  SDL_DestroyWindow(other);
+}
+
 TEST_F(fast_input_test, ShutDownJoinsTheThreadWhilePosting) {
   SDL_Joystick* p0 = attach();
   ASSERT_EQ(pads_seen(), 1);
@@ -264,3 +304,4 @@ TEST_F(fast_input_test, ShutDownJoinsTheThreadWhilePosting) {
 }
 
 }  // namespace
+
