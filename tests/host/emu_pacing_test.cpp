@@ -84,6 +84,10 @@ TEST_F(Pacing, FramelessStepsSwitchToTheMenuClockAndAGameFrameBack) {
   EXPECT_EQ(emu.menu_clock, 1);
   EXPECT_EQ(emu.clock_rate, 60);
   EXPECT_EQ(tos.vbl_rate, 60);
+  // No permit was banked under the game clock: nothing runs without a tick.
+  const u32 at_switch = tos.vbl;
+  run_for(0.2);
+  EXPECT_EQ(tos.vbl, at_switch);
 
   // A new game rate while the menu clock runs is only stored.
   emu_post(EV_GAME_RATE, 55, 0);

@@ -182,7 +182,7 @@ TEST_F(Step, HoldAndAimReachTheirPlayerOnly) {
       {EV_HOLD, 1, 1, false, true, 0, 0},  {EV_HOLD, 0, 1, true, true, 0, 0},
       {EV_HOLD, 2, 0, true, true, 0, 0},   {EV_HOLD, -1, 0, true, true, 0, 0},
       {EV_HOLD, 1, 0, true, false, 0, 0},  {EV_AIM, 1, 0x84, true, false, 4, 1},
-      {EV_AIM, 2, 0x01, true, false, 4, 1}, {EV_AIM, 1, 0x02, true, false, 2, 0},
+      {EV_AIM, 2, 0x01, true, false, 4, 1}, {EV_AIM, 1, 0x09, true, false, 9, 0},
   };
   for (const auto& r : rows) {
     const emu_event ev{r.kind, r.player, r.b};

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -566,6 +567,36 @@ TEST_F(input_test, PadDrivesTheMenuWithARepeatingDirection) {
   frame(now += 0.1);
   EXPECT_FALSE(menu_open);
   EXPECT_FALSE(has_kind(take(), EV_WEAPON_KEY));
+}
+
+// Return, Space, Z, either Ctrl and keypad Enter confirm the item under
+// the cursor (here a switch, which flips); other keys do not.
+TEST_F(input_test, ConfirmKeysActivateTheMenuItem) {
+  with_menus();
+  menu* m = menu_options;
+  keys_frame({{SDL_SCANCODE_ESCAPE, true}, {SDL_SCANCODE_ESCAPE, false}});
+  ASSERT_TRUE(menu_open);
+  int index = -1, tab = -1;
+  for (int i = 0; i < m->count && index < 0; ++i) {
+    if (m->items[i].kind == MI_TAB) ++tab;
+    if (!std::strcmp(m->items[i].label, "menu.startup_screen")) index = i;
+  }
+  ASSERT_GE(index, 0);
+  m->tab = tab;
+  m->tab_focus = 0;
+  m->cursor = index;
+  struct {
+    SDL_Scancode sc;
+    bool flips;
+  } rows[] = {{SDL_SCANCODE_RETURN, true}, {SDL_SCANCODE_SPACE, true},    {SDL_SCANCODE_Z, true},
+              {SDL_SCANCODE_LCTRL, true},  {SDL_SCANCODE_RCTRL, true},    {SDL_SCANCODE_KP_ENTER, true},
+              {SDL_SCANCODE_X, false},     {SDL_SCANCODE_RSHIFT, false}};
+  for (const auto& r : rows) {
+    const int before = show_startup;
+    keys_frame({{r.sc, true}, {r.sc, false}});
+    EXPECT_EQ(show_startup != before, r.flips) << SDL_GetScancodeName(r.sc);
+  }
+  close_menu();
 }
 
 TEST_F(input_test, APadCaptureTakesThePadsUntilEveryButtonIsReleased) {

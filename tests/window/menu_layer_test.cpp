@@ -149,7 +149,14 @@ TEST_F(menu_layer, EveryControlsRowBindsItsOwnAction) {
       EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text),
                    tr(kind == 1 ? "val.press_key" : "val.press_button"));
       menu_key(esc, 0, 0);
-      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text), ctl_text(kind, a));
+      // After the capture the row names the bound key or button again.
+      char name[64];
+      if (kind == 1)
+        key_name(key_bind[a].load(), name, sizeof name);
+      else
+        pad_button_name(pad_bind[a].load(), name, sizeof name);
+      EXPECT_STRNE(name, "") << kind << " " << a;
+      EXPECT_STREQ(menu_value_text(menu_controls->items[row], text, sizeof text), name) << kind << " " << a;
     }
   }
 }

@@ -351,8 +351,8 @@ void input_release_game_keys() {
     if (!st.game_down[code]) continue;
     st.game_down[code] = false;
     bound_key(code, false);
-    // Whether the key is let go in the menu or after it closes, its release
-    // must not reach the game again, nor a press that was not seen.
+    // Its release, in the menu or after it, was just sent; a key still down
+    // when the menu closes acts again only once pressed again.
     key_held[code].store(1, std::memory_order_relaxed);
   }
   st.kbd_state = 0;
