@@ -35,7 +35,7 @@ int read_any(const u8* data, size_t size, music_raw* raw) {
 } // namespace
 
 i64 music_frames_needed(int rate) {
-  const i64 r = rate > 0 ? rate : music_rate;
+  const i64 r = rate > 0 ? std::clamp(rate, music_lowest_rate, music_highest_rate) : music_rate;
   // Output frame l reads up to two frames past l x rate / 44,100.
   return (i64{music_longest_song} * r + music_rate - 1) / music_rate + 2;
 }
@@ -90,8 +90,9 @@ i16* decode_bytes(const u8* data, size_t size, int* frames, int* lead_in, int* f
   music_raw raw;
   if (!read_any(data, size, &raw)) return nullptr;
   if (raw.rate <= 0) raw.rate = music_rate;
-  if (raw.rate < music_lowest_rate) {
-    host_log("Music: a song at %d Hz is refused (songs need at least %d Hz)", raw.rate, music_lowest_rate);
+  if (raw.rate < music_lowest_rate || raw.rate > music_highest_rate) {
+    host_log("Music: a song at %d Hz is refused (songs need %d to %d Hz)", raw.rate, music_lowest_rate,
+             music_highest_rate);
     std::free(raw.samples);
     return nullptr;
   }

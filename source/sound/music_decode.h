@@ -15,9 +15,11 @@ constexpr int music_shortest_song = 1000;
 // decoder's output is cut here after resampling, so that no file, however
 // small, can ask for more memory than such a song takes (69 MB).
 constexpr int music_longest_song = 17280000;
-// Songs recorded at lower rates are refused: each of their frames would
-// become many frames of output, and nothing real is recorded so.
+// Songs recorded at rates outside these are refused: nothing real is
+// recorded so, and at lower rates each frame would become many frames of
+// output, at higher ones the frames read for the longest song many.
 constexpr int music_lowest_rate = 1000;
+constexpr int music_highest_rate = 192000;
 // A song file larger than this is not read (the longest song as 24-bit
 // stereo at 96,000 Hz takes 226 MB).
 constexpr size_t music_largest_file = size_t{256} << 20;
@@ -36,16 +38,16 @@ int wav_read(const u8* data, size_t size, music_raw* out);
 // Frames one after the other; mono frames are duplicated, so 2 channels.
 int mp3_read(const u8* data, size_t size, music_raw* out);
 int ogg_read(const u8* data, size_t size, music_raw* out);
-// The frames at rate (a rate of 0 or below counting as the output rate)
-// from which resampling makes the longest song whole: the readers keep no
-// more than this.
+// The frames at rate from which resampling makes the longest song whole
+// (a rate of 0 or below counting as the output rate, others held within
+// the rates taken): the readers keep no more than this.
 i64 music_frames_needed(int rate);
 
 // Whole-file decoding of a song at path. Returns the PCM (interleaved
 // stereo frames, malloc'd, the caller frees) with its frame count, the
 // number of quiet frames trimmed from its start, and the file's rate; null
 // when the file cannot be read or decoded, is larger than a song file can
-// be, is recorded below the lowest rate (logged) or is too short.
+// be, is recorded at a rate outside those taken (logged) or is too short.
 i16* decode_file(const char* path, int* frames, int* lead_in, int* file_rate);
 // The same from bytes already in memory.
 i16* decode_bytes(const u8* data, size_t size, int* frames, int* lead_in, int* file_rate);

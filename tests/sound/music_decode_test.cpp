@@ -152,8 +152,9 @@ TEST(MusicWav, ReadsNoMoreFramesThanTheLongestSongNeeds) {
     int in_file, kept;
   };
   const row rows[] = {
-      {1, 8000, 394},           // 17,280,000 / 44,100 rounded up, and the two frames after
-      {1000, 400000, 391839},   // 17,280,000 x 1,000 / 44,100 = 391,836.7
+      {1000, 400000, 391839},   // 17,280,000 x 1,000 / 44,100 = 391,836.7, up, and two after
+      {1, 400000, 391839},      // as at the lowest rate taken
+      {44100, 100, 100},
       {22050, 5000, 5000},      // short songs whole
   };
   for (const row& r : rows) {
@@ -166,14 +167,19 @@ TEST(MusicWav, ReadsNoMoreFramesThanTheLongestSongNeeds) {
   }
 }
 
-TEST(MusicDecode, RatesBelow1000HzAreRefusedWithALogLine) {
+TEST(MusicDecode, RatesOutside1000To192000HzAreRefusedWithALogLine) {
   log_capture log;
   EXPECT_TRUE(decode(loud_wav(1, 8000)).pcm.empty());
-  EXPECT_TRUE(log.has("Music: a song at 1 Hz is refused (songs need at least 1000 Hz)")) << log.text();
+  EXPECT_TRUE(log.has("Music: a song at 1 Hz is refused (songs need 1000 to 192000 Hz)")) << log.text();
   EXPECT_TRUE(decode(loud_wav(999, 2000)).pcm.empty());
+  EXPECT_TRUE(decode(loud_wav(192001, 400000)).pcm.empty());
+  EXPECT_TRUE(log.has("Music: a song at 192001 Hz is refused (songs need 1000 to 192000 Hz)")) << log.text();
   const decoded lowest = decode(loud_wav(1000, 2000));
   EXPECT_EQ(lowest.rate, 1000);
   EXPECT_EQ(lowest.frames(), 88200);
+  const decoded highest = decode(loud_wav(192000, 192000));
+  EXPECT_EQ(highest.rate, 192000);
+  EXPECT_EQ(highest.frames(), 44100);
 }
 
 // Every decoder's output ends at the longest song: here a 1,000 Hz song
