@@ -10,6 +10,7 @@
 #include "graphics/pack_scale.h"
 #include "graphics/pack_state.h"
 #include "graphics/png_codec.h"
+#include "graphics/scene.h"
 #include "host/platform.h"
 
 namespace {
@@ -131,6 +132,10 @@ void load_sheet(const char* name, const json_value* sheet) {
     const int cols = std::max(1, num(sheet, "cols", 1));
     const int margin = num(sheet, "margin", 0);
     const char kind = kind_of(text(sheet, "kind"));
+    // No sprite or tile of the game is larger than twice its screen: such a
+    // cell is no drawing of one, and its copy at the output scale could take
+    // gigabytes.
+    if (kind != 'c' && (cell_w > 2 * scene_width || cell_h > 2 * scene_height)) return;
     const json_value* cells = jget(sheet, "cells");
     const int count = cells && cells->type == JSON_ARRAY ? cells->count : 0;
     bool kept = false;

@@ -280,6 +280,26 @@ TEST_F(gfxpack_test, EachSpotOfASheetIsCutOnce) {
   EXPECT_EQ(pack.layers[0].picture.size(), static_cast<size_t>(8 * 4 * 4)) << "from the first cell, 4 x 2 at scale 2";
 }
 
+// Cells larger than twice the screen are no sprite or tile: scaled to the
+// output they could take gigabytes.
+TEST_F(gfxpack_test, SpriteAndTileCellsLargerThanTwiceTheScreenAreLeftOut) {
+  struct row {
+    int w, h;
+    bool kept;
+  };
+  const row rows[] = {{640, 4, true}, {641, 4, false}, {4, 400, true}, {4, 401, false}};
+  for (const row& r : rows) {
+    for (const char* kind : {"sprite", "object"}) {
+      a.write_index({index_sheet{"sprites/wide", kind, r.w, r.h, r.w, r.h, 1, 0, {{0, "wide"}}}});
+      rgba_picture mine(r.w, r.h);
+      mine.fill(0, 0, r.w, r.h, red);
+      a.write_sheet("mine", "sprites/wide", mine);
+      ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+      EXPECT_EQ(gfxpack_replaced(), r.kept ? 1 : 0) << kind << " " << r.w << "x" << r.h;
+    }
+  }
+}
+
 // The dump index is a user file: one larger than the reader takes is not
 // read (a sparse file here), and packs are then off.
 TEST_F(gfxpack_test, AnIndexLargerThanAnyDumpWritesIsNotRead) {
