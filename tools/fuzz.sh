@@ -26,15 +26,15 @@ mkdir -p "$crashes"
 # -malloc_limit_mb) and the whole process (-rss_limit_mb), near what the
 # largest real input of its readers needs, so that an input making a reader
 # allocate without bound fails the target. The whole includes what the
-# sanitizers keep for themselves (up to some 300 MB over a run).
+# sanitizers keep for themselves (some 200 to 400 MB over a run).
 memory_limits() {
   case "$1" in
-    fuzz_amiga_disk) echo "65 448" ;;      # an archive member of up to 64 MB
-    fuzz_music_decode) echo "80 512" ;;    # the longest song: 17,280,000 frames, 66 MB
+    fuzz_amiga_disk) echo "65 512" ;;      # an archive member of up to 64 MB
+    fuzz_music_decode) echo "80 640" ;;    # the longest song: 17,280,000 frames, 66 MB
     fuzz_png_reader) echo "1100 2560" ;;   # a picture of the largest side the reader takes, 1 GB
-    fuzz_gfxpack_index) echo "32 448" ;;   # a 320 x 200 screen at scale 4 and its sheets
+    fuzz_gfxpack_index) echo "32 512" ;;   # a 320 x 200 screen at scale 4 and its sheets
     fuzz_state_file) echo "32 512" ;;      # a state file of 4.2 MB, the machine's 4 MB memory
-    *) echo "16 384" ;;
+    *) echo "16 512" ;;
   esac
 }
 

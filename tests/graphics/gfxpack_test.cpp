@@ -280,6 +280,38 @@ TEST_F(gfxpack_test, EachSpotOfASheetIsCutOnce) {
   EXPECT_EQ(pack.layers[0].picture.size(), static_cast<size_t>(8 * 4 * 4)) << "from the first cell, 4 x 2 at scale 2";
 }
 
+// Members a hand-written index leaves out or gets wrong read as their
+// defaults; nothing is read past a short array.
+TEST_F(gfxpack_test, MembersLeftOutOrTooShortReadAsTheirDefaults) {
+  struct row {
+    const char* sheet;  // the members after "kind", "width" and "height"
+    int replaced;
+    int crop_x, crop_y;
+  };
+  const row rows[] = {
+      {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1,2]}])", 1, 1, 2},
+      {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1]}])", 1, 0, 0},
+      {R"("cell":[6,6],"cols":0,"cells":[{"hash":"h","i":1}])", 0, 0, 0},  // one column: cell 1 lies below
+      {R"("cell":[6,6],"cols":-3,"cells":[{"i":0,"hash":"h"}])", 1, 0, 0},
+      {R"("cell":[6],"cols":2,"cells":[{"hash":"h"}])", 0, 0, 0},
+      {R"("cell":[6,6],"cols":2)", 0, 0, 0},
+      {R"("cell":[6,6],"cols":2,"cells":{"hash":"h"})", 0, 0, 0},
+  };
+  rgba_picture mine(12, 6);
+  mine.fill(0, 0, 12, 6, red);
+  a.write_sheet("mine", "sprites/s", mine);
+  a.make_folder("original");
+  for (const row& r : rows) {
+    spit(a.dir / "original/index.json", std::string(R"({"format":2,"sheets":{"sprites/s":{"kind":"sprite","width":12,"height":6,)") +
+                                            r.sheet + "}}}");
+    ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1) << r.sheet;
+    ASSERT_EQ(gfxpack_replaced(), r.replaced) << r.sheet;
+    if (!r.replaced) continue;
+    EXPECT_EQ(pack.reps[0].crop_x, r.crop_x) << r.sheet;
+    EXPECT_EQ(pack.reps[0].crop_y, r.crop_y) << r.sheet;
+  }
+}
+
 // Cells larger than twice the screen are no sprite or tile: scaled to the
 // output they could take gigabytes.
 TEST_F(gfxpack_test, SpriteAndTileCellsLargerThanTwiceTheScreenAreLeftOut) {

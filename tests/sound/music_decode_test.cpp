@@ -266,6 +266,16 @@ TEST(MusicDecode, HermiteInterpolationBetweenFrames) {
   std::unique_ptr<i16, decltype(&std::free)> fast_out(music_resample(fast, &frames), &std::free);
   EXPECT_EQ(frames, 4410);
   EXPECT_EQ(fast_out.get()[2 * 4409], 1000);
+  // One frame at twice the output rate rounds to one frame; above that
+  // rate to none, which is no output.
+  i16 one[2] = {500, -500};
+  music_raw twice{one, 1, 2, 88200};
+  std::unique_ptr<i16, decltype(&std::free)> single(music_resample(twice, &frames), &std::free);
+  ASSERT_TRUE(single);
+  EXPECT_EQ(frames, 1);
+  EXPECT_EQ(single.get()[1], -500);
+  music_raw faster{one, 1, 2, 88201};
+  EXPECT_EQ(music_resample(faster, &frames), nullptr);
 }
 
 TEST(MusicDecode, HermiteOvershootIsClipped) {
@@ -329,6 +339,10 @@ TEST(MusicDecode, Mp3Songs) {
   // An ID3v2 tag before the frames is skipped (size in 7-bit bytes: 200).
   std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x01\x48", 10) + std::string(200, 'x');
   EXPECT_EQ(decode(tag + mono).frames(), m.frames());
+  // A file that starts like Ogg is Ogg only: MP3 frames after those four
+  // letters are not tried, though the MP3 decoder would find them.
+  EXPECT_EQ(decode("OggX" + mono).frames(), m.frames());
+  EXPECT_TRUE(decode("OggS" + mono).pcm.empty());
 }
 
 TEST(MusicDecode, OggSongs) {
