@@ -255,6 +255,10 @@ TEST(MusicDecode, HermiteInterpolationBetweenFrames) {
   // Halfway between 100 and 300: 50 + 150 + 150 / 8 - 250 / 8 = 187.5.
   EXPECT_EQ(out.get()[2 * 3], 188);
   EXPECT_EQ(out.get()[2 * 3 + 1], -188);
+  // Halfway between 300 and 600 the tangent reaches back to 100, the frame
+  // before: 150 + 300 + 500 / 16 - 300 / 16 = 462.5.
+  EXPECT_EQ(out.get()[2 * 5], 463);
+  EXPECT_EQ(out.get()[2 * 5 + 1], -463);
   // At the first frame the missing neighbour before it is the frame itself.
   // Halfway between 0 and 100: 50 + 50 / 8 - 300 / 16 = 37.5.
   EXPECT_EQ(out.get()[2 * 1], 38);
