@@ -291,7 +291,8 @@ TEST_F(gfxpack_test, MembersLeftOutOrTooShortReadAsTheirDefaults) {
   const row rows[] = {
       {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1,2]}])", 1, 1, 2},
       {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1]}])", 1, 0, 0},
-      {R"("cell":[6,6],"cols":0,"cells":[{"hash":"h","i":1}])", 0, 0, 0},  // one column: cell 1 lies below
+      {R"("cell":[6,6],"cells":[{"hash":"h","i":1}])", 0, 0, 0},           // one column: cell 1 lies below
+      {R"("cell":[6,6],"cols":0,"cells":[{"hash":"h","i":1}])", 0, 0, 0},
       {R"("cell":[6,6],"cols":-3,"cells":[{"i":0,"hash":"h"}])", 1, 0, 0},
       {R"("cell":[6],"cols":2,"cells":[{"hash":"h"}])", 0, 0, 0},
       {R"("cell":[6,6],"cols":2)", 0, 0, 0},
