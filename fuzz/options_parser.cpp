@@ -17,7 +17,7 @@ std::string saved_text() {
   static const std::string path = fuzz_scratch_dir() + "/scratch.json";
   if (!cfg_save(path.c_str())) std::abort();
   size_t size = 0;
-  char* data = read_file(path.c_str(), &size);
+  char* data = read_file(path.c_str(), &size, cfg_largest_file);
   if (!data) std::abort();
   std::string text(data, size);
   free(data);

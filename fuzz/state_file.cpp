@@ -37,7 +37,7 @@ std::vector<u8> valid_file() {
   s->zone_count = 2;
   if (!state_write_file(s.get(), scratch_path().c_str())) std::abort();
   size_t size = 0;
-  char* data = read_file(scratch_path().c_str(), &size);
+  char* data = read_file(scratch_path().c_str(), &size, state_file_largest);
   if (!data) std::abort();
   std::vector<u8> bytes(data, data + size);
   std::free(data);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them side by side, one
 # core each, for a while (BKM_FUZZ_SECONDS, default 60; BKM_FUZZ_JOBS
-# targets at a time, default the number of cores). A crash or a sanitizer
-# report fails the script.
+# targets at a time, default the number of cores). A crash, a sanitizer
+# report or an allocation beyond a target's memory limits fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${BKM_FUZZ_SECONDS:-60}
@@ -22,17 +22,35 @@ trap 'rm -rf "$runs"' EXIT
 crashes="$build/fuzz-crashes"
 mkdir -p "$crashes"
 
+# The memory a target may take, in MB: one allocation (libFuzzer's
+# -malloc_limit_mb) and the whole process (-rss_limit_mb), near what the
+# largest real input of its readers needs, so that an input making a reader
+# allocate without bound fails the target. The whole includes what the
+# sanitizers keep for themselves (some 200 to 400 MB over a run).
+memory_limits() {
+  case "$1" in
+    fuzz_amiga_disk) echo "65 512" ;;      # an archive member of up to 64 MB
+    fuzz_music_decode) echo "80 640" ;;    # the longest song: 17,280,000 frames, 66 MB
+    fuzz_png_reader) echo "1100 2560" ;;   # a picture of the largest side the reader takes, 1 GB
+    fuzz_gfxpack_index) echo "32 512" ;;   # a 320 x 200 screen at scale 4 and its sheets
+    fuzz_state_file) echo "32 512" ;;      # a state file of 4.2 MB, the machine's 4 MB memory
+    *) echo "16 512" ;;
+  esac
+}
+
 # One target: its result is the file "<name>.status" beside its log.
 run_target() {
-  local target=$1 name corpus work status=0
+  local target=$1 name corpus work status=0 malloc_mb rss_mb
   name=$(basename "$target")
+  read -r malloc_mb rss_mb <<<"$(memory_limits "$name")"
   corpus="fuzz/corpus/${name#fuzz_}"
   work="$runs/$name"
   mkdir -p "$work/corpus" "$work/tmp"
   # libFuzzer adds to the corpus folder it is given: work on a copy.
   [ -d "$corpus" ] && cp -r "$corpus"/. "$work/corpus"/
   # A failing input is kept in the build folder, outside the scratch.
-  TMPDIR="$work/tmp" "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+  TMPDIR="$work/tmp" "$target" -max_total_time="$seconds" -malloc_limit_mb="$malloc_mb" -rss_limit_mb="$rss_mb" \
+    -print_final_stats=1 \
     -artifact_prefix="$crashes/$name-" "$work/corpus" >"$work/log" 2>&1 || status=$?
   echo "$status" >"$work/status"
 }
@@ -60,7 +78,8 @@ for target in "${targets[@]}"; do
   work="$runs/$name"
   status=$(cat "$work/status" 2>/dev/null || echo "no result")
   echo "== $name"
-  grep -E "stat::number_of_executed_units|ERROR|SUMMARY|runtime error" "$work/log" || true
+  grep -E "stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|ERROR|SUMMARY|runtime error" \
+    "$work/log" || true
   if [ "$status" != 0 ] || grep -q -E "runtime error|SUMMARY: " "$work/log"; then
     echo "$name failed (exit $status); the input that failed is in $crashes"
     tail -40 "$work/log"

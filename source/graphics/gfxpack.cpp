@@ -69,7 +69,7 @@ int gfxpack_init(const char* assets, int scale, const char* wanted) {
     forget_index();
     const char* off = std::getenv("BKM_ASSETS");
     if (off && off[0] == '0') return 0;
-    char* text = read_file(original_path("index.json").c_str(), nullptr);
+    char* text = read_file(original_path("index.json").c_str(), nullptr, pack_index_largest);
     if (!text) return 0;
     const char* cursor = text;
     if (std::strncmp(cursor, "\xEF\xBB\xBF", 3) == 0) cursor += 3;

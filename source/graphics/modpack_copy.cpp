@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "graphics/modpack.h"
+#include "graphics/png_codec.h"
 #include "host/platform.h"
 
 namespace {
@@ -23,7 +24,8 @@ int copy_file_cb(const char* name, void* user) {
         return 1;
     char from[1024], to[1024];
     size_t size = 0;
-    char* bytes = join_both(*job, name, from, to, sizeof from) ? read_file(from, &size) : nullptr;
+    // A dump's largest files are its sheets.
+    char* bytes = join_both(*job, name, from, to, sizeof from) ? read_file(from, &size, PNG_MAX_FILE) : nullptr;
     job->ok = bytes && write_file(to, bytes, size);
     std::free(bytes);
     return job->ok ? 1 : 0;

@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include "graphics/pack_scale.h"
 #include "graphics/pack_state.h"
 #include "graphics/png_codec.h"
+#include "graphics/scene.h"
 #include "host/platform.h"
 
 namespace {
@@ -130,9 +132,17 @@ void load_sheet(const char* name, const json_value* sheet) {
     const int cols = std::max(1, num(sheet, "cols", 1));
     const int margin = num(sheet, "margin", 0);
     const char kind = kind_of(text(sheet, "kind"));
+    // No sprite or tile of the game is larger than twice its screen: such a
+    // cell is no drawing of one, and its copy at the output scale could take
+    // gigabytes.
+    if (kind != 'c' && (cell_w > 2 * scene_width || cell_h > 2 * scene_height)) return;
     const json_value* cells = jget(sheet, "cells");
     const int count = cells && cells->type == JSON_ARRAY ? cells->count : 0;
     bool kept = false;
+    // Each spot of the sheet is cut once, so what a sheet adds to the pack
+    // is at most the sheet itself, however many cells an index places on
+    // one spot.
+    std::unordered_set<int> cut_spots;
     for (int c = 0; c < count; ++c) {
         const json_value* cell = cells->items[c];
         const char* hash = text(cell, "hash");
@@ -141,7 +151,7 @@ void load_sheet(const char* name, const json_value* sheet) {
         const block b{int64_t(i % cols) * cell_w * k, int64_t(i / cols) * cell_h * k, int64_t(cell_w) * k,
                       int64_t(cell_h) * k};
         // A cell the sheet does not hold whole is no drawing of the pack.
-        if (b.w <= 0 || b.h <= 0 || !b.inside(art)) continue;
+        if (b.w <= 0 || b.h <= 0 || !b.inside(art) || !cut_spots.insert(i).second) continue;
         std::vector<uint8_t> pixels = cut(art, b);
         if (transparent(pixels)) continue;
         if (k == 1 && dump && b.inside(dump) && as_dumped(pixels, dump, b)) continue;
@@ -156,7 +166,8 @@ void load_sheet(const char* name, const json_value* sheet) {
         r.pixels = std::move(pixels);
         const pack_record& added = rep_add(std::move(r));
         kept = true;
-        if (kind != 'c' || !dump) continue;
+        // A screen sheet is one screen: it gives one layer.
+        if (kind != 'c' || !dump || has_layer(std::string(name).substr(0, pack_name_limit))) continue;
         const char* idx_name = text(sheet, "idx");
         const picture idx = idx_name ? read_indexed(pack.assets + "/original/" + idx_name) : picture{};
         if (!idx) {

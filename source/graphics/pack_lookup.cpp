@@ -1,6 +1,7 @@
 // The renderer's and the level builders' lookups: a picture the game draws
 // is hashed as the dump hashed it, and a replacement of its kind is scaled
 // once per output scale.
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/content_hash.h"
@@ -13,6 +14,13 @@ namespace {
 pack_record* find(char kind, const char* hash) {
     const int32_t n = rep_find(kind, hash);
     return n < 0 ? nullptr : &pack.reps[static_cast<size_t>(n)];
+}
+
+// Where the picture starts from the sprite's corner: before the crop and
+// the margin, in 64 bits as a hand-edited index may hold any two ints.
+int32_t offset(int32_t crop, int32_t margin) {
+    const int64_t at = -(int64_t{crop} + margin);
+    return static_cast<int32_t>(std::clamp<int64_t>(at, -pack_offset_limit, pack_offset_limit));
 }
 
 void make_scaled(pack_record& r, int s) {
@@ -52,7 +60,7 @@ int cb_sprite(const sprite* spr, int scale, pack_picture* out, int /*line*/) {
     if (!r) return 0;
     if (r->scaled.empty() || r->scaled_for != scale) {
         make_scaled(*r, scale);
-        r->answer = {r->scaled.data(), r->cell_w, r->cell_h, -(r->crop_x + r->margin), -(r->crop_y + r->margin)};
+        r->answer = {r->scaled.data(), r->cell_w, r->cell_h, offset(r->crop_x, r->margin), offset(r->crop_y, r->margin)};
     }
     if (r->scaled.empty()) return 0;
     *out = r->answer;

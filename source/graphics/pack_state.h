@@ -3,6 +3,7 @@
 // pack lock; level builders read the tile records under the same lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@
 
 constexpr int pack_list_limit = 64;
 constexpr int pack_name_limit = 95;
+// A larger dump index is not read (the dump writes well under 1 MB).
+constexpr size_t pack_index_largest = 16 << 20;
+// A picture further than this from its sprite is off every screen; larger
+// offsets from a hand-edited index are held here.
+constexpr int32_t pack_offset_limit = 1 << 16;
 
 // One replaced cell of a pack sheet.
 struct pack_record {

@@ -10,6 +10,9 @@
 // Largest width or height the reader accepts; it keeps every buffer size
 // well inside size_t.
 inline constexpr int PNG_MAX_SIDE = 16384;
+// A larger PNG file is not read: the largest picture the reader takes,
+// stored without compression, stays below this.
+inline constexpr size_t PNG_MAX_FILE = (size_t{1} << 30) + (size_t{64} << 20);
 
 // CRC-32 of PNG and zlib.
 uint32_t png_crc32(const uint8_t* data, size_t length);

@@ -259,7 +259,7 @@ uint8_t* png_decode_indexed(const uint8_t* file, size_t size, int* width, int* h
 
 uint8_t* png_read_rgba(const char* path, int* width, int* height) {
     size_t size = 0;
-    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size)) : nullptr;
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, PNG_MAX_FILE)) : nullptr;
     if (file == nullptr)
         return nullptr;
     uint8_t* pixels = png_decode_rgba(file, size, width, height);
@@ -269,7 +269,7 @@ uint8_t* png_read_rgba(const char* path, int* width, int* height) {
 
 uint8_t* png_read_indexed(const char* path, int* width, int* height) {
     size_t size = 0;
-    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size)) : nullptr;
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, PNG_MAX_FILE)) : nullptr;
     if (file == nullptr)
         return nullptr;
     uint8_t* pixels = png_decode_indexed(file, size, width, height);

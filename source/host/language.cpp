@@ -18,6 +18,8 @@
 namespace {
 
 constexpr int max_languages = 16;
+// A larger language file is not read: the game's texts take some 20 KB.
+constexpr size_t largest_language_file = 4 << 20;
 // Field widths and precisions a translation may ask for; larger ones only
 // serve to make formatting slow.
 constexpr int max_format_number = 999;
@@ -61,7 +63,7 @@ int load_one(const char* name, void* user) {
   }
   std::string path = std::string(folder) + "/" + name;
   size_t size = 0;
-  char* data = read_file(path.c_str(), &size);
+  char* data = read_file(path.c_str(), &size, largest_language_file);
   if (!data) {
     host_log("Languages: could not read %s", path.c_str());
     return 1;

@@ -305,7 +305,7 @@ int cfg_load(const char* path) {
   nents = 0;
   if (!path) return 0;
   size_t size = 0;
-  char* text = read_file(path, &size);
+  char* text = read_file(path, &size, cfg_largest_file);
   if (!text) {
     if (file_exists(path)) host_log("Options: could not read %s; the defaults are used", path);
     return 0;

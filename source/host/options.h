@@ -3,11 +3,14 @@
 // what the options mean; keys of nested objects are flattened with a dot
 // ("params.p_scan"). Main thread only; no lock.
 #pragma once
+#include <cstddef>
 
 // Empties the store and reads the file into it. Returns 1 when the whole
 // object was read; 0 when the file is missing or damaged, keeping the
 // options read before the damage.
 int cfg_load(const char* path);
+// A larger options file is not read: a full store saves to some 30 KB.
+constexpr size_t cfg_largest_file = 1 << 20;
 // The same on text already in memory (0-terminated).
 int cfg_load_text(const char* text);
 

@@ -62,10 +62,12 @@ void port_list_dirs(const char* path, port_list_fn callback, void* user);
 int file_exists(const char* path);
 int dir_exists(const char* path);
 
-// Reads a whole file into a new malloc'd buffer with one 0 byte after its
-// bytes; the count is stored through out_size when given. Null when the file
-// cannot be opened or read, or the memory cannot be had. The caller frees.
-char* read_file(const char* path, size_t* out_size);
+// Reads a whole regular file into a new malloc'd buffer with one 0 byte
+// after its bytes; the count is stored through out_size when given. A file
+// larger than limit bytes (the most its reader accepts) is refused before
+// anything is read, with a log line. Null when the file is refused, cannot
+// be opened or read, or the memory cannot be had. The caller frees.
+char* read_file(const char* path, size_t* out_size, size_t limit);
 
 // Writes the bytes to "<path>.tmp" and renames that over the path, so the
 // path holds either its old content or the new content whole. Returns 1 on

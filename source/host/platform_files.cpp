@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,33 +79,46 @@ int dir_exists(const char* path) {
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-char* read_file(const char* path, size_t* out_size) {
+char* read_file(const char* path, size_t* out_size, size_t limit) {
   if (!path) return nullptr;
-  FILE* f = fopen(path, "rb");
-  if (!f) return nullptr;
-  // A folder opens like a file on Linux but has no bytes to give.
+  // Opened without waiting: a pipe in the user's folders would otherwise
+  // hold the program until something writes to it.
+  const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  // Only a regular file has a size to check before reading: folders,
+  // pipes and devices have no bytes to give here.
   struct stat st;
-  if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode) || fseek(f, 0, SEEK_END) != 0) {
-    fclose(f);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
     return nullptr;
   }
-  long size = ftell(f);
-  if (size < 0 || fseek(f, 0, SEEK_SET) != 0) {
-    fclose(f);
+  const unsigned long long on_disk = static_cast<unsigned long long>(st.st_size);
+  if (on_disk > limit) {
+    host_log("%s is not read: %llu bytes, more than the %llu a file of its kind can hold", path, on_disk,
+             static_cast<unsigned long long>(limit));
+    close(fd);
     return nullptr;
   }
-  char* buf = static_cast<char*>(malloc(static_cast<size_t>(size) + 1));
+  const size_t size = static_cast<size_t>(on_disk);
+  char* buf = static_cast<char*>(malloc(size + 1));
   if (!buf) {
-    fclose(f);
+    close(fd);
     return nullptr;
   }
-  size_t got = fread(buf, 1, static_cast<size_t>(size), f);
-  bool failed = ferror(f) != 0;
-  fclose(f);
-  if (failed) {
-    free(buf);
-    return nullptr;
+  // A file that grows meanwhile is read up to the size checked.
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = read(fd, buf + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      free(buf);
+      close(fd);
+      return nullptr;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
   }
+  close(fd);
   buf[got] = 0;
   if (out_size) *out_size = got;
   return buf;

@@ -129,7 +129,7 @@ bool inspect_vellicor_image(const char* directory, const char* name, image_found
   // passed over without being loaded into memory.
   if (regular_file_size(path) != static_cast<long long>(vellicor_image_size)) return false;
   size_t size = 0;
-  file_bytes bytes(read_file(path, &size));
+  file_bytes bytes(read_file(path, &size, vellicor_image_size));
   if (!bytes || size != vellicor_image_size) return false;
   if (game_data_crc32(bytes.get(), size) != vellicor_image_crc) return false;
   found.data = std::move(bytes);
@@ -162,7 +162,7 @@ bool select_bkm(const char* path) {
   size_t size = static_cast<size_t>(on_disk);
   file_bytes bytes;
   if (size >= bkm_min_size) {
-    bytes.reset(read_file(path, &size));
+    bytes.reset(read_file(path, &size, bkm_largest));
     if (!bytes) {
       host_log("Game data: original/BKM cannot be read");
       return false;

@@ -12,6 +12,9 @@
 // "BKM" must be longer than this: the program block ends at its last byte.
 constexpr u64 bkm_min_size = 392828;
 constexpr u32 bkm_usual_crc = 0x6703B50F;
+// A larger "BKM" is not read: the game cannot load more than the ST's
+// whole address space.
+constexpr u64 bkm_largest = u64{16} << 20;
 constexpr u64 vellicor_image_size = 829440;
 constexpr u32 vellicor_image_crc = 0xF6E84D7A;
 // The logical file as the disk image holds it, and how much of it is mapped.

@@ -64,6 +64,8 @@ constexpr char state_magic[8] = {'B', 'K', 'M', 'S', '1', 0, 0, 0};
 // Packing never produces more than state_rle_bound(n) bytes.
 constexpr size_t state_rle_bound(size_t n) { return n + n / 128 + 2; }
 size_t state_rle_pack(const u8* src, size_t n, u8* dst);
+// The largest state file written; a larger file is no state and is not read.
+constexpr size_t state_file_largest = state_header_size + state_rle_bound(ram_size);
 // Unpacks into exactly out_size bytes; false when the stream ends early or
 // would produce more. Packed bytes left after the last needed record are
 // ignored.

@@ -132,7 +132,7 @@ int state_write_file(const machine_state* s, const char* path) {
 int state_read_file(machine_state* s, const char* path) {
   if (!s || !path) return 0;
   size_t size = 0;
-  std::unique_ptr<char, free_deleter> bytes(read_file(path, &size));
+  std::unique_ptr<char, free_deleter> bytes(read_file(path, &size, state_file_largest));
   if (!bytes) {
     host_log("State file %s could not be read", path);
     return 0;

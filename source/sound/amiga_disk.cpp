@@ -41,7 +41,7 @@ bool from_dump(const u8* dump, size_t size, u8* block) {
 
 int amiga_disk_block(const char* path, u8* destination) {
   size_t size = 0;
-  owned_bytes file(reinterpret_cast<u8*>(read_file(path, &size)));
+  owned_bytes file(reinterpret_cast<u8*>(read_file(path, &size, amiga_disk_max_file)));
   if (!file || size < smallest_file || size > amiga_disk_max_file) return 0;
   const u8* bytes = file.get();
   u8 block[amiga_music_block_size];

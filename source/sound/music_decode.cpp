@@ -34,12 +34,18 @@ int read_any(const u8* data, size_t size, music_raw* raw) {
 
 } // namespace
 
+i64 music_frames_needed(int rate) {
+  const i64 r = rate > 0 ? std::clamp(rate, music_lowest_rate, music_highest_rate) : music_rate;
+  // Output frame l reads up to two frames past l x rate / 44,100.
+  return (i64{music_longest_song} * r + music_rate - 1) / music_rate + 2;
+}
+
 i16* music_resample(const music_raw& in, int* frames) {
   const int channels = std::max(in.channels, 1);
   const double ratio = static_cast<double>(in.rate) / music_rate;
   const double wanted = std::floor(in.frames / ratio + 0.5);
-  if (!(wanted >= 1) || wanted > 0x7FFFFFFF / 2) return nullptr;
-  const int n = static_cast<int>(wanted);
+  if (!(wanted >= 1)) return nullptr;
+  const int n = static_cast<int>(std::min<double>(wanted, music_longest_song));
   auto* out = static_cast<i16*>(std::malloc(static_cast<size_t>(n) * 2 * sizeof(i16)));
   if (!out) return nullptr;
   const i64 last = in.frames - 1;
@@ -84,6 +90,12 @@ i16* decode_bytes(const u8* data, size_t size, int* frames, int* lead_in, int* f
   music_raw raw;
   if (!read_any(data, size, &raw)) return nullptr;
   if (raw.rate <= 0) raw.rate = music_rate;
+  if (raw.rate < music_lowest_rate || raw.rate > music_highest_rate) {
+    host_log("Music: a song at %d Hz is refused (songs need %d to %d Hz)", raw.rate, music_lowest_rate,
+             music_highest_rate);
+    std::free(raw.samples);
+    return nullptr;
+  }
   i16* pcm = raw.samples;
   int n = raw.frames;
   if (raw.rate != music_rate || raw.channels != 2) {
@@ -91,7 +103,7 @@ i16* decode_bytes(const u8* data, size_t size, int* frames, int* lead_in, int* f
     std::free(raw.samples);
     if (!pcm) return nullptr;
   }
-  n = music_trim(pcm, n, lead_in);
+  n = music_trim(pcm, std::min(n, music_longest_song), lead_in);
   if (n < music_shortest_song) {
     std::free(pcm);
     return nullptr;
@@ -103,7 +115,7 @@ i16* decode_bytes(const u8* data, size_t size, int* frames, int* lead_in, int* f
 
 i16* decode_file(const char* path, int* frames, int* lead_in, int* file_rate) {
   size_t size = 0;
-  char* bytes = read_file(path, &size);
+  char* bytes = read_file(path, &size, music_largest_file);
   if (!bytes) return nullptr;
   i16* pcm = decode_bytes(reinterpret_cast<const u8*>(bytes), size, frames, lead_in, file_rate);
   std::free(bytes);

@@ -42,6 +42,8 @@ const char* music_slot_name(int slot);
 
 // Loop points file of a song: its path up to the last '.', then ".txt".
 void loop_points_file(const char* song_path, char* out, size_t size);
+// A larger loop points file is not read: it holds two short lines.
+constexpr size_t loop_points_largest_file = 64 << 10;
 // Reads "loop point start" / "loop point back" lines; bit 0 of the result
 // says start was found, bit 1 back.
 int loop_points_parse(const char* text, size_t size, i64* start, i64* back);

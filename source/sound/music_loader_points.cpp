@@ -74,7 +74,7 @@ int read_loop_points(const char* song_path, int lead_in, int frames, int file_ra
   char txt[1024];
   loop_points_file(song_path, txt, sizeof txt);
   size_t size = 0;
-  char* text = read_file(txt, &size);
+  char* text = read_file(txt, &size, loop_points_largest_file);
   if (!text) return 0;
   i64 s = 0, b = 0;
   const int found = loop_points_parse(text, size, &s, &b);

@@ -54,12 +54,15 @@ size_t id3_length(const u8* data, size_t size) {
 struct pcm_buffer {
   i16* samples = nullptr;
   size_t frames = 0, capacity = 0; // in stereo frames
+  size_t most = most_frames;       // frames past this are cut
   ~pcm_buffer() { std::free(samples); }
   bool append(const u8* bytes, size_t n) {
     const size_t add = n / 4;
     if (frames + add > capacity) {
       size_t grown = capacity ? capacity : first_buffer_bytes / 4;
       while (grown < frames + add) grown *= 2;
+      // Nothing past the longest song is kept, so no room is made for it.
+      grown = std::max(frames + add, std::min(grown, most + add));
       auto* more = static_cast<i16*>(std::realloc(samples, grown * 4));
       if (!more) return false;
       samples = more, capacity = grown;
@@ -106,12 +109,13 @@ int mp3_read(const u8* data, size_t size, music_raw* out) {
         mpg123_getformat(mh, &now, &channels, &encoding);
         if (rate != 0 && now != rate) break; // the song is the first rate's
         rate = now;
+        pcm.most = std::min<size_t>(most_frames, static_cast<size_t>(music_frames_needed(static_cast<int>(rate))));
         continue;
       }
       if (r != MPG123_OK || bytes == 0 || rate <= 0) break;
       if (!pcm.append(audio, bytes)) break;
-      if (pcm.frames > most_frames) {
-        pcm.frames = most_frames;
+      if (pcm.frames > pcm.most) {
+        pcm.frames = pcm.most;
         break;
       }
     }

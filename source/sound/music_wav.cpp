@@ -84,7 +84,8 @@ int wav_read(const u8* data, size_t size, music_raw* out) {
   const size_t stride = f.bits / 8; // bytes of one channel's sample
   const size_t frame_bytes = f.channels * static_cast<size_t>(f.bits) / 8;
   if (frame_bytes == 0) return 0;
-  const size_t frames = sample_bytes / frame_bytes;
+  // Frames past the longest song's are never heard: they are not read.
+  const size_t frames = std::min<u64>(sample_bytes / frame_bytes, music_frames_needed(static_cast<int>(f.rate)));
   if (frames == 0 || frames > 0x7FFFFFFF / 2) return 0;
   auto* pcm = static_cast<i16*>(std::malloc(frames * 2 * sizeof(i16)));
   if (!pcm) return 0;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "graphics/content_hash.h"
 #include "graphics/level_pack.h"
@@ -210,6 +211,8 @@ TEST_F(gfxpack_test, OnlyCellsTheUserChangedBecomeReplacements) {
   a.write_sheet("original", "sprites/four", dump);
   rgba_picture mine = dump;
   mine.fill(0, 0, 6, 6, red);
+  // Cell 1 as dumped where it is seen: its clear pixels may hold any colour.
+  mine.fill(6, 0, 6, 2, 0xFF00FF00);
   mine.fill(12, 0, 6, 6, 0);
   mine.fill(18, 0, 6, 6, blue);
   for (int k : {1, 2}) {
@@ -246,6 +249,102 @@ TEST_F(gfxpack_test, TheFirstSheetWithAHashWinsWithinItsKind) {
   EXPECT_EQ(sprite.pixels[2], 0);
   const pack_record& tile = pack.reps[static_cast<size_t>(rep_find('g', "same"))];
   EXPECT_EQ(tile.pixels[1], 255) << "the second column's cell";
+}
+
+// A hand-edited index may place many cells on one spot of a large sheet:
+// each would keep its own copy of the spot. A spot is cut once per sheet,
+// so a sheet adds at most itself to the pack, and a screen sheet gives one
+// layer.
+TEST_F(gfxpack_test, EachSpotOfASheetIsCutOnce) {
+  index_sheet sprites{"sprites/big", "sprite", 12, 6, 6, 6, 2, 0,
+                      {{0, "h0"}, {0, "h1"}, {1, "h2"}, {0, "h3"}, {1, "h4"}}};
+  index_sheet screen = screen_sheet("two", 0);
+  screen.cell_w = 2, screen.cols = 2;
+  screen.cells = {{0, "s0"}, {1, "s1"}, {0, "s2"}};
+  a.write_index({sprites, screen});
+  a.write_indices("screens/two.idx.png", std::vector<uint8_t>(8, 1), 4, 2);
+  rgba_picture dump(4, 2);
+  dump.fill(0, 0, 4, 2, grey);
+  a.write_sheet("original", "screens/two", dump);
+  rgba_picture mine(12, 6), screen_art(4, 2);
+  mine.fill(0, 0, 12, 6, red);
+  screen_art.fill(0, 0, 4, 2, blue);
+  a.write_sheet("mine", "sprites/big", mine);
+  a.write_sheet("mine", "screens/two", screen_art);
+  ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+  std::vector<std::string> kept;
+  for (const pack_record& r : pack.reps) kept.push_back(r.hash);
+  EXPECT_EQ(kept, (std::vector<std::string>{"h0", "h2", "s0", "s1"}));
+  ASSERT_EQ(pack.layers.size(), 1u);
+  EXPECT_EQ(pack.layers[0].name, "screens/two");
+  EXPECT_EQ(pack.layers[0].picture.size(), static_cast<size_t>(8 * 4 * 4)) << "from the first cell, 4 x 2 at scale 2";
+}
+
+// Members a hand-written index leaves out or gets wrong read as their
+// defaults; nothing is read past a short array.
+TEST_F(gfxpack_test, MembersLeftOutOrTooShortReadAsTheirDefaults) {
+  struct row {
+    const char* sheet;  // the members after "kind", "width" and "height"
+    int replaced;
+    int crop_x, crop_y;
+  };
+  const row rows[] = {
+      {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1,2]}])", 1, 1, 2},
+      {R"("cell":[6,6],"cols":2,"cells":[{"hash":"h","crop":[1]}])", 1, 0, 0},
+      {R"("cell":[6,6],"cells":[{"hash":"h","i":1}])", 0, 0, 0},           // one column: cell 1 lies below
+      {R"("cell":[6,6],"cols":0,"cells":[{"hash":"h","i":1}])", 0, 0, 0},
+      {R"("cell":[6,6],"cols":-3,"cells":[{"i":0,"hash":"h"}])", 1, 0, 0},
+      {R"("cell":[6],"cols":2,"cells":[{"hash":"h"}])", 0, 0, 0},
+      {R"("cell":[6,6],"cols":2)", 0, 0, 0},
+      {R"("cell":[6,6],"cols":2,"cells":{"hash":"h"})", 0, 0, 0},
+  };
+  rgba_picture mine(12, 6);
+  mine.fill(0, 0, 12, 6, red);
+  a.write_sheet("mine", "sprites/s", mine);
+  a.make_folder("original");
+  for (const row& r : rows) {
+    spit(a.dir / "original/index.json", std::string(R"({"format":2,"sheets":{"sprites/s":{"kind":"sprite","width":12,"height":6,)") +
+                                            r.sheet + "}}}");
+    ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1) << r.sheet;
+    ASSERT_EQ(gfxpack_replaced(), r.replaced) << r.sheet;
+    if (!r.replaced) continue;
+    EXPECT_EQ(pack.reps[0].crop_x, r.crop_x) << r.sheet;
+    EXPECT_EQ(pack.reps[0].crop_y, r.crop_y) << r.sheet;
+  }
+}
+
+// Cells larger than twice the screen are no sprite or tile: scaled to the
+// output they could take gigabytes.
+TEST_F(gfxpack_test, SpriteAndTileCellsLargerThanTwiceTheScreenAreLeftOut) {
+  struct row {
+    int w, h;
+    bool kept;
+  };
+  const row rows[] = {{640, 4, true}, {641, 4, false}, {4, 400, true}, {4, 401, false}};
+  for (const row& r : rows) {
+    for (const char* kind : {"sprite", "object"}) {
+      a.write_index({index_sheet{"sprites/wide", kind, r.w, r.h, r.w, r.h, 1, 0, {{0, "wide"}}}});
+      rgba_picture mine(r.w, r.h);
+      mine.fill(0, 0, r.w, r.h, red);
+      a.write_sheet("mine", "sprites/wide", mine);
+      ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+      EXPECT_EQ(gfxpack_replaced(), r.kept ? 1 : 0) << kind << " " << r.w << "x" << r.h;
+    }
+  }
+}
+
+// The dump index is a user file: one larger than the reader takes is not
+// read (a sparse file here), and packs are then off.
+TEST_F(gfxpack_test, AnIndexLargerThanAnyDumpWritesIsNotRead) {
+  sprite_dump_and_packs({"mine"});
+  const std::string index = a.dir / "original/index.json";
+  std::filesystem::resize_file(index, pack_index_largest);
+  EXPECT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1) << "zero bytes after the JSON end the text";
+  std::filesystem::resize_file(index, pack_index_largest + 1);
+  EXPECT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 0);
+  EXPECT_TRUE(log.has(index + " is not read: " + std::to_string(pack_index_largest + 1) + " bytes, more than the " +
+                      std::to_string(pack_index_largest) + " a file of its kind can hold"))
+      << log.text();
 }
 
 TEST_F(gfxpack_test, SelectingTheOriginalDropsEverythingAndRaisesTheGeneration) {

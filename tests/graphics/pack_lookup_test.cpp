@@ -137,6 +137,41 @@ TEST_F(pack_lookup_test, EachScaleAskedForMakesTheRecordsOneCopy) {
   EXPECT_EQ(cb_sprite(spr, 2, &out, 0), 0);
 }
 
+// A hand-edited index may hold any crop and margin: the offset is worked
+// out in 64 bits and held within a screen's reach of the sprite, and such a
+// picture is simply drawn nowhere.
+TEST_F(pack_lookup_test, OffsetsFromAnyCropAndMarginStayInRange) {
+  struct row {
+    int crop, margin, offset;
+  };
+  const row rows[] = {
+      {1, 2, -3},
+      {-5, 0, 5},
+      {65536, 0, -65536},
+      {65537, -1, -65536},
+      {2147483647, 2147483647, -65536},
+      {-2147483647, -2147483647, 65536},
+  };
+  for (const row& r : rows) {
+    index_sheet plain_sheet("sprites/plain", "sprite", 3, 3, 3, 3, 1, r.margin, {{0, hash_of(plain), r.crop, r.crop}});
+    a.write_index({plain_sheet});
+    ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+    gfxpack_attach();
+    pack_picture out{};
+    ASSERT_EQ(cb_sprite(plain, 2, &out, 0), 1) << r.crop;
+    EXPECT_EQ(out.x_offset, r.offset) << r.crop << " " << r.margin;
+    EXPECT_EQ(out.y_offset, r.offset) << r.crop << " " << r.margin;
+    scene_frame* f = test_frame(100, BG_VERTICAL, 0, 2);
+    f->ring = static_cast<uint8_t*>(std::calloc(256 * 192, 1));
+    add_unit(f, 4, 0x1000, 120, 50, sprite_ref(plain));
+    render_params p{};
+    p.scale = 2;
+    std::vector<uint8_t> image(static_cast<size_t>(4) * 192000 * 3);
+    render(f, f, &p, image.data(), 0);
+    frame_unref(f);
+  }
+}
+
 TEST_F(pack_lookup_test, TheGroundTextureIsTheLeftHalfOfItsBlock) {
   const std::vector<uint8_t> strip = strip_pattern();
   const uint8_t* rgb = nullptr;

@@ -28,7 +28,7 @@ std::map<std::string, lang_table> read_all() {
       &names);
   for (const auto& name : names) {
     size_t size = 0;
-    char* data = read_file((folder + "/" + name).c_str(), &size);
+    char* data = read_file((folder + "/" + name).c_str(), &size, 1 << 20);
     EXPECT_NE(data, nullptr) << name;
     if (!data) continue;
     lang_table t;

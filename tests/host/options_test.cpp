@@ -1,10 +1,12 @@
 #include "host/options.h"
 #include "host/platform.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
@@ -292,6 +294,25 @@ TEST(Options, LoadEmptiesTheStoreAndReportsMissingFiles) {
   EXPECT_EQ(cfg_load(dir.path.c_str()), 0);  // a folder is no options file
   EXPECT_EQ(cfg_load(nullptr), 0);
   testing::internal::GetCapturedStderr();
+}
+
+// A file far larger than any options file is not read (a sparse file: it
+// costs no disk); the defaults are used.
+TEST(Options, AnOptionsFileLargerThanAnyStoreSavesIsNotRead) {
+  temp_dir dir;
+  log_capture log;
+  const std::string path = dir / "options.json";
+  spit(path, "{\"language\": \"es\"}");
+  std::filesystem::resize_file(path, cfg_largest_file);
+  EXPECT_EQ(cfg_load(path.c_str()), 1) << "zero bytes after the object end the text";
+  EXPECT_STREQ(cfg_str("language", ""), "es");
+  std::filesystem::resize_file(path, cfg_largest_file + 1);
+  EXPECT_EQ(cfg_load(path.c_str()), 0);
+  EXPECT_EQ(cfg_has("language"), 0);
+  EXPECT_TRUE(log.has(path + " is not read: " + std::to_string(cfg_largest_file + 1) + " bytes, more than the " +
+                      std::to_string(cfg_largest_file) + " a file of its kind can hold"))
+      << log.text();
+  EXPECT_TRUE(log.has("Options: could not read " + path + "; the defaults are used")) << log.text();
 }
 
 // As in the platform tests: a child process whose files may not grow past

@@ -1,10 +1,12 @@
 #include "host/platform.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
@@ -114,7 +116,7 @@ TEST(PlatformFiles, ReadFileReturnsBytesWithATrailingZero) {
   const std::string bytes("a\0b\xff", 4);
   spit(dir / "bin", bytes);
   size_t size = 99;
-  char* buf = read_file((dir / "bin").c_str(), &size);
+  char* buf = read_file((dir / "bin").c_str(), &size, 4);
   ASSERT_NE(buf, nullptr);
   EXPECT_EQ(size, 4u);
   EXPECT_EQ(std::string(buf, size), bytes);
@@ -122,22 +124,54 @@ TEST(PlatformFiles, ReadFileReturnsBytesWithATrailingZero) {
   free(buf);
 
   spit(dir / "empty", "");
-  buf = read_file((dir / "empty").c_str(), &size);
+  buf = read_file((dir / "empty").c_str(), &size, 0);
   ASSERT_NE(buf, nullptr);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(buf[0], 0);
   free(buf);
 
-  buf = read_file((dir / "bin").c_str(), nullptr);
+  buf = read_file((dir / "bin").c_str(), nullptr, 4);
   ASSERT_NE(buf, nullptr);
   free(buf);
 }
 
 TEST(PlatformFiles, ReadFileFailsOnMissingFilesAndFolders) {
   temp_dir dir;
-  EXPECT_EQ(read_file((dir / "missing").c_str(), nullptr), nullptr);
-  EXPECT_EQ(read_file(dir.path.c_str(), nullptr), nullptr);
-  EXPECT_EQ(read_file(nullptr, nullptr), nullptr);
+  EXPECT_EQ(read_file((dir / "missing").c_str(), nullptr, 100), nullptr);
+  EXPECT_EQ(read_file(dir.path.c_str(), nullptr, 100), nullptr);
+  EXPECT_EQ(read_file(nullptr, nullptr, 100), nullptr);
+}
+
+// Files larger than their reader accepts are refused from their size alone:
+// sparse files of gigabytes cost no disk, and reading one would take that
+// much memory.
+TEST(PlatformFiles, ReadFileRefusesFilesAboveTheLimitBeforeReading) {
+  temp_dir dir;
+  log_capture log;
+  const std::string huge = dir / "huge";
+  spit(huge, "");
+  std::filesystem::resize_file(huge, std::uintmax_t{3} << 30);
+  size_t size = 77;
+  EXPECT_EQ(read_file(huge.c_str(), &size, std::size_t{1} << 30), nullptr);
+  EXPECT_EQ(size, 77u);
+  EXPECT_TRUE(log.has(huge + " is not read: 3221225472 bytes, more than the 1073741824 a file of its kind can hold"))
+      << log.text();
+  // At the limit the file is read; one byte above it is not.
+  spit(dir / "ten", "0123456789");
+  char* at_limit = read_file((dir / "ten").c_str(), &size, 10);
+  ASSERT_NE(at_limit, nullptr);
+  EXPECT_EQ(size, 10u);
+  free(at_limit);
+  EXPECT_EQ(read_file((dir / "ten").c_str(), &size, 9), nullptr);
+}
+
+TEST(PlatformFiles, ReadFileTakesOnlyRegularFiles) {
+  temp_dir dir;
+  // A pipe nobody writes to would hold an ordinary open for ever.
+  const std::string pipe = dir / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(read_file(pipe.c_str(), nullptr, 100), nullptr);
+  EXPECT_EQ(read_file("/dev/zero", nullptr, 100), nullptr);
 }
 
 TEST(PlatformFiles, ExistenceTestsTellFilesFromFolders) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -288,6 +289,23 @@ TEST_F(GameData, ShortBkmFallsBackToTheImage) {
   ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
   ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
   EXPECT_TRUE(log.has("Game data: original/BKM is too short (1000 bytes)"));
+  EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
+}
+
+// A "BKM" larger than the ST could ever load is not read (a sparse file
+// here): the image is taken instead.
+TEST_F(GameData, BkmLargerThanTheMachineIsNotRead) {
+  const std::string bkm = folder / "BKM";
+  ASSERT_TRUE(synth_write(bkm, synth_bkm(data, synth_minimal_size)));
+  std::filesystem::resize_file(bkm, bkm_largest);
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_EQ(game_data_size(), bkm_largest);
+  std::filesystem::resize_file(bkm, bkm_largest + 1);
+  ASSERT_TRUE(synth_write(folder / "game.st", synth_image(data)));
+  ASSERT_EQ(game_data_init(folder.path.c_str()), 1);
+  EXPECT_TRUE(log.has(bkm + " is not read: 16777217 bytes, more than the 16777216 a file of its kind can hold"))
+      << log.text();
+  EXPECT_TRUE(log.has("Game data: original/BKM cannot be read"));
   EXPECT_EQ(std::string(game_data_description()), "game.st  (CRC32 F6E84D7A)");
 }
 

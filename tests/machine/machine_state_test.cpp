@@ -282,6 +282,29 @@ TEST_F(MachineState, DamagedOrCraftedFilesAreRefusedAndChangeNothing) {
   EXPECT_EQ(state_read_file(record.get(), dir.path.c_str()), 0) << "a folder";
 }
 
+// Slot files are user files: one larger than any state is refused from its
+// size before it is read (sparse files here: they cost no disk).
+TEST_F(MachineState, FilesLargerThanAnyStateAreNotRead) {
+  log_capture log;
+  std::mt19937 rng(5);
+  for (u32 i = 0; i < ram_size; ++i) g_ram[i] = static_cast<u8>(rng()); // packs worst
+  state_ptr base(state_new());
+  tos_save_state(base.get());
+  const std::string path = dir / "slot1.bkms";
+  ASSERT_EQ(state_write_file(base.get(), path.c_str()), 1);
+  EXPECT_LE(std::filesystem::file_size(path), state_file_largest);
+  std::filesystem::resize_file(path, state_file_largest);
+  state_ptr read(state_new());
+  EXPECT_EQ(state_read_file(read.get(), path.c_str()), 1) << "zero bytes after the memory are ignored";
+  for (std::uintmax_t size : {std::uintmax_t{state_file_largest} + 1, std::uintmax_t{6} << 30}) {
+    std::filesystem::resize_file(path, size);
+    EXPECT_EQ(state_read_file(read.get(), path.c_str()), 0) << size;
+    EXPECT_TRUE(log.has(path + " is not read: " + std::to_string(size) + " bytes, more than the " +
+                        std::to_string(state_file_largest) + " a file of its kind can hold"))
+        << log.text();
+  }
+}
+
 TEST_F(MachineState, TolerableFilesLoad) {
   std::memset(g_ram, 0x11, ram_size);
   state_ptr base(state_new());

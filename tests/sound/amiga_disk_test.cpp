@@ -16,6 +16,7 @@
 
 #include "support/amiga_disk_images.h"
 #include "support/lha_writer.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -488,6 +489,13 @@ TEST(AmigaDiskBlock, RefusesFilesBeyondAnyDisk) {
   EXPECT_EQ(amiga_disk_block(path.c_str(), out.data()), 1);
   std::filesystem::resize_file(path, amiga_disk_max_file + 1);
   EXPECT_EQ(amiga_disk_block(path.c_str(), out.data()), 0);
+  // A file of gigabytes (sparse: it costs no disk) is passed over from its
+  // size, with a log line, before a byte of it is read.
+  log_capture log;
+  std::filesystem::resize_file(path, std::uintmax_t{8} << 30);
+  EXPECT_EQ(amiga_disk_block(path.c_str(), out.data()), 0);
+  EXPECT_TRUE(log.has(path + " is not read: 8589934592 bytes, more than the 67108864 a file of its kind can hold"))
+      << log.text();
 }
 
 TEST(AmigaDiskBlock, TheTestBlockHasTheAcceptedCrc) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 
 #include "song_encoders.h"
 #include "song_files.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -134,9 +136,73 @@ TEST(MusicWav, BrokenFilesAreRefused) {
   for (const std::string& file : rows) EXPECT_TRUE(decode(file).pcm.empty()) << file.size();
 }
 
+// An 8-bit mono WAV of n frames at rate, loud throughout (alternating
+// levels well above the quiet level).
+std::string loud_wav(u32 rate, int frames) {
+  wav_format f;
+  f.channels = 1, f.rate = rate, f.bits = 8;
+  return wav_of(f, frames, [](int i, int) { return std::string(1, static_cast<char>(i % 2 ? 20 : 236)); });
+}
+
+// A tiny file at a very low rate would become a song of gigabytes: the
+// reader keeps only what the longest song needs, and the rate is refused.
+TEST(MusicWav, ReadsNoMoreFramesThanTheLongestSongNeeds) {
+  struct row {
+    u32 rate;
+    int in_file, kept;
+  };
+  const row rows[] = {
+      {1000, 400000, 391839},   // 17,280,000 x 1,000 / 44,100 = 391,836.7, up, and two after
+      {1, 400000, 391839},      // as at the lowest rate taken
+      {44100, 100, 100},
+      {22050, 5000, 5000},      // short songs whole
+  };
+  for (const row& r : rows) {
+    const std::string file = loud_wav(r.rate, r.in_file);
+    music_raw raw;
+    ASSERT_EQ(wav_read(reinterpret_cast<const u8*>(file.data()), file.size(), &raw), 1) << r.rate;
+    EXPECT_EQ(raw.frames, r.kept) << r.rate;
+    EXPECT_EQ(raw.frames, std::min<i64>(r.in_file, music_frames_needed(static_cast<int>(r.rate)))) << r.rate;
+    std::free(raw.samples);
+  }
+}
+
+TEST(MusicDecode, RatesOutside1000To192000HzAreRefusedWithALogLine) {
+  log_capture log;
+  EXPECT_TRUE(decode(loud_wav(1, 8000)).pcm.empty());
+  EXPECT_TRUE(log.has("Music: a song at 1 Hz is refused (songs need 1000 to 192000 Hz)")) << log.text();
+  EXPECT_TRUE(decode(loud_wav(999, 2000)).pcm.empty());
+  EXPECT_TRUE(decode(loud_wav(192001, 400000)).pcm.empty());
+  EXPECT_TRUE(log.has("Music: a song at 192001 Hz is refused (songs need 1000 to 192000 Hz)")) << log.text();
+  const decoded lowest = decode(loud_wav(1000, 2000));
+  EXPECT_EQ(lowest.rate, 1000);
+  EXPECT_EQ(lowest.frames(), 88200);
+  const decoded highest = decode(loud_wav(192000, 192000));
+  EXPECT_EQ(highest.rate, 192000);
+  EXPECT_EQ(highest.frames(), 44100);
+}
+
+// Every decoder's output ends at the longest song: here a 1,000 Hz song
+// that would resample to 17,287,999 frames (and more in the file).
+TEST(MusicDecode, SongsAreCutAtTheLongestSong) {
+  const decoded d = decode(loud_wav(1000, 400000));
+  ASSERT_EQ(d.frames(), music_longest_song);
+  EXPECT_EQ(d.lead_in, 0);
+  EXPECT_EQ(d.rate, 1000);
+  // Every tenth file frame lands on an output frame unchanged: file frame
+  // 391,830 (an even one, loud positive) on output frame 17,279,703.
+  EXPECT_EQ(d.pcm[0], (236 - 128) * 256);
+  EXPECT_EQ(d.pcm[2 * 17279703], (236 - 128) * 256);
+  EXPECT_EQ(d.pcm[2 * 17279703 + 1], (236 - 128) * 256);
+}
+
 TEST(MusicDecode, QuietEndsAreTrimmedAndCounted) {
   std::vector<i16> song(2 * 300, 0);
-  for (int i = 0; i < 300; ++i) song[2 * i] = static_cast<i16>(i % 2 ? 24 : -24); // quiet on both sides
+  // Exactly at the quiet level on both sides is still quiet.
+  for (int i = 0; i < 300; ++i) {
+    song[2 * i] = static_cast<i16>(i % 2 ? 24 : -24);
+    song[2 * i + 1] = static_cast<i16>(i % 3 ? -24 : 24);
+  }
   const std::vector<i16> loud = counting_song(1500);
   song.insert(song.end(), loud.begin(), loud.end());
   song.insert(song.end(), {0, 25}); // loud on one side only
@@ -189,6 +255,10 @@ TEST(MusicDecode, HermiteInterpolationBetweenFrames) {
   // Halfway between 100 and 300: 50 + 150 + 150 / 8 - 250 / 8 = 187.5.
   EXPECT_EQ(out.get()[2 * 3], 188);
   EXPECT_EQ(out.get()[2 * 3 + 1], -188);
+  // Halfway between 300 and 600 the tangent reaches back to 100, the frame
+  // before: 150 + 300 + 500 / 16 - 300 / 16 = 462.5.
+  EXPECT_EQ(out.get()[2 * 5], 463);
+  EXPECT_EQ(out.get()[2 * 5 + 1], -463);
   // At the first frame the missing neighbour before it is the frame itself.
   // Halfway between 0 and 100: 50 + 50 / 8 - 300 / 16 = 37.5.
   EXPECT_EQ(out.get()[2 * 1], 38);
@@ -200,6 +270,16 @@ TEST(MusicDecode, HermiteInterpolationBetweenFrames) {
   std::unique_ptr<i16, decltype(&std::free)> fast_out(music_resample(fast, &frames), &std::free);
   EXPECT_EQ(frames, 4410);
   EXPECT_EQ(fast_out.get()[2 * 4409], 1000);
+  // One frame at twice the output rate rounds to one frame; above that
+  // rate to none, which is no output.
+  i16 one[2] = {500, -500};
+  music_raw twice{one, 1, 2, 88200};
+  std::unique_ptr<i16, decltype(&std::free)> single(music_resample(twice, &frames), &std::free);
+  ASSERT_TRUE(single);
+  EXPECT_EQ(frames, 1);
+  EXPECT_EQ(single.get()[1], -500);
+  music_raw faster{one, 1, 2, 88201};
+  EXPECT_EQ(music_resample(faster, &frames), nullptr);
 }
 
 TEST(MusicDecode, HermiteOvershootIsClipped) {
@@ -263,6 +343,10 @@ TEST(MusicDecode, Mp3Songs) {
   // An ID3v2 tag before the frames is skipped (size in 7-bit bytes: 200).
   std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x01\x48", 10) + std::string(200, 'x');
   EXPECT_EQ(decode(tag + mono).frames(), m.frames());
+  // A file that starts like Ogg is Ogg only: MP3 frames after those four
+  // letters are not tried, though the MP3 decoder would find them.
+  EXPECT_EQ(decode("OggX" + mono).frames(), m.frames());
+  EXPECT_TRUE(decode("OggS" + mono).pcm.empty());
 }
 
 TEST(MusicDecode, OggSongs) {

@@ -30,16 +30,18 @@ std::string index_sheet::json() const {
   if (margin) s += ",\"margin\":" + std::to_string(margin);
   if (!idx.empty()) {
     s += ",\"idx\":\"" + idx + "\",\"pos\":[" + std::to_string(x) + "," + std::to_string(y) +
-         "],\"order\":" + std::to_string(order) + ",\"palette_sum\":" + std::to_string(palette_sum);
+         "],\"palette_sum\":" + std::to_string(palette_sum);
+    if (order) s += ",\"order\":" + std::to_string(order);
     if (ingame) s += ",\"ingame\":true";
   }
   s += ",\"cells\":[";
   for (size_t n = 0; n < cells.size(); ++n) {
     const index_cell& c = cells[n];
-    s += (n ? "," : "") + std::string("{\"i\":") + std::to_string(c.i);
+    std::string members;
+    if (c.i) members += ",\"i\":" + std::to_string(c.i);
     if (!c.hash.empty())
-      s += ",\"hash\":\"" + c.hash + "\",\"crop\":[" + std::to_string(c.crop_x) + "," + std::to_string(c.crop_y) + ",1,1]";
-    s += "}";
+      members += ",\"hash\":\"" + c.hash + "\",\"crop\":[" + std::to_string(c.crop_x) + "," + std::to_string(c.crop_y) + ",1,1]";
+    s += (n ? ",{" : "{") + (members.empty() ? members : members.substr(1)) + "}";
   }
   return s + "]}";
 }

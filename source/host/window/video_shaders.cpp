@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 video_cfg vcfg = {"Soft CRT", 1, 0, "", 0.35f, 0.25f, 0.10f, 1.10f, 0.35f, 0.15f, 0};
@@ -165,16 +164,12 @@ const video_external_entry* find_external(const char* name) {
 }
 
 bool read_external(const video_external_entry& entry, std::string* text) {
-  std::error_code ec;
-  auto size = std::filesystem::file_size(entry.path, ec);
-  if (ec || size > SHADER_FILE_MAX) {
-    host_log("External shader %s: %s", entry.path.c_str(),
-             ec ? "cannot be read" : "larger than 1 MB");
+  size_t got = 0;
+  char* data = read_file(entry.path.c_str(), &got, SHADER_FILE_MAX);
+  if (!data) {
+    host_log("External shader %s: cannot be read", entry.path.c_str());
     return false;
   }
-  size_t got = 0;
-  char* data = read_file(entry.path.c_str(), &got);
-  if (!data) return false;
   try {
     *text = shader_prepare_text(std::string_view(data, got));
   } catch (const std::bad_alloc&) {
