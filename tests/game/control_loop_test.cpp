@@ -286,6 +286,8 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
     // The map's tune, the mission's, the result screen's and the one after
     // it, the map's again.
     EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 6, 3, 1}));
+    ASSERT_EQ(levels_at_tune_starts.size(), tunes.size());
+    ASSERT_GE(tunes.size(), 3u);
     EXPECT_EQ(levels_at_tune_starts[2], 15u) << "the level is back at full when the result tune starts";
   }
 }
