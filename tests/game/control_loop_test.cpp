@@ -66,6 +66,7 @@ bool back_on_the_map() {
 }
 std::string loading_text;
 u32 loading_colour;
+bool loading_screen_clear; // nothing on the screen but the loading text
 
 // The map: the stick of player 1 steers to the planned mission's box and
 // fires there; the shop counts the visits in RAM, and a map visit past the
@@ -117,11 +118,12 @@ ROUTINE(test_title, 0xC20100)
 END_ROUTINE
 
 u32 level_in_mission;
-std::vector<u32> tunes;
+std::vector<u32> tunes, levels_at_tune_starts;
 void hold_fire();
 // Tune 5 starts the high scores.
 void note_tune(u32) {
   tunes.push_back(g_cpu.d[0] & 0xFFFF);
+  levels_at_tune_starts.push_back(rd8(music_level));
   if ((g_cpu.d[0] & 0xFFFF) == 5) hold_fire();
 }
 int tune_count(u32 tune) { return static_cast<int>(std::count(tunes.begin(), tunes.end(), tune)); }
@@ -140,6 +142,9 @@ void decide_mission(u32) {
 ROUTINE(first_section_reading, 0xC20200)
   loading_text = screen_text(screen_buffer_b, 0x3840, 9, 4);
   loading_colour = screen_cell_colour(screen_buffer_b, 0x3840, 9);
+  loading_screen_clear = true;
+  for (u32 i = 0; i < 32000; ++i)
+    if ((i < 0x3840 || i >= 0x3840 + 1440) && rd8(screen_buffer_b + i) != 0) loading_screen_clear = false;
   game_table_try(first_section);
 END_ROUTINE
 
@@ -151,6 +156,23 @@ void hold_fire() {
   failed_text = screen_text(screen_buffer_b, 0x32A0, 6, 4);
   if (plan.fire_in_delays) wr8(player1 + player_record::fire, 0xFF);
 }
+
+// The restart after the end sequence: what the screen shows then, in which
+// colours, and how many VBLs the black pause before it waited.
+std::string text_at_restart;
+std::array<u32, 16> palette_at_restart, start_palette_at_restart;
+int pause_vbls_at_restart;
+ROUTINE(restart_seen, 0xC20280)
+  text_at_restart = screen_text(screen_buffer_b, 0x3980, 0, 3);
+  for (u32 i = 0; i < 16; ++i) {
+    palette_at_restart[i] = rd16(0xFF8240 + 2 * i);
+    start_palette_at_restart[i] = rd16(0x008C24 + 2 * i);
+  }
+  pause_vbls_at_restart = 0;
+  for (auto e = driver_slice_ends().rbegin(); e != driver_slice_ends().rend() && *e == waited(0x75A8); ++e)
+    ++pause_vbls_at_restart;
+  game_table_try(0x00373A);
+END_ROUTINE
 
 void put_text(u32 at, const char* text) {
   for (; *text; ++text) wr8(at++, static_cast<u8>(*text));
@@ -187,11 +209,13 @@ class ControlLoop : public MissionTest {
     hook_register(0x008EE2, decide_mission);
     hook_register(0x041BCC, note_tune);
     tunes.clear();
+    levels_at_tune_starts.clear();
     level_in_mission = 0;
     set_fail_screen_hold(nullptr); // a host without a hold
     plan = {};
     title_arrivals = 0;
     loading_text.clear();
+    loading_screen_clear = false;
     end_text.clear();
     failed_text.clear();
     wr8(last_key, 0x02); // one player at the prompt
@@ -253,6 +277,7 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
       EXPECT_EQ(rd8(missions_done + i), i == static_cast<u32>(r.mission) ? 0xFFu : r.done_before[i]) << i;
     EXPECT_EQ(loading_text, "LOAD");
     EXPECT_EQ(loading_colour, 1u);
+    EXPECT_TRUE(loading_screen_clear) << "the shop's picture is cleared before the loading text";
     EXPECT_EQ(rd8(player1 + 0x66), 0xFFu) << "weapon 0 bought in the shop";
     EXPECT_EQ(tune_count(5), 0) << "no high scores";
     EXPECT_EQ(rd16(two_player_flag), 0x0000u);
@@ -261,6 +286,9 @@ TEST_F(ControlLoop, ACompletedMissionMarksItsByteAndGoesBackToTheMap) {
     // The map's tune, the mission's, the result screen's and the one after
     // it, the map's again.
     EXPECT_EQ(tunes, (std::vector<u32>{1, 0, 6, 3, 1}));
+    ASSERT_EQ(levels_at_tune_starts.size(), tunes.size());
+    ASSERT_GE(tunes.size(), 3u);
+    EXPECT_EQ(levels_at_tune_starts[2], 15u) << "the level is back at full when the result tune starts";
   }
 }
 
@@ -288,6 +316,25 @@ TEST_F(ControlLoop, TheLastOpenMissionEndsTheGameWithTheEndSequenceAndTheTitle) 
   // high scores on ends the second at once.
   EXPECT_GT(slices_taken[false], 7000);
   EXPECT_GT(slices_taken[false] - slices_taken[true], 3000);
+}
+
+TEST_F(ControlLoop, TheEndTextReturnsInTheStartPaletteForABlackPauseBeforeTheRestart) {
+  plan.choices = {11, -1, -1, -1};
+  plan.fire_in_delays = true;
+  for (u32 i = 0; i < 11; ++i) wr8(missions_done + i, 0xFF);
+  for (u32 i = 0; i < 16; ++i) wr16(0x008C24 + 2 * i, 0x700 - 0x11 * i); // none of the high scores' colours
+  text_at_restart.clear();
+  pause_vbls_at_restart = -1;
+  dispatch_register_over(0x00373A, restart_seen);
+  run();
+  ASSERT_TRUE(driver_finished());
+  EXPECT_EQ(title_arrivals, 1);
+  EXPECT_EQ(end_text, "END") << "before the high scores";
+  EXPECT_EQ(text_at_restart, "END") << "after them";
+  EXPECT_EQ(palette_at_restart, start_palette_at_restart);
+  EXPECT_EQ(start_palette_at_restart[1], 0x6EFu) << "the mission set-up changes only colour 14 of it";
+  // 500,000 counts at 6,163 a VBL.
+  EXPECT_NEAR(pause_vbls_at_restart, 81, 1);
 }
 
 TEST_F(ControlLoop, AFailedGameShowsTheFailedScreenAndFireSkipsTheTitle) {

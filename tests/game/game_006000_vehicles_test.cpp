@@ -128,7 +128,7 @@ TEST_F(Vehicles, PlacementFillsTheFirstFreeRecordAndKeepsTheRegisters) {
   wr16(rec(1) + veh::fire_offset, 30);
   wr16(rec(1) + veh::frame, 1);
   wr16(rec(1) + veh::destroyed, 0xFFFF);
-  wr32(rec(1) + veh::slots + 8, 0x1C84);
+  for (u32 s = 0; s < 6; ++s) wr32(rec(1) + veh::slots + 4 * s, 0x1C84 + 18 * s); // a record used before
   d6 = 0x66666666;
   d7 = 0x77770000; // the search counts its own records
   a6 = 0x12345678;
@@ -286,6 +286,17 @@ TEST_F(Vehicles, EveryProjectileRecordMeetsEveryVehicleAndNothingPastTheTables) 
   put_vehicle(0, 0, 40, 120);   // far to the left
   put_vehicle(3, 0, 248, 120);
   put_projectile(19, 260, 130, 16, 0);
+  put_vehicle(4, 0, 140, 200); // the last record
+  put_projectile(5, 150, 210, 17, 1);
+  // just past the vehicles, a record shaped like a vehicle in the box of
+  // projectile 8
+  const u32 past = vehicle_table.address + vehicle_table.records * vehicle_table.size;
+  wr16(past + veh::active, 0xFFFF);
+  wr16(past + veh::x, 90);
+  wr16(past + veh::y, 250);
+  wr16(past + veh::height, 40);
+  wr16(past + veh::width, 60);
+  put_projectile(8, 100, 260, 16, 0);
   // a record just past the table, as a heavy projectile in the box
   wr16(effect_table.address, 0xFFFF);
   wr16(effect_table.address + 2, 60);
@@ -294,6 +305,10 @@ TEST_F(Vehicles, EveryProjectileRecordMeetsEveryVehicleAndNothingPastTheTables) 
   ASSERT_EQ(run(hits), 1);
   EXPECT_EQ(rd16(rec(3) + veh::destroyed), 0xFFFFu);
   EXPECT_EQ(rd16(rec(0) + veh::destroyed), 0u);
+  EXPECT_EQ(rd16(rec(4) + veh::destroyed), 0xFFFFu);
+  EXPECT_EQ(rd16(shot(5)), 0u);
+  EXPECT_EQ(rd16(shot(8)), 0xFFFFu) << "no sixth vehicle";
+  EXPECT_EQ(rd16(past + veh::destroyed), 0u);
   EXPECT_EQ(rd16(effect_table.address), 0xFFFFu);
 }
 
@@ -465,6 +480,7 @@ TEST_F(Vehicles, PicturesAreClippedToThePlayField) {
       {4, 63, 37, 0, 0},   {4, 63, 238, 62, 0}, {4, 63, 299, 1, 0},  {4, 63, 300, 0, 0},
       {0, 40, 60, 0, 0},   {0, 40, 61, 1, 39},  {2, 40, 150, 40, 0}, {5, 90, 250, 50, 0},
       {1, 120, 300, 0, 0}, {1, 120, 60, 80, 40}, {1, 120, 250, 50, 0},
+      {0, 0, 150, 0, 0},   {3, 0, 100, 0, 0},   {2, 0, 299, 0, 0},   {5, 0, 300, 0, 0}, // height 0: no line
   };
   for (const clip_case& c : cases) {
     SCOPED_TRACE(testing::Message() << "type " << c.type << ", height " << c.height << ", y " << c.y);

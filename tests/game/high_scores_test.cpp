@@ -144,6 +144,23 @@ TEST_F(HighScores, TheLineEditor) {
   }
 }
 
+TEST_F(HighScores, TheNameIsTypedOnItsRanksLineInColourThreePlusTheRank) {
+  for (u32 rank : {0u, 1u, 6u, 7u}) {
+    SetUp();
+    wr32(entry_name, 0x30000);
+    wr16(entry_rank, rank);
+    wr16(text_colour, 12); // the prompt's colour
+    keys.assign({key_a, key_b, key_return});
+    run_routine(0x003000, 200, vbl_typing);
+    ASSERT_TRUE(driver_finished()) << "rank " << rank;
+    const u32 line = 4800 + 2880 * rank;
+    EXPECT_EQ(screen_text(screen_buffer_b, line, 7, 3), "AB ") << "rank " << rank;
+    EXPECT_EQ(screen_cell_colour(screen_buffer_b, line, 7), 3 + rank) << "rank " << rank;
+    EXPECT_EQ(screen_cell_colour(screen_buffer_b, line, 8), 3 + rank) << "rank " << rank;
+    EXPECT_EQ(rd16(cycle_register), 3 + rank) << "rank " << rank;
+  }
+}
+
 TEST_F(HighScores, DeleteAtTheStartBlanksTheFirstTwoPlaces) {
   for (u32 i = 0; i < 20; ++i) wr8(input_line + i, 'X');
   wr16(entry_cursor, 0);

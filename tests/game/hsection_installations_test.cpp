@@ -418,7 +418,8 @@ TEST_F(HorizontalInstallations, DrawingClipsByColumnsAndAtTheScreensLastLine) {
     u32 x, y;
   } cases[] = {{224, 20}, {225, 21}, {239, 22}, {240, 23}, {255, 24}, {256, 25}, {265, 26}, {64, 27},
                {63, 28},  {48, 29},  {47, 30},  {32, 31},  {31, 32},  {100, 33}, {104, 34}, {117, 35},
-               {128, 0},  {90, 168}, {91, 169}, {92, 199}, {93, 200}, {94, 255}, {60, 180}, {230, 190}};
+               {128, 0},  {90, 168}, {91, 169}, {92, 199}, {93, 200}, {94, 255}, {60, 180}, {230, 190},
+               {97, 40},  {177, 45}}; // shift 1 wholly inside
   for (u32 screen : {mission_draw_screen, screen_buffer_a}) {
     for (const auto& c : cases) {
       SetUp();

@@ -37,6 +37,7 @@ struct sound_seen {
 };
 std::vector<sound_seen> sounds;
 std::vector<u32> tunes;
+std::string counts_in_the_hold; // both players' tally count fields halfway through the tally's hold
 void note_tune(u32) { tunes.push_back(g_cpu.d[0] & 0xFFFF); }
 void vbl() {
   simple_vbl();
@@ -48,6 +49,8 @@ void vbl() {
   if (e != 0) sounds.push_back({e, rd32(money1), rd32(money2), ""});
   if (!sounds.empty() && sounds.back().fields.empty() && driver_slice_ends().back() == waited(0xFC62))
     sounds.back().fields = screen_text(screen_buffer_b, 14240, 12, 16) + "|" + screen_text(screen_buffer_b, 17440, 12, 16);
+  if (rd16(result_hold) == 50 && screen_text(screen_buffer_b, 10400, 13, 5) == "TALLY")
+    counts_in_the_hold = screen_text(screen_buffer_b, 14240, 16, 4) + "|" + screen_text(screen_buffer_b, 17440, 16, 4);
 }
 
 int waits_at(u32 label) {
@@ -66,6 +69,7 @@ class MissionComplete : public GameTest {
     wr16(chosen_mission, 4); // pays 5,000
     sounds.clear();
     tunes.clear();
+    counts_in_the_hold.clear();
     hook_register(0x041BCC, note_tune);
   }
   void run() {
@@ -180,6 +184,22 @@ TEST_F(MissionComplete, TheTally) {
     const auto last_pause = std::find(ends.rbegin(), ends.rend(), waited(0xFC62));
     const int after = static_cast<int>(last_pause - ends.rbegin()) - 1; // without the slice that returned
     EXPECT_EQ(after, 200 + std::max(r.passes, 1)) << r.count1 << " " << r.count2;
+  }
+}
+
+TEST_F(MissionComplete, TheTallyCountsOfThePlayersInPlayShowThroughTheHoldBeforeThePasses) {
+  struct road {
+    u16 lives2;
+    const char* counts;
+  };
+  for (const road& r : {road{0, "0012|...."}, road{1, "0012|0345"}}) {
+    SetUp();
+    wr16(player1, 3);
+    wr16(player2, r.lives2);
+    wr16(tally1, 12);
+    wr16(tally2, 345);
+    run();
+    EXPECT_EQ(counts_in_the_hold, r.counts) << "player 2's lives " << r.lives2;
   }
 }
 

@@ -3,6 +3,7 @@
 // refusal, and the money reprinted.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -440,6 +441,33 @@ TEST_F(ShopTurn, LeavingNeedsOneOfTheEighteenWeapons) {
     EXPECT_EQ(rd8(player1 + 0x78), r.grenade_slot) << r.what;
     EXPECT_EQ(rd16(player1 + 0x92), r.slot15_count) << r.what;
   }
+}
+
+// What the screen shows at each VBL of a turn where the pointer stands at
+// (20, 30): the plane words of the group that holds its left column (16, 26).
+std::vector<std::array<u16, 4>> pointer_group_at_vbls;
+void vbl_watching_the_pointer() {
+  vbl_scripted();
+  if (rd16(0x1DC6) > 4) return;
+  std::array<u16, 4> planes;
+  for (u32 p = 0; p < 4; ++p) planes[p] = static_cast<u16>(rd16(0x020000 + 26 * 160 + 8 + 2 * p) & 0xC000);
+  pointer_group_at_vbls.push_back(planes);
+}
+
+TEST_F(ShopTurn, EveryPassShowsThePointerInColour1ThroughItsVBL) {
+  for (u32 i = 0; i < 9; ++i) wr16(0x00CDBC + 2 * i, 0xC000);
+  for (u32 i = 0; i < 32000; i += 4) wr32(0x018000 + i, 0);
+  wr8(owned + 1, 0xFF);
+  wr16(map_cursor_x, 20);
+  wr16(map_cursor_y, 30);
+  script = {{4, 312, 132, 0xFF}};
+  pointer_group_at_vbls.clear();
+  run_routine(0x00CB68, 40, vbl_watching_the_pointer);
+  ASSERT_TRUE(driver_finished());
+  ASSERT_EQ(pointer_group_at_vbls.size(), 4u);
+  for (const std::array<u16, 4>& g : pointer_group_at_vbls)
+    EXPECT_EQ(g, (std::array<u16, 4>{0xC000, 0, 0, 0}));
+  EXPECT_EQ(rd16(0x020000 + 26 * 160 + 8), 0u) << "erased after the last pass";
 }
 
 void vbl_leave_at_five() {

@@ -1,6 +1,6 @@
 // Whole games on the synthetic data as the host runs them, with the
 // scripted player of support/whole_game.h: twelve missions to the end and
-// the high scores; F1 in developer mode; a failed game; a disk image that
+// the high scores; F1 in developer mode and in a mission; a failed game; a disk image that
 // does not carry the saved high scores.
 #include <gtest/gtest.h>
 
@@ -13,8 +13,10 @@
 
 #include "game/game_ram.h"
 #include "game/map_ram.h"
+#include "game/mission_ram.h"
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
+#include "machine/hooks.h"
 #include "machine/loader_hold.h"
 #include "machine/tos.h"
 #include "support/mission_machine.h"
@@ -105,6 +107,37 @@ TEST_F(WholeGame, F1RestartsAGameInDeveloperMode) {
   for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << i;
   EXPECT_EQ(rd32(dev_string_pos), dev_string);
   EXPECT_EQ(game.missions_completed, 1);
+}
+
+// F1 in the middle of a mission that goes on: the keyboard interrupt leaves
+// the mission for the restart at once, which clears the work area (the
+// missions done with it) and runs the game start to the title.
+int mission_frames;
+void mission_goes_on(u32) { ++mission_frames; }
+
+TEST_F(WholeGame, F1InAMissionRestartsAtOnce) {
+  whole_game_state& game = whole_game();
+  boot(false);
+  hook_register(0x008EE2, mission_goes_on);
+  mission_frames = 0;
+  struct at {
+    static bool in_the_mission() { return mission_frames >= 5; }
+  };
+  whole_game_run(20000, at::in_the_mission);
+  ASSERT_GE(mission_frames, 5);
+  EXPECT_EQ(game.tunes, (std::vector<u32>{1, 0})) << "the map's tune and the mission's";
+  wr8(missions_done + 7, 0xFF);
+  whole_game_type({0x3B}); // F1
+  const int frames_before = mission_frames;
+  const int vbls = whole_game_run(2000, whole_game_at_title);
+  EXPECT_LT(vbls, 2000) << "every slice returns, up to the title";
+  EXPECT_TRUE(whole_game_at_title());
+  EXPECT_LE(mission_frames - frames_before, 2) << "the mission ends at the key";
+  for (u32 i = 0; i < 12; ++i) EXPECT_EQ(rd8(missions_done + i), 0u) << i;
+  EXPECT_EQ(rd16(exit_request), 0u);
+  EXPECT_EQ(rd32(quick_start), 0u);
+  EXPECT_EQ(game.missions_completed, 0);
+  EXPECT_EQ(game.tunes.size(), 2u) << "no result tune";
 }
 
 // A third game fails its first mission: the failed screen's tune, the high

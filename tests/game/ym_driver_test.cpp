@@ -379,6 +379,20 @@ TEST_F(YmDriverTest, ModulationRunsItsTriangleScaledForLowNotes) {
   EXPECT_EQ(offsets, (std::vector<int>{-32, -64, -64, -32, 0, 32, 64, 32})) << "value - 4, doubled four times";
 }
 
+TEST_F(YmDriverTest, ModulationOffGivesThePlainPeriodAgain) {
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  write_tune(8, {255, {{{{modulation_on, 2, 4, instrument, d1, 5, modulation_off, 5, 5, next_pattern}}, rests, rests}}});
+  start_tune(8);
+  std::vector<int> offsets;
+  for (int i = 0; i < 3; ++i) {
+    tick();
+    const std::vector<ym_write> w = take_writes();
+    offsets.push_back((w[2].value << 8 | w[1].value) - static_cast<int>(period(5)));
+  }
+  EXPECT_EQ(offsets, (std::vector<int>{-32, 0, 0}));
+  EXPECT_EQ(rd8(ym_voice_a + ym_voice::modulation), 0u);
+}
+
 TEST_F(YmDriverTest, HalfSpeedModulationMovesOnEverySecondTick) {
   const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
   write_tune(8, {255, {{{{modulation_on, 2, 4, instrument, 0xFF, 5, next_pattern}}, rests, rests}}});
@@ -486,6 +500,25 @@ TEST_F(YmDriverTest, AlternateTickNoiseAndTheClick) {
   const std::vector<ym_write> w = take_writes();
   EXPECT_EQ(w.front(), (ym_write{6, 0x22})) << "the noise note of the last noise-mode note";
   EXPECT_EQ(w.back(), (ym_write{7, 0x08})) << "tone only";
+}
+
+TEST_F(YmDriverTest, ClickOffEndsTheClicksWhateverTheVoiceTranspose) {
+  // The click byte sits beside the voice transpose: only the byte counts.
+  const std::vector<std::vector<u8>> rests = {{d8, rest, next_pattern}};
+  for (u8 shift : {u8{0}, u8{5}}) {
+    write_tune(8, {255, {{{{tone_only, voice_transpose, shift, click_on, instrument, d1, 0x21, click_off, 0x22, 0x23,
+                            next_pattern}},
+                          rests,
+                          rests}}});
+    start_tune(8);
+    std::vector<bool> noise_a_on;
+    for (int i = 0; i < 3; ++i) {
+      tick();
+      noise_a_on.push_back((take_writes().back().value & 0x08) == 0);
+    }
+    EXPECT_EQ(noise_a_on, (std::vector<bool>{true, false, false})) << "voice transpose " << int(shift);
+    EXPECT_EQ(rd8(ym_voice_a + ym_voice::click), 0u) << "voice transpose " << int(shift);
+  }
 }
 
 TEST_F(YmDriverTest, AClickIsNotReArmedWhileAnEffectUsesTheNoise) {

@@ -206,6 +206,26 @@ TEST_F(YmDriverTest, TheStartSetsTheNoiseOfAnEffectThatUsesIt) {
   EXPECT_EQ(tick_channel(*this, 1).noise, 0x77) << "an effect without noise leaves it";
 }
 
+TEST_F(YmDriverTest, AnEffectsMaskSetsItsChannelsToneAndNoiseBits) {
+  // Without a tune the silence leaves every output off ($3F); the mask,
+  // laid out for channel A (bit 0 tone off, bit 3 noise off), is rotated
+  // into the channel's place and ANDed in whole.
+  struct row {
+    int channel, mask, mixer;
+  };
+  const row rows[] = {{0, 0xF6, 0x36}, {0, 0xF7, 0x37}, {0, 0xFE, 0x3E}, {0, 0xFF, 0x3F}, {0, 0xF4, 0x34},
+                      {1, 0xF6, 0x2D}, {1, 0xF7, 0x2F}, {1, 0xFE, 0x3D}, {1, 0xFF, 0x3F},
+                      {2, 0xF6, 0x1B}, {2, 0xF7, 0x1F}, {2, 0xFE, 0x3B}, {2, 0xFF, 0x3F}};
+  for (const row& r : rows) {
+    run_routine(0x041BE8); // stop: every effect and output off
+    take_writes();
+    write_effect({10, 0, 0x01, 0x77, 0, 0, static_cast<u8>(r.mask), 0, 0, 0, 2, 1, 0, 0});
+    start_effect(30, r.channel);
+    EXPECT_EQ(tick_channel(*this, r.channel).mixer & 0x3F, r.mixer)
+        << "channel " << r.channel << ", mask $" << std::hex << r.mask;
+  }
+}
+
 TEST_F(YmDriverTest, AnEffectEndingOnOneChannelLeavesTheOthers) {
   start_effect(9, 1);
   start_effect(1, 0);

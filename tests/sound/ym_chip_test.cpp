@@ -53,6 +53,27 @@ TEST(YmTone, TooHighToRenderIsAConstantHalfLevel) {
   EXPECT_EQ(tone_second(0), tone_second(1));
 }
 
+TEST(YmTone, AChannelLeavingPeriodZeroGoesOnFromThePhaseItLeft) {
+  // 100 samples at period 0 (taken as 1, 125 kHz) leave the phase at a
+  // fraction of their steps; the 440 Hz tone written next starts there.
+  chip_ptr s = chip({{7, 0x3E}, {8, 15}});
+  std::vector<float> y = render_chunks(s.get(), 1, 100);
+  const std::vector<float> after = render_chunks(s.get(), 1, chunk, {ev(0, 0, 284 & 255), ev(0, 1, 284 >> 8)});
+  y.insert(y.end(), after.begin(), after.end());
+  const std::vector<double> mix = chip_mix_from_output(y);
+  double phase = 0;
+  for (int i = 0; i < 100; ++i) phase += 125000.0 / 44100;
+  int checked = 0;
+  for (int i = 0; i < chunk; ++i) {
+    phase += 125000.0 / 284 / 44100;
+    const double f = phase - std::floor(phase);
+    if (std::fabs(f - 0.5) < 1e-6 || f < 1e-6) continue;
+    ASSERT_NEAR(mix[100 + i], f >= 0.5 ? 1.0 : 0.0, 1e-3) << "sample " << i;
+    ++checked;
+  }
+  EXPECT_GT(checked, chunk - 4);
+}
+
 TEST(YmTone, SquareWaveHasHalfDuty) {
   for (int p : {28, 284, 4095}) {
     const std::vector<double> mix = chip_mix_from_output(tone_second(p));
@@ -193,6 +214,50 @@ TEST(YmEnvelope, EveryShapeStepByStep) {
       ++checked;
     }
     EXPECT_GT(checked, 900);
+  }
+}
+
+TEST(YmVolume, TheChipsSixteenLevels) {
+  const float levels[16] = {0.0f,     0.00999f, 0.01445f, 0.02105f, 0.0307f,  0.04555f, 0.0645f,  0.10736f,
+                            0.12663f, 0.20499f, 0.29221f, 0.37284f, 0.49253f, 0.63544f, 0.80575f, 1.0f};
+  for (int v = 0; v < 16; ++v) {
+    EXPECT_EQ(ym_dac16()[v], levels[v]) << "volume " << v;
+    chip_ptr s = chip({{7, 0x3F}, {9, v}});
+    EXPECT_NEAR(chip_mix_from_output(render_chunks(s.get(), 1, 8))[4], levels[v], 1e-5) << "volume " << v;
+  }
+}
+
+TEST(YmEnvelope, PeriodZeroStepsAsPeriodOne) {
+  // 5.67 steps a sample: each sample is checked well inside its step.
+  const double per_sample = 2000000.0 / 8.0 / 44100.0;
+  for (int shape : {8, 14}) {
+    chip_ptr s = chip({{7, 0x3F}, {8, 16}, {11, 0}, {12, 0}, {13, shape}});
+    const std::vector<double> mix = chip_mix_from_output(render_chunks(s.get(), 2, chunk));
+    int checked = 0;
+    for (size_t i = 0; i < mix.size(); ++i) {
+      const double pos = double(i + 1) * per_sample;
+      const double frac = pos - std::floor(pos);
+      if (frac < 0.2 || frac > 0.8) continue;
+      ASSERT_NEAR(mix[i], ym_dac32()[shape_step(shape, long(pos) % 64)], 1e-4) << "shape " << shape << " sample " << i;
+      ++checked;
+    }
+    EXPECT_GT(checked, 1000) << "shape " << shape;
+  }
+}
+
+TEST(YmEnvelope, AFixedVolumeChannelBesideAnEnvelopeOneKeepsItsLevel) {
+  // Shape 13 rises once and stays at full level (about 6 samples at period 1);
+  // only bit 4 of a volume register chooses the envelope.
+  struct row {
+    int env_reg, fixed_reg, fixed_volume;
+  };
+  const row rows[] = {{8, 9, 13}, {8, 9, 1}, {10, 8, 15}, {9, 10, 6}};
+  for (const row& r : rows) {
+    chip_ptr s = chip({{7, 0x3F}, {r.env_reg, 16}, {r.fixed_reg, r.fixed_volume}, {11, 1}, {13, 13}});
+    const std::vector<double> mix = chip_mix_from_output(render_chunks(s.get(), 1, chunk));
+    for (int i = 20; i < chunk; i += 97)
+      ASSERT_NEAR(mix[i], 1.0 + ym_dac16()[r.fixed_volume], 1e-4)
+          << "envelope on " << r.env_reg << ", volume " << r.fixed_volume << " on " << r.fixed_reg << ", sample " << i;
   }
 }
 
