@@ -118,8 +118,8 @@ std::vector<u8> squeeze_unpack_in_place(std::span<const u8> file, u32 input, u32
   return out;
 }
 
-std::vector<u8> squeeze_for_place(std::span<const u8> data, u32 input, u32 output) {
-  std::vector<u8> file = squeeze(data);
+std::vector<u8> squeeze_for_place(std::span<const u8> data, u32 input, u32 output, int min_bits) {
+  std::vector<u8> file = min_bits > 0 ? squeeze_evenly(data, min_bits) : squeeze(data);
   const std::vector<u8> back = squeeze_unpack_in_place(file, input, output);
   if (back.size() != data.size() || !std::equal(back.begin(), back.end(), data.begin())) return {};
   return file;

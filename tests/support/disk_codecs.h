@@ -30,4 +30,6 @@ std::vector<u8> squeeze_unpack_in_place(std::span<const u8> file, u32 input, u32
 
 // Squeezes data (support/squeeze_encoder.h) and checks that the file,
 // loaded at `input`, unpacks in place to `output`; empty when it would not.
-std::vector<u8> squeeze_for_place(std::span<const u8> data, u32 input, u32 output);
+// With `min_bits` the data is squeezed evenly (squeeze_evenly), for data
+// whose pictures would pack so well that the output overtook the input.
+std::vector<u8> squeeze_for_place(std::span<const u8> data, u32 input, u32 output, int min_bits = 0);

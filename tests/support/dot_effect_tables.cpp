@@ -4,6 +4,7 @@
 #include "machine/hooks.h"
 #include "machine/memory.h"
 #include "support/routine_stubs.h"
+#include "support/sprite_sheets.h"
 
 namespace {
 
@@ -57,15 +58,9 @@ void preshift_pictures() {
   run_routine(0x005FFE);
 }
 
-u32 effect_picture_pixel(u32 n, u32 line, u32 x) {
-  if ((5 * x + line + n) % 7 == 0) return 0;
-  return 1 + (7 * n + 3 * line + x) % 15;
-}
+u32 effect_picture_pixel(u32 n, u32 line, u32 x) { return sheet_pixel(sheet::effect, n, line, x); }
 
-u32 dot_frame_pixel(u32 line, u32 x) {
-  if (x >= dot_frame_width || (line + x) % 4 == 0) return 0;
-  return 1 + (line + 2 * x) % 7;
-}
+u32 dot_frame_pixel(u32 line, u32 x) { return sheet_pixel(sheet::shot, dot_frame, line, x); }
 
 namespace {
 

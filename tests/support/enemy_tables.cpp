@@ -2,6 +2,7 @@
 
 #include "machine/memory.h"
 #include "support/ram_bytes.h"
+#include "support/sprite_sheets.h"
 
 namespace {
 
@@ -22,10 +23,7 @@ std::vector<u8> with_end(std::vector<u8> b, u8 end) {
 
 } // namespace
 
-u32 enemy_frame_pixel(u32 f, u32 l, u32 c) {
-  if ((c + l + f) % 5 == 0) return 0;
-  return ((f + 1) * (l + 3) + c * c + 2 * c) % 8;
-}
+u32 enemy_frame_pixel(u32 f, u32 l, u32 c) { return sheet_pixel(sheet::enemy, f, l, c); }
 
 enemy_tables::enemy_tables() {
   scripts_.push_back({0, 0, 20, 0, 1, script_fire, script_move, 20, 0xFF, 0, script_end});

@@ -1,6 +1,8 @@
 #include "support/ground_objects.h"
 
 #include "machine/memory.h"
+#include "support/picture_drawing.h"
+#include "support/sprite_sheets.h"
 #include "support/synthetic_game_data.h"
 
 namespace {
@@ -9,15 +11,6 @@ constexpr u32 installation_patterns_at = 0x00A486;
 constexpr u32 vehicle_pattern_at = 0x00AEF6;
 constexpr u32 turret_steps_at = 0x007084;
 constexpr u16 list_end = 0xFFFF;
-
-u32 mix(u32 v) {
-  v ^= v >> 16;
-  v *= 0x7FEB352Du;
-  v ^= v >> 15;
-  v *= 0x846CA68Bu;
-  v ^= v >> 16;
-  return v;
-}
 
 u32 item_bytes(const wreck_item& i) { return i.code == 1 ? 6 : 8; }
 
@@ -45,12 +38,10 @@ picture_layout layout_of(ground_picture p) {
 }
 
 u16 picture_word(ground_picture p, u32 frame, u32 line, u32 group, u32 plane) {
-  const picture_layout l = layout_of(p);
-  u32 w = mix(static_cast<u32>(p) << 24 ^ frame << 18 ^ line << 8 ^ group << 4 ^ plane) & 0xFFFE;
-  if (plane == 0) w |= 0x8000;
-  const bool middle = l.groups == 4 && (group == 1 || group == 2);
-  if (middle) w &= ~0x0100u;
-  return static_cast<u16>(w);
+  constexpr sheet sheets[] = {sheet::installation, sheet::debris,   sheet::vehicle_a,
+                              sheet::vehicle_b,    sheet::vehicle6, sheet::vehicle4};
+  const sheet s = sheets[static_cast<u32>(p)];
+  return plane_word([&](u32 x) { return sheet_pixel(s, frame, line, 16 * group + x); }, plane);
 }
 
 u32 picture_word_address(ground_picture p, u32 frame, u32 line, u32 group, u32 plane) {

@@ -7,12 +7,13 @@
 //   g.wreck_lists[0] = {wreck_explosion(4, 8), wreck_debris(2, 10, 20, 5)};
 //   ASSERT_TRUE(g.put_in_ram()) << g.error;
 //
-// Pictures: every 16-pixel group has its own plane words, so a group
-// drawn from the wrong frame, line or group shows (picture_word names
-// them). In every group the rightmost pixel is colour 0 (transparent where
-// the group is masked) and the leftmost is not; the middle groups of the
-// 64-pixel vehicle pictures also carry colour 0 in their eighth pixel, which
-// the drawing copies over the ground.
+// Pictures: the labelled frames of support/sprite_sheets.h (picture_word
+// gives their plane words): the frame's letters and number near its
+// top-left, its box outlined, diagonal stripes inside that put transparent
+// pixels (colour 0) and set bits of every plane into every group of every
+// line, so a group drawn from the wrong frame, line or group or through the
+// wrong mask shows; the middle groups of the 64-pixel vehicle pictures are
+// drawn without their mask, which copies their colour 0 over the ground.
 #pragma once
 #include <array>
 #include <string>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "machine/memory.h"
+#include "support/sprite_sheets.h"
 
 namespace {
 
@@ -81,10 +82,7 @@ std::vector<u8> object_event(u8 trigger, u8 kind, u8 x, u8 y, bool any_y) {
   return {trigger, kind, x, y};
 }
 
-u32 object_picture_pixel(u32 k, u32 line, u32 x) {
-  if ((3 * x + line + k) % 6 == 0) return 0;
-  return 1 + (5 * k + 2 * line + x) % 15;
-}
+u32 object_picture_pixel(u32 k, u32 line, u32 x) { return sheet_pixel(sheet::object, k, line, x); }
 
 void put_installation_frames() {
   for (u32 f = 0; f < 6; ++f)
@@ -98,7 +96,4 @@ void put_installation_frames() {
         }
 }
 
-u32 installation_frame_pixel(u32 frame, u32 line, u32 x) {
-  if ((x + 2 * line + frame) % 7 == 0) return 0;
-  return 1 + (4 * frame + 3 * line + x) % 15;
-}
+u32 installation_frame_pixel(u32 frame, u32 line, u32 x) { return sheet_pixel(sheet::installation, frame, line, x); }

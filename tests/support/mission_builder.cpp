@@ -2,6 +2,8 @@
 
 #include "game/mission_ram.h"
 #include "machine/memory.h"
+#include "support/picture_drawing.h"
+#include "support/sprite_sheets.h"
 
 namespace {
 
@@ -20,24 +22,6 @@ void put16(std::vector<u8>& b, u32 v) {
   b.push_back(static_cast<u8>(v));
 }
 
-u32 mix(u32 v) {
-  v ^= v >> 15;
-  v *= 0x2C1B3C6Du;
-  v ^= v >> 12;
-  return v;
-}
-
-// Sets pixel x (0-15) of the 16-pixel group whose four plane words start
-// at `group` to `colour`.
-void set_group_pixel(u8* group, u32 x, u32 colour) {
-  const u32 bit = 15 - x;
-  for (u32 p = 0; p < 4; ++p) {
-    u8& byte = group[2 * p + (bit < 8 ? 1 : 0)];
-    const u8 mask = static_cast<u8>(1u << (bit & 7));
-    byte = (colour >> p & 1) ? (byte | mask) : (byte & ~mask);
-  }
-}
-
 u32 group_pixel(const u8* group, u32 x) {
   const u32 bit = 15 - x;
   u32 colour = 0;
@@ -52,15 +36,62 @@ u32 ram_group_pixel(u32 group_address, u32 x) {
   return group_pixel(g, x);
 }
 
-// Stamp lines leave four pixels transparent: the right four on even lines,
-// the left four on odd ones.
-u32 stamp_line_mask(u32 line) { return line & 1 ? 0x0FFF : 0xFFF0; }
+} // namespace
+
+namespace {
+
+// Ground block n: a checkerboard of its 16 x 16 cells in a colour of its
+// own and its complement (so every plane changes between the cells), a
+// sparse diagonal that tells one line from the next, its left column and
+// every second pixel of its top line in colour 15 and its right column in
+// the complement of the cell
+// (the seams between blocks, which also keep every line of every plane
+// from repeating under a rotation), and "B" and its number in the first
+// cell.
+idx_picture draw_block(u32 n) {
+  idx_picture p(64, 32, 0);
+  const u8 own = static_cast<u8>(1 + n % 6);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const u8 cell = (x / 16 + y / 16) % 2 ? static_cast<u8>(15 - own) : own;
+      u8 c = (x + 2 * y) % 16 == 0 ? 7 : cell;
+      if (x == 0 || (y == 0 && x % 2 == 0)) c = 15;
+      if (x == 63) c = static_cast<u8>(15 - cell);
+      p.at(x, y) = c;
+    }
+  p.fill_rect(2, 2, 17, 13, 0);
+  draw_big_text(p, 3, 3, "B" + decimal(n), 15, 2);
+  p.at(0, 0) = static_cast<u8>(n & 15);
+  return p;
+}
+
+const std::vector<std::vector<u8>>& drawn_blocks() {
+  static const std::vector<std::vector<u8>> blocks = [] {
+    std::vector<std::vector<u8>> b;
+    for (u32 n = 0; n < mission_ground_block_count; ++n) {
+      b.emplace_back(ground_block_bytes);
+      st_put_groups(b.back().data(), draw_block(n), 4, 32);
+    }
+    return b;
+  }();
+  return blocks;
+}
+
+// Stamp n: a labelled 16 x 16 sprite with its number, its top-left mark in
+// colour n mod 16.
+const std::vector<idx_picture>& drawn_stamps() {
+  static const std::vector<idx_picture> stamps = [] {
+    std::vector<idx_picture> s;
+    for (u32 n = 0; n < mission_stamp_count; ++n)
+      s.push_back(labelled_sprite(16, 16, {12, 3, 15, static_cast<u8>(n & 15), 5, 10}, decimal(n)));
+    return s;
+  }();
+  return stamps;
+}
 
 } // namespace
 
-u8 block_byte(u32 block, u32 offset) {
-  return static_cast<u8>(mix(block * 1024 + offset + 0x5649A) >> 8);
-}
+u8 block_byte(u32 block, u32 offset) { return drawn_blocks()[block % mission_ground_block_count][offset]; }
 
 spawn_entry default_spawn_entry(u32 q) {
   const u32 column = q & 3, half = q >> 2 & 1;
@@ -77,10 +108,7 @@ std::vector<spawn_entry> mission_builder::default_spawns() {
 std::vector<std::vector<u8>> mission_builder::default_blocks() {
   std::vector<std::vector<u8>> blocks;
   for (u32 n = 0; n < mission_ground_block_count; ++n) {
-    std::vector<u8> b(ground_block_bytes);
-    for (u32 i = 0; i < ground_block_bytes; ++i) b[i] = block_byte(n, i);
-    set_group_pixel(b.data(), 0, n);
-    blocks.push_back(b);
+    blocks.push_back(drawn_blocks()[n]);
   }
   return blocks;
 }
@@ -89,13 +117,7 @@ std::vector<std::vector<u8>> mission_builder::default_stamps() {
   std::vector<std::vector<u8>> stamps;
   for (u32 n = 0; n < mission_stamp_count; ++n) {
     std::vector<u8> s(map_stamp_bytes);
-    for (u32 line = 0; line < 16; ++line)
-      for (u32 p = 0; p < 4; ++p) {
-        const u32 w = mix(n * 64 + line * 4 + p + 0x57C9A) & stamp_line_mask(line);
-        s[line * 8 + 2 * p] = static_cast<u8>(w >> 8);
-        s[line * 8 + 2 * p + 1] = static_cast<u8>(w);
-      }
-    set_group_pixel(s.data(), 0, n & 15);
+    st_put_groups(s.data(), drawn_stamps()[n], 4, 8);
     stamps.push_back(s);
   }
   return stamps;
@@ -358,20 +380,13 @@ bool synth_place_mission_tables(synth_game_data& g, const mission_builder& m) {
 }
 
 u32 block_pixel(u32 block, u32 line, u32 x) {
-  std::vector<u8> group(8);
+  u8 group[8];
   for (u32 i = 0; i < 8; ++i) group[i] = block_byte(block, line * 32 + (x / 16) * 8 + i);
-  if (line == 0 && x < 16) set_group_pixel(group.data(), 0, block);
-  return group_pixel(group.data(), x % 16);
+  return group_pixel(group, x % 16);
 }
 
 u32 stamp_pixel(u32 stamp, u32 line, u32 x) {
-  if (line == 0 && x == 0) return stamp & 15;
-  u32 colour = 0;
-  for (u32 p = 0; p < 4; ++p) {
-    const u32 w = mix(stamp * 64 + line * 4 + p + 0x57C9A) & stamp_line_mask(line);
-    if (w >> (15 - x) & 1) colour |= 1u << p;
-  }
-  return colour;
+  return drawn_stamps()[stamp % mission_stamp_count].at(static_cast<int>(x), static_cast<int>(line));
 }
 
 u32 ring_pixel(u32 row, u32 x) { return ram_group_pixel(bg_ring + row * ring_row_bytes + (x / 16) * 8, x % 16); }
@@ -399,11 +414,7 @@ player_tables::player_tables() {
   for (u32 c = 1; c <= 15; ++c) walk_offsets[c - 1] = static_cast<u16>(8 * ((c - 1) % 8));
 }
 
-u32 player_frame_pixel(u32 frame, u32 line, u32 x) {
-  if (line == 0 && x == 0) return 1 + frame % 15;
-  if ((x + line + frame) % 4 == 0) return 0;
-  return mix(frame * 1024 + line * 32 + x + 0x2F91C) >> 8 & 15;
-}
+u32 player_frame_pixel(u32 frame, u32 line, u32 x) { return sheet_pixel(sheet::player, frame, line, x); }
 
 namespace {
 

@@ -22,8 +22,11 @@
 // at most four maps; streams whose triggers are not $FF. `unchecked = true`
 // lets a test build bad data on purpose; the layout is then the same.
 //
-// Contents, so a test can tell what came from where: block n is filled with
-// block_byte(n, i) and its top-left pixel has colour n; stamp n has colour
+// Contents, so a test can tell what came from where: block n (bytes
+// block_byte(n, i)) is a checkerboard of its 16 x 16 cells in colours of
+// its own with its number in the first cell, its top line and left column
+// in colour 15 (the seams) but the top-left pixel in colour n; stamp n is
+// a labelled sprite (support/picture_drawing.h) with its number, colour
 // n mod 16 in its top-left pixel and transparent pixels (colour 0) on every
 // line; spawn_table entries 0-7 place a stamp at one of the eight 16 x 16
 // cells of a block (entry q: column q mod 4, upper half for q < 4).

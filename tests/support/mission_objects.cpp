@@ -3,6 +3,7 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
+#include "support/sprite_sheets.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ template <class Pixel> void put_planes(u32 at, Pixel colour_of) {
 
 } // namespace
 
-u32 explosion_pixel(u32 frame, u32 line, u32 x) {
-  if ((x + 2 * line + frame) % 5 == 0) return 0;
-  return 1 + (3 * frame + line + x) % 7;
-}
+u32 explosion_pixel(u32 frame, u32 line, u32 x) { return sheet_pixel(sheet::explosion, frame, line, x); }
 
 void put_explosion_frames() {
   for (u32 f = 0; f < explosion_frame_count; ++f)
@@ -31,11 +29,7 @@ void put_explosion_frames() {
                    [&](u32 x) { return explosion_pixel(f, l, 16 * h + x); });
 }
 
-u32 shot_pixel(u32 frame, u32 line, u32 x) {
-  if (frame == wide_shot_frame) return x == 15 ? 7 : (x + line) % 3 == 0 ? 0 : 1 + (x + 2 * line) % 7;
-  if (x >= 8 || (x + line + frame) % 4 == 0) return 0;
-  return 1 + (frame + 2 * line + x) % 7;
-}
+u32 shot_pixel(u32 frame, u32 line, u32 x) { return sheet_pixel(sheet::shot, frame, line, x); }
 
 void put_shot_frames() {
   for (u32 f = 0; f < shot_frame_count; ++f)

@@ -42,6 +42,21 @@ namespace {
   return compare(line, group, want, screen);
 }
 
+std::vector<u32> changed_outside(std::initializer_list<group_box> boxes, u32 screen) {
+  std::vector<u32> r;
+  for (u32 at : changed_words(0, check_screen_bytes, screen)) {
+    // Groups past 19 run into the next line, as group_address counts them.
+    bool inside = false;
+    for (const group_box& b : boxes)
+      for (u32 l = b.top; l < b.top + b.lines && !inside; ++l) {
+        const u32 from = group_address(l, b.first_group, 0), to = group_address(l, b.first_group + b.groups, 0);
+        inside = at >= from && at < to;
+      }
+    if (!inside) r.push_back(at);
+  }
+  return r;
+}
+
 std::vector<u32> changed_words(u32 from, u32 to, u32 screen) {
   std::vector<u32> r;
   for (u32 i = from; i < to; i += 2)

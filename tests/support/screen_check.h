@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
 
 #include "machine/types.h"
 
@@ -24,3 +25,10 @@ u32 group_address(u32 line, u32 group, u32 screen = check_screen);
 // Offsets of the words that differ from the background, from `from` to
 // `to` (byte offsets in the screen).
 std::vector<u32> changed_words(u32 from = 0, u32 to = check_screen_bytes, u32 screen = check_screen);
+// The changed words outside every given box of whole groups (a picture
+// word may leave a background word as it was, so a drawing is checked
+// group by group inside its box and by this outside it).
+struct group_box {
+  u32 top, lines, first_group, groups;
+};
+std::vector<u32> changed_outside(std::initializer_list<group_box> boxes, u32 screen = check_screen);

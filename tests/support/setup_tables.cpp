@@ -2,44 +2,30 @@
 
 #include "game/game_ram.h"
 #include "machine/memory.h"
+#include "support/picture_drawing.h"
+#include "support/sprite_sheets.h"
 
 namespace {
-
-u32 mix(u32 v) {
-  v ^= v >> 16;
-  v *= 0x7FEB352Du;
-  v ^= v >> 15;
-  v *= 0x846CA68Bu;
-  v ^= v >> 16;
-  return v;
-}
 
 void put16(std::vector<u8>& b, u32 v) {
   b.push_back(static_cast<u8>(v >> 8));
   b.push_back(static_cast<u8>(v));
 }
 
-std::vector<u8> patterned(u32 n, u32 salt) {
-  std::vector<u8> b(n);
-  for (u32 i = 0; i < n; ++i) b[i] = static_cast<u8>(mix(salt * 4096 + i) >> 8);
+// A plain area with a label, in the screen's layout of groups of four
+// planes: the panel piece and the out-of-play plates.
+std::vector<u8> plain_area(u32 width, u32 lines, const std::string& label, u8 colour) {
+  idx_picture p = labelled_sprite(static_cast<int>(width), static_cast<int>(lines), {15, 1, 15, colour, colour, colour}, label);
+  for (u8& c : p.px)
+    if (c == 0) c = colour;
+  std::vector<u8> b(lines * width / 2, 0);
+  st_put_groups(b.data(), p, 4, static_cast<int>(width / 2));
   return b;
 }
 
-// The top line carries the picture's number in pixels 0-4.
-u32 picture_pixel(u32 number, u32 line, u32 x, u32 salt) {
-  if (line == 0 && x < 5) return number >> (4 - x) & 1 ? 15 : 1;
-  return mix(salt + number * 4096 + line * 32 + x) >> 12 & 15;
-}
-
-// Interleaved planes: `groups` 16-pixel groups of four plane words per line.
-std::vector<u8> picture_bytes(u32 number, u32 lines, u32 groups, u32 salt) {
-  std::vector<u8> b(lines * groups * 8, 0);
-  for (u32 line = 0; line < lines; ++line)
-    for (u32 x = 0; x < 16 * groups; ++x) {
-      const u32 v = picture_pixel(number, line, x, salt);
-      for (u32 p = 0; p < 4; ++p)
-        if (v >> p & 1) b[line * groups * 8 + (x / 16) * 8 + 2 * p + (x % 16) / 8] |= static_cast<u8>(0x80 >> (x % 8));
-    }
+std::vector<u8> picture_bytes(sheet s, u32 number) {
+  std::vector<u8> b(sheet_frame_size(sheet_layout_of(s)));
+  sheet_frame_bytes(s, number, b.data());
   return b;
 }
 
@@ -51,35 +37,34 @@ u32 screen_group_pixel(u32 at, u32 x) {
   return v;
 }
 
-int picture_at(u32 at, u32 lines, u32 groups, u32 count, u32 salt) {
+// The number in the top line, then every pixel compared.
+int picture_at(u32 at, sheet s) {
+  const sheet_layout& l = sheet_layout_of(s);
   u32 number = 0;
   for (u32 x = 0; x < 5; ++x) {
     const u32 v = screen_group_pixel(at, x);
     if (v != 15 && v != 1) return -1;
     number = number << 1 | (v == 15);
   }
-  if (number >= count) return -1;
-  for (u32 line = 0; line < lines; ++line)
-    for (u32 x = 0; x < 16 * groups; ++x)
-      if (screen_group_pixel(at + 160 * line, x) != picture_pixel(number, line, x, salt)) return -1;
+  if (number >= l.frames) return -1;
+  for (u32 line = 0; line < l.lines; ++line)
+    for (u32 x = 0; x < l.width; ++x)
+      if (screen_group_pixel(at + 160 * line, x) != sheet_pixel(s, number, line, x)) return -1;
   return static_cast<int>(number);
 }
 
-constexpr u32 weapon_salt = 0x39434, mission_salt = 0x44776;
-
 } // namespace
 
-u32 weapon_picture_pixel(u32 w, u32 line, u32 x) { return picture_pixel(w, line, x, weapon_salt); }
-u32 mission_picture_pixel(u32 m, u32 line, u32 x) { return picture_pixel(m, line, x, mission_salt); }
-
-int weapon_picture_at(u32 at) { return picture_at(at, weapon_picture_lines, 1, 19, weapon_salt); }
-int mission_picture_at(u32 at) { return picture_at(at, mission_picture_lines, 2, 12, mission_salt); }
+u32 weapon_picture_pixel(u32 w, u32 line, u32 x) { return sheet_pixel(sheet::weapon, w, line, x); }
+u32 mission_picture_pixel(u32 m, u32 line, u32 x) { return sheet_pixel(sheet::mission, m, line, x); }
+int weapon_picture_at(u32 at) { return picture_at(at, sheet::weapon); }
+int mission_picture_at(u32 at) { return picture_at(at, sheet::mission); }
 
 setup_tables::setup_tables()
     : starts{{{112, 120, 0}, {176, 120, 40}}},
-      panel(patterned(panel_piece_bytes, 1)),
-      plate1(patterned(plate_bytes, 2)),
-      plate2(patterned(plate_bytes, 3)) {
+      panel(plain_area(32, 40, "PANEL", 2)),
+      plate1(plain_area(64, 18, "P1 OUT", 4)),
+      plate2(plain_area(64, 18, "P2 OUT", 5)) {
   // The world map shows the same palette; the two agree.
   for (u32 i = 0; i < 16; ++i) palette[i] = static_cast<u16>(0x0300 + i);
   for (u32 w = 0; w < 19; ++w)
@@ -114,9 +99,9 @@ void setup_tables::put_in_ram() const {
   put(player1_plate, plate1);
   put(player2_plate, plate2);
   for (u32 w = 0; w < 19; ++w)
-    put(weapon_pictures + weapon_picture_bytes * w, picture_bytes(w, weapon_picture_lines, 1, weapon_salt));
+    put(weapon_pictures + weapon_picture_bytes * w, picture_bytes(sheet::weapon, w));
   for (u32 m = 0; m < 12; ++m)
-    put(mission_pictures + mission_picture_bytes * m, picture_bytes(m, mission_picture_lines, 2, mission_salt));
+    put(mission_pictures + mission_picture_bytes * m, picture_bytes(sheet::mission, m));
 }
 
 bool setup_tables::place(synth_game_data& g) const {

@@ -5,39 +5,9 @@
 
 #include "game/shot_ram.h"
 #include "machine/memory.h"
+#include "support/sprite_sheets.h"
 
 namespace {
-
-u32 hash(u32 v) {
-  v ^= v >> 16;
-  v *= 0x7FEB352D;
-  v ^= v >> 15;
-  v *= 0x846CA68B;
-  return v ^ (v >> 16);
-}
-
-// A picture's pixel: its own colour top left, every fourth pixel along a
-// diagonal transparent, the rest from the hash (colour 0 too).
-u32 picture_pixel(u32 seed, u32 line, u32 x, u32 own_colour) {
-  if (line == 0 && x == 0) return own_colour;
-  if ((x + line) % 4 == 0) return 0;
-  return hash(seed * 4096 + line * 64 + x) >> 8 & 15;
-}
-
-// Pictures of `columns` 16-pixel columns as 68k plane words.
-std::vector<u8> planes(u32 lines, u32 columns, u32 (*pixel)(u32, u32, u32, u32), u32 a, u32 b) {
-  std::vector<u8> out(lines * columns * 8, 0);
-  for (u32 line = 0; line < lines; ++line)
-    for (u32 x = 0; x < 16 * columns; ++x) {
-      const u32 v = pixel(a, b, line, x);
-      for (u32 p = 0; p < 4; ++p)
-        if (v >> p & 1) out[line * columns * 8 + (x / 16) * 8 + 2 * p + (x % 16) / 8] |= static_cast<u8>(0x80 >> (x % 8));
-    }
-  return out;
-}
-
-u32 unit_pixel4(u32 kind, u32 frame, u32 line, u32 x) { return unit_frame_pixel(kind, frame, line, x); }
-u32 goal_pixel4(u32 picture, u32, u32 line, u32 x) { return goal_frame_pixel(picture, line, x); }
 
 void put(u32 at, const std::vector<u8>& bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) wr8(at + static_cast<u32>(i), bytes[i]);
@@ -46,10 +16,10 @@ void put(u32 at, const std::vector<u8>& bytes) {
 } // namespace
 
 u32 unit_frame_pixel(u32 kind, u32 frame, u32 line, u32 x) {
-  return picture_pixel(0x1000 + kind * 16 + frame, line, x, 1 + (kind * 9 + frame) % 15);
+  return sheet_pixel(sheet::homing, kind * unit_frames_per_kind + frame, line, x);
 }
 
-u32 goal_frame_pixel(u32 picture, u32 line, u32 x) { return picture_pixel(0x2000 + picture, line, x, 1 + picture); }
+u32 goal_frame_pixel(u32 picture, u32 line, u32 x) { return sheet_pixel(sheet::goal, picture, line, x); }
 
 shot_tables::shot_tables() {
   for (u32 i = 0; i < styles.size(); ++i) styles[i] = i % 3 == 0 ? 0 : 1;
@@ -108,9 +78,14 @@ void shot_tables::put_in_ram() const {
     wr16(unit_steer_table + 4 * i, steers[i].code);
     wr16(unit_steer_table + 4 * i + 2, steers[i].frame);
   }
+  std::vector<u8> picture(goal_frame_bytes);
   for (u32 k = 0; k < unit_kinds_built; ++k)
-    for (u32 f = 0; f < unit_frames_per_kind; ++f)
-      put(homing_unit_frames + k * homing_unit_kind_bytes + f * 128, planes(16, 1, unit_pixel4, k, f));
-  for (u32 p = 0; p < goal_pictures_built; ++p)
-    put(goal_frames + p * goal_frame_bytes, planes(25, 2, goal_pixel4, p, 0));
+    for (u32 f = 0; f < unit_frames_per_kind; ++f) {
+      sheet_frame_bytes(sheet::homing, k * unit_frames_per_kind + f, picture.data());
+      put(homing_unit_frames + k * homing_unit_kind_bytes + f * 128, {picture.begin(), picture.begin() + 128});
+    }
+  for (u32 p = 0; p < goal_pictures_built; ++p) {
+    sheet_frame_bytes(sheet::goal, p, picture.data());
+    put(goal_frames + p * goal_frame_bytes, picture);
+  }
 }

@@ -76,15 +76,20 @@ std::vector<int> squeeze_symbols(std::span<const u8> data) {
   return out;
 }
 
-std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols) {
+namespace {
+
+std::array<u64, 257> symbol_weights(const std::vector<int>& symbols) {
   std::array<u64, 257> weight{};
   for (int s : symbols) {
     if (s < 0 || s > 255) throw std::invalid_argument("symbols are bytes");
     ++weight[s];
   }
   weight[squeeze_end_symbol] = 1;
+  return weight;
+}
 
-  // Huffman tree over the symbols that occur.
+// Huffman tree over the symbols that occur.
+std::unique_ptr<tree_node> huffman_tree(const std::array<u64, 257>& weight) {
   std::vector<std::unique_ptr<tree_node>> owned;
   std::priority_queue<tree_node*, std::vector<tree_node*>, heavier> queue;
   int order = 0;
@@ -112,12 +117,19 @@ std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols) {
     queue.push(p.get());
     owned.push_back(std::move(p));
   }
+  for (auto& o : owned)
+    if (o.get() == queue.top()) return std::move(o);
+  return nullptr;
+}
 
+// The file of the symbols coded by the tree. A missing child (a tree made
+// from code lengths need not be full) points at the end symbol's leaf; no
+// code leads there.
+std::vector<u8> tree_file(const tree_node* root, const std::vector<int>& symbols) {
   // Number the inner nodes breadth first, so the root is node 0, and note
   // every symbol's code.
   std::array<std::vector<bool>, 257> code;
   std::vector<squeeze_node> nodes;
-  tree_node* root = queue.top();
   if (root->symbol >= 0) {
     // Only the end symbol: no nodes; the preset node 0 ends at the first bit.
     code[squeeze_end_symbol] = {false};
@@ -137,7 +149,9 @@ std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols) {
         std::vector<bool> path = p.path;
         path.push_back(bit != 0);
         u16 value;
-        if (child->symbol >= 0) {
+        if (child == nullptr) {
+          value = squeeze_leaf(squeeze_end_symbol);
+        } else if (child->symbol >= 0) {
           value = squeeze_leaf(child->symbol);
           code[child->symbol] = path;
         } else {
@@ -154,6 +168,61 @@ std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols) {
   for (int s : symbols) bits.put(code[s]);
   bits.put(code[squeeze_end_symbol]);
   return squeeze_file(static_cast<i16>(nodes.size()), nodes, bits.bytes());
+}
+
+void code_lengths(const tree_node* n, int depth, std::array<int, 257>& length) {
+  if (n == nullptr) return;
+  if (n->symbol >= 0) {
+    length[n->symbol] = depth;
+    return;
+  }
+  code_lengths(n->zero.get(), depth + 1, length);
+  code_lengths(n->one.get(), depth + 1, length);
+}
+
+// A canonical prefix tree for the given code lengths (0: the symbol has no
+// code).
+std::unique_ptr<tree_node> canonical_tree(const std::array<int, 257>& length) {
+  auto root = std::make_unique<tree_node>();
+  u64 code = 0;
+  int previous = 0;
+  for (int bits = 1; bits <= 63; ++bits)
+    for (int s = 0; s <= squeeze_end_symbol; ++s) {
+      if (length[s] != bits) continue;
+      code <<= bits - previous;
+      previous = bits;
+      tree_node* n = root.get();
+      for (int b = bits - 1; b >= 0; --b) {
+        std::unique_ptr<tree_node>& child = code >> b & 1 ? n->one : n->zero;
+        if (!child) child = std::make_unique<tree_node>();
+        n = child.get();
+      }
+      n->symbol = s;
+      ++code;
+    }
+  return root;
+}
+
+} // namespace
+
+std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols) {
+  const std::unique_ptr<tree_node> root = huffman_tree(symbol_weights(symbols));
+  return tree_file(root.get(), symbols);
+}
+
+std::vector<u8> squeeze_evenly(std::span<const u8> data, int min_bits) {
+  std::vector<int> symbols;
+  for (u8 b : data) {
+    symbols.push_back(b);
+    if (b == squeeze_run_marker) symbols.push_back(0);
+  }
+  const std::unique_ptr<tree_node> huffman = huffman_tree(symbol_weights(symbols));
+  std::array<int, 257> length{};
+  code_lengths(huffman.get(), 0, length);
+  for (int& l : length)
+    if (l > 0 && l < min_bits) l = min_bits;
+  const std::unique_ptr<tree_node> root = canonical_tree(length);
+  return tree_file(root.get(), symbols);
 }
 
 std::vector<u8> squeeze(std::span<const u8> data) { return squeeze_symbol_file(squeeze_symbols(data)); }

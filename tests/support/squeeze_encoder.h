@@ -50,5 +50,11 @@ std::vector<int> squeeze_symbols(std::span<const u8> data);
 // coded with a Huffman tree built over them.
 std::vector<u8> squeeze_symbol_file(const std::vector<int>& symbols);
 
+// Squeezes data without runs and with no code shorter than `min_bits`, so
+// that every byte costs at least that many bits: a file that is unpacked in
+// place, its output trailing its input, then never gains more than 8 -
+// min_bits bits a byte on it, whatever the data.
+std::vector<u8> squeeze_evenly(std::span<const u8> data, int min_bits);
+
 // Squeezes data: squeeze_symbol_file(squeeze_symbols(data)).
 std::vector<u8> squeeze(std::span<const u8> data);
