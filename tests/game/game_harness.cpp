@@ -1,21 +1,21 @@
 #include "game_harness.h"
 
+#include "support/synthetic_front_end.h"
+
 void simple_vbl() {
   g_cpu.vbl_flag = 1;
   wr16(0x1DC6, rd16(0x1DC6) + 1);
 }
 
 void load_test_font() {
-  for (u32 code = 32; code < 95; ++code) {
-    const u32 glyph = 0x8700 + (code - 32) * 8;
-    wr8(glyph, code);
-    for (u32 row = 1; row < 8; ++row) wr8(glyph + row, 0x81);
-  }
+  for (u32 code = synth_font_first; code < synth_font_end; ++code)
+    for (u32 row = 0; row < 8; ++row) wr8(synth_font_address + (code - synth_font_first) * 8 + row, synth_font_row(code, row));
 }
 
 namespace {
+// The row of a cell that holds the character's code.
 u32 cell_address(u32 screen, u32 line_offset, u32 column) {
-  return screen + line_offset + (column / 2) * 8 + (column & 1);
+  return screen + line_offset + synth_font_code_row * 160 + (column / 2) * 8 + (column & 1);
 }
 } // namespace
 

@@ -10,12 +10,13 @@
 // busy-waits and one more on the VBL counter.
 void simple_vbl();
 
-// A font at $8700 whose glyph for code c has c in its top row, so printed
+// The synthetic data's font at $8700 (synth_font_row), whose glyph for
+// code c shows the character and holds c in its bottom row, so printed
 // text can be read back from the screen.
 void load_test_font();
 // The characters printed in one text line: for each of `count` cells from
-// `column`, the top row of the glyph found there (any plane); '.' for an
+// `column`, the bottom row of the glyph found there (any plane); '.' for an
 // empty cell.
 std::string screen_text(u32 screen, u32 line_offset, u32 column, u32 count);
-// The colour (planes set) of the cell's top row.
+// The colour (planes set) of the cell's bottom row.
 u32 screen_cell_colour(u32 screen, u32 line_offset, u32 column);

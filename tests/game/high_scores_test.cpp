@@ -15,6 +15,7 @@
 #include "machine/hooks.h"
 #include "support/interrupt_check.h"
 #include "support/resume_check.h"
+#include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
 #include "support/synthetic_sound.h"
 
@@ -189,7 +190,7 @@ TEST_F(HighScores, ReturnOnAnEmptyLineTakesADefaultNameByTheVBLCounter) {
 }
 
 TEST_F(HighScores, TheMaskedOutputDrawsInItsColourOverTheCleanPicture) {
-  // The glyph of 'A' in the test font: row 0 = $41, rows 1-7 = $81.
+  // The glyph of 'A' in the test font (synth_font_row).
   for (u32 i = 0; i < 32000; i += 2) {
     wr16(screen_buffer_a + i, 0x5555);
     wr16(screen_buffer_b + i, 0xFFFF);
@@ -203,7 +204,7 @@ TEST_F(HighScores, TheMaskedOutputDrawsInItsColourOverTheCleanPicture) {
   ASSERT_EQ(run_routine(0x0034FA), 1);
   const u32 at = screen_buffer_b + 1440 + 8 + 1;
   for (u32 row = 0; row < 8; ++row) {
-    const u32 g = row == 0 ? 0x41 : 0x81;
+    const u32 g = synth_font_row('A', row);
     for (u32 plane = 0; plane < 4; ++plane) {
       const u32 ink = plane == 0 || plane == 3 ? g : 0;
       EXPECT_EQ(rd8(at + 160 * row + 2 * plane), ink | (0x55 & ~g)) << row << " " << plane;

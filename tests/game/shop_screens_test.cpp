@@ -16,6 +16,7 @@
 #include "game_harness.h"
 #include "support/interrupt_check.h"
 #include "support/resume_check.h"
+#include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
 #include "support/synthetic_map.h"
 #include "support/synthetic_sound.h"
@@ -27,10 +28,11 @@ constexpr u32 owned = 0x66, counts = 0x7A, money = 0x58;
 constexpr u32 map_data = 0x05647E;
 
 // The digits printer writes plane 0 only, over the picture's other planes:
-// the text of a line from plane 0's top rows.
+// the text of a line from plane 0's bottom rows (the codes).
 std::string plane0_text(u32 screen, u32 line, u32 column, u32 count) {
   std::string s;
-  for (u32 c = column; c < column + count; ++c) s += static_cast<char>(rd8(screen + line + (c / 2) * 8 + (c & 1)));
+  for (u32 c = column; c < column + count; ++c)
+    s += static_cast<char>(rd8(screen + line + synth_font_code_row * 160 + (c / 2) * 8 + (c & 1)));
   return s;
 }
 

@@ -23,12 +23,12 @@
 
 namespace {
 
-// The text in a screen copy as the test font prints it: the top row of
-// each cell holds its code.
+// The text in a screen copy as the synthetic font prints it: the bottom
+// row of each cell holds its code.
 std::string text_in(const std::vector<u8>& screen, u32 line_offset, u32 column, u32 count) {
   std::string s;
   for (u32 c = column; c < column + count; ++c) {
-    const u32 at = line_offset + (c / 2) * 8 + (c & 1);
+    const u32 at = line_offset + synth_font_code_row * 160 + (c / 2) * 8 + (c & 1);
     const u32 top = screen[at] | screen[at + 2] | screen[at + 4] | screen[at + 6];
     s += top ? static_cast<char>(top) : '.';
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/mission_builder.h"
+#include "support/picture_drawing.h"
 #include "support/synthetic_map.h"
 
 namespace {
@@ -22,10 +23,8 @@ std::vector<u8> text_bytes(const char* text) {
 // Codes 32-94: the glyphs end where the jump slots at $88F8 begin.
 std::vector<u8> font() {
   std::vector<u8> b;
-  for (u32 code = 32; code < 95; ++code) {
-    b.push_back(static_cast<u8>(code));
-    for (u32 row = 1; row < 8; ++row) b.push_back(0x81);
-  }
+  for (u32 code = synth_font_first; code < synth_font_end; ++code)
+    for (u32 row = 0; row < 8; ++row) b.push_back(synth_font_row(code, row));
   return b;
 }
 
@@ -45,6 +44,14 @@ std::vector<u8> ammo_types() {
 
 } // namespace
 
+u8 synth_font_row(u32 code, u32 row) {
+  if (row == synth_font_code_row) return static_cast<u8>(code);
+  u32 bits = 0;
+  for (int x = 0; x < tiny_width; ++x)
+    if (tiny_pixel(static_cast<char>(code), x, static_cast<int>(row) - 1)) bits |= 0x60u >> (2 * x);
+  return static_cast<u8>(bits);
+}
+
 bool synth_place_front_end(synth_game_data& g) {
   struct block {
     const char* name;
@@ -53,7 +60,7 @@ bool synth_place_front_end(synth_game_data& g) {
     std::vector<u8> bytes;
   };
   const block blocks[] = {
-      {"font", "the 8 x 8 font", 0x008700, font()},
+      {"font", "the 8 x 8 font", synth_font_address, font()},
       {"loading_text", "the text before a mission's load", 0x003924, text_bytes(synth_loading_text)},
       {"end_text", "the text at the end of a game", 0x003A3C, text_bytes(synth_end_text)},
       {"prompt_text", "the player-count prompt", 0x00FE1E, text_bytes(synth_prompt_text)},

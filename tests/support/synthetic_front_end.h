@@ -20,7 +20,13 @@ inline constexpr const char* synth_failed_text2 = "TRY AGAIN";    // $AA17
 inline constexpr std::array<std::array<u16, 3>, 2> synth_player_starts{{{120, 170, 8}, {200, 170, 16}}};
 
 // Places all of it; false with g.error set when a region cannot be placed.
-// The font at $8700: the glyph of code c (32-94) carries c in its top row
-// and a frame below it, as load_test_font does, so screen_text reads
-// printed text back.
 bool synth_place_front_end(synth_game_data& g);
+
+// The font at $8700, codes 32-94 of 8 rows each: rows 1-5 the character in
+// the tiny font (support/picture_drawing.h) with its pixels doubled in
+// width, so printed text can be read on a screen, and the code itself in
+// its bottom row, so a test reads printed text back from that row.
+constexpr u32 synth_font_address = 0x008700;
+constexpr u32 synth_font_first = 32, synth_font_end = 95;
+constexpr u32 synth_font_code_row = 7;
+u8 synth_font_row(u32 code, u32 row);
