@@ -16,6 +16,7 @@
 #include "game_harness.h"
 #include "support/interrupt_check.h"
 #include "support/resume_check.h"
+#include "support/st_planes.h"
 #include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
 #include "support/synthetic_map.h"
@@ -135,9 +136,11 @@ TEST_F(ShopSlot, ATurnAnnouncesThePlayerAndShowsTheShopAndTheMoney) {
     EXPECT_EQ(cursor_y, 100u);
     EXPECT_EQ(shown_from, 21u) << "the box drawn for the cell under the start position";
     EXPECT_EQ(last_key_then, 0u);
-    // The synthetic shop picture: bands of colours 1-15, 8 lines each.
-    EXPECT_EQ(colour4_pixel, 100 / 8 % 15 + 1) << "the shop picture shown";
-    EXPECT_EQ(box_pixel, 150 / 8 % 15 + 1) << "and kept clean in $18000";
+    // The synthetic shop picture: a cell's inside and the text box's label.
+    const u8* shop = synth_map_content().shop_picture.data();
+    ASSERT_NE(st_get_pixel(shop, 1, 100), st_get_pixel(shop, 5, 150));
+    EXPECT_EQ(colour4_pixel, static_cast<u32>(st_get_pixel(shop, 1, 100))) << "the shop picture shown";
+    EXPECT_EQ(box_pixel, static_cast<u32>(st_get_pixel(shop, 5, 150))) << "and kept clean in $18000";
     EXPECT_EQ(rd16(current_player), player);
   }
 }

@@ -5,6 +5,7 @@
 
 #include "machine/memory.h"
 #include "support/packed_picture_encoder.h"
+#include "support/picture_drawing.h"
 #include "support/squeeze_encoder.h"
 
 namespace {
@@ -70,6 +71,74 @@ std::vector<table_block> table_blocks(const synth_map& m) {
   return t;
 }
 
+// The map's screen: above line 45 the panel's frame (its source, lines
+// 8-44 of the first 64 pixels, with the hole where a mission picture goes)
+// and below it the sea with a column grid, the pointer's bounds dashed and
+// every mission's box with its number and a cross at its centre, where the
+// pointer stands to choose it; the bottom line in colour 2.
+idx_picture map_screen(const synth_map& m) {
+  idx_picture p(320, 200, 0);
+  p.fill_rect(0, 8, 64, 37, 2);
+  draw_outline(p, 0, 8, 64, 37, 15);
+  p.fill_rect(16, 11, 16, 32, 0);
+  draw_tiny_text(p, 36, 12, "FRAME", 15);
+  draw_tiny_text(p, 120, 20, "PANEL", 15);
+  p.fill_rect(0, 45, 320, 155, 4);
+  for (int x = 0; x < 320; x += 16) p.fill_rect(x, 45, 1, 155, 3);
+  for (int x = 7; x <= 312; x += 2) p.at(x, 59) = p.at(x, 195) = 10;
+  for (int y = 59; y <= 195; y += 2) p.at(7, y) = p.at(312, y) = 10;
+  draw_tiny_text(p, 20, 50, "WORLD MAP", 1);
+  for (const synth_map_box& b : m.boxes) {
+    const int x0 = b.x0, y0 = b.y0, w = b.x1 - b.x0 + 1, h = b.y1 - b.y0 + 1;
+    p.fill_rect(x0, y0, w, h, 13);
+    draw_outline(p, x0, y0, w, h, 1);
+    const int cx = synth_box_centre_x(b), cy = synth_box_centre_y(b);
+    p.fill_rect(cx - 1, cy, 3, 1, 9);
+    p.fill_rect(cx, cy - 1, 1, 3, 9);
+    draw_tiny_text(p, cx + 2, y0 + 2, decimal(b.mission), 0);
+  }
+  p.fill_rect(0, 199, 320, 1, 2);
+  return p;
+}
+
+// The shop's screen: its grid of 30 cells of 64 x 24 pixels, each outlined
+// with its number, and what it sells in big letters (W and the weapon slot,
+// S and the supply item, EQUIP, EXIT); the pointer's bounds dashed; the
+// text box below the grid.
+idx_picture shop_screen() {
+  idx_picture p(320, 200, 9);
+  for (int c = 0; c < 30; ++c) {
+    const int x = 64 * (c % 5), y = 24 * (c / 5);
+    draw_outline(p, x, y, 64, 24, 8);
+    draw_tiny_text(p, x + 2, y + 2, "C" + decimal(static_cast<u32>(c)), 2);
+    const std::string sells = c < 18    ? "W" + decimal(static_cast<u32>(c))
+                              : c == 25 ? "EQUIP"
+                              : c == 29 ? "EXIT"
+                                        : "S" + decimal(static_cast<u32>(c - 18));
+    draw_big_text(p, x + 14, y + 8, sells, 1, 2);
+  }
+  for (int x = 7; x <= 312; x += 2) p.at(x, 8) = p.at(x, 132) = 15;
+  for (int y = 8; y <= 132; y += 2) p.at(7, y) = p.at(312, y) = 15;
+  p.fill_rect(0, 144, 320, 56, 13);
+  draw_outline(p, 0, 144, 320, 56, 8);
+  draw_tiny_text(p, 4, 146, "TEXT BOX", 2);
+  return p;
+}
+
+std::vector<u8> screen_bytes(const idx_picture& p) {
+  std::vector<u8> b(32000, 0);
+  st_put_groups(b.data(), p, 4, 160);
+  return b;
+}
+
+// Mission picture i of the panel: a 16 x 32 labelled block with its
+// number, whose first byte is i + 1.
+void put_mission_picture(std::vector<u8>& to, u32 i) {
+  const idx_picture p = labelled_sprite(16, 32, {15, 2, 15, 1, 5, 10}, decimal(i));
+  st_put_groups(to.data() + pictures_at + i * picture_bytes, p, 4, 8);
+  to[pictures_at + i * picture_bytes] = static_cast<u8>(i + 1);
+}
+
 synth_map make() {
   synth_map m;
   for (u16 i = 0; i < 12; ++i) {
@@ -79,21 +148,12 @@ synth_map make() {
     m.marker_positions[i] = {static_cast<u16>(x0 + 4), static_cast<u16>(y0 + 2)};
   }
   m.unpacked.assign(pictures_at + 12 * picture_bytes, 0);
-  for (u32 i = 0; i < 12; ++i) m.unpacked[pictures_at + i * picture_bytes] = static_cast<u8>(i + 1);
-  m.picture.assign(32000, 0);
-  for (u32 g = 0; g < 20; ++g) m.picture[199 * 160 + g * 8 + 2] = 0xFF; // colour 2 in the bottom line
+  for (u32 i = 0; i < 12; ++i) put_mission_picture(m.unpacked, i);
+  m.picture = screen_bytes(map_screen(m));
   const std::vector<u8> packed = pack_picture(m.picture);
   m.unpacked.insert(m.unpacked.end(), packed.begin(), packed.end());
-  // The shop's screen follows the map's picture at its fixed place: bands
-  // of colours 1-15, 8 lines each.
-  m.shop_picture.assign(32000, 0);
-  for (u32 y = 0; y < 200; ++y)
-    for (u32 g = 0; g < 20; ++g)
-      for (u32 p = 0; p < 4; ++p)
-        if ((y / 8 % 15 + 1) >> p & 1) {
-          m.shop_picture[y * 160 + g * 8 + 2 * p] = 0xFF;
-          m.shop_picture[y * 160 + g * 8 + 2 * p + 1] = 0xFF;
-        }
+  // The shop's screen follows the map's picture at its fixed place.
+  m.shop_picture = screen_bytes(shop_screen());
   if (m.unpacked.size() > synth_shop_picture_at - synth_map_output) std::abort(); // the map's picture is too long
   m.unpacked.resize(synth_shop_picture_at - synth_map_output, 0);
   const std::vector<u8> shop = pack_picture(m.shop_picture);

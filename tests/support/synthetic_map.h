@@ -38,8 +38,11 @@ constexpr std::array<u16, 16> synth_map_palette = {0x0000, 0x0777, 0x0012, 0x001
                                                    0x0467, 0x0740, 0x0630, 0x0520, 0x0353, 0x0242, 0x0131, 0x0020};
 
 // Twelve boxes of 20 x 12 pixels in a grid inside 7..312 x 59..195 (box i
-// for mission i), pays 1,000 x (i + 1), mission picture i with byte i + 1
-// in its first byte, a map picture with colour 2 in its bottom line.
+// for mission i), pays 1,000 x (i + 1), mission picture i a labelled block
+// with its number and byte i + 1 in its first byte, a map picture that
+// shows the boxes with their numbers and centres and the pointer's bounds,
+// with colour 2 in its bottom line, and a shop picture that shows its 30
+// cells with their numbers and wares.
 const synth_map& synth_map_content();
 
 // The game-image tables into RAM, with message i the text "Mi" (i as a
