@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/contact_sheet.h"
 #include "support/effect_check.h"
 #include "game/game_ram.h"
 #include "game/map_ram.h"
@@ -17,6 +18,7 @@
 #include "support/interrupt_check.h"
 #include "support/resume_check.h"
 #include "support/st_planes.h"
+#include "support/synthetic_disk.h"
 #include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
 #include "support/synthetic_map.h"
@@ -124,6 +126,9 @@ TEST_F(ShopSlot, ATurnAnnouncesThePlayerAndShowsTheShopAndTheMoney) {
           last_key_then = rd8(last_key);
           colour4_pixel = pixel(screen_buffer_b, 1, 100);
           box_pixel = pixel(screen_buffer_a, 5, 150);
+          // For the eye: the shop with its pointer and text box.
+          EXPECT_TRUE(write_contact_sheet("shop", ram + screen_buffer_b,
+                                          palette_bytes(synth_disk_content().startup_palette).data()));
         }
         vbl_leaving();
       }

@@ -15,6 +15,7 @@
 
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
+#include "support/contact_sheet.h"
 #include "support/golden_frames.h"
 #include "support/machine_fixture.h"
 #include "support/routine_stubs.h"
@@ -254,6 +255,17 @@ constexpr const char* golden_how =
 TEST_F(WholeMission, DrawsTheGoldenFrames) {
   const mission_run run = play(2000000, resume_at::nowhere, true);
   ASSERT_TRUE(run.finished);
+  // For the eye: the middle golden frame of every section, V1's with the
+  // vehicles at the playfield's edges.
+  for (unsigned s = 0; s < 7; ++s) {
+    const auto in_section = [&](const frame_picture& p) { return run.frames[p.index].stream == s; };
+    const long middle = std::count_if(run.pictures.begin(), run.pictures.end(), in_section) / 2;
+    long seen = 0;
+    for (const frame_picture& p : run.pictures)
+      if (in_section(p) && seen++ == middle) {
+        EXPECT_TRUE(write_contact_sheet("mission_section" + std::to_string(s), p.screen.data(), p.palette.data()));
+      }
+  }
   golden_file now = golden_of(run);
   ASSERT_EQ(run.pictures.size(), now.frames.size()) << "a picture for every golden frame";
 

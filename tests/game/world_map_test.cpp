@@ -9,6 +9,7 @@
 #include "game/map_ram.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
+#include "support/contact_sheet.h"
 #include "support/disk_cache.h"
 #include "support/resume_check.h"
 #include "support/synthetic_map.h"
@@ -34,9 +35,12 @@ u16 target_x, target_y;
 u32 stick = player1;
 bool fire_anyway;
 std::string idle_seen;
+std::vector<u8> screen_on_target; // the screen with the pointer on the target
 void vbl_steering() {
   simple_vbl();
   const u32 x = rd16(map_cursor_x), y = rd16(map_cursor_y);
+  if (screen_on_target.empty() && x == target_x && y == target_y)
+    screen_on_target.assign(ram + screen_buffer_b, ram + screen_buffer_b + 32000);
   if (idle_seen.empty() && rd16(map_panel_blank) == 0 && rd16(map_selection) == 0xFFFF && x == 160)
     idle_seen = screen_text(screen_buffer_b, 2880, 12, 4);
   wr8(stick + player_record::right, x < target_x ? 0xFF : 0);
@@ -57,6 +61,7 @@ class WorldMap : public GameTest {
     hook_register(0x041BCC, note_tune);
     tunes.clear();
     idle_seen.clear();
+    screen_on_target.clear();
     stick = player1;
     fire_anyway = false;
     wr16(player1 + player_record::lives, 3);
@@ -90,6 +95,11 @@ TEST_F(WorldMap, FireOnAnOpenMissionChoosesItAndPaysBothPlayers) {
     EXPECT_EQ(tunes, std::vector<u32>{1});
     EXPECT_EQ(idle_seen, "IDLE");
     EXPECT_EQ(driver_slice_ends().back(), returned);
+    // For the eye: the pointer on mission 5's box, in the map's colours.
+    ASSERT_EQ(screen_on_target.size(), 32000u);
+    if (r.mission == 5) {
+      EXPECT_TRUE(write_contact_sheet("world_map", screen_on_target.data(), palette_bytes(synth_map_palette).data()));
+    }
   }
 }
 

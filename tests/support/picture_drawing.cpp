@@ -1,6 +1,7 @@
 #include "support/picture_drawing.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -93,11 +94,16 @@ idx_picture labelled_sprite(int w, int h, const sprite_style& style, const std::
   const int text_w = std::min(tiny_text_width(label, advance), inner);
   const bool room_for_plate = text_w + 2 <= inner;
   const int text_x = box_w < 16 ? 1 + (inner - text_w + 1) / 2 : 2;
-  const int text_y = h >= tiny_height + 4 ? 2 : 1;
-  if (room_for_plate)
-    for (int j = text_y - 1; j <= text_y + tiny_height && j < h - 1; ++j)
-      for (int i = text_x - 1; i <= text_x + text_w; ++i) put(p, i, j, style.plate);
-  draw_tiny_text(p, text_x, text_y, label, style.ink, advance, advance == tiny_width ? style.outline : -1);
+  // A tall box carries its label at its foot too, for a picture cut at the
+  // top of the screen.
+  std::vector<int> rows = {h >= tiny_height + 4 ? 2 : 1};
+  if (h >= 30) rows.push_back(h - 2 - tiny_height);
+  for (int text_y : rows) {
+    if (room_for_plate)
+      for (int j = text_y - 1; j <= text_y + tiny_height && j < h - 1; ++j)
+        for (int i = text_x - 1; i <= text_x + text_w; ++i) put(p, i, j, style.plate);
+    draw_tiny_text(p, text_x, text_y, label, style.ink, advance, advance == tiny_width ? style.outline : -1);
+  }
   // The box is drawn last: a label never cuts it.
   draw_outline(p, 0, 0, box_w, h, style.outline);
   for (int j = 0; j < 2 && j < h; ++j)

@@ -83,6 +83,21 @@ void put_word(u8* to, u16 w) {
   to[1] = static_cast<u8>(w);
 }
 
+// The border beside the playfield ($2E01C, 64 x 200, mirrored by the game
+// into the right border): a plain area with a ruler along its inner edge,
+// a tick every 8 lines and the line number every 40, so the panels drawn
+// over it can be placed by eye, and "LEFT", which the mirror turns round.
+void put_border(std::vector<u8>& resident, u32 resident_address) {
+  constexpr u32 border_address = 0x02E01C;
+  idx_picture p(64, 200, 0);
+  p.fill_rect(62, 0, 1, 200, 15);
+  for (int y = 0; y < 200; y += 8) p.fill_rect(y % 40 == 0 ? 52 : 58, y, y % 40 == 0 ? 10 : 4, 1, 15);
+  for (int y = 40; y < 200; y += 40) draw_tiny_text(p, 44, y + 2, decimal(static_cast<u32>(y)), 15);
+  draw_tiny_text(p, 2, 2, "LEFT", 15);
+  const u32 offset = border_address - resident_address;
+  if (offset + 200 * 32 <= resident.size()) st_put_groups(resident.data() + offset, p, 4, 32);
+}
+
 } // namespace
 
 const sheet_layout& sheet_layout_of(sheet s) { return look_of(s).layout; }
@@ -108,6 +123,7 @@ void sheet_frame_bytes(sheet s, u32 frame, u8* to) {
 }
 
 void draw_resident_sheets(std::vector<u8>& resident, u32 resident_address) {
+  put_border(resident, resident_address);
   // The cold start re-orders the player frames and the installations from
   // group after group into the player layout: they are stored before it.
   auto put = [&](sheet s, u32 at, u32 first, u32 count, bool stored_by_groups) {

@@ -51,5 +51,6 @@ void sheet_frame_bytes(sheet s, u32 frame, u8* to);
 
 // Draws every table that the resident graphics hold (from $2E000) into
 // them, player frames and installations in the order the cold start
-// re-orders; the other bytes are left as they are.
+// re-orders, and the border beside the playfield ($2E01C: a ruler with the
+// line numbers); the other bytes are left as they are.
 void draw_resident_sheets(std::vector<u8>& resident, u32 resident_address);

@@ -80,8 +80,7 @@ idx_picture map_screen(const synth_map& m) {
   idx_picture p(320, 200, 0);
   p.fill_rect(0, 8, 64, 37, 2);
   draw_outline(p, 0, 8, 64, 37, 15);
-  p.fill_rect(16, 11, 16, 32, 0);
-  draw_tiny_text(p, 36, 12, "FRAME", 15);
+  p.fill_rect(16, 11, 32, 32, 0);
   draw_tiny_text(p, 120, 20, "PANEL", 15);
   p.fill_rect(0, 45, 320, 155, 4);
   for (int x = 0; x < 320; x += 16) p.fill_rect(x, 45, 1, 155, 3);
@@ -131,11 +130,11 @@ std::vector<u8> screen_bytes(const idx_picture& p) {
   return b;
 }
 
-// Mission picture i of the panel: a 16 x 32 labelled block with its
+// Mission picture i of the panel: a 32 x 32 labelled block with its
 // number, whose first byte is i + 1.
 void put_mission_picture(std::vector<u8>& to, u32 i) {
-  const idx_picture p = labelled_sprite(16, 32, {15, 2, 15, 1, 5, 10}, decimal(i));
-  st_put_groups(to.data() + pictures_at + i * picture_bytes, p, 4, 8);
+  const idx_picture p = labelled_sprite(32, 32, {15, 2, 15, 1, 5, 10}, "MAP" + decimal(i));
+  st_put_groups(to.data() + pictures_at + i * picture_bytes, p, 4, 16);
   to[pictures_at + i * picture_bytes] = static_cast<u8>(i + 1);
 }
 

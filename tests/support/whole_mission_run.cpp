@@ -9,7 +9,6 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "graphics/content_hash.h"
-#include "graphics/png_codec.h"
 #include "machine/boot_state.h"
 #include "machine/cpu.h"
 #include "machine/dispatch.h"
@@ -25,9 +24,8 @@
 #include "support/machine_fixture.h"
 #include "support/mission_machine.h"
 #include "support/section_cycle.h"
+#include "support/contact_sheet.h"
 #include "support/golden_frames.h"
-#include "support/st_palette.h"
-#include "support/st_planes.h"
 #include "support/synthetic_game_data.h"
 #include "support/unit_boxes.h"
 #include "support/whole_mission_census.h"
@@ -562,17 +560,7 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
 
 bool write_frame_png(const frame_picture& p, const std::string& path) {
   if (p.screen.size() != screen_bytes || p.palette.size() != 32) return false;
-  const st_palette colours = palette_read(p.palette.data());
-  std::vector<u8> rgb(320 * 200 * 3);
-  for (int y = 0; y < 200; ++y)
-    for (int x = 0; x < 320; ++x) {
-      const int k = st_get_pixel(p.screen.data(), x, y);
-      u8* out = &rgb[(y * 320 + x) * 3];
-      out[0] = static_cast<u8>(shown_gun(colours, k, 8));
-      out[1] = static_cast<u8>(shown_gun(colours, k, 4));
-      out[2] = static_cast<u8>(shown_gun(colours, k, 0));
-    }
-  return png_write(path.c_str(), rgb.data(), 320, 200, 3) == 1;
+  return write_screen_png(path, p.screen.data(), p.palette.data());
 }
 
 const whole_mission_build& whole_mission_built() {
