@@ -14,6 +14,7 @@
 #include "machine/boot_state.h"
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
+#include "support/contact_sheet.h"
 #include "support/disk_cache.h"
 #include "support/dispatch_check.h"
 #include "support/resume_check.h"
@@ -210,6 +211,8 @@ TEST_F(Title, TheFullFormShowsThePictureWaitsThenAnimatesOverTheSample) {
   // picture's middle, which nothing after the eight steps draws over.
   for (u32 y : {90u, 120u, 140u})
     EXPECT_TRUE(std::equal(ram + 0x18000 + y * 160 + 16, ram + 0x18000 + y * 160 + 72, ram + 0x20000 + y * 160 + 16)) << y;
+  // For the eye: the title with its pieces in place, in the title's colours.
+  EXPECT_TRUE(write_contact_sheet("title", ram + 0x20000, ram + 0xEB76));
 }
 
 // The closing pieces go over a clean animation area: with the lower piece

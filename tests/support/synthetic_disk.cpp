@@ -8,6 +8,7 @@
 #include "support/enemy_tables.h"
 #include "support/ground_objects.h"
 #include "support/mission_builder.h"
+#include "support/picture_drawing.h"
 #include "support/sprite_sheets.h"
 #include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
@@ -290,6 +291,45 @@ bool synth_place_disk_road(synth_game_data& g) {
          synth_place_ground_object_tables(g) && synth_place_front_screens(g);
 }
 
+namespace {
+
+// The full title's pictures: every piece a labelled box of its blitted
+// size (its name and the outline show where the title's steps put it; the
+// fourth 37-line animation frame is the first 23-line one's bytes), and the
+// full-screen picture a framed screen with the name in big letters.
+struct title_piece {
+  u32 address, groups, lines;
+  const char* label;
+};
+constexpr title_piece title_pieces[] = {
+    {0x05649A, 7, 60, "TOP RIGHT"}, {0x0571BA, 6, 43, "CLOSE"},   {0x0579CA, 1, 16, "T"},
+    {0x057A4A, 11, 5, "STRIP 1"},   {0x057C02, 11, 5, "STRIP 2"}, {0x057DBA, 11, 5, "STRIP 3"},
+    {0x057F72, 7, 37, "ANIM A0"},   {0x05878A, 7, 37, "ANIM A1"}, {0x058FA2, 7, 37, "ANIM A2"},
+    {0x0597BA, 7, 23, "ANIM B0"},   {0x059CC2, 7, 23, "ANIM B1"}, {0x05A1CA, 7, 23, "ANIM B2"},
+    {0x05A6D2, 7, 23, "ANIM B3"},   {0x05ABDA, 9, 194, "LEFT"},   {0x05E26A, 2, 50, "P1"},
+    {0x05E59A, 2, 50, "P2"},        {0x05E8CA, 2, 32, "GROW"},    {0x05EADA, 2, 4, "S"},
+    {0x05EB1A, 7, 30, "LOWER"},
+};
+
+void draw_title_pictures(std::vector<u8>& b) {
+  for (const title_piece& t : title_pieces) {
+    const int w = static_cast<int>(16 * t.groups), h = static_cast<int>(t.lines);
+    const idx_picture p = labelled_sprite(w + 1, h, {15, 1, 15, 2, 5, 10}, t.label);
+    idx_picture cut(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) cut.at(x, y) = p.at(x, y);
+    st_put_groups(b.data() + (t.address - synth_title_address), cut, 4, w / 2);
+  }
+  idx_picture screen(320, 200, 1);
+  draw_outline(screen, 0, 0, 320, 200, 15);
+  for (int x = 16; x < 320; x += 16) screen.fill_rect(x, 1, 1, 198, 2);
+  draw_big_text(screen, 40, 80, "BRAKMOOR", 15, 4);
+  draw_tiny_text(screen, 4, 4, "FULL TITLE SCREEN", 15);
+  st_put_groups(b.data() + (0x05F22A - synth_title_address), screen, 4, 160);
+}
+
+} // namespace
+
 std::vector<u8> synth_title_block() {
   std::vector<u8> b(synth_title_sectors * sector_bytes);
   u32 x = 0x2468ACE1;
@@ -297,6 +337,7 @@ std::vector<u8> synth_title_block() {
     x = x * 1103515245u + 12345u;
     v = static_cast<u8>(x >> 24);
   }
+  draw_title_pictures(b);
   // The sample's YM table writes only the three volume registers.
   const u32 table = 0x067A0C - synth_title_address;
   for (u32 i = 0; i < 256; ++i)
