@@ -23,6 +23,17 @@ std::vector<u8> plain_area(u32 width, u32 lines, const std::string& label, u8 co
   return b;
 }
 
+// The life icon: an 8 x 16 box with "1" in it, one per life left.
+std::vector<u8> life_icon_bytes() {
+  idx_picture p = labelled_sprite(8, 16, {15, 2, 15, 15, 0, 0}, "1");
+  std::vector<u8> b(64, 0);
+  for (int y = 0; y < 16; ++y)
+    for (int plane = 0; plane < 4; ++plane)
+      for (int x = 0; x < 8; ++x)
+        if (p.at(x, y) >> plane & 1) b[4 * y + plane] |= static_cast<u8>(0x80 >> x);
+  return b;
+}
+
 std::vector<u8> picture_bytes(sheet s, u32 number) {
   std::vector<u8> b(sheet_frame_size(sheet_layout_of(s)));
   sheet_frame_bytes(s, number, b.data());
@@ -64,7 +75,8 @@ setup_tables::setup_tables()
     : starts{{{112, 120, 0}, {176, 120, 40}}},
       panel(plain_area(32, 40, "PANEL", 2)),
       plate1(plain_area(64, 18, "P1 OUT", 4)),
-      plate2(plain_area(64, 18, "P2 OUT", 5)) {
+      plate2(plain_area(64, 18, "P2 OUT", 5)),
+      icon(life_icon_bytes()) {
   // The world map shows the same palette; the two agree.
   for (u32 i = 0; i < 16; ++i) palette[i] = static_cast<u16>(0x0300 + i);
   for (u32 w = 0; w < 19; ++w)
@@ -98,6 +110,7 @@ void setup_tables::put_in_ram() const {
   put(panel_piece, panel);
   put(player1_plate, plate1);
   put(player2_plate, plate2);
+  put(life_icon, icon);
   for (u32 w = 0; w < 19; ++w)
     put(weapon_pictures + weapon_picture_bytes * w, picture_bytes(sheet::weapon, w));
   for (u32 m = 0; m < 12; ++m)
@@ -111,5 +124,6 @@ bool setup_tables::place(synth_game_data& g) const {
   return synth_place_at_program(g, "panel_piece", "the panel piece beside the playfield", panel_piece, panel) &&
          synth_place_at_program(g, "player2_plate", "player 2's out-of-play plate", player2_plate, plate2) &&
          synth_place_at_program(g, "player1_plate", "player 1's out-of-play plate", player1_plate, plate1) &&
+         synth_place_at_program(g, "life_icon", "the icon of a life left", life_icon, icon) &&
          synth_place_at_program(g, "weapon_params", "weapon_param_table", weapon_param_table, params);
 }

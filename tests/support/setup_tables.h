@@ -9,10 +9,12 @@
 //   t.put_in_ram();
 //
 // Defaults: start entries that let the players scroll (y 120 alone, the two
-// y together 240); pieces and pictures whose pixels differ from place to
-// place and from piece to piece; every picture carries its number in its
-// top line (pixels 0-4, the number's bits from the highest, colour 15 for a
-// set bit and 1 for a clear one), so a screen shows which picture it holds;
+// y together 240); the panel piece and the plates plain areas with their
+// labels ("PANEL", "P1 OUT", "P2 OUT"), the weapon and mission pictures the
+// labelled frames of support/sprite_sheets.h; every picture carries its
+// number in its top line (pixels 0-4, the number's bits from the highest,
+// colour 15 for a set bit and 1 for a clear one), so a screen shows which
+// picture it holds;
 // weapon w's parameters 0x100 w + 1 .. 5 apart from the counter index,
 // which is w mod 5 (a counter of the player record).
 #pragma once
@@ -27,6 +29,7 @@ constexpr u32 player_start_table = 0x0091C4;    // two entries of x, y, third wo
 constexpr u32 panel_piece = 0x00FF8C;           // 40 lines x 16 bytes
 constexpr u32 player2_plate = 0x01026C;         // 18 lines x 32 bytes
 constexpr u32 player1_plate = 0x0104AC;
+constexpr u32 life_icon = 0x010228;            // 16 lines of 4 bytes (planes 0-3 of 8 pixels)
 constexpr u32 setup_palette = 0x008C44;         // 16 words
 constexpr u32 weapon_param_table = 0x009E46;    // 19 records of 5 words
 constexpr u32 weapon_pictures = 0x039434;       // 19 x 472 bytes: 59 lines x 8
@@ -42,6 +45,7 @@ struct setup_tables {
   std::array<u16, 16> palette;                    // $8C44
   std::array<std::array<u16, 5>, 19> weapon_params; // speed, life, repeat delay, pattern, counter index
   std::vector<u8> panel, plate1, plate2;          // $FF8C, $104AC, $1026C
+  std::vector<u8> icon;                           // $10228: a closed box with a heart-like mark
   setup_tables();
 
   // Refuses (false, with `error`) starts that do not let the players
@@ -52,7 +56,7 @@ struct setup_tables {
   // Everything into RAM, two_player_flag and the pictures included.
   void put_in_ram() const;
   // The program-image tables that no other part of the synthetic data
-  // carries ($FF8C, $1026C, $104AC, $9E46) as program-block regions; the
+  // carries ($FF8C, $1026C, $104AC, $10228, $9E46) as program-block regions; the
   // start table and the palette are the front end's.
   bool place(synth_game_data& g) const;
 };
