@@ -167,6 +167,11 @@ TEST_F(Unsqueeze, SqueezedFilesRoundTrip) {
     const std::vector<u8> file = squeeze(data);
     EXPECT_EQ(unpack(file), data) << data.size() << " bytes";
     EXPECT_EQ(g_cpu.a[4], file_at + file.size()) << "every stream byte used";
+    // Evenly: no runs, no code under six bits (a tree with unused branches).
+    SetUp();
+    const std::vector<u8> even = squeeze_evenly(data, 6);
+    EXPECT_EQ(unpack(even), data) << data.size() << " bytes evenly";
+    EXPECT_GE(8 * (even.size() - squeeze_header_size), 6 * data.size()) << "at least six bits a byte";
   }
 }
 

@@ -10,9 +10,9 @@
 // Pictures: the labelled frames of support/sprite_sheets.h (picture_word
 // gives their plane words): the frame's letters and number near its
 // top-left, its box outlined, diagonal stripes inside that put transparent
-// pixels (colour 0) and set bits of every plane into every group of every
-// line, so a group drawn from the wrong frame, line or group or through the
-// wrong mask shows; the middle groups of the 64-pixel vehicle pictures are
+// pixels (colour 0) on every line and set bits of every plane into every
+// group of every line inside the box, so a group drawn from the wrong
+// frame, line or group or through the wrong mask shows; the middle groups of the 64-pixel vehicle pictures are
 // drawn without their mask, which copies their colour 0 over the ground.
 #pragma once
 #include <array>

@@ -96,7 +96,9 @@ idx_picture labelled_sprite(int w, int h, const sprite_style& style, const std::
   const int text_x = box_w < 16 ? 1 + (inner - text_w + 1) / 2 : 2;
   // A tall box carries its label at its foot too, for a picture cut at the
   // top of the screen.
-  std::vector<int> rows = {h >= tiny_height + 4 ? 2 : 1};
+  // The label keeps off the mark's lines where there is room, so that the
+  // stripes run under the mark.
+  std::vector<int> rows = {h >= 12 ? 3 : h >= tiny_height + 4 ? 2 : 1};
   if (h >= 30) rows.push_back(h - 2 - tiny_height);
   for (int text_y : rows) {
     if (room_for_plate)

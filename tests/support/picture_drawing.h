@@ -40,8 +40,9 @@ struct sprite_style {
 // A w x h picture of colour indexes, 0 transparent: the box outlined over
 // columns 0..w-2 and lines 0..h-1 (the last column stays transparent), the
 // mark at the top-left, the label on a plate from the box's second column
-// and second line (centred when the box is narrower than 16 pixels; a box
-// of 30 lines or more has it at its foot too), and
+// and third line (higher in a box of fewer than 12 lines, centred in one
+// narrower than 16 pixels; a box of 30 lines or more has it at its foot
+// too), and
 // inside the box diagonal stripes: transparent, body_a, body_b, repeating
 // along every line, so that every line of every 16 pixels has transparent
 // pixels and both body colours, and a mirrored copy slants the other way.
