@@ -1,5 +1,6 @@
 #include "support/squeeze_encoder.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <queue>
@@ -216,11 +217,31 @@ std::vector<u8> squeeze_evenly(std::span<const u8> data, int min_bits) {
     symbols.push_back(b);
     if (b == squeeze_run_marker) symbols.push_back(0);
   }
-  const std::unique_ptr<tree_node> huffman = huffman_tree(symbol_weights(symbols));
+  const std::array<u64, 257> weight = symbol_weights(symbols);
+  const std::unique_ptr<tree_node> huffman = huffman_tree(weight);
   std::array<int, 257> length{};
   code_lengths(huffman.get(), 0, length);
   for (int& l : length)
     if (l > 0 && l < min_bits) l = min_bits;
+  // The codes made longer leave room in the tree: the most frequent of the
+  // longer codes take it back, a bit at a time, while the lengths still
+  // make a prefix code (their Kraft sum, in units of 2^-63, stays at most 1).
+  auto share = [](int l) { return u64{1} << (63 - l); };
+  u64 kraft = 0;
+  for (int l : length)
+    if (l > 0) kraft += share(l);
+  std::array<int, 257> by_weight;
+  for (int s = 0; s <= squeeze_end_symbol; ++s) by_weight[s] = s;
+  std::stable_sort(by_weight.begin(), by_weight.end(), [&](int a, int b) { return weight[a] > weight[b]; });
+  for (bool shorter = true; shorter;) {
+    shorter = false;
+    for (int s : by_weight)
+      if (length[s] > min_bits && kraft + share(length[s]) <= share(0)) {
+        kraft += share(length[s]);
+        --length[s];
+        shorter = true;
+      }
+  }
   const std::unique_ptr<tree_node> root = canonical_tree(length);
   return tree_file(root.get(), symbols);
 }
