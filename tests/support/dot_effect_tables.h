@@ -8,8 +8,9 @@
 //
 // Defaults: dot direction c = {30 + c, 80 + c, c - 7, 5 - c, 3 + c} for the
 // facings 1-15 and facing 0 empty (bit 15 set in its first word). Effect
-// picture n and shot frame 24 have pixels whose colours follow picture, line
-// and column, with transparent holes on every line; frame 24 is 8 pixels wide
+// picture n and shot frame 24 are the labelled frames of
+// support/sprite_sheets.h, with transparent holes on every line; frame 24 is
+// 8 pixels wide
 // (its shifted copies stay within their 16 pixels) in colours 1-7; shot
 // frames 23 and 25 and the room after picture 11 are solid.
 #pragma once

@@ -23,9 +23,10 @@
 // (n + 20, n + 21 from 6 on, so the frames above 16 that choose the dying
 // animation show); animation 12 the single frame 7. A fire point for
 // frames 0-3 (first value 4 + f, second 5 + f, offsets (8, 20)). Frame f
-// line l pixel c: colour 8 + v, v = enemy_frame_pixel (0 transparent),
-// different for every frame and asymmetric both ways, so shifts and edge
-// rotations show.
+// line l pixel c: colour 8 + v, v = enemy_frame_pixel (0 transparent): the
+// labelled frame "E" f of support/sprite_sheets.h, its number different for
+// every frame and its mark, label and stripes asymmetric both ways, so
+// shifts and edge rotations show.
 #pragma once
 #include <string>
 #include <vector>

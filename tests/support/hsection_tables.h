@@ -12,8 +12,8 @@
 // non-zero delay (a list without one fires for ever in one frame unless the
 // game guards against it): `unchecked = true` builds it all the same.
 // Defaults: every list {0, 0, 1, 1, 1}. Object picture k (kind 240 + k)
-// has pixels whose colours follow picture, line and column, with
-// transparent holes on every line.
+// is the labelled frame "O" k of support/sprite_sheets.h, with transparent
+// holes on every line.
 #pragma once
 #include <array>
 #include <string>
@@ -55,8 +55,8 @@ std::vector<u8> object_event(u8 trigger, u8 kind, u8 x, u8 y, bool any_y = false
 u32 object_picture_pixel(u32 k, u32 line, u32 x);
 
 // installation_frames ($45736, shared with the vertical installations):
-// frames 0-5, 32 x 32 pixels, colours by frame, line and column with
-// transparent holes on every line.
+// frames 0-5, 32 x 32 pixels, the labelled frames "T" 0-5 with transparent
+// holes on every line.
 constexpr u32 installation_frames_address = 0x045736;
 void put_installation_frames();
 u32 installation_frame_pixel(u32 frame, u32 line, u32 x); // x 0-31

@@ -9,10 +9,10 @@
 //   d.put_in_ram();
 //   put_explosion(0, 160, 200, 0, 0);  // record 0: x, y, owner, frame
 //
-// Contents, so a test can tell what came from where: every pixel of a
-// picture is a function of its frame, line and column (the _pixel
-// functions give it); every picture has transparent holes (colour 0) on
-// every line. Shot frames other than wide_shot_frame lie within the left 8
+// Contents, so a test can tell what came from where: every picture is the
+// labelled frame of support/sprite_sheets.h (its box, mark, letter and
+// number; the _pixel functions give it), with transparent holes (colour 0)
+// on every line. Shot frames other than wide_shot_frame lie within the left 8
 // pixels; wide_shot_frame reaches pixel 15 in all three planes on every
 // line, so the pre-shift's carry from plane 0 into plane 1 shows in it.
 #pragma once

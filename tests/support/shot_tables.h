@@ -18,8 +18,9 @@
 // unit_steer_table the eight codes 1, 2, 3, 4, 6, 8, 9, 12 with the
 // frames 1-8; unit_fire_dirs records 0-6 for
 // the frames 1-7 and an eighth record (frame 0); homing-unit pictures for
-// kinds 0-1 and three goal pictures, each with a colour of its own in its
-// top-left pixel and transparent pixels (colour 0) on every line.
+// kinds 0-1 and three goal pictures (the labelled frames "H" and "G" of
+// support/sprite_sheets.h), each with a colour of its own in its top-left
+// pixel and transparent pixels (colour 0) on every line.
 #pragma once
 #include <array>
 
