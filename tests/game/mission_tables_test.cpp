@@ -74,6 +74,7 @@ TEST_F(MissionTables, TheSetUpTablesAsTheSetUpRoutinesReadThem) {
   EXPECT_EQ(weapon_picture_at(0x20000 + 8), -1);
   synth_game_data g = synth_standard();
   EXPECT_TRUE(t.place(g)) << g.error;
+  EXPECT_TRUE(t.place_pictures(g)) << g.error;
 }
 
 // --- enemy tables --------------------------------------------------------------

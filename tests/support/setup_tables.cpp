@@ -121,9 +121,12 @@ bool setup_tables::place(synth_game_data& g) const {
   std::vector<u8> params;
   for (const auto& r : weapon_params)
     for (u16 v : r) put16(params, v);
+  return synth_place_at_program(g, "weapon_params", "weapon_param_table", weapon_param_table, params);
+}
+
+bool setup_tables::place_pictures(synth_game_data& g) const {
   return synth_place_at_program(g, "panel_piece", "the panel piece beside the playfield", panel_piece, panel) &&
          synth_place_at_program(g, "player2_plate", "player 2's out-of-play plate", player2_plate, plate2) &&
          synth_place_at_program(g, "player1_plate", "player 1's out-of-play plate", player1_plate, plate1) &&
-         synth_place_at_program(g, "life_icon", "the icon of a life left", life_icon, icon) &&
-         synth_place_at_program(g, "weapon_params", "weapon_param_table", weapon_param_table, params);
+         synth_place_at_program(g, "life_icon", "the icon of a life left", life_icon, icon);
 }

@@ -55,10 +55,12 @@ struct setup_tables {
 
   // Everything into RAM, two_player_flag and the pictures included.
   void put_in_ram() const;
-  // The program-image tables that no other part of the synthetic data
-  // carries ($FF8C, $1026C, $104AC, $10228, $9E46) as program-block regions; the
-  // start table and the palette are the front end's.
+  // The weapon parameters ($9E46) as a program-block region; the start
+  // table and the palette are the front end's.
   bool place(synth_game_data& g) const;
+  // The panel piece, the plates and the life icon ($FF8C, $1026C, $104AC,
+  // $10228), which the disk road places in every synthetic data file.
+  bool place_pictures(synth_game_data& g) const;
 };
 
 // Pixel x of line `line` of weapon picture w (x 0-15) and mission picture m

@@ -9,6 +9,7 @@
 #include "support/ground_objects.h"
 #include "support/mission_builder.h"
 #include "support/picture_drawing.h"
+#include "support/setup_tables.h"
 #include "support/sprite_sheets.h"
 #include "support/synthetic_front_end.h"
 #include "support/synthetic_front_screens.h"
@@ -288,7 +289,7 @@ bool synth_place_disk_road(synth_game_data& g) {
                        d.startup_text) &&
          place_program(g, "startup_palette", "the start-up palette", startup_palette_address, palette) &&
          synth_place_mission_tables(g) && place_title(g) && synth_place_front_end(g) &&
-         synth_place_ground_object_tables(g) && synth_place_front_screens(g);
+         synth_place_ground_object_tables(g) && synth_place_front_screens(g) && setup_tables{}.place_pictures(g);
 }
 
 namespace {

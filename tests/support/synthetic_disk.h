@@ -6,8 +6,9 @@
 // the load record, the mission load table with its colours, the mission
 // words, the three loaders' record tables, the start-up text and palette,
 // the sample table with its samples and the idle Timer A handler; the
-// title's block, palettes and script; and the front end's font, texts,
-// tables and world-map file (synthetic_front_end.h).
+// title's block, palettes and script; the front end's font, texts,
+// tables and world-map file (synthetic_front_end.h); and the panel's
+// pictures of the missions (the panel piece, the plates, the life icon).
 //
 // The content is invented and fixed (a seeded generator), so a test can
 // compare what the game unpacked with what the builder packed. Mission set

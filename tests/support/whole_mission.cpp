@@ -239,8 +239,8 @@ bool build_whole_mission(const whole_mission& d, whole_mission_build& out) {
 
   synth_game_data g = synth_standard();
   if (!synth_place_disk_road(g)) return refuse(out, g.error);
-  // The panel pieces, plates and weapon parameters (counter indexes within
-  // the record's counters) of the set-up.
+  // The weapon parameters (counter indexes within the record's counters)
+  // of the set-up; the disk road carries its panel pictures.
   setup_tables setup;
   setup.two_players = true;
   // Every weapon with projectile pattern 0 (the two blocks by frame: a
