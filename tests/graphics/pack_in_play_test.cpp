@@ -24,6 +24,7 @@
 #include "machine/gemdos.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
+#include "support/contact_sheet.h"
 #include "support/machine_fixture.h"
 #include "support/pack_assets.h"
 #include "support/synthetic_disk.h"
@@ -249,6 +250,10 @@ TEST_F(PackInPlay, ARedrawnPlayerCellShowsWhereTheGameDrawsThatPicture) {
     ASSERT_STREQ(gfxpack_name(), "mine");
     EXPECT_EQ(gfxpack_replaced(), 1);
     const std::vector<u8> with_pack = drawn(frame);
+    // For the eye: the frame as the game draws it and with the pack's three
+    // redrawn pixels.
+    EXPECT_TRUE(write_rgb_contact_sheet("pack_own", own.data(), 320, 200));
+    EXPECT_TRUE(write_rgb_contact_sheet("pack_redrawn", with_pack.data(), 320, 200));
 
     // Every unit of the frame with that picture shows the redrawn pixels
     // where the game drew them (units drawn later may cover some); no other

@@ -1,5 +1,6 @@
 #include "support/contact_sheet.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -7,26 +8,47 @@
 #include "support/st_palette.h"
 #include "support/st_planes.h"
 
+namespace {
+
+// The picture with each pixel as scale x scale.
+bool write_scaled_rgb(const std::string& path, const u8* rgb, int w, int h, int scale) {
+  std::vector<u8> out(static_cast<size_t>(w) * scale * h * scale * 3);
+  for (int y = 0; y < h * scale; ++y)
+    for (int x = 0; x < w * scale; ++x)
+      std::copy_n(rgb + (static_cast<size_t>(y / scale) * w + x / scale) * 3, 3,
+                  &out[(static_cast<size_t>(y) * w * scale + x) * 3]);
+  return png_write(path.c_str(), out.data(), w * scale, h * scale, 3) == 1;
+}
+
+std::string contact_sheet_path(const std::string& name) {
+  const std::string dir = CONTACT_SHEET_DIR;
+  std::error_code ignored;
+  std::filesystem::create_directories(dir, ignored);
+  return dir + "/" + name + ".png";
+}
+
+} // namespace
+
 bool write_screen_png(const std::string& path, const u8* screen, const u8* palette, int scale) {
   const st_palette colours = palette_read(palette);
-  const int w = 320 * scale, h = 200 * scale;
-  std::vector<u8> rgb(static_cast<size_t>(w) * h * 3);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int k = st_get_pixel(screen, x / scale, y / scale);
-      u8* out = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+  std::vector<u8> rgb(320 * 200 * 3);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) {
+      const int k = st_get_pixel(screen, x, y);
+      u8* out = &rgb[(static_cast<size_t>(y) * 320 + x) * 3];
       out[0] = static_cast<u8>(shown_gun(colours, k, 8));
       out[1] = static_cast<u8>(shown_gun(colours, k, 4));
       out[2] = static_cast<u8>(shown_gun(colours, k, 0));
     }
-  return png_write(path.c_str(), rgb.data(), w, h, 3) == 1;
+  return write_scaled_rgb(path, rgb.data(), 320, 200, scale);
 }
 
 bool write_contact_sheet(const std::string& name, const u8* screen, const u8* palette) {
-  const std::string dir = CONTACT_SHEET_DIR;
-  std::error_code ignored;
-  std::filesystem::create_directories(dir, ignored);
-  return write_screen_png(dir + "/" + name + ".png", screen, palette, 3);
+  return write_screen_png(contact_sheet_path(name), screen, palette, 3);
+}
+
+bool write_rgb_contact_sheet(const std::string& name, const u8* rgb, int w, int h) {
+  return write_scaled_rgb(contact_sheet_path(name), rgb, w, h, 3);
 }
 
 std::array<u8, 32> palette_bytes(const std::array<u16, 16>& colours) {

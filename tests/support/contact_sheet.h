@@ -17,5 +17,7 @@ bool write_screen_png(const std::string& path, const u8* screen, const u8* palet
 // The same, three times the size, as `name`.png in the contact sheet
 // folder of the build (made when missing).
 bool write_contact_sheet(const std::string& name, const u8* screen, const u8* palette);
+// A w x h RGB picture (a renderer's output), three times the size, there.
+bool write_rgb_contact_sheet(const std::string& name, const u8* rgb, int w, int h);
 // Colour registers as the 32 bytes the writers take.
 std::array<u8, 32> palette_bytes(const std::array<u16, 16>& colours);

@@ -48,9 +48,9 @@ namespace {
 // (the seams between blocks, which also keep every line of every plane
 // from repeating under a rotation), and "B" and its number in the first
 // cell.
-idx_picture draw_block(u32 n) {
+idx_picture draw_block(u32 n, char letter) {
   idx_picture p(64, 32, 0);
-  const u8 own = static_cast<u8>(1 + n % 6);
+  const u8 own = static_cast<u8>(1 + (n + 3 * static_cast<u32>(letter - 'B')) % 6);
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 64; ++x) {
       const u8 cell = (x / 16 + y / 16) % 2 ? static_cast<u8>(15 - own) : own;
@@ -60,7 +60,7 @@ idx_picture draw_block(u32 n) {
       p.at(x, y) = c;
     }
   p.fill_rect(2, 2, 17, 13, 0);
-  draw_big_text(p, 3, 3, "B" + decimal(n), 15, 2);
+  draw_big_text(p, 3, 3, letter + decimal(n), 15, 2);
   p.at(0, 0) = static_cast<u8>(n & 15);
   return p;
 }
@@ -70,7 +70,7 @@ const std::vector<std::vector<u8>>& drawn_blocks() {
     std::vector<std::vector<u8>> b;
     for (u32 n = 0; n < mission_ground_block_count; ++n) {
       b.emplace_back(ground_block_bytes);
-      st_put_groups(b.back().data(), draw_block(n), 4, 32);
+      st_put_groups(b.back().data(), draw_block(n, 'B'), 4, 32);
     }
     return b;
   }();
@@ -90,6 +90,12 @@ const std::vector<idx_picture>& drawn_stamps() {
 }
 
 } // namespace
+
+std::vector<u8> labelled_ground_block(u32 n, char letter) {
+  std::vector<u8> b(ground_block_bytes);
+  st_put_groups(b.data(), draw_block(n, letter), 4, 32);
+  return b;
+}
 
 u8 block_byte(u32 block, u32 offset) { return drawn_blocks()[block % mission_ground_block_count][offset]; }
 

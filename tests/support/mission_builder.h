@@ -63,6 +63,10 @@ struct spawn_entry {
 constexpr int mission_ground_block_count = 6;
 constexpr int mission_stamp_count = 128; // stamps 0-127: codes 1-128
 u8 block_byte(u32 block, u32 offset); // byte `offset` (0-1023) of ground block n
+// Ground block n drawn as the default ones but with another letter before
+// its number (and its colours moved with the letter), for a second
+// mission's graphics.
+std::vector<u8> labelled_ground_block(u32 n, char letter);
 spawn_entry default_spawn_entry(u32 q); // q = 0-7
 
 class mission_builder {
@@ -123,8 +127,9 @@ class mission_builder {
 // rows with stamps of each kind and an installation of each type, ending
 // in a plain row; one stream without events.
 const mission_builder& default_mission();
-// The level file of the synthetic disk's second mission set (whose graphics
-// and enemy frames are invented bytes): one map of 20 plain rows, the
+// The level file of the synthetic disk's second mission set (whose ground
+// blocks are lettered "C" and whose enemy frames are invented bytes): one
+// map of 20 plain rows, the
 // middle one on ground block 7, which lies in the stamps as a map may have
 // it; one stream without events.
 const mission_builder& second_level();

@@ -152,6 +152,16 @@ void use_builder_mission(synth_disk_mission& m, const mission_builder& b) {
   if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the builder's graphics do not unpack in place");
 }
 
+// The second mission set's graphics: the builder's stamps and ground blocks
+// lettered "C" in colours of their own, so a screen tells the two sets apart.
+void use_second_graphics(synth_disk_mission& m) {
+  mission_builder b;
+  for (u32 n = 0; n < mission_ground_block_count; ++n) b.ground_block(n, labelled_ground_block(n, 'C'));
+  m.graphics = b.graphics();
+  m.graphics_file = squeeze_for_place(m.graphics, mission_graphics_input, mission_graphics_output);
+  if (m.graphics_file.empty() || m.graphics_file.size() > 32767) refuse("the second graphics do not unpack in place");
+}
+
 synth_disk make_content() {
   synth_disk d;
   d.sound = synth_sound_content();
@@ -167,6 +177,7 @@ synth_disk make_content() {
   use_builder_mission(d.missions[0], default_mission());
   d.missions[1] = mission_content(0x73B93);
   d.missions[1].level = second_level().level_file();
+  use_second_graphics(d.missions[1]);
 
   // Files of the two missions, one after the other from track 47 on.
   u32 offset = first_mission_offset;

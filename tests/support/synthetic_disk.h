@@ -14,7 +14,8 @@
 // compare what the game unpacked with what the builder packed. Mission set
 // 0 carries the level file and graphics of the mission builder's
 // default_mission(), so missions loaded from it play; set 1 carries the
-// level file of second_level() and invented bytes for the rest.
+// level file of second_level(), the builder's stamps with ground blocks
+// lettered "C", and invented enemy frames.
 #pragma once
 #include <array>
 #include <vector>
