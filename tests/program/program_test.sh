@@ -6,35 +6,14 @@
 set -uo pipefail
 program=$1 writer=$2 probe=$3
 work=$(mktemp -d /tmp/bkm_program_XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/program_runs.sh"
+trap 'stop_runner; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 mkdir -p "$work/data" "$work/user" "$work/nodata"
 "$writer" "$work/data" || { echo "could not write the synthetic data"; exit 1; }
 export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1
-# The windowed runs get an X server of their own, so that windows of tests
-# running beside them on a shared display do not take their focus.
-display=()
-if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  # Tests start their servers side by side, and "-a" alone races them all
-  # for the same first free number: each starts its search somewhere else.
-  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
-fi
-
-# Runs a command on that X server with the command's own status: xvfb-run
-# may put one of its own in its place (a clean-up of its temporary folder
-# that fails on a loaded machine), so the status comes back through a file.
-on_display() {
-  if [ ${#display[@]} -eq 0 ]; then
-    "$@"
-    return
-  fi
-  rm -f "$work/display.status"
-  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
-  [ -s "$work/display.status" ] || return 99
-  return "$(cat "$work/display.status")"
-}
 
 # The start-up state tool writes a state the machine reads back.
 BKM_ORIGINAL_DIR=$work/data BKM_BOOT_OUT=$work/boot.bkms "$program" > "$work/boot.log" 2>&1
@@ -56,11 +35,12 @@ DISPLAY= BKM_ORIGINAL_DIR=$work/nodata BKM_DUMP_OUT=$work/nodump "$program" > "$
 [ $? -eq 1 ] || fail "BKM_DUMP_OUT without data should exit with 1"
 [ ! -e "$work/nodump" ] || fail "no dump may be written without data"
 
-# Without game data: the missing-data screen until SIGTERM, then 1.
+# Without game data: the missing-data screen until SIGTERM (sent once it
+# has been shot), then 1.
 mkdir -p "$work/shots"
-BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-  on_display timeout --preserve-status -s TERM 4 "$program" > "$work/missing.log" 2>&1
-[ $? -eq 1 ] || fail "the missing-data screen should end with 1 on SIGTERM"
+until_then '[ -e "$work/shots/s0000.png" ]' env BKM_ORIGINAL_DIR="$work/nodata" BKM_SHOTS="$work/shots" \
+  timeout 240 "$program" > "$work/missing.log" 2>&1
+[ $status -eq 1 ] || fail "the missing-data screen should end with 1 on SIGTERM"
 [ -e "$work/shots/s0000.png" ] || fail "the missing-data screen was not shown"
 
 # A short test run on the synthetic data: it ends with 0 and writes its

@@ -9,16 +9,16 @@
 set -uo pipefail
 script=$1 program=$2 writer=$3 count=$4 probe=$5
 work=$(mktemp -d /tmp/bkm_script_XXXXXX)
+source "$(dirname "$0")/program_runs.sh"
 failures=0
 fail() { echo "FAIL ($script): $*"; failures=$((failures + 1)); }
 log=$work/user/error.log
-runner=
 
 # However the script ends (a failed check, or the shell stopped by a
 # mistake of its own), a failure shows what the program said.
 finish() {
   local status=$?
-  [ -n "$runner" ] && kill -0 "$runner" 2> /dev/null && [ -s "$work/pid" ] && kill -TERM "$(cat "$work/pid")"
+  stop_runner
   if [ "$status" -ne 0 ]; then
     echo "---- output"; cat "$work/out.txt" 2> /dev/null
     echo "---- error.log"; cat "$log" 2> /dev/null
@@ -31,29 +31,6 @@ mkdir -p "$work/data" "$work/user" "$work/nodata" "$work/shots"
 "$writer" "$work/data" > /dev/null || { echo "could not write the synthetic data"; exit 1; }
 export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1 BKM_NODUMP=1
 
-# Each run gets an X server of its own: windows of tests running beside it
-# on a shared display would take its focus, and it theirs.
-display=()
-if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  # Tests start their servers side by side, and "-a" alone races them all
-  # for the same first free number: each starts its search somewhere else.
-  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
-fi
-
-# Runs a command on that X server with the command's own status: xvfb-run
-# may put one of its own in its place (a clean-up of its temporary folder
-# that fails on a loaded machine), so the status comes back through a file.
-on_display() {
-  if [ ${#display[@]} -eq 0 ]; then
-    "$@"
-    return
-  fi
-  rm -f "$work/display.status"
-  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
-  [ -s "$work/display.status" ] || return 99
-  return "$(cat "$work/display.status")"
-}
-
 # The one limit on a run, in seconds. The scripts wait for what the game
 # reaches (a screen, a log line, a file), never for the clock, so a loaded
 # machine only makes them slower; a run that never gets there ends here
@@ -64,25 +41,11 @@ limit=240
 # status is left in $status.
 run() { run_until false "$@"; }
 
-# The same, but the program is asked to quit (SIGTERM, as when its window
-# is closed) as soon as the condition, a shell command, holds.
+# The same, but the program is asked to quit as soon as the condition holds.
 run_until() {
   local condition=$1
   shift
-  rm -f "$work/pid"
-  on_display sh -c 'echo $$ > "$0"; exec "$@"' "$work/pid" \
-    env BKM_SECONDS=$limit "$@" timeout $((limit + 30)) "$program" > "$work/out.txt" 2>&1 &
-  runner=$!
-  while kill -0 "$runner" 2> /dev/null; do
-    if eval "$condition"; then
-      kill -TERM "$(cat "$work/pid")"
-      break
-    fi
-    sleep 0.2
-  done
-  wait "$runner"
-  status=$?
-  runner=
+  until_then "$condition" env BKM_SECONDS=$limit "$@" timeout $((limit + 30)) "$program" > "$work/out.txt" 2>&1
 }
 
 # The newest of the shots taken every half second into a folder.
@@ -127,14 +90,13 @@ script_finished() { grep -qx "autopilot: script finished" "$log"; }
 
 case $script in
 no_data)
-  # The missing-data screen until SIGTERM, then 1 (windowed, as in every
-  # test run). SDL is held to its X11 driver: the start-up reads the
+  # The missing-data screen until SIGTERM (once it has been shot five
+  # times, half a second apart), then 1 (windowed, as in every test run). SDL is held to its X11 driver: the start-up reads the
   # refresh rate and opens the video twice, and an X11 driver started
   # afresh each time could miss the display, upon which SDL fell back to
   # drawing off-screen, into a window nobody saw.
-  SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
+  run_until 'files_at_least 5 "$work/shots/s*.png"' SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" \
+    BKM_SHOTS="$work/shots"
   [ $status -eq 1 ] || fail "status $status, want 1"
   # The last shot: on a loaded machine the first may come before the
   # window has settled at its size.
@@ -151,9 +113,8 @@ no_data)
   # red title is at its top).
   mkdir -p "$work/full"
   echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
-  SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
-    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
+  run_until 'files_at_least 5 "$work/full/s*.png"' SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" \
+    BKM_SHOTS="$work/full"
   [ "$status" = 1 ] || fail "fullscreen: status $status, want 1"
   shot=$(last_shot "$work/full")
   if [ -s "$shot" ]; then
@@ -243,15 +204,17 @@ map_slots)
   # Through the title to the world map; there, through the menu: a save to
   # slot 1, the pointer moved, a save to slot 2, a load of slot 1 and a save
   # to slot 3; the run ends once slot 3 reads back. The map starts with its
-  # pointer at (160, 125), in no mission's box. The menu holds the game, and
-  # the emulation takes the joystick and the menu's commands in the order
-  # they were given, so the steps need no more than a frame or two between
-  # them; the pointer is held right for a whole second all the same.
-  joy="$title_fire,map+2:8,map+3:0"
+  # pointer at (160, 125), in no mission's box. The menu's commands reach
+  # the emulation in the order they were given, so they need no more than
+  # a frame between them. The emulation takes the joystick's changes by the
+  # batch, though, when it falls behind the frames on a loaded machine:
+  # the pointer is held right for six seconds, so that its steps run some
+  # VBLs between the press and the release however late it is.
+  joy="$title_fire,map+2:8,map+8:0"
   mseq="map+1:open,map+1.1:down,map+1.2:down,map+1.3:enter,map+1.4:close"          # save slot 1
-  mseq+=",map+3.5:open,map+3.6:up,map+3.7:right,map+3.8:down,map+3.9:enter"        # save slot 2
-  mseq+=",map+4:up,map+4.1:left,map+4.2:down,map+4.3:down,map+4.4:enter"           # load slot 1 (closes)
-  mseq+=",map+5:open,map+5.1:up,map+5.2:up,map+5.3:right,map+5.4:right,map+5.5:down,map+5.6:enter"  # save slot 3
+  mseq+=",map+8.5:open,map+8.6:up,map+8.7:right,map+8.8:down,map+8.9:enter"        # save slot 2
+  mseq+=",map+9:up,map+9.1:left,map+9.2:down,map+9.3:down,map+9.4:enter"           # load slot 1 (closes)
+  mseq+=",map+10:open,map+10.1:up,map+10.2:up,map+10.3:right,map+10.4:right,map+10.5:down,map+10.6:enter"  # save slot 3
   echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
   slot3=$work/user/saves/slot3.bkms
   run_until '[ -s "$slot3" ] && "$probe" "$slot3" 1FE > /dev/null 2>&1' \
