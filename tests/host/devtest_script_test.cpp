@@ -112,7 +112,7 @@ TEST(DevtestScript, AScreenKindCountsFromItsFirstFrame) {
     const char* kind;
     int want;
   } rows[] = {
-      {0.5, "", 0},         // before the first entry
+      {0.5, "other", 0},    // before the first entry
       {2, "other", 0x80},   // fire until the player-count screen shows
       {9, "other", 0x80},
       {9.5, "players", 0},  // from its first frame
@@ -127,6 +127,7 @@ TEST(DevtestScript, AScreenKindCountsFromItsFirstFrame) {
     devtest_note_kind(s, r.kind, r.t);
     EXPECT_EQ(devtest_joystick(s, r.t), r.want) << r.t << " " << r.kind;
   }
+  EXPECT_EQ(s.kind_seen[0], 0.5);
   EXPECT_EQ(s.kind_seen[1], 9.5);
   EXPECT_EQ(s.kind_seen[2], 10);
   EXPECT_TRUE(devtest_due(s, {3, 0}, 11));    // the shop showed at 11

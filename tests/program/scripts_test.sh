@@ -74,12 +74,12 @@ expect_no_colour() {
 panel=$(printf '%02X%02X%02X' $(( (0x0A * 238 + 127) / 255 )) $(( (0x0C * 238 + 127) / 255 )) $(( (0x18 * 238 + 127) / 255 )))
 gold_title=FFD75A
 
-# Through the title to the world map: fire pulsed every second until the
-# player-count screen shows (the title takes fire only after a while, and
-# only as a press), then the "1" key there (twice, should the first come
-# while the screen still settles).
+# Through the title to the world map: fire pressed for half a second every
+# two seconds (the title takes fire only after a while, and only as a
+# press) until the player-count screen shows, then the "1" key there
+# (twice, should the first come while the screen still settles).
 title_fire=""
-for second in $(seq 1 60); do title_fire+="$second:128,$second.3:0,"; done
+for second in $(seq 1 2 119); do title_fire+="$second:128,$second.5:0,"; done
 title_fire+="players+0:0"
 prompt_keys="players+0.3:2,players+1:2"
 # A failure injected in the mission some 150 VBLs after it begins: the
@@ -91,10 +91,11 @@ script_finished() { grep -qx "autopilot: script finished" "$log"; }
 case $script in
 no_data)
   # The missing-data screen until SIGTERM (once it has been shot five
-  # times, half a second apart), then 1 (windowed, as in every test run). SDL is held to its X11 driver: the start-up reads the
-  # refresh rate and opens the video twice, and an X11 driver started
-  # afresh each time could miss the display, upon which SDL fell back to
-  # drawing off-screen, into a window nobody saw.
+  # times, half a second apart), then 1 (windowed, as in every test run).
+  # SDL is held to its X11 driver: the start-up reads the refresh rate and
+  # opens the video twice, and an X11 driver started afresh each time could
+  # miss the display, upon which SDL fell back to drawing off-screen, into
+  # a window nobody saw.
   run_until 'files_at_least 5 "$work/shots/s*.png"' SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" \
     BKM_SHOTS="$work/shots"
   [ $status -eq 1 ] || fail "status $status, want 1"
