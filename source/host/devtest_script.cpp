@@ -3,6 +3,7 @@
 // never turns into a different command.
 #include "host/devtest_script.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,11 +29,21 @@ void each_entry(const char* text, Fn fn) {
   }
 }
 
-// "%lf:%i" exactly, with nothing after it.
-bool time_and_int(const char* entry, double* t, int* value) {
+// The time before the entry's first colon and the rest after it.
+bool split_entry(const char* entry, script_time* t, std::string* rest) {
+  const char* colon = std::strchr(entry, ':');
+  if (!colon) return false;
+  if (!parse_script_time(std::string(entry, colon).c_str(), t)) return false;
+  *rest = colon + 1;
+  return true;
+}
+
+// "t:%i" exactly, with nothing after it.
+bool time_and_int(const char* entry, script_time* t, int* value) {
+  std::string rest;
   int used = 0;
-  if (std::sscanf(entry, "%lf:%i%n", t, value, &used) != 2) return false;
-  return entry[used] == 0 && std::isfinite(*t);
+  if (!split_entry(entry, t, &rest) || std::sscanf(rest.c_str(), "%i%n", value, &used) != 1) return false;
+  return rest[static_cast<size_t>(used)] == 0;
 }
 
 constexpr const char* menu_commands[] = {"open", "close", "enter", "up", "down",
@@ -55,6 +66,36 @@ bool env_number(const char* name, double* out) {
 }
 
 } // namespace
+
+bool parse_script_time(const char* text, script_time* out) {
+  script_time t;
+  const char* number = text;
+  const char* plus = std::strchr(text, '+');
+  if (plus && std::isalpha(static_cast<unsigned char>(text[0]))) {
+    const std::string name(text, plus);
+    for (int k = 0; k < script_kind_count; ++k)
+      if (name == script_kinds[k]) t.kind = k;
+    if (t.kind == from_loop_start) return false;
+    number = plus + 1;
+  }
+  char* end = nullptr;
+  t.after = std::strtod(number, &end);
+  if (end == number || *end || !std::isfinite(t.after)) return false;
+  *out = t;
+  return true;
+}
+
+void devtest_note_kind(devtest_script& s, const char* kind, double t) {
+  for (int k = 0; k < script_kind_count; ++k)
+    if (s.kind_seen[static_cast<size_t>(k)] < 0 && !std::strcmp(kind, script_kinds[k]))
+      s.kind_seen[static_cast<size_t>(k)] = t;
+}
+
+bool devtest_due(const devtest_script& s, const script_time& when, double t) {
+  if (when.kind == from_loop_start) return t >= when.after;
+  const double seen = s.kind_seen[static_cast<size_t>(when.kind)];
+  return seen >= 0 && t >= seen + when.after;
+}
 
 std::vector<timed_joy> parse_joyseq(const char* text) {
   std::vector<timed_joy> out;
@@ -86,13 +127,12 @@ std::vector<menu_step> parse_mseq(const char* text) {
   std::vector<menu_step> out;
   each_entry(text, [&](const char* entry) {
     menu_step m{};
-    char* end = nullptr;
-    m.t = std::strtod(entry, &end);
-    if (end == entry || *end != ':' || !std::isfinite(m.t)) {
+    std::string action;
+    if (!split_entry(entry, &m.t, &action)) {
       host_log("BKM_MSEQ: entry \"%s\" skipped", entry);
       return;
     }
-    std::snprintf(m.action, sizeof m.action, "%s", end + 1);
+    std::snprintf(m.action, sizeof m.action, "%s", action.c_str());
     if (!known_command(m.action)) {
       host_log("BKM_MSEQ: unknown command \"%s\" skipped", m.action);
       return;
@@ -129,7 +169,7 @@ int devtest_joystick(const devtest_script& s, double t) {
   if (!s.joyseq.empty()) {
     int joy = 0;
     for (const timed_joy& j : s.joyseq)
-      if (j.t <= t) joy = j.joy;
+      if (devtest_due(s, j.t, t)) joy = j.joy;
     return joy;
   }
   if (s.no_input) return 0;

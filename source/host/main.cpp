@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
 
   while (app_running.load() && emu_running.load()) {
     const double t = now_s() - loop_start;
-    devtest_frame(t);
+    devtest_frame(t, present_screen_kind(presenter));
     const double seconds = env_d("BKM_SECONDS", 0);
     if (seconds > 0 && t > seconds) {
       const char* shot = std::getenv("BKM_SHOT");

@@ -27,7 +27,8 @@ TEST(DevtestScript, JoystickSequenceSkipsBadEntriesAndKeepsLaterOnes) {
     std::vector<timed_joy> got = parse_joyseq(r.text);
     ASSERT_EQ(got.size(), r.want.size()) << r.text;
     for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(got[i].t, r.want[i].first) << r.text;
+      EXPECT_EQ(got[i].t.kind, from_loop_start) << r.text;
+      EXPECT_EQ(got[i].t.after, r.want[i].first) << r.text;
       EXPECT_EQ(got[i].joy, r.want[i].second) << r.text;
     }
   }
@@ -57,7 +58,7 @@ TEST(DevtestScript, MenuScriptsKeepOnlyMenuCommands) {
   std::vector<double> times;
   for (const menu_step& m : got) {
     actions.push_back(m.action);
-    times.push_back(m.t);
+    times.push_back(m.t.after);
     EXPECT_EQ(m.done, 0);
   }
   EXPECT_EQ(actions, (std::vector<std::string>{"open", "down", "tabnext", "right", "enter", "up", "close"}));
@@ -68,9 +69,75 @@ TEST(DevtestScript, MenuScriptsKeepOnlyMenuCommands) {
   EXPECT_TRUE(log.has("BKM_MSEQ: entry \"x:up\" skipped")) << log.text();
 }
 
+TEST(DevtestScript, TimesCountFromTheStartOrFromAScreenKind) {
+  struct row {
+    const char* text;
+    bool ok;
+    int kind;
+    double after;
+  } rows[] = {
+      {"1.5", true, from_loop_start, 1.5}, {"+2", true, from_loop_start, 2},
+      {"map+1.5", true, 2, 1.5},           {"players+0", true, 1, 0},
+      {"game+0.25", true, 4, 0.25},        {"other+3", true, 0, 3},
+      {"town+1", false, 0, 0},             {"map", false, 0, 0},
+      {"map+", false, 0, 0},               {"map+1x", false, 0, 0},
+      {"map+1+2", false, 0, 0},            {"Map+1", false, 0, 0},
+      {"map+inf", false, 0, 0},            {"inf", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const row& r : rows) {
+    script_time t{3, 9};
+    ASSERT_EQ(parse_script_time(r.text, &t), r.ok) << r.text;
+    if (!r.ok) {
+      EXPECT_EQ(t.kind, 3) << r.text;  // left alone
+      continue;
+    }
+    EXPECT_EQ(t.kind, r.kind) << r.text;
+    EXPECT_EQ(t.after, r.after) << r.text;
+  }
+  log_capture log;
+  ASSERT_EQ(parse_keys("players+0.5:2,town+1:2").size(), 1u);
+  EXPECT_TRUE(log.has("BKM_KEYS: entry \"town+1:2\" skipped")) << log.text();
+  std::vector<menu_step> steps = parse_mseq("map+1:open,map:open");
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_EQ(steps[0].t.kind, 2);
+  EXPECT_TRUE(log.has("BKM_MSEQ: entry \"map:open\" skipped")) << log.text();
+}
+
+TEST(DevtestScript, AScreenKindCountsFromItsFirstFrame) {
+  devtest_script s;
+  s.joyseq = parse_joyseq("1:0x80,players+0:0,map+1:8,map+1.5:0");
+  struct row {
+    double t;
+    const char* kind;
+    int want;
+  } rows[] = {
+      {0.5, "other", 0},    // before the first entry
+      {2, "other", 0x80},   // fire until the player-count screen shows
+      {9, "other", 0x80},
+      {9.5, "players", 0},  // from its first frame
+      {10, "map", 0},       // the map, but not a second yet
+      {10.9, "map", 0},
+      {11, "shop", 8},      // later frames of other kinds move nothing
+      {11.2, "map", 8},
+      {11.5, "players", 0},
+      {30, "map", 0},
+  };
+  for (const row& r : rows) {
+    devtest_note_kind(s, r.kind, r.t);
+    EXPECT_EQ(devtest_joystick(s, r.t), r.want) << r.t << " " << r.kind;
+  }
+  EXPECT_EQ(s.kind_seen[0], 0.5);
+  EXPECT_EQ(s.kind_seen[1], 9.5);
+  EXPECT_EQ(s.kind_seen[2], 10);
+  EXPECT_TRUE(devtest_due(s, {3, 0}, 11));    // the shop showed at 11
+  EXPECT_FALSE(devtest_due(s, {4, 0}, 1e6));  // no game frame yet
+  EXPECT_FALSE(devtest_due(s, {-1, 40}, 30));
+}
+
 TEST(DevtestScript, PlayerOnesJoystickOverTime) {
   devtest_script seq;
-  seq.joyseq = {{2, 8}, {1, 4}, {3, 0x81}};
+  seq.joyseq = parse_joyseq("2:8,1:4,3:0x81");
   devtest_script none;
   none.no_input = true;
   devtest_script push;

@@ -4,9 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "machine/game_data.h"
+#include "support/synthetic_disk.h"
 
 namespace {
+
+// The CRC32 of the "BKM" that build/tests/write_synthetic_bkm writes (the
+// program logs it at start: "Game data: original/BKM (CRC32 ...)"). Every
+// build of the writer must write these bytes; one that writes others is
+// miscompiled, as GCC 12 at -O3 once miscompiled the sound tables. After a
+// deliberate change of the synthetic content, put here the value that
+// SyntheticGameData.TheWrittenFileIsPinned reports.
+constexpr u32 synth_bkm_pinned_crc32 = 0x2C586E75;
 
 const std::vector<u8> marker = {'M', 'A', 'R', 'K'};
 
@@ -87,6 +98,18 @@ TEST(SyntheticGameData, RefusesRegionsTheImageCannotCarry) {
   ASSERT_TRUE(synth_place(shared, "second", "on the same image bytes", 0xC7600, std::vector<u8>{1, 2, 3, 4}));
   EXPECT_TRUE(synth_image(shared).empty());
   EXPECT_NE(shared.error.find("shares"), std::string::npos) << shared.error;
+}
+
+TEST(SyntheticGameData, TheWrittenFileIsPinned) {
+  std::string error;
+  const std::vector<u8> bkm = synth_standard_bkm(error);
+  ASSERT_EQ(bkm.size(), synth_full_size) << error;
+  char now[16];
+  std::snprintf(now, sizeof now, "0x%08X", game_data_crc32(bkm.data(), bkm.size()));
+  char pinned[16];
+  std::snprintf(pinned, sizeof pinned, "0x%08X", synth_bkm_pinned_crc32);
+  EXPECT_STREQ(now, pinned) << "the synthetic BKM is not the pinned one: a miscompiled build, or a changed "
+                               "content whose CRC32 belongs in synth_bkm_pinned_crc32";
 }
 
 } // namespace

@@ -9,43 +9,43 @@
 set -uo pipefail
 script=$1 program=$2 writer=$3 count=$4 probe=$5
 work=$(mktemp -d /tmp/bkm_script_XXXXXX)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/program_runs.sh"
 failures=0
 fail() { echo "FAIL ($script): $*"; failures=$((failures + 1)); }
+log=$work/user/error.log
+
+# However the script ends (a failed check, or the shell stopped by a
+# mistake of its own), a failure shows what the program said.
+finish() {
+  local status=$?
+  stop_runner
+  if [ "$status" -ne 0 ]; then
+    echo "---- output"; cat "$work/out.txt" 2> /dev/null
+    echo "---- error.log"; cat "$log" 2> /dev/null
+  fi
+  rm -rf "$work"
+}
+trap finish EXIT
 
 mkdir -p "$work/data" "$work/user" "$work/nodata" "$work/shots"
 "$writer" "$work/data" > /dev/null || { echo "could not write the synthetic data"; exit 1; }
 export BKM_USER_DIR=$work/user LIBGL_ALWAYS_SOFTWARE=1 BKM_NODUMP=1
-log=$work/user/error.log
 
-# Each run gets an X server of its own: windows of tests running beside it
-# on a shared display would take its focus, and it theirs.
-display=()
-if command -v xvfb-run > /dev/null && [ "${BKM_REAL_DISPLAY:-0}" != 1 ]; then
-  # Tests start their servers side by side, and "-a" alone races them all
-  # for the same first free number: each starts its search somewhere else.
-  display=(xvfb-run -a -n $((100 + RANDOM % 4000)) -s "-screen 0 1280x1024x24")
-fi
+# The one limit on a run, in seconds. The scripts wait for what the game
+# reaches (a screen, a log line, a file), never for the clock, so a loaded
+# machine only makes them slower; a run that never gets there ends here
+# (BKM_SECONDS, unless the run gives its own), or is killed 30 s later.
+limit=240
 
-# Runs a command on that X server with the command's own status: xvfb-run
-# may put one of its own in its place (a clean-up of its temporary folder
-# that fails on a loaded machine), so the status comes back through a file.
-on_display() {
-  if [ ${#display[@]} -eq 0 ]; then
-    "$@"
-    return
-  fi
-  rm -f "$work/display.status"
-  "${display[@]}" sh -c '"$@"; echo $? > "$0"' "$work/display.status" "$@"
-  [ -s "$work/display.status" ] || return 99
-  return "$(cat "$work/display.status")"
-}
-
-# Runs the program with the given environment inside a time limit; the
+# Runs the program with the given environment until it ends by itself; the
 # status is left in $status.
-run() {
-  on_display env "$@" timeout 60 "$program" > "$work/out.txt" 2>&1
-  status=$?
+run() { run_until false "$@"; }
+
+# The same, but the program is asked to quit as soon as the condition holds.
+run_until() {
+  local condition=$1
+  shift
+  until_then "$condition" env BKM_SECONDS=$limit "$@" timeout $((limit + 30)) "$program" > "$work/out.txt" 2>&1
 }
 
 # The newest of the shots taken every half second into a folder.
@@ -74,27 +74,30 @@ expect_no_colour() {
 panel=$(printf '%02X%02X%02X' $(( (0x0A * 238 + 127) / 255 )) $(( (0x0C * 238 + 127) / 255 )) $(( (0x18 * 238 + 127) / 255 )))
 gold_title=FFD75A
 
-# Scripts driven by the autopilot: the "1" key at the player-count prompt
-# at several moments, so a slower start still meets it; the VBL of an
-# injected failure inside the mission, some 150 VBLs after it begins (at
-# about 700, later on a loaded machine); the length of a run that plays the
-# whole movement script: the mission starts near VBL 700 and its script
-# takes 800 VBLs, 30 s at 50 VBLs a second, and a loaded machine falls
-# behind the wall clock.
-prompt_keys="2.5:2,3.5:2,4.5:2,5.5:2,6.5:2,7.5:2"
+# Through the title to the world map: fire pressed for half a second every
+# two seconds (the title takes fire only after a while, and only as a
+# press) until the player-count screen shows, then the "1" key there
+# (twice, should the first come while the screen still settles).
+title_fire=""
+for second in $(seq 1 2 119); do title_fire+="$second:128,$second.5:0,"; done
+title_fire+="players+0:0"
+prompt_keys="players+0.3:2,players+1:2"
+# A failure injected in the mission some 150 VBLs after it begins: the
+# autopilot's walk over the map and through the shop counts VBLs, and it
+# reaches the mission at about VBL 700 however long that takes.
 mission_corrupt_vbl=850
-automission_seconds=44
+script_finished() { grep -qx "autopilot: script finished" "$log"; }
 
 case $script in
 no_data)
-  # The missing-data screen until SIGTERM, then 1 (windowed, as in every
-  # test run). SDL is held to its X11 driver: the start-up reads the
-  # refresh rate and opens the video twice, and an X11 driver started
-  # afresh each time could miss the display, upon which SDL fell back to
-  # drawing off-screen, into a window nobody saw.
-  SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/shots \
-    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
+  # The missing-data screen until SIGTERM (once it has been shot five
+  # times, half a second apart), then 1 (windowed, as in every test run).
+  # SDL is held to its X11 driver: the start-up reads the refresh rate and
+  # opens the video twice, and an X11 driver started afresh each time could
+  # miss the display, upon which SDL fell back to drawing off-screen, into
+  # a window nobody saw.
+  run_until 'files_at_least 5 "$work/shots/s*.png"' SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" \
+    BKM_SHOTS="$work/shots"
   [ $status -eq 1 ] || fail "status $status, want 1"
   # The last shot: on a loaded machine the first may come before the
   # window has settled at its size.
@@ -111,9 +114,8 @@ no_data)
   # red title is at its top).
   mkdir -p "$work/full"
   echo '{"version": 3, "fullscreen": true}' > "$work/user/options.json"
-  SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR=$work/nodata BKM_SHOTS=$work/full \
-    on_display timeout --preserve-status -s TERM 4 "$program" > "$work/out.txt" 2>&1
-  status=$?
+  run_until 'files_at_least 5 "$work/full/s*.png"' SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/nodata" \
+    BKM_SHOTS="$work/full"
   [ "$status" = 1 ] || fail "fullscreen: status $status, want 1"
   shot=$(last_shot "$work/full")
   if [ -s "$shot" ]; then
@@ -193,31 +195,31 @@ menu_tour)
 corrupt_first_vbl)
   # An injected failure at the first VBL (13 in the start-up state), where
   # no snapshot exists: the error once, with that VBL, and status 1.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=10 BKM_CORRUPT=13
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_CORRUPT=13
   [ "$status" = 1 ] || fail "status $status, want 1"
   n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 13)$" "$log")
   [ "$n" = 1 ] || fail "the emulation error for vbl 13 was logged $n times"
   ls "$work/user/saves"/crash* > /dev/null 2>&1 && fail "a crash report without a snapshot"
   ;;
 map_slots)
-  # The title cut short by fire, "1" at the player-count prompt, the world
-  # map; there, through the menu: a save to slot 1, the pointer moved, a
-  # save to slot 2, a load of slot 1 and a save to slot 3. The map starts
-  # with its pointer at (160, 125), in no mission's box, so fire there
-  # chooses nothing. Fire is pulsed and the key pressed several times, so
-  # a slower start still meets the title's waits and the prompt; the map is
-  # reached by about 8 s, and the menu waits three seconds more for a
-  # loaded machine.
-  joy="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0"
-  joy+=",15.6:8,16:0"                                                   # the pointer to the right
-  keys="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2"
-  mseq="14.5:open,14.7:down,14.9:down,15.1:enter,15.3:close"           # save slot 1
-  mseq+=",16.4:open,16.6:up,16.8:right,17:down,17.2:enter"              # save slot 2
-  mseq+=",17.4:up,17.6:left,17.8:down,18:down,18.2:enter"               # load slot 1 (closes)
-  mseq+=",18.8:open,19:up,19.2:up,19.4:right,19.6:right,19.8:down,20:enter"  # save slot 3
+  # Through the title to the world map; there, through the menu: a save to
+  # slot 1, the pointer moved, a save to slot 2, a load of slot 1 and a save
+  # to slot 3; the run ends once slot 3 reads back. The map starts with its
+  # pointer at (160, 125), in no mission's box. The menu's commands reach
+  # the emulation in the order they were given, so they need no more than
+  # a frame between them. The emulation takes the joystick's changes by the
+  # batch, though, when it falls behind the frames on a loaded machine:
+  # the pointer is held right for six seconds, so that its steps run some
+  # VBLs between the press and the release however late it is.
+  joy="$title_fire,map+2:8,map+8:0"
+  mseq="map+1:open,map+1.1:down,map+1.2:down,map+1.3:enter,map+1.4:close"          # save slot 1
+  mseq+=",map+8.5:open,map+8.6:up,map+8.7:right,map+8.8:down,map+8.9:enter"        # save slot 2
+  mseq+=",map+9:up,map+9.1:left,map+9.2:down,map+9.3:down,map+9.4:enter"           # load slot 1 (closes)
+  mseq+=",map+10:open,map+10.1:up,map+10.2:up,map+10.3:right,map+10.4:right,map+10.5:down,map+10.6:enter"  # save slot 3
   echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=20.5 BKM_JOYSEQ="$joy" BKM_KEYS="$keys" \
-    BKM_MSEQ="$mseq"
+  slot3=$work/user/saves/slot3.bkms
+  run_until '[ -s "$slot3" ] && "$probe" "$slot3" 1FE > /dev/null 2>&1' \
+    BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_JOYSEQ="$joy" BKM_KEYS="$prompt_keys" BKM_MSEQ="$mseq"
   [ "$status" = 0 ] || fail "status $status, want 0"
   # Each slot reads back as a machine state on the map (split_map $FF at
   # $1FE), with the pointer where it was: at its start for slots 1 and 3,
@@ -234,7 +236,8 @@ map_slots)
     where[$n]="$((16#$x)),$((16#$y))"
   done
   [ "${where[1]:-}" = "160,125" ] || fail "slot 1 holds the pointer at ${where[1]:-?}, want 160,125"
-  x2=${where[2]%,*}
+  x2=${where[2]:-}
+  x2=${x2%,*}
   { [ -n "${where[2]:-}" ] && [ "${x2:-0}" -gt 160 ] && [ "${where[2]#*,}" = 125 ]; } ||
     fail "slot 2 holds the pointer at ${where[2]:-?}, want it moved right of 160 on line 125"
   [ "${where[3]:-}" = "160,125" ] || fail "slot 3 holds the pointer at ${where[3]:-?}: the load did not bring slot 1 back"
@@ -244,12 +247,13 @@ map_slots)
 corrupt_map)
   # An injected failure on the world map (reached as in map_slots): no
   # mission has run, so there is no snapshot to go back to; the error once,
-  # with its VBL, status 1 and no crash report. A save through the menu
-  # shortly before shows that the map was reached by then (an emulation
-  # that has stopped saves nothing), and nothing leaves the map after it.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=40 BKM_CORRUPT=850 \
-    BKM_JOYSEQ="0:0,5:128,5.3:0,6:128,6.3:0,7:128,7.3:0,8:128,8.3:0" BKM_KEYS="5.5:2,6.5:2,7.5:2,8.5:2,9.5:2" \
-    BKM_MSEQ="12.5:open,12.7:down,12.9:down,13.1:enter,13.3:close"
+  # with its VBL, status 1 and no crash report. A save through the menu a
+  # second after the map shows proves that the map was reached before the
+  # failure (an emulation that has stopped saves nothing), and nothing
+  # leaves the map after it. The map comes at about VBL 400, and a
+  # displayed frame runs at most one VBL there.
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_CORRUPT=850 BKM_JOYSEQ="$title_fire" BKM_KEYS="$prompt_keys" \
+    BKM_MSEQ="map+1:open,map+1.1:down,map+1.2:down,map+1.3:enter,map+1.4:close"
   [ "$status" = 1 ] || fail "status $status, want 1"
   n=$(grep -c "^Emulation ERROR: Emulation error near [0-9A-F]\{6\} (vbl 850)$" "$log")
   [ "$n" = 1 ] || fail "the emulation error for vbl 850 was logged $n times"
@@ -261,9 +265,9 @@ corrupt_map)
 effect_boom)
   # A sound effect 40 VBLs and an explosion 60 VBLs after the first step
   # (VBL 13 in the start-up state), each once, logged to the file only, and
-  # the game goes on.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=6 BKM_EFFECT=40 BKM_EFFECT_N=2 \
-    BKM_BOOM=60:100:80:0
+  # the game goes on; the run ends once the explosion is logged.
+  run_until 'grep -q "^explosion created" "$log"' BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 \
+    BKM_EFFECT=40 BKM_EFFECT_N=2 BKM_BOOM=60:100:80:0
   [ "$status" = 0 ] || fail "status $status, want 0"
   for line in "effect started at vbl 53" "explosion created at vbl 73"; do
     n=$(grep -cx "$line" "$log")
@@ -277,11 +281,12 @@ automission)
   # key at the player-count prompt, the world map walked to mission 6's
   # box (the nearest to where the pointer starts), a weapon bought in the
   # shop (a new game owns none, and the shop lets no one leave without),
-  # the exit, then the mission's frames with the whole movement script.
-  # With BKM_ATLAS the program prints the atlas of the mission's pictures
-  # as it ends.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS="$automission_seconds" BKM_AUTOMISSION=6 \
-    BKM_KEYS="$prompt_keys" BKM_ATLAS=1
+  # the exit, then the mission's frames with the whole movement script;
+  # the run ends when the autopilot says the script is done. With
+  # BKM_ATLAS the program prints the atlas of the mission's pictures as it
+  # ends.
+  run_until script_finished BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_AUTOMISSION=6 BKM_KEYS="$prompt_keys" \
+    BKM_ATLAS=1
   [ "$status" = 0 ] || fail "status $status, want 0"
   n=$(grep -Ec '^ATLAS [^ :]+:[0-9]+:[0-9]+ [0-9]+ [0-9]+ -?[0-9]+ -?[0-9]+ [0-9a-f]{16}$' "$work/out.txt")
   [ "$n" -gt 0 ] || fail "no atlas report with BKM_ATLAS"
@@ -298,8 +303,9 @@ corrupt_mission)
   # The autopilot into mission 6 as above, and a failure injected well
   # inside it: the crash snapshots taken during the mission's frames let
   # the game go back to the oldest of them, with a report of three files,
-  # and the run ends normally.
-  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=26 BKM_AUTOMISSION=6 \
+  # and the game plays on to the end of the autopilot's script, where the
+  # run ends normally.
+  run_until script_finished BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_AUTOMISSION=6 \
     BKM_KEYS="$prompt_keys" BKM_CORRUPT="$mission_corrupt_vbl"
   [ "$status" = 0 ] || fail "status $status, want 0"
   started=$(sed -n 's/^autopilot: mission started at vbl \([0-9]\+\)$/\1/p' "$log" | head -1)
@@ -363,9 +369,5 @@ display_lost)
   ;;
 esac
 
-if [ $failures -ne 0 ]; then
-  echo "---- output"; cat "$work/out.txt"
-  echo "---- error.log"; cat "$log" 2> /dev/null
-  exit 1
-fi
+[ $failures -eq 0 ] || exit 1
 echo "script $script passed"

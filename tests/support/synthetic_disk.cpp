@@ -366,12 +366,22 @@ void synth_put_high_scores(std::vector<u8>& bkm) {
   std::copy(d.high_scores.begin(), d.high_scores.end(), bkm.begin() + high_score_offset);
 }
 
-std::string synth_write_standard_bkm(const std::string& folder) {
+std::vector<u8> synth_standard_bkm(std::string& error) {
   synth_game_data g = synth_standard();
-  if (!synth_place_disk_road(g)) return g.error;
-  std::vector<u8> bkm = synth_bkm(g);
-  if (bkm.empty()) return g.error.empty() ? "the synthetic data file is empty" : g.error;
+  std::vector<u8> bkm;
+  if (synth_place_disk_road(g)) bkm = synth_bkm(g);
+  if (bkm.empty()) {
+    error = g.error.empty() ? "the synthetic data file is empty" : g.error;
+    return {};
+  }
   synth_put_high_scores(bkm);
+  return bkm;
+}
+
+std::string synth_write_standard_bkm(const std::string& folder) {
+  std::string error;
+  const std::vector<u8> bkm = synth_standard_bkm(error);
+  if (bkm.empty()) return error;
   if (!synth_write(folder + "/BKM", bkm)) return "could not write " + folder + "/BKM";
   return "";
 }

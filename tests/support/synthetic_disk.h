@@ -18,6 +18,7 @@
 // lettered "C", and invented enemy frames.
 #pragma once
 #include <array>
+#include <string>
 #include <vector>
 
 #include "support/synthetic_game_data.h"
@@ -62,8 +63,10 @@ const synth_disk& synth_disk_content();
 bool synth_place_disk_road(synth_game_data& g);
 void synth_put_high_scores(std::vector<u8>& bkm);
 
-// The standard synthetic game with its disk road and high scores, written
-// as "BKM" into folder: "" or what went wrong.
+// The standard synthetic game with its disk road and high scores as the
+// bytes of "BKM"; empty, with error set, when it cannot be built.
+std::vector<u8> synth_standard_bkm(std::string& error);
+// The same written as "BKM" into folder: "" or what went wrong.
 std::string synth_write_standard_bkm(const std::string& folder);
 
 // The resident graphics as the cold start leaves them from $2E000: the

@@ -256,5 +256,6 @@ void synth_force_crc(std::vector<u8>& bytes, u32 crc) {
 bool synth_write(const std::string& path, const std::vector<u8>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();  // a write that fails only when the buffer goes out fails here
   return static_cast<bool>(out);
 }

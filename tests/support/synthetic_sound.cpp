@@ -142,11 +142,18 @@ synth_sound make_sound() {
     at(ym_period_table + 2 * n)[0] = static_cast<u8>(s.periods[n] >> 8);
     at(ym_period_table + 2 * n)[1] = static_cast<u8>(s.periods[n]);
   }
-  for (u32 i = 0; i < 15; ++i) {
-    const u32 o = offset_of(arpeggios[i == 1 ? 1 : 0]);
-    at(ym_arpeggio_table + 2 * i)[0] = static_cast<u8>(o >> 8);
-    at(ym_arpeggio_table + 2 * i)[1] = static_cast<u8>(o);
-  }
+  // Every entry names the first sequence but entry 1, the second: a plain
+  // fill, then entry 1. Choosing the sequence inside the loop
+  // (arpeggios[i == 1 ? 1 : 0]) was vectorized wrongly by GCC 12 at -O3:
+  // it read before the array and lost entry 1, so the data file depended
+  // on the build (SyntheticGameData.TheWrittenFileIsPinned guards it).
+  auto put_arpeggio = [&](u32 entry, u32 sequence) {
+    const u32 o = offset_of(sequence);
+    at(ym_arpeggio_table + 2 * entry)[0] = static_cast<u8>(o >> 8);
+    at(ym_arpeggio_table + 2 * entry)[1] = static_cast<u8>(o);
+  };
+  for (u32 i = 0; i < 15; ++i) put_arpeggio(i, arpeggios[0]);
+  put_arpeggio(1, arpeggios[1]);
   at(ym_default_arpeggio)[0] = 0x80;
   out.push_back({0x0423CC, tables});
 

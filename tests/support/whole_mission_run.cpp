@@ -45,6 +45,12 @@ constexpr u32 owned_weapons = 0x66;  // 19 bytes in the player record
 constexpr u32 weapon_counters = 0x7A; // 13 words, up to the plate latch
 constexpr u32 counter_words = 13;
 constexpr int frame_limit = 6000;
+// A routine that loops for ever would hold the test until its outer
+// timeout; the run stops instead and names where. What may pass without a
+// frame end, several times what the boot needs to the first one (about
+// 190 VBLs; with the tiny budget 1.2 million loop heads in cut slices):
+constexpr int vbls_without_frame_limit = 1000;
+constexpr u64 loop_heads_without_frame_limit = 5000000;
 
 // --- the control loop's steps of one mission, at a test address ----------
 
@@ -452,6 +458,25 @@ bool resume_here(resume_at resume, const mission_run& run) {
   return !horizontal && rd16(stream_section) == 4 && rd16(scroll_pos) > 600;
 }
 
+// The label a slice stopped at, by the routine that owns it.
+std::string label_at(u32 pc) {
+  for (int i = 0; i < game_dispatch_row_count; ++i) {
+    const dispatch_row& row = game_dispatch_rows[i];
+    if (row.address == pc)
+      return std::string(row.kind == routine_entry ? "the entry of " : "a label of ") + row.owner_name;
+  }
+  return "no label of a written routine (a test's stand-in)";
+}
+
+// "" while the frame in progress is within the limits.
+std::string stuck_frame(size_t frame, int vbls, u64 loop_heads) {
+  if (vbls <= vbls_without_frame_limit && loop_heads <= loop_heads_without_frame_limit) return "";
+  char text[160];
+  std::snprintf(text, sizeof text, "frame %zu did not end in %d VBLs and %llu loop heads: the slice stopped at $%06X, ",
+                frame, vbls, static_cast<unsigned long long>(loop_heads), g_cpu.pc & 0xFFFFFF);
+  return text + label_at(g_cpu.pc & 0xFFFFFF) + (g_cpu.yield_reason == YIELD_BUDGET ? ", looping" : ", waiting");
+}
+
 } // namespace
 
 std::string screen_hash(const u8* screen, const u8* palette) {
@@ -497,6 +522,9 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
   bool resumed = false;
   double frame_ns = 0;
   size_t frames_timed = 0;
+  size_t frames_seen = 0;
+  int vbls_in_frame = 0;
+  u64 loop_heads_in_frame = 0;
   while (rd16(runner_done) == 0 && run.frames.size() < frame_limit) {
     auto t0 = std::chrono::steady_clock::now();
     const bool started_before = mission_started;
@@ -525,6 +553,17 @@ mission_run play_whole_mission(const std::string& folder, const std::vector<u8>&
       continue;
     }
     if (spent && in_mission) ++run.budget_ends;
+    if (run.frames.size() != frames_seen) {
+      frames_seen = run.frames.size();
+      vbls_in_frame = 0;
+      loop_heads_in_frame = 0;
+    }
+    if (spent)
+      loop_heads_in_frame += how.budget;
+    else
+      ++vbls_in_frame;
+    run.failure = stuck_frame(run.frames.size(), vbls_in_frame, loop_heads_in_frame);
+    if (!run.failure.empty()) break;
     // A slice cut by its budget is not a VBL: the next one goes on where it stopped.
     if (!spent) {
       tos_vbl();

@@ -41,8 +41,8 @@ class devtest_test : public ::testing::Test {
     for (const char* v : script_vars) unsetenv(v);
     god_mode = 0;
   }
-  posts at(double t) {
-    devtest_frame(t);
+  posts at(double t, const char* kind = "other") {
+    devtest_frame(t, kind);
     posts out;
     emu_event e;
     while (ev_pop(&e)) out.push_back({e.kind, e.a, e.b});
@@ -102,6 +102,20 @@ TEST_F(devtest_test, MenuCommandsRunOnceEachAtTheirTime) {
   at(0.6);
   EXPECT_FALSE(menu_open);
   EXPECT_EQ(menu_options->tab, 1);
+}
+
+TEST_F(devtest_test, EntriesTimedFromAScreenWaitForIt) {
+  setenv("BKM_KEYS", "players+0.5:2,1:3", 1);
+  setenv("BKM_MSEQ", "map+0.2:open", 1);
+  EXPECT_EQ(at(0.5), posts{});
+  EXPECT_EQ(at(1.0), (posts{{EV_KEY, 3, 1}}));
+  EXPECT_EQ(at(20, "players"), (posts{{EV_KEY, 3, 0}}));
+  EXPECT_EQ(at(20.4, "players"), posts{});
+  EXPECT_EQ(at(20.5, "map"), (posts{{EV_KEY, 2, 1}}));
+  EXPECT_FALSE(menu_open);
+  EXPECT_EQ(at(20.6, "map"), posts{});
+  EXPECT_EQ(at(20.7, "map").back(), (posted{EV_PAUSE, 1, 0}));
+  EXPECT_TRUE(menu_open);
 }
 
 TEST_F(devtest_test, NothingWithoutTestMode) {

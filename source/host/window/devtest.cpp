@@ -1,5 +1,6 @@
 // Playing the test scripts once per displayed frame: what a person would
-// do with the keyboard and the menu, at fixed times.
+// do with the keyboard and the menu, at fixed times or once the game has
+// reached a screen.
 #include "host/window/devtest.h"
 
 #include <cstdlib>
@@ -30,7 +31,7 @@ std::optional<devtest_run> run;
 
 void play_keys(double t) {
   for (scripted_key& k : run->script.keys) {
-    if (k.state == KEY_WAITING && t >= k.t) {
+    if (k.state == KEY_WAITING && devtest_due(run->script, k.t, t)) {
       emu_post(EV_KEY, k.code, 1);
       k.state = KEY_PRESSED;
       k.release_at = t + key_hold_s;
@@ -65,7 +66,7 @@ void play_hold_and_aim(double t) {
 
 void play_menu(double t) {
   for (menu_step& m : run->script.mseq) {
-    if (m.done || t < m.t) continue;
+    if (m.done || !devtest_due(run->script, m.t, t)) continue;
     m.done = 1;
     if (!std::strcmp(m.action, "open")) {
       open_menu();
@@ -83,9 +84,10 @@ void play_menu(double t) {
 
 void devtest_reset() { run.reset(); }
 
-void devtest_frame(double t) {
+void devtest_frame(double t, const char* screen_kind) {
   if (!std::getenv("BKM_TEST")) return;
   if (!run) run = devtest_run{devtest_read_env()};
+  devtest_note_kind(run->script, screen_kind, t);
   if (t > joystick_from_s) input_set_kbd_state(devtest_joystick(run->script, t));
   play_keys(t);
   play_hold_and_aim(t);

@@ -3,8 +3,10 @@
 // commands, so that it can be driven without a person.
 #pragma once
 
-// One displayed frame at t seconds since the main loop began. Does nothing
-// unless BKM_TEST is set; the scripts are read on first use.
-void devtest_frame(double t);
+// One displayed frame at t seconds since the main loop began, showing the
+// given screen kind (as the presenter names it; entries timed from a kind
+// wait for its first frame). Does nothing unless BKM_TEST is set; the
+// scripts are read on first use.
+void devtest_frame(double t, const char* screen_kind);
 // Forgets the scripts and what was played of them (tests).
 void devtest_reset();
