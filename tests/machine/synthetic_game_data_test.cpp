@@ -17,7 +17,7 @@ namespace {
 // miscompiled, as GCC 12 at -O3 once miscompiled the sound tables. After a
 // deliberate change of the synthetic content, put here the value that
 // SyntheticGameData.TheWrittenFileIsPinned reports.
-constexpr u32 synth_bkm_pinned_crc32 = 0x2C586E75;
+constexpr u32 synth_bkm_pinned_crc32 = 0x4A8B7264;
 
 const std::vector<u8> marker = {'M', 'A', 'R', 'K'};
 
