@@ -4,6 +4,7 @@
 #include "sound/music_decode.h"
 
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -371,6 +372,98 @@ TEST(MusicDecode, OggSongs) {
   EXPECT_EQ(m.rate, 32000);
   ASSERT_EQ(m.frames(), 44100);
   for (int i = 0; i < m.frames(); ++i) ASSERT_EQ(m.pcm[2 * i], m.pcm[2 * i + 1]) << i;
+}
+
+// Vorbis header packets made by hand, for streams that declare far more
+// than they hold.
+std::string le32(u32 v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+}
+
+// Fields packed from the low bit up, as Vorbis does.
+class vorbis_bits {
+public:
+  vorbis_bits() { oggpack_writeinit(&b_); }
+  ~vorbis_bits() { oggpack_writeclear(&b_); }
+  vorbis_bits(const vorbis_bits&) = delete;
+  vorbis_bits& operator=(const vorbis_bits&) = delete;
+  vorbis_bits& put(u32 value, int bits) {
+    oggpack_write(&b_, value, bits);
+    return *this;
+  }
+  vorbis_bits& text(const std::string& bytes) {
+    for (const char c : bytes) put(static_cast<u8>(c), 8);
+    return *this;
+  }
+  std::string bytes() {
+    return {reinterpret_cast<const char*>(oggpack_get_buffer(&b_)), static_cast<size_t>(oggpack_bytes(&b_))};
+  }
+
+private:
+  oggpack_buffer b_;
+};
+
+const std::string identification =
+    "\x01vorbis" + le32(0) + "\x01" + le32(44100) + le32(0) + le32(0) + le32(0) + "\xb8\x01";
+
+std::string comments(u32 vendor, const std::string& vendor_text, u32 count, const std::vector<std::string>& each) {
+  std::string p = "\x03vorbis" + le32(vendor) + vendor_text + le32(count);
+  for (const std::string& c : each) p += le32(static_cast<u32>(c.size())) + c;
+  return p + "\x01";
+}
+const std::string no_comments = comments(0, "", 0, {});
+
+// A setup header of one codebook of one length for all entries (an
+// "ordered" book: a few bits whatever the count), of the given lookup type
+// with one-bit values, followed by some bytes of values.
+std::string one_book_setup(u32 entries, u32 dimensions, u32 lookup, int value_bytes) {
+  vorbis_bits b;
+  b.text("\x05vorbis").put(0, 8);
+  b.put(0x564342, 24).put(dimensions, 16).put(entries, 24).put(1, 1).put(0, 5);
+  int bits = 0;
+  for (u32 n = entries; n; n >>= 1) ++bits;
+  b.put(entries, bits).put(lookup, 4);
+  if (lookup) b.put(0, 32).put(0, 32).put(0, 4).put(0, 1);
+  for (int i = 0; i < value_bytes; ++i) b.put(0x55, 8);
+  return b.bytes();
+}
+
+TEST(MusicDecode, HostileOggHeaders) {
+  const std::string small_setup = one_book_setup(16, 2, 2, 8);
+  std::vector<std::string> short_comments(64, "a=b");
+  struct row {
+    const char* what;
+    std::string comment, setup;
+    const char* why;
+  };
+  const row rows[] = {
+      // stb_vorbis would allocate and write close to 2 GB.
+      {"vendor of 2^31-1 bytes", comments(0x7fffffff, "vendor", 0, {}), small_setup,
+       "its comment header declares more than it holds"},
+      // Its table of 8-byte pointers would be sized in int: 8 bytes.
+      {"2^29+1 comments", comments(0, "", (1u << 29) + 1, short_comments), small_setup,
+       "its comment header declares more than it holds"},
+      {"a comment longer than the header", comments(0, "", 1, {"a=b"}).replace(15, 4, le32(5)), small_setup,
+       "its comment header declares more than it holds"},
+      // Some 400 MB of tables from a few bytes.
+      {"codebook of 2^24-1 entries", no_comments, one_book_setup((1u << 24) - 1, 1, 0, 0),
+       "the codebooks of its setup header are too large"},
+      // 2^31 values: sizes truncated to int, reads past the values.
+      {"lookup of 2^16 x 2^15 values", no_comments, one_book_setup(1u << 16, 1u << 15, 2, 64),
+       "a codebook of its setup header declares more values than it holds"},
+      {"lookup type 1 with its values cut", no_comments, one_book_setup(4096, 1, 1, 16),
+       "a codebook of its setup header declares more values than it holds"},
+  };
+  for (const row& r : rows) {
+    log_capture log;
+    EXPECT_TRUE(decode(ogg_of_packets({identification, r.comment, r.setup})).pcm.empty()) << r.what;
+    EXPECT_TRUE(log.has(std::string("Music: an Ogg song is refused (") + r.why + ")")) << r.what << ": " << log.text();
+  }
+  // The same stream with sound headers passes the check (stb_vorbis then
+  // finds no floors).
+  log_capture log;
+  EXPECT_TRUE(decode(ogg_of_packets({identification, no_comments, small_setup})).pcm.empty());
+  EXPECT_EQ(log.text().find("refused"), std::string::npos) << log.text();
 }
 
 } // namespace

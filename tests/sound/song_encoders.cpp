@@ -78,3 +78,27 @@ std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate) 
   vorbis_info_clear(&vi);
   return file;
 }
+
+std::string ogg_of_packets(const std::vector<std::string>& packets) {
+  std::string file;
+  ogg_stream_state os;
+  ogg_stream_init(&os, 1);
+  ogg_page page;
+  for (size_t i = 0; i < packets.size(); ++i) {
+    ogg_packet p{};
+    p.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(packets[i].data()));
+    p.bytes = static_cast<long>(packets[i].size());
+    p.b_o_s = i == 0;
+    p.e_o_s = i + 1 == packets.size();
+    p.packetno = static_cast<ogg_int64_t>(i);
+    ogg_stream_packetin(&os, &p);
+    // The identification header has the first page to itself.
+    if (i == 0 || i + 1 == packets.size())
+      while (ogg_stream_flush(&os, &page)) {
+        file.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+        file.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
+      }
+  }
+  ogg_stream_clear(&os);
+  return file;
+}

@@ -9,3 +9,6 @@
 // Interleaved 16-bit samples of channels (1 or 2) at rate, as file bytes.
 std::string encode_mp3(const std::vector<i16>& samples, int channels, int rate);
 std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate);
+
+// An Ogg stream of these packets (CRCs right), the first alone on its page.
+std::string ogg_of_packets(const std::vector<std::string>& packets);

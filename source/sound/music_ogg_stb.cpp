@@ -1,0 +1,62 @@
+// stb_vorbis's decoder, compiled here from the system header rather than
+// taken from its shared library, so that its malloc and free are ours:
+// each block is counted against the decoding thread's budget.
+// The C headers it includes come first, before malloc and free are renamed.
+#include <alloca.h>
+#include <assert.h>
+#include <limits.h>
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "sound/music_ogg_memory.h"
+
+namespace {
+
+// Each block starts with its size and its place in the list of the blocks
+// the decoder holds: stb_vorbis forgets some temporary blocks when it
+// refuses a stream, and the scope's end gives them back.
+struct alignas(std::max_align_t) block_head {
+  block_head* prev;
+  block_head* next;
+  size_t size;
+};
+
+thread_local size_t held = 0;
+thread_local block_head* blocks = nullptr;
+
+void* ogg_memory_take(size_t size) {
+  if (size > ogg_memory_most - held) return nullptr;
+  auto* block = static_cast<block_head*>(std::malloc(sizeof(block_head) + size));
+  if (!block) return nullptr;
+  *block = {nullptr, blocks, size};
+  if (blocks) blocks->prev = block;
+  blocks = block;
+  held += size;
+  return block + 1;
+}
+
+void ogg_memory_give(void* p) {
+  if (!p) return;
+  block_head* block = static_cast<block_head*>(p) - 1;
+  (block->prev ? block->prev->next : blocks) = block->next;
+  if (block->next) block->next->prev = block->prev;
+  held -= block->size;
+  std::free(block);
+}
+
+} // namespace
+
+ogg_memory_scope::ogg_memory_scope() = default;
+
+ogg_memory_scope::~ogg_memory_scope() {
+  while (blocks) ogg_memory_give(blocks + 1);
+}
+
+#define malloc(size) ogg_memory_take(size)
+#define free(block) ogg_memory_give(block)
+#include <stb_vorbis.h>
