@@ -4,6 +4,7 @@
 // they declare held to what the packet really holds.
 #include "sound/music_ogg_headers.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -129,13 +130,17 @@ int bits_for(u32 n) {
 }
 
 // The values of a lookup type 1 book, worked out as stb_vorbis does (in
-// float), so that the walk stays in step with its reading; -1 if none.
+// float), so that the walk stays in step with its reading; -1 if none, or
+// if stb_vorbis would take a power beyond int for an int (a book of one
+// value in 31 dimensions or more, which no encoder makes).
 int lookup1_values(int entries, int dim) {
-  int r = static_cast<int>(std::floor(std::exp(static_cast<float>(std::log(static_cast<float>(entries))) / dim)));
-  if (static_cast<int>(std::floor(std::pow(static_cast<float>(r) + 1, dim))) <= entries) ++r;
-  if (std::pow(static_cast<float>(r) + 1, dim) <= entries) return -1;
-  if (static_cast<int>(std::floor(std::pow(static_cast<float>(r), dim))) > entries) return -1;
-  return r;
+  const int r = static_cast<int>(std::floor(std::exp(static_cast<float>(std::log(static_cast<float>(entries))) / dim)));
+  const double above = std::floor(std::pow(static_cast<float>(r) + 1, dim));
+  if (above > INT_MAX) return -1;
+  const int values = static_cast<int>(above) <= entries ? r + 1 : r;
+  if (std::pow(static_cast<float>(values) + 1, dim) <= entries) return -1;
+  if (std::floor(std::pow(static_cast<float>(values), dim)) > entries) return -1;
+  return values;
 }
 
 // One codebook; adds what stb_vorbis would allocate for it to *cost.
