@@ -30,13 +30,15 @@ thread_local size_t held = 0;
 thread_local block_head* blocks = nullptr;
 
 void* ogg_memory_take(size_t size) {
-  if (size > ogg_memory_most - held) return nullptr;
+  // A block's head is counted too: stb_vorbis makes many tiny blocks.
+  const size_t room = ogg_memory_most - held;
+  if (room < sizeof(block_head) || size > room - sizeof(block_head)) return nullptr;
   auto* block = static_cast<block_head*>(std::malloc(sizeof(block_head) + size));
   if (!block) return nullptr;
   *block = {nullptr, blocks, size};
   if (blocks) blocks->prev = block;
   blocks = block;
-  held += size;
+  held += sizeof(block_head) + size;
   return block + 1;
 }
 
@@ -45,7 +47,7 @@ void ogg_memory_give(void* p) {
   block_head* block = static_cast<block_head*>(p) - 1;
   (block->prev ? block->prev->next : blocks) = block->next;
   if (block->next) block->next->prev = block->prev;
-  held -= block->size;
+  held -= sizeof(block_head) + block->size;
   std::free(block);
 }
 
