@@ -49,7 +49,11 @@ int ogg_read(const u8* data, size_t size, music_raw* out) {
   int error = 0;
   std::unique_ptr<stb_vorbis, vorbis_closer> v(
       stb_vorbis_open_memory(data, static_cast<int>(size), &error, nullptr));
-  if (!v) return 0;
+  if (!v) {
+    if (error == VORBIS_outofmem)
+      host_log("Music: an Ogg song is refused (it needs more than %zu MB to decode)", ogg_memory_most >> 20);
+    return 0;
+  }
   const stb_vorbis_info info = stb_vorbis_get_info(v.get());
   const int channels = std::max(info.channels, 1);
   // Of more channels the first two are heard: only they are kept.

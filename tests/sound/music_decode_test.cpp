@@ -460,10 +460,30 @@ TEST(MusicDecode, HostileOggHeaders) {
     EXPECT_TRUE(log.has(std::string("Music: an Ogg song is refused (") + r.why + ")")) << r.what << ": " << log.text();
   }
   // The same stream with sound headers passes the check (stb_vorbis then
-  // finds no floors).
+  // finds no floors), with a comment header of 254 bytes: its last lacing
+  // value, 254, ends the packet.
   log_capture log;
-  EXPECT_TRUE(decode(ogg_of_packets({identification, no_comments, small_setup})).pcm.empty());
+  const std::string vendor_254 = comments(238, std::string(238, 'v'), 0, {});
+  ASSERT_EQ(vendor_254.size(), 254u);
+  EXPECT_TRUE(decode(ogg_of_packets({identification, vendor_254, small_setup})).pcm.empty());
   EXPECT_EQ(log.text().find("refused"), std::string::npos) << log.text();
+}
+
+// Headers within every bound of the check can still declare more than a
+// song needs: one residue whose class book has 2^20 entries makes
+// stb_vorbis take some 60 MB (a million tiny blocks; 64 residues, 3 GB).
+// The decoder's budget refuses it.
+TEST(MusicDecode, OggDecoderMemoryIsBounded) {
+  vorbis_bits b;
+  b.text("\x05vorbis").put(0, 8);
+  // 2^20 codewords of 20 bits, in one ordered run; no lookup.
+  b.put(0x564342, 24).put(1, 16).put(1u << 20, 24).put(1, 1).put(19, 5).put(1u << 20, 21).put(0, 4);
+  b.put(0, 6).put(0, 16);                       // one time-domain entry
+  b.put(0, 6).put(1, 16).put(0, 5).put(0, 2).put(8, 4); // one floor of type 1, no partitions
+  b.put(0, 6).put(0, 16).put(0, 24).put(0, 24).put(0, 24).put(0, 6).put(0, 8).put(0, 4); // one residue
+  log_capture log;
+  EXPECT_TRUE(decode(ogg_of_packets({identification, no_comments, b.bytes()})).pcm.empty());
+  EXPECT_TRUE(log.has("Music: an Ogg song is refused (it needs more than 40 MB to decode)")) << log.text();
 }
 
 } // namespace
