@@ -363,6 +363,12 @@ TEST(MusicDecode, OggSongs) {
   std::unique_ptr<i16, decltype(&std::free)> pcm(decode_file((dir / "mission.mp3").c_str(), &frames, &lead_in, &rate),
                                                   &std::free);
   EXPECT_EQ(frames, 44100);
+  // Stereo sides are kept apart: a silent right side stays silent.
+  std::vector<i16> left_only = stereo;
+  for (size_t i = 1; i < left_only.size(); i += 2) left_only[i] = 0;
+  const decoded sides = decode(encode_ogg(left_only, 2, 44100));
+  EXPECT_NEAR(rms(sides.pcm, 0), 12000 / std::sqrt(2.0), 600);
+  EXPECT_LT(rms(sides.pcm, 1), 100);
   // Mono at the output rate: both sides equal.
   const decoded same_rate = decode(encode_ogg(sine(44100, 1, 44100, 300), 1, 44100));
   ASSERT_EQ(same_rate.frames(), 44100);
@@ -456,7 +462,10 @@ TEST(MusicDecode, HostileOggHeaders) {
   };
   for (const row& r : rows) {
     log_capture log;
-    EXPECT_TRUE(decode(ogg_of_packets({identification, r.comment, r.setup})).pcm.empty()) << r.what;
+    const std::string ogg = ogg_of_packets({identification, r.comment, r.setup});
+    music_raw raw;
+    EXPECT_EQ(ogg_read(reinterpret_cast<const u8*>(ogg.data()), ogg.size(), &raw), 0) << r.what;
+    EXPECT_TRUE(decode(ogg).pcm.empty()) << r.what;
     EXPECT_TRUE(log.has(std::string("Music: an Ogg song is refused (") + r.why + ")")) << r.what << ": " << log.text();
   }
   // The same stream with sound headers passes the check (stb_vorbis then
