@@ -78,7 +78,9 @@ mpg123_handle* stereo_decoder() {
   if (ready != MPG123_OK) return nullptr;
   mpg123_handle* mh = mpg123_new(nullptr, nullptr);
   if (!mh) return nullptr;
-  mpg123_param(mh, MPG123_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET, 0);
+  // ID3v2 tags are skipped, not parsed: the library would allocate the
+  // size a tag declares (a 17-byte file asked for 174 MB).
+  mpg123_param(mh, MPG123_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_SKIP_ID3V2, 0);
   mpg123_format_none(mh);
   const long* rates = nullptr;
   size_t count = 0;
