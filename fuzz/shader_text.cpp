@@ -13,7 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text = shader_prepare_text(file);
   if (text.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) std::abort();
   if (text.size() > size) std::abort();
-  if (shader_stage_source(text, true).size() != text.size() + 68) std::abort();
+  // The stage source is a fixed prefix followed by the prepared text.
+  static const size_t prefix = shader_stage_source({}, true).size();
+  std::string stage = shader_stage_source(text, true);
+  if (stage.size() != prefix + text.size() || stage.compare(prefix, std::string::npos, text) != 0) std::abort();
   shader_param params[SHADER_PARAM_MAX];
   int count = shader_read_params(text, params, SHADER_PARAM_MAX);
   if (count < 0 || count > SHADER_PARAM_MAX) std::abort();
