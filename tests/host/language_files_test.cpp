@@ -233,6 +233,7 @@ msg.save_failed
 msg.saved_before
 msg.saved_map
 msg.slot_empty
+msg.slot_failed
 msg.slot_loaded
 msg.unassigned
 padmap.act.exit
@@ -364,6 +365,7 @@ const std::map<std::string, std::vector<lang_arg_kind>> formatted = {
     {"msg.saved_before", {LANG_ARG_INT}},
     {"msg.slot_loaded", {LANG_ARG_INT}},
     {"msg.slot_empty", {LANG_ARG_INT}},
+    {"msg.slot_failed", {LANG_ARG_INT}},
     {"msg.assigned", {LANG_ARG_STRING, LANG_ARG_STRING}},
     {"msg.music_pack", {LANG_ARG_STRING}},
     {"msg.pack_replaced", {LANG_ARG_STRING, LANG_ARG_INT}},
