@@ -288,6 +288,7 @@ startup.missing.3
 startup.missing.4
 startup.missing.5
 startup.missing.6
+startup.missing.short
 startup.missing.title
 startup.original
 startup.ready
@@ -374,6 +375,7 @@ const std::map<std::string, std::vector<lang_arg_kind>> formatted = {
     {"val.external", {LANG_ARG_STRING}},
     {"padmap.click", {LANG_ARG_STRING}},
     {"startup.go", {LANG_ARG_INT}},
+    {"startup.missing.short", {LANG_ARG_INT, LANG_ARG_INT}},
 };
 
 TEST(LanguageFiles, EveryLanguageHasEveryTextWithTheRightPlaceholders) {
