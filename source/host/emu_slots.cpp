@@ -149,10 +149,8 @@ int undo_failed_load(u32 v) {
   restore_state(emu.before_load);
   state_free(emu.pre_map);
   emu.pre_map = emu.before_load_premap;
-  emu.have_premap = emu.pre_map ? 1 : 0;
+  emu.have_premap = emu.pre_map != nullptr;
   emu.before_load_premap = nullptr;
-  // Snapshots of the failed game are no way back.
-  drop_crash_snapshots();
   const int n = emu.loaded_slot;
   end_load_watch();
   say_n("msg.slot_failed", n);

@@ -24,10 +24,10 @@ constexpr u32 money_offset = 0x58;
 constexpr u32 exit_request = 0x206;
 constexpr u32 tune_flag = 0x424F2;
 constexpr int player1_weapon_key = 30;
+constexpr int player2_weapon_key = 78;
 // A loaded slot is watched for this many VBLs (10 s at the game's 50 Hz):
 // a failure within them gives back the game as it was before the load.
 constexpr int load_watch_vbls = 500;
-constexpr int player2_weapon_key = 78;
 
 struct weapon_job_state {
   int key = 0;

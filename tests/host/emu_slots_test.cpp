@@ -189,7 +189,8 @@ TEST_F(Slots, TheTitleWithoutGameDataIsIgnored) {
 // told, the session goes on and the slot file stays as it was.
 void random_registers(machine_state* s) {
   std::mt19937 random(46);
-  for (u32* field : {&s->pc, &s->vbl, &s->sr, &s->usp, &s->ssp, &s->a7, &s->mem_top, &s->screen_base}) *field = random();
+  for (u32* field : {&s->pc, &s->vbl, &s->sr, &s->usp, &s->ssp, &s->a7, &s->mem_top, &s->screen_base})
+    *field = random();
   for (u32& d : s->d) d = random();
   for (u32& a : s->a) a = random();
 }

@@ -190,6 +190,15 @@ TEST(startup_layout, MissingDataLayoutShrinksToFitTheHeight) {
   EXPECT_NEAR(leftmost(0xFFFFFF), 231, 2);
   EXPECT_NEAR(leftmost(0xFFD75A), 231, 2);
   EXPECT_NEAR(leftmost(0xDCC878), 268, 2);
+  // The text opens with the intro, a plain line.
+  auto topmost = [&](int colour) {
+    for (int y = 0; y < c->h; ++y)
+      for (int x = 0; x < c->w; ++x)
+        if (rgb_at(c, x, y) == colour && alpha_at(c, x, y) == 255) return y;
+    return -1;
+  };
+  EXPECT_LT(topmost(0xFFFFFF), topmost(0xFFD75A));
+  EXPECT_LT(topmost(0xFFD75A), topmost(0xDCC878));
   ui2d_free(c);
   ui2d_free(startup_draw_missing(640, 600, "/games/brakmoor/original", startup_missing_intro(-1), &small));
   ui2d_free(startup_draw_missing(300, 120, "/games/brakmoor/original", startup_missing_intro(-1), &tiny));

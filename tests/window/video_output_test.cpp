@@ -185,7 +185,8 @@ TEST_F(window_test, LeavingFullscreenDrawsTheWholePictureAgain) {
   video_rect(&x, &y, &w, &h);
   EXPECT_EQ(std::make_tuple(x, y, w, h), std::make_tuple(0, 0, window_w, window_h));
   std::vector<uint8_t> overlay(size_t(w) * h * 4);
-  for (size_t i = 0; i < overlay.size(); i += 4) overlay[i] = 10, overlay[i + 1] = 250, overlay[i + 2] = 90, overlay[i + 3] = 255;
+  for (size_t i = 0; i < overlay.size(); i += 4)
+    overlay[i] = 10, overlay[i + 1] = 250, overlay[i + 2] = 90, overlay[i + 3] = 255;
   video_overlay(overlay.data(), w, h);
   rgb_picture shot = draw_and_read();
   ASSERT_EQ(std::make_pair(shot.w, shot.h), std::make_pair(window_w, window_h));
