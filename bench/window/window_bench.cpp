@@ -81,7 +81,8 @@ void BM_missing_data_picture(benchmark::State& state) {
   lang_init(BKM_BENCH_LANGUAGES);
   for (auto _ : state) {
     double factor = 0;
-    ui2d_free(startup_draw_missing(1920, 1080, "/home/player/games/brakmoor/original", &factor));
+    ui2d_free(
+        startup_draw_missing(1920, 1080, "/home/player/games/brakmoor/original", startup_missing_intro(-1), &factor));
   }
 }
 BENCHMARK(BM_missing_data_picture)->Unit(benchmark::kMillisecond);

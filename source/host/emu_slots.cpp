@@ -115,6 +115,48 @@ void save_slot(int n) {
   say(tr("msg.cannot_save"));
 }
 
+// A slot's header says nothing of whether its game can run: keeps the game
+// as it is now, to go back to should the loaded one fail at once. While an
+// earlier load is still watched, the game before that one is kept: the
+// game running now has not proved itself yet.
+void keep_game_before_load(int n) {
+  if (!emu.before_load) {
+    emu.before_load = state_new();
+    if (!emu.before_load) return;
+    tos_save_state(emu.before_load);
+    emu.before_load_premap = emu.have_premap ? state_clone(emu.pre_map) : nullptr;
+  }
+  emu.load_watch = load_watch_vbls;
+  emu.loaded_slot = n;
+}
+
+void end_load_watch() {
+  state_free(emu.before_load);
+  state_free(emu.before_load_premap);
+  emu.before_load = emu.before_load_premap = nullptr;
+  emu.load_watch = 0;
+}
+
+void load_watch_step() {
+  if (emu.load_watch > 0 && --emu.load_watch == 0) end_load_watch();
+}
+
+int undo_failed_load(u32 v) {
+  if (emu.load_watch <= 0 || !emu.before_load) return 0;
+  host_log("slot %d could not be continued: its game failed at VBL %u, %d VBLs after loading; back to the game "
+           "before the load",
+           emu.loaded_slot, v, load_watch_vbls - emu.load_watch);
+  restore_state(emu.before_load);
+  state_free(emu.pre_map);
+  emu.pre_map = emu.before_load_premap;
+  emu.have_premap = emu.pre_map != nullptr;
+  emu.before_load_premap = nullptr;
+  const int n = emu.loaded_slot;
+  end_load_watch();
+  say_n("msg.slot_failed", n);
+  return 1;
+}
+
 void load_slot(int n) {
   const std::string path = slot_path(n);
   state_ptr s(state_new());
@@ -122,6 +164,7 @@ void load_slot(int n) {
     say_n("msg.slot_empty", n);
     return;
   }
+  keep_game_before_load(n);
   restore_state(s.get());
   machine_state* copy = state_clone(s.get());
   if (copy) {
@@ -152,6 +195,7 @@ void back_to_map() {
 void to_title() {
   state_ptr boot(boot_state_make(emu.data_dir.c_str()));
   if (!boot) return;
+  end_load_watch();
   song0 = 0;
   tos_load_state(boot.get());
   boot.reset();

@@ -25,6 +25,9 @@ constexpr u32 exit_request = 0x206;
 constexpr u32 tune_flag = 0x424F2;
 constexpr int player1_weapon_key = 30;
 constexpr int player2_weapon_key = 78;
+// A loaded slot is watched for this many VBLs (10 s at the game's 50 Hz):
+// a failure within them gives back the game as it was before the load.
+constexpr int load_watch_vbls = 500;
 
 struct weapon_job_state {
   int key = 0;
@@ -122,6 +125,12 @@ struct emu_controller {
   int have_premap = 0;
   machine_state* snap_shop = nullptr;
   i32 last_snap_shop = never;
+  // The game as it was before a slot was loaded, with its way back to the
+  // map, while the loaded game is watched (load_watch VBLs left).
+  machine_state* before_load = nullptr;
+  machine_state* before_load_premap = nullptr;
+  int load_watch = 0;
+  int loaded_slot = 0;
   // Screen kind.
   char kind_now[16] = {};
   int want_song = 0;
@@ -194,6 +203,13 @@ int restart_players();
 void clock_rebase();
 void reenable_hooks();
 void back_to_map();
+// A failure of a slot's game within its first VBLs: the game before the
+// load comes back, and the player is told. 0 when no loaded game is
+// watched.
+int undo_failed_load(u32 v);
+// One VBL of the loaded game went well.
+void load_watch_step();
+void end_load_watch();
 
 // Music folder handed over by emu_set_music_dir.
 void take_music_request(char* out, int size);

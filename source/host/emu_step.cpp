@@ -92,8 +92,9 @@ int do_step() {
   release_tune_flag();
   if (result < 0 || emu.inject) {
     emu.inject = 0;
-    if (!recover_or_fail(v)) return -1;
+    if (!undo_failed_load(v) && !recover_or_fail(v)) return -1;
   }
+  load_watch_step();
   tos_vbl();
   audio_chunk(emu.sent_joy[0], emu.sent_joy[1], emu.paused);
   top_up_money();

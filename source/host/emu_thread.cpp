@@ -181,6 +181,7 @@ void emu_reset_controller() {
   for (machine_state*& s : emu.map_hist) state_free(s);
   state_free(emu.pre_map);
   state_free(emu.snap_shop);
+  end_load_watch();
   delete[] emu.last_menu_idx;
   emu.~emu_controller();
   new (&emu) emu_controller();

@@ -94,6 +94,7 @@ struct selection {
   bool is_vellicor = false;
   char desc[desc_size] = "";
   char error[error_size] = "";
+  long long short_bkm = -1;  // a "BKM" too short to be the game's, its size
 };
 selection source = [] {
   selection s;
@@ -171,6 +172,7 @@ bool select_bkm(const char* path) {
   // Checked again after the read: the file may have shrunk meanwhile.
   if (size < bkm_min_size) {
     host_log("Game data: original/BKM is too short (%u bytes)", static_cast<unsigned>(size));
+    source.short_bkm = static_cast<long long>(size);
     return false;
   }
   const u32 crc = game_data_crc32(bytes.get(), size);
@@ -202,6 +204,7 @@ void game_data_release() {
   source.is_vellicor = false;
   source.desc[0] = 0;
   source.error[0] = 0;
+  source.short_bkm = -1;
 }
 
 int game_data_init(const char* directory) {
@@ -231,6 +234,8 @@ int game_data_init(const char* directory) {
 }
 
 const char* game_data_description() { return source.desc; }
+
+long long game_data_short_bkm() { return source.short_bkm; }
 
 const char* game_data_error() { return source.error[0] ? source.error : "Game data is unavailable"; }
 

@@ -45,6 +45,9 @@ void game_data_release();
 // What was selected ("BKM  (CRC32 ...)"); empty when nothing is.
 const char* game_data_description();
 const char* game_data_error();
+// The size of a "BKM" passed over at the last selection because it was too
+// short to hold the program block; -1 when there was none such.
+long long game_data_short_bkm();
 // 819,200 for the disk image, else the size of "BKM"; 0 when none.
 u64 game_data_size();
 // Copies up to length bytes of the logical file from offset on; returns

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,33 @@ class Slots : public EmuTest {
     for (present_msg* m : msgs) out.push_back(m->text);
     free_all(msgs);
     return out;
+  }
+  // The toasts and the emulation errors sent since the last call, in order.
+  std::vector<std::string> said() {
+    std::vector<std::string> out;
+    while (present_msg* m = msgq_pop()) {
+      if (m->kind == MSG_TOAST) out.push_back(m->text);
+      if (m->kind == MSG_ERROR) out.push_back(std::string("error: ") + m->text);
+      msg_free(m);
+    }
+    return out;
+  }
+  // The running machine as slot n, changed by craft.
+  void write_slot(int n, void (*craft)(machine_state*)) {
+    state_ptr s(state_new());
+    tos_save_state(s.get());
+    if (craft) craft(s.get());
+    ASSERT_TRUE(state_write_file(s.get(), (saves / ("slot" + std::to_string(n) + ".bkms")).c_str()));
+  }
+  // The synthetic game, run from its start-up state to its title.
+  void synthetic_title() {
+    synth_game_data g = synth_standard();
+    ASSERT_TRUE(synth_write(saves / "BKM", synth_bkm(g)));
+    ASSERT_EQ(game_data_init(saves.path.c_str()), 1);
+    emu.data_dir = saves.path;
+    tos_init(saves.path.c_str());
+    to_title();
+    steps(400);
   }
   state_ptr read_slot(int n) {
     state_ptr s(state_new());
@@ -153,6 +181,131 @@ TEST_F(Slots, TheTitleWithoutGameDataIsIgnored) {
   wr32(0x1000, 0x77);
   to_title();
   EXPECT_EQ(rd32(0x1000), 0x77u);
+}
+
+// Slots with a valid header whose game cannot run. Loaded on the title, on
+// the map or in a mission, the first slice fails: the game as it was
+// before the load comes back with its way back to the map, the player is
+// told, the session goes on and the slot file stays as it was.
+void random_registers(machine_state* s) {
+  std::mt19937 random(46);
+  for (u32* field : {&s->pc, &s->vbl, &s->sr, &s->usp, &s->ssp, &s->a7, &s->mem_top, &s->screen_base})
+    *field = random();
+  for (u32& d : s->d) d = random();
+  for (u32& a : s->a) a = random();
+}
+
+TEST_F(Slots, ASlotWhoseGameFailsAtOnceGivesBackTheGameAsItWas) {
+  constexpr u32 marker = 0x1000;
+  struct crafted {
+    const char* what;
+    void (*craft)(machine_state*);
+  };
+  const crafted slots[] = {{"pc $FFFFFE", [](machine_state* s) { s->pc = 0xFFFFFE; }},
+                           {"random register fields", random_registers}};
+  for (const char* kind : {"other", "map", "game"}) {
+    for (const crafted& slot : slots) {
+      SCOPED_TRACE(std::string(kind) + ", " + slot.what);
+      wr32(marker, 0x33);
+      write_slot(1, slot.craft);
+      const std::string file = slurp(saves / "slot1.bkms");
+      // The running game, its way back to the map and, in a mission, its
+      // crash snapshots.
+      wr32(marker, 0x22);
+      state_free(emu.pre_map);
+      emu.pre_map = state_new();
+      tos_save_state(emu.pre_map);
+      emu.have_premap = 1;
+      wr32(marker, 0x11);
+      toy_frames = std::strcmp(kind, "game") == 0;
+      steps(1);
+      ASSERT_STREQ(emu.kind_now, kind[0] == 'm' ? "other" : kind);
+      publish_kind(kind);
+      said();
+      const int slices = toy_slices;
+      load_slot(1);
+      steps(3);
+      EXPECT_EQ(said(), (std::vector<std::string>{"msg.slot_loaded", "msg.slot_failed"}));
+      EXPECT_EQ(rd32(marker), 0x11u);
+      EXPECT_EQ(toy_slices, slices + 2) << "the game before the load runs on";
+      EXPECT_EQ(slurp(saves / "slot1.bkms"), file);
+      EXPECT_FALSE(file_exists((saves / "crash1_start.bkms").c_str())) << "no crash recovery";
+      publish_kind("game");
+      back_to_map();
+      EXPECT_EQ(rd32(marker), 0x22u);
+      said();
+    }
+  }
+}
+
+// Memory of random bytes behind a valid header (and a VBL of its own): the
+// synthetic game's routines jump through it at once.
+TEST_F(Slots, ASlotOfRandomMemoryFailsAndTheTitleComesBack) {
+  synthetic_title();
+  const u32 title_vbl = tos.vbl;
+  write_slot(2, [](machine_state* s) {
+    std::mt19937 random(46);
+    for (u32 i = 0; i < ram_size; ++i) s->ram[i] = static_cast<u8>(random());
+    s->vbl = 90000;
+  });
+  said();
+  load_slot(2);
+  steps(100);
+  EXPECT_EQ(said(), (std::vector<std::string>{"msg.slot_loaded", "msg.slot_failed"}));
+  EXPECT_EQ(tos.vbl, title_vbl + 100) << "the title's VBLs go on";
+}
+
+// The watch lasts load_watch_vbls VBLs of the loaded game; a failure after
+// it, outside a mission, stops the emulation as before.
+TEST_F(Slots, ALoadedGameIsWatchedForItsFirstVbls) {
+  constexpr u32 marker = 0x1000;
+  for (int failing : {load_watch_vbls, load_watch_vbls + 1}) {
+    SCOPED_TRACE(failing);
+    wr32(marker, 0x33);
+    write_slot(1, nullptr);
+    wr32(marker, 0x11);
+    load_slot(1);
+    steps(failing - 1);
+    said();
+    toy_fail_next = true;
+    const int result = do_step();
+    const std::vector<std::string> messages = said();
+    if (failing == load_watch_vbls) {
+      EXPECT_GE(result, 0);
+      EXPECT_EQ(messages, std::vector<std::string>{"msg.slot_failed"});
+      EXPECT_EQ(rd32(marker), 0x11u);
+    } else {
+      EXPECT_EQ(result, -1);
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0].rfind("error: Emulation error near ", 0), 0u) << messages[0];
+    }
+  }
+}
+
+// A second load while the first is watched: the game before the first comes
+// back, as the first has not proved itself yet. The title ends the watch.
+TEST_F(Slots, TheWatchKeepsTheGameBeforeTheFirstLoadUntilTheTitle) {
+  constexpr u32 marker = 0x1000;
+  wr32(marker, 0x22);
+  write_slot(1, nullptr);
+  wr32(marker, 0x33);
+  write_slot(2, [](machine_state* s) { s->pc = 0xFFFFFE; });
+  wr32(marker, 0x11);
+  load_slot(1);
+  steps(10);
+  load_slot(2);
+  steps(1);
+  EXPECT_EQ(rd32(marker), 0x11u);
+  said();
+  synthetic_title();
+  load_slot(2);
+  to_title();
+  emu.inject = 1;
+  EXPECT_EQ(do_step(), -1);
+  const std::vector<std::string> messages = said();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], "msg.slot_loaded");
+  EXPECT_EQ(messages[1].rfind("error: Emulation error near ", 0), 0u) << messages[1];
 }
 
 // The synthetic game runs from its start-up state toward the player-count

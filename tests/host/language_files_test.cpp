@@ -233,6 +233,7 @@ msg.save_failed
 msg.saved_before
 msg.saved_map
 msg.slot_empty
+msg.slot_failed
 msg.slot_loaded
 msg.unassigned
 padmap.act.exit
@@ -287,6 +288,7 @@ startup.missing.3
 startup.missing.4
 startup.missing.5
 startup.missing.6
+startup.missing.short
 startup.missing.title
 startup.original
 startup.ready
@@ -364,6 +366,7 @@ const std::map<std::string, std::vector<lang_arg_kind>> formatted = {
     {"msg.saved_before", {LANG_ARG_INT}},
     {"msg.slot_loaded", {LANG_ARG_INT}},
     {"msg.slot_empty", {LANG_ARG_INT}},
+    {"msg.slot_failed", {LANG_ARG_INT}},
     {"msg.assigned", {LANG_ARG_STRING, LANG_ARG_STRING}},
     {"msg.music_pack", {LANG_ARG_STRING}},
     {"msg.pack_replaced", {LANG_ARG_STRING, LANG_ARG_INT}},
@@ -372,6 +375,7 @@ const std::map<std::string, std::vector<lang_arg_kind>> formatted = {
     {"val.external", {LANG_ARG_STRING}},
     {"padmap.click", {LANG_ARG_STRING}},
     {"startup.go", {LANG_ARG_INT}},
+    {"startup.missing.short", {LANG_ARG_INT, LANG_ARG_INT}},
 };
 
 TEST(LanguageFiles, EveryLanguageHasEveryTextWithTheRightPlaceholders) {

@@ -139,6 +139,24 @@ TEST_F(GameData, BkmIsAcceptedFromTheMinimalSizeOn) {
   }
 }
 
+// The missing-data screen tells a "BKM" that is too short from none: its
+// size is kept until the next selection.
+TEST_F(GameData, AShortBkmIsKeptWithItsSize) {
+  struct short_case {
+    long long size;  // -1: no "BKM"
+    long long kept;
+  };
+  const long long minimal = static_cast<long long>(synth_minimal_size);
+  for (const short_case c : {short_case{0, 0}, {1000, 1000}, {minimal - 1, minimal - 1}, {minimal, -1}, {-1, -1}}) {
+    std::filesystem::remove(folder / "BKM");
+    if (c.size >= 0) {
+      ASSERT_TRUE(synth_write(folder / "BKM", synth_bkm(data, static_cast<size_t>(c.size))));
+    }
+    game_data_init(folder.path.c_str());
+    EXPECT_EQ(game_data_short_bkm(), c.kept) << c.size;
+  }
+}
+
 TEST_F(GameData, UsualBkmHasNoNote) {
   std::vector<u8> bkm = synth_bkm(data);
   synth_force_crc(bkm, bkm_usual_crc);

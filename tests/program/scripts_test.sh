@@ -363,6 +363,44 @@ display_lost)
     grep -q "^The X display was lost" "$log" || fail "$where: the lost display was not logged"
   done
   ;;
+bad_slots)
+  # Two slots whose header is valid but whose game cannot run, made from
+  # the start-up state: slot 2 with random register fields, loaded on the
+  # title, and slot 1 with pc $FFFFFE, loaded on the world map (reached as
+  # in map_slots). Each fails at once and gives back the game as it was,
+  # which goes on: a save to slot 3 on the map ends the run. Both slot
+  # files stay as they were.
+  saves=$work/user/saves
+  mkdir -p "$saves"
+  BKM_ORIGINAL_DIR=$work/data BKM_BOOT_OUT=$work/boot.bkms "$program" > "$work/out.txt" 2>&1 ||
+    fail "the start-up state was not written"
+  cp "$work/boot.bkms" "$saves/slot1.bkms"
+  printf '\x00\xFF\xFF\xFE' | dd of="$saves/slot1.bkms" bs=1 seek=8 conv=notrunc status=none
+  cp "$work/boot.bkms" "$saves/slot2.bkms"
+  registers=5cdc7fd75eab3479764e9a0306188c92824fde5374b6845f2ec7fc856926ca301efcb6724d29b7614d9a4a8b12d093de
+  registers+=135b4444f07b1620a8bad5775c2298c321f3948861d18aee9882659a5fa413a0c045ae92c55d2d91627bed70
+  printf "$(sed 's/../\\x&/g' <<< "$registers")" | dd of="$saves/slot2.bkms" bs=1 seek=8 conv=notrunc status=none
+  cp "$saves/slot1.bkms" "$work/slot1.copy"
+  cp "$saves/slot2.bkms" "$work/slot2.copy"
+  "$probe" "$saves/slot1.bkms" > /dev/null && "$probe" "$saves/slot2.bkms" > /dev/null ||
+    fail "the crafted slots do not read as machine states"
+  # The menu opens on its first item; the cursor stays where it was.
+  mseq="other+2:open,other+2.1:down,other+2.2:right,other+2.3:down,other+2.4:down,other+2.5:enter"  # load slot 2
+  mseq+=",map+1:open,map+1.1:up,map+1.2:up,map+1.3:left,map+1.4:down,map+1.5:down,map+1.6:enter"    # load slot 1
+  mseq+=",map+3:open,map+3.1:up,map+3.2:up,map+3.3:right,map+3.4:right,map+3.5:down,map+3.6:enter"  # save slot 3
+  slot3=$saves/slot3.bkms
+  run_until '[ -s "$slot3" ] && "$probe" "$slot3" 1FE > /dev/null 2>&1' \
+    BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_JOYSEQ="$title_fire" BKM_KEYS="$prompt_keys" BKM_MSEQ="$mseq"
+  [ "$status" = 0 ] || fail "status $status, want 0"
+  for n in 2 1; do
+    c=$(grep -c "^slot $n could not be continued: its game failed at VBL [0-9]*, 0 VBLs after loading; back to the game before the load$" "$log")
+    [ "$c" = 1 ] || fail "the failed load of slot $n was logged $c times, want once"
+    cmp -s "$saves/slot$n.bkms" "$work/slot$n.copy" || fail "slot$n.bkms was changed"
+  done
+  split=$("$probe" "$slot3" 1FE) || fail "no save after the failed loads"
+  [ "${split:0:2}" = FF ] || fail "the save after the failed loads was not on the map (split_map $split)"
+  grep -q "Emulation ERROR" "$log" && fail "the session ended with an emulation error"
+  ;;
 *)
   echo "unknown script $script"
   exit 2

@@ -6,6 +6,7 @@
 #include "host/window/startup_screen.h"
 #include "host/window/ui2d_canvas.h"
 #include "host/window/video_state.h"
+#include "machine/game_data.h"
 #include "support/amiga_disk_images.h"
 #include "window_fixture.h"
 
@@ -174,7 +175,7 @@ TEST(startup_layout, BusyRowsShowGreyDots) {
 TEST(startup_layout, MissingDataLayoutShrinksToFitTheHeight) {
   lang_init(BKM_TEST_LANGUAGES);
   double big = 0, small = 0, tiny = 0;
-  ui2d_canvas* c = startup_draw_missing(1920, 1080, "/games/brakmoor/original", &big);
+  ui2d_canvas* c = startup_draw_missing(1920, 1080, "/games/brakmoor/original", startup_missing_intro(-1), &big);
   ASSERT_NE(c, nullptr);
   EXPECT_GT(count_colour(c, 0xFFD75A), 10);  // the folder line
   EXPECT_GT(count_colour(c, 0xFF7A66), 10);  // the title
@@ -189,12 +190,34 @@ TEST(startup_layout, MissingDataLayoutShrinksToFitTheHeight) {
   EXPECT_NEAR(leftmost(0xFFFFFF), 231, 2);
   EXPECT_NEAR(leftmost(0xFFD75A), 231, 2);
   EXPECT_NEAR(leftmost(0xDCC878), 268, 2);
+  // The text opens with the intro, a plain line.
+  auto topmost = [&](int colour) {
+    for (int y = 0; y < c->h; ++y)
+      for (int x = 0; x < c->w; ++x)
+        if (rgb_at(c, x, y) == colour && alpha_at(c, x, y) == 255) return y;
+    return -1;
+  };
+  EXPECT_LT(topmost(0xFFFFFF), topmost(0xFFD75A));
+  EXPECT_LT(topmost(0xFFD75A), topmost(0xDCC878));
   ui2d_free(c);
-  ui2d_free(startup_draw_missing(640, 600, "/games/brakmoor/original", &small));
-  ui2d_free(startup_draw_missing(300, 120, "/games/brakmoor/original", &tiny));
+  ui2d_free(startup_draw_missing(640, 600, "/games/brakmoor/original", startup_missing_intro(-1), &small));
+  ui2d_free(startup_draw_missing(300, 120, "/games/brakmoor/original", startup_missing_intro(-1), &tiny));
   EXPECT_EQ(big, 1.0);
   EXPECT_EQ(small, 0.85);
   EXPECT_EQ(tiny, 0.5);
+}
+
+// A "BKM" too short to be the game's is named, with its size and the size
+// needed, where the screen would say that none was found.
+TEST(startup_layout, MissingDataIntroNamesAShortBkm) {
+  lang_init(BKM_TEST_LANGUAGES);
+  EXPECT_EQ(startup_missing_intro(-1), tr("startup.missing.1"));
+  for (long long size : {0LL, 1000LL, 392827LL}) {
+    const std::string intro = startup_missing_intro(size);
+    EXPECT_NE(intro.find("BKM was found"), std::string::npos) << intro;
+    EXPECT_NE(intro.find(": " + std::to_string(size) + " bytes, where at least 392828 are needed"), std::string::npos)
+        << intro;
+  }
 }
 
 // ---- The screens in the window ----------------------------------------------
@@ -417,6 +440,34 @@ TEST_F(startup_test, MissingDataScreenStaysUntilEscapeOrQuit) {
   start = now_s();
   startup_missing_data(folder.c_str());
   EXPECT_GE(now_s() - start, 0.05);
+}
+
+// The screen itself shows what the game data's selection found: the
+// picture drawn with the short file's intro, not the one for no data.
+TEST_F(startup_test, MissingDataScreenNamesAShortBkm) {
+  std::string folder = dir / "original";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/BKM", std::ios::binary) << std::string(1000, 'B');
+  ASSERT_EQ(game_data_init(folder.c_str()), 0);
+  SDL_AddTimer(300, push_key_later, reinterpret_cast<void*>(intptr_t(SDL_SCANCODE_ESCAPE)));
+  startup_missing_data(folder.c_str());
+  game_data_release();
+  int x, y, w, h;
+  video_rect(&x, &y, &w, &h);
+  ASSERT_EQ(std::make_pair(g_video.overlay_tex_w, g_video.overlay_tex_h), std::make_pair(w, h));
+  std::vector<uint8_t> shown(size_t(w) * h * 4);
+  glBindTexture(GL_TEXTURE_2D, g_video.overlay_tex);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+  auto picture = [&](long long short_bkm) {
+    ui2d_canvas* c = startup_draw_missing(w, h, folder, startup_missing_intro(short_bkm), nullptr);
+    std::vector<uint8_t> pixels(c->pixels, c->pixels + size_t(w) * h * 4);
+    ui2d_free(c);
+    return pixels;
+  };
+  const std::vector<uint8_t> none = picture(-1);
+  EXPECT_TRUE(shown == picture(1000));
+  EXPECT_FALSE(shown == none);
 }
 
 }  // namespace

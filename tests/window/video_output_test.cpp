@@ -158,6 +158,44 @@ TEST_F(window_test, FullscreenDrawsTheWholePictureWhateverSizeTheWindowEndsAt) {
         << px << "," << py << " of " << w << "x" << h;
 }
 
+// Leaving fullscreen on such a server: SDL goes on reporting the desktop's
+// size, which the window never took, while the window keeps its own. The
+// picture must fill the window again, not show an enlarged corner of a
+// desktop-sized one with the menu off-centre.
+TEST_F(window_test, LeavingFullscreenDrawsTheWholePictureAgain) {
+  open(960, 600);
+  video_set_preset("None");
+  vcfg.aspect = 2;
+  auto settle = [] {
+    for (int i = 0; i < 5; ++i) {
+      video_draw();
+      video_event e;
+      while (video_poll(&e)) {
+      }
+      SDL_Delay(20);
+    }
+  };
+  video_set_fullscreen(1);
+  settle();
+  video_set_fullscreen(0);
+  settle();
+  int window_w = 0, window_h = 0;
+  ASSERT_TRUE(video_x11_size(SDL_GL_GetCurrentWindow(), &window_w, &window_h));
+  int x, y, w, h;
+  video_rect(&x, &y, &w, &h);
+  EXPECT_EQ(std::make_tuple(x, y, w, h), std::make_tuple(0, 0, window_w, window_h));
+  std::vector<uint8_t> overlay(size_t(w) * h * 4);
+  for (size_t i = 0; i < overlay.size(); i += 4)
+    overlay[i] = 10, overlay[i + 1] = 250, overlay[i + 2] = 90, overlay[i + 3] = 255;
+  video_overlay(overlay.data(), w, h);
+  rgb_picture shot = draw_and_read();
+  ASSERT_EQ(std::make_pair(shot.w, shot.h), std::make_pair(window_w, window_h));
+  for (auto [px, py] : {std::pair{0, 0}, {w - 1, 0}, {w / 2, h / 2}, {0, h - 1}, {w - 1, h - 1}})
+    EXPECT_EQ(std::make_tuple(shot.at(px, py)[0], shot.at(px, py)[1], shot.at(px, py)[2]),
+              std::make_tuple(10, 250, 90))
+        << px << "," << py << " of " << w << "x" << h;
+}
+
 // The game texture as GL holds it.
 std::vector<uint8_t> texture_pixels(int* w, int* h) {
   glBindTexture(GL_TEXTURE_2D, g_video.game_tex);

@@ -3,6 +3,7 @@
 #include "host/window/startup_layout.h"
 
 #include "host/language.h"
+#include "machine/game_data.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -191,19 +192,21 @@ struct missing_line {
   int kind;  // 0 blank, 1 plain, 2 indented, 3 the folder
 };
 
-ui2d_canvas* draw_missing_at(int w, int h, const std::string& folder, int layout_h, bool always) {
+ui2d_canvas* draw_missing_at(int w, int h, const std::string& folder, const std::string& intro, int layout_h,
+                             bool always) {
   fonts f = fonts_for(layout_h);
   int pw = int(0.8 * w);
   double tw = pw - 2 * f.M;
   std::vector<missing_line> lines;
-  auto add = [&](const char* id, double limit, int kind) {
-    for (std::string& line : startup_wrap(f.body, tr(id), limit))
+  auto add_text = [&](const std::string& text, double limit, int kind) {
+    for (std::string& line : startup_wrap(f.body, text, limit))
       if (lines.size() < 28) lines.push_back({std::move(line), kind});
   };
+  auto add = [&](const char* id, double limit, int kind) { add_text(tr(id), limit, kind); };
   auto blank = [&] {
     if (lines.size() < 28) lines.push_back({"", 0});
   };
-  add("startup.missing.1", tw, 1);
+  add_text(intro, tw, 1);
   blank();
   add("startup.missing.2", tw, 1);
   if (lines.size() < 28) lines.push_back({startup_fit_front(f.body, folder, tw - f.M), 3});
@@ -235,9 +238,16 @@ ui2d_canvas* draw_missing_at(int w, int h, const std::string& folder, int layout
 
 }  // namespace
 
-ui2d_canvas* startup_draw_missing(int w, int h, const std::string& folder, double* factor) {
+std::string startup_missing_intro(long long short_bkm) {
+  if (short_bkm < 0) return tr("startup.missing.1");
+  char text[600];
+  return trf(text, sizeof text, "startup.missing.short", static_cast<int>(short_bkm), static_cast<int>(bkm_min_size));
+}
+
+ui2d_canvas* startup_draw_missing(int w, int h, const std::string& folder, const std::string& intro,
+                                  double* factor) {
   for (double k : {1.0, 0.85, 0.72, 0.62, 0.5}) {
-    ui2d_canvas* c = draw_missing_at(w, h, folder, int(h * k), k == 0.5);
+    ui2d_canvas* c = draw_missing_at(w, h, folder, intro, int(h * k), k == 0.5);
     if (c || k == 0.5) {
       if (factor) *factor = k;
       return c;

@@ -36,8 +36,14 @@ struct startup_loading {
 };
 
 ui2d_canvas* startup_draw_loading(int w, int h, const startup_loading& screen);
-// The missing-data picture; the layout's height factor goes to *factor.
-ui2d_canvas* startup_draw_missing(int w, int h, const std::string& folder, double* factor);
+// The missing-data screen's first text: that no game data was found, or,
+// for a "BKM" passed over as too short (short_bkm its size, -1 none), that
+// it was found, with its size and the size needed.
+std::string startup_missing_intro(long long short_bkm);
+// The missing-data picture, opening with the intro; the layout's height
+// factor goes to *factor.
+ui2d_canvas* startup_draw_missing(int w, int h, const std::string& folder, const std::string& intro,
+                                  double* factor);
 
 // How many pictures the screens have drawn (they redraw only on a change).
 extern int startup_redraw_count;

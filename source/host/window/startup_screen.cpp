@@ -9,6 +9,7 @@
 #include "host/platform.h"
 #include "host/window/startup_layout.h"
 #include "host/window/video_state.h"
+#include "machine/game_data.h"
 #include "sound/amiga_player.h"
 
 #include <algorithm>
@@ -226,6 +227,7 @@ void startup_missing_data(const char* game_folder) {
   std::string folder = game_folder ? game_folder : "";
   if (!folder.empty() && !dir_exists(folder.c_str()) && !port_mkdir(folder.c_str()))
     host_log("Could not create the game-data folder: %s", folder.c_str());
+  const std::string intro = startup_missing_intro(game_data_short_bkm());
   upload_black();
   st.shown_w = st.shown_h = 0;
   st.shown_signature.clear();
@@ -233,7 +235,7 @@ void startup_missing_data(const char* game_folder) {
     input in = read_events();
     if (in.quit || in.escape) break;
     present("missing", [&](int w, int h) {
-      return startup_draw_missing(w, h, folder, nullptr);
+      return startup_draw_missing(w, h, folder, intro, nullptr);
     });
     sleep_ms(MISSING_STEP_MS);
   }

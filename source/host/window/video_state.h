@@ -69,9 +69,10 @@ struct video_state {
 extern video_state g_video;
 
 void video_set_error(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-// The drawable's size into window_w and window_h: SDL's, or in fullscreen
-// on X11 the window's own (video_x11_size.cpp), as nobody may have carried
-// the request out.
+// The drawable's size into window_w and window_h: on X11 the window's own
+// (video_x11_size.cpp), as SDL's answer can be the desktop's for a
+// fullscreen request nobody carried out, before and after leaving it;
+// SDL's elsewhere.
 void video_read_drawable_size();
 bool video_x11_size(SDL_Window* window, int* w, int* h);
 // On X11: a lost display ends the program at once with status 1 and a log

@@ -119,10 +119,12 @@ bool make_gl_objects() {
 
 void video_read_drawable_size() {
   if (!g_video.window) return;
+  // On X11 the window's own size, windowed too: without a window manager
+  // SDL reports the desktop's size for a fullscreen request nobody carried
+  // out, and keeps reporting it after fullscreen is left, since the window,
+  // which never changed, sends no event that would correct it.
+  if (video_x11_size(g_video.window, &g_video.window_w, &g_video.window_h)) return;
   SDL_GL_GetDrawableSize(g_video.window, &g_video.window_w, &g_video.window_h);
-  // Windowed, SDL follows the window's own changes; only a fullscreen
-  // request can leave its answer ahead of the window.
-  if (g_video.fullscreen) video_x11_size(g_video.window, &g_video.window_w, &g_video.window_h);
 }
 
 void video_set_error(const char* fmt, ...) {

@@ -1,8 +1,8 @@
 // The window's true size on X11. A fullscreen request is carried out by
 // the window manager; without one (a bare X session) the window keeps its
-// size while SDL already reports the desktop's, and a picture drawn at that
-// size would show only its corner. Kept apart: Xlib's macros clash with
-// ordinary names.
+// size while SDL already reports the desktop's, and goes on reporting it
+// after fullscreen is left; a picture drawn at that size would show only
+// its corner. Kept apart: Xlib's macros clash with ordinary names.
 #include "host/window/video_state.h"
 
 #include <SDL_syswm.h>
