@@ -543,3 +543,58 @@ TEST(Render, UnitTrackerSlotsAreFoundOrMadeByKindAndObject) {
 }
 
 } // namespace
+
+namespace {
+
+// B's residual drawn between A and B moves with the background: by the
+// part of the step from A to B still to come, (1 - t) of it, in its
+// direction (the ring row's step read as a signed byte).
+TEST(Render, BsResidualMovesByWhatRemainsOfTheScrollStepInItsDirection) {
+    struct {
+        const char* what;
+        int kind;
+        int a, b;  // ring rows, or horizontal scrolls
+        double t;
+        int s;
+        int dx, dy;  // game pixels x s
+    } rows[] = {
+        {"ring row down by 4", BG_VERTICAL, 10, 6, 0, 1, 0, 4},
+        {"ring row up by 4", BG_VERTICAL, 6, 10, 0, 1, 0, -4},
+        {"halfway, scale 2", BG_VERTICAL, 10, 6, 0.5, 2, 0, 4},
+        {"across the ring's wrap", BG_VERTICAL, 2, 254, 0.25, 2, 0, 6},
+        {"back across the wrap", BG_VERTICAL, 254, 2, 0.25, 2, 0, -6},
+        {"at B", BG_VERTICAL, 10, 6, 1, 2, 0, 0},
+        {"scroll from 0 to 4", BG_HORIZONTAL, 0, 4, 0, 1, 4, 0},
+        {"scroll from 4 to 0, halfway, scale 2", BG_HORIZONTAL, 4, 0, 0.5, 2, -4, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        frames_guard g;
+        scene_frame* f[2];
+        for (int i = 0; i < 2; ++i) {
+            const int v = i == 0 ? r.a : r.b;
+            f[i] = r.kind == BG_VERTICAL ? vertical(g, 100 + 2 * static_cast<u32>(i), v, 2, 1)
+                                         : g.add(test_frame(100 + 2 * static_cast<u32>(i), BG_HORIZONTAL, 0, 2));
+            if (r.kind == BG_HORIZONTAL) f[i]->hscroll = v;
+        }
+        scene_frame* b = f[1];
+        b->residual_mask = static_cast<u8*>(std::calloc(64000, 1));
+        b->residual_screen = static_cast<u8*>(std::calloc(64000, 1));
+        b->residual_count = 1;
+        b->residual_mask[30 * 320 + 200] = 1, b->residual_screen[30 * 320 + 200] = 9;
+        picture out(r.s);
+        const render_params p = params(r.s);
+        render(f[0], b, &p, out.px.data(), r.t);
+        int found_x = -1, found_y = -1;
+        for (int y = 0; y < 200 * r.s && found_x < 0; ++y)
+            for (int x = 64 * r.s; x < 256 * r.s; ++x)
+                if (out.at(x, y) == colour(9)) {
+                    found_x = x, found_y = y;
+                    break;
+                }
+        EXPECT_EQ(found_x, 200 * r.s + r.dx);
+        EXPECT_EQ(found_y, 30 * r.s + r.dy);
+    }
+}
+
+}  // namespace

@@ -634,3 +634,46 @@ TEST_F(SceneCapture, ClearingFramesDropsTheOpenFrameAndUnits) {
 }
 
 } // namespace
+
+namespace {
+
+// The same explosion with its right half in the side panel: the game draws
+// columns 240..255 only. The cut keeps the whole 16-pixel groups that
+// changed, also when the group's last column happens to show the colour
+// already on screen (so the last changed pixel is not at the group's end).
+TEST_F(SceneCapture, APictureTheGameClipsOnTheRightIsCutToTheWholeChangedGroups) {
+    for (const bool last_column_unchanged : {false, true}) {
+        SCOPED_TRACE(last_column_unchanged ? "last column unchanged" : "every column changed");
+        std::memset(ram, 0, ram_size);
+        start();
+        idx_picture table(32, 22);
+        table.fill_rect(0, 1, 32, 5, 5);
+        table.fill_rect(0, 3, 32, 1, 6);
+        if (last_column_unchanged) table.fill_rect(15, 1, 1, 5, 6);
+        st_put_groups(ram + 0x388DC + 3 * 0x108, table, 3, 12);
+        fill_screen(6);
+        frame(100, [&] {
+            script_unit(11, script_records, {276, 150, 1, 3}, [&](u8* s) {
+                for (int j = 0; j < 5; ++j)
+                    for (int x = 240; x < 256; ++x) st_set_pixel(s, x, 51 + j, table.at(x - 240, 1 + j));
+            });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        const scene_unit& u = last().units[0];
+        EXPECT_EQ(u.x, 276);
+        const sprite* cut = u.spr;
+        EXPECT_EQ(cut->from_screen, 1);
+        EXPECT_EQ(cut->width, 16);
+        EXPECT_EQ(cut->height, 5);
+        EXPECT_EQ(276 + cut->hot_x, 240);
+        EXPECT_EQ(150 + cut->hot_y, 51);
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(cut->mask[2 * 16 + x], 1) << x;
+        for (int y = 0; y < 5; ++y) {
+            EXPECT_EQ(cut->mask[y * 16 + 15], 1) << y;
+            EXPECT_EQ(cut->pixels[y * 16 + 15], table.at(15, 1 + y)) << y;
+        }
+        EXPECT_EQ(atlas_get(g_atlas, u.key), nullptr);
+    }
+}
+
+}  // namespace

@@ -241,3 +241,37 @@ TEST_F(Pacing, PausedTheMachineStopsAndItsMusicGoesOn) {
 }
 
 } // namespace
+
+namespace {
+
+// A new game rate under the game clock re-bases the clock where it stands:
+// the machine neither runs ahead to catch up nor waits, it goes on at the
+// new rate from the VBL the clock was at.
+TEST_F(Pacing, ANewGameRateUnderTheGameClockKeepsTheClockWhereItWas) {
+  for (double rate : {25.0, 50.0, 60.0, 100.0}) {
+    SCOPED_TRACE(rate);
+    toy_frames = true;
+    run_for(0.5);
+    ASSERT_EQ(emu.menu_clock, 0);
+    msgq_clear();
+    const double at = emu_clock_at(sim_now);
+    const emu_event ev{EV_GAME_RATE, rate, 0};
+    EXPECT_EQ(handle_event(&ev), 0);
+    EXPECT_DOUBLE_EQ(emu_clock_at(sim_now), at);
+    EXPECT_EQ(emu.game_hz, rate);
+    EXPECT_EQ(emu.clock_rate, rate);
+    EXPECT_EQ(tos.vbl_rate, rate);
+    auto clocks = take(MSG_CLOCK);
+    ASSERT_EQ(clocks.size(), 1u);
+    EXPECT_EQ(clocks[0]->wall, sim_now);
+    EXPECT_DOUBLE_EQ(clocks[0]->vbl, at);
+    EXPECT_EQ(clocks[0]->rate, rate);
+    free_all(clocks);
+    const u32 before = tos.vbl;
+    run_for(1.0);
+    EXPECT_NEAR(static_cast<double>(tos.vbl - before), rate, 1);
+    EXPECT_EQ(emu.stalls, 0);
+  }
+}
+
+} // namespace

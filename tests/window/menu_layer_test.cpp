@@ -184,3 +184,56 @@ TEST_F(menu_layer, PadCaptureFromTheSecondFrameThenWaitsForRelease) {
 }
 
 }  // namespace
+
+namespace {
+
+int nav_value = 0;
+int nav_count() { return 5; }
+const char* nav_text(int) { return "x"; }
+int nav_get() { return nav_value; }
+void nav_set(int v) { nav_value = v; }
+void nav_nothing() {}
+
+// Every navigation key through menu_key, on a menu of three tabs with the
+// cursor on a choice in the middle one: each key gives its own command
+// (repeats too), and other keys do nothing.
+TEST_F(menu_layer, NavigationKeysGiveTheirCommands) {
+  menu* m = menu_new("title.options");
+  menu_add(m, mi_tab("tab.first", nullptr));
+  menu_add(m, mi_action("row.first", nullptr, nav_nothing));  // 1
+  menu_add(m, mi_tab("tab.middle", nullptr));
+  menu_add(m, mi_action("row.above", nullptr, nav_nothing));  // 3
+  menu_add(m, mi_choice("row.choice", nullptr, nav_count, nav_text, nav_get, nav_set));  // 4
+  menu_add(m, mi_action("row.below", nullptr, nav_nothing));  // 5
+  menu_add(m, mi_tab("tab.last", nullptr));
+  menu_add(m, mi_action("row.last", nullptr, nav_nothing));  // 7
+  struct {
+    const char* what;
+    int code, shift;
+    int tab, cursor, value;
+  } rows[] = {
+      {"Up", 38, 0, 1, 3, 2},         {"Down", 40, 0, 1, 5, 2},       {"Left", 37, 0, 1, 4, 1},
+      {"Right", 39, 0, 1, 4, 3},      {"Tab", 9, 0, 2, 7, 2},         {"Shift+Tab", 9, 1, 0, 1, 2},
+      {"Page Up", 33, 0, 0, 1, 2},    {"Page Down", 34, 0, 2, 7, 2},  {"Enter", 13, 0, 1, 4, 3},
+      {"Space", 32, 0, 1, 4, 3},      {"Z", 90, 0, 1, 4, 3},          {"Ctrl", 17, 0, 1, 4, 3},
+      {"Left Ctrl", 162, 0, 1, 4, 3}, {"Right Ctrl", 163, 0, 1, 4, 3}, {"Num Enter", 269, 0, 1, 4, 3},
+      {"Home", 36, 0, 1, 4, 2},       {"'A'", 65, 0, 1, 4, 2},        {"41", 41, 0, 1, 4, 2},
+      {"Shift", 16, 1, 1, 4, 2},
+  };
+  for (const auto& r : rows)
+    for (int repeat : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << r.what << (repeat ? " repeated" : ""));
+      menu_cur = m;
+      menu_show(m);
+      m->tab = 1, m->cursor = 4, m->tab_focus = 0;
+      nav_value = 2;
+      menu_key(r.code, repeat, r.shift);
+      EXPECT_EQ(menu_cur, m);
+      EXPECT_EQ(m->tab, r.tab);
+      EXPECT_EQ(m->cursor, r.cursor);
+      EXPECT_EQ(m->tab_focus, 0);
+      EXPECT_EQ(nav_value, r.value);
+    }
+}
+
+}  // namespace
