@@ -631,3 +631,23 @@ TEST_F(Presenter, AShortWaitForAMenuScreenTakesOneSentWithinIt) {
 }
 
 } // namespace
+
+namespace {
+
+// The newest frame held, with a reference for the caller; none before the
+// first frame or after a reset.
+TEST_F(Presenter, TheLatestFrameIsTheNewestHeld) {
+    EXPECT_EQ(present_latest(st), nullptr);
+    history({100, 102, 104});
+    scene_frame* latest = present_latest(st);
+    ASSERT_NE(latest, nullptr);
+    EXPECT_EQ(latest->vbl, 104u);
+    EXPECT_EQ(latest->refs.load(), 2);  // the history's and ours
+    msgq_push(msg_new(MSG_RESET));
+    present_drain(st);
+    EXPECT_EQ(latest->refs.load(), 1);
+    frame_unref(latest);
+    EXPECT_EQ(present_latest(st), nullptr);
+}
+
+} // namespace

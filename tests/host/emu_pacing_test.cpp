@@ -275,3 +275,34 @@ TEST_F(Pacing, ANewGameRateUnderTheGameClockKeepsTheClockWhereItWas) {
 }
 
 } // namespace
+
+namespace {
+
+// Each report counts only the steps since the one before: the count, the
+// longest step and the slow steps start again from nothing (steps take no
+// time on the simulated clock).
+TEST_F(Pacing, EachStatisticsReportCountsOnlyItsOwnPeriod) {
+  toy_frames = true;
+  msgq_clear();
+  std::vector<present_stats> reports;
+  std::vector<u32> at;  // the VBL after the step that sent each report
+  for (int guard = 0; reports.size() < 3 && guard < 100000; ++guard) {
+    ASSERT_EQ(emu_iteration(), 1);
+    std::vector<present_msg*> stats = take(MSG_STATS);
+    for (present_msg* m : stats) {
+      reports.push_back(m->stats);
+      at.push_back(tos.vbl);
+    }
+    free_all(stats);
+  }
+  ASSERT_EQ(reports.size(), 3u);
+  for (size_t i = 1; i < reports.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(reports[i].steps_per_s * 2, at[i] - at[i - 1]);
+    EXPECT_EQ(reports[i].step_ms, 0);
+    EXPECT_EQ(reports[i].longest_ms, 0);
+    EXPECT_EQ(reports[i].slow_steps, 0);
+  }
+}
+
+} // namespace

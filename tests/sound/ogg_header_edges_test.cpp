@@ -181,3 +181,35 @@ TEST(OggHeaderEdges, CodebookValuesMayEndExactlyAtThePacketsLastBit) {
 }
 
 } // namespace
+
+namespace {
+
+// A stream that ends inside the header of its second page, in its lacing
+// values or in its body is cut, even where the bytes after the end would
+// complete it: nothing past the end is read.
+TEST(OggHeaderEdges, AStreamCutInsideItsSecondPageIsRefused) {
+  const vorbis_headers h = real_headers(2, 44100, {"TITLE=a song"});
+  const std::string ogg = ogg_of_packets({h.identification, h.comment, h.setup});
+  ASSERT_EQ(fault_of(h), "");
+  const size_t second = ogg.find("OggS", 4);
+  ASSERT_NE(second, std::string::npos);
+  const size_t segments = static_cast<u8>(ogg[second + 26]);
+  ASSERT_GT(segments, 1u);
+  const struct {
+    const char* what;
+    size_t size;
+  } cuts[] = {
+      {"after the first page", second},
+      {"one byte short of the page header", second + 26},
+      {"without lacing values", second + 27},
+      {"one lacing value short", second + 27 + segments - 1},
+      {"without a body", second + 27 + segments},
+      {"one byte into the body", second + 28 + segments},
+  };
+  for (const auto& c : cuts) {
+    const char* fault = ogg_headers_fault(reinterpret_cast<const u8*>(ogg.data()), c.size);
+    EXPECT_STREQ(fault, "its comment header is cut or too long") << c.what;
+  }
+}
+
+} // namespace

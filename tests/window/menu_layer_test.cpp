@@ -237,3 +237,46 @@ TEST_F(menu_layer, NavigationKeysGiveTheirCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+// A key capture binds any key code from 1 to 255 but F11; other codes
+// leave it waiting.
+TEST_F(menu_layer, AKeyCaptureTakesCodesFrom1To255) {
+  open_menu();
+  open_controls();
+  const struct {
+    int code;
+    bool bound;
+  } rows[] = {{1, true}, {255, true}, {0, false}, {256, false}, {269, false}, {f11, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.code);
+    kbd_set_bind(KEY_FIRE, 65);
+    start_rebind(1, KEY_FIRE);
+    menu_key(r.code, 0, 0);
+    EXPECT_EQ(rebind_kind, r.bound ? 0 : 1);
+    EXPECT_EQ(key_bind[KEY_FIRE].load(), r.bound ? r.code : 65);
+    menu_key(esc, 0, 0);
+  }
+}
+
+// A pad capture looks at the first two pads only.
+TEST_F(menu_layer, APadCaptureLooksAtTheFirstTwoPadsOnly) {
+  open_menu();
+  open_controls();
+  pad_set_bind(PAD_FIRE2, 0);
+  start_rebind(2, PAD_FIRE2);
+  int none[3] = {0, 0, 0};
+  EXPECT_EQ(menu_pad_capture(none, 3), 1);  // the first frame of the capture
+  int third[3] = {0, 0, PAD_BTN_A};
+  EXPECT_EQ(menu_pad_capture(third, 3), 1);
+  EXPECT_EQ(rebind_kind, 2);
+  EXPECT_EQ(pad_bind[PAD_FIRE2].load(), 0);
+  int second[3] = {0, PAD_BTN_B, PAD_BTN_A};
+  EXPECT_EQ(menu_pad_capture(second, 3), 1);
+  EXPECT_EQ(rebind_kind, 0);
+  EXPECT_EQ(pad_bind[PAD_FIRE2].load(), PAD_BTN_B);
+  EXPECT_EQ(menu_pad_capture(none, 3), 0);
+}
+
+}  // namespace
