@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "graphics/present_state.h"
 #include "host/platform.h"
 #include "support/scene_frames.h"
 
@@ -485,6 +488,166 @@ TEST_F(Presenter, WaitingForAMenuScreenReturnsWhenANewOneArrives) {
     int count = 0;
     EXPECT_EQ(present_menu_cur(st, &idx, &zones, &count), 1);
     EXPECT_EQ(count, 1);
+}
+
+} // namespace
+
+namespace {
+
+// The flags as the program starts with them, taken before any test sets
+// them: the tracker and the prediction have no option key, so this is
+// their only source.
+const std::array<int32_t, 9> program_flags = [] {
+    std::array<int32_t, 9> f{};
+    std::copy(pflags, pflags + 9, f.begin());
+    return f;
+}();
+
+// The leftmost column of the playfield in line y (scale 1) showing the
+// colour of index; -1 when none does.
+int leftmost(const u8* rgb, int y, int index) {
+    u8 want[3];
+    test_rgb(index, want);
+    for (int x = 64; x < 256; ++x)
+        if (std::memcmp(rgb + (static_cast<size_t>(y) * 320 + x) * 3, want, 3) == 0) return x;
+    return -1;
+}
+
+// A vertical frame with one enemy (object 0x4000, a 2 x 2 block of index 5
+// on a screen of index 2) at x, line 150.
+scene_frame* enemy_frame(u32 vbl, double x) {
+    scene_frame* f = test_frame(vbl, BG_VERTICAL, 0, 2);
+    add_unit(f, 0, 0x4000, x, 150, solid_sprite(2, 2, 5));
+    return f;
+}
+
+TEST_F(Presenter, TheProgramStartsWithEveryPresentationFlagOn) {
+    const char* names[9] = {"scroll fix", "sub-pixel smoothing", "motion prediction", "extrapolate", "filter x",
+                            "filter y",   "unit tracking",       "residual layer",    "frame interpolation"};
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(program_flags[static_cast<size_t>(i)], 1) << names[i];
+    // With them a moving enemy drawn between two frames gets its tracker slot.
+    std::copy(program_flags.begin(), program_flags.end(), pflags);
+    push_clock(0, 0);
+    for (u32 k = 0; k < 2; ++k) {
+        scene_frame* f = enemy_frame(100 + 2 * k, 120 + 4 * k);
+        push_frame(f);
+        frame_unref(f);
+    }
+    int fixed = 1;
+    present_frame(st, &fixed, 101.0 / 50);
+    EXPECT_EQ(fixed, 0);
+    EXPECT_NE(ust_find(st->tracker, 0, 0x4000, 0), nullptr);
+}
+
+// Without interpolation a frame is drawn alone, its enemy exactly where the
+// frame has it, even when the tracker holds an older pair that would pull it
+// elsewhere.
+TEST_F(Presenter, WithoutInterpolationAMovingEnemyIsDrawnAtItsFramesPosition) {
+    pflags[PF_FILTER_X] = 0;  // draw positions are the captured ones
+    push_clock(0, 0);
+    // 100 -> 104 between VBLs 100 and 102, drawn halfway: the tracker keeps
+    // that pair; then it stops at 104.
+    for (u32 k = 0; k < 2; ++k) {
+        scene_frame* f = enemy_frame(100 + 2 * k, 100 + 4 * k);
+        push_frame(f);
+        frame_unref(f);
+    }
+    int fixed = 1;
+    const u8* out = present_frame(st, &fixed, 101.0 / 50);
+    ASSERT_EQ(fixed, 0);
+    EXPECT_EQ(leftmost(out, 151, 5), 102);
+    scene_frame* stopped = enemy_frame(104, 104);
+    push_frame(stopped);
+    frame_unref(stopped);
+    pflags[PF_INTERPOLATION] = 0;
+    out = present_frame(st, &fixed, 104.0 / 50);
+    ASSERT_EQ(fixed, 0);
+    const scene_frame *a, *b;
+    double t;
+    present_last_pair(st, &a, &b, &t);
+    EXPECT_EQ(a->vbl, 104u);
+    EXPECT_EQ(b->vbl, 104u);
+    EXPECT_EQ(leftmost(out, 151, 5), 104);
+    EXPECT_EQ(leftmost(out, 150, 5), 104);
+}
+
+// Five frames arriving at once: the three newest are drawn from their
+// filtered positions, the older ones keep the positions the motion filter
+// gave them, so a deadline in the oldest pair draws those.
+TEST_F(Presenter, ABurstOfFiveFramesDrawsTheOldestPairAsTheFilterLeftIt) {
+    pflags[PF_TRACKING] = 0;  // no correction between pairs
+    pflags[PF_SUBPIXEL] = 0;  // whole pixels: the position reads off the picture
+    push_clock(0, 0);
+    for (u32 k = 0; k < 5; ++k) {
+        scene_frame* f = enemy_frame(100 + 2 * k, 100 + 8 * k);
+        push_frame(f);
+        frame_unref(f);
+    }
+    struct {
+        double vbl;  // the deadline
+        u32 a;
+    } deadlines[] = {{101.5, 100}, {104.5, 104}};
+    for (const auto& d : deadlines) {
+        SCOPED_TRACE(d.vbl);
+        int fixed = 1;
+        const u8* out = present_frame(st, &fixed, d.vbl / 50);
+        ASSERT_EQ(fixed, 0);
+        ASSERT_EQ(present_history_count(st), 5);
+        const scene_frame *a, *b;
+        double t;
+        present_last_pair(st, &a, &b, &t);
+        ASSERT_EQ(a->vbl, d.a);
+        const int oldest = static_cast<int>(a->vbl - 100) / 2;
+        auto at = [&](const scene_unit& ua, const scene_unit& ub, bool filtered) {
+            const double xa = filtered ? ua.filt_x : ua.pred_x, xb = filtered ? ub.filt_x : ub.pred_x;
+            return xa + (xb - xa) * t;
+        };
+        const scene_unit &ua = a->units[0], &ub = b->units[0];
+        const bool filtered = oldest >= 2;
+        const double want = at(ua, ub, filtered);
+        // The other choice would draw the enemy elsewhere.
+        ASSERT_GE(std::fabs(std::round(want) - std::round(at(ua, ub, !filtered))), 1);
+        EXPECT_EQ(leftmost(out, 151, 5), static_cast<int>(std::round(want)));
+        for (int i = 2; i < 5; ++i) {
+            const scene_unit& u = present_history_frame(st, i)->units[0];
+            EXPECT_EQ(u.draw_x, u.filt_x) << "frame " << i;
+        }
+    }
+}
+
+// The map waits 6 ms for the menu's next screen: a screen arriving while it
+// waits is taken, and without one the wait lasts its whole time.
+TEST_F(Presenter, AShortWaitForAMenuScreenTakesOneSentWithinIt) {
+    // The first drain takes 200 messages; the screen behind them is
+    // applied by the drain after the wait.
+    for (int i = 0; i < 200; ++i) msgq_push(msg_new(MSG_STATS));
+    push_screen(7);
+    EXPECT_EQ(present_wait_menu(st, 0.006), 1);
+    EXPECT_EQ(msgq_count(), 0);
+    EXPECT_EQ(present_menu_cur(st, nullptr, nullptr, nullptr), 1);
+    const double start = now_s();
+    EXPECT_EQ(present_wait_menu(st, 0.006), 0);
+    EXPECT_GE(now_s() - start, 0.006 - 1e-9);
+}
+
+} // namespace
+
+namespace {
+
+// The newest frame held, with a reference for the caller; none before the
+// first frame or after a reset.
+TEST_F(Presenter, TheLatestFrameIsTheNewestHeld) {
+    EXPECT_EQ(present_latest(st), nullptr);
+    history({100, 102, 104});
+    scene_frame* latest = present_latest(st);
+    ASSERT_NE(latest, nullptr);
+    EXPECT_EQ(latest->vbl, 104u);
+    EXPECT_EQ(latest->refs.load(), 2);  // the history's and ours
+    msgq_push(msg_new(MSG_RESET));
+    present_drain(st);
+    EXPECT_EQ(latest->refs.load(), 1);
+    frame_unref(latest);
+    EXPECT_EQ(present_latest(st), nullptr);
 }
 
 } // namespace

@@ -543,3 +543,178 @@ TEST(Render, UnitTrackerSlotsAreFoundOrMadeByKindAndObject) {
 }
 
 } // namespace
+
+namespace {
+
+// B's residual drawn between A and B moves with the background: by the
+// part of the step from A to B still to come, (1 - t) of it, in its
+// direction (the ring row's step read as a signed byte).
+TEST(Render, BsResidualMovesByWhatRemainsOfTheScrollStepInItsDirection) {
+    struct {
+        const char* what;
+        int kind;
+        int a, b;  // ring rows, or horizontal scrolls
+        double t;
+        int s;
+        int dx, dy;  // game pixels x s
+    } rows[] = {
+        {"ring row down by 4", BG_VERTICAL, 10, 6, 0, 1, 0, 4},
+        {"ring row up by 4", BG_VERTICAL, 6, 10, 0, 1, 0, -4},
+        {"halfway, scale 2", BG_VERTICAL, 10, 6, 0.5, 2, 0, 4},
+        {"across the ring's wrap", BG_VERTICAL, 2, 254, 0.25, 2, 0, 6},
+        {"back across the wrap", BG_VERTICAL, 254, 2, 0.25, 2, 0, -6},
+        {"at B", BG_VERTICAL, 10, 6, 1, 2, 0, 0},
+        {"scroll from 0 to 4", BG_HORIZONTAL, 0, 4, 0, 1, 4, 0},
+        {"scroll from 4 to 0, halfway, scale 2", BG_HORIZONTAL, 4, 0, 0.5, 2, -4, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        frames_guard g;
+        scene_frame* f[2];
+        for (int i = 0; i < 2; ++i) {
+            const int v = i == 0 ? r.a : r.b;
+            f[i] = r.kind == BG_VERTICAL ? vertical(g, 100 + 2 * static_cast<u32>(i), v, 2, 1)
+                                         : g.add(test_frame(100 + 2 * static_cast<u32>(i), BG_HORIZONTAL, 0, 2));
+            if (r.kind == BG_HORIZONTAL) f[i]->hscroll = v;
+        }
+        scene_frame* b = f[1];
+        b->residual_mask = static_cast<u8*>(std::calloc(64000, 1));
+        b->residual_screen = static_cast<u8*>(std::calloc(64000, 1));
+        b->residual_count = 1;
+        b->residual_mask[30 * 320 + 200] = 1, b->residual_screen[30 * 320 + 200] = 9;
+        picture out(r.s);
+        const render_params p = params(r.s);
+        render(f[0], b, &p, out.px.data(), r.t);
+        int found_x = -1, found_y = -1;
+        for (int y = 0; y < 200 * r.s && found_x < 0; ++y)
+            for (int x = 64 * r.s; x < 256 * r.s; ++x)
+                if (out.at(x, y) == colour(9)) {
+                    found_x = x, found_y = y;
+                    break;
+                }
+        EXPECT_EQ(found_x, 200 * r.s + r.dx);
+        EXPECT_EQ(found_y, 30 * r.s + r.dy);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A solid pack picture 3 x 3 game pixels, its colours apart in each
+// channel.
+std::vector<u8> g_solid_rgba;
+int solid_pack_picture(const sprite*, int scale, pack_picture* out, int) {
+    g_solid_rgba.assign(static_cast<size_t>(9 * scale * scale * 4), 0);
+    for (size_t i = 0; i < g_solid_rgba.size(); i += 4)
+        g_solid_rgba[i] = 200, g_solid_rgba[i + 1] = 100, g_solid_rgba[i + 2] = 50, g_solid_rgba[i + 3] = 255;
+    *out = {g_solid_rgba.data(), 3, 3, 0, 0};
+    return 1;
+}
+
+// Drawn at a fraction of an output pixel, a solid picture is solid inside:
+// every pixel whose four source pixels lie in the picture has its colour,
+// in each channel, for the game's own pictures and a pack's alike.
+TEST(Render, APictureAtAFractionOfAPixelIsSolidInside) {
+    struct {
+        const char* what;
+        bool pack;
+        int s;
+        rgb_t want;
+    } rows[] = {{"table picture", false, 1, colour(15)},
+                {"table picture, scale 2", false, 2, colour(15)},
+                {"pack picture, scale 2", true, 2, rgb_t{200, 100, 50}}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        pack_sprite_cb = r.pack ? solid_pack_picture : nullptr;
+        frames_guard g;
+        scene_frame* a = vertical(g, 100, 0, 2, 0);
+        add_unit(a, 4, 0x1000, 120.3, 50.6, solid_sprite(3, 3, 15));
+        picture out(r.s);
+        const render_params p = params(r.s, 0);
+        render(a, a, &p, out.px.data(), 0);
+        const int x0 = static_cast<int>(std::floor(120.3 * r.s)), y0 = static_cast<int>(std::floor(50.6 * r.s));
+        for (int y = y0 + 1; y < y0 + 3 * r.s; ++y)
+            for (int x = x0 + 1; x < x0 + 3 * r.s; ++x) EXPECT_EQ(out.at(x, y), r.want) << x << "," << y;
+        // The edges mix with what is under them.
+        EXPECT_NE(out.at(x0, y0 + 1), r.want);
+        EXPECT_NE(out.at(x0 + 1, y0), r.want);
+    }
+    pack_sprite_cb = nullptr;
+}
+
+// An enemy that vanishes keeps moving only when its picture has passed the
+// side it is heading for: its left edge below 84 going left, its right edge
+// beyond 236 going right. Otherwise it goes at t = 0.5.
+TEST(Render, AVanishingEnemyKeepsMovingOnlyPastItsSide) {
+    struct {
+        double x;     // in A; its picture is 4 wide, hot spot 0
+        double step;  // from the pair before
+        bool moving;
+    } rows[] = {{83, -10, true}, {84, -10, false}, {233, 10, true}, {232, 10, false}, {83, 10, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "x " << r.x << " step " << r.step);
+        frames_guard g;
+        unit_track tracker[256] = {};
+        scene_frame* p0 = vertical(g, 98, 0, 2, 1);
+        scene_frame* a = vertical(g, 100, 0, 2, 1);
+        scene_frame* b = vertical(g, 102, 0, 2, 1);
+        add_unit(p0, 0, 0x2000, r.x - r.step, 50, solid_sprite(4, 4, 5));
+        add_unit(a, 0, 0x2000, r.x, 50, solid_sprite(4, 4, 5));
+        const render_params p = params(1, 1, tracker);
+        picture before(1), out(1);
+        render(p0, a, &p, before.px.data(), 0.99);
+        render(a, b, &p, out.px.data(), 0.6);
+        const int at = static_cast<int>(r.x + r.step * 0.6);
+        EXPECT_EQ(out.at(at + 1, 51) == colour(5), r.moving);
+        int shown = 0;
+        for (int x = 64; x < 256; ++x) shown += out.at(x, 51) == colour(5);
+        EXPECT_EQ(shown > 0, r.moving);
+    }
+}
+
+// A tracker slot whose enemy was in neither frame of a pair is freed.
+TEST(Render, ATrackerSlotGoesWithItsEnemy) {
+    frames_guard g;
+    unit_track tracker[256] = {};
+    scene_frame* a = vertical(g, 100, 0, 2, 1);
+    scene_frame* b = vertical(g, 102, 0, 2, 1);
+    scene_frame* c = vertical(g, 104, 0, 2, 1);
+    add_unit(a, 0, 0x2000, 120, 50, solid_sprite(4, 4, 5));
+    add_unit(b, 0, 0x2000, 124, 50, solid_sprite(4, 4, 5));
+    add_unit(b, 0, 0x2400, 160, 50, solid_sprite(4, 4, 5));
+    add_unit(c, 0, 0x2400, 164, 50, solid_sprite(4, 4, 5));
+    const render_params p = params(1, 1, tracker);
+    picture out(1);
+    render(a, b, &p, out.px.data(), 0.5);
+    ASSERT_NE(ust_find(tracker, 0, 0x2000, 0), nullptr);
+    render(b, c, &p, out.px.data(), 0.5);
+    render(c, c, &p, out.px.data(), 0.5);
+    EXPECT_EQ(ust_find(tracker, 0, 0x2000, 0), nullptr);
+    EXPECT_NE(ust_find(tracker, 0, 0x2400, 0), nullptr);
+}
+
+// At the screen's foot a unit takes the zone of its middle line, counted
+// as line 199 at most: a zone from line 199 colours it, one from line 200
+// (below the screen) does not.
+TEST(Render, AUnitAtTheFootTakesTheZoneOfLine199AtMost) {
+    struct {
+        u32 zone_line;
+        bool second_zone;
+    } rows[] = {{199, true}, {200, false}};
+    for (const auto& r : rows) {
+        frames_guard g;
+        scene_frame* f = vertical(g, 100, 0, 2, 0);
+        f->zone_count = 2;
+        f->zones[1] = f->zones[0];
+        f->zones[1].line = r.zone_line;
+        palette_set(f->zones[1].palette, 5, 0x0F00);
+        add_unit(f, 4, 0x1000, 150, 196, solid_sprite(4, 10, 5));  // middle line 201
+        picture out(1);
+        const render_params p = params(1, 0);
+        render(f, f, &p, out.px.data(), 0);
+        EXPECT_EQ(out.at(151, 198), (r.second_zone ? rgb_t{255, 0, 0} : colour(5))) << r.zone_line;
+    }
+}
+
+}  // namespace

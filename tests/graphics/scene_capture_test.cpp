@@ -634,3 +634,108 @@ TEST_F(SceneCapture, ClearingFramesDropsTheOpenFrameAndUnits) {
 }
 
 } // namespace
+
+namespace {
+
+// The same explosion with its right half in the side panel: the game draws
+// columns 240..255 only. The cut keeps the whole 16-pixel groups that
+// changed, also when the group's last column happens to show the colour
+// already on screen (so the last changed pixel is not at the group's end).
+TEST_F(SceneCapture, APictureTheGameClipsOnTheRightIsCutToTheWholeChangedGroups) {
+    for (const bool last_column_unchanged : {false, true}) {
+        SCOPED_TRACE(last_column_unchanged ? "last column unchanged" : "every column changed");
+        std::memset(ram, 0, ram_size);
+        start();
+        idx_picture table(32, 22);
+        table.fill_rect(0, 1, 32, 5, 5);
+        table.fill_rect(0, 3, 32, 1, 6);
+        if (last_column_unchanged) table.fill_rect(15, 1, 1, 5, 6);
+        st_put_groups(ram + 0x388DC + 3 * 0x108, table, 3, 12);
+        fill_screen(6);
+        frame(100, [&] {
+            script_unit(11, script_records, {276, 150, 1, 3}, [&](u8* s) {
+                for (int j = 0; j < 5; ++j)
+                    for (int x = 240; x < 256; ++x) st_set_pixel(s, x, 51 + j, table.at(x - 240, 1 + j));
+            });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        const scene_unit& u = last().units[0];
+        EXPECT_EQ(u.x, 276);
+        const sprite* cut = u.spr;
+        EXPECT_EQ(cut->from_screen, 1);
+        EXPECT_EQ(cut->width, 16);
+        EXPECT_EQ(cut->height, 5);
+        EXPECT_EQ(276 + cut->hot_x, 240);
+        EXPECT_EQ(150 + cut->hot_y, 51);
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(cut->mask[2 * 16 + x], 1) << x;
+        for (int y = 0; y < 5; ++y) {
+            EXPECT_EQ(cut->mask[y * 16 + 15], 1) << y;
+            EXPECT_EQ(cut->pixels[y * 16 + 15], table.at(15, 1 + y)) << y;
+        }
+        EXPECT_EQ(atlas_get(g_atlas, u.key), nullptr);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// An enemy is checked against its atlas picture only inside the window the
+// game keeps its enemies in, x 100..276 and y 100..278: at the far edges
+// too it is kept, one step beyond it is cut from the screen.
+TEST_F(SceneCapture, AnEnemyAtTheFarEdgesOfItsWindowIsKeptInTheAtlas) {
+    struct {
+        u16 x, y;
+        bool kept;
+    } cases[] = {{276, 150, true}, {278, 150, false}, {150, 278, true}, {150, 279, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "x " << c.x << " y " << c.y);
+        std::memset(ram, 0, ram_size);
+        start();
+        script_table_block(0, 2, 0, 2, 1, 6, 5, 5);
+        sprite* table = rom_sprite(0, 2, 0);
+        const int left = c.x + table->hot_x, top = c.y + table->hot_y;
+        ASSERT_GE(left, 64);
+        ASSERT_LE(left + table->width, 256);
+        ASSERT_GE(top, 0);
+        ASSERT_LE(top + table->height, 200);
+        frame(100, [&] {
+            script_unit(0, script_records, {c.x, c.y, 1, 0, 2}, [&](u8* s) { draw_sprite(s, table, left, top); });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        EXPECT_EQ(last().units[0].spr->from_screen, c.kept ? 0 : 1);
+        EXPECT_EQ(atlas_get(g_atlas, last().units[0].key) != nullptr, c.kept);
+        sprite_unref(table);
+    }
+}
+
+// A vehicle's picture comes from the table its frame byte chooses, whatever
+// its id: both tables hold a picture, the routine draws the chosen one.
+TEST_F(SceneCapture, AVehiclesFrameByteChoosesItsTableWhateverItsId) {
+    struct {
+        u16 id, w8;
+        u32 frame_byte;
+    } cases[] = {{0, 0, 0}, {0, 2, 1}, {1, 0, 0}, {1, 2, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "id " << c.id << " frame byte " << c.frame_byte);
+        std::memset(ram, 0, ram_size);
+        start();
+        script_table_block(9, c.id, 0, 2, 1, 6, 5, 5);
+        script_table_block(9, c.id, 1, 4, 2, 9, 3, 7);
+        sprite* expected = rom_sprite(9, c.id, static_cast<int>(c.frame_byte));
+        ASSERT_NE(expected, nullptr);
+        frame(100, [&] {
+            script_unit(9, script_records, {1, 150, 120, 0, c.id, 0, 0, 0, c.w8}, [&](u8* s) {
+                draw_sprite(s, expected, 150 + expected->hot_x, 120 + expected->hot_y);
+            });
+        });
+        ASSERT_EQ(last().unit_count, 1);
+        const scene_unit& u = last().units[0];
+        EXPECT_EQ(u.frame_byte, c.frame_byte);
+        EXPECT_TRUE(same_picture(u.spr, expected));
+        EXPECT_EQ(u.spr->from_screen, 0);
+        sprite_unref(expected);
+    }
+}
+
+}  // namespace

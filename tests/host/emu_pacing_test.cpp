@@ -241,3 +241,68 @@ TEST_F(Pacing, PausedTheMachineStopsAndItsMusicGoesOn) {
 }
 
 } // namespace
+
+namespace {
+
+// A new game rate under the game clock re-bases the clock where it stands:
+// the machine neither runs ahead to catch up nor waits, it goes on at the
+// new rate from the VBL the clock was at.
+TEST_F(Pacing, ANewGameRateUnderTheGameClockKeepsTheClockWhereItWas) {
+  for (double rate : {25.0, 50.0, 60.0, 100.0}) {
+    SCOPED_TRACE(rate);
+    toy_frames = true;
+    run_for(0.5);
+    ASSERT_EQ(emu.menu_clock, 0);
+    msgq_clear();
+    const double at = emu_clock_at(sim_now);
+    const emu_event ev{EV_GAME_RATE, rate, 0};
+    EXPECT_EQ(handle_event(&ev), 0);
+    EXPECT_DOUBLE_EQ(emu_clock_at(sim_now), at);
+    EXPECT_EQ(emu.game_hz, rate);
+    EXPECT_EQ(emu.clock_rate, rate);
+    EXPECT_EQ(tos.vbl_rate, rate);
+    auto clocks = take(MSG_CLOCK);
+    ASSERT_EQ(clocks.size(), 1u);
+    EXPECT_EQ(clocks[0]->wall, sim_now);
+    EXPECT_DOUBLE_EQ(clocks[0]->vbl, at);
+    EXPECT_EQ(clocks[0]->rate, rate);
+    free_all(clocks);
+    const u32 before = tos.vbl;
+    run_for(1.0);
+    EXPECT_NEAR(static_cast<double>(tos.vbl - before), rate, 1);
+    EXPECT_EQ(emu.stalls, 0);
+  }
+}
+
+} // namespace
+
+namespace {
+
+// Each report counts only the steps since the one before: the count, the
+// longest step and the slow steps start again from nothing (steps take no
+// time on the simulated clock).
+TEST_F(Pacing, EachStatisticsReportCountsOnlyItsOwnPeriod) {
+  toy_frames = true;
+  msgq_clear();
+  std::vector<present_stats> reports;
+  std::vector<u32> at;  // the VBL after the step that sent each report
+  for (int guard = 0; reports.size() < 3 && guard < 100000; ++guard) {
+    ASSERT_EQ(emu_iteration(), 1);
+    std::vector<present_msg*> stats = take(MSG_STATS);
+    for (present_msg* m : stats) {
+      reports.push_back(m->stats);
+      at.push_back(tos.vbl);
+    }
+    free_all(stats);
+  }
+  ASSERT_EQ(reports.size(), 3u);
+  for (size_t i = 1; i < reports.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(reports[i].steps_per_s * 2, at[i] - at[i - 1]);
+    EXPECT_EQ(reports[i].step_ms, 0);
+    EXPECT_EQ(reports[i].longest_ms, 0);
+    EXPECT_EQ(reports[i].slow_steps, 0);
+  }
+}
+
+} // namespace

@@ -184,3 +184,99 @@ TEST_F(menu_layer, PadCaptureFromTheSecondFrameThenWaitsForRelease) {
 }
 
 }  // namespace
+
+namespace {
+
+int nav_value = 0;
+int nav_count() { return 5; }
+const char* nav_text(int) { return "x"; }
+int nav_get() { return nav_value; }
+void nav_set(int v) { nav_value = v; }
+void nav_nothing() {}
+
+// Every navigation key through menu_key, on a menu of three tabs with the
+// cursor on a choice in the middle one: each key gives its own command
+// (repeats too), and other keys do nothing.
+TEST_F(menu_layer, NavigationKeysGiveTheirCommands) {
+  menu* m = menu_new("title.options");
+  menu_add(m, mi_tab("tab.first", nullptr));
+  menu_add(m, mi_action("row.first", nullptr, nav_nothing));  // 1
+  menu_add(m, mi_tab("tab.middle", nullptr));
+  menu_add(m, mi_action("row.above", nullptr, nav_nothing));  // 3
+  menu_add(m, mi_choice("row.choice", nullptr, nav_count, nav_text, nav_get, nav_set));  // 4
+  menu_add(m, mi_action("row.below", nullptr, nav_nothing));  // 5
+  menu_add(m, mi_tab("tab.last", nullptr));
+  menu_add(m, mi_action("row.last", nullptr, nav_nothing));  // 7
+  struct {
+    const char* what;
+    int code, shift;
+    int tab, cursor, value;
+  } rows[] = {
+      {"Up", 38, 0, 1, 3, 2},         {"Down", 40, 0, 1, 5, 2},       {"Left", 37, 0, 1, 4, 1},
+      {"Right", 39, 0, 1, 4, 3},      {"Tab", 9, 0, 2, 7, 2},         {"Shift+Tab", 9, 1, 0, 1, 2},
+      {"Page Up", 33, 0, 0, 1, 2},    {"Page Down", 34, 0, 2, 7, 2},  {"Enter", 13, 0, 1, 4, 3},
+      {"Space", 32, 0, 1, 4, 3},      {"Z", 90, 0, 1, 4, 3},          {"Ctrl", 17, 0, 1, 4, 3},
+      {"Left Ctrl", 162, 0, 1, 4, 3}, {"Right Ctrl", 163, 0, 1, 4, 3}, {"Num Enter", 269, 0, 1, 4, 3},
+      {"Home", 36, 0, 1, 4, 2},       {"'A'", 65, 0, 1, 4, 2},        {"41", 41, 0, 1, 4, 2},
+      {"Shift", 16, 1, 1, 4, 2},
+  };
+  for (const auto& r : rows)
+    for (int repeat : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << r.what << (repeat ? " repeated" : ""));
+      menu_cur = m;
+      menu_show(m);
+      m->tab = 1, m->cursor = 4, m->tab_focus = 0;
+      nav_value = 2;
+      menu_key(r.code, repeat, r.shift);
+      EXPECT_EQ(menu_cur, m);
+      EXPECT_EQ(m->tab, r.tab);
+      EXPECT_EQ(m->cursor, r.cursor);
+      EXPECT_EQ(m->tab_focus, 0);
+      EXPECT_EQ(nav_value, r.value);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A key capture binds any key code from 1 to 255 but F11; other codes
+// leave it waiting.
+TEST_F(menu_layer, AKeyCaptureTakesCodesFrom1To255) {
+  open_menu();
+  open_controls();
+  const struct {
+    int code;
+    bool bound;
+  } rows[] = {{1, true}, {255, true}, {0, false}, {256, false}, {269, false}, {f11, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.code);
+    kbd_set_bind(KEY_FIRE, 65);
+    start_rebind(1, KEY_FIRE);
+    menu_key(r.code, 0, 0);
+    EXPECT_EQ(rebind_kind, r.bound ? 0 : 1);
+    EXPECT_EQ(key_bind[KEY_FIRE].load(), r.bound ? r.code : 65);
+    menu_key(esc, 0, 0);
+  }
+}
+
+// A pad capture looks at the first two pads only.
+TEST_F(menu_layer, APadCaptureLooksAtTheFirstTwoPadsOnly) {
+  open_menu();
+  open_controls();
+  pad_set_bind(PAD_FIRE2, 0);
+  start_rebind(2, PAD_FIRE2);
+  int none[3] = {0, 0, 0};
+  EXPECT_EQ(menu_pad_capture(none, 3), 1);  // the first frame of the capture
+  int third[3] = {0, 0, PAD_BTN_A};
+  EXPECT_EQ(menu_pad_capture(third, 3), 1);
+  EXPECT_EQ(rebind_kind, 2);
+  EXPECT_EQ(pad_bind[PAD_FIRE2].load(), 0);
+  int second[3] = {0, PAD_BTN_B, PAD_BTN_A};
+  EXPECT_EQ(menu_pad_capture(second, 3), 1);
+  EXPECT_EQ(rebind_kind, 0);
+  EXPECT_EQ(pad_bind[PAD_FIRE2].load(), PAD_BTN_B);
+  EXPECT_EQ(menu_pad_capture(none, 3), 0);
+}
+
+}  // namespace
