@@ -187,6 +187,8 @@ void emu_reset_controller() {
   new (&emu) emu_controller();
   for (i32& d : emu.down_at) d = never;
   publish_kind("");
+  // A join leaves the stop request set; a controller made anew runs again.
+  stop_requested.store(0);
 }
 
 int handle_event(const emu_event* ev) {
@@ -386,7 +388,6 @@ int emu_iteration() {
 
 int emu_start(const emu_config* config) {
   emu_reset_controller();
-  stop_requested.store(0);
   emu.cfg = *config;
   emu.data_dir = config->data_dir ? config->data_dir : "";
   emu.music_dir = config->music_dir ? config->music_dir : "";
