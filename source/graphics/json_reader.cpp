@@ -43,7 +43,7 @@ struct parser {
     unsigned char* free_at = nullptr;
     size_t free_left = 0;
     size_t allowed = 0;
-    size_t spent = 0;  // blocks
+    size_t spent = 0;  // the tree and its blocks
     // The members of every open container, innermost last: a deque grows
     // by small pieces and gives them back as containers end.
     std::deque<json_value*> items;
@@ -105,19 +105,14 @@ json_value* new_node(parser& p, int32_t type) {
     return v;
 }
 
-// Room for one more member, counted against the cap.
-bool make_room(parser& p, bool with_key) {
+// A place for one more member in the work space, counted against the cap.
+bool take_place(parser& p, char* key, bool with_key) {
     const size_t more = pending(p.items.size() + 1) - pending(p.items.size()) +
                         (with_key ? pending(p.keys.size() + 1) - pending(p.keys.size()) : 0);
     if (p.spent + promised(p) + more > p.allowed) {
         p.stopped = true;
         return false;
     }
-    return true;
-}
-
-// The member's place in the work space.
-bool take_place(parser& p, char* key, bool with_key) {
     try {
         p.items.push_back(nullptr);
     } catch (const std::bad_alloc&) {
@@ -254,10 +249,8 @@ json_value* parse_container(const char** cursor, parser& p, int32_t type) {
         }
         // The member's place is taken before its value is read, so that a
         // value the cap cuts short keeps what it read.
-        if ((type == JSON_OBJECT && key == nullptr) || !make_room(p, type == JSON_OBJECT))
-            break;
         const size_t slot = p.items.size();
-        if (!take_place(p, key, type == JSON_OBJECT))
+        if ((type == JSON_OBJECT && key == nullptr) || !take_place(p, key, type == JSON_OBJECT))
             break;
         json_value* item = parse_value(&s, p);
         s = skip_space(s);
@@ -347,10 +340,12 @@ json_value* jparse(const char** cursor) {
     if (tree == nullptr)
         return nullptr;
     tree->zero.type = JSON_NUMBER;
+    tree->cost = sizeof(json_tree);
     if (cursor == nullptr || *cursor == nullptr)
         return &tree->root;
     parser p;
     p.tree = tree;
+    p.spent = sizeof(json_tree);
     const size_t length = std::strlen(*cursor);
     p.allowed = length > (SIZE_MAX - JSON_COST_SPARE) / JSON_COST_PER_BYTE
                     ? SIZE_MAX
@@ -359,9 +354,7 @@ json_value* jparse(const char** cursor) {
     // The top value is copied into the root, which the tree begins with.
     if (top != nullptr)
         tree->root = *top;
-    tree->cost = sizeof(json_tree);
-    for (const block* b = tree->blocks; b != nullptr; b = b->next)
-        tree->cost += b->size;
+    tree->cost = p.spent;
     return &tree->root;
 }
 
