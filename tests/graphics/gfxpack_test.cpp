@@ -538,7 +538,8 @@ TEST_F(gfxpack_test, SheetsPastTheBudgetAreSkippedAndTheOthersStillWork) {
       {"d", 1, true, true},    // 64 KB read, one 16 KB cell kept
       {"e", 4, false, false},
       {"f", 2, false, true},   // 256 KB: 784 KB kept
-      {"g", 2, false, false},  // 256 KB more would pass 1 MB
+      {"g", 2, false, true},   // 256 KB: 1,040 KB kept, the budget exactly
+      {"h", 1, true, false},   // 64 KB more would pass it
   };
   std::vector<index_sheet> sheets;
   for (const row& r : rows) sheets.push_back(sheet(r.name));
@@ -551,7 +552,7 @@ TEST_F(gfxpack_test, SheetsPastTheBudgetAreSkippedAndTheOthersStillWork) {
     mine.fill(0, 0, r.changed_one_only ? 64 : 128, r.changed_one_only ? 64 : 128, red);
     a.write_sheet("mine", std::string("sprites/") + r.name, mine.enlarged(r.k));
   }
-  pack.budget = size_t{1} << 20;
+  pack.budget = size_t{1040} << 10;
   ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
   for (int pass = 0; pass < 2; ++pass) {
     size_t held = 0;
