@@ -102,7 +102,7 @@ pack_layer screen_layer(const pack_sheet& sheet, const picture& idx, const pictu
 
 // The pack sheet's header, judged before any of its pixels is decoded: its
 // format, its size against the dump sheet's, and what it could add to the
-// pack's pictures. Its size when it may be read.
+// pack's pictures. True, with the header in info, when it may be read.
 bool sheet_acceptable(const pack_sheet& sheet, const std::string& path, png_header_info* info) {
     if (!png_read_header(path.c_str(), info) || info->width < 1 || info->height < 1) {
         host_log("Could not read the sheet %s", path.c_str());
