@@ -1,7 +1,9 @@
 // Fuzz target: a graphics pack loaded through any dump index, then its
 // lookups and layers drawn over a screen. The scratch folder holds a dump
 // and a pack "p" whose files the seed indexes name: sprites/a (8 x 8,
-// drawn at twice the size), screens/s (320 x 200 with its indices).
+// drawn at twice the size), screens/s (320 x 200 with its indices). The
+// pack's pictures are held to a budget of 32 MB, which an index naming the
+// same files under many names soon reaches.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "fuzz_scratch.h"
 #include "graphics/gfxpack.h"
+#include "graphics/pack_state.h"
 #include "graphics/png_codec.h"
 #include "graphics/sprite.h"
 #include "host/platform.h"
@@ -47,6 +50,7 @@ const std::string& assets() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& root = assets();
+    pack.budget = size_t{32} << 20;
     write_file((root + "/original/index.json").c_str(), data, size);
     gfxpack_init(root.c_str(), 2, "p");
     std::vector<uint8_t> screen(320 * 200), rgb(320 * 200 * 3 * 4);

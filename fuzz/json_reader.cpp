@@ -32,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     json_value* root = jparse(&cursor);
     if (cursor < begin || cursor > begin + std::strlen(begin))
         std::abort();
+    // A tree costs at most its stated multiple of the text.
+    if (jcost(root) > std::strlen(begin) * JSON_COST_PER_BYTE + JSON_COST_SPARE)
+        std::abort();
     walk(root, 0);
     jfree(root);
     return 0;

@@ -24,17 +24,17 @@ std::string original_path(const char* file) { return pack.assets + "/original/" 
 // and anything named like it ("original2" too) never is.
 bool is_pack(const char* name) {
     if (name[0] == '.' || std::strncmp(name, "original", 8) == 0) return false;
-    const json_value* sheets = jget(pack.index, "sheets");
-    for (int i = 0; i < sheets->count; ++i)
-        if (sheets->keys[i] && file_exists((pack.assets + "/" + name + "/" + sheets->keys[i] + ".png").c_str()))
-            return true;
+    const std::string& names = pack.sheet_names;
+    for (size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const char* sheet = names.c_str() + at;
+        if (file_exists((pack.assets + "/" + name + "/" + sheet + ".png").c_str())) return true;
+    }
     return false;
 }
 
 void list_packs() {
     pack.list.clear();
-    const json_value* sheets = jget(pack.index, "sheets");
-    if (!sheets || sheets->type != JSON_OBJECT) return;
+    if (!pack.indexed) return;
     port_list_dirs(
         pack.assets.c_str(),
         [](const char* name, void*) {
@@ -52,8 +52,11 @@ void reload_locked() {
 }
 
 void forget_index() {
-    jfree(pack.index);
-    pack.index = nullptr;
+    pack.indexed = false;
+    pack.sheets.clear();
+    pack.sheets.shrink_to_fit();
+    pack.sheet_names.clear();
+    pack.sheet_names.shrink_to_fit();
     pack.list.clear();
     pack.current = "original";
     reload_locked();
@@ -73,13 +76,10 @@ int gfxpack_init(const char* assets, int scale, const char* wanted) {
     if (!text) return 0;
     const char* cursor = text;
     if (std::strncmp(cursor, "\xEF\xBB\xBF", 3) == 0) cursor += 3;
-    pack.index = jparse(&cursor);
+    pack.indexed = pack_read_index(cursor);
     std::free(text);
-    const json_value* format = jget(pack.index, "format");
-    if (!format || format->type != JSON_NUMBER || format->number != 2) {
+    if (!pack.indexed) {
         host_log("assets/original/index.json is from another version of the program: ignored (the new dump is needed)");
-        jfree(pack.index);
-        pack.index = nullptr;
         return 0;
     }
     list_packs();
@@ -100,7 +100,7 @@ int gfxpack_init(const char* assets, int scale, const char* wanted) {
 }
 
 void gfxpack_attach() {
-    const bool usable = pack.index != nullptr;
+    const bool usable = pack.indexed;
     pack_sprite_cb = usable ? cb_sprite : nullptr;
     pack_hud_cb = usable ? cb_hud : nullptr;
     pack_texture_cb = usable ? cb_texture : nullptr;

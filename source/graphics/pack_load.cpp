@@ -21,42 +21,30 @@ struct picture {
     explicit operator bool() const { return px != nullptr; }
 };
 
-picture read_rgba(const std::string& path) {
+// Pictures larger than the caller takes are refused before they are
+// decoded.
+picture read_rgba(const std::string& path, int most_w, int most_h) {
     picture p;
-    p.px.reset(png_read_rgba(path.c_str(), &p.w, &p.h));
+    p.px.reset(png_read_rgba(path.c_str(), &p.w, &p.h, most_w, most_h));
     return p;
 }
 
-picture read_indexed(const std::string& path) {
+picture read_indexed(const std::string& path, int most_w, int most_h) {
     picture p;
-    p.px.reset(png_read_indexed(path.c_str(), &p.w, &p.h));
+    p.px.reset(png_read_indexed(path.c_str(), &p.w, &p.h, most_w, most_h));
     return p;
 }
 
-int num(const json_value* object, const char* key, int fallback) {
-    int v = fallback;
-    return jint(jget(object, key), &v) ? v : fallback;
-}
+size_t mb(size_t bytes) { return bytes >> 20; }
 
-// The first two elements of an array member; 0, 0 when it has fewer.
-void pair(const json_value* object, const char* key, int* a, int* b) {
-    *a = *b = 0;
-    const json_value* v = jget(object, key);
-    if (!v || v->type != JSON_ARRAY || v->count < 2) return;
-    jint(v->items[0], a);
-    jint(v->items[1], b);
-}
+// Whether the pack's pictures can hold that many more bytes.
+bool affordable(size_t bytes) { return bytes <= pack.budget && pack.held <= pack.budget - bytes; }
 
-const char* text(const json_value* object, const char* key) {
-    const json_value* v = jget(object, key);
-    return v && v->type == JSON_STRING ? v->text : nullptr;
-}
-
-char kind_of(const char* kind) {
-    if (kind && !std::strcmp(kind, "sprite")) return 's';
-    if (kind && !std::strcmp(kind, "ground")) return 'g';
-    if (kind && !std::strcmp(kind, "object")) return 'o';
-    return 'c';
+// A layer's indices, mask and picture at the output scale.
+size_t layer_cost(int w, int h, bool with_picture) {
+    const size_t area = static_cast<size_t>(w) * static_cast<size_t>(h);
+    const size_t s = static_cast<size_t>(pack.scale);
+    return area * 2 + (with_picture ? area * s * s * 4 : 0);
 }
 
 struct block {
@@ -96,11 +84,11 @@ bool has_layer(const std::string& name) {
 
 // A layer from the dump's screen: its indices and, as the mask, the
 // dump sheet's opaque pixels.
-pack_layer screen_layer(const char* sheet_name, const json_value* sheet, const picture& idx, const picture& dump) {
+pack_layer screen_layer(const pack_sheet& sheet, const picture& idx, const picture& dump) {
     pack_layer l{};
-    pair(sheet, "pos", &l.x, &l.y);
+    l.x = sheet.x, l.y = sheet.y;
     l.width = idx.w, l.height = idx.h;
-    l.order = num(sheet, "order", 0);
+    l.order = sheet.order;
     const size_t n = static_cast<size_t>(idx.w) * idx.h;
     l.indices.assign(idx.px.get(), idx.px.get() + n);
     l.mask.resize(n);
@@ -108,46 +96,70 @@ pack_layer screen_layer(const char* sheet_name, const json_value* sheet, const p
         l.mask[i] = dump.px.get()[i * 4 + 3] ? 1 : 0;
         l.mask_count += l.mask[i];
     }
-    l.name = std::string(sheet_name).substr(0, pack_name_limit);
+    l.name = sheet.name.substr(0, pack_name_limit);
     return l;
 }
 
-void load_sheet(const char* name, const json_value* sheet) {
-    const std::string path = pack.assets + "/" + pack.current + "/" + name + ".png";
+// The pack sheet's header, judged before any of its pixels is decoded: its
+// format, its size against the dump sheet's, and what it could add to the
+// pack's pictures. True, with the header in info, when it may be read.
+bool sheet_acceptable(const pack_sheet& sheet, const std::string& path, png_header_info* info) {
+    if (!png_read_header(path.c_str(), info) || info->width < 1 || info->height < 1) {
+        host_log("Could not read the sheet %s", path.c_str());
+        return false;
+    }
+    if (const char* why = png_format_refusal(*info)) {
+        host_log("Could not read the sheet %s (%s)", path.c_str(), why);
+        return false;
+    }
+    const char* name = sheet.name.c_str();
+    const int w = std::max(0, sheet.width), h = sheet.height;
+    const int W = info->width, H = info->height;
+    const int k = w > 0 ? W / w : 0;
+    if (w <= 0 || W % w != 0 || H / k != h) {
+        host_log("Sheet ignored (%s: %dx%d, it must be %dx%d or an integer multiple)", name, W, H, w, h);
+        return false;
+    }
+    if (k > pack_largest_multiple) {
+        host_log("Sheet ignored (%s: %dx%d is %d times the dump's %dx%d, more than the %d times a pack may use)", name,
+                 W, H, k, w, h, pack_largest_multiple);
+        return false;
+    }
+    if (!affordable(static_cast<size_t>(W) * static_cast<size_t>(H) * 4)) {
+        host_log("Sheet skipped (%s: %dx%d would take the pack's pictures past %zu MB)", name, W, H, mb(pack.budget));
+        return false;
+    }
+    return true;
+}
+
+void load_sheet(const pack_sheet& sheet) {
+    const char* name = sheet.name.c_str();
+    const std::string path = pack.assets + "/" + pack.current + "/" + sheet.name + ".png";
     if (!file_exists(path.c_str())) return;
-    const picture art = read_rgba(path);
+    png_header_info info{};
+    if (!sheet_acceptable(sheet, path, &info)) return;
+    const picture art = read_rgba(path, info.width, info.height);
     if (!art) {
         host_log("Could not read the sheet %s", path.c_str());
         return;
     }
-    const int w = std::max(0, num(sheet, "width", 0)), h = num(sheet, "height", 0);
-    const int k = w > 0 ? art.w / w : 0;
-    if (w <= 0 || art.w % w != 0 || art.h / k != h) {
-        host_log("Sheet ignored (%s: %dx%d, it must be %dx%d or an integer multiple)", name, art.w, art.h, w, h);
-        return;
-    }
-    const picture dump = read_rgba(pack.assets + "/original/" + name + ".png");
-    int cell_w = 0, cell_h = 0;
-    pair(sheet, "cell", &cell_w, &cell_h);
-    const int cols = std::max(1, num(sheet, "cols", 1));
-    const int margin = num(sheet, "margin", 0);
-    const char kind = kind_of(text(sheet, "kind"));
+    const int k = art.w / sheet.width;
+    const picture dump = read_rgba(pack.assets + "/original/" + sheet.name + ".png", sheet.width, sheet.height);
+    const int cell_w = sheet.cell_w, cell_h = sheet.cell_h;
+    const int cols = std::max(1, sheet.cols);
+    const int margin = sheet.margin;
+    const char kind = sheet.kind;
     // No sprite or tile of the game is larger than twice its screen: such a
     // cell is no drawing of one, and its copy at the output scale could take
     // gigabytes.
     if (kind != 'c' && (cell_w > 2 * scene_width || cell_h > 2 * scene_height)) return;
-    const json_value* cells = jget(sheet, "cells");
-    const int count = cells && cells->type == JSON_ARRAY ? cells->count : 0;
     bool kept = false;
     // Each spot of the sheet is cut once, so what a sheet adds to the pack
     // is at most the sheet itself, however many cells an index places on
     // one spot.
     std::unordered_set<int> cut_spots;
-    for (int c = 0; c < count; ++c) {
-        const json_value* cell = cells->items[c];
-        const char* hash = text(cell, "hash");
-        if (!hash || !*hash) continue;
-        const int i = num(cell, "i", 0);
+    for (const pack_cell& cell : sheet.cells) {
+        const int i = cell.i;
         const block b{int64_t(i % cols) * cell_w * k, int64_t(i / cols) * cell_h * k, int64_t(cell_w) * k,
                       int64_t(cell_h) * k};
         // A cell the sheet does not hold whole is no drawing of the pack.
@@ -155,31 +167,39 @@ void load_sheet(const char* name, const json_value* sheet) {
         std::vector<uint8_t> pixels = cut(art, b);
         if (transparent(pixels)) continue;
         if (k == 1 && dump && b.inside(dump) && as_dumped(pixels, dump, b)) continue;
-        char key[16] = {};
-        std::snprintf(key, sizeof key, "%s", hash);
-        if (rep_find(kind, key) >= 0) continue;
+        if (rep_find(kind, cell.hash) >= 0) continue;
         pack_record r{};
         r.kind = kind;
-        std::memcpy(r.hash, key, sizeof key);
+        std::memcpy(r.hash, cell.hash, sizeof r.hash);
         r.cell_w = cell_w, r.cell_h = cell_h, r.k = k, r.margin = margin;
-        pair(cell, "crop", &r.crop_x, &r.crop_y);
+        r.crop_x = cell.crop_x, r.crop_y = cell.crop_y;
         r.pixels = std::move(pixels);
+        pack.held += r.pixels.size();
         const pack_record& added = rep_add(std::move(r));
         kept = true;
         // A screen sheet is one screen: it gives one layer.
-        if (kind != 'c' || !dump || has_layer(std::string(name).substr(0, pack_name_limit))) continue;
-        const char* idx_name = text(sheet, "idx");
-        const picture idx = idx_name ? read_indexed(pack.assets + "/original/" + idx_name) : picture{};
+        if (kind != 'c' || !dump || has_layer(sheet.name.substr(0, pack_name_limit))) continue;
+        if (!affordable(layer_cost(dump.w, dump.h, true))) {
+            host_log("Layer skipped (%s: it would take the pack's pictures past %zu MB)", name, mb(pack.budget));
+            continue;
+        }
+        // Indices of another size than the dump's sheet give no layer; they
+        // are not decoded.
+        const std::string idx_path = pack.assets + "/original/" + sheet.idx;
+        png_header_info idx_info{};
+        const bool named = !sheet.idx.empty() && png_read_header(idx_path.c_str(), &idx_info);
+        if (named && (idx_info.width != dump.w || idx_info.height != dump.h)) continue;
+        const picture idx = named ? read_indexed(idx_path, dump.w, dump.h) : picture{};
         if (!idx) {
             host_log("Layer without indices (%s)", name);
             continue;
         }
-        if (idx.w != dump.w || idx.h != dump.h) continue;
-        pack_layer l = screen_layer(name, sheet, idx, dump);
-        l.ingame = num(sheet, "ingame", 0) != 0;
-        l.palette_sum = num(sheet, "palette_sum", 0);
+        pack_layer l = screen_layer(sheet, idx, dump);
+        l.ingame = sheet.ingame != 0;
+        l.palette_sum = sheet.palette_sum;
         l.picture = to_scale(added.pixels.data(), static_cast<int>(b.w), static_cast<int>(b.h), idx.h, idx.w,
                              pack.scale);
+        pack.held += layer_cost(idx.w, idx.h, true);
         pack.layers.push_back(std::move(l));
     }
     if (kept && (kind == 'g' || kind == 'o')) pack.has_tiles = 1;
@@ -187,19 +207,22 @@ void load_sheet(const char* name, const json_value* sheet) {
 
 // The dumped screens the pack leaves alone still decide, in the layer
 // drawing, which screen is shown.
-void add_unreplaced_screens(const json_value* sheets) {
-    for (int s = 0; s < sheets->count; ++s) {
-        const char* name = sheets->keys[s];
-        const json_value* sheet = sheets->items[s];
-        const char* kind = text(sheet, "kind");
-        if (!name || !kind || std::strcmp(kind, "screen") != 0) continue;
-        if (has_layer(std::string(name).substr(0, pack_name_limit))) continue;
-        const char* idx_name = text(sheet, "idx");
-        if (!idx_name) continue;
-        const picture idx = read_indexed(pack.assets + "/original/" + idx_name);
-        const picture dump = read_rgba(pack.assets + "/original/" + name + ".png");
+void add_unreplaced_screens() {
+    for (const pack_sheet& sheet : pack.sheets) {
+        if (!sheet.screen || sheet.idx.empty()) continue;
+        if (has_layer(sheet.name.substr(0, pack_name_limit))) continue;
+        // The dump's own screen is the size its index gives.
+        if (sheet.width <= 0 || sheet.height <= 0) continue;
+        if (!affordable(layer_cost(sheet.width, sheet.height, false))) {
+            host_log("Layer skipped (%s: it would take the pack's pictures past %zu MB)", sheet.name.c_str(),
+                     mb(pack.budget));
+            continue;
+        }
+        const picture idx = read_indexed(pack.assets + "/original/" + sheet.idx, sheet.width, sheet.height);
+        const picture dump = read_rgba(pack.assets + "/original/" + sheet.name + ".png", sheet.width, sheet.height);
         if (!idx || !dump || idx.w != dump.w || idx.h != dump.h) continue;
-        pack.layers.push_back(screen_layer(name, sheet, idx, dump));
+        pack.held += layer_cost(idx.w, idx.h, false);
+        pack.layers.push_back(screen_layer(sheet, idx, dump));
     }
 }
 
@@ -209,16 +232,13 @@ void rescan_locked() {
     rep_clear();
     for (pack_layer& l : pack.layers) pack_release(l.picture);
     pack.layers.clear();
+    pack.held = 0;
     pack_gen += 1;
     pack.has_tiles = 0;
-    const json_value* sheets = jget(pack.index, "sheets");
-    if (!pack.index || pack.current.empty() || pack.current == "original" || !sheets ||
-        sheets->type != JSON_OBJECT)
-        return;
-    for (int s = 0; s < sheets->count; ++s)
-        if (sheets->keys[s]) load_sheet(sheets->keys[s], sheets->items[s]);
+    if (!pack.indexed || pack.current.empty() || pack.current == "original") return;
+    for (const pack_sheet& sheet : pack.sheets) load_sheet(sheet);
     if (pack.layers.empty()) return;
-    add_unreplaced_screens(sheets);
+    add_unreplaced_screens();
     std::stable_sort(pack.layers.begin(), pack.layers.end(),
                      [](const pack_layer& a, const pack_layer& b) { return a.order < b.order; });
 }

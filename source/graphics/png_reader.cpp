@@ -3,12 +3,23 @@
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
 constexpr uint8_t PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// The signature, then the header chunk: length, type, 13 bytes, CRC.
+constexpr size_t PNG_HEAD = 8 + 4 + 4 + 13 + 4;
+// The most bytes a DEFLATE stream gives per byte of its own: a 258-byte
+// copy coded in two bits.
+constexpr size_t INFLATE_MOST_PER_BYTE = 258 * 4;
 
 struct png_header {
     uint32_t width = 0;
@@ -166,10 +177,14 @@ int channels_of(int colour_type) {
 }
 
 // Inflates and unfilters the image data into width x height x channels
-// bytes; rows the stream leaves short stay zero.
+// bytes; rows the stream leaves short stay zero. Image data too short to
+// fill every row, however well compressed, is refused before the rows are
+// allocated.
 uint8_t* decode_rows(const png_chunks& c, int channels) {
     size_t width = c.header.width, height = c.header.height, bpp = size_t(channels);
     size_t raw_size = height * (1 + width * bpp);
+    if ((c.idat_size - 2) * INFLATE_MOST_PER_BYTE < raw_size)
+        return nullptr;
     auto* raw = static_cast<uint8_t*>(std::calloc(raw_size, 1));
     if (raw == nullptr)
         return nullptr;
@@ -181,8 +196,10 @@ uint8_t* decode_rows(const png_chunks& c, int channels) {
     return raw;
 }
 
-bool size_ok(const png_header& h) {
-    return h.width >= 1 && h.width <= PNG_MAX_SIDE && h.height >= 1 && h.height <= PNG_MAX_SIDE;
+bool size_ok(const png_header& h, int max_width, int max_height) {
+    const uint32_t most_w = uint32_t(std::clamp(max_width, 0, PNG_MAX_SIDE));
+    const uint32_t most_h = uint32_t(std::clamp(max_height, 0, PNG_MAX_SIDE));
+    return h.width >= 1 && h.width <= most_w && h.height >= 1 && h.height <= most_h;
 }
 
 uint8_t* to_rgba(const png_chunks& c, uint8_t* rows, int channels) {
@@ -221,13 +238,76 @@ uint8_t* to_rgba(const png_chunks& c, uint8_t* rows, int channels) {
 
 }  // namespace
 
-uint8_t* png_decode_rgba(const uint8_t* file, size_t size, int* width, int* height) {
+int png_read_header(const char* path, png_header_info* info) {
+    if (path == nullptr || info == nullptr)
+        return 0;
+    // Opened without waiting, as every user file is: a pipe in the user's
+    // folders would otherwise hold the program.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return 0;
+    struct stat st;
+    uint8_t head[PNG_HEAD];
+    size_t got = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < sizeof head) {
+            const ssize_t n = read(fd, head + got, sizeof head - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+    }
+    close(fd);
+    if (got < sizeof head || std::memcmp(head, PNG_SIGNATURE, 8) != 0 || be32(head + 8) < 13 ||
+        std::memcmp(head + 12, "IHDR", 4) != 0)
+        return 0;
+    const uint8_t* d = head + 16;
+    const uint32_t w = be32(d), h = be32(d + 4);
+    info->width = int(std::min<uint32_t>(w, INT32_MAX));
+    info->height = int(std::min<uint32_t>(h, INT32_MAX));
+    info->bit_depth = d[8];
+    info->colour_type = d[9];
+    info->interlace = d[12];
+    return 1;
+}
+
+const char* png_format_refusal(const png_header_info& info) {
+    static const char* const reasons[2][4] = {
+        {nullptr, "16-bit PNG: save it with 8 bits per channel", "palette of 1/2/4 bits: save it with 8 bits",
+         "grey of 1/2/4 bits: save it with 8 bits"},
+        {"interlaced: save it without interlacing",
+         "16-bit PNG: save it with 8 bits per channel; interlaced: save it without interlacing",
+         "palette of 1/2/4 bits: save it with 8 bits; interlaced: save it without interlacing",
+         "grey of 1/2/4 bits: save it with 8 bits; interlaced: save it without interlacing"}};
+    const bool low = info.bit_depth == 1 || info.bit_depth == 2 || info.bit_depth == 4;
+    int depth = 0;
+    if (info.bit_depth == 16)
+        depth = 1;
+    else if (low && info.colour_type == 3)
+        depth = 2;
+    else if (low && info.colour_type == 0)
+        depth = 3;
+    return reasons[info.interlace != 0][depth];
+}
+
+size_t png_file_limit(int max_width, int max_height) {
+    const size_t w = size_t(std::clamp(max_width, 0, PNG_MAX_SIDE));
+    const size_t h = size_t(std::clamp(max_height, 0, PNG_MAX_SIDE));
+    const size_t stored = h * (1 + w * 4);
+    return std::min(PNG_MAX_FILE, stored + stored / 16 + (size_t{16} << 20));
+}
+
+uint8_t* png_decode_rgba(const uint8_t* file, size_t size, int* width, int* height, int max_width,
+                         int max_height) {
     png_chunks c;
     uint8_t* result = nullptr;
     if (walk_chunks(file, size, true, c) && !c.failed) {
         const png_header& h = c.header;
         int channels = channels_of(h.colour_type);
-        if (size_ok(h) && h.bit_depth == 8 && h.interlace == 0 && channels != 0 && c.idat_size > 5) {
+        if (size_ok(h, max_width, max_height) && h.bit_depth == 8 && h.interlace == 0 && channels != 0 &&
+            c.idat_size > 5) {
             uint8_t* rows = decode_rows(c, channels);
             if (rows != nullptr)
                 result = to_rgba(c, rows, channels);
@@ -241,12 +321,13 @@ uint8_t* png_decode_rgba(const uint8_t* file, size_t size, int* width, int* heig
     return result;
 }
 
-uint8_t* png_decode_indexed(const uint8_t* file, size_t size, int* width, int* height) {
+uint8_t* png_decode_indexed(const uint8_t* file, size_t size, int* width, int* height, int max_width,
+                            int max_height) {
     png_chunks c;
     uint8_t* result = nullptr;
     if (walk_chunks(file, size, false, c) && !c.failed) {
         const png_header& h = c.header;
-        if (size_ok(h) && h.bit_depth == 8 && h.colour_type == 3 && c.idat_size > 5)
+        if (size_ok(h, max_width, max_height) && h.bit_depth == 8 && h.colour_type == 3 && c.idat_size > 5)
             result = decode_rows(c, 1);
     }
     std::free(c.idat);
@@ -257,22 +338,24 @@ uint8_t* png_decode_indexed(const uint8_t* file, size_t size, int* width, int* h
     return result;
 }
 
-uint8_t* png_read_rgba(const char* path, int* width, int* height) {
+uint8_t* png_read_rgba(const char* path, int* width, int* height, int max_width, int max_height) {
     size_t size = 0;
-    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, PNG_MAX_FILE)) : nullptr;
+    const size_t limit = png_file_limit(max_width, max_height);
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, limit)) : nullptr;
     if (file == nullptr)
         return nullptr;
-    uint8_t* pixels = png_decode_rgba(file, size, width, height);
+    uint8_t* pixels = png_decode_rgba(file, size, width, height, max_width, max_height);
     std::free(file);
     return pixels;
 }
 
-uint8_t* png_read_indexed(const char* path, int* width, int* height) {
+uint8_t* png_read_indexed(const char* path, int* width, int* height, int max_width, int max_height) {
     size_t size = 0;
-    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, PNG_MAX_FILE)) : nullptr;
+    const size_t limit = png_file_limit(max_width, max_height);
+    uint8_t* file = path ? reinterpret_cast<uint8_t*>(read_file(path, &size, limit)) : nullptr;
     if (file == nullptr)
         return nullptr;
-    uint8_t* pixels = png_decode_indexed(file, size, width, height);
+    uint8_t* pixels = png_decode_indexed(file, size, width, height, max_width, max_height);
     std::free(file);
     return pixels;
 }

@@ -13,6 +13,7 @@
 
 #include "graphics/content_hash.h"
 #include "graphics/json_reader.h"
+#include "graphics/pack_state.h"
 #include "graphics/png_codec.h"
 #include "graphics/sprite.h"
 #include "host/platform.h"
@@ -333,6 +334,28 @@ TEST_F(DumpContents, FontReadmeAndLevelPicturesAreReferences) {
     for (const char* section : {"\nLAYOUT\n", "\nHOW TO REPLACE GRAPHICS\n", "\nHOW IT WORKS\n", "\nLIMITS\n"})
         EXPECT_NE(readme.find(section), std::string::npos) << section;
     EXPECT_EQ(readme.substr(readme.size() - 2), ".\n");
+    // How to replace graphics states the limits the pack loader applies and
+    // every reason it gives for a sheet it cannot read, in its words.
+    std::string how = readme.substr(readme.find("\nHOW TO REPLACE GRAPHICS\n"));
+    how = how.substr(0, how.find("\nHOW IT WORKS\n"));
+    std::string flat;
+    for (char c : how)
+        if (!(c == ' ' || c == '\n') || (!flat.empty() && flat.back() != ' ')) flat += c == '\n' ? ' ' : c;
+    EXPECT_NE(flat.find("up to " + std::to_string(pack_largest_multiple) + " times"), std::string::npos) << flat;
+    EXPECT_NE(flat.find(std::to_string(pack_budget >> 20) + " MB in all"), std::string::npos) << flat;
+    for (int depth : {1, 2, 4, 8, 16})
+        for (int colour_type : {0, 3, 6})
+            for (int interlace : {0, 1}) {
+                const char* why = png_format_refusal(png_header_info{1, 1, depth, colour_type, interlace});
+                if (!why) continue;
+                // A reason given with another is listed on its own.
+                std::string reasons = why;
+                for (size_t at = 0, next; at < reasons.size(); at = next + 2) {
+                    next = std::min(reasons.find("; ", at), reasons.size());
+                    EXPECT_NE(flat.find(" " + reasons.substr(at, next - at) + " "), std::string::npos)
+                        << reasons.substr(at, next - at);
+                }
+            }
     const std::string index = slurp(path("index.json"));
     EXPECT_EQ(index.substr(index.size() - 4), "}}}\n");
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +13,9 @@
 #include "graphics/content_hash.h"
 #include "graphics/level_pack.h"
 #include "graphics/pack_state.h"
+#include "graphics/png_codec.h"
 #include "graphics/present.h"
+#include "png_reference.h"
 #include "support/log_capture.h"
 #include "support/pack_assets.h"
 
@@ -55,6 +59,7 @@ class gfxpack_test : public ::testing::Test {
   log_capture log;
   void TearDown() override {
     unsetenv("BKM_ASSETS");
+    pack.budget = pack_budget;
     gfxpack_init("", 1, "");
     gfxpack_attach();
   }
@@ -428,6 +433,237 @@ TEST_F(gfxpack_test, TheIndexTableGrowsBeforeItIsHalfFull) {
   EXPECT_EQ(rep_find('s', "000000000017"), -1);
   gfxpack_select("original");
   EXPECT_TRUE(pack.table.empty());
+}
+
+// A PNG file whose header declares w x h pixels and whose image data are a
+// few bytes: what a reader that allocates from the header alone pays for in
+// full.
+void declared_only(const std::string& path, uint32_t w, uint32_t h) {
+  std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&f](const char* type, const std::vector<uint8_t>& data) {
+    for (int s = 24; s >= 0; s -= 8) f.push_back(static_cast<uint8_t>(data.size() >> s));
+    const size_t start = f.size();
+    f.insert(f.end(), type, type + 4);
+    f.insert(f.end(), data.begin(), data.end());
+    const uint32_t crc = png_crc32(f.data() + start, f.size() - start);
+    for (int s = 24; s >= 0; s -= 8) f.push_back(static_cast<uint8_t>(crc >> s));
+  };
+  std::vector<uint8_t> header;
+  for (uint32_t v : {w, h})
+    for (int s = 24; s >= 0; s -= 8) header.push_back(static_cast<uint8_t>(v >> s));
+  header.insert(header.end(), {8, 6, 0, 0, 0});
+  chunk("IHDR", header);
+  std::vector<uint8_t> zeros(16, 0), packed(64);
+  uLongf n = packed.size();
+  compress(packed.data(), &n, zeros.data(), zeros.size());
+  packed.resize(n);
+  chunk("IDAT", packed);
+  chunk("IEND", {});
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  spit(path, std::string(f.begin(), f.end()));
+}
+
+// A sheet's header is read first: a size the rules refuse, or one the
+// pack's pictures cannot hold, is never decoded, so a file of a few bytes
+// declaring gigabytes costs nothing; the log says which rule refused it.
+TEST_F(gfxpack_test, ASheetIsJudgedByItsHeaderBeforeAnyPixelIsDecoded) {
+  const std::string solo = a.dir / "mine/sprites/solo.png", huge = a.dir / "mine/sprites/huge.png";
+  struct row {
+    const char* what;
+    int k;                // > 0: a drawn picture at k times; else the header below
+    uint32_t w, h;        // the header of a file with a few bytes of image data
+    const char* sheet;    // which sheet the file stands for
+    int replaced;
+    std::string logged;  // empty: no line
+  };
+  const row rows[] = {
+      {"8 times, the most", 8, 0, 0, "solo", 1, ""},
+      {"9 times", 9, 0, 0, "solo", 0,
+       "Sheet ignored (sprites/solo: 108x54 is 9 times the dump's 12x6, more than the 8 times a pack may use)"},
+      {"41 times, declared", 0, 492, 246, "solo", 0,
+       "Sheet ignored (sprites/solo: 492x246 is 41 times the dump's 12x6, more than the 8 times a pack may use)"},
+      {"16384 x 16384, declared", 0, 16384, 16384, "solo", 0,
+       "Sheet ignored (sprites/solo: 16384x16384, it must be 12x6 or an integer multiple)"},
+      {"8 times, declared with too little image data", 0, 96, 48, "solo", 0, "Could not read the sheet " + solo},
+      {"16384 x 16384 at 8 times a large sheet, declared", 0, 16384, 16384, "huge", 0,
+       "Sheet skipped (sprites/huge: 16384x16384 would take the pack's pictures past 512 MB)"},
+  };
+  a.write_index({sprite_sheet("sprites/solo", "aaaaaaaaaaaa"),
+                 index_sheet{"sprites/huge", "sprite", 2048, 2048, 64, 64, 32, 0, {{0, "hhhhhhhhhhhh"}}}});
+  a.write_sheet("original", "sprites/solo", dumped_sprites());
+  for (const row& r : rows) {
+    std::filesystem::remove_all(a.dir / "mine");
+    const std::string path = r.sheet == std::string("solo") ? solo : huge;
+    if (r.k > 0) {
+      rgba_picture p(12 * r.k, 6 * r.k);
+      p.fill(0, 0, p.w, p.h, red);
+      a.write_sheet("mine", "sprites/solo", p);
+    } else {
+      declared_only(path, r.w, r.h);
+    }
+    log_capture lines;
+    ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1) << r.what;
+    EXPECT_EQ(gfxpack_replaced(), r.replaced) << r.what;
+    if (r.replaced) {
+      EXPECT_EQ(pack.reps[0].k, r.k) << r.what;
+    }
+    const std::string text = lines.text();
+    if (r.logged.empty())
+      EXPECT_EQ(text.find("Sheet"), std::string::npos) << r.what << ": " << text;
+    else
+      EXPECT_TRUE(lines.has(r.logged)) << r.what << ": " << text;
+  }
+}
+
+// What the pack's pictures hold is bounded as a whole: a sheet is read only
+// when its whole picture still fits in what is left, and what it keeps (the
+// cells that differ from the dump) is taken off; a sheet past the bound is
+// skipped and named, and the sheets after it still load when they fit.
+TEST_F(gfxpack_test, SheetsPastTheBudgetAreSkippedAndTheOthersStillWork) {
+  // Sheets of four 64 x 64 cells (128 x 128 at 1 time).
+  auto sheet = [](const std::string& name) {
+    return index_sheet{"sprites/" + name, "sprite", 128, 128, 64, 64, 2, 0,
+                       {{0, name + "0"}, {1, name + "1"}, {2, name + "2"}, {3, name + "3"}}};
+  };
+  struct row {
+    const char* name;
+    int k;
+    bool changed_one_only;  // else every cell is redrawn
+    bool loaded;
+  };
+  const row rows[] = {
+      {"a", 2, false, true},   // 256 KB read, 256 KB kept
+      {"b", 4, false, false},  // 1 MB: past what is left
+      {"c", 2, false, true},   // 256 KB: 512 KB kept
+      {"d", 1, true, true},    // 64 KB read, one 16 KB cell kept
+      {"e", 4, false, false},
+      {"f", 2, false, true},   // 256 KB: 784 KB kept
+      {"g", 2, false, true},   // 256 KB: 1,040 KB kept, the budget exactly
+      {"h", 1, true, false},   // 64 KB more would pass it
+  };
+  std::vector<index_sheet> sheets;
+  for (const row& r : rows) sheets.push_back(sheet(r.name));
+  a.write_index(sheets);
+  rgba_picture dump(128, 128);
+  dump.fill(0, 0, 128, 128, grey);
+  for (const row& r : rows) {
+    a.write_sheet("original", std::string("sprites/") + r.name, dump);
+    rgba_picture mine = dump;
+    mine.fill(0, 0, r.changed_one_only ? 64 : 128, r.changed_one_only ? 64 : 128, red);
+    a.write_sheet("mine", std::string("sprites/") + r.name, mine.enlarged(r.k));
+  }
+  pack.budget = size_t{1040} << 10;
+  ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+  for (int pass = 0; pass < 2; ++pass) {
+    size_t held = 0;
+    for (const row& r : rows) {
+      const int cells = r.changed_one_only ? 1 : 4;
+      for (int c = 0; c < 4; ++c) {
+        const std::string hash = r.name + std::to_string(c);
+        EXPECT_EQ(rep_find('s', hash.c_str()) >= 0, r.loaded && c < cells) << pass << " " << hash;
+      }
+      if (r.loaded) held += static_cast<size_t>(cells) * 64 * r.k * 64 * r.k * 4;
+      const int side = 128 * r.k;
+      char line[200];
+      std::snprintf(line, sizeof line, "Sheet skipped (sprites/%s: %dx%d would take the pack's pictures past 1 MB)",
+                    r.name, side, side);
+      EXPECT_EQ(log.has(line), !r.loaded) << line;
+    }
+    EXPECT_EQ(pack.held, held);
+    // The sprites the pack holds are answered; a reload counts afresh.
+    sprite* spr = sprite_new(64, 64);
+    std::snprintf(spr->hash, sizeof spr->hash, "f2");
+    spr->hash_valid = 1;
+    pack_picture out{};
+    EXPECT_EQ(cb_sprite(spr, 2, &out, 0), 1);
+    sprite_unref(spr);
+    gfxpack_reload();
+  }
+}
+
+// A screen is a layer drawn at the output scale: that picture counts too.
+TEST_F(gfxpack_test, AScreenLayerPastTheBudgetIsSkippedAndItsSheetNamed) {
+  std::vector<index_sheet> sheets = {screen_sheet("title", 0), sprite_sheet("sprites/solo", "aaaaaaaaaaaa")};
+  sheets[0].width = 320, sheets[0].height = 200, sheets[0].cell_w = 320, sheets[0].cell_h = 200;
+  a.write_index(sheets);
+  rgba_picture dump(320, 200), mine(320, 200);
+  dump.fill(0, 0, 320, 200, grey);
+  mine.fill(0, 0, 320, 200, red);
+  a.write_sheet("original", "screens/title", dump);
+  a.write_indices("screens/title.idx.png", std::vector<uint8_t>(320 * 200, 1), 320, 200);
+  a.write_sheet("mine", "screens/title", mine);
+  a.write_sheet("original", "sprites/solo", dumped_sprites());
+  rgba_picture sprites = dumped_sprites();
+  sprites.fill(0, 0, 6, 6, red);
+  a.write_sheet("mine", "sprites/solo", sprites);
+  // The cell (250 KB) fits in 1 MB; its layer at scale 2 (64,000 indices,
+  // as many mask bytes and 1,000 KB of picture) does not.
+  pack.budget = size_t{1} << 20;
+  ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+  EXPECT_TRUE(log.has("Layer skipped (screens/title: it would take the pack's pictures past 1 MB)")) << log.text();
+  EXPECT_EQ(gfxpack_has_layers(), 0);
+  EXPECT_GE(rep_find('s', "aaaaaaaaaaaa"), 0) << "the next sheet still loads";
+  // At scale 1 the layer (62.5 KB and 250 KB) fits.
+  ASSERT_EQ(gfxpack_init(a.root().c_str(), 1, "mine"), 1);
+  EXPECT_EQ(gfxpack_has_layers(), 1);
+  EXPECT_EQ(pack.held, size_t{320} * 200 * 4 + 6 * 6 * 4 + size_t{320} * 200 * (2 + 4));
+}
+
+TEST_F(gfxpack_test, ASheetRefusedForItsFormatSaysWhyAndHowToSaveIt) {
+  struct row {
+    int colour_type, depth;
+    bool interlace;
+    const char* why;
+  };
+  const row rows[] = {
+      {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, "16-bit PNG: save it with 8 bits per channel"},
+      {PNG_COLOR_TYPE_PALETTE, 1, false, "palette of 1/2/4 bits: save it with 8 bits"},
+      {PNG_COLOR_TYPE_PALETTE, 4, false, "palette of 1/2/4 bits: save it with 8 bits"},
+      {PNG_COLOR_TYPE_GRAY, 2, false, "grey of 1/2/4 bits: save it with 8 bits"},
+      {PNG_COLOR_TYPE_RGB_ALPHA, 8, true, "interlaced: save it without interlacing"},
+  };
+  a.write_index({sprite_sheet("sprites/solo", "aaaaaaaaaaaa")});
+  a.write_sheet("original", "sprites/solo", dumped_sprites());
+  const std::string path = a.dir / "mine/sprites/solo.png";
+  for (const row& r : rows) {
+    pngref::encode_options o;
+    o.colour_type = r.colour_type;
+    o.bit_depth = r.depth;
+    o.interlace = r.interlace;
+    if (r.colour_type == PNG_COLOR_TYPE_PALETTE) o.palette = std::vector<uint8_t>(3 << r.depth, 200);
+    const std::vector<uint8_t> rows_bytes(pngref::row_bytes(12, o) * 6, 0xFF);
+    const std::vector<uint8_t> file = pngref::encode(12, 6, rows_bytes, o);
+    std::filesystem::create_directories(a.dir / "mine/sprites");
+    spit(path, std::string(file.begin(), file.end()));
+    log_capture lines;
+    ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+    EXPECT_EQ(gfxpack_replaced(), 0) << r.why;
+    EXPECT_TRUE(lines.has("Could not read the sheet " + path + " (" + r.why + ")")) << lines.text();
+  }
+}
+
+// The index is read into what a reload needs and its tree freed: a long
+// array of stray characters, or sheets with nothing to cut, cost nothing
+// for the session, and the index still works.
+TEST_F(gfxpack_test, WhatTheIndexHoldsBeyondItsSheetsIsNotKept) {
+  sprite_dump_and_packs({"mine"});
+  index_sheet bare = screen_sheet("bare", 0);
+  bare.cells.clear();
+  std::string text = R"({"format":2,"sheets":{)" + sprite_sheet("sprites/solo", "aaaaaaaaaaaa").json() + "," +
+                     bare.json();
+  for (int i = 0; i < 2000; ++i) text += ",\"sprites/empty" + std::to_string(i) + "\":{\"kind\":\"sprite\"}";
+  text += R"(},"junk":[)" + std::string(1 << 20, 'x') + "]}";
+  spit(a.dir / "original/index.json", text);
+  // A folder holding only a sheet without cells is still a pack.
+  a.write_sheet("other", "sprites/empty1999", dumped_sprites());
+  ASSERT_EQ(gfxpack_init(a.root().c_str(), 2, "mine"), 1);
+  EXPECT_EQ(gfxpack_replaced(), 1);
+  ASSERT_EQ(pack.sheets.size(), 2u) << "the sprite sheet and the screen that stands for itself";
+  EXPECT_EQ(pack.sheets[0].name, "sprites/solo");
+  EXPECT_EQ(pack.sheets[0].cells.size(), 1u);
+  EXPECT_EQ(pack.sheets[1].name, "screens/bare");
+  EXPECT_TRUE(pack.sheets[1].screen);
+  EXPECT_EQ(listed(), (std::vector<std::string>{"mine", "other"}));
 }
 
 }  // namespace

@@ -271,4 +271,90 @@ TEST(JsonReader, NumberRule) {
     EXPECT_EQ(jint(nullptr, nullptr), 0);
 }
 
+std::string repeated(const std::string& piece, size_t times) {
+    std::string out;
+    out.reserve(piece.size() * times);
+    for (size_t i = 0; i < times; i++)
+        out += piece;
+    return out;
+}
+
+// An index of the dump's shape: many sheets of many cells.
+std::string index_like(int sheets, int cells) {
+    std::string text = "{\"format\":2,\"sheets\":{";
+    for (int s = 0; s < sheets; s++) {
+        text += (s ? ",\"sprites/s" : "\"sprites/s") + std::to_string(s) +
+                "\":{\"kind\":\"sprite\",\"width\":320,\"height\":396,\"cell\":[32,33],\"cols\":10,"
+                "\"margin\":4,\"missions\":[1,2,3,4,5,6,7,8,9,10,11,12],\"cells\":[";
+        for (int c = 0; c < cells; c++)
+            text += (c ? ",{\"i\":" : "{\"i\":") + std::to_string(c) +
+                    ",\"hash\":\"9a5c2cd1e9f0\",\"frame\":[10,12],\"crop\":[3,2,10,12],\"key\":7}";
+        text += "]}";
+    }
+    return text + "}}";
+}
+
+size_t cap_of(const std::string& text) { return text.size() * JSON_COST_PER_BYTE + JSON_COST_SPARE; }
+
+// Whatever a text holds, its tree costs a small multiple of it: a
+// character that cannot be read costs its place in its list, no node.
+TEST(JsonReader, TheTreeCostsASmallMultipleOfItsText) {
+    const size_t n = 100000;
+    struct cost_case {
+        const char* what;
+        std::string text;
+        size_t most;  // bytes the tree may hold; 0: the cap
+    };
+    const std::string index = index_like(20, 100);
+    const cost_case cases[] = {
+        {"stray characters", "[" + std::string(n, 'x') + "]", n * sizeof(void*) + (size_t{64} << 10)},
+        {"a misspelt literal", "[" + repeated("tru", n / 3) + "]", n * sizeof(void*) + (size_t{64} << 10)},
+        {"zeros", "[" + repeated("0 ", n) + "]", 0},
+        {"empty lists", "[" + repeated("[],", n) + "]", 0},
+        {"members without names", "{" + repeated("\"\":0,", n) + "}", 0},
+        {"one long text", "\"" + std::string(n, 'a') + "\"", n + (size_t{64} << 10)},
+        {"the dump's index", index, index.size() * 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tree t = parse(c.text.c_str());
+        ASSERT_NE(t, nullptr);
+        EXPECT_LE(jcost(t.get()), c.most ? c.most : cap_of(c.text));
+    }
+    // Read whole, the strays are the number 0 each.
+    tree strays = parse(cases[0].text.c_str());
+    ASSERT_EQ(strays->count, int(n));
+    for (int i = 0; i < strays->count; i++)
+        ASSERT_EQ(show(strays->items[i]), "0") << i;
+    // The index is read whole too.
+    tree read = parse(index.c_str());
+    const json_value* sheets = jget(read.get(), "sheets");
+    ASSERT_NE(sheets, nullptr);
+    ASSERT_EQ(sheets->count, 20);
+    EXPECT_EQ(jget(sheets->items[19], "cells")->count, 100);
+    EXPECT_EQ(jcost(nullptr), 0u);
+}
+
+// A text that would cost more ends where the parse stands, as one nested
+// too deep does: what was read before stays.
+TEST(JsonReader, ATextCostingMoreThanItsCapEndsKeepingWhatWasRead) {
+    const size_t n = 200000;
+    const std::string text = "{\"format\":2,\"sheets\":{\"a\":{\"width\":12}},\"junk\":[" + repeated("0 ", n) +
+                             "],\"after\":1}";
+    std::string rest;
+    tree t = parse(text.c_str(), &rest);
+    EXPECT_LE(jcost(t.get()), cap_of(text));
+    EXPECT_EQ(show(jget(t.get(), "format")), "2");
+    EXPECT_EQ(show(jget(t.get(), "sheets")), "{\"a\":{\"width\":12}}");
+    const json_value* junk = jget(t.get(), "junk");
+    ASSERT_NE(junk, nullptr);
+    EXPECT_GT(junk->count, 0);
+    EXPECT_LT(size_t(junk->count), n);
+    for (int i = 0; i < junk->count; i++)
+        ASSERT_EQ(show(junk->items[i]), "0") << i;
+    EXPECT_EQ(jget(t.get(), "after"), nullptr);
+    EXPECT_FALSE(rest.empty());
+    EXPECT_EQ(rest.substr(rest.size() - 12), "],\"after\":1}");
+}
+
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <filesystem>
+
 namespace {
 
 using pngref::encode_options;
@@ -296,6 +298,171 @@ TEST(PngReader, ChunkWalkStopsAtDamage) {
     decoded e;
     e.pixels = png_decode_rgba(f.data(), f.size(), &e.width, &e.height);
     EXPECT_NE(e.pixels, nullptr);
+}
+
+// --- What a caller can know and bound before a picture is decoded. ---
+
+std::vector<uint8_t> sample_file(int w, int h, int ct, int depth, bool interlace) {
+    encode_options o;
+    o.colour_type = ct;
+    o.bit_depth = depth;
+    o.interlace = interlace;
+    if (ct == PNG_COLOR_TYPE_PALETTE)
+        o.palette = palette_of(1 << (depth < 8 ? depth : 8));
+    return pngref::encode(w, h, pngref::random_bytes(pngref::row_bytes(w, o) * size_t(h), 5), o);
+}
+
+TEST(PngReader, TheHeaderAloneGivesTheSizeAndWhyAFormatIsRefused) {
+    struct format_case {
+        int ct, depth;
+        bool interlace;
+        const char* refusal;  // null: read
+    };
+    const format_case cases[] = {
+        {PNG_COLOR_TYPE_RGB_ALPHA, 8, false, nullptr},
+        {PNG_COLOR_TYPE_RGB, 8, false, nullptr},
+        {PNG_COLOR_TYPE_GRAY, 8, false, nullptr},
+        {PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, nullptr},
+        {PNG_COLOR_TYPE_PALETTE, 8, false, nullptr},
+        {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, "16-bit PNG: save it with 8 bits per channel"},
+        {PNG_COLOR_TYPE_GRAY, 16, false, "16-bit PNG: save it with 8 bits per channel"},
+        {PNG_COLOR_TYPE_PALETTE, 1, false, "palette of 1/2/4 bits: save it with 8 bits"},
+        {PNG_COLOR_TYPE_PALETTE, 2, false, "palette of 1/2/4 bits: save it with 8 bits"},
+        {PNG_COLOR_TYPE_PALETTE, 4, false, "palette of 1/2/4 bits: save it with 8 bits"},
+        {PNG_COLOR_TYPE_GRAY, 1, false, "grey of 1/2/4 bits: save it with 8 bits"},
+        {PNG_COLOR_TYPE_GRAY, 4, false, "grey of 1/2/4 bits: save it with 8 bits"},
+        {PNG_COLOR_TYPE_RGB, 8, true, "interlaced: save it without interlacing"},
+        {PNG_COLOR_TYPE_RGB, 16, true,
+         "16-bit PNG: save it with 8 bits per channel; interlaced: save it without interlacing"},
+        {PNG_COLOR_TYPE_PALETTE, 2, true,
+         "palette of 1/2/4 bits: save it with 8 bits; interlaced: save it without interlacing"},
+        {PNG_COLOR_TYPE_GRAY, 1, true,
+         "grey of 1/2/4 bits: save it with 8 bits; interlaced: save it without interlacing"},
+    };
+    pngref::temp_dir dir;
+    const std::string path = dir.file("s.png");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "colour type " << c.ct << ", " << c.depth << " bits"
+                                        << (c.interlace ? ", interlaced" : ""));
+        const auto file = sample_file(13, 7, c.ct, c.depth, c.interlace);
+        pngref::write_bytes(path, file);
+        png_header_info info{};
+        ASSERT_EQ(png_read_header(path.c_str(), &info), 1);
+        EXPECT_EQ(info.width, 13);
+        EXPECT_EQ(info.height, 7);
+        EXPECT_EQ(info.bit_depth, c.depth);
+        EXPECT_EQ(info.colour_type, c.ct);
+        EXPECT_EQ(info.interlace, c.interlace ? 1 : 0);
+        const char* refusal = png_format_refusal(info);
+        EXPECT_STREQ(refusal, c.refusal);
+        // The words agree with the reader.
+        decoded d;
+        d.pixels = png_decode_rgba(file.data(), file.size(), &d.width, &d.height);
+        EXPECT_EQ(d.pixels == nullptr, c.refusal != nullptr);
+    }
+    // Only a file that opens with the signature and the header chunk has a
+    // header to read.
+    auto good = sample_file(4, 4, PNG_COLOR_TYPE_RGB, 8, false);
+    auto other_first = std::vector<uint8_t>(good.begin(), good.begin() + 8);
+    add_chunk(other_first, "tEXt", {'a', 0, 'b'});
+    other_first.insert(other_first.end(), good.begin() + 8, good.end());
+    auto bad_signature = good;
+    bad_signature[0] = 0;
+    for (const auto& file : {std::vector<uint8_t>(good.begin(), good.begin() + 32), other_first, bad_signature,
+                             std::vector<uint8_t>{}}) {
+        pngref::write_bytes(path, file);
+        png_header_info info{};
+        EXPECT_EQ(png_read_header(path.c_str(), &info), 0) << file.size() << " bytes";
+    }
+    png_header_info info{};
+    EXPECT_EQ(png_read_header(dir.file("missing.png").c_str(), &info), 0);
+    EXPECT_EQ(png_read_header(dir.path().c_str(), &info), 0);
+}
+
+TEST(PngReader, APictureLargerThanTheCallerTakesIsRefused) {
+    pngref::temp_dir dir;
+    const auto file = sample_file(40, 30, PNG_COLOR_TYPE_RGB_ALPHA, 8, false);
+    pngref::write_bytes(dir.file("a.png"), file);
+    encode_options pal;
+    pal.colour_type = PNG_COLOR_TYPE_PALETTE;
+    pal.palette = palette_of(16);
+    pngref::write_bytes(dir.file("i.png"), pngref::encode(40, 30, pngref::random_bytes(40 * 30, 2, 16), pal));
+    struct limit_case {
+        int most_w, most_h;
+        bool read;
+    };
+    const limit_case cases[] = {{40, 30, true}, {39, 30, false}, {40, 29, false}, {PNG_MAX_SIDE, 30, true},
+                                {PNG_MAX_SIDE + 1, PNG_MAX_SIDE + 1, true}, {0, 0, false}, {-5, 30, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "at most " << c.most_w << "x" << c.most_h);
+        decoded a, b, i;
+        a.pixels = png_decode_rgba(file.data(), file.size(), &a.width, &a.height, c.most_w, c.most_h);
+        EXPECT_EQ(a.pixels != nullptr, c.read);
+        b.pixels = png_read_rgba(dir.file("a.png").c_str(), &b.width, &b.height, c.most_w, c.most_h);
+        EXPECT_EQ(b.pixels != nullptr, c.read);
+        i.pixels = png_read_indexed(dir.file("i.png").c_str(), &i.width, &i.height, c.most_w, c.most_h);
+        EXPECT_EQ(i.pixels != nullptr, c.read);
+        if (c.read)
+            EXPECT_EQ(a.width, 40);
+        else
+            EXPECT_EQ(a.width, -1);
+    }
+    // The file is not even read when it is larger than such a picture
+    // stored without compression could be (bytes after IEND are ignored;
+    // the file is sparse).
+    const size_t most = png_file_limit(40, 30);
+    const size_t stored = 30 * (1 + 40 * 4);  // the rows with their filter bytes
+    EXPECT_EQ(most, stored + stored / 16 + (size_t{16} << 20));
+    EXPECT_EQ(png_file_limit(PNG_MAX_SIDE, PNG_MAX_SIDE), PNG_MAX_FILE);
+    std::filesystem::resize_file(dir.file("a.png"), most);
+    decoded at_most, past;
+    at_most.pixels = png_read_rgba(dir.file("a.png").c_str(), &at_most.width, &at_most.height, 40, 30);
+    EXPECT_NE(at_most.pixels, nullptr);
+    std::filesystem::resize_file(dir.file("a.png"), most + 1);
+    past.pixels = png_read_rgba(dir.file("a.png").c_str(), &past.width, &past.height, 40, 30);
+    EXPECT_EQ(past.pixels, nullptr);
+}
+
+// A DEFLATE stream gives at most 1,032 bytes per byte (a 258-byte copy in
+// two bits): a header declaring more rows than its image data can fill is
+// refused before the rows are allocated, so a 68-byte file declaring
+// 16,384 x 16,384 costs nothing.
+TEST(PngReader, ImageDataTooShortToFillTheDeclaredRowsIsRefused) {
+    const std::vector<uint8_t> stream = zlib_compress(std::vector<uint8_t>(100, 0));
+    const size_t most = (stream.size() - 2) * 1032;  // bytes the stream could give
+    auto file_of = [&](uint32_t w, uint32_t h, int ct) {
+        std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        add_chunk(f, "IHDR", ihdr(w, h, 8, ct));
+        add_chunk(f, "IDAT", stream);
+        add_chunk(f, "IEND", {});
+        return f;
+    };
+    struct fill_case {
+        uint32_t w, h;
+        int ct;
+        bool read;
+    };
+    const uint32_t grey_w = uint32_t(most - 1);            // one row of 1 + w bytes
+    const uint32_t rgba_w = uint32_t((most - 1) / 4);      // one row of 1 + 4w bytes
+    ASSERT_LE(grey_w + 1, uint32_t(PNG_MAX_SIDE));
+    const fill_case cases[] = {
+        {grey_w, 1, 0, true},   {grey_w + 1, 1, 0, false}, {rgba_w, 1, 6, true},
+        {rgba_w + 1, 1, 6, false}, {16384, 16384, 6, false}, {16384, 16384, 3, false},
+        {16384, 16384, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " colour type " << c.ct);
+        const auto file = file_of(c.w, c.h, c.ct);
+        decoded d;
+        d.pixels = png_decode_rgba(file.data(), file.size(), &d.width, &d.height);
+        EXPECT_EQ(d.pixels != nullptr, c.read);
+        if (c.ct == 3) {
+            decoded i;
+            i.pixels = png_decode_indexed(file.data(), file.size(), &i.width, &i.height);
+            EXPECT_EQ(i.pixels != nullptr, c.read);
+        }
+    }
+    EXPECT_EQ(file_of(16384, 16384, 6).size(), size_t(57) + stream.size());
 }
 
 }  // namespace
