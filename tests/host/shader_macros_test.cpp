@@ -39,13 +39,19 @@ TEST(shader_macros, WordsMadeWhereMacrosAreUsed) {
       {"in #elif", d + "#if 0\n#elif A17 A17 A17\n#endif\n", "A17"},
       {"in #line", d + "#line A18 A18\n", "A18"},
       {"a name, not a use", d + "#ifdef A19\n#endif\n#ifndef A19\n#endif\n#undef A19\n#if defined(A19) || defined A19\n#endif\n", nullptr},
-      {"in comments", d + "// A19\n/* A19\n A19 */ int x;\n", nullptr},
+      {"in comments", d + "// A19\n/* A19\n A19 */ int x;\n/*/ A19 */\n", nullptr},
+      {"after an empty comment", d + "/**/A19\n", "A19"},
+      {"a comment inside a definition", d + "#define B /* x */ A17\nB B B\n", "B"},
+      {"on a last line without a line break", d + "A19", "A19"},
       {"a continued line", d + "#define B \\\n A18 A18\nB\n", "B"},
       {"spaces inside the directive", d + "  #  define B A18 A18\nB\n", "B"},
       {"a macro in its own body stays a word", "#define A A A\n#define B B B B\nA B\n", nullptr},
+      {"and counts as one", d + "#define B A17 A17 B\nB\n", "B"},
+      {"up to the limit", d + "#define B A17 A16 A15 A14 A13 A12 A11 A10 A9 A8 A7 A6 A5 A4 A3 A2 A1 A0 B\nB\n", nullptr},
       {"a cycle of two", "#define A B B\n#define B A A\nA B\n", nullptr},
       {"function-like", d + "#define F(x) A18 x A18\nF(1)\n", "F"},
-      {"a parameter that shares a macro's name", d + "#define F(A19, y) A19 y A19\nF(1, 2)\n", nullptr},
+      {"a body right after the parameters", d + "#define F(x)A19\nF(1)\n", "F"},
+      {"parameters that share macros' names", d + "#define F(A19, A18) A19 A18 A19\nF(1, 2)\n", nullptr},
       {"function-like chain", "#define F0(x) x\n" + [] {
          std::string t;
          for (int i = 1; i <= 19; ++i)
@@ -75,6 +81,12 @@ TEST(shader_macros, LongChainsAreCounted) {
   std::string largest;
   EXPECT_FALSE(shader_macros_fit(text + "B59999 B59999 B59999 B59999 B59999\n", &largest));
   EXPECT_EQ(largest, "B59999");
+  // Sixty lines that each name the one before twice, the first empty: each
+  // macro is counted once, not once for each of its 2^60 uses.
+  std::string empty = "#define E0\n";
+  for (int i = 1; i <= 60; ++i)
+    empty += "#define E" + std::to_string(i) + " E" + std::to_string(i - 1) + " E" + std::to_string(i - 1) + "\n";
+  EXPECT_TRUE(shader_macros_fit(empty + "E60\n", nullptr));
 }
 
 }  // namespace
