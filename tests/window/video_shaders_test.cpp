@@ -342,6 +342,11 @@ TEST_F(external_shader_test, WithoutTextureTheOneOtherSamplerGetsTheGamePicture)
   // The one that takes the picture is not listed as missing.
   EXPECT_EQ(text.find("External shader source: not provided"), std::string::npos);
   EXPECT_TRUE(log.has("External shader source-and-lut: not provided by this program: Lut")) << text;
+  // Chosen again: drawn the same, and not logged again.
+  video_use_external("source");
+  EXPECT_EQ(draw_and_read().at(480, 300)[1], 90);
+  const std::string line_once = "External shader source: no sampler is named Texture";
+  EXPECT_EQ(log.text().find(line_once, log.text().find(line_once) + 1), std::string::npos) << log.text();
 }
 
 // Samplers of every type, each element of an array and any number of them

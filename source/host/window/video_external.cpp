@@ -106,8 +106,9 @@ std::string joined(const std::vector<const video_uniform*>& uniforms) {
 // written for another program may call its input otherwise ("Source"): its
 // one plain 2D sampler is then taken; with several, which one is meant
 // cannot be known and the file is not used. Null when the file samples no
-// picture, or on that failure (*ok false).
-const video_uniform* game_sampler(const char* file, bool* ok) {
+// picture, or on that failure (*ok false). The choice is logged when
+// report is set.
+const video_uniform* game_sampler(const char* file, bool report, bool* ok) {
   *ok = true;
   std::vector<const video_uniform*> candidates;
   for (const video_uniform& u : g_video.external_uniforms) {
@@ -116,8 +117,9 @@ const video_uniform* game_sampler(const char* file, bool* ok) {
     if (u.type == GL_SAMPLER_2D) candidates.push_back(&u);
   }
   if (candidates.size() == 1 && candidates[0]->size == 1) {
-    host_log("External shader %s: no sampler is named Texture; the game picture goes to %s", file,
-             candidates[0]->name.c_str());
+    if (report)
+      host_log("External shader %s: no sampler is named Texture; the game picture goes to %s", file,
+               candidates[0]->name.c_str());
     return candidates[0];
   }
   if (!candidates.empty()) {
@@ -133,10 +135,12 @@ const video_uniform* game_sampler(const char* file, bool* ok) {
 // an array, a unit of its own: left at 0 it would read the game picture,
 // and two sampler types on one unit make every draw fail. The others read
 // nothing: a transparent 1 x 1 picture for a plain 2D sampler, no texture
-// for the rest. Their file is told of what it does not get, once.
+// for the rest. The log tells of what a file does not get once a run, not
+// each time it is chosen.
 bool give_units(GLuint program, const char* file) {
+  const bool report = !g_video.externals_reported.contains(file);
   bool ok = true;
-  const video_uniform* game = game_sampler(file, &ok);
+  const video_uniform* game = game_sampler(file, report, &ok);
   if (!ok) return false;
   GLint limit = 0;
   glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &limit);
@@ -162,10 +166,9 @@ bool give_units(GLuint program, const char* file) {
              int(next), int(limit));
     return false;
   }
-  if (!missing.empty() && !g_video.externals_reported.contains(file)) {
-    g_video.externals_reported.insert(file);
+  if (!missing.empty() && report)
     host_log("External shader %s: not provided by this program: %s", file, joined(missing).c_str());
-  }
+  g_video.externals_reported.insert(file);
   return true;
 }
 
