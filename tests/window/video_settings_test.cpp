@@ -119,10 +119,13 @@ TEST_F(video_settings_test, AParameterThatIsNoNumberKeepsTheOthers) {
     EXPECT_TRUE(log.has(std::string("Options: the value of \"") + key +
                         "\" is not a finite number; its default is used"))
         << log.text();
-  // The next file without the scanline weight is read as before.
+  // Without the scanline weight the group is not read, also when another
+  // of its values is no number.
   video_set_preset("Soft CRT");
   apply(R"({"preset": "Custom", "params": {"p_mask": 0.9}})");
   EXPECT_FLOAT_EQ(vcfg.p_mask, 0.25f);
+  apply(R"({"preset": "Custom", "params": {"p_mask": nan, "p_bright": 1.4}})");
+  EXPECT_FLOAT_EQ(vcfg.p_bright, 1.10f);
 }
 
 // A run that ended inside the driver's compile of the stored shader (the
