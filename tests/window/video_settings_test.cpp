@@ -42,9 +42,9 @@ TEST_F(video_settings_test, ChoicesOutsideTheirRangesFallBack) {
       {R"({"preset": "None", "shader_source": 2, "aspect": 3})", "None", 0, 2, 3},
       {R"({"preset": "None", "filter": 2, "aspect": 0})", "None", 2, 0, 0},
       {R"({"preset": "Full CRT", "filter": 0, "shader_source": 1})", "Full CRT", 0, 1, 1},
+      {R"({"preset": "None", "filter": 0, "aspect": 4})", "None", 0, 0, 1},
       {R"({"preset": "None", "filter": -1, "shader_source": 3, "aspect": 7})", "None", 1, 0, 1},
       {R"({"preset": "None", "filter": 3, "shader_source": -1, "aspect": -1})", "None", 1, 0, 1},
-      {R"({"preset": "None", "filter": 0, "aspect": 4})", "None", 0, 0, 1},
       // An unknown name keeps the preset and the filter in force (the last
       // case's).
       {R"({"preset": "Nonesuch"})", "None", 1, 0, 1},
