@@ -1,5 +1,7 @@
-// Fuzz target: the preparation of an external shader file and its
-// "#pragma parameter" reader, on any bytes.
+// Fuzz target: the preparation of an external shader file, its
+// "#pragma parameter" reader and the count of its macros' words, on any
+// bytes.
+#include "host/shader_macros.h"
 #include "host/shader_text.h"
 
 #include <cmath>
@@ -25,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (length == 0 || length > SHADER_PARAM_NAME_MAX || !std::isfinite(params[i].value))
       std::abort();
   }
+  // A text refused for its macros names the macro that makes the most.
+  std::string largest;
+  if (!shader_macros_fit(text, &largest) && largest.empty()) std::abort();
   return 0;
 }

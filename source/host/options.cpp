@@ -37,6 +37,9 @@ struct cfg_entry {
 
 cfg_entry ents[max_entries];
 int nents;
+// Keys read with a number that is not finite (not stored).
+char not_finite_keys[max_entries][key_len + 1];
+int not_finite_count;
 
 // Numbers are read and written with '.' whatever locale the program runs in.
 class c_numbers {
@@ -172,6 +175,7 @@ bool read_value(parser& ps, const std::string& full_key, int depth) {
     // would pass every range check of its user, so it is left out.
     if (!std::isfinite(v)) {
       log_not_finite(e->key);
+      if (not_finite_count < max_entries) copy_cut(not_finite_keys[not_finite_count++], e->key, key_len);
       return true;
     }
     e->type = CFG_NUMBER;
@@ -218,6 +222,7 @@ int line_of(const parser& ps) {
 int parse(const char* text, const char* name) {
   c_numbers numbers;
   nents = 0;
+  not_finite_count = 0;
   if (!text) return 0;
   parser ps{text, text, nullptr};
   if (static_cast<unsigned char>(ps.p[0]) == 0xEF && static_cast<unsigned char>(ps.p[1]) == 0xBB &&
@@ -303,6 +308,7 @@ std::string render() {
 
 int cfg_load(const char* path) {
   nents = 0;
+  not_finite_count = 0;
   if (!path) return 0;
   size_t size = 0;
   char* text = read_file(path, &size, cfg_largest_file);
@@ -320,6 +326,15 @@ int cfg_load_text(const char* text) { return parse(text, "the options text"); }
 int cfg_has(const char* key) {
   const cfg_entry* e = find(key);
   return e && e->type != CFG_NULL;
+}
+
+int cfg_not_finite(const char* key) {
+  if (!key) return 0;
+  char cut[key_len + 1];
+  copy_cut(cut, key, key_len);
+  for (int i = 0; i < not_finite_count; i++)
+    if (strcmp(not_finite_keys[i], cut) == 0) return 1;
+  return 0;
 }
 
 double cfg_num(const char* key, double def) {
@@ -371,7 +386,10 @@ void cfg_remove(const char* key) {
   nents--;
 }
 
-void cfg_clear() { nents = 0; }
+void cfg_clear() {
+  nents = 0;
+  not_finite_count = 0;
+}
 
 int cfg_save(const char* path) {
   if (!path) return 0;

@@ -16,6 +16,9 @@ int cfg_load_text(const char* text);
 
 // 1 when the key exists and is not null.
 int cfg_has(const char* key);
+// 1 when the text last read gave the key a number that is not finite: such
+// a value is left out of the store (with a log line), but its key was there.
+int cfg_not_finite(const char* key);
 // The number of a number or boolean entry, else def.
 double cfg_num(const char* key, double def);
 // For a number or boolean entry 1 when it is not 0, else def.

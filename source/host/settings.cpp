@@ -24,6 +24,7 @@ char music_root[700];
 char options_path[700];
 char legacy_options_path[700];
 char save_dir[700];
+char shader_marker_path[700];
 char assets_root[700];
 char original_dir_path[700];
 char game_data_dir[700];
@@ -111,6 +112,7 @@ void set_paths() {
   folder_path(options_path, sizeof options_path, base, "options.json");
   folder_path(legacy_options_path, sizeof legacy_options_path, base, "opciones.json");
   folder_path(save_dir, sizeof save_dir, base, "saves");
+  folder_path(shader_marker_path, sizeof shader_marker_path, base, "shader_building.txt");
   if (user) {
     if (!port_mkdir(user)) host_log("Could not create user data folder: %s", user);
     if (!port_mkdir(save_dir)) host_log("Could not create save folder: %s", save_dir);

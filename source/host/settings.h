@@ -16,6 +16,8 @@ extern char music_root[700];
 extern char options_path[700];
 extern char legacy_options_path[700];
 extern char save_dir[700];
+// Written while the driver compiles an external shader (video_set_build_marker).
+extern char shader_marker_path[700];
 extern char assets_root[700];  // empty: no assets folder
 extern char original_dir_path[700];
 extern char game_data_dir[700];

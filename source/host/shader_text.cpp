@@ -32,10 +32,15 @@ size_t after_comments(std::string_view text) {
 std::string shader_prepare_text(std::string_view file) {
   // GL reads the source as a C string: nothing after a 0 byte counts.
   file = file.substr(0, file.find('\0'));
+  static constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
   std::string text;
   text.reserve(file.size());
-  for (char c : file)
-    if (c != '\r') text.push_back(c);
+  for (size_t i = 0; i < file.size(); ++i) {
+    if (file.compare(i, byte_order_mark.size(), byte_order_mark) == 0)
+      i += byte_order_mark.size() - 1;
+    else if (file[i] != '\r')
+      text.push_back(file[i]);
+  }
   // The stage prefix carries the version; a second one would not compile.
   // It may follow a licence header: comments and blank lines. Its text goes,
   // its line stays, so that the compiler's line numbers are the file's.

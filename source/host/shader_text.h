@@ -19,7 +19,8 @@ struct shader_param {
 };
 
 // The file's text up to its first 0 byte, without carriage returns and
-// with its "#version" line emptied (the program chooses its own version):
+// UTF-8 byte-order marks (Windows editors add both) and with its
+// "#version" line emptied (the program chooses its own version):
 // the first line that is not blank or a comment, when it begins so.
 std::string shader_prepare_text(std::string_view file);
 

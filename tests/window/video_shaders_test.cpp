@@ -113,6 +113,35 @@ constexpr test_shader test_shaders[] = {
     {"bezel-overlay.glsl", "BEZEL_ON", 1.0f},  // "#version" below a licence header
 };
 
+// A one-file program for the tests: the declarations and the colour
+// expression of its fragment stage, the picture's coordinate in t.
+std::string test_program(const std::string& declarations, const std::string& colour) {
+  return "#if defined(VERTEX)\n"
+         "in vec4 VertexCoord; in vec4 TexCoord; out vec2 t;\n"
+         "uniform mat4 MVPMatrix;\n"
+         "void main() { gl_Position = MVPMatrix * VertexCoord; t = TexCoord.xy; }\n"
+         "#elif defined(FRAGMENT)\n"
+         "in vec2 t; out vec4 o;\n" +
+         declarations + "\nvoid main() { o = " + colour + "; }\n#endif\n";
+}
+
+// Puts a function of the test's own in place of one of epoxy's GL entry
+// points for one scope. The entry point must have been called before, so
+// that epoxy's pointer holds the driver's function and not its resolver
+// (which would put the driver's function back).
+template <typename Fn>
+class gl_swap {
+ public:
+  gl_swap(Fn* slot, Fn with) : slot_(slot), saved_(*slot) { *slot = with; }
+  ~gl_swap() { *slot_ = saved_; }
+  gl_swap(const gl_swap&) = delete;
+  gl_swap& operator=(const gl_swap&) = delete;
+
+ private:
+  Fn* slot_;
+  Fn saved_;
+};
+
 class external_shader_test : public window_test {
  protected:
   void SetUp() override {
@@ -253,6 +282,256 @@ TEST_F(external_shader_test, SamplersTheProgramLacksReadATransparentPicture) {
   EXPECT_EQ(text.find("External shader scanline: not provided"), std::string::npos);
 }
 
+// Files written for other programs call the game picture otherwise
+// ("Source"). Their one plain 2D sampler then gets it; with several, which
+// one is meant cannot be known and the preset draws.
+TEST_F(external_shader_test, WithoutTextureTheOneOtherSamplerGetsTheGamePicture) {
+  struct sampler_case {
+    const char* file;
+    const char* declarations;
+    const char* colour;
+    bool used;
+    int centre;         // green at the centre
+    const char* line;   // logged
+  } cases[] = {
+      {"source", "uniform sampler2D Source;", "texture(Source, t)", true, 90,
+       "External shader source: no sampler is named Texture; the game picture goes to Source"},
+      {"source-and-lut", "uniform sampler2D Source; uniform sampler3D Lut;",
+       "texture(Source, t) + texture(Lut, vec3(t, 0.5))", true, 90,
+       "External shader source-and-lut: no sampler is named Texture; the game picture goes to Source"},
+      {"two-inputs", "uniform sampler2D Source; uniform sampler2D Previous;",
+       "texture(Source, t) * 0.5 + texture(Previous, t) * 0.25", false, 90, nullptr},
+      {"frames", "uniform sampler2D Frames[2];", "texture(Frames[0], t) + texture(Frames[1], t)", false, 90,
+       "External shader frames: no sampler is named Texture, and it is not known which of Frames should get "
+       "the game picture; not used"},
+      {"no-picture", "", "vec4(0.2, 0.4, 0.6, 1.0)", true, 102, nullptr},
+  };
+  for (const sampler_case& c : cases)
+    spit(dir / (std::string(c.file) + ".glsl"), test_program(c.declarations, c.colour));
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  for (const sampler_case& c : cases) {
+    SCOPED_TRACE(c.file);
+    video_set_preset("None");
+    video_use_external(c.file);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    rgb_picture shot = draw_and_read();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_NEAR(shot.at(480, 300)[1], c.centre, 1);
+    if (c.used) {
+      EXPECT_EQ(video_take_error(), nullptr);
+      EXPECT_STREQ(vcfg.external, c.file);
+    } else {
+      EXPECT_EQ(video_take_error(), "External shader " + std::string(c.file) + " failed");
+      EXPECT_STREQ(vcfg.external, "");
+    }
+    if (c.line) {
+      EXPECT_TRUE(log.has(c.line)) << log.text();
+    }
+  }
+  // The refusal names every candidate.
+  const std::string text = log.text();
+  const size_t at = text.find("External shader two-inputs: no sampler is named Texture, and it is not known which of ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string line = text.substr(at, text.find('\n', at) - at);
+  EXPECT_NE(line.find("Source"), std::string::npos) << line;
+  EXPECT_NE(line.find("Previous"), std::string::npos) << line;
+  EXPECT_TRUE(line.ends_with("should get the game picture; not used")) << line;
+  // The one that takes the picture is not listed as missing.
+  EXPECT_EQ(text.find("External shader source: not provided"), std::string::npos);
+  EXPECT_TRUE(log.has("External shader source-and-lut: not provided by this program: Lut")) << text;
+  // Chosen again: drawn the same, and not logged again.
+  video_use_external("source");
+  EXPECT_EQ(draw_and_read().at(480, 300)[1], 90);
+  const std::string line_once = "External shader source: no sampler is named Texture";
+  EXPECT_EQ(log.text().find(line_once, log.text().find(line_once) + 1), std::string::npos) << log.text();
+}
+
+// Samplers of every type, each element of an array and any number of them
+// get units of their own: one left on unit 0 reads the game picture, or,
+// being of another type than Texture, makes the draw fail.
+TEST_F(external_shader_test, EverySamplerTheProgramLacksGetsAUnitOfItsOwn) {
+  std::string many_declarations = "uniform sampler2D Texture;", many_colour = "texture(Texture, t)";
+  for (int i = 0; i < 20; ++i) {
+    many_declarations += " uniform sampler2D s" + std::to_string(i) + ";";
+    many_colour += " + texture(s" + std::to_string(i) + ", t)";
+  }
+  many_declarations += " uniform isampler3D late3d;";
+  many_colour += " + vec4(texture(late3d, vec3(t, 0.5))) * 0.001";
+  struct unit_case {
+    const char* file;
+    std::string declarations, colour;
+    int centre;
+  } cases[] = {
+      {"types",
+       "uniform sampler2D Texture; uniform isampler3D volume; uniform usampler2DArray layers;"
+       " uniform isampler2DRect rect; uniform usamplerCube cube; uniform isampler1DArray rows;"
+       " uniform samplerBuffer list; uniform int FrameCount;",
+       "texture(Texture, t) + (FrameCount < 0 ? vec4(texture(volume, vec3(t, 0.0))) +"
+       " vec4(texture(layers, vec3(t, 0.0))) + vec4(texelFetch(rect, ivec2(0))) +"
+       " vec4(texture(cube, vec3(t, 1.0))) + vec4(texture(rows, t)) + texelFetch(list, 0) : vec4(0.0))",
+       90},
+      {"array", "uniform sampler2D Texture; uniform sampler2D Prev[4];",
+       "texture(Texture, t) * 0.5 + texture(Prev[1], t) + texture(Prev[3], t)", 45},
+      {"many", many_declarations, many_colour, 90},
+  };
+  for (const unit_case& c : cases) spit(dir / (std::string(c.file) + ".glsl"), test_program(c.declarations, c.colour));
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  for (const unit_case& c : cases) {
+    SCOPED_TRACE(c.file);
+    video_use_external(c.file);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    rgb_picture shot = draw_and_read();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(video_take_error(), nullptr);
+    EXPECT_STREQ(vcfg.external, c.file);
+    EXPECT_NEAR(shot.at(480, 300)[1], c.centre, 1);
+  }
+}
+
+// A driver with fewer units than the file's samplers need: the file would
+// draw wrongly, so the preset draws, and the log says why.
+TEST_F(external_shader_test, SamplersBeyondTheDriversUnitsAreNotUsed) {
+  spit(dir / "four.glsl", test_program("uniform sampler2D Texture, a, b, c;",
+                                       "texture(Texture, t) + texture(a, t) + texture(b, t) + texture(c, t)"));
+  open(960, 600, 320, 200, dir.path.c_str());
+  video_set_preset("None");
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  GLint units = 0;
+  glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &units);
+  ASSERT_GE(units, 4);
+  static PFNGLGETINTEGERVPROC driver;
+  driver = epoxy_glGetIntegerv;
+  for (GLint limit : {4, 3}) {
+    SCOPED_TRACE(limit);
+    static GLint reported;
+    reported = limit;
+    gl_swap<PFNGLGETINTEGERVPROC> swap(&epoxy_glGetIntegerv, [](GLenum name, GLint* value) {
+      driver(name, value);
+      if (name == GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS) *value = reported;
+    });
+    video_use_external("four");
+    rgb_picture shot = draw_and_read();
+    EXPECT_EQ(shot.at(480, 300)[1], 90);
+    if (limit == 4) {
+      EXPECT_EQ(video_take_error(), nullptr);
+      EXPECT_STREQ(vcfg.external, "four");
+    } else {
+      EXPECT_STREQ(video_take_error(), "External shader four failed");
+      EXPECT_STREQ(vcfg.external, "");
+      EXPECT_TRUE(log.has("External shader four: its samplers need 4 texture units, the driver has 3; not used"))
+          << log.text();
+    }
+  }
+}
+
+// The locations are the program's: looked up once when it is built, not
+// for every frame.
+TEST_F(external_shader_test, UniformLocationsAreLookedUpOnceWhenTheProgramIsBuilt) {
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  video_use_external("bezel-overlay");
+  draw_and_read();
+  ASSERT_STREQ(vcfg.external, "bezel-overlay");
+  static int lookups;
+  static PFNGLGETUNIFORMLOCATIONPROC driver;
+  lookups = 0;
+  driver = epoxy_glGetUniformLocation;
+  gl_swap<PFNGLGETUNIFORMLOCATIONPROC> swap(&epoxy_glGetUniformLocation, [](GLuint program, const GLchar* name) {
+    ++lookups;
+    return driver(program, name);
+  });
+  for (int i = 0; i < 3; ++i) EXPECT_NEAR(draw_and_read().at(480, 300)[1], 90, 1);
+  EXPECT_EQ(lookups, 0);
+  EXPECT_EQ(video_take_error(), nullptr);
+}
+
+// Windows editors start a file with a byte-order mark.
+TEST_F(external_shader_test, AFileWithAByteOrderMarkBuilds) {
+  spit(dir / "marked.glsl",
+       "\xEF\xBB\xBF#version 120\r\n" + test_program("uniform sampler2D Texture;", "texture(Texture, t)"));
+  open(960, 600, 320, 200, dir.path.c_str());
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  video_use_external("marked");
+  rgb_picture shot = draw_and_read();
+  EXPECT_EQ(video_take_error(), nullptr);
+  EXPECT_STREQ(vcfg.external, "marked");
+  EXPECT_EQ(shot.at(480, 300)[1], 90);
+}
+
+// The driver's compile cannot be bounded: a marker file stands while it
+// runs, so that a run lost inside it (a compile that never ends, a crash)
+// is known at the next start. Built-in programs need none.
+TEST_F(external_shader_test, AMarkerFileStandsWhileTheDriverCompilesAnExternalShader) {
+  spit(dir / "plain.glsl", test_program("uniform sampler2D Texture;", "texture(Texture, t)"));
+  const std::string marker = log.dir / "shader_building.txt";
+  video_set_build_marker(marker.c_str());
+  open(960, 600, 320, 200, dir.path.c_str());
+  static std::vector<std::string>* seen;
+  static const std::string* marker_path;
+  static PFNGLCOMPILESHADERPROC driver;
+  std::vector<std::string> compiles;
+  seen = &compiles;
+  marker_path = &marker;
+  driver = epoxy_glCompileShader;
+  {
+    gl_swap<PFNGLCOMPILESHADERPROC> swap(&epoxy_glCompileShader, [](GLuint shader) {
+      seen->push_back(std::filesystem::exists(*marker_path) ? slurp(*marker_path) : "(none)");
+      driver(shader);
+    });
+    video_set_preset("Full CRT");
+    draw_and_read();
+    video_use_external("plain");
+    draw_and_read();
+    video_use_external("BROKEN");
+    draw_and_read();
+  }
+  video_set_build_marker("");
+  // Each program has two stages; the broken file fails at its first.
+  const std::vector<std::string> want = {"(none)", "(none)", "plain\n", "plain\n", "BROKEN\n"};
+  EXPECT_EQ(compiles, want);
+  EXPECT_FALSE(std::filesystem::exists(marker)) << "left after the compile";
+}
+
+// Thirty lines that each name the one before twice would make the driver's
+// preprocessor expand 2^30 copies; such a text never reaches it.
+TEST_F(external_shader_test, MacrosThatExpandTooFarAreNotCompiled) {
+  std::string bomb = "#define A0 y += x;\n";
+  for (int i = 1; i <= 30; ++i)
+    bomb += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
+  bomb += test_program("uniform sampler2D Texture;", "texture(Texture, t)");
+  bomb += "#ifdef FRAGMENT\nvoid f() { float y = 0.0, x = 1.0; A30 }\n#endif\n";
+  spit(dir / "bomb.glsl", bomb);
+  open(960, 600, 320, 200, dir.path.c_str());
+  video_set_preset("None");
+  vcfg.aspect = 3;
+  video_upload(grey_frame(90).data());
+  static int compiles;
+  static PFNGLCOMPILESHADERPROC driver;
+  compiles = 0;
+  driver = epoxy_glCompileShader;
+  gl_swap<PFNGLCOMPILESHADERPROC> swap(&epoxy_glCompileShader, [](GLuint shader) {
+    ++compiles;
+    driver(shader);
+  });
+  video_use_external("bomb");
+  rgb_picture shot = draw_and_read();
+  EXPECT_EQ(compiles, 0);
+  EXPECT_STREQ(video_take_error(), "External shader bomb failed");
+  EXPECT_STREQ(vcfg.external, "");
+  EXPECT_EQ(shot.at(480, 300)[1], 90);
+  EXPECT_TRUE(log.has("External shader bomb: its macros make more than 262144 words (A30 makes the most); not built"))
+      << log.text();
+}
+
 // The compiler's messages name lines of the file, not of the text the
 // program puts before it.
 TEST_F(external_shader_test, CompileErrorsNameLinesOfTheFile) {
@@ -272,6 +551,8 @@ TEST_F(external_shader_test, CompileErrorsNameLinesOfTheFile) {
   EXPECT_STREQ(video_take_error(), "External shader typo failed");
   // Mesa's form: source 0, line 8, column.
   EXPECT_NE(log.text().find("External shader typo: Shader compilation failed: 0:8("), std::string::npos) << log.text();
+  // The driver's text ends in a line break; the log's lines are not doubled.
+  EXPECT_EQ(log.text().find("\n\n"), std::string::npos) << log.text();
 }
 
 TEST_F(external_shader_test, OversizedShaderFileIsRefused) {
@@ -300,6 +581,10 @@ TEST(shader_text, VersionLineAndCarriageReturnsAreRemoved) {
       {"x\n#version 110\n", "x\n#version 110\n"},          // after code: the compiler's to refuse
       {"/* never closed\n#version 110\n", "/* never closed\n#version 110\n"},
       {"// only a comment", "// only a comment"},
+      // Byte-order marks go as the carriage returns do, before the version.
+      {"\xEF\xBB\xBF#version 120\r\nx\n", "\nx\n"},
+      {"\xEF\xBB\xBF// x\n#version 120\nx", "// x\n\nx"},
+      {"a\xEF\xBB\xBF" "b\xEF\xBB\n\xBF", "ab\xEF\xBB\n\xBF"},
   };
   for (const auto& r : rows) EXPECT_EQ(shader_prepare_text(r.file), r.prepared) << r.file;
   EXPECT_EQ(shader_prepare_text(std::string_view("a\0#pragma parameter B \"b\" 1", 30)), "a");

@@ -102,6 +102,14 @@ void video_use_external(const char* name);
 int video_external_count();
 const char* video_external_name(int i);  // "" out of range
 
+// The file written before an external shader goes to the driver's
+// compiler and removed when the compiler returns ("" = none); the program
+// cannot bound the compile, but a run lost inside it leaves the file.
+void video_set_build_marker(const char* path);
+// The display name of the shader whose compile a run left unfinished, read
+// from the marker; "" when there is none. Valid until the next call.
+const char* video_interrupted_build();
+
 // The "#pragma parameter" values of the external shader last built.
 int video_external_param_count();
 const char* video_external_param_name(int i);  // "" out of range

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/options.h"
+#include "host/platform.h"
 #include "host/settings.h"
 #include "host/window/app_state.h"
 #include "host/window/video.h"
@@ -44,14 +45,26 @@ void apply_video_cfg() {
   vcfg.aspect = in_range(cfg_num("aspect", 1), 0, 3, 1);
   // A hand-edited value outside its range is brought into it (1e308 would
   // reach the shader as infinity); one that is no number keeps the current.
-  if (cfg_has("params.p_scan"))
+  // The group is read when it has the scanline weight, as every file the
+  // program writes has; a weight that is no number still counts, so that
+  // it does not take the other five with it.
+  if (cfg_has("params.p_scan") || cfg_not_finite("params.p_scan"))
     for (const param_key& p : param_keys)
       if (const double v = cfg_num(p.key, vcfg.*p.field); std::isfinite(v))
         vcfg.*p.field = static_cast<float>(std::clamp(v, p.min, p.max));
   video_set_glfinish(cfg_bool("gpu_wait", 0));
+  video_set_build_marker(shader_marker_path);
   const char* external = cfg_str("external", "");
   for (int i = 0; *external && i < video_external_count(); ++i) {
     if (std::strcmp(video_external_name(i), external) == 0) {
+      // A compile that hung or crashed the last run would do so at every
+      // start: the stored choice waits until the player makes it again.
+      if (std::strcmp(video_interrupted_build(), external) == 0) {
+        host_log("External shader %s not used: the last run ended while the graphics driver was "
+                 "compiling it; choose it again in Video > CRT effect to try it again",
+                 external);
+        break;
+      }
       video_use_external(external);
       std::snprintf(vcfg.external, sizeof vcfg.external, "%s", external);
       break;

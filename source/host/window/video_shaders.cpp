@@ -1,7 +1,7 @@
 // The shaders the game picture is drawn with: three built-in programs
-// driven by six parameters and four presets of them, external shader files
-// from the shaders folder, the overlay's pass-through program, and
-// screenshots of the drawable.
+// driven by six parameters and four presets of them, the compiling of every
+// program (external ones in video_external.cpp), the overlay's
+// pass-through program, and screenshots of the drawable.
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 #include "host/window/video_state.h"
@@ -110,6 +110,13 @@ uniform sampler2D tex;
 void main() { frag = texture(tex, uv); }
 )";
 
+// The driver's log without the line break that ends it: the text becomes
+// one line of error.log, which adds its own.
+void trim_log(char* log) {
+  size_t n = strlen(log);
+  while (n > 0 && (log[n - 1] == '\n' || log[n - 1] == '\r' || log[n - 1] == ' ')) log[--n] = 0;
+}
+
 GLuint compile_stage(GLenum kind, const char* source) {
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &source, nullptr);
@@ -119,6 +126,7 @@ GLuint compile_stage(GLenum kind, const char* source) {
   if (ok) return shader;
   char log[1024] = {};
   glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+  trim_log(log);
   video_set_error("Shader compilation failed: %.190s", log);
   glDeleteShader(shader);
   return 0;
@@ -146,217 +154,6 @@ void set_builtin_uniforms(GLuint program, int out_w, int out_h) {
   glUniform1f(loc("p_bloom"), vcfg.p_bloom);
 }
 
-// ---- External shaders ----------------------------------------------------
-
-void forget_external_program() {
-  if (g_video.external_prog) glDeleteProgram(g_video.external_prog);
-  g_video.external_prog = 0;
-  g_video.external_built.clear();
-  g_video.external_uniforms.clear();
-  g_video.blank_samplers.clear();
-  g_video.param_count = 0;
-}
-
-const video_external_entry* find_external(const char* name) {
-  for (const video_external_entry& e : g_video.externals)
-    if (e.name == name) return &e;
-  return nullptr;
-}
-
-bool read_external(const video_external_entry& entry, std::string* text) {
-  size_t got = 0;
-  char* data = read_file(entry.path.c_str(), &got, SHADER_FILE_MAX);
-  if (!data) {
-    host_log("External shader %s: cannot be read", entry.path.c_str());
-    return false;
-  }
-  try {
-    *text = shader_prepare_text(std::string_view(data, got));
-  } catch (const std::bad_alloc&) {
-    free(data);
-    video_set_error("Not enough memory to prepare external shader");
-    return false;
-  }
-  free(data);
-  return true;
-}
-
-void read_uniform_types(GLuint program) {
-  GLint count = 0;
-  glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
-  for (GLint i = 0; i < count; ++i) {
-    char name[256];
-    GLint size = 0;
-    GLenum type = 0;
-    glGetActiveUniform(program, GLuint(i), sizeof name, nullptr, &size, &type, name);
-    // An array is listed by its first element.
-    if (char* bracket = strchr(name, '[')) *bracket = 0;
-    g_video.external_uniforms.push_back({name, type});
-  }
-}
-
-bool is_sampler(GLenum type) {
-  switch (type) {
-    case GL_SAMPLER_1D: case GL_SAMPLER_2D: case GL_SAMPLER_3D: case GL_SAMPLER_CUBE:
-    case GL_SAMPLER_1D_SHADOW: case GL_SAMPLER_2D_SHADOW: case GL_SAMPLER_1D_ARRAY:
-    case GL_SAMPLER_2D_ARRAY: case GL_SAMPLER_1D_ARRAY_SHADOW: case GL_SAMPLER_2D_ARRAY_SHADOW:
-    case GL_SAMPLER_CUBE_SHADOW: case GL_SAMPLER_2D_RECT: case GL_SAMPLER_2D_RECT_SHADOW:
-    case GL_SAMPLER_BUFFER: case GL_SAMPLER_2D_MULTISAMPLE: case GL_SAMPLER_2D_MULTISAMPLE_ARRAY:
-    case GL_INT_SAMPLER_2D: case GL_UNSIGNED_INT_SAMPLER_2D:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The uniforms the drawing sets: the fixed ones and the file's parameters.
-bool provided(const std::string& name) {
-  static constexpr const char* fixed[] = {"MVPMatrix",  "Texture",    "InputSize",     "TextureSize",
-                                          "OutputSize", "FrameCount", "FrameDirection"};
-  for (const char* f : fixed)
-    if (name == f) return true;
-  for (int i = 0; i < g_video.param_count; ++i)
-    if (name == g_video.params[i].name) return true;
-  return name.starts_with("gl_");
-}
-
-// Files written for other programs declare inputs this one has not got (a
-// bezel picture, earlier frames, the original size). Each extra sampler
-// gets a texture unit of its own with a transparent picture: left unset it
-// would read unit 0, the game's texture. The file's list is logged once.
-void find_unprovided(const char* file) {
-  g_video.blank_samplers.clear();
-  std::string missing;
-  for (const video_uniform& u : g_video.external_uniforms) {
-    if (provided(u.name)) continue;
-    missing += (missing.empty() ? "" : ", ") + u.name;
-    if (is_sampler(u.type) && g_video.blank_samplers.size() < VIDEO_BLANK_UNITS)
-      g_video.blank_samplers.push_back(u);
-  }
-  if (missing.empty() || g_video.externals_reported.contains(file)) return;
-  g_video.externals_reported.insert(file);
-  host_log("External shader %s: not provided by this program: %s", file, missing.c_str());
-}
-
-GLuint blank_texture() {
-  if (!g_video.blank_tex) {
-    static constexpr uint8_t clear_pixel[4] = {0, 0, 0, 0};
-    glGenTextures(1, &g_video.blank_tex);
-    glBindTexture(GL_TEXTURE_2D, g_video.blank_tex);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, clear_pixel);
-  }
-  return g_video.blank_tex;
-}
-
-void bind_blank_samplers(GLuint program) {
-  for (size_t i = 0; i < g_video.blank_samplers.size(); ++i) {
-    const video_uniform& u = g_video.blank_samplers[i];
-    const GLint unit = GLint(i) + 1;
-    glUniform1i(glGetUniformLocation(program, u.name.c_str()), unit);
-    if (u.type != GL_SAMPLER_2D) continue;
-    glActiveTexture(GLenum(GL_TEXTURE0 + unit));
-    glBindTexture(GL_TEXTURE_2D, blank_texture());
-  }
-  glActiveTexture(GL_TEXTURE0);
-}
-
-bool build_external(const char* name) {
-  const video_external_entry* entry = find_external(name);
-  std::string text;
-  if (!entry || !read_external(*entry, &text)) return false;
-  std::string vertex = shader_stage_source(text, true);
-  std::string fragment = shader_stage_source(text, false);
-  GLuint program = video_compile_program(vertex.c_str(), fragment.c_str());
-  if (!program) {
-    if (const char* why = video_take_error()) host_log("External shader %s: %s", name, why);
-    return false;
-  }
-  g_video.external_prog = program;
-  g_video.external_built = name;
-  read_uniform_types(program);
-  g_video.param_count = shader_read_params(text, g_video.params, SHADER_PARAM_MAX);
-  find_unprovided(name);
-  return true;
-}
-
-// Sets a uniform through the call its declared type needs: a float given
-// to an int uniform (FrameCount is often declared int) would be refused.
-void set_external(const char* name, const float* v, int n) {
-  GLuint program = g_video.external_prog;
-  for (const video_uniform& u : g_video.external_uniforms) {
-    if (u.name != name) continue;
-    GLint loc = glGetUniformLocation(program, name);
-    if (loc < 0) return;
-    float f[4] = {};
-    for (int i = 0; i < n && i < 4; ++i) f[i] = v[i];
-    switch (u.type) {
-      case GL_FLOAT: glUniform1f(loc, f[0]); break;
-      case GL_FLOAT_VEC2: glUniform2f(loc, f[0], f[1]); break;
-      case GL_FLOAT_VEC3: glUniform3f(loc, f[0], f[1], f[2]); break;
-      case GL_FLOAT_VEC4: glUniform4f(loc, f[0], f[1], f[2], f[3]); break;
-      case GL_INT:
-      case GL_BOOL:
-      case GL_SAMPLER_2D: glUniform1i(loc, int(f[0])); break;
-      case GL_INT_VEC2: glUniform2i(loc, int(f[0]), int(f[1])); break;
-      case GL_FLOAT_MAT4:
-        if (n == 16) glUniformMatrix4fv(loc, 1, GL_FALSE, v);
-        break;
-      default: break;
-    }
-    return;
-  }
-}
-
-void draw_external(int out_w, int out_h) {
-  GLuint program = g_video.external_prog;
-  glUseProgram(program);
-  static constexpr float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-  const float zero = 0, one = 1, frame = float(g_video.frame);
-  const float source[2] = {320, 200};
-  const float out[2] = {float(out_w), float(out_h)};
-  set_external("MVPMatrix", identity, 16);
-  set_external("Texture", &zero, 1);
-  set_external("InputSize", source, 2);
-  set_external("TextureSize", source, 2);
-  set_external("OutputSize", out, 2);
-  set_external("FrameCount", &frame, 1);
-  set_external("FrameDirection", &one, 1);
-  for (int i = 0; i < g_video.param_count; ++i)
-    set_external(g_video.params[i].name, &g_video.params[i].value, 1);
-  bind_blank_samplers(program);
-  video_bind_quad(program, true);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-}
-
-// Builds the chosen external program when the choice changed. A file that
-// does not build is tried once: the choice is cleared and the built-in
-// program draws.
-bool external_ready() {
-  if (!vcfg.external[0]) return false;
-  if (g_video.external_prog && g_video.external_built == vcfg.external) return true;
-  forget_external_program();
-  if (build_external(vcfg.external)) return true;
-  video_set_error("External shader %.100s failed", vcfg.external);
-  vcfg.external[0] = 0;
-  return false;
-}
-
-int listed(const char* name, void*) {
-  if (g_video.externals.size() >= VIDEO_EXTERNAL_MAX) return 0;
-  video_external_entry entry;
-  entry.path = std::string(g_video.shader_folder) + "/" + name;
-  if (entry.path.size() > 255) entry.path.resize(255);
-  std::string display = name;
-  size_t dot = display.rfind('.');
-  if (dot != std::string::npos) display.resize(dot);
-  if (display.size() > 63) display.resize(63);
-  entry.name = display;
-  g_video.externals.push_back(std::move(entry));
-  return 1;
-}
-
 }  // namespace
 
 GLuint video_compile_program(const char* vertex, const char* fragment) {
@@ -378,6 +175,7 @@ GLuint video_compile_program(const char* vertex, const char* fragment) {
   if (ok) return program;
   char log[1024] = {};
   glGetProgramInfoLog(program, sizeof log, nullptr, log);
+  trim_log(log);
   video_set_error("Shader link failed: %.190s", log);
   glDeleteProgram(program);
   return 0;
@@ -430,10 +228,7 @@ void video_bind_quad(GLuint program, bool external) {
 }
 
 void video_draw_game(int out_w, int out_h) {
-  if (external_ready()) {
-    draw_external(out_w, out_h);
-    return;
-  }
+  if (video_draw_external(out_w, out_h)) return;
   int index = strcmp(vcfg.preset, "None") == 0 ? 0 : strcmp(vcfg.preset, "Scanlines") == 0 ? 1 : 2;
   GLuint program = video_builtin_program(index);
   if (!program) program = video_builtin_program(0);
@@ -465,14 +260,7 @@ void video_delete_programs() {
   }
   if (g_video.overlay_prog) glDeleteProgram(g_video.overlay_prog);
   g_video.overlay_prog = 0;
-  forget_external_program();
-}
-
-void video_list_shaders(const char* folder) {
-  g_video.externals.clear();
-  g_video.shader_folder = folder ? folder : "";
-  if (g_video.shader_folder.empty()) return;
-  port_list_files(folder, ".glsl", listed, nullptr);
+  video_forget_external();
 }
 
 void video_take_screenshot() {
@@ -513,26 +301,4 @@ void video_set_preset(const char* name) {
   vcfg.p_bloom = p->bloom;
   // A new choice may be tried again (after a driver update, say).
   for (bool& failed : g_video.builtin_failed) failed = false;
-}
-
-void video_use_external(const char* name) {
-  snprintf(vcfg.external, sizeof vcfg.external, "%s", name ? name : "");
-  if (g_video.context) forget_external_program();
-}
-
-int video_external_count() { return int(g_video.externals.size()); }
-
-const char* video_external_name(int i) {
-  if (i < 0 || i >= video_external_count()) return "";
-  return g_video.externals[size_t(i)].name.c_str();
-}
-
-int video_external_param_count() { return g_video.param_count; }
-
-const char* video_external_param_name(int i) {
-  return i >= 0 && i < g_video.param_count ? g_video.params[i].name : "";
-}
-
-float video_external_param_value(int i) {
-  return i >= 0 && i < g_video.param_count ? g_video.params[i].value : 0.0f;
 }

@@ -13,10 +13,6 @@
 #include <vector>
 
 inline constexpr int VIDEO_EXTERNAL_MAX = 64;
-// Texture units 1.. for the samplers of an external file that the program
-// does not supply (unit 0 holds the game picture).
-inline constexpr size_t VIDEO_BLANK_UNITS = 15;
-
 struct video_external_entry {
   std::string path;  // folder + "/" + file name (cut to 255 characters)
   std::string name;  // display name: file name without its extension
@@ -27,6 +23,16 @@ struct video_external_entry {
 struct video_uniform {
   std::string name;
   GLenum type = 0;
+  GLint size = 1;       // elements of an array
+  GLint location = -1;  // looked up once, when the program is built
+};
+
+// A texture unit given to a sampler of an external program that the
+// program does not supply: plain 2D samplers read a transparent picture,
+// the others no texture.
+struct video_unit {
+  GLint unit = 0;
+  bool blank = false;
 };
 
 struct video_state {
@@ -56,7 +62,7 @@ struct video_state {
   GLuint external_prog = 0;
   std::string external_built;  // name of the program in external_prog
   std::vector<video_uniform> external_uniforms;
-  std::vector<video_uniform> blank_samplers;  // on units 1, 2, ... in order
+  std::vector<video_unit> external_units;     // units 1, 2, ... of its other samplers
   GLuint blank_tex = 0;                       // 1 x 1, transparent
   std::set<std::string> externals_reported;   // files whose missing uniforms were logged
   shader_param params[SHADER_PARAM_MAX] = {};
@@ -80,6 +86,15 @@ bool video_x11_size(SDL_Window* window, int* w, int* h);
 void video_x11_watch_display();
 bool video_has_error();
 
+// External shaders (video_external.cpp).
+// Draws the game texture with the chosen external shader, building it when
+// the choice changed; false when none is chosen or it cannot be built (the
+// choice is then cleared and the error text set).
+bool video_draw_external(int out_w, int out_h);
+// Deletes the program built for the external shader.
+void video_forget_external();
+void video_list_shaders(const char* folder);
+
 // Shader side of drawing (video_shaders.cpp).
 // The built-in program (0 plain, 1 scanlines, 2 CRT), built on first use; 0
 // when it does not build.
@@ -89,7 +104,6 @@ GLuint video_compile_program(const char* vertex, const char* fragment);
 void video_draw_game(int out_w, int out_h);
 void video_draw_overlay();
 void video_delete_programs();
-void video_list_shaders(const char* folder);
 // Binds the quad for a program: the built-in layout or the external one.
 void video_bind_quad(GLuint program, bool external);
 // Writes the pending screenshot of the whole drawable.

@@ -1,0 +1,92 @@
+// The count of the words an external shader's macros make where they are
+// used, which keeps texts that would make the driver's preprocessor expand
+// without end from reaching it.
+#include "host/shader_macros.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// "#define A0 x" and n lines that each name the line before twice: An
+// makes 2^n words.
+std::string doubling(int n) {
+  std::string text = "#define A0 x\n";
+  for (int i = 1; i <= n; ++i)
+    text += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" + std::to_string(i - 1) + "\n";
+  return text;
+}
+
+struct macro_case {
+  const char* what;
+  std::string text;
+  const char* largest;  // null: the text fits
+};
+
+TEST(shader_macros, WordsMadeWhereMacrosAreUsed) {
+  // 2^18 words is the limit itself.
+  static_assert(SHADER_MACRO_WORDS_MAX == 1 << 18);
+  const std::string d = doubling(19);
+  const macro_case cases[] = {
+      {"no macro", "void main() { gl_FragColor = vec4(1.0); }\n", nullptr},
+      {"at the limit", d + "void f() { A18 }\n", nullptr},
+      {"over the limit", d + "void f() { A19 }\n", "A19"},
+      {"defined but never used", d, nullptr},
+      {"two uses that together pass it", d + "A17 A17\nA17\n", "A17"},
+      {"the largest of several is named", d + "A2 A18 A3\n", "A18"},
+      {"in #if", d + "#if A19 > 0\n#endif\n", "A19"},
+      {"in #elif", d + "#if 0\n#elif A17 A17 A17\n#endif\n", "A17"},
+      {"in #line", d + "#line A18 A18\n", "A18"},
+      {"a name, not a use", d + "#ifdef A19\n#endif\n#ifndef A19\n#endif\n#undef A19\n#if defined(A19) || defined A19\n#endif\n", nullptr},
+      {"in comments", d + "// A19\n/* A19\n A19 */ int x;\n/*/ A19 */\n", nullptr},
+      {"after an empty comment", d + "/**/A19\n", "A19"},
+      {"a comment inside a definition", d + "#define B /* x */ A17\nB B B\n", "B"},
+      {"on a last line without a line break", d + "A19", "A19"},
+      {"a continued line", d + "#define B \\\n A18 A18\nB\n", "B"},
+      {"spaces inside the directive", d + "  #  define B A18 A18\nB\n", "B"},
+      {"a macro in its own body stays a word", "#define A A A\n#define B B B B\nA B\n", nullptr},
+      {"and counts as one", d + "#define B A17 A17 B\nB\n", "B"},
+      {"up to the limit", d + "#define B A17 A16 A15 A14 A13 A12 A11 A10 A9 A8 A7 A6 A5 A4 A3 A2 A1 A0 B\nB\n", nullptr},
+      {"a cycle of two", "#define A B B\n#define B A A\nA B\n", nullptr},
+      {"function-like", d + "#define F(x) A18 x A18\nF(1)\n", "F"},
+      {"a body right after the parameters", d + "#define F(x)A19\nF(1)\n", "F"},
+      {"parameters that share macros' names", d + "#define F(A19, A18) A19 A18 A19\nF(1, 2)\n", nullptr},
+      {"function-like chain", "#define F0(x) x\n" + [] {
+         std::string t;
+         for (int i = 1; i <= 19; ++i)
+           t += "#define F" + std::to_string(i) + "(x) F" + std::to_string(i - 1) + "(x) F" +
+                std::to_string(i - 1) + "(x)\n";
+         return t;
+       }() + "F19(1)\n", "F19"},
+      {"every definition of a name counts", d + "#define B x\n#undef B\n#define B A19\nB\n", "B"},
+  };
+  for (const macro_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string largest = "unset";
+    EXPECT_EQ(shader_macros_fit(c.text, &largest), c.largest == nullptr);
+    if (c.largest) {
+      EXPECT_EQ(largest, c.largest);
+    }
+  }
+  EXPECT_FALSE(shader_macros_fit(d + "A19\n", nullptr));
+}
+
+// A chain as long as a file may be: counted without running out of stack.
+TEST(shader_macros, LongChainsAreCounted) {
+  // B0 makes 4 words, each link one more: B59999 makes 60,003.
+  std::string text = "#define B0 x x x x\n";
+  for (int i = 1; i < 60000; ++i) text += "#define B" + std::to_string(i) + " B" + std::to_string(i - 1) + " x\n";
+  EXPECT_TRUE(shader_macros_fit(text + "B59999 B59999 B59999 B59999\n", nullptr));
+  std::string largest;
+  EXPECT_FALSE(shader_macros_fit(text + "B59999 B59999 B59999 B59999 B59999\n", &largest));
+  EXPECT_EQ(largest, "B59999");
+  // Sixty lines that each name the one before twice, the first empty: each
+  // macro is counted once, not once for each of its 2^60 uses.
+  std::string empty = "#define E0\n";
+  for (int i = 1; i <= 60; ++i)
+    empty += "#define E" + std::to_string(i) + " E" + std::to_string(i - 1) + " E" + std::to_string(i - 1) + "\n";
+  EXPECT_TRUE(shader_macros_fit(empty + "E60\n", nullptr));
+}
+
+}  // namespace
