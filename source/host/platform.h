@@ -62,6 +62,11 @@ void port_list_dirs(const char* path, port_list_fn callback, void* user);
 int file_exists(const char* path);
 int dir_exists(const char* path);
 
+// Opens a regular file for reading; a pipe, device or folder of that name
+// is refused at once, without waiting on it. The descriptor that results
+// blocks on reads as usual; st receives the file's status. -1 on failure.
+int open_regular_file(const char* path, struct stat* st);
+
 // Reads a whole regular file into a new malloc'd buffer with one 0 byte
 // after its bytes; the count is stored through out_size when given. A file
 // larger than limit bytes (the most its reader accepts) is refused before
