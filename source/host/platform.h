@@ -27,6 +27,12 @@ void port_thread_join(port_thread* handle);
 // handle (null does nothing).
 void port_thread_detach(port_thread* handle);
 
+// Ends the process at once with the status, after flushing standard output
+// and error: no exit handlers and no static destructors run, as they would
+// tear down what a thread still running uses. error.log is flushed line by
+// line and loses nothing.
+[[noreturn]] void port_exit_now(int status);
+
 port_mutex* port_mutex_new();
 void port_mutex_free(port_mutex* m);
 void port_mutex_lock(port_mutex* m);
