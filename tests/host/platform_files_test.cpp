@@ -197,6 +197,8 @@ TEST(PlatformFiles, OpenedRegularFilesBlockOnReadsAndNothingElseOpens) {
   ASSERT_EQ(mkdir((dir / "d").c_str(), 0755), 0);
   for (const std::string& other : {pipe, dir / "d", std::string("/dev/zero"), dir / "missing"})
     EXPECT_EQ(open_regular_file(other.c_str(), &st), -1) << other;
+  EXPECT_EQ(open_regular_file(nullptr, &st), -1);
+  EXPECT_EQ(open_regular_file((dir / "f").c_str(), nullptr), -1);
 }
 
 TEST(PlatformFiles, ExistenceTestsTellFilesFromFolders) {

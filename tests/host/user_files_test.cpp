@@ -19,8 +19,10 @@
 
 namespace {
 
+const std::time_t now = std::time(nullptr);
+
 void age(const std::string& path, std::time_t seconds) {
-  const timespec when[2] = {{std::time(nullptr) - seconds, 0}, {std::time(nullptr) - seconds, 0}};
+  const timespec when[2] = {{now - seconds, 0}, {now - seconds, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), when, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
@@ -46,8 +48,11 @@ TEST(UserFiles, OnlyOurOwnStaleTemporaryFilesAreSwept) {
     bool in_saves;  // else in the user folder, beside options.json
     bool swept;
   } entries[] = {
-      {"slot1.bkms.tmp", true, true},          {"slot12.bkms.tmp", true, true},
-      {"crash3_start.bkms.tmp", true, true},   {"crash3_end.bkms.tmp", true, true},
+      {"slot1.bkms.tmp", true, true},          {"slot109.bkms.tmp", true, true},
+      {"slot0.bkms.tmp", true, true},          {"slot9.bkms.tmp", true, true},
+      {"crash3_start.bkms.tmp", true, true},   {"crash0_end.bkms.tmp", true, true},
+      {"crash19_end.bkms.tmp", true, true},    {"slox1.bkms.tmp", true, false},
+      {"crasx3_end.bkms.tmp", true, false},    {"slot1_.bkms.tmp", true, false},
       {"options.json.tmp", false, true},       {"slot1.bkms", true, false},
       {"slot.bkms.tmp", true, false},          {"slotA.bkms.tmp", true, false},
       {"SLOT1.BKMS.TMP", true, false},         {"slot1.bkms.tmp.tmp", true, false},
@@ -61,22 +66,26 @@ TEST(UserFiles, OnlyOurOwnStaleTemporaryFilesAreSwept) {
     spit(path_of(e), "x");
     age(path_of(e), 3600);
   }
-  // A save being written right now, a link and a folder under our names.
+  // Saves that may still be written (younger than a minute), a link and a
+  // folder under our names.
   spit(saves + "/slot2.bkms.tmp", "in progress");
-  age(saves + "/slot2.bkms.tmp", 5);
+  age(saves + "/slot2.bkms.tmp", 59);
+  spit(saves + "/slot5.bkms.tmp", "a minute old");
+  age(saves + "/slot5.bkms.tmp", 60);
   spit(user / "target", "not ours");
   ASSERT_EQ(symlink((user / "target").c_str(), (saves + "/slot3.bkms.tmp").c_str()), 0);
   age(saves + "/slot3.bkms.tmp", 3600);
   ASSERT_EQ(port_mkdir((saves + "/slot4.bkms.tmp").c_str()), 1);
   age(saves + "/slot4.bkms.tmp", 3600);
 
-  EXPECT_EQ(sweep_stale_tmp_files(saves.c_str(), (user / "options.json").c_str(), std::time(nullptr)), 5);
+  EXPECT_EQ(sweep_stale_tmp_files(saves.c_str(), (user / "options.json").c_str(), now), 9);
   for (const entry& e : entries) {
     EXPECT_EQ(std::filesystem::exists(path_of(e)), !e.swept) << path_of(e);
     EXPECT_EQ(log.has("Removed " + path_of(e) + ", left behind by a save that did not finish"), e.swept)
         << path_of(e);
   }
   EXPECT_TRUE(std::filesystem::exists(saves + "/slot2.bkms.tmp")) << "a save in progress";
+  EXPECT_FALSE(std::filesystem::exists(saves + "/slot5.bkms.tmp"));
   EXPECT_TRUE(std::filesystem::is_symlink(saves + "/slot3.bkms.tmp"));
   EXPECT_EQ(slurp(user / "target"), "not ours");
   EXPECT_TRUE(std::filesystem::is_directory(saves + "/slot4.bkms.tmp"));

@@ -6,6 +6,7 @@
 #include "host/input_bindings.h"
 #include "host/language.h"
 #include "host/settings.h"
+#include "host/window/input_frame.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -214,12 +215,14 @@ TEST_F(menu_layer, AFailedOptionsSaveIsShownOnceUntilASaveSucceeds) {
     menu_key(esc, 0, 0);
     EXPECT_EQ(menu_open, s.stays_open ? 1 : 0);
     EXPECT_EQ(menu_is_open(menu_options), s.stays_open ? 1 : 0);
+    EXPECT_EQ(menu_open_flag.load(), s.stays_open ? 1 : 0) << "the input threads see the menu as it is";
     if (s.stays_open) {
       EXPECT_STREQ(menu_options->status, tr("msg.options_not_saved"));
       EXPECT_EQ(menu_drawn_sig[0], 0);
       EXPECT_TRUE(drain().empty()) << "the game stays paused";
       menu_key(esc, 0, 0);
       EXPECT_FALSE(menu_open) << "leaving again closes the menu";
+      EXPECT_EQ(menu_open_flag.load(), 0);
     }
     std::vector<emu_event> got = drain();
     ASSERT_EQ(got.size(), 1u);
