@@ -395,6 +395,8 @@ log_lines)
   head -n 1 "$log" | grep -Eq "$start" || fail "error.log does not begin with a start line"
   n=$(grep -c "^No supported game data found" "$log")
   [ "$n" = 1 ] || fail "the missing data was logged $n times, want once"
+  n=$(grep -c "^OpenGL " "$log")
+  [ "$n" = 2 ] || fail "the GL line was logged $n times in two runs with a window, want twice"
   # Each start's lines, numbered by the start they follow: none twice.
   twice=$(awk '/^Brakmoor native / { run++ } { print run ": " $0 }' "$log" | sort | uniq -d)
   [ -z "$twice" ] || fail "lines logged twice in one start: $twice"
