@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "host/options.h"
 #include "host/platform.h"
 #include "host/settings.h"
+#include "host/user_files.h"
 #include "host/window/app_state.h"
 #include "host/window/devtest.h"
 #include "host/window/fast_input.h"
@@ -39,6 +41,7 @@
 #include "sound/music_pack.h"
 
 int render_scale = 3;
+extern const char bkm_version[];  // written at build time
 
 namespace {
 
@@ -56,10 +59,7 @@ int tool_modes(bool have_data) {
   const char* boot_out = std::getenv("BKM_BOOT_OUT");
   const char* dump_out = std::getenv("BKM_DUMP_OUT");
   if (!(boot_out && *boot_out) && !(dump_out && *dump_out)) return -1;
-  if (!have_data) {
-    host_log("%s", game_data_error());
-    return 1;
-  }
+  if (!have_data) return 1;  // its reason is logged at the start
   if (boot_out && *boot_out) {
     state_ptr state(boot_state_make(original_dir_path));
     const bool ok = state && state_write_file(state.get(), boot_out);
@@ -209,9 +209,12 @@ void show_frame(int menu_open, double target) {
 
 int main(int argc, char** argv) {
   set_paths();
+  log_start(bkm_version, original_dir_path);
+  sweep_stale_tmp_files(save_dir, options_path, std::time(nullptr));
   start_overrides overrides;
   read_overrides(argc, argv, &overrides);
   const bool have_data = find_game_dir() != 0;
+  if (!have_data) host_log("%s", game_data_error());
   char languages[760];
   std::snprintf(languages, sizeof languages, "%s/languages", game_data_dir);
   lang_init(languages);
@@ -310,6 +313,9 @@ int main(int argc, char** argv) {
   for (int part = 0; part < 4; ++part) emu_post(EV_PART_VOLUME, part, part_volume[part]);
   emu_post(EV_MENU_HZ, monitor_hz, 0);
 
+  // Options changed since the menu last closed (the lead keys, F11) are
+  // kept should the display go away.
+  video_on_display_lost([] { save_all_options(); });
   const double loop_start = now_s();
   const double shot_every = std::max(0.0, std::strtod(std::getenv("BKM_SHOT_EVERY") ? std::getenv("BKM_SHOT_EVERY") : "0", nullptr));
   double shot_clock = std::getenv("BKM_SHOT_FROM") ? std::strtod(std::getenv("BKM_SHOT_FROM"), nullptr) : shot_every;
@@ -411,9 +417,10 @@ int main(int argc, char** argv) {
   present_drain(presenter);
   save_all_options();
   if (!joined) {
-    // The thread still runs and may use the audio output and the queue.
-    video_close();
-    return 1;
+    // The thread still runs and may use the audio output, the queue and
+    // whatever the exit-time clean-up (SDL's handlers, static destructors)
+    // would tear down under it: the process ends here.
+    port_exit_now(1);
   }
   log_audio_stats();
   if (audio_out) audio_close(audio_out);

@@ -27,6 +27,12 @@ void port_thread_join(port_thread* handle);
 // handle (null does nothing).
 void port_thread_detach(port_thread* handle);
 
+// Ends the process at once with the status, after flushing standard output
+// and error: no exit handlers and no static destructors run, as they would
+// tear down what a thread still running uses. error.log is flushed line by
+// line and loses nothing.
+[[noreturn]] void port_exit_now(int status);
+
 port_mutex* port_mutex_new();
 void port_mutex_free(port_mutex* m);
 void port_mutex_lock(port_mutex* m);
@@ -61,6 +67,11 @@ void port_list_dirs(const char* path, port_list_fn callback, void* user);
 
 int file_exists(const char* path);
 int dir_exists(const char* path);
+
+// Opens a regular file for reading; a pipe, device or folder of that name
+// is refused at once, without waiting on it. The descriptor that results
+// blocks on reads as usual; st receives the file's status. -1 on failure.
+int open_regular_file(const char* path, struct stat* st);
 
 // Reads a whole regular file into a new malloc'd buffer with one 0 byte
 // after its bytes; the count is stored through out_size when given. A file

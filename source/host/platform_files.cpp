@@ -79,19 +79,32 @@ int dir_exists(const char* path) {
   return path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-char* read_file(const char* path, size_t* out_size, size_t limit) {
-  if (!path) return nullptr;
+int open_regular_file(const char* path, struct stat* st) {
+  if (!path || !st) return -1;
   // Opened without waiting: a pipe in the user's folders would otherwise
   // hold the program until something writes to it.
   const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return -1;
   // Only a regular file has a size to check before reading: folders,
   // pipes and devices have no bytes to give here.
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
     close(fd);
-    return nullptr;
+    return -1;
   }
+  // Reads block again: a network or FUSE file system may otherwise answer
+  // a read with EAGAIN, which would pass for a failure.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+char* read_file(const char* path, size_t* out_size, size_t limit) {
+  struct stat st;
+  const int fd = open_regular_file(path, &st);
+  if (fd < 0) return nullptr;
   const unsigned long long on_disk = static_cast<unsigned long long>(st.st_size);
   if (on_disk > limit) {
     host_log("%s is not read: %llu bytes, more than the %llu a file of its kind can hold", path, on_disk,

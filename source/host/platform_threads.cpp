@@ -3,6 +3,7 @@
 #include "host/platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <new>
@@ -85,6 +86,12 @@ void port_thread_detach(port_thread* handle) {
   if (!handle) return;
   pthread_detach(handle->id);
   delete handle;
+}
+
+void port_exit_now(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(status);
 }
 
 port_mutex* port_mutex_new() {

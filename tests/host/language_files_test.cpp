@@ -222,6 +222,7 @@ msg.cannot_save
 msg.controls_restored
 msg.music_pack
 msg.no_map_yet
+msg.options_not_saved
 msg.options_restored
 msg.pack_original
 msg.pack_replaced

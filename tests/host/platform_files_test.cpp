@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -172,6 +173,32 @@ TEST(PlatformFiles, ReadFileTakesOnlyRegularFiles) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   EXPECT_EQ(read_file(pipe.c_str(), nullptr, 100), nullptr);
   EXPECT_EQ(read_file("/dev/zero", nullptr, 100), nullptr);
+}
+
+// The open does not wait on a pipe, but what it hands on must block on
+// reads like any file: a network or FUSE file system may answer a
+// non-blocking read with EAGAIN.
+TEST(PlatformFiles, OpenedRegularFilesBlockOnReadsAndNothingElseOpens) {
+  temp_dir dir;
+  spit(dir / "f", "abc");
+  struct stat st {};
+  const int fd = open_regular_file((dir / "f").c_str(), &st);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(st.st_size, 3);
+  char bytes[4] = {};
+  EXPECT_EQ(read(fd, bytes, sizeof bytes), 3);
+  EXPECT_STREQ(bytes, "abc");
+  close(fd);
+
+  const std::string pipe = dir / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir((dir / "d").c_str(), 0755), 0);
+  for (const std::string& other : {pipe, dir / "d", std::string("/dev/zero"), dir / "missing"})
+    EXPECT_EQ(open_regular_file(other.c_str(), &st), -1) << other;
+  EXPECT_EQ(open_regular_file(nullptr, &st), -1);
+  EXPECT_EQ(open_regular_file((dir / "f").c_str(), nullptr), -1);
 }
 
 TEST(PlatformFiles, ExistenceTestsTellFilesFromFolders) {

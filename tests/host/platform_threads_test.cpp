@@ -1,16 +1,22 @@
 #include "host/platform.h"
+#include "support/temp_dir.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <pthread.h>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -276,6 +282,29 @@ TEST(PlatformTime, ASignalDoesNotCutASleepShort) {
   sigaction(SIGUSR1, &old, nullptr);
   EXPECT_GE(sent.load(), 1);
   EXPECT_GE(slept, 0.149);
+}
+
+// A process that ends while a thread of its may still run: what it wrote
+// to its standard streams goes out, the exit-time clean-up does not run.
+TEST(PlatformExit, EndsAtOnceAfterFlushingTheStandardStreams) {
+  temp_dir dir;
+  static std::string out_path, ran_path;
+  out_path = dir / "out.txt";
+  ran_path = dir / "ran";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!std::freopen(out_path.c_str(), "w", stdout)) _exit(98);
+    std::setvbuf(stdout, nullptr, _IOFBF, 4096);
+    std::printf("written before the end");
+    std::atexit([] { spit(ran_path, "the exit handlers ran"); });
+    port_exit_now(7);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 7);
+  EXPECT_EQ(slurp(out_path), "written before the end");
+  EXPECT_FALSE(std::filesystem::exists(ran_path));
 }
 
 }  // namespace

@@ -333,21 +333,29 @@ display_lost)
   # and in a running game: it ends within 10 s, with a status that is not 0
   # and the reason in error.log, instead of waiting on the dead connection
   # for ever. Each run has an X server of its own, which the test kills.
+  # Outside tests ("play": no BKM_TEST) the options are saved first, so
+  # that what changed since the menu last closed (the lead keys, F11)
+  # is kept: options.json, which held one key, is written whole.
   command -v Xvfb > /dev/null || fail "Xvfb is needed for this test"
-  for where in nodata data; do
+  echo '{"version": 3, "stereo_pan": true}' > "$work/user/options.json"
+  for where in nodata data play; do
     n=$((100 + RANDOM % 4000))
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((100 + RANDOM % 4000)); done
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp > "$work/xvfb.txt" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     rm -f "$log"
-    extra=()
-    [ $where = data ] && extra=(BKM_SECONDS=60)
-    env DISPLAY=":$n" SDL_VIDEODRIVER=x11 BKM_TEST=1 BKM_ORIGINAL_DIR="$work/$where" "${extra[@]}" \
-      "$program" > "$work/out.txt" 2>&1 &
+    extra=(BKM_TEST=1 BKM_ORIGINAL_DIR="$work/$where")
+    [ $where = data ] && extra+=(BKM_SECONDS=60)
+    [ $where = play ] && extra=(BKM_ORIGINAL_DIR="$work/data" BKM_SECONDS=60 BKM_SHOTS="$work/shots" BKM_SHOT_EVERY=0.5)
+    env DISPLAY=":$n" SDL_VIDEODRIVER=x11 "${extra[@]}" "$program" > "$work/out.txt" 2>&1 &
     pid=$!
-    # Shown once the window has its GL context (logged), and a moment more.
+    # Shown once the window has its GL context (logged), and a moment more;
+    # in play, once the game's frames are shot.
     for _ in $(seq 200); do grep -q "^OpenGL " "$log" 2> /dev/null && break; sleep 0.1; done
+    if [ $where = play ]; then
+      for _ in $(seq 600); do files_at_least 1 "$work/shots/t*.png" && break; sleep 0.1; done
+    fi
     sleep 2
     kill -0 $pid 2> /dev/null || fail "$where: the program ended before the display went away"
     kill $xvfb
@@ -362,6 +370,63 @@ display_lost)
     [ $status -ne 0 ] || fail "$where: status 0 after losing the display"
     grep -q "^The X display was lost" "$log" || fail "$where: the lost display was not logged"
   done
+  options=$(cat "$work/user/options.json")
+  for member in '"stereo_pan": true' '"latency": ' '"fullscreen": false'; do
+    [[ "$options" == *"$member"* ]] || fail "options.json lacks $member after the display was lost: $options"
+  done
+  ;;
+log_lines)
+  # error.log is never cut: each start adds one line that marks it (the
+  # version, the date and time, where the game data is looked for), and
+  # within a start no line comes twice (the start-up opens the video
+  # twice). A tool-mode start without game data logs why, once.
+  for n in 1 2; do
+    run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1
+    [ "$status" = 0 ] || fail "run $n: status $status, want 0"
+  done
+  run BKM_ORIGINAL_DIR="$work/nodata" BKM_BOOT_OUT="$work/none.bkms"
+  [ "$status" = 1 ] || fail "the tool mode without data: status $status, want 1"
+  when='[0-9]{4}-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [+-][0-9]{4}'
+  start="^Brakmoor native [0-9]+\.[0-9]+\.[0-9]+( \([0-9A-Za-z._-]+\))? started $when; game data looked for in "
+  n=$(grep -Ec "$start$work/data\$" "$log")
+  [ "$n" = 2 ] || fail "$n start lines with the data, want 2"
+  n=$(grep -Ec "$start$work/nodata\$" "$log")
+  [ "$n" = 1 ] || fail "$n start lines without the data, want 1"
+  head -n 1 "$log" | grep -Eq "$start" || fail "error.log does not begin with a start line"
+  n=$(grep -c "^No supported game data found" "$log")
+  [ "$n" = 1 ] || fail "the missing data was logged $n times, want once"
+  n=$(grep -c "^OpenGL " "$log")
+  [ "$n" = 2 ] || fail "the GL line was logged $n times in two runs with a window, want twice"
+  # Each start's lines, numbered by the start they follow: none twice.
+  twice=$(awk '/^Brakmoor native / { run++ } { print run ": " $0 }' "$log" | sort | uniq -d)
+  [ -z "$twice" ] || fail "lines logged twice in one start: $twice"
+  ;;
+thread_left_behind)
+  # An emulation thread that does not stop: here it waits for ever to open
+  # its audio dump, a pipe nobody reads. The program says so and ends at
+  # once with 1, without the exit-time clean-up (exit handlers, static
+  # destructors), which would run under the thread still going. A library
+  # loaded into the program says when that clean-up runs; an ordinary run
+  # shows that it can tell.
+  [ -n "${EXIT_PROBE:-}" ] || fail "EXIT_PROBE names no library"
+  probe=(LD_PRELOAD="${EXIT_PROBE:-}" ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0)
+  ran="exit-time clean-up ran in brakmoor"
+  run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=1 "${probe[@]}"
+  [ "$status" = 0 ] || fail "the ordinary run ended with $status, want 0"
+  grep -qx "$ran" "$work/out.txt" || fail "the probe did not see the ordinary run's clean-up"
+  mkfifo "$work/dump.pipe"
+  left="The emulation thread did not stop within 3 s; leaving it behind"
+  # The thread reaches the pipe at its first VBL; a loaded machine may need
+  # more of the run for that.
+  for seconds in 3 10 40; do
+    run BKM_ORIGINAL_DIR="$work/data" BKM_TEST=1 BKM_SECONDS=$seconds BKM_FAKEAUDIO=1 \
+      BKM_AUDIODUMP="$work/dump.pipe" "${probe[@]}"
+    grep -qx "$left" "$log" && break
+  done
+  [ "$status" = 1 ] || fail "status $status, want 1"
+  n=$(grep -cx "$left" "$log")
+  [ "$n" = 1 ] || fail "the thread left behind was logged $n times, want once"
+  grep -qx "$ran" "$work/out.txt" && fail "the exit-time clean-up ran under the thread left behind"
   ;;
 bad_slots)
   # Two slots whose header is valid but whose game cannot run, made from

@@ -290,6 +290,25 @@ TEST_F(fast_input_test, TheKeyboardCountsOnlyWithTheFocus) {
   SDL_DestroyWindow(other);
 }
 
+// The thread reads its switches when it starts and never again: a change
+// of the environment while it runs leaves it as it was.
+TEST_F(fast_input_test, TheTestSwitchesAreReadOnceAtTheStart) {
+  SDL_Joystick* p0 = attach();
+  ASSERT_EQ(pads_seen(), 1);
+  setenv("BKM_TEST", "1", 1);
+  setenv("BKM_FASTIN_LOG", "1", 1);
+  fast_input_start();  // with BKM_FASTIN_TEST: active under BKM_TEST
+  EXPECT_EQ(collect_until(everything_zero), everything_zero);
+  unsetenv("BKM_FASTIN_TEST");  // read now, the thread would fall idle
+  unsetenv("BKM_FASTIN_LOG");
+  SDL_JoystickSetVirtualButton(p0, SDL_CONTROLLER_BUTTON_A, 1);
+  EXPECT_EQ(collect_until({{EV_JOY1, JOY_FIRE, 0}}), (posts{{EV_JOY1, JOY_FIRE, 0}}));
+  fast_input_stop();
+  EXPECT_NE(log.text().find("fastin j1=80 t="), std::string::npos) << log.text();
+  unsetenv("BKM_TEST");
+  setenv("BKM_FASTIN_TEST", "1", 1);
+}
+
 TEST_F(fast_input_test, ShutDownJoinsTheThreadWhilePosting) {
   SDL_Joystick* p0 = attach();
   ASSERT_EQ(pads_seen(), 1);

@@ -5,6 +5,9 @@
 #include "host/emu_events.h"
 #include "host/input_bindings.h"
 #include "host/language.h"
+#include "host/settings.h"
+#include "host/window/input_frame.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +184,56 @@ TEST_F(menu_layer, PadCaptureFromTheSecondFrameThenWaitsForRelease) {
   EXPECT_EQ(menu_pad_capture(some, 2), 1);
   int none[2] = {0, 0};
   EXPECT_EQ(menu_pad_capture(none, 2), 0);
+}
+
+// Options that cannot be written (a full disk, a read-only user folder)
+// are shown the way a failed save of a slot is: in the status line, with
+// the menu left open once so that the player sees it. Root writes into
+// read-only folders, so the user folder here is a file.
+TEST_F(menu_layer, AFailedOptionsSaveIsShownOnceUntilASaveSucceeds) {
+  temp_dir dir;
+  spit(dir / "user", "a file where the user folder should be");
+  char saved_path[sizeof options_path];
+  std::memcpy(saved_path, options_path, sizeof saved_path);
+  const std::string unwritable = dir / "user/options.json", writable = dir / "options.json";
+  unsetenv("BKM_TEST");
+  struct step {
+    const std::string* options;
+    bool stays_open;  // after the first Esc
+  } steps[] = {
+      {&unwritable, true},   // told: the menu stays open
+      {&unwritable, false},  // told already: Esc closes at once
+      {&writable, false},    // saved
+      {&unwritable, true},   // a new failure after a success is told again
+  };
+  for (const step& s : steps) {
+    SCOPED_TRACE(*s.options + (s.stays_open ? " stays open" : " closes"));
+    std::snprintf(options_path, sizeof options_path, "%s", s.options->c_str());
+    open_menu();
+    drain();
+    menu_status(menu_options, "");
+    menu_key(esc, 0, 0);
+    EXPECT_EQ(menu_open, s.stays_open ? 1 : 0);
+    EXPECT_EQ(menu_is_open(menu_options), s.stays_open ? 1 : 0);
+    EXPECT_EQ(menu_open_flag.load(), s.stays_open ? 1 : 0) << "the input threads see the menu as it is";
+    if (s.stays_open) {
+      EXPECT_STREQ(menu_options->status, tr("msg.options_not_saved"));
+      EXPECT_EQ(menu_drawn_sig[0], 0);
+      EXPECT_TRUE(drain().empty()) << "the game stays paused";
+      menu_key(esc, 0, 0);
+      EXPECT_FALSE(menu_open) << "leaving again closes the menu";
+      EXPECT_EQ(menu_open_flag.load(), 0);
+    }
+    std::vector<emu_event> got = drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].kind, EV_PAUSE);
+    EXPECT_EQ(got[0].a, 0);
+    if (s.options == &writable) {
+      EXPECT_NE(slurp(writable).find("\"version\": 3"), std::string::npos);
+    }
+  }
+  setenv("BKM_TEST", "1", 1);
+  std::memcpy(options_path, saved_path, sizeof saved_path);
 }
 
 }  // namespace

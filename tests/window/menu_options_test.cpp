@@ -395,6 +395,29 @@ TEST_F(menu_options_test, RestoreWithoutDefaultJsonTakesTheBuiltInDefaults) {
   close_menu();
 }
 
+// Restored options that cannot be written say so rather than "restored";
+// the player has seen it, so leaving the menu then closes it.
+TEST_F(menu_options_test, ARestoreThatCannotBeSavedSaysSo) {
+  menu_build(0, 1, 0);
+  menu* m = menu_options;
+  char saved_defaults[700], saved_options[700];
+  std::memcpy(saved_defaults, defaults_path, sizeof saved_defaults);
+  std::memcpy(saved_options, options_path, sizeof saved_options);
+  spit(dir / "user", "a file where the user folder should be");
+  std::snprintf(defaults_path, sizeof defaults_path, "%s/none.json", dir.path.c_str());
+  std::snprintf(options_path, sizeof options_path, "%s/user/options.json", dir.path.c_str());
+  unsetenv("BKM_TEST");
+  open_menu();
+  point_at(m, find(m, "menu.restore_default_options"));
+  menu_activate(m);
+  EXPECT_STREQ(m->status, tr("msg.options_not_saved"));
+  close_menu();
+  EXPECT_FALSE(menu_open);
+  setenv("BKM_TEST", "1", 1);
+  std::memcpy(defaults_path, saved_defaults, sizeof saved_defaults);
+  std::memcpy(options_path, saved_options, sizeof saved_options);
+}
+
 TEST_F(menu_options_test, RestoreTakesDefaultJsonKeepsTheLanguageAndSaves) {
   menu_build(0, 1, 0);
   menu* m = menu_options;

@@ -328,4 +328,19 @@ TEST_F(window_test, RefreshRateIsKnownWithAndWithoutAWindow) {
   EXPECT_GT(video_refresh_hz(), 0);
 }
 
+// The start-up opens the video twice; error.log names the display's GL
+// and its vsync once, not at each opening.
+TEST_F(window_test, OpeningTheVideoAgainDoesNotLogTheDisplayAgain) {
+  for (int i = 0; i < 3; ++i) {
+    open(320, 200);
+    video_close();
+  }
+  const std::string text = "\n" + log.text();
+  for (const char* start : {"\nOpenGL ", "\nvsync not available"}) {
+    int lines = 0;
+    for (size_t at = text.find(start); at != std::string::npos; at = text.find(start, at + 1)) ++lines;
+    EXPECT_LE(lines, 1) << start + 1 << " in\n" << text;
+  }
+}
+
 }  // namespace

@@ -22,15 +22,24 @@ struct posted {
   int aim[2] = {-1, -1};
 };
 
+// The test switches, read once when the thread starts: reading the
+// environment every millisecond would race with setenv on another thread.
+struct switches {
+  bool test = false;         // BKM_TEST
+  bool fastin_test = false;  // BKM_FASTIN_TEST
+  bool log = false;          // BKM_FASTIN_LOG
+};
+
 port_thread* thread_handle = nullptr;
 std::atomic<int> stop_flag{0};
+switches thread_switches;  // written before the thread starts, read only by it
 
-bool permitted() {
-  return fast_input_active() != 0;
+bool active_under(bool test, bool fastin_test) {
+  return fast_input.load(std::memory_order_relaxed) && (!test || fastin_test);
 }
 
-int keyboard_joy() {
-  if (!video_has_focus() && !std::getenv("BKM_FASTIN_TEST")) return 0;
+int keyboard_joy(const switches& sw) {
+  if (!video_has_focus() && !sw.fastin_test) return 0;
   int keys[12];
   const int n = kbd_joy_keys(keys);
   int joy = 0;
@@ -48,10 +57,10 @@ int pad_joy(int i, const pad_state& pad) {
   return pad.joy;
 }
 
-void pass(posted& last) {
+void pass(posted& last, const switches& sw) {
   pad_state pads[2];
   const int count = pads_read(pads);
-  int joy1 = keyboard_joy();
+  int joy1 = keyboard_joy(sw);
   int joy0 = 0;
   if (count > 0) joy1 |= pad_joy(0, pads[0]);
   if (count > 1) joy0 = pad_joy(1, pads[1]);
@@ -63,21 +72,22 @@ void pass(posted& last) {
   }
   if (joy1 != last.joy1) {
     emu_post(EV_JOY1, last.joy1 = joy1, 0);
-    if (std::getenv("BKM_FASTIN_LOG")) host_log_file("fastin j1=%02X t=%.4f", joy1, now_s());
+    if (sw.log) host_log_file("fastin j1=%02X t=%.4f", joy1, now_s());
   }
   if (joy0 != last.joy0) emu_post(EV_JOY0, last.joy0 = joy0, 0);
 }
 
 void fast_input_thread(void*) {
+  const switches sw = thread_switches;
   posted last;
   while (app_running.load(std::memory_order_relaxed) && !stop_flag.load(std::memory_order_relaxed)) {
-    const bool allowed = permitted();
+    const bool allowed = active_under(sw.test, sw.fastin_test);
     if (!allowed || menu_open_flag.load(std::memory_order_relaxed) || !input_ready.load(std::memory_order_relaxed)) {
       last = posted{};
       sleep_ms(allowed ? 1 : 20);
       continue;
     }
-    pass(last);
+    pass(last, sw);
     sleep_ms(1);
   }
 }
@@ -85,13 +95,14 @@ void fast_input_thread(void*) {
 }  // namespace
 
 int fast_input_active() {
-  if (!fast_input.load(std::memory_order_relaxed)) return 0;
-  return !std::getenv("BKM_TEST") || std::getenv("BKM_FASTIN_TEST");
+  return active_under(std::getenv("BKM_TEST") != nullptr, std::getenv("BKM_FASTIN_TEST") != nullptr);
 }
 
 void fast_input_start() {
   if (thread_handle) return;
   stop_flag.store(0);
+  thread_switches = {std::getenv("BKM_TEST") != nullptr, std::getenv("BKM_FASTIN_TEST") != nullptr,
+                     std::getenv("BKM_FASTIN_LOG") != nullptr};
   if (!port_thread_start(fast_input_thread, nullptr, &thread_handle)) {
     thread_handle = nullptr;
     host_log("Could not start the fast-input thread");

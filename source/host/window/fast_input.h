@@ -5,7 +5,9 @@
 // active the per-frame mapping leaves the joystick bytes to it.
 #pragma once
 
-// Starts the thread (logged when it cannot start).
+// Starts the thread (logged when it cannot start). The test switches
+// BKM_TEST, BKM_FASTIN_TEST and BKM_FASTIN_LOG are read here, once: the
+// thread never reads the environment.
 void fast_input_start();
 // Stops and joins it; safe when it never started. Must run before the
 // emulation thread's queue goes away and before the window closes.

@@ -54,6 +54,9 @@ constexpr int capture_order[] = {PAD_BTN_A,  PAD_BTN_B,  PAD_BTN_X,    PAD_BTN_Y
 int rebind_seen_frame = 0;
 int pad_wait_release = 0;
 int pad_previous[2] = {};
+// The player has been told that the options could not be saved, and no
+// save has succeeded since.
+bool unsaved_told = false;
 
 void end_rebind() {
   rebind_kind = 0;
@@ -94,7 +97,22 @@ void open_menu() {
   redraw();
 }
 
+int save_options_or_say() {
+  if (save_all_options()) {
+    unsaved_told = false;
+    return 1;
+  }
+  menu_status(menu_cur, tr("msg.options_not_saved"));
+  redraw();
+  unsaved_told = true;
+  return 0;
+}
+
 void close_menu() {
+  // The first failed save keeps the menu open, so that the player sees it
+  // in the status line; leaving again closes it.
+  const bool told_before = unsaved_told;
+  if (!save_options_or_say() && menu_open && !told_before) return;
   end_rebind();
   menu_hide(menu_options);
   menu_hide(menu_controls);
@@ -103,7 +121,6 @@ void close_menu() {
   menu_open_flag.store(0);
   resend_input = 1;
   emu_post(EV_PAUSE, 0, 0);
-  save_all_options();
 }
 
 void menu_back() {

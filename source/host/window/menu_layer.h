@@ -19,7 +19,13 @@ extern int rebind_kind;
 extern int rebind_action;
 
 void open_menu();
+// Saves the options and closes the menus. A failed save is shown in the
+// status line instead, with the menu left open, the first time after a
+// save that succeeded; leaving again closes it.
 void close_menu();
+// Saves the options; a failure goes into the status line of the menu in
+// front. 1 when saved.
+int save_options_or_say();
 void menu_back();
 void open_controls();
 void start_rebind(int kind, int action);

@@ -500,8 +500,7 @@ void act_restore() {
   pack_resolve(cfg_str("music_pack", "arrange"));
   send_music_dir();
   input_cfg_load();
-  save_all_options();
-  menu_status(menu_cur, tr("msg.options_restored"));
+  if (save_options_or_say()) menu_status(menu_cur, tr("msg.options_restored"));
   menu_drawn_sig[0] = 0;
 }
 

@@ -40,6 +40,9 @@ struct video_event {
 int video_open(int window_w, int window_h, int game_w, int game_h, const char* shader_folder);
 // Releases everything video_open made. Safe to call twice.
 void video_close();
+// On X11 a lost display ends the program at once; fn (null: none) runs
+// first, on the thread that found the loss, and must not use the display.
+void video_on_display_lost(void (*fn)());
 
 // One game frame of game_w x game_h RGB bytes, rows top first.
 void video_upload(const uint8_t* rgb);

@@ -42,6 +42,23 @@ bool select_wslg() {
   return true;
 }
 
+// The start-up opens the video twice: what the display offers is logged
+// when it differs from what was logged before, not at every opening.
+void log_display_line(char (&last)[300], const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void log_display_line(char (&last)[300], const char* fmt, ...) {
+  char line[300];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(line, sizeof line, fmt, ap);
+  va_end(ap);
+  if (strcmp(line, last) == 0) return;
+  memcpy(last, line, sizeof line);
+  host_log("%s", line);
+}
+
+char vsync_logged[300];
+char gl_logged[300];
+
 GLuint make_texture() {
   GLuint tex = 0;
   glGenTextures(1, &tex);
@@ -96,15 +113,15 @@ bool open_window(int window_w, int window_h) {
     return false;
   }
   // Some servers (Xvfb among them) refuse vsync; the loop then paces itself.
-  if (SDL_GL_SetSwapInterval(1) != 0) host_log("vsync not available: %s", SDL_GetError());
+  if (SDL_GL_SetSwapInterval(1) != 0) log_display_line(vsync_logged, "vsync not available: %s", SDL_GetError());
   return true;
 }
 
 bool make_gl_objects() {
   // Program 0 is the fallback of every other choice: without it nothing draws.
   if (!video_builtin_program(0)) return false;
-  host_log("OpenGL %s: %s", reinterpret_cast<const char*>(glGetString(GL_VERSION)),
-           reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+  log_display_line(gl_logged, "OpenGL %s: %s", reinterpret_cast<const char*>(glGetString(GL_VERSION)),
+                   reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
   g_video.game_tex = make_texture();
   g_video.overlay_tex = make_texture();
   glGenVertexArrays(1, &g_video.vao);
