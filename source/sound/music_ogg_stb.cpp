@@ -28,6 +28,9 @@ struct alignas(std::max_align_t) block_head {
 
 thread_local size_t held = 0;
 thread_local block_head* blocks = nullptr;
+thread_local bool scope_open = false;
+
+} // namespace
 
 void* ogg_memory_take(size_t size) {
   // A block's head is counted too: stb_vorbis makes many tiny blocks.
@@ -51,14 +54,23 @@ void ogg_memory_give(void* p) {
   std::free(block);
 }
 
-} // namespace
+size_t ogg_memory_held() { return held; }
 
-ogg_memory_scope::ogg_memory_scope() = default;
+ogg_memory_scope::ogg_memory_scope() : active_(!scope_open) { scope_open = true; }
 
 ogg_memory_scope::~ogg_memory_scope() {
+  if (!active_) return;
   while (blocks) ogg_memory_give(blocks + 1);
+  scope_open = false;
 }
 
+// Only what the music reader uses is compiled: the whole-file decoders
+// (stb_vorbis_decode_memory, _decode_filename) grow their output with
+// realloc, which has no place in the budget. Any realloc left in stb's code
+// fails the build.
+#define STB_VORBIS_NO_STDIO
+#define STB_VORBIS_NO_INTEGER_CONVERSION
 #define malloc(size) ogg_memory_take(size)
 #define free(block) ogg_memory_give(block)
+#define realloc(block, size) stb_vorbis_realloc_is_not_within_the_budget
 #include <stb_vorbis.h>
