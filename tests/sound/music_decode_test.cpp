@@ -187,6 +187,22 @@ TEST(MusicDecode, RatesOutside1000To192000HzAreRefusedWithALogLine) {
   const decoded highest = decode(loud_wav(192000, 192000));
   EXPECT_EQ(highest.rate, 192000);
   EXPECT_EQ(highest.frames(), 44100);
+  // An Ogg stream whose header says 999 Hz: refused by its reader, no other
+  // reader tried.
+  std::string ogg = encode_ogg(sine(4410, 2, 44100, 440), 2, 44100);
+  ogg_page first{reinterpret_cast<unsigned char*>(ogg.data()), 28, reinterpret_cast<unsigned char*>(ogg.data()) + 28,
+                 30};
+  // The first page holds the identification header alone: 30 bytes.
+  ASSERT_TRUE(ogg_page_bos(&first));
+  ASSERT_EQ(ogg[26], 1);
+  ASSERT_EQ(ogg[27], 30);
+  first.body[12] = 999 & 0xFF, first.body[13] = 999 >> 8, first.body[14] = first.body[15] = 0;
+  ogg_page_checksum_set(&first);
+  song_builder song;
+  EXPECT_EQ(ogg_read(reinterpret_cast<const u8*>(ogg.data()), ogg.size(), song), 0);
+  EXPECT_EQ(song.refused_rate(), 999);
+  EXPECT_TRUE(decode(ogg).pcm.empty());
+  EXPECT_TRUE(log.has("Music: a song at 999 Hz is refused (songs need 1000 to 192000 Hz)")) << log.text();
 }
 
 // Every decoder's output ends at the longest song: here a 1,000 Hz song
