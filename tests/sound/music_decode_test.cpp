@@ -391,6 +391,17 @@ TEST(MusicDecode, ContentDecidesTheDecoder) {
   for (int i = 0; i < 5000; ++i) noise += static_cast<char>((i * 7919) >> 3);
   EXPECT_TRUE(decode(noise).pcm.empty());
   EXPECT_TRUE(decode("OggS and nothing that Ogg needs").pcm.empty());
+  for (auto* read : {wav_read, mp3_read, ogg_read}) {
+    song_builder song;
+    EXPECT_EQ(read(reinterpret_cast<const u8*>(noise.data()), noise.size(), song), 0);
+    EXPECT_EQ(song.frames_taken(), 0);
+  }
+  // A WAV that yields nothing (no "fmt ") is tried as MP3: the frames after
+  // its chunk headers are found.
+  const std::string mp3 = encode_mp3(sine(22050, 1, 22050, 300), 1, 22050);
+  const decoded in_riff = decode(riff(chunk("data", mp3)));
+  EXPECT_EQ(in_riff.rate, 22050);
+  EXPECT_EQ(in_riff.frames(), decode(mp3).frames());
 }
 
 // The level of a song near its middle, to compare what came out of an
