@@ -536,6 +536,21 @@ TEST(MusicDecode, OggSidesByTheVorbisChannelOrder) {
   }
 }
 
+// stb_vorbis would decode the five coupled channels of libvorbis's 5.1
+// streams as noise: such a song is refused, with the reason and the remedy.
+TEST(MusicDecode, Ogg51WithCoupledChannelsIsRefused) {
+  std::vector<i16> in;
+  for (int i = 0; i < 22050; ++i)
+    for (int c = 0; c < 6; ++c) in.push_back(static_cast<i16>(std::lround(8000 * std::sin(i * 0.03 * (c + 1) + 0.5))));
+  log_capture log;
+  EXPECT_TRUE(decode(encode_ogg(in, 6, 44100)).pcm.empty());
+  EXPECT_TRUE(log.has("Music: an Ogg song is refused (its surround channels cannot be decoded: save it in stereo)"))
+      << log.text();
+  // Stereo with coupled channels and 5.1 without coupling decode.
+  EXPECT_EQ(decode(encode_ogg(sine(22050, 2, 44100, 440), 2, 44100)).frames(), 22050);
+  EXPECT_EQ(decode(encode_ogg(in, 6, 44100, false)).frames(), 22050);
+}
+
 // Vorbis header packets made by hand, for streams that declare far more
 // than they hold.
 std::string le32(u32 v) {
