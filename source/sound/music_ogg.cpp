@@ -19,6 +19,7 @@
 #include "sound/music_decode.h"
 #include "sound/music_ogg_headers.h"
 #include "sound/music_ogg_memory.h"
+#include "sound/music_ogg_stb.h"
 
 namespace {
 
@@ -64,6 +65,10 @@ int ogg_read(const u8* data, size_t size, song_builder& song) {
   if (!v) {
     if (error == VORBIS_outofmem)
       host_log("Music: an Ogg song is refused (it needs more than %zu MB to decode)", ogg_memory_most >> 20);
+    return 0;
+  }
+  if (ogg_stb_cuts_residues(v.get())) {
+    host_log("Music: an Ogg song is refused (its surround channels cannot be decoded: save it in stereo)");
     return 0;
   }
   const stb_vorbis_info info = stb_vorbis_get_info(v.get());
