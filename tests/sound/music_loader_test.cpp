@@ -247,7 +247,8 @@ TEST_F(MusicLoader, LoadsWaitingWhenTheFolderChangesDecodeNothing) {
   EXPECT_EQ(pcm_of(l, 0), counting_song(1300, 5000));
   // Every old load has ended; only the two that had begun decoded.
   auto old_ones = [this](const std::vector<std::string>& list) {
-    return std::count_if(list.begin(), list.end(), [&](const std::string& p) { return p.rfind(dir.path + "/", 0) == 0; });
+    const std::string folder = dir.path + "/";
+    return std::count_if(list.begin(), list.end(), [&](const std::string& p) { return p.rfind(folder, 0) == 0; });
   };
   load_watch::wait([&] { return old_ones(load_watch::ended) >= music_slots; });
   EXPECT_EQ(old_ones(load_watch::begun_now()), music_decodes_at_once);
