@@ -1,8 +1,9 @@
 // Fuzz target: the song decoders of music packs. The first byte chooses the
 // reader the rest goes to (WAV, MP3 or Ogg Vorbis), so that each format is
 // mutated from its own seeds; the same bytes then go through the loader's
-// whole decoding, where content chooses the reader, with resampling, the
-// cut at the longest song and the trimming.
+// whole decoding, where content chooses the reader, with the trimming.
+// Readers resample as they decode, so the memory of one song is its output
+// (at most the longest song) and one chunk, whatever its rate.
 #include <unistd.h>
 
 #include <cstdint>
@@ -15,13 +16,19 @@
 
 namespace {
 
-using reader = int (*)(const u8*, size_t, music_raw*);
+using reader = int (*)(const u8*, size_t, song_builder&);
 constexpr reader readers[] = {wav_read, mp3_read, ogg_read};
 
-void check_raw(const music_raw& raw) {
-  if (raw.frames < 1 || raw.channels < 1 || raw.channels > 2 || !raw.samples) std::abort();
-  // No reader keeps more than the longest song needs.
-  if (raw.frames > music_frames_needed(raw.rate)) std::abort();
+// A song given by a reader: no more input taken than the longest song
+// needs, an output no longer than it.
+void check_song(song_builder& song) {
+  if (!song.started() || song.frames_taken() < 1 || song.frames_taken() > music_frames_needed(song.rate()))
+    std::abort();
+  int frames = 0;
+  if (i16* pcm = song.finish(&frames)) {
+    if (frames < 1 || frames > music_longest_song) std::abort();
+    std::free(pcm);
+  }
 }
 
 } // namespace
@@ -38,11 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   const u8* body = data + 1;
   const size_t length = size - 1;
-  music_raw raw;
-  if (readers[data[0] % 3](body, length, &raw)) {
-    check_raw(raw);
-    std::free(raw.samples);
-  }
+  song_builder song;
+  if (readers[data[0] % 3](body, length, song)) check_song(song);
   int frames = 0, lead_in = 0, rate = 0;
   if (i16* pcm = decode_bytes(body, length, &frames, &lead_in, &rate)) {
     if (frames < music_shortest_song || frames > music_longest_song || lead_in < 0 || rate < music_lowest_rate)

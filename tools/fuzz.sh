@@ -30,7 +30,7 @@ mkdir -p "$crashes"
 memory_limits() {
   case "$1" in
     fuzz_amiga_disk) echo "65 512" ;;      # an archive member of up to 64 MB
-    fuzz_music_decode) echo "80 640" ;;    # the longest song: 17,280,000 frames, 66 MB
+    fuzz_music_decode) echo "80 640" ;;    # a song's output, 17,280,000 frames at most (66 MB), and one chunk, at any rate
     fuzz_png_reader) echo "24 512" ;;      # the largest picture the target takes, 2048 x 2048: 16 MB
     fuzz_gfxpack_index) echo "32 512" ;;   # sheets of a 320 x 200 screen at scale 2; a pack budget of 32 MB
     fuzz_state_file) echo "32 512" ;;      # a state file of 4.2 MB, the machine's 4 MB memory

@@ -54,6 +54,59 @@ void observe(const char* path, int stage) {
   if (auto* seen = music_load_observer.load()) seen(path, stage);
 }
 
+// Turns to decode, shared by every loader's threads: a song being decoded
+// holds its file and its output, so the prefetch and the game's requests
+// decode no more than music_decodes_at_once songs together; the others wait
+// for a turn. Made once and kept for the process, as detached loading
+// threads may use it to the end.
+class decode_turns {
+public:
+  decode_turns() : lock_(port_mutex_new()), freed_(port_event_new()) {}
+  void take(const char* path) {
+    if (try_take()) return;
+    observe(path, music_load_waits);
+    while (!try_take()) port_event_wait(freed_, 1000);
+    // A turn freed while others were also about to wait is passed on.
+    bool more;
+    {
+      lock_guard hold(lock_);
+      more = free_ > 0;
+    }
+    if (more) port_event_signal(freed_);
+  }
+  void give() {
+    {
+      lock_guard hold(lock_);
+      ++free_;
+    }
+    port_event_signal(freed_);
+  }
+
+private:
+  bool try_take() {
+    lock_guard hold(lock_);
+    if (free_ == 0) return false;
+    --free_;
+    return true;
+  }
+  port_mutex* lock_;
+  port_event* freed_;
+  int free_ = music_decodes_at_once;
+};
+
+decode_turns& turns() {
+  static auto* shared = new decode_turns;
+  return *shared;
+}
+
+// A turn held for the life of the object.
+struct decode_turn {
+  explicit decode_turn(const char* path) { turns().take(path); }
+  ~decode_turn() { turns().give(); }
+  decode_turn(const decode_turn&) = delete;
+  decode_turn& operator=(const decode_turn&) = delete;
+};
+
 // What a loading thread knows of its slot before it decodes.
 struct load_job {
   music_loader* loader;
@@ -62,11 +115,23 @@ struct load_job {
   char path[1024];
 };
 
-// Decodes the job's file without the lock and stores the result when the
-// folder is still the one the job was made for.
+// Whether the job's slot still waits for it: same folder, still loading.
+bool still_wanted(const load_job& job) {
+  lock_guard hold(job.loader->lock);
+  return job.loader->generation == job.generation && job.loader->state[job.slot] == SLOT_LOADING;
+}
+
+// Decodes the job's file without the lock, in its turn, and stores the
+// result when the folder is still the one the job was made for. A folder
+// switched while the job waited for its turn leaves nothing to decode.
 void decode_and_store(const load_job& job) {
   music_loader* l = job.loader;
-  observe(job.path, 0);
+  const decode_turn turn(job.path);
+  if (!still_wanted(job)) {
+    observe(job.path, music_load_ended);
+    return;
+  }
+  observe(job.path, music_load_begins);
   int frames = 0, lead_in = 0, rate = 0;
   i16* pcm = decode_file(job.path, &frames, &lead_in, &rate);
   {
@@ -85,7 +150,7 @@ void decode_and_store(const load_job& job) {
       l->state[job.slot] = SLOT_FAILED;
     }
   }
-  observe(job.path, 1);
+  observe(job.path, music_load_ended);
 }
 
 // A loading thread whose file has gone fails its slot (same folder only).

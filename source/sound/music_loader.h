@@ -1,8 +1,8 @@
 // Music loader and looper. A music pack replaces the chip music with
 // recorded songs: the game's tune number names one of 16 song slots, whose
 // file in the pack folder is decoded whole on a thread of its own into
-// 44,100 Hz stereo 16-bit PCM, with optional loop points from a text file
-// beside it. A prefetch thread decodes the usual songs in advance. A
+// 44,100 Hz stereo 16-bit PCM (at most two songs at a time), with optional
+// loop points from a text file beside it. A prefetch thread decodes the usual songs in advance. A
 // folder switch discards everything; loads still running for the old
 // folder are thrown away when they arrive (the generation number).
 //
@@ -61,7 +61,15 @@ void looper_take_lp(int* pos, const i16* pcm, int frames, int start, int back, i
 // Fills the music-pack part of music_entries with the functions above.
 void music_loader_install();
 
-// Test seam: called on the loading thread with the song's path right before
-// it decodes (stage 0) and after its result was stored or thrown away
-// (stage 1). Null in the program.
+// At most this many songs are decoded at once, for all loaders together (a
+// song being decoded holds its file and its output): the prefetch and the
+// game's requests wait for their turn.
+constexpr int music_decodes_at_once = 2;
+
+// Test seam: called on the loading thread with the song's path when it must
+// wait for its turn to decode (music_load_waits), right before it decodes
+// (music_load_begins, in its turn), and after its result was stored or
+// thrown away, still in its turn (music_load_ended; also when the folder
+// changed while it waited, without beginning). Null in the program.
+enum music_load_stage { music_load_begins = 0, music_load_ended = 1, music_load_waits = 2 };
 extern std::atomic<void (*)(const char* path, int stage)> music_load_observer;

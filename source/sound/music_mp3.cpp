@@ -1,5 +1,6 @@
 // MP3 reader through libmpg123: frames decoded one after the other from
-// memory, always as stereo 16-bit at the first frame's rate.
+// memory, always as stereo 16-bit at the first frame's rate, each given to
+// the song as it comes.
 #include <mpg123.h>
 #include <sys/types.h>
 
@@ -12,9 +13,9 @@
 
 namespace {
 
-// Longer songs are cut here (6.5 minutes at 44,100 Hz).
-constexpr size_t most_frames = 17280000;
-constexpr size_t first_buffer_bytes = 512 * 1024;
+// Frames copied at a time out of the decoder's buffer (one MP3 frame holds
+// at most 1,152).
+constexpr size_t chunk_frames = 1152;
 
 struct memory_file {
   const u8* data;
@@ -51,28 +52,6 @@ size_t id3_length(const u8* data, size_t size) {
   return n < size ? n : 0;
 }
 
-struct pcm_buffer {
-  i16* samples = nullptr;
-  size_t frames = 0, capacity = 0; // in stereo frames
-  size_t most = most_frames;       // frames past this are cut
-  ~pcm_buffer() { std::free(samples); }
-  bool append(const u8* bytes, size_t n) {
-    const size_t add = n / 4;
-    if (frames + add > capacity) {
-      size_t grown = capacity ? capacity : first_buffer_bytes / 4;
-      while (grown < frames + add) grown *= 2;
-      // Nothing past the longest song is kept, so no room is made for it.
-      grown = std::max(frames + add, std::min(grown, most + add));
-      auto* more = static_cast<i16*>(std::realloc(samples, grown * 4));
-      if (!more) return false;
-      samples = more, capacity = grown;
-    }
-    std::memcpy(samples + 2 * frames, bytes, add * 4);
-    frames += add;
-    return true;
-  }
-};
-
 mpg123_handle* stereo_decoder() {
   static const int ready = mpg123_init(); // a no-op where the library needs none
   if (ready != MPG123_OK) return nullptr;
@@ -91,16 +70,16 @@ mpg123_handle* stereo_decoder() {
 
 } // namespace
 
-int mp3_read(const u8* data, size_t size, music_raw* out) {
+int mp3_read(const u8* data, size_t size, song_builder& song) {
   const size_t skip = id3_length(data, size);
   memory_file file{data + skip, size - skip, 0};
   mpg123_handle* mh = stereo_decoder();
   if (!mh) return 0;
-  pcm_buffer pcm;
   long rate = 0;
   if (mpg123_replace_reader_handle(mh, memory_read, memory_seek, nullptr) == MPG123_OK &&
       mpg123_open_handle(mh, &file) == MPG123_OK) {
-    for (;;) {
+    bool wanted = true;
+    while (wanted) {
       off_t frame_number = 0;
       unsigned char* audio = nullptr;
       size_t bytes = 0;
@@ -110,24 +89,20 @@ int mp3_read(const u8* data, size_t size, music_raw* out) {
         int channels = 0, encoding = 0;
         mpg123_getformat(mh, &now, &channels, &encoding);
         if (rate != 0 && now != rate) break; // the song is the first rate's
+        if (rate == 0 && (now <= 0 || !song.start(static_cast<int>(now)))) break;
         rate = now;
-        pcm.most = std::min<size_t>(most_frames, static_cast<size_t>(music_frames_needed(static_cast<int>(rate))));
         continue;
       }
       if (r != MPG123_OK || bytes == 0 || rate <= 0) break;
-      if (!pcm.append(audio, bytes)) break;
-      if (pcm.frames > pcm.most) {
-        pcm.frames = pcm.most;
-        break;
+      // Stereo 16-bit frames, copied out to be sure of their alignment.
+      i16 chunk[2 * chunk_frames];
+      for (size_t at = 0; wanted && at + 4 <= bytes; at += sizeof chunk) {
+        const size_t n = std::min(sizeof chunk, bytes - at) / 4;
+        std::memcpy(chunk, audio + at, n * 4);
+        wanted = song.add(chunk, static_cast<int>(n));
       }
     }
   }
   mpg123_delete(mh);
-  if (rate <= 0 || pcm.frames == 0) return 0;
-  out->samples = pcm.samples;
-  pcm.samples = nullptr;
-  out->frames = static_cast<int>(pcm.frames);
-  out->channels = 2;
-  out->rate = static_cast<int>(rate);
-  return 1;
+  return song.frames_taken() > 0 && !song.failed() ? 1 : 0;
 }

@@ -1,8 +1,11 @@
 // Ogg Vorbis reader through stb_vorbis: the headers checked first (stb
 // trusts what they declare), the stream decoded frame by frame within a
-// memory budget and kept up to the longest song, as a tiny file of silence
-// can expand to any length.
+// memory budget and each frame given to the song, which ends it at the
+// longest song, as a tiny file of silence can expand to any length.
+// stb's whole-file decoders are left out, as in music_ogg_stb.cpp.
 #define STB_VORBIS_HEADER_ONLY
+#define STB_VORBIS_NO_STDIO
+#define STB_VORBIS_NO_INTEGER_CONVERSION
 #include <stb_vorbis.h>
 
 #include <algorithm>
@@ -11,12 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "host/platform.h"
 #include "sound/music_decode.h"
 #include "sound/music_ogg_headers.h"
 #include "sound/music_ogg_memory.h"
+#include "sound/music_ogg_stb.h"
 
 namespace {
 
@@ -37,15 +40,25 @@ struct vorbis_closer {
   void operator()(stb_vorbis* v) const { stb_vorbis_close(v); }
 };
 
+// The right channel by Vorbis's order: 3 channels are L, C, R; 4 are FL,
+// FR, RL, RR; 5 to 8 start FL, C, FR; the left is always channel 0. Other
+// counts have no order of Vorbis's own: channels 0 and 1.
+int vorbis_right_channel(int channels) {
+  if (channels <= 1) return 0;
+  if (channels == 3 || (channels >= 5 && channels <= 8)) return 2;
+  return 1;
+}
+
 } // namespace
 
-int ogg_read(const u8* data, size_t size, music_raw* out) {
+int ogg_read(const u8* data, size_t size, song_builder& song) {
   if (size < 4 || size > INT_MAX || std::memcmp(data, "OggS", 4) != 0) return 0;
   if (const char* fault = ogg_headers_fault(data, size)) {
     host_log("Music: an Ogg song is refused (%s)", fault);
     return 0;
   }
   const ogg_memory_scope memory;
+  if (!memory.active()) return 0; // one song at a time on a thread
   int error = 0;
   std::unique_ptr<stb_vorbis, vorbis_closer> v(
       stb_vorbis_open_memory(data, static_cast<int>(size), &error, nullptr));
@@ -54,39 +67,26 @@ int ogg_read(const u8* data, size_t size, music_raw* out) {
       host_log("Music: an Ogg song is refused (it needs more than %zu MB to decode)", ogg_memory_most >> 20);
     return 0;
   }
+  if (ogg_stb_cuts_residues(v.get())) {
+    host_log("Music: an Ogg song is refused (its surround channels cannot be decoded: save it in stereo)");
+    return 0;
+  }
   const stb_vorbis_info info = stb_vorbis_get_info(v.get());
   const int channels = std::max(info.channels, 1);
-  // Of more channels the first two are heard: only they are kept.
-  const int kept = std::min(channels, 2);
+  const int right = vorbis_right_channel(channels);
   const int rate = info.sample_rate > INT_MAX ? INT_MAX : static_cast<int>(info.sample_rate);
-  const size_t most = static_cast<size_t>(music_frames_needed(rate));
-  i16* samples = nullptr;
-  size_t frames = 0, capacity = 0;
-  while (frames < most) {
+  if (!song.start(rate)) return 0;
+  // Each Vorbis frame is given to the song as it is decoded.
+  i16 chunk[2 * largest_frame];
+  for (;;) {
     float** frame = nullptr;
     const int n = std::min(stb_vorbis_get_frame_float(v.get(), nullptr, &frame), largest_frame);
     if (n <= 0) break;
-    const size_t add = std::min(static_cast<size_t>(n), most - frames);
-    if (frames + add > capacity) {
-      const size_t grown = std::min(std::max(2 * capacity, frames + add + 65536), most);
-      auto* more = static_cast<i16*>(std::realloc(samples, grown * kept * sizeof(i16)));
-      if (!more) {
-        std::free(samples);
-        return 0;
-      }
-      samples = more, capacity = grown;
+    for (int i = 0; i < n; ++i) {
+      chunk[2 * i] = to_sample(frame[0][i]);
+      chunk[2 * i + 1] = to_sample(frame[right][i]);
     }
-    for (size_t i = 0; i < add; ++i)
-      for (int c = 0; c < kept; ++c) samples[(frames + i) * kept + c] = to_sample(frame[c][i]);
-    frames += add;
+    if (!song.add(chunk, n)) break;
   }
-  if (frames == 0) {
-    std::free(samples);
-    return 0;
-  }
-  out->samples = samples;
-  out->frames = static_cast<int>(frames);
-  out->channels = kept;
-  out->rate = rate;
-  return 1;
+  return song.frames_taken() > 0 && !song.failed() ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 // stb_vorbis's decoder, compiled here from the system header rather than
 // taken from its shared library, so that its malloc and free are ours:
-// each block is counted against the decoding thread's budget.
+// each block is counted against the decoding thread's budget; and so that
+// its setup can be read, to refuse what it would decode wrongly.
 // The C headers it includes come first, before malloc and free are renamed.
 #include <alloca.h>
 #include <assert.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 
 #include "sound/music_ogg_memory.h"
+#include "sound/music_ogg_stb.h"
 
 namespace {
 
@@ -28,6 +30,9 @@ struct alignas(std::max_align_t) block_head {
 
 thread_local size_t held = 0;
 thread_local block_head* blocks = nullptr;
+thread_local bool scope_open = false;
+
+} // namespace
 
 void* ogg_memory_take(size_t size) {
   // A block's head is counted too: stb_vorbis makes many tiny blocks.
@@ -51,14 +56,38 @@ void ogg_memory_give(void* p) {
   std::free(block);
 }
 
-} // namespace
+size_t ogg_memory_held() { return held; }
 
-ogg_memory_scope::ogg_memory_scope() = default;
+ogg_memory_scope::ogg_memory_scope() : active_(!scope_open) { scope_open = true; }
 
 ogg_memory_scope::~ogg_memory_scope() {
+  if (!active_) return;
   while (blocks) ogg_memory_give(blocks + 1);
+  scope_open = false;
 }
 
+// Only what the music reader uses is compiled: the whole-file decoders
+// (stb_vorbis_decode_memory, _decode_filename) grow their output with
+// realloc, which has no place in the budget. Any realloc left in stb's code
+// fails the build.
+#define STB_VORBIS_NO_STDIO
+#define STB_VORBIS_NO_INTEGER_CONVERSION
 #define malloc(size) ogg_memory_take(size)
 #define free(block) ogg_memory_give(block)
+#define realloc(block, size) stb_vorbis_realloc_is_not_within_the_budget
 #include <stb_vorbis.h>
+
+int ogg_stb_cuts_residues(const stb_vorbis* v) {
+  for (int i = 0; i < v->mode_count; ++i) {
+    const Mode& mode = v->mode_config[i];
+    const Mapping& map = v->mapping[mode.mapping];
+    const uint32 block = static_cast<uint32>(v->blocksize[mode.blockflag]);
+    for (int s = 0; s < map.submaps; ++s) {
+      int channels = 0;
+      for (int c = 0; c < v->channels; ++c) channels += map.chan[c].mux == s;
+      const int r = map.submap_residue[s];
+      if (v->residue_types[r] == 2 && channels > 2 && v->residue_config[r].end > block) return 1;
+    }
+  }
+  return 0;
+}

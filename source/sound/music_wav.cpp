@@ -1,6 +1,7 @@
 // WAV reader: RIFF chunks from byte 12, "fmt " and "data". Integer samples
 // of 8, 16 and 24 bits and 32-bit float; integer sizes other than 8 and 16
-// are read as a 24-bit sample in their lowest three bytes.
+// are read as a 24-bit sample in their lowest three bytes. Channels 0 and 1
+// are front left and front right.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -53,7 +54,7 @@ i16 sample_at(const u8* at, const u8* end, const wav_format& f) {
 
 } // namespace
 
-int wav_read(const u8* data, size_t size, music_raw* out) {
+int wav_read(const u8* data, size_t size, song_builder& song) {
   if (size < 20 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) return 0;
   wav_format f;
   bool have_format = false;
@@ -84,20 +85,21 @@ int wav_read(const u8* data, size_t size, music_raw* out) {
   const size_t stride = f.bits / 8; // bytes of one channel's sample
   const size_t frame_bytes = f.channels * static_cast<size_t>(f.bits) / 8;
   if (frame_bytes == 0) return 0;
-  // Frames past the longest song's are never heard: they are not read.
-  const size_t frames = std::min<u64>(sample_bytes / frame_bytes, music_frames_needed(static_cast<int>(f.rate)));
-  if (frames == 0 || frames > 0x7FFFFFFF / 2) return 0;
-  auto* pcm = static_cast<i16*>(std::malloc(frames * 2 * sizeof(i16)));
-  if (!pcm) return 0;
+  const size_t frames = sample_bytes / frame_bytes;
+  if (frames == 0 || !song.start(static_cast<int>(f.rate), static_cast<i64>(frames))) return 0;
+  // A few thousand frames at a time; the song says when it has enough
+  // (frames past the longest song are never heard, so never read).
+  constexpr size_t chunk_frames = 4096;
+  i16 chunk[2 * chunk_frames];
   const u8* end = data + size;
-  for (size_t i = 0; i < frames; ++i) {
-    const u8* frame = samples + i * frame_bytes;
-    pcm[2 * i] = sample_at(frame, end, f);
-    pcm[2 * i + 1] = f.channels > 1 ? sample_at(frame + stride, end, f) : pcm[2 * i];
+  for (size_t first = 0; first < frames; first += chunk_frames) {
+    const size_t n = std::min(chunk_frames, frames - first);
+    for (size_t i = 0; i < n; ++i) {
+      const u8* frame = samples + (first + i) * frame_bytes;
+      chunk[2 * i] = sample_at(frame, end, f);
+      chunk[2 * i + 1] = f.channels > 1 ? sample_at(frame + stride, end, f) : chunk[2 * i];
+    }
+    if (!song.add(chunk, static_cast<int>(n))) break;
   }
-  out->samples = pcm;
-  out->frames = static_cast<int>(frames);
-  out->channels = 2;
-  out->rate = static_cast<int>(f.rate);
-  return 1;
+  return song.frames_taken() > 0 && !song.failed() ? 1 : 0;
 }

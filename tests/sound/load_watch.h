@@ -1,5 +1,6 @@
 // Watches the music loader's threads through its observer seam, so that a
-// test can wait for a song's load to end, or hold a load at its start.
+// test can wait for a song's load to end, or hold a load (or every load) at
+// its start, and see which loads had to wait for their turn to decode.
 #pragma once
 #include <algorithm>
 #include <condition_variable>
@@ -14,9 +15,13 @@
 struct load_watch {
   static inline std::mutex m;
   static inline std::condition_variable cv;
-  static inline std::vector<std::string> begun, ended;
+  static inline std::vector<std::string> begun, ended, waited;
   static inline std::string hold_path;
+  static inline bool hold_every = false;
   static inline bool held = false;
+  // Loads begun and not yet ended, and the most of them seen at once.
+  static inline std::vector<std::string> decoding;
+  static inline size_t most_decoding = 0;
   // Only songs in these folders count: loads of earlier tests' loaders may
   // still be finishing.
   static inline std::vector<std::string> folders;
@@ -26,7 +31,11 @@ struct load_watch {
     std::lock_guard lock(m);
     begun.clear();
     ended.clear();
+    waited.clear();
     hold_path.clear();
+    hold_every = false;
+    decoding.clear();
+    most_decoding = 0;
     folders = {folder + "/"};
     music_load_observer = observer;
   }
@@ -44,12 +53,19 @@ struct load_watch {
     const std::string p = path;
     if (std::none_of(folders.begin(), folders.end(), [&](const std::string& f) { return p.rfind(f, 0) == 0; }))
       return;
-    (stage == 0 ? begun : ended).emplace_back(path);
+    (stage == music_load_begins ? begun : stage == music_load_waits ? waited : ended).emplace_back(path);
+    if (stage == music_load_begins) {
+      decoding.push_back(p);
+      most_decoding = std::max(most_decoding, decoding.size());
+    } else if (stage == music_load_ended) {
+      auto it = std::find(decoding.begin(), decoding.end(), p);
+      if (it != decoding.end()) decoding.erase(it);
+    }
     cv.notify_all();
-    if (stage == 0 && path == hold_path) {
+    if (stage == music_load_begins && (hold_every || path == hold_path)) {
       held = true;
       cv.notify_all();
-      cv.wait(lock, [] { return hold_path.empty(); });
+      cv.wait(lock, [&] { return !hold_every && p != hold_path; });
     }
   }
   static void hold(const std::string& path) {
@@ -57,10 +73,17 @@ struct load_watch {
     hold_path = path;
     held = false;
   }
+  // Every load waits at its start until release().
+  static void hold_all() {
+    std::lock_guard lock(m);
+    hold_every = true;
+    held = false;
+  }
   static void release() {
     {
       std::lock_guard lock(m);
       hold_path.clear();
+      hold_every = false;
     }
     cv.notify_all();
   }
@@ -85,5 +108,13 @@ struct load_watch {
   static std::vector<std::string> begun_now() {
     std::lock_guard lock(m);
     return begun;
+  }
+  static std::vector<std::string> waited_now() {
+    std::lock_guard lock(m);
+    return waited;
+  }
+  static size_t most_decoding_now() {
+    std::lock_guard lock(m);
+    return most_decoding;
   }
 };

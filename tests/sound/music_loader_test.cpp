@@ -208,4 +208,51 @@ TEST_F(MusicLoader, PrefetchLoadsTheUsualSongsInOrderOnce) {
   for (int slot = 12; slot < music_slots; ++slot) EXPECT_EQ(music_slot_state_of(l, slot), SLOT_NONE) << slot;
 }
 
+// The prefetch and the game's requests for every slot at once: two songs
+// decode, the others wait for their turn, and all load in the end.
+TEST_F(MusicLoader, AtMostTwoSongsDecodeAtOnce) {
+  for (int slot = 0; slot < music_slots; ++slot) song(std::string(music_slot_name(slot)) + ".wav", 1000 + slot);
+  music_loader* l = loader(dir.path);
+  load_watch::hold_all();
+  music_prefetch(l);
+  int frames;
+  for (int slot = 0; slot < music_slots; ++slot) music_get(l, slot, &frames);
+  // Every slot is loading, by the prefetch or a request of its own: each
+  // load has begun (and is held there) or waits for its turn.
+  load_watch::wait([] { return load_watch::begun.size() + load_watch::waited.size() >= music_slots; });
+  EXPECT_EQ(load_watch::begun_now().size(), size_t{music_decodes_at_once});
+  EXPECT_EQ(load_watch::waited_now().size(), size_t{music_slots - music_decodes_at_once});
+  load_watch::release();
+  load_watch::wait([] { return load_watch::ended.size() >= music_slots; });
+  EXPECT_EQ(load_watch::most_decoding_now(), size_t{music_decodes_at_once});
+  for (int slot = 0; slot < music_slots; ++slot) EXPECT_EQ(pcm_of(l, slot), counting_song(1000 + slot)) << slot;
+}
+
+// Loads still waiting for their turn when the folder changes decode nothing,
+// so the new folder's songs do not wait behind them.
+TEST_F(MusicLoader, LoadsWaitingWhenTheFolderChangesDecodeNothing) {
+  for (int slot = 0; slot < music_slots; ++slot) song(std::string(music_slot_name(slot)) + ".wav");
+  temp_dir other;
+  load_watch::watch(other.path);
+  spit(other / "mission.wav", wav16(counting_song(1300, 5000)));
+  music_loader* l = loader(dir.path);
+  load_watch::hold_all();
+  int frames;
+  for (int slot = 0; slot < music_slots; ++slot) music_get(l, slot, &frames);
+  load_watch::wait([] { return load_watch::begun.size() + load_watch::waited.size() >= music_slots; });
+  music_set_dir(l, other.path.c_str());
+  load_watch::release();
+  music_get(l, 0, &frames);
+  load_watch::wait_loaded(l, 0);
+  EXPECT_EQ(pcm_of(l, 0), counting_song(1300, 5000));
+  // Every old load has ended; only the two that had begun decoded.
+  auto old_ones = [this](const std::vector<std::string>& list) {
+    const std::string folder = dir.path + "/";
+    return std::count_if(list.begin(), list.end(), [&](const std::string& p) { return p.rfind(folder, 0) == 0; });
+  };
+  load_watch::wait([&] { return old_ones(load_watch::ended) >= music_slots; });
+  EXPECT_EQ(old_ones(load_watch::begun_now()), music_decodes_at_once);
+  for (int slot = 1; slot < music_slots; ++slot) EXPECT_EQ(music_slot_state_of(l, slot), SLOT_NONE) << slot;
+}
+
 } // namespace

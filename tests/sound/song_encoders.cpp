@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <ctime>
 
-std::string encode_mp3(const std::vector<i16>& samples, int channels, int rate) {
+std::string encode_mp3(const std::vector<i16>& samples, int channels, int rate, int kbps) {
   lame_t g = lame_init();
   lame_set_num_channels(g, channels);
   lame_set_in_samplerate(g, rate);
   lame_set_out_samplerate(g, rate);
   lame_set_mode(g, channels == 1 ? MONO : JOINT_STEREO);
-  lame_set_brate(g, 128);
+  lame_set_brate(g, kbps);
   lame_set_bWriteVbrTag(g, 0);
   lame_init_params(g);
   const int frames = static_cast<int>(samples.size()) / channels;
@@ -30,7 +30,7 @@ std::string encode_mp3(const std::vector<i16>& samples, int channels, int rate) 
   return std::string(reinterpret_cast<char*>(out.data()), static_cast<size_t>(n + (tail > 0 ? tail : 0)));
 }
 
-std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate) {
+std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate, bool coupled) {
   std::string file;
   auto add_page = [&](const ogg_page& page) {
     file.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
@@ -38,7 +38,10 @@ std::string encode_ogg(const std::vector<i16>& samples, int channels, int rate) 
   };
   vorbis_info vi;
   vorbis_info_init(&vi);
-  vorbis_encode_init_vbr(&vi, channels, rate, 0.4f);
+  vorbis_encode_setup_vbr(&vi, channels, rate, 0.4f);
+  int coupling = coupled ? 1 : 0;
+  vorbis_encode_ctl(&vi, OV_ECTL_COUPLING_SET, &coupling);
+  vorbis_encode_setup_init(&vi);
   vorbis_comment vc;
   vorbis_comment_init(&vc);
   vorbis_dsp_state vd;
