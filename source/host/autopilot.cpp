@@ -110,7 +110,9 @@ void play_mission(autopilot_state& p, u32 v) {
   emu.wanted_joy[1] = now.joy;
   emu.aim_in[0] = now.aim;
   emu.aim_fire[0] = now.aim_fire;
-  if (d == script_end && !p.finished) {
+  // At or after its end: the VBL at the end itself may show another screen
+  // (a frame the capture did not close, a recovery going back).
+  if (d >= script_end && !p.finished) {
     p.finished = 1;
     host_log("autopilot: script finished");
   }

@@ -244,6 +244,18 @@ TEST_F(Autopilot, PlaysTheMissionScriptAndLogsItsStartAndEnd) {
   EXPECT_EQ(text.find("autopilot: script finished", end + 1), std::string::npos);
 }
 
+TEST_F(Autopilot, TheScriptFinishesWhenItsLastVblShowedAnotherScreen) {
+  log_capture log;
+  kind("game");
+  autopilot(3000);
+  kind("other");
+  autopilot(3800);
+  EXPECT_FALSE(log.has("autopilot: script finished"));
+  kind("game");
+  autopilot(3801);
+  EXPECT_TRUE(log.has("autopilot: script finished")) << log.text();
+}
+
 TEST_F(Autopilot, OtherScreensGetFirePulsesUntilAMissionBegan) {
   kind("other");
   autopilot(90);
