@@ -177,17 +177,19 @@ std::vector<uint8_t> make_file(const std::vector<uint8_t>& header, const std::ve
     return f;
 }
 
+// A picture of random pixels in the given form, written by the reference encoder.
+std::vector<uint8_t> sample_file(int w, int h, int ct, int depth, bool interlace) {
+    encode_options o;
+    o.colour_type = ct;
+    o.bit_depth = depth;
+    o.interlace = interlace;
+    if (ct == PNG_COLOR_TYPE_PALETTE)
+        o.palette = palette_of(1 << (depth < 8 ? depth : 8));
+    return pngref::encode(w, h, pngref::random_bytes(pngref::row_bytes(w, o) * size_t(h), 5), o);
+}
+
 TEST(PngReader, RefusesWhatItDoesNotRead) {
-    auto sample = [](int w, int h, int ct, int depth, bool interlace) {
-        encode_options o;
-        o.colour_type = ct;
-        o.bit_depth = depth;
-        o.interlace = interlace;
-        if (ct == PNG_COLOR_TYPE_PALETTE)
-            o.palette = palette_of(1 << (depth < 8 ? depth : 8));
-        auto data = pngref::random_bytes(pngref::row_bytes(w, o) * size_t(h), 1);
-        return pngref::encode(w, h, data, o);
-    };
+    const auto sample = sample_file;
     struct refusal {
         const char* name;
         std::vector<uint8_t> file;
@@ -302,15 +304,6 @@ TEST(PngReader, ChunkWalkStopsAtDamage) {
 
 // --- What a caller can know and bound before a picture is decoded. ---
 
-std::vector<uint8_t> sample_file(int w, int h, int ct, int depth, bool interlace) {
-    encode_options o;
-    o.colour_type = ct;
-    o.bit_depth = depth;
-    o.interlace = interlace;
-    if (ct == PNG_COLOR_TYPE_PALETTE)
-        o.palette = palette_of(1 << (depth < 8 ? depth : 8));
-    return pngref::encode(w, h, pngref::random_bytes(pngref::row_bytes(w, o) * size_t(h), 5), o);
-}
 
 TEST(PngReader, TheHeaderAloneGivesTheSizeAndWhyAFormatIsRefused) {
     struct format_case {
