@@ -1,8 +1,9 @@
 // The words an external shader's macros make where they are used, counted
-// without expanding anything: each definition is reduced to its plain words
-// and the macros it names, and a macro's size is the sum over that graph,
-// worked out once per macro with an explicit stack (a chain of definitions
-// may be as long as the file).
+// without expanding anything: each macro's words are worked out once, as a
+// constant plus a factor for each parameter, from those of the macros its
+// definitions name (with an explicit stack: a chain of definitions may be
+// as long as the file); a call then costs the constant plus each factor
+// times its argument's words. Sums stop just past the limit.
 #include "host/shader_macros.h"
 
 #include <algorithm>
@@ -151,7 +152,10 @@ class macro_count {
   std::vector<std::vector<std::vector<token>>> bodies_;
   std::vector<bool> function_like_;  // any definition of the name takes arguments
   std::vector<words_made> made_;
-  std::vector<bool> ends_in_call_;  // its words may end in a name that a following '(' calls
+  // The function-like macro whose name may end the macro's words, to be
+  // called by a '(' that follows: none, that macro's number, or unknown.
+  static constexpr int64_t no_callee = -1, unknown_callee = -2;
+  std::vector<int64_t> callee_;
   std::vector<uint8_t> state_;      // 0 not counted, 1 being counted, 2 counted
   size_t total_ = 0, biggest_ = 0;
   uint32_t biggest_id_ = 0;
@@ -267,7 +271,7 @@ class macro_count {
       }
     }
     made_.assign(count, {});
-    ends_in_call_.assign(count, false);
+    callee_.assign(count, no_callee);
     state_.assign(count, 0);
   }
 
@@ -292,14 +296,14 @@ class macro_count {
       }
       if (f.def == bodies.size()) {
         words_made most;
-        bool ends_in_call = false;
+        int64_t callee = no_callee;
         for (const std::vector<token>& body : bodies) {
           const used u = count_tokens(body, false);
           for (size_t i = 0; i < most.k.size(); ++i) most.k[i] = std::max(most.k[i], u.made.k[i]);
-          ends_in_call = ends_in_call || u.ends_in_call;
+          if (u.callee != no_callee) callee = callee == no_callee || callee == u.callee ? u.callee : unknown_callee;
         }
         made_[f.id] = most;
-        ends_in_call_[f.id] = ends_in_call;
+        callee_[f.id] = callee;
         state_[f.id] = 2;
         stack.pop_back();
         continue;
@@ -314,7 +318,7 @@ class macro_count {
 
   struct used {
     words_made made;
-    bool ends_in_call = false;
+    int64_t callee = no_callee;
   };
 
   // The words a run of tokens makes: a definition's body (its parameters
@@ -344,31 +348,41 @@ class macro_count {
       c->now = {};
       ++c->arg;
     };
-    auto finish_call = [&](size_t next) {
+    auto finish_call = [&] {
       call c = std::move(calls.back());
       calls.pop_back();
       finish_arg(&c);
       c.sum.k[0] = add(c.sum.k[0], made_[c.id].k[0]);
       add_to(&here(), c.sum);
-      out.ends_in_call = ends_in_call_[c.id];
-      // A name at the end of the expansion may take the parentheses that
-      // follow: a call the count cannot follow, so it counts as too many.
-      if (next < tokens.size() && tokens[next].kind == token_kind::open && ends_in_call_[c.id]) saturate();
       if (at_use && calls.empty()) note_use(c.id, c.sum.k[0]);
+      return callee_[c.id];
+    };
+    // A function-like name that ends an expansion is called by a '(' that
+    // follows it: in place of that name's word. When the name is not known
+    // (an argument's), the call cannot be followed and counts as too many.
+    auto call_after = [&](int64_t callee, size_t* i) {
+      if (callee == no_callee || *i + 1 >= tokens.size() || tokens[*i + 1].kind != token_kind::open) return false;
+      if (callee == unknown_callee) {
+        saturate();
+        return false;
+      }
+      if (here().k[0] > 0 && here().k[0] < over) --here().k[0];
+      calls.push_back({uint32_t(callee), 0, 0, {}, {}});
+      ++*i;
+      return true;
     };
     for (size_t i = 0; i < tokens.size(); ++i) {
       const token t = tokens[i];
       const bool called = i + 1 < tokens.size() && tokens[i + 1].kind == token_kind::open;
-      bool ends_in_call = false;
+      int64_t callee = no_callee;
       switch (t.kind) {
         case token_kind::word:
           plain();
           break;
         case token_kind::param:
           here().k[slot_of(t.value)] = add(here().k[slot_of(t.value)], 1);
-          // An argument that names a function-like macro is called here.
-          if (called) saturate();
-          ends_in_call = true;
+          callee = unknown_callee;
+          call_after(callee, &i);
           break;
         case token_kind::paste:
           // Pasting may make any macro's name.
@@ -384,12 +398,12 @@ class macro_count {
           } else if (function_like_[t.value]) {
             // Without arguments the name stays a word, until a later '(' calls it.
             plain();
-            ends_in_call = true;
+            callee = t.value;
           } else {
             here().k[0] = add(here().k[0], made_[t.value].k[0]);
-            if (called && ends_in_call_[t.value]) saturate();
-            ends_in_call = ends_in_call_[t.value];
             if (at_use && calls.empty()) note_use(t.value, made_[t.value].k[0]);
+            callee = callee_[t.value];
+            if (call_after(callee, &i)) continue;
           }
           break;
         case token_kind::open:
@@ -404,14 +418,16 @@ class macro_count {
           break;
         case token_kind::close:
           if (!calls.empty() && calls.back().depth == 0) {
-            finish_call(i + 1);
+            callee = finish_call();
+            if (call_after(callee, &i)) continue;
+            out.callee = callee;
             continue;
           }
           plain();
           if (!calls.empty()) --calls.back().depth;
           break;
       }
-      out.ends_in_call = ends_in_call;
+      out.callee = callee;
     }
     if (!calls.empty()) {
       // A body that leaves a call open takes the rest of its arguments
@@ -420,7 +436,7 @@ class macro_count {
         calls.clear();
         saturate();
       }
-      while (!calls.empty()) finish_call(tokens.size());
+      while (!calls.empty()) finish_call();
     }
     if (at_use) total_ = add(total_, out.made.k[0]);
     return out;
