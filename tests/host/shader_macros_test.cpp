@@ -119,6 +119,8 @@ TEST(shader_macros, ArgumentsCountAtTheirExpansion) {
       {"a later parameter", d + "#define P(a, b, c, d, e, f, g, h, i, j) j j\nP(1, 2, 3, 4, 5, 6, 7, 8, 9, A18)\n", "P"},
       {"a comma inside parentheses", d + "#define P(a, b) b b\nP((1, A17), 2)\n", nullptr},
       {"a name that calls through an object-like macro", twice + "#define E F\n" + nested("E", 19, "1"), "F"},
+      {"the name it ends in is replaced by the call", twice + "#define E F\n" + nested("E", 18, "1"), nullptr},
+      {"definitions ending in different names", twice + "#define Q(x) x\n#define E F\n#undef E\n#define E Q\n" + nested("E", 19, "1"), "E"},
       {"a name that calls through a call", twice + "#define R(x) F\n" + nested("R(0)", 19, "1"), "F"},
       {"an argument that is called", twice + "#define P(f) " + nested("f", 19, "1") + "P(F)\n", "P"},
       {"pasted names", d + "#define CAT(a, b) a ## b\nCAT(A, 19)\n", "CAT"},
