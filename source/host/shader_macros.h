@@ -18,5 +18,9 @@ inline constexpr size_t SHADER_MACRO_WORDS_MAX = 1 << 18;
 // *largest names the used macro that expands to most words. A word is a
 // name, a number or one other character; every definition of a name counts,
 // whatever conditionals surround it, so the count errs on the high side.
-// Arguments are counted where they are written, once.
+// A function-like macro's call makes its body's words with each parameter
+// standing for its argument fully expanded (nested calls and macros
+// included), as often as the body names it and at least once. A call the
+// count cannot follow (an argument or a pasted name called, a body that
+// leaves a call open) counts as too many.
 bool shader_macros_fit(std::string_view prepared, std::string* largest);
