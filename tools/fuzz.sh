@@ -3,14 +3,16 @@
 # core each, for a while (BKM_FUZZ_SECONDS, default 60; BKM_FUZZ_JOBS
 # targets at a time, default the number of cores). A crash, a sanitizer
 # report or an allocation beyond a target's memory limits fails the script.
+# Extra arguments go to CMake after ours. Only the targets are built, not
+# the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${BKM_FUZZ_SECONDS:-60}
 jobs=${BKM_FUZZ_JOBS:-$(nproc)}
 build=${BKM_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBKM_FUZZ=ON -DBKM_TESTS=OFF -DBKM_BENCH=OFF
-cmake --build "$build"
+  -DBKM_FUZZ=ON -DBKM_TESTS=OFF -DBKM_BENCH=OFF "$@"
+cmake --build "$build" --target fuzz_targets
 
 # Everything a run leaves (corpus copies, logs, the targets' scratch files
 # through TMPDIR) lives in one folder, in memory when /dev/shm exists, and

@@ -59,6 +59,9 @@ int msgq_count();
 // never waits for a reader that has stopped: every push then frees its
 // message and returns at once.
 void msgq_set_closed(int closed);
+// The senders waiting for room right now (a test knows by it that a sender
+// is blocked).
+int msgq_waiting_senders();
 
 // present_flags, written by the options.
 enum present_flag_index {

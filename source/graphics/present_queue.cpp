@@ -16,6 +16,7 @@ int head = 0, count = 0;
 port_mutex* msg_lock = nullptr;
 port_event* msg_event = nullptr;
 std::atomic<int> closed{0};
+std::atomic<int> waiting{0};  // senders waiting for room
 std::mutex setup;
 
 } // namespace
@@ -55,9 +56,11 @@ present_msg* msgq_push(present_msg* msg) {
         return nullptr;
     }
     port_mutex_lock(msg_lock);
+    bool waited = false;
     for (;;) {
         if (closed.load()) {
             port_mutex_unlock(msg_lock);
+            if (waited) waiting.fetch_sub(1);
             msg_free(msg);
             return nullptr;
         }
@@ -70,9 +73,12 @@ present_msg* msgq_push(present_msg* msg) {
             return nullptr;
         }
         port_mutex_unlock(msg_lock);
+        if (!waited) waiting.fetch_add(1);
+        waited = true;
         sleep_ms(1);
         port_mutex_lock(msg_lock);
     }
+    if (waited) waiting.fetch_sub(1);
     ring[(head + count) % msg_queue_size] = msg;
     count += 1;
     port_mutex_unlock(msg_lock);
@@ -106,3 +112,5 @@ int msgq_count() {
 }
 
 void msgq_set_closed(int value) { closed.store(value ? 1 : 0); }
+
+int msgq_waiting_senders() { return waiting.load(); }

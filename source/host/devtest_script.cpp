@@ -46,7 +46,7 @@ bool time_and_int(const char* entry, script_time* t, int* value) {
   return rest[static_cast<size_t>(used)] == 0;
 }
 
-constexpr const char* menu_commands[] = {"open", "close", "enter", "up", "down",
+constexpr const char* menu_commands[] = {"open", "close", "enter", "shot", "up", "down",
                                          "left", "right", "tabprev", "tabnext"};
 
 bool known_command(const char* action) {

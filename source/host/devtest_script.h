@@ -35,12 +35,14 @@ struct scripted_key {
   double release_at = 0;
 };
 
-// The commands a menu script may give.
+// The commands a menu script may give, played in their order: a step waits
+// for its time and for the steps before it.
 constexpr int menu_action_chars = 11;
 struct menu_step {
   script_time t;
   char action[menu_action_chars + 1];
   int done = 0;
+  int shot_asked = 0;  // "shot": the frame is being drawn into its file
 };
 
 constexpr int max_joyseq = 128, max_script_keys = 32, max_menu_steps = 64;
@@ -77,7 +79,8 @@ std::vector<timed_joy> parse_joyseq(const char* text);
 // "t:scancode,...": codes outside 1..127 are skipped (logged).
 std::vector<scripted_key> parse_keys(const char* text);
 // "t:command,...": the command cut to 11 characters; only "open", "close",
-// "enter" and the menu's navigation commands are kept, others logged.
+// "enter", "shot" (a picture of the next drawn frame) and the menu's
+// navigation commands are kept, others logged.
 std::vector<menu_step> parse_mseq(const char* text);
 // Everything from the environment.
 devtest_script devtest_read_env();

@@ -331,7 +331,7 @@ int main(int argc, char** argv) {
 
   while (app_running.load() && emu_running.load()) {
     const double t = now_s() - loop_start;
-    devtest_frame(t, present_screen_kind(presenter));
+    const bool script_shot = devtest_frame(t, present_screen_kind(presenter));
     const double seconds = env_d("BKM_SECONDS", 0);
     if (seconds > 0 && t > seconds) {
       const char* shot = std::getenv("BKM_SHOT");
@@ -361,7 +361,8 @@ int main(int argc, char** argv) {
     }
     show_frame(menu_open, deadline + 0.5 / monitor_hz);
 
-    if (const char* folder = std::getenv("BKM_SHOTS"); folder && *folder) {
+    // A frame the menu script has its shot of is left to it.
+    if (const char* folder = std::getenv("BKM_SHOTS"); folder && *folder && !script_shot) {
       char path[900];
       if (shot_every > 0) {
         if (t >= shot_clock) {

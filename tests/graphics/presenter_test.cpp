@@ -63,15 +63,23 @@ class Presenter : public ::testing::Test {
     }
 };
 
+// Waits (up to 5 s) until a sender waits for room.
+bool sender_waits() {
+    for (int i = 0; i < 2500 && msgq_waiting_senders() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return msgq_waiting_senders() == 1;
+}
+
 TEST_F(Presenter, TheQueueKeepsItsLastSlotForFixedScreensAndBlocksOtherSenders) {
     for (int i = 0; i < 511; ++i) ASSERT_NE(msgq_push(msg_new(MSG_KIND)), nullptr);
+    EXPECT_EQ(msgq_waiting_senders(), 0);
     // A sender of an ordinary message waits while 511 are queued.
     std::atomic<bool> done{false};
     std::thread sender([&] {
         msgq_push(msg_new(MSG_TOAST));
         done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(sender_waits());
     EXPECT_FALSE(done);
     // A fixed screen takes the 512th slot; the next is dropped at once.
     EXPECT_NE(msgq_push(msg_new(MSG_SCREEN)), nullptr);
@@ -81,9 +89,11 @@ TEST_F(Presenter, TheQueueKeepsItsLastSlotForFixedScreensAndBlocksOtherSenders) 
     msg_free(msgq_pop());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_FALSE(done);  // 511 still queued
+    EXPECT_EQ(msgq_waiting_senders(), 1);
     msg_free(msgq_pop());
     sender.join();
     EXPECT_TRUE(done);
+    EXPECT_EQ(msgq_waiting_senders(), 0);
     EXPECT_EQ(msgq_count(), 511);
 }
 
@@ -98,11 +108,12 @@ TEST_F(Presenter, AClosedQueueDropsEveryPushAtOnceEvenForAWaitingSender) {
         result = msgq_push(m);
         done = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(sender_waits());
     EXPECT_FALSE(done);
     msgq_set_closed(1);
     sender.join();
     EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(msgq_waiting_senders(), 0);
     EXPECT_EQ(msgq_push(msg_new(MSG_TOAST)), nullptr);
     EXPECT_EQ(msgq_count(), 511);
 }

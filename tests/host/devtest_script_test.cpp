@@ -53,7 +53,7 @@ TEST(DevtestScript, KeysTakeStScanCodesOnly) {
 TEST(DevtestScript, MenuScriptsKeepOnlyMenuCommands) {
   log_capture log;
   std::vector<menu_step> got =
-      parse_mseq("0:open,0.5:down,1:tabnext,1.5:right,2:enter,2.5:tabnextandmore,3:lfet,3.5:up,4:close,x:up,5");
+      parse_mseq("0:open,0.5:down,1:tabnext,1.5:right,2:enter,2.5:tabnextandmore,3:lfet,3.5:up,4:close,4.5:shot,x:up,5");
   std::vector<std::string> actions;
   std::vector<double> times;
   for (const menu_step& m : got) {
@@ -61,8 +61,8 @@ TEST(DevtestScript, MenuScriptsKeepOnlyMenuCommands) {
     times.push_back(m.t.after);
     EXPECT_EQ(m.done, 0);
   }
-  EXPECT_EQ(actions, (std::vector<std::string>{"open", "down", "tabnext", "right", "enter", "up", "close"}));
-  EXPECT_EQ(times, (std::vector<double>{0, 0.5, 1, 1.5, 2, 3.5, 4}));
+  EXPECT_EQ(actions, (std::vector<std::string>{"open", "down", "tabnext", "right", "enter", "up", "close", "shot"}));
+  EXPECT_EQ(times, (std::vector<double>{0, 0.5, 1, 1.5, 2, 3.5, 4, 4.5}));
   // A long command is cut to 11 characters before it is judged.
   EXPECT_TRUE(log.has("BKM_MSEQ: unknown command \"tabnextandm\" skipped")) << log.text();
   EXPECT_TRUE(log.has("BKM_MSEQ: unknown command \"lfet\" skipped")) << log.text();

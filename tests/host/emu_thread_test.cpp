@@ -131,9 +131,13 @@ TEST_F(EmuThread, StopsWhileBlockedOnAFullPresenterQueue) {
   toy_frames = true;  // one message per VBL that nobody reads
   ASSERT_EQ(start(), 1);
   emu_post(EV_GAME_RATE, 2000, 0);
-  for (int i = 0; i < 2500 && msgq_count() < msg_queue_size - 1; ++i) sleep_ms(2);
+  // The join must free a sender that is already waiting, not one that
+  // would stop before its next push anyway.
+  for (int i = 0; i < 2500 && msgq_waiting_senders() == 0; ++i) sleep_ms(2);
   ASSERT_GE(msgq_count(), msg_queue_size - 1) << "the thread should have filled the queue";
+  ASSERT_EQ(msgq_waiting_senders(), 1) << "the thread should wait for room";
   EXPECT_EQ(emu_join(), 1);
+  EXPECT_EQ(msgq_waiting_senders(), 0);
 }
 
 } // namespace

@@ -9,17 +9,21 @@
 #include "host/window/app_state.h"
 #include "host/window/menu_layer.h"
 #include "host/window/menu_options.h"
+#include "host/window/video_state.h"
 #include "posted_events.h"
+#include "support/log_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
 
-constexpr const char* script_vars[] = {"BKM_JOYSEQ", "BKM_KEYS", "BKM_MSEQ", "BKM_HOLD", "BKM_AIM",
-                                       "BKM_AIM_FROM", "BKM_AIM_TO", "BKM_GOD_AT", "BKM_PUSH", "BKM_NOINPUT"};
+constexpr const char* script_vars[] = {"BKM_JOYSEQ", "BKM_KEYS",   "BKM_MSEQ", "BKM_HOLD",
+                                       "BKM_AIM",    "BKM_AIM_FROM", "BKM_AIM_TO", "BKM_GOD_AT",
+                                       "BKM_PUSH",   "BKM_NOINPUT",  "BKM_SHOTS"};
 
 class devtest_test : public ::testing::Test {
  protected:
@@ -42,12 +46,24 @@ class devtest_test : public ::testing::Test {
     god_mode = 0;
   }
   posts at(double t, const char* kind = "other") {
-    devtest_frame(t, kind);
+    shot_asked = devtest_frame(t, kind);
     posts out;
     emu_event e;
     while (ev_pop(&e)) out.push_back({e.kind, e.a, e.b});
     return out;
   }
+  // The lines the menu script logged, in their order.
+  static std::vector<std::string> menu_lines(const std::string& log) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while ((at = log.find("menu script: ", at)) != std::string::npos) {
+      const size_t end = log.find('\n', at);
+      out.push_back(log.substr(at + 13, end - at - 13));
+      at = end;
+    }
+    return out;
+  }
+  bool shot_asked = false;
 };
 
 TEST_F(devtest_test, KeysArePressedAtTheirTimeAndReleasedAQuarterSecondLater) {
@@ -102,6 +118,69 @@ TEST_F(devtest_test, MenuCommandsRunOnceEachAtTheirTime) {
   at(0.6);
   EXPECT_FALSE(menu_open);
   EXPECT_EQ(menu_options->tab, 1);
+}
+
+// A step waits for every step before it, whatever its own time, and each
+// step is logged once as it is played.
+TEST_F(devtest_test, MenuStepsRunInTheirOrderAndAreLogged) {
+  log_capture log;
+  setenv("BKM_MSEQ", "1:open,0:tabnext,0:down,2:close", 1);
+  at(0.5);
+  EXPECT_FALSE(menu_open);
+  EXPECT_EQ(menu_options->tab, 0) << "tabnext waits for the open before it";
+  EXPECT_EQ(menu_lines(log.text()), std::vector<std::string>{});
+  at(1);
+  EXPECT_TRUE(menu_open);
+  EXPECT_EQ(menu_options->tab, 1);
+  EXPECT_EQ(menu_lines(log.text()), (std::vector<std::string>{"open", "tabnext", "down"}));
+  at(2);
+  at(3);
+  EXPECT_FALSE(menu_open);
+  EXPECT_EQ(menu_lines(log.text()), (std::vector<std::string>{"open", "tabnext", "down", "close", "finished"}));
+}
+
+// "shot": the frame drawn after the steps before it is written to
+// BKM_SHOTS/mNN.png, and the steps after it wait for that frame; without
+// BKM_SHOTS the shot is skipped and logged.
+TEST_F(devtest_test, AMenuShotIsOfTheFrameAfterTheStepsBeforeIt) {
+  struct row {
+    const char* shots;
+    std::vector<std::string> first_frame, lines;
+  } rows[] = {
+      {"/tmp/bkm_shots", {"open"}, {"open", "shot m00.png", "tabnext", "shot m01.png", "finished"}},
+      {nullptr,
+       {"open", "shot skipped (no BKM_SHOTS)", "tabnext", "shot skipped (no BKM_SHOTS)", "finished"},
+       {"open", "shot skipped (no BKM_SHOTS)", "tabnext", "shot skipped (no BKM_SHOTS)", "finished"}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.shots ? r.shots : "no BKM_SHOTS");
+    log_capture log;
+    devtest_reset();
+    close_menu();
+    menu_options->tab = 0;
+    g_video.shot_path[0] = 0;
+    r.shots ? setenv("BKM_SHOTS", r.shots, 1) : unsetenv("BKM_SHOTS");
+    setenv("BKM_MSEQ", "0:open,0:shot,0:tabnext,0:shot", 1);
+    at(0);
+    EXPECT_EQ(menu_lines(log.text()), r.first_frame);
+    EXPECT_EQ(shot_asked, r.shots != nullptr);
+    EXPECT_STREQ(g_video.shot_path, r.shots ? "/tmp/bkm_shots/m00.png" : "");
+    if (r.shots) {
+      EXPECT_EQ(menu_options->tab, 0) << "the tab changes only after the shot";
+      g_video.shot_path[0] = 0;  // drawn
+      at(0.01);
+      EXPECT_TRUE(shot_asked);
+      EXPECT_STREQ(g_video.shot_path, "/tmp/bkm_shots/m01.png");
+      EXPECT_EQ(menu_options->tab, 1);
+      g_video.shot_path[0] = 0;
+      at(0.02);
+      EXPECT_FALSE(shot_asked);
+      at(0.03);
+    }
+    EXPECT_EQ(menu_options->tab, 1);
+    EXPECT_EQ(menu_lines(log.text()), r.lines);
+    EXPECT_STREQ(g_video.shot_path, "");
+  }
 }
 
 TEST_F(devtest_test, EntriesTimedFromAScreenWaitForIt) {

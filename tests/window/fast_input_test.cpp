@@ -11,6 +11,7 @@
 #include "host/window/input_frame.h"
 #include "host/window/video_state.h"
 #include "posted_events.h"
+#include "test_guards.h"
 #include "virtual_pads.h"
 #include "window_fixture.h"
 
@@ -20,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -50,7 +53,7 @@ bool xkey(const char* action, const char* key) {
 class fast_input_test : public window_test {
  protected:
   void SetUp() override {
-    saved_test_ = std::getenv("BKM_TEST") != nullptr;
+    env_.emplace(std::initializer_list<const char*>{"BKM_TEST", "BKM_FASTIN_TEST"});
     unsetenv("BKM_TEST");
     setenv("BKM_FASTIN_TEST", "1", 1);
     // SDL ignores controller input while another window (a test program
@@ -66,6 +69,7 @@ class fast_input_test : public window_test {
     menu_open_flag = 0;
   }
   void TearDown() override {
+    keys_.release_all();  // while the window they were sent to is open
     fast_input_stop();
     pads_close();
     for (SDL_Joystick* j : joysticks_) unplug_virtual_pad(j);
@@ -75,8 +79,7 @@ class fast_input_test : public window_test {
     menu_open_flag = 0;
     input_defaults();
     input_reset();
-    unsetenv("BKM_FASTIN_TEST");
-    if (saved_test_) setenv("BKM_TEST", "1", 1);
+    env_.reset();
     window_test::TearDown();
   }
 
@@ -135,7 +138,9 @@ class fast_input_test : public window_test {
     }
   }
 
-  bool saved_test_ = false;
+  std::optional<saved_env> env_;
+  // Keys pressed on the X server are let go of however a test ends.
+  pressed_keys keys_{xkey};
   std::vector<SDL_Joystick*> joysticks_;
 };
 
@@ -227,14 +232,14 @@ TEST_F(fast_input_test, KeysBoundToJoystickActionsMoveIt) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.key);
     focus();
-    ASSERT_TRUE(xkey("keydown", r.key));
+    ASSERT_TRUE(keys_.down(r.key));
     if (r.joy) {
       EXPECT_EQ(collect_until({{EV_JOY1, r.joy, 0}}), (posts{{EV_JOY1, r.joy, 0}}));
     } else {
       // A key that no longer holds an action (Ctrl lost fire to Shift).
       EXPECT_EQ(settle(), posts{});
     }
-    ASSERT_TRUE(xkey("keyup", r.key));
+    ASSERT_TRUE(keys_.up(r.key));
     if (r.joy) {
       EXPECT_EQ(collect_until({{EV_JOY1, 0, 0}}), (posts{{EV_JOY1, 0, 0}}));
     }
@@ -242,9 +247,9 @@ TEST_F(fast_input_test, KeysBoundToJoystickActionsMoveIt) {
   // A key held when the menu closed is ignored until pressed again.
   key_held[37] = 1;
   focus();
-  ASSERT_TRUE(xkey("keydown", "Left"));
+  ASSERT_TRUE(keys_.down("Left"));
   EXPECT_EQ(settle(), posts{});
-  ASSERT_TRUE(xkey("keyup", "Left"));
+  ASSERT_TRUE(keys_.up("Left"));
   key_held[37] = 0;
 }
 
@@ -257,13 +262,15 @@ TEST_F(fast_input_test, TheKeyboardCountsOnlyWithTheFocus) {
   EXPECT_EQ(collect_until(everything_zero), everything_zero);
   focus();
   ASSERT_TRUE(video_has_focus());
-  ASSERT_TRUE(xkey("keydown", "Left"));
+  ASSERT_TRUE(keys_.down("Left"));
   EXPECT_EQ(collect_until({{EV_JOY1, JOY_LEFT, 0}}), (posts{{EV_JOY1, JOY_LEFT, 0}}));
   // Let go while focused: a key sent to the focused window is really
   // pressed on the X server, and must not stay down for later tests.
-  ASSERT_TRUE(xkey("keyup", "Left"));
+  ASSERT_TRUE(keys_.up("Left"));
   EXPECT_EQ(collect_until({{EV_JOY1, 0, 0}}), (posts{{EV_JOY1, 0, 0}}));
-  SDL_Window* other = SDL_CreateWindow("other", 0, 0, 100, 100, SDL_WINDOW_SHOWN);
+  std::unique_ptr<SDL_Window, decltype(&SDL_DestroyWindow)> window(
+      SDL_CreateWindow("other", 0, 0, 100, 100, SDL_WINDOW_SHOWN), SDL_DestroyWindow);
+  SDL_Window* other = window.get();
   ASSERT_NE(other, nullptr);
   SDL_RaiseWindow(other);
   SDL_SetWindowInputFocus(other);
@@ -272,7 +279,7 @@ TEST_F(fast_input_test, TheKeyboardCountsOnlyWithTheFocus) {
     sleep_ms(2);
   }
   ASSERT_FALSE(video_has_focus());
-  ASSERT_TRUE(xkey("keydown", "Up"));
+  ASSERT_TRUE(keys_.down("Up"));
   for (int i = 0; i < 500 && !video_key_down(38); ++i) {
     SDL_PumpEvents();
     sleep_ms(2);
@@ -286,8 +293,7 @@ TEST_F(fast_input_test, TheKeyboardCountsOnlyWithTheFocus) {
                       {EV_AIM, 1, 0},  {EV_JOY1, JOY_UP, 0}, {EV_JOY0, 0, 0}};
   EXPECT_EQ(collect_until(read), read);
   fast_input_stop();
-  xkey("keyup", "Up");
-  SDL_DestroyWindow(other);
+  EXPECT_TRUE(keys_.up("Up"));
 }
 
 // The thread reads its switches when it starts and never again: a change
