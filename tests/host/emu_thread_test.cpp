@@ -140,4 +140,26 @@ TEST_F(EmuThread, StopsWhileBlockedOnAFullPresenterQueue) {
   EXPECT_EQ(msgq_waiting_senders(), 0);
 }
 
+// The game's two patch switches as the start sets them from the options:
+// the enemy-script fix in its own switch, invulnerability only when asked.
+TEST_F(EmuThread, TheFixAndInvulnerabilityOptionsEachSetTheirOwnSwitch) {
+  struct {
+    int fix, god;
+  } rows[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "fix " << r.fix << " god " << r.god);
+    tos_set_patch(0, 0);
+    tos_set_patch(1, 0);
+    config = emu_config{};
+    config.fix = r.fix;
+    config.god = r.god;
+    ASSERT_EQ(start(), 1);
+    ASSERT_EQ(emu_join(), 1);
+    EXPECT_EQ(g_cpu.patch_flags[1], r.fix) << "enemy-script fix";
+    EXPECT_EQ(g_cpu.patch_flags[0], r.god) << "invulnerability";
+    EXPECT_EQ(emu.fix_on, r.fix);
+    EXPECT_EQ(emu.god_on, r.god);
+  }
+}
+
 } // namespace
