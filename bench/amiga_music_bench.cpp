@@ -7,7 +7,7 @@
 
 #include "sound/amiga_player.h"
 #include "sound/amiga_replay.h"
-#include "support/amiga_music_block.h"
+#include "support/synthetic/amiga_music_block.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/runner.h"
-#include "support/mission_machine.h"
-#include "support/mission_objects.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/mission_objects.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "host_call.h"
-#include "support/dot_effect_tables.h"
-#include "support/mission_machine.h"
+#include "support/tables/dot_effect_tables.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

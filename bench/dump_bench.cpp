@@ -12,8 +12,8 @@
 #include "graphics/dump_work.h"
 #include "machine/game_data.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 #include "support/temp_dir.h"
 
 namespace {

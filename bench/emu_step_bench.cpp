@@ -11,7 +11,7 @@
 #include "host/host_hooks.h"
 #include "host/platform.h"
 #include "sound/audio_assembly.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "game/mission_ram.h"
 #include "host_call.h"
 #include "repeat_call.h"
-#include "support/mission_machine.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

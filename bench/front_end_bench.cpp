@@ -1,6 +1,6 @@
 // The front end's costs in host time: a whole game on the synthetic data
 // (boot, twelve missions with the shop and the result screens, the end and
-// the high scores, as support/whole_game.h plays it) per emulated VBL, and
+// the high scores, as support/runs/whole_game.h plays it) per emulated VBL, and
 // one VBL of the equipment screen's wait for fire.
 #include <benchmark/benchmark.h>
 
@@ -12,10 +12,10 @@
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
 #include "machine/loader_hold.h"
-#include "support/mission_machine.h"
-#include "support/synthetic_front_screens.h"
+#include "support/machine/mission_machine.h"
+#include "support/synthetic/synthetic_front_screens.h"
 #include "support/temp_dir.h"
-#include "support/whole_game.h"
+#include "support/runs/whole_game.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "game/mission_ram.h"
 #include "game/vertical_objects_ram.h"
 #include "host_call.h"
-#include "support/ground_objects.h"
-#include "support/mission_machine.h"
+#include "support/tables/ground_objects.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "host_call.h"
 
-#include "support/machine_fixture.h"
-#include "support/mission_machine.h"
+#include "support/machine/machine_fixture.h"
+#include "support/machine/mission_machine.h"
 
 void call_from_host(u32 entry) {
   g_cpu.budget = 1 << 30;

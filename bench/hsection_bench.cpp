@@ -6,9 +6,9 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "host_call.h"
-#include "support/dot_effect_tables.h"
-#include "support/hsection_tables.h"
-#include "support/mission_machine.h"
+#include "support/tables/dot_effect_tables.h"
+#include "support/tables/hsection_tables.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

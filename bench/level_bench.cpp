@@ -7,8 +7,8 @@
 
 #include "graphics/level.h"
 #include "graphics/level_internal.h"
-#include "support/mission_builder.h"
-#include "support/scene_frames.h"
+#include "support/tables/mission_builder.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Host time per game frame of the whole synthetic mission
-// (support/whole_mission_run.h), headless, from the mission's start to its
+// (support/runs/whole_mission_run.h), headless, from the mission's start to its
 // goal: each game frame's two VBLs with their slices, VBL deliveries and
 // input. The boot, the cold start, the mission's set-up and data load are
 // not counted, nor are frame hashes (the run counts frames only). Reported:
@@ -17,9 +17,9 @@
 
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 #include "support/temp_dir.h"
-#include "support/whole_mission_run.h"
+#include "support/runs/whole_mission_run.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "host_call.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/section_cycle.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/section_cycle.h"
 
 namespace {
 

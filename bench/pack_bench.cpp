@@ -7,8 +7,8 @@
 #include "graphics/content_hash.h"
 #include "graphics/gfxpack.h"
 #include "graphics/pack_scale.h"
-#include "support/pack_assets.h"
-#include "support/scene_frames.h"
+#include "support/graphics/pack_assets.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "game/routine_kit.h"
 #include "machine/coroutine.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

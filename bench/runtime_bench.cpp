@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "machine/io_devices.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "graphics/scene.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/scene_frames.h"
-#include "support/scene_script.h"
+#include "support/machine/machine_fixture.h"
+#include "support/graphics/scene_frames.h"
+#include "support/graphics/scene_script.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "host_call.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/shot_tables.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/shot_tables.h"
 
 namespace {
 

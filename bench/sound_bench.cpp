@@ -13,7 +13,7 @@
 #include "sound/audio_output.h"
 #include "sound/mixer.h"
 #include "sound/ym_chip.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Host time per emulated VBL of one game's road from the boot through the
 // full title, the prompt and the world map to a mission's first frame, on
-// the synthetic data file (support/title_to_mission.h). The attract
+// the synthetic data file (support/runs/title_to_mission.h). The attract
 // script's VBLs, each with 98 title-sample interrupts, are reported apart,
 // and so are the VBLs from the title on (after the boot's cold-start load,
 // the one VBL that unpacks the resident graphics) and the median VBL.
@@ -14,10 +14,10 @@
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
 #include "machine/loader_hold.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 #include "support/temp_dir.h"
-#include "support/title_to_mission.h"
+#include "support/runs/title_to_mission.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "machine/vbl_delivery.h"
 #include "machine/ym_capture.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

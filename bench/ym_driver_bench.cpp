@@ -9,8 +9,8 @@
 #include "machine/runner.h"
 #include "machine/slice_runner.h"
 #include "machine/ym_capture.h"
-#include "support/st_machine.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/st_machine.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include "machine/mfp.h"
 #include "machine/tos.h"
 #include "sound/audio_assembly.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "machine/machine_state.h"
 #include "machine/slice_runner.h"
 #include "machine/vbl_delivery.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -22,8 +22,8 @@
 #include "machine/slice_runner.h"
 #include "machine/vbl_delivery.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 
 namespace {
 

@@ -18,14 +18,14 @@
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
-#include "support/disk_cache.h"
-#include "support/dispatch_check.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
-#include "support/synthetic_disk.h"
-#include "support/synthetic_map.h"
+#include "support/machine/disk_cache.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/synthetic/synthetic_map.h"
 #include "game/map_ram.h"
-#include "support/synthetic_sound.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

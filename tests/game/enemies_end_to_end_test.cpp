@@ -12,12 +12,12 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "machine/hooks.h"
-#include "support/call_trace.h"
-#include "support/enemy_tables.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/mission_runner.h"
-#include "support/setup_tables.h"
+#include "support/machine/call_trace.h"
+#include "support/tables/enemy_tables.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/mission_runner.h"
+#include "support/tables/setup_tables.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
-#include "support/call_trace.h"
-#include "support/enemy_tables.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/ram_bytes.h"
-#include "support/resumption_check.h"
+#include "support/machine/call_trace.h"
+#include "support/tables/enemy_tables.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/ram_bytes.h"
+#include "support/machine/resumption_check.h"
 
 namespace {
 

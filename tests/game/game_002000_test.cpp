@@ -9,7 +9,7 @@
 #include "game/game_ram.h"
 #include "game_harness.h"
 #include "machine/io_devices.h"
-#include "support/interrupt_check.h"
+#include "support/machine/interrupt_check.h"
 
 namespace {
 

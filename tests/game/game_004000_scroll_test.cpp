@@ -8,9 +8,9 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
-#include "support/section_cycle.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
+#include "support/tables/section_cycle.h"
 
 namespace {
 

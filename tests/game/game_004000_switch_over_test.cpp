@@ -1,15 +1,15 @@
 // Page $4000: the horizontal switch-over and the band builder, on the
-// mission machine with the three-section mission of support/section_cycle.h.
+// mission machine with the three-section mission of support/tables/section_cycle.h.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/dispatch_check.h"
-#include "support/mission_machine.h"
-#include "support/resumption_check.h"
-#include "support/section_cycle.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resumption_check.h"
+#include "support/tables/section_cycle.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

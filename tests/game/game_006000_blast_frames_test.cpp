@@ -5,9 +5,9 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/mission_objects.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/mission_objects.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "game/vertical_objects_ram.h"
 #include "graphics/scene.h"
 #include "machine/hooks.h"
-#include "support/ground_objects.h"
-#include "support/mission_machine.h"
-#include "support/scene_script.h"
+#include "support/tables/ground_objects.h"
+#include "support/machine/mission_machine.h"
+#include "support/graphics/scene_script.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/vertical_objects_ram.h"
-#include "support/ground_objects.h"
-#include "support/interrupt_check.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
-#include "support/resumption_check.h"
-#include "support/screen_check.h"
+#include "support/tables/ground_objects.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
+#include "support/machine/resumption_check.h"
+#include "support/machine/screen_check.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "game/mission_ram.h"
 #include "machine/hooks.h"
 #include "machine/slice_runner.h"
-#include "support/mission_machine.h"
-#include "support/mission_objects.h"
-#include "support/resume_check.h"
-#include "support/screen_bytes.h"
-#include "support/st_planes.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/mission_objects.h"
+#include "support/machine/resume_check.h"
+#include "support/machine/screen_bytes.h"
+#include "support/synthetic/st_planes.h"
 
 namespace {
 

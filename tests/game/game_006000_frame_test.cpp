@@ -12,10 +12,10 @@
 #include "game/shot_ram.h"
 #include "game/vertical_objects_ram.h"
 #include "machine/hooks.h"
-#include "support/ground_objects.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/spawn_log.h"
+#include "support/tables/ground_objects.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/spawn_log.h"
 
 namespace {
 

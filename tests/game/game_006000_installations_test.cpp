@@ -11,13 +11,13 @@
 #include "game/mission_ram.h"
 #include "game/vertical_objects_ram.h"
 #include "machine/hooks.h"
-#include "support/ground_objects.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
-#include "support/resumption_check.h"
-#include "support/screen_check.h"
-#include "support/spawn_log.h"
+#include "support/tables/ground_objects.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
+#include "support/machine/resumption_check.h"
+#include "support/machine/screen_check.h"
+#include "support/machine/spawn_log.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "game_harness.h"
 #include "machine/hooks.h"
 #include "machine/io_devices.h"
-#include "support/interrupt_check.h"
+#include "support/machine/interrupt_check.h"
 
 namespace {
 

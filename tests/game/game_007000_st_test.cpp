@@ -14,7 +14,7 @@
 #include "machine/ikbd.h"
 #include "machine/slice_runner.h"
 #include "machine/vbl_delivery.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

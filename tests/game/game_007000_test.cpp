@@ -10,7 +10,7 @@
 #include "game_harness.h"
 #include "machine/hooks.h"
 #include "machine/io_devices.h"
-#include "support/dispatch_check.h"
+#include "support/machine/dispatch_check.h"
 
 namespace {
 

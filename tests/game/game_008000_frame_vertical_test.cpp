@@ -8,10 +8,10 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/call_trace.h"
-#include "support/dispatch_check.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
+#include "support/machine/call_trace.h"
+#include "support/machine/dispatch_check.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/machine_state.h"
-#include "support/call_trace.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
+#include "support/machine/call_trace.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

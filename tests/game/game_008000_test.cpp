@@ -9,10 +9,10 @@
 
 #include "game/game_ram.h"
 #include "machine/io_devices.h"
-#include "support/dispatch_check.h"
-#include "support/machine_fixture.h"
-#include "support/packed_picture_encoder.h"
-#include "support/ram_bytes.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/packed_picture_encoder.h"
+#include "support/machine/ram_bytes.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
-#include "support/interrupt_check.h"
-#include "support/mission_machine.h"
-#include "support/shot_tables.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/shot_tables.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "machine/host_aim.h"
-#include "support/call_trace.h"
-#include "support/dispatch_check.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
-#include "support/resumption_check.h"
+#include "support/machine/call_trace.h"
+#include "support/machine/dispatch_check.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
+#include "support/machine/resumption_check.h"
 
 namespace {
 

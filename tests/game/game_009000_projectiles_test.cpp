@@ -7,9 +7,9 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_machine.h"
-#include "support/mission_objects.h"
-#include "support/resume_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/mission_objects.h"
+#include "support/machine/resume_check.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/resumption_check.h"
-#include "support/setup_tables.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resumption_check.h"
+#include "support/tables/setup_tables.h"
 
 namespace {
 

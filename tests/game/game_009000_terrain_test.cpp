@@ -11,8 +11,8 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/routine_kit.h"
-#include "support/call_trace.h"
-#include "support/mission_machine.h"
+#include "support/machine/call_trace.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

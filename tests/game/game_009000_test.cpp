@@ -6,8 +6,8 @@
 
 #include "game/game_ram.h"
 #include "game_harness.h"
-#include "support/interrupt_check.h"
-#include "support/resume_check.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/resume_check.h"
 
 namespace {
 

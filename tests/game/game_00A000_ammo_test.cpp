@@ -3,8 +3,8 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/dispatch_check.h"
-#include "support/mission_machine.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

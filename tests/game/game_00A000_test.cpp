@@ -11,8 +11,8 @@
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
 #include "machine/machine_state.h"
-#include "support/resume_check.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "game/game_ram.h"
 #include "machine/io_devices.h"
-#include "support/dispatch_check.h"
-#include "support/gemdos_double.h"
-#include "support/machine_fixture.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/gemdos_double.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

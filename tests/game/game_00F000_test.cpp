@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "game/game_ram.h"
-#include "support/dispatch_check.h"
-#include "support/machine_fixture.h"
-#include "support/squeeze_encoder.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/squeeze_encoder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "game_harness.h"
 
-#include "support/synthetic_front_end.h"
+#include "support/synthetic/synthetic_front_end.h"
 
 void simple_vbl() {
   g_cpu.vbl_flag = 1;

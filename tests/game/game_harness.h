@@ -1,10 +1,10 @@
 // Helpers for the tests of the game's routines: a test font, and reading
 // printed text back from a screen. Running routines and the stubs at the
-// addresses of later work are in support/routine_stubs.h.
+// addresses of later work are in support/machine/routine_stubs.h.
 #pragma once
 #include <string>
 
-#include "support/routine_stubs.h"
+#include "support/machine/routine_stubs.h"
 
 // A VBL as the game sees it without the ST's delivery: the flag of the
 // busy-waits and one more on the VBL counter.

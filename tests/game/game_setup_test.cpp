@@ -6,8 +6,8 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_machine.h"
-#include "support/resume_check.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resume_check.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/golden_frames.h"
+#include "support/runs/golden_frames.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include "game/mission_ram.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
-#include "support/interrupt_check.h"
-#include "support/resume_check.h"
-#include "support/synthetic_front_end.h"
-#include "support/synthetic_front_screens.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_front_end.h"
+#include "support/synthetic/synthetic_front_screens.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/dot_effect_tables.h"
-#include "support/hsection_tables.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/mission_objects.h"
-#include "support/section_cycle.h"
+#include "support/tables/dot_effect_tables.h"
+#include "support/tables/hsection_tables.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/tables/mission_objects.h"
+#include "support/tables/section_cycle.h"
 
 namespace {
 

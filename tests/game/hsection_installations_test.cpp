@@ -11,13 +11,13 @@
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
-#include "support/dispatch_check.h"
-#include "support/dot_effect_tables.h"
-#include "support/hsection_tables.h"
-#include "support/mission_machine.h"
-#include "support/resumption_check.h"
-#include "support/screen_bytes.h"
-#include "support/st_planes.h"
+#include "support/machine/dispatch_check.h"
+#include "support/tables/dot_effect_tables.h"
+#include "support/tables/hsection_tables.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/resumption_check.h"
+#include "support/machine/screen_bytes.h"
+#include "support/synthetic/st_planes.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "machine/io_devices.h"
-#include "support/dispatch_check.h"
-#include "support/gemdos_double.h"
-#include "support/machine_fixture.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/gemdos_double.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "support/effect_check.h"
+#include "support/machine/effect_check.h"
 #include "game/game_ram.h"
 #include "game/map_ram.h"
 #include "game/mission_ram.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
-#include "support/resume_check.h"
-#include "support/synthetic_front_screens.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_front_screens.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include "game/mission_ram.h"
 #include "game/shot_ram.h"
 #include "machine/boot_state.h"
-#include "support/disk_cache.h"
-#include "support/gemdos_double.h"
-#include "support/mission_builder.h"
-#include "support/mission_machine.h"
-#include "support/ram_bytes.h"
-#include "support/shot_tables.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/disk_cache.h"
+#include "support/machine/gemdos_double.h"
+#include "support/tables/mission_builder.h"
+#include "support/machine/mission_machine.h"
+#include "support/machine/ram_bytes.h"
+#include "support/tables/shot_tables.h"
+#include "support/synthetic/synthetic_disk.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "game/game_ram.h"
 #include "game/mission_ram.h"
-#include "support/mission_machine.h"
+#include "support/machine/mission_machine.h"
 
 namespace {
 

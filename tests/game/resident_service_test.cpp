@@ -11,10 +11,10 @@
 #include "game/resident_ram.h"
 #include "machine/io_devices.h"
 #include "machine/loader_hold.h"
-#include "support/dispatch_check.h"
-#include "support/gemdos_double.h"
-#include "support/machine_fixture.h"
-#include "support/resume_check.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/gemdos_double.h"
+#include "support/machine/machine_fixture.h"
+#include "support/machine/resume_check.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "game/routine_kit.h"
 
 #include "machine/machine_state.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

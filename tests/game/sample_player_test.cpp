@@ -3,8 +3,8 @@
 // volume register, and the per-VBL end check that chooses the handler; and
 // the returns of every sound interrupt handler.
 #include "machine/hooks.h"
-#include "support/interrupt_check.h"
-#include "support/resume_check.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/resume_check.h"
 #include "ym_driver_test.h"
 
 namespace {

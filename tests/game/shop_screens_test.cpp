@@ -9,20 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "support/contact_sheet.h"
-#include "support/effect_check.h"
+#include "support/graphics/contact_sheet.h"
+#include "support/machine/effect_check.h"
 #include "game/game_ram.h"
 #include "game/map_ram.h"
 #include "game/mission_ram.h"
 #include "game_harness.h"
-#include "support/interrupt_check.h"
-#include "support/resume_check.h"
-#include "support/st_planes.h"
-#include "support/synthetic_disk.h"
-#include "support/synthetic_front_end.h"
-#include "support/synthetic_front_screens.h"
-#include "support/synthetic_map.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/st_planes.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/synthetic/synthetic_front_end.h"
+#include "support/synthetic/synthetic_front_screens.h"
+#include "support/synthetic/synthetic_map.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

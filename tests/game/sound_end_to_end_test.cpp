@@ -21,8 +21,8 @@
 #include "machine/vbl_delivery.h"
 #include "machine/ym_capture.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 #include "support/temp_dir.h"
 
 namespace {

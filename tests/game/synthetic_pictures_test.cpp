@@ -8,8 +8,8 @@
 #include <set>
 #include <string>
 
-#include "support/picture_drawing.h"
-#include "support/sprite_sheets.h"
+#include "support/synthetic/picture_drawing.h"
+#include "support/synthetic/sprite_sheets.h"
 
 namespace {
 

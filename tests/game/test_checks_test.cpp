@@ -3,9 +3,9 @@
 // register or never returns, a wait that spins its budget instead.
 #include <gtest/gtest.h>
 
-#include "support/interrupt_check.h"
-#include "support/machine_fixture.h"
-#include "support/resume_check.h"
+#include "support/machine/interrupt_check.h"
+#include "support/machine/machine_fixture.h"
+#include "support/machine/resume_check.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include "machine/boot_state.h"
 #include "machine/dispatch.h"
 #include "machine/hooks.h"
-#include "support/contact_sheet.h"
-#include "support/disk_cache.h"
-#include "support/dispatch_check.h"
-#include "support/resume_check.h"
-#include "support/squeeze_encoder.h"
-#include "support/synthetic_disk.h"
+#include "support/graphics/contact_sheet.h"
+#include "support/machine/disk_cache.h"
+#include "support/machine/dispatch_check.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/squeeze_encoder.h"
+#include "support/synthetic/synthetic_disk.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The game from its boot to the first frame of the mission chosen on the
 // world map, on the synthetic data file (the road is in
-// support/title_to_mission.h): the full title, wait_fire, the prompt, the
+// support/runs/title_to_mission.h): the full title, wait_fire, the prompt, the
 // new game, the map and the choice, the text before the load, the load
 // and the mission's start.
 #include <gtest/gtest.h>
@@ -13,13 +13,13 @@
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
 #include "machine/loader_hold.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
-#include "support/synthetic_front_end.h"
-#include "support/synthetic_front_screens.h"
-#include "support/synthetic_map.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/synthetic/synthetic_front_end.h"
+#include "support/synthetic/synthetic_front_screens.h"
+#include "support/synthetic/synthetic_map.h"
 #include "support/temp_dir.h"
-#include "support/title_to_mission.h"
+#include "support/runs/title_to_mission.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The picture boxes of the unit hooks (support/unit_boxes.h): each kind's
+// The picture boxes of the unit hooks (support/machine/unit_boxes.h): each kind's
 // box from a hand-made record, and the check that finds a byte drawn
 // outside one.
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/unit_boxes.h"
+#include "support/machine/machine_fixture.h"
+#include "support/machine/unit_boxes.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "game/mission_ram.h"
 #include "game/ym_driver.h"
 #include "game_harness.h"
-#include "support/resume_check.h"
-#include "support/synthetic_sound.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

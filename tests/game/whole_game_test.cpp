@@ -1,5 +1,5 @@
 // Whole games on the synthetic data as the host runs them, with the
-// scripted player of support/whole_game.h: twelve missions to the end and
+// scripted player of support/runs/whole_game.h: twelve missions to the end and
 // the high scores; F1 in developer mode and in a mission; a failed game; a disk image that
 // does not carry the saved high scores.
 #include <gtest/gtest.h>
@@ -19,10 +19,10 @@
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
 #include "machine/tos.h"
-#include "support/mission_machine.h"
-#include "support/synthetic_front_screens.h"
+#include "support/machine/mission_machine.h"
+#include "support/synthetic/synthetic_front_screens.h"
 #include "support/temp_dir.h"
-#include "support/whole_game.h"
+#include "support/runs/whole_game.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "game/mission_ram.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
-#include "support/whole_mission.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/runs/whole_mission.h"
 
 namespace {
 

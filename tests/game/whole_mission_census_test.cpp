@@ -15,8 +15,8 @@
 #include "machine/cpu.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/whole_mission_census.h"
+#include "support/machine/machine_fixture.h"
+#include "support/runs/whole_mission_census.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The whole synthetic mission played from the boot to the goal
-// (support/whole_mission_run.h): its outcome, the same frames again in a
+// (support/runs/whole_mission_run.h): its outcome, the same frames again in a
 // second run, with tiny slices and from states saved inside a pass, and no
 // RAM written outside what a mission may write.
 #include <gtest/gtest.h>
@@ -15,13 +15,13 @@
 
 #include "machine/game_data.h"
 #include "machine/gemdos.h"
-#include "support/contact_sheet.h"
-#include "support/golden_frames.h"
-#include "support/machine_fixture.h"
-#include "support/routine_stubs.h"
+#include "support/graphics/contact_sheet.h"
+#include "support/runs/golden_frames.h"
+#include "support/machine/machine_fixture.h"
+#include "support/machine/routine_stubs.h"
 #include "support/temp_dir.h"
-#include "support/whole_mission_census.h"
-#include "support/whole_mission_run.h"
+#include "support/runs/whole_mission_census.h"
+#include "support/runs/whole_mission_run.h"
 
 namespace {
 

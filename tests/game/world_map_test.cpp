@@ -9,11 +9,11 @@
 #include "game/map_ram.h"
 #include "game_harness.h"
 #include "machine/hooks.h"
-#include "support/contact_sheet.h"
-#include "support/disk_cache.h"
-#include "support/resume_check.h"
-#include "support/synthetic_map.h"
-#include "support/synthetic_sound.h"
+#include "support/graphics/contact_sheet.h"
+#include "support/machine/disk_cache.h"
+#include "support/machine/resume_check.h"
+#include "support/synthetic/synthetic_map.h"
+#include "support/synthetic/synthetic_sound.h"
 
 namespace {
 

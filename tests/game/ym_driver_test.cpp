@@ -5,7 +5,7 @@
 
 #include "machine/hooks.h"
 #include "support/log_capture.h"
-#include "support/resumption_check.h"
+#include "support/machine/resumption_check.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "game_harness.h"
 #include "machine/io_devices.h"
 #include "machine/ym_capture.h"
-#include "support/synthetic_sound.h"
+#include "support/synthetic/synthetic_sound.h"
 
 struct ym_write {
   int reg;

@@ -16,10 +16,10 @@
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 #include "machine/game_data.h"
-#include "support/machine_fixture.h"
-#include "support/mission_builder.h"
-#include "support/synthetic_disk.h"
-#include "support/synthetic_game_data.h"
+#include "support/machine/machine_fixture.h"
+#include "support/tables/mission_builder.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/synthetic/synthetic_game_data.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "graphics/present.h"
 #include "png_reference.h"
 #include "support/log_capture.h"
-#include "support/pack_assets.h"
+#include "support/graphics/pack_assets.h"
 
 namespace {
 

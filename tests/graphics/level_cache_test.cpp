@@ -13,9 +13,9 @@
 #include "graphics/render.h"
 #include "level_pack_stub.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/mission_builder.h"
-#include "support/scene_frames.h"
+#include "support/machine/machine_fixture.h"
+#include "support/tables/mission_builder.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include "graphics/level.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/mission_builder.h"
-#include "support/st_planes.h"
+#include "support/machine/machine_fixture.h"
+#include "support/tables/mission_builder.h"
+#include "support/synthetic/st_planes.h"
 
 namespace {
 

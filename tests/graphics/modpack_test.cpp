@@ -16,7 +16,7 @@
 #include "graphics/png_codec.h"
 #include "host/platform.h"
 #include "support/log_capture.h"
-#include "support/modpack_blob_writer.h"
+#include "support/graphics/modpack_blob_writer.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -24,13 +24,13 @@
 #include "machine/gemdos.h"
 #include "machine/hooks.h"
 #include "machine/loader_hold.h"
-#include "support/contact_sheet.h"
-#include "support/machine_fixture.h"
-#include "support/pack_assets.h"
-#include "support/synthetic_disk.h"
-#include "support/synthetic_game_data.h"
+#include "support/graphics/contact_sheet.h"
+#include "support/machine/machine_fixture.h"
+#include "support/graphics/pack_assets.h"
+#include "support/synthetic/synthetic_disk.h"
+#include "support/synthetic/synthetic_game_data.h"
 #include "support/temp_dir.h"
-#include "support/title_to_mission.h"
+#include "support/runs/title_to_mission.h"
 
 namespace {
 

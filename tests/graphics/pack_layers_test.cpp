@@ -10,8 +10,8 @@
 #include "graphics/gfxpack.h"
 #include "graphics/pack_state.h"
 #include "graphics/present.h"
-#include "support/pack_assets.h"
-#include "support/scene_frames.h"
+#include "support/graphics/pack_assets.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "graphics/present.h"
-#include "support/scene_frames.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "graphics/present_state.h"
 #include "host/platform.h"
-#include "support/scene_frames.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "graphics/render.h"
-#include "support/scene_frames.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

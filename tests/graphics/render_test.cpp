@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "support/scene_frames.h"
+#include "support/graphics/scene_frames.h"
 
 namespace {
 

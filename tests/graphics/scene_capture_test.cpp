@@ -8,8 +8,8 @@
 #include "graphics/scene.h"
 #include "machine/hooks.h"
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/scene_script.h"
+#include "support/machine/machine_fixture.h"
+#include "support/graphics/scene_script.h"
 
 namespace {
 

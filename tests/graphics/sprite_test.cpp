@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "machine/memory.h"
-#include "support/machine_fixture.h"
-#include "support/st_planes.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/st_planes.h"
 
 namespace {
 

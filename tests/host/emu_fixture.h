@@ -15,7 +15,7 @@
 #include "host/emu_state.h"
 #include "host/host_hooks.h"
 #include "machine/tos.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 constexpr u32 toy_entry = 0xC01000;
 constexpr u32 toy_wait = 0xC01004;

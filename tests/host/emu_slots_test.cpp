@@ -12,7 +12,7 @@
 #include "machine/hooks.h"
 #include "machine/input_log.h"
 #include "machine/memory.h"
-#include "support/synthetic_game_data.h"
+#include "support/synthetic/synthetic_game_data.h"
 #include "support/temp_dir.h"
 
 namespace {

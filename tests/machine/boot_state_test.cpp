@@ -13,8 +13,8 @@
 #include "machine/hooks.h"
 #include "machine/io_devices.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_game_data.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_game_data.h"
 
 namespace {
 

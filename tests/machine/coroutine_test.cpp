@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "machine/slice_runner.h"
 #include "machine/vbl_delivery.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "support/log_capture.h"
-#include "support/synthetic_game_data.h"
+#include "support/synthetic/synthetic_game_data.h"
 
 namespace {
 

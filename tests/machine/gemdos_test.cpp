@@ -14,8 +14,8 @@
 #include "machine/memory.h"
 #include "machine/tos.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_game_data.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_game_data.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "machine/machine_state.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "machine/slice_runner.h"
 #include "machine/vbl_delivery.h"
-#include "support/st_machine.h"
-#include "support/st_palette.h"
+#include "support/machine/st_machine.h"
+#include "support/synthetic/st_palette.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "machine/io_devices.h"
 #include "machine/ikbd.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

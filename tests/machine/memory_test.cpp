@@ -1,7 +1,7 @@
 #include "machine/memory.h"
 
 #include "machine/io_devices.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

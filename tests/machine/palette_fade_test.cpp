@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "support/st_machine.h"
-#include "support/st_palette.h"
+#include "support/machine/st_machine.h"
+#include "support/synthetic/st_palette.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // never come back.
 #include "machine/runner.h"
 
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "machine/ikbd.h"
 #include "machine/tos_traps.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // The synthetic game data builder that stands in for the game's data in
 // every test: placement rules, the logical file, "BKM" and the disk image.
-#include "support/synthetic_game_data.h"
+#include "support/synthetic/synthetic_game_data.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "machine/game_data.h"
-#include "support/synthetic_disk.h"
+#include "support/synthetic/synthetic_disk.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // of the suspended CPU.
 #include <string>
 
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

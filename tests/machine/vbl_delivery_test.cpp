@@ -8,7 +8,7 @@
 
 #include "machine/ikbd.h"
 #include "machine/ym_capture.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // times kept in order; the register file for the host.
 #include "machine/ym_capture.h"
 
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 
 namespace {
 

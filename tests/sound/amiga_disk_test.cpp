@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "support/amiga_disk_images.h"
-#include "support/lha_writer.h"
+#include "support/synthetic/amiga_disk_images.h"
+#include "support/synthetic/lha_writer.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 

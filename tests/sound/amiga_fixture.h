@@ -9,7 +9,7 @@
 #include "sound/amiga_paula.h"
 #include "sound/amiga_player.h"
 #include "sound/amiga_replay.h"
-#include "support/amiga_music_block.h"
+#include "support/synthetic/amiga_music_block.h"
 
 class AmigaTest : public ::testing::Test {
  protected:

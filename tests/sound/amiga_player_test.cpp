@@ -13,7 +13,7 @@
 #include "sound/audio_assembly.h"
 #include "sound/audio_state.h"
 #include "sound/music_entries.h"
-#include "support/amiga_disk_images.h"
+#include "support/synthetic/amiga_disk_images.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 

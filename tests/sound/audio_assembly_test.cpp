@@ -20,7 +20,7 @@
 #include "sound/mixer.h"
 #include "sound/ym_chip.h"
 #include "support/log_capture.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 #include "support/temp_dir.h"
 #include "ym_writer.h"
 

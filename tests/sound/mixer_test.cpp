@@ -10,7 +10,7 @@
 
 #include "machine/memory.h"
 #include "sound/ym_chip.h"
-#include "support/machine_fixture.h"
+#include "support/machine/machine_fixture.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "sound/audio_state.h"
 #include "sound/music_entries.h"
 #include "sound/music_loader.h"
-#include "support/st_machine.h"
+#include "support/machine/st_machine.h"
 #include "support/temp_dir.h"
 #include "ym_writer.h"
 

@@ -22,8 +22,8 @@
 #include "sound/mixer.h"
 #include "sound_signal.h"
 #include "support/log_capture.h"
-#include "support/machine_fixture.h"
-#include "support/synthetic_disk.h"
+#include "support/machine/machine_fixture.h"
+#include "support/synthetic/synthetic_disk.h"
 #include "support/temp_dir.h"
 
 namespace {

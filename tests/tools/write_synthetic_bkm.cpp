@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/synthetic_disk.h"
+#include "support/synthetic/synthetic_disk.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

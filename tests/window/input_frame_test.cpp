@@ -14,7 +14,7 @@
 #include "host/window/menu_options.h"
 #include "host/window/video_state.h"
 #include "posted_events.h"
-#include "support/pack_assets.h"
+#include "support/graphics/pack_assets.h"
 #include "virtual_pads.h"
 #include "window_fixture.h"
 

@@ -11,7 +11,7 @@
 #include "host/window/app_state.h"
 #include "host/window/video.h"
 #include "sound/audio_output.h"
-#include "support/pack_assets.h"
+#include "support/graphics/pack_assets.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "host/window/ui2d_canvas.h"
 #include "host/window/video_state.h"
 #include "machine/game_data.h"
-#include "support/amiga_disk_images.h"
+#include "support/synthetic/amiga_disk_images.h"
 #include "window_fixture.h"
 
 #include <filesystem>
