@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 
 namespace {
@@ -41,6 +42,18 @@ struct macro_case {
   std::string text;
   const char* largest;  // null: the text fits
 };
+
+// Each text fits or not, and a text that does not names its largest macro.
+void expect_cases(std::span<const macro_case> cases) {
+  for (const macro_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string largest = "unset";
+    EXPECT_EQ(shader_macros_fit(c.text, &largest), c.largest == nullptr);
+    if (c.largest) {
+      EXPECT_EQ(largest, c.largest);
+    }
+  }
+}
 
 TEST(shader_macros, WordsMadeWhereMacrosAreUsed) {
   // 2^18 words is the limit itself.
@@ -79,15 +92,7 @@ TEST(shader_macros, WordsMadeWhereMacrosAreUsed) {
        }() + "F19(1)\n", "F19"},
       {"every definition of a name counts", d + "#define B x\n#undef B\n#define B A19\nB\n", "B"},
   };
-  for (const macro_case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::string largest = "unset";
-    EXPECT_EQ(shader_macros_fit(c.text, &largest), c.largest == nullptr);
-    if (c.largest) {
-      EXPECT_EQ(largest, c.largest);
-    }
-  }
-  EXPECT_FALSE(shader_macros_fit(d + "A19\n", nullptr));
+  expect_cases(cases);
 }
 
 // A function-like macro's use makes its body's words with each parameter
@@ -126,14 +131,7 @@ TEST(shader_macros, ArgumentsCountAtTheirExpansion) {
       {"pasted names", d + "#define CAT(a, b) a ## b\nCAT(A, 19)\n", "CAT"},
       {"a body that leaves a call open", twice + "#define O(x) F(x\nO(1) 2)\n", "O"},
   };
-  for (const macro_case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::string largest = "unset";
-    EXPECT_EQ(shader_macros_fit(c.text, &largest), c.largest == nullptr);
-    if (c.largest) {
-      EXPECT_EQ(largest, c.largest);
-    }
-  }
+  expect_cases(cases);
   EXPECT_FALSE(shader_macros_fit(d + "A19\n", nullptr));
 }
 
