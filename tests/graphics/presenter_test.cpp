@@ -40,6 +40,21 @@ class Presenter : public ::testing::Test {
         m->frame = frame_ref(f);
         ASSERT_NE(msgq_push(m), nullptr);
     }
+    // A vertical frame with one enemy (object 0x4000, a 2 x 2 block of index 5
+    // on a screen of index 2) at x, line 150.
+    static scene_frame* enemy_frame(u32 vbl, double x) {
+        scene_frame* f = test_frame(vbl, BG_VERTICAL, 0, 2);
+        add_unit(f, 0, 0x4000, x, 150, solid_sprite(2, 2, 5));
+        return f;
+    }
+    // n such frames two VBLs apart from VBL 100, the enemy moving by step each.
+    static void push_moving_enemy(u32 n, double x, double step) {
+        for (u32 k = 0; k < n; ++k) {
+            scene_frame* f = enemy_frame(100 + 2 * k, x + step * k);
+            push_frame(f);
+            frame_unref(f);
+        }
+    }
     static void push_clock(double wall, double vbl, double rate = 50) {
         present_msg* m = msg_new(MSG_CLOCK);
         m->wall = wall, m->vbl = vbl, m->rate = rate;
@@ -524,14 +539,6 @@ int leftmost(const u8* rgb, int y, int index) {
     return -1;
 }
 
-// A vertical frame with one enemy (object 0x4000, a 2 x 2 block of index 5
-// on a screen of index 2) at x, line 150.
-scene_frame* enemy_frame(u32 vbl, double x) {
-    scene_frame* f = test_frame(vbl, BG_VERTICAL, 0, 2);
-    add_unit(f, 0, 0x4000, x, 150, solid_sprite(2, 2, 5));
-    return f;
-}
-
 TEST_F(Presenter, TheProgramStartsWithEveryPresentationFlagOn) {
     const char* names[9] = {"scroll fix", "sub-pixel smoothing", "motion prediction", "extrapolate", "filter x",
                             "filter y",   "unit tracking",       "residual layer",    "frame interpolation"};
@@ -539,11 +546,7 @@ TEST_F(Presenter, TheProgramStartsWithEveryPresentationFlagOn) {
     // With them a moving enemy drawn between two frames gets its tracker slot.
     std::copy(program_flags.begin(), program_flags.end(), pflags);
     push_clock(0, 0);
-    for (u32 k = 0; k < 2; ++k) {
-        scene_frame* f = enemy_frame(100 + 2 * k, 120 + 4 * k);
-        push_frame(f);
-        frame_unref(f);
-    }
+    push_moving_enemy(2, 120, 4);
     int fixed = 1;
     present_frame(st, &fixed, 101.0 / 50);
     EXPECT_EQ(fixed, 0);
@@ -558,11 +561,7 @@ TEST_F(Presenter, WithoutInterpolationAMovingEnemyIsDrawnAtItsFramesPosition) {
     push_clock(0, 0);
     // 100 -> 104 between VBLs 100 and 102, drawn halfway: the tracker keeps
     // that pair; then it stops at 104.
-    for (u32 k = 0; k < 2; ++k) {
-        scene_frame* f = enemy_frame(100 + 2 * k, 100 + 4 * k);
-        push_frame(f);
-        frame_unref(f);
-    }
+    push_moving_enemy(2, 100, 4);
     int fixed = 1;
     const u8* out = present_frame(st, &fixed, 101.0 / 50);
     ASSERT_EQ(fixed, 0);
@@ -589,11 +588,7 @@ TEST_F(Presenter, ABurstOfFiveFramesDrawsTheOldestPairAsTheFilterLeftIt) {
     pflags[PF_TRACKING] = 0;  // no correction between pairs
     pflags[PF_SUBPIXEL] = 0;  // whole pixels: the position reads off the picture
     push_clock(0, 0);
-    for (u32 k = 0; k < 5; ++k) {
-        scene_frame* f = enemy_frame(100 + 2 * k, 100 + 8 * k);
-        push_frame(f);
-        frame_unref(f);
-    }
+    push_moving_enemy(5, 100, 8);
     struct {
         double vbl;  // the deadline
         u32 a;
